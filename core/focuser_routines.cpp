@@ -1,0 +1,60 @@
+#include "core/focuser_routines.h"
+
+#include "core/hand_box_api.h"
+#include "core/number_format.h"
+#include "core/profile_store.h"
+#include "core/program.h"
+
+void RefreshFocuserState()
+{
+    Program &p = prog();
+    Settings &s = p.settings;
+    if (p.handBox) {
+        if (!s.CanTempComp || !s.CanTemp) {
+            p.weather.TempEnabled = false;
+            p.handBox->setTempComp(2);
+        } else {
+            p.handBox->setTempComp(p.weather.TempEnabled ? 1 : 0);
+        }
+        p.handBox->setAllowAsyncWind(p.weather.WindEnabled ? 1 : 0);
+    } else if (!s.CanTempComp || !s.CanTemp) {
+        p.weather.TempEnabled = false;
+    }
+    if (s.Absolute) {
+        if (s.Position < 0)
+            s.Position = 0;
+        else if (s.Position > s.WindSpeedCloseD)
+            s.Position = toInt32(s.WindSpeedCloseD);
+    }
+}
+
+void MoveFocuserTo(int32_t /*target*/)
+{
+}
+
+DriverHelperUtil &driverHelperUtil()
+{
+    static DriverHelperUtil util;
+    return util;
+}
+
+void SaveOnExit()
+{
+    Program &p = prog();
+    if (p.handBox)
+        p.handBox->setTimerEnabled(false);
+    p.Moving = false;
+    p.Linked = false;
+    if (p.profile) {
+        p.profile->writeValue(kDriverId, QStringLiteral("Position"), QString::number(p.settings.Position));
+        p.profile->writeValue(kDriverId, QStringLiteral("Temp"), generalText(p.settings.Temp));
+    }
+    if (p.handBox) {
+        p.handBox->showNormalWindow();
+        if (p.profile) {
+            p.profile->writeValue(kDriverId, QStringLiteral("Left"), QString::number(p.handBox->windowLeftPx()));
+            p.profile->writeValue(kDriverId, QStringLiteral("Top"), QString::number(p.handBox->windowTopPx()));
+        }
+    }
+    driverHelperUtil().value = 0;
+}

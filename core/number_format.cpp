@@ -1,0 +1,198 @@
+#include "core/number_format.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <string>
+
+namespace {
+
+// Decimal digits and exponent of |value| rounded to 15 significant digits:
+// value = 0.d1d2...d15 * 10^exp10.
+struct Decimal {
+    std::string digits; // exactly 15 digits, first non-zero unless value is 0
+    int exp10 = 0;
+};
+
+Decimal decompose(double value)
+{
+    Decimal d;
+    if (value == 0) {
+        d.digits = std::string(15, '0');
+        return d;
+    }
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value)); // d.dddddddddddddde+XX
+    std::string s(buf);
+    const auto e = s.find('e');
+    d.digits = s.substr(0, 1) + s.substr(2, e - 2);
+    d.exp10 = std::atoi(s.c_str() + e + 1) + 1;
+    return d;
+}
+
+int decimalsOf(const char *pattern)
+{
+    const char *dot = std::strchr(pattern, '.');
+    return dot ? int(std::strlen(dot + 1)) : 0;
+}
+
+} // namespace
+
+QString formatDecimals(double value, int decimals)
+{
+    if (std::isnan(value))
+        return QStringLiteral("NaN");
+    if (std::isinf(value))
+        return value < 0 ? QStringLiteral("-Inf") : QStringLiteral("Inf");
+
+    const Decimal d = decompose(value);
+    // Integer digits of the scaled number value * 10^decimals, as a digit string.
+    const int keep = d.exp10 + decimals; // digits kept before the rounding position
+    std::string kept;
+    bool roundUp = false;
+    if (keep >= int(d.digits.size())) {
+        kept = d.digits + std::string(keep - d.digits.size(), '0');
+    } else if (keep >= 0) {
+        kept = d.digits.substr(0, keep);
+        roundUp = d.digits[keep] >= '5';
+    } else {
+        kept.clear(); // rounds to zero
+    }
+    if (roundUp) {
+        int i = int(kept.size()) - 1;
+        while (i >= 0 && kept[i] == '9') {
+            kept[i] = '0';
+            --i;
+        }
+        if (i >= 0)
+            ++kept[i];
+        else
+            kept.insert(kept.begin(), '1');
+    }
+    // Pad so there is at least one integer digit.
+    if (int(kept.size()) < decimals + 1)
+        kept.insert(0, decimals + 1 - kept.size(), '0');
+    std::string intPart = kept.substr(0, kept.size() - decimals);
+    std::string fracPart = kept.substr(kept.size() - decimals);
+    const auto nz = intPart.find_first_not_of('0');
+    intPart = nz == std::string::npos ? "0" : intPart.substr(nz);
+
+    const bool isZero = intPart == "0" && fracPart.find_first_not_of('0') == std::string::npos;
+    std::string out = (value < 0 && !isZero) ? "-" : "";
+    out += intPart;
+    if (decimals > 0)
+        out += "." + fracPart;
+    return QString::fromStdString(out);
+}
+
+QString formatNumber(double value, const char *pattern)
+{
+    return formatDecimals(value, decimalsOf(pattern));
+}
+
+QString rightAlign(const QString &text, int width)
+{
+    return text.size() >= width ? text : QString(width - text.size(), QLatin1Char(' ')) + text;
+}
+
+int32_t toInt32(double value)
+{
+    if (std::isnan(value))
+        throw ConversionError("Overflow");
+    const double r = std::nearbyint(value); // default rounding mode: halves to even
+    if (r < double(std::numeric_limits<int32_t>::min()) || r > double(std::numeric_limits<int32_t>::max()))
+        throw ConversionError("Overflow");
+    return int32_t(r);
+}
+
+int16_t toInt16(double value)
+{
+    const int32_t v = toInt32(value);
+    if (v < std::numeric_limits<int16_t>::min() || v > std::numeric_limits<int16_t>::max())
+        throw ConversionError("Overflow");
+    return int16_t(v);
+}
+
+double realFromText(const QString &text)
+{
+    const QByteArray s = text.trimmed().toLatin1();
+    // Accept [sign] digits [. digits] [e [sign] digits] with at least one digit.
+    int i = 0;
+    const int n = s.size();
+    if (i < n && (s[i] == '+' || s[i] == '-'))
+        ++i;
+    int digits = 0;
+    while (i < n && std::isdigit(uchar(s[i]))) {
+        ++i;
+        ++digits;
+    }
+    if (i < n && s[i] == '.') {
+        ++i;
+        while (i < n && std::isdigit(uchar(s[i]))) {
+            ++i;
+            ++digits;
+        }
+    }
+    if (digits == 0)
+        throw ConversionError("Type mismatch");
+    if (i < n && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (i < n && (s[i] == '+' || s[i] == '-'))
+            ++i;
+        int expDigits = 0;
+        while (i < n && std::isdigit(uchar(s[i]))) {
+            ++i;
+            ++expDigits;
+        }
+        if (expDigits == 0)
+            throw ConversionError("Type mismatch");
+    }
+    if (i != n)
+        throw ConversionError("Type mismatch");
+    const double v = std::strtod(s.constData(), nullptr);
+    if (std::isinf(v))
+        throw ConversionError("Overflow");
+    return v;
+}
+
+int32_t wholeFromText(const QString &text)
+{
+    return toInt32(realFromText(text));
+}
+
+bool boolFromText(const QString &text)
+{
+    const QString t = text.trimmed();
+    if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
+        return false;
+    return realFromText(t) != 0;
+}
+
+QString boolText(bool value)
+{
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+QString generalText(double value)
+{
+    if (value == 0)
+        return QStringLiteral("0");
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15g", value);
+    std::string s(buf);
+    const auto e = s.find('e');
+    if (e == std::string::npos)
+        return QString::fromStdString(s);
+    // 1e+20 -> 1E+20, 1.5e-05 -> 1.5E-05
+    std::string mant = s.substr(0, e);
+    std::string exp = s.substr(e + 1);
+    const char sign = exp[0];
+    std::string mag = exp.substr(1);
+    while (mag.size() < 2)
+        mag.insert(0, "0");
+    return QString::fromStdString(mant + "E" + sign + mag);
+}

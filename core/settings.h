@@ -1,0 +1,118 @@
+// Process-wide settings: one value per profile key, with its type, default text
+// and subkey; the version check that writes the defaults, and the load.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <vector>
+
+class ProfileStore;
+
+inline const QString kDriverId = QStringLiteral("Tarnwick.Focuser");
+inline const QString kDriverName = QStringLiteral("Tarnwick");
+inline const QString kCapabilities = QStringLiteral("Capabilities");
+inline const QString kRegVerKey = QStringLiteral("RegVer");
+inline const QString kRegVer = QStringLiteral("2.10");
+inline const QString kComPortKey = QStringLiteral("COM Port");
+
+// Placeholders: the user enters the real station ID and password in the upload window.
+inline const char *kDefaultPwsName = "KXXTOWN99";
+inline const char *kDefaultPwsPassword = "yourpassword";
+inline const char *kDefaultPwsSite = "http://weatherstation.wunderground.com/weatherstation/updateweatherstation.php";
+
+struct Settings {
+    bool Absolute = true;
+    bool Synchronous = false;
+    bool Centigrade = false;
+    bool Reverse = false;
+    bool HalfStep = false;
+    double WindSpeedCloseD = 17;
+    int32_t MaxCloudTemp = 5;
+    double StepTime = 0.015;
+    int32_t Position = 500;
+    double WindSpeedWarn = 10.0;
+    double Temp = 5.0;
+    double MaxInc = 1;
+    bool AlwaysOnTop = true;
+    bool AdvancedSetup = false;
+    bool CanTempComp = true;
+    bool CanTemp = true;
+    bool CanStepSize = true;
+    bool CanHalt = true;
+    double TempMax = 5.0;
+    int32_t WindsAvgCnt = 1;
+    int32_t TempsAvgCount = 1;
+    int32_t BacklashComp = 5;
+    bool BacklashDir = true;
+    int32_t TempSteps = 10;
+    double TPTempHysteresis = 2.0;
+    double TPTempOffset = 8.0;
+    double Thermistor_A = -0.00045015253;
+    double Thermistor_B = 0.000472700220;
+    double Thermistor_C = -0.000000713329;
+    double Joystick_slopeR = 707;
+    double Joystick_interceptR = 6.16;
+    double ThermistorR_A = 0.002365398200;
+    double ThermistorR_B = 0.000034852743;
+    double ThermistorR_C = 0.000000827387;
+    int32_t RainThreshold = 400;
+    int32_t WindThreshold = 300;
+    int32_t LightThreshold = 950;
+    int32_t WindTimer = 122;
+    int32_t WindMultiplier = 3;
+    int32_t PartCloudyDegC = 22;
+    int32_t FullCloudyDegC = 19;
+    int32_t g_bchkEnableSounds = 0;
+    int32_t g_bchkRepeatSounds = 0;
+    int32_t g_bchkRainSounds = 0;
+    int32_t g_bchkWindSounds = 0;
+    int32_t g_bchkLightSounds = 0;
+    int32_t g_bchkCloudSounds = 0;
+    QString g_sRainSounds;
+    QString g_sWindSounds;
+    QString g_sLightSounds;
+    QString g_sCloudSounds;
+    int32_t RainOnTime = 60;
+    int32_t g_bchkRainApp = 0;
+    int32_t g_bchkWindApp = 0;
+    int32_t g_bchkLightApp = 0;
+    int32_t g_bchkCloudApp = 0;
+    int32_t g_bchkRelayApp = 0;
+    int32_t g_bchkRepeatApp = 0;
+    QString g_sRainApp;
+    QString g_sWindApp;
+    QString g_sLightApp;
+    QString g_sCloudApp;
+    QString g_sRelayApp;
+    QString g_sPWS_name = QString::fromLatin1(kDefaultPwsName);
+    QString g_sPWS_password = QString::fromLatin1(kDefaultPwsPassword);
+    QString g_sPWS_site = QString::fromLatin1(kDefaultPwsSite);
+    int32_t g_bAllow_PWS = 0;
+};
+
+enum class SettingType { Text, Boolean, Integer, Double };
+
+struct SettingDef {
+    const char *key;
+    bool capabilities; // lives under the "Capabilities" subkey
+    SettingType type;
+    const char *defaultText;
+};
+
+// Every key in the order its default is written ("RegVer" first).
+const std::vector<SettingDef> &settingTable();
+const SettingDef *findSetting(const QString &key);
+QString subKeyOf(const SettingDef &def);
+
+// Writes "RegVer" and every default when the stamp is not "2.10". Returns true when it did.
+bool writeDefaultsIfNeeded(ProfileStore &profile);
+
+// Loads every key in the program's load order. A stored text that does not
+// convert leaves the key at its default; one message per such key is returned.
+QStringList loadSettings(const ProfileStore &profile, Settings &settings);
+
+// Text form of a setting's current value, as the program writes it.
+QString settingText(const Settings &settings, const QString &key);
+// Writes one setting's current value to the profile under its subkey.
+bool saveSetting(ProfileStore &profile, const Settings &settings, const QString &key);

@@ -1,0 +1,97 @@
+#include "core/profile_store.h"
+#include "temp_profile.h"
+
+#include <QFile>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+TEST(ProfileStore, NeverWrittenValueIsEmptyAndWritesSurviveReopen)
+{
+    TempProfile p;
+    EXPECT_EQ(p.store->value("Tarnwick.Focuser", "Position"), "");
+    p.store->registerDriver("Tarnwick.Focuser", "Tarnwick");
+    EXPECT_TRUE(p.store->writeValue("Tarnwick.Focuser", "Position", "500"));
+    EXPECT_TRUE(p.store->writeValue("Tarnwick.Focuser", "TempMax", "5.0", "Capabilities"));
+    EXPECT_TRUE(p.store->writeValue("Tarnwick.Focuser", "COM Port", "2"));
+    EXPECT_TRUE(p.store->writeValue("Tarnwick.Focuser", "g_sRainApp", "a=b \\ c\nnext"));
+    p.reopen();
+    EXPECT_TRUE(p.store->isRegistered("Tarnwick.Focuser"));
+    EXPECT_EQ(p.store->value("Tarnwick.Focuser", "Position"), "500");
+    EXPECT_EQ(p.store->value("Tarnwick.Focuser", "TempMax", "Capabilities"), "5.0");
+    EXPECT_EQ(p.store->value("Tarnwick.Focuser", "TempMax"), "");
+    EXPECT_EQ(p.store->value("Tarnwick.Focuser", "COM Port"), "2");
+    EXPECT_EQ(p.store->value("Tarnwick.Focuser", "g_sRainApp"), "a=b \\ c\nnext");
+    EXPECT_FALSE(QFile::exists(p.path + ".tmp"));
+}
+
+TEST(ProfileStore, FileIsHumanReadable)
+{
+    TempProfile p;
+    p.store->writeValue("Tarnwick.Focuser", "Position", "500");
+    p.store->writeValue("Tarnwick.Focuser", "TempMax", "5.0", "Capabilities");
+    p.store->writeValue("Tarnwick.Focuser", "Absolute", "True");
+    QFile f(p.path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(f.readAll());
+    EXPECT_TRUE(text.contains("[Tarnwick.Focuser]\nPosition=500\nAbsolute=True\n"));
+    EXPECT_TRUE(text.contains("[Tarnwick.Focuser/Capabilities]\nTempMax=5.0\n"));
+}
+
+TEST(ProfileStore, UnparseableFileIsReportedAndLeftUntouched)
+{
+    TempProfile p;
+    const QByteArray garbage = "this is not a profile\n\x01\x02[[[\n";
+    {
+        QFile f(p.path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(garbage);
+    }
+    p.reopen();
+    EXPECT_TRUE(p.store->readOnly());
+    EXPECT_TRUE(p.store->loadError().contains(p.path));
+    EXPECT_FALSE(p.store->writeValue("Tarnwick.Focuser", "Position", "1"));
+    EXPECT_EQ(p.store->value("Tarnwick.Focuser", "Position"), "1"); // kept in memory
+    QFile f(p.path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), garbage);
+}
+
+TEST(ProfileStore, UnwritableFolderReportsFailure)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root ignores folder permissions";
+    TempProfile p;
+    QFile::setPermissions(p.dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    EXPECT_FALSE(p.store->writeValue("Tarnwick.Focuser", "Position", "1"));
+    EXPECT_FALSE(p.store->lastWriteError().isEmpty());
+    QFile::setPermissions(p.dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+TEST(ProfileStore, KillDuringWritesLeavesCompleteFile)
+{
+    TempProfile p;
+    // A child process writes as fast as it can; it is killed at a random moment.
+    for (int round = 0; round < 5; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ProfileStore store(p.path);
+            for (int i = 0;; ++i)
+                store.writeValue("Tarnwick.Focuser", QStringLiteral("Key%1").arg(i % 50), QString(200, QChar('a' + i % 26)));
+        }
+        usleep(20000 + round * 7000);
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        ProfileStore reread(p.path);
+        EXPECT_FALSE(reread.readOnly()) << reread.loadError().toStdString();
+        for (const auto &e : reread.entries()) {
+            if (e.name.startsWith("Key")) {
+                EXPECT_EQ(e.value.size(), 200);
+            }
+        }
+    }
+}
