@@ -35,6 +35,8 @@ struct Program {
 
     // Hooks filled by the modules that own them; empty ones do nothing.
     std::function<void()> stationCycle;        // the main timer's tick
+    std::function<void()> boardSearch;         // last step of start-up: find the board, enable the timer
+    std::function<void()> openLog;             // start-up opens the diagnostic log
     std::function<void()> runSetupDialog;      // setup procedure
     std::function<void()> showTrafficWindow;   // hand box "Traffic"
     std::function<void()> showUploadWindow;    // hand box "PWS"

@@ -1,0 +1,36 @@
+#include "core/port_mapping.h"
+
+#include "core/profile_store.h"
+#include "core/program.h"
+#include "core/settings.h"
+
+namespace {
+QString keyFor(int portNumber)
+{
+    return QStringLiteral("COM %1").arg(portNumber);
+}
+} // namespace
+
+QString defaultDeviceForPort(int portNumber)
+{
+    return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
+}
+
+QString devicePathForPort(const ProfileStore &profile, int portNumber)
+{
+    const QString mapped = profile.value(kDriverId, keyFor(portNumber), kPortsSubKey).trimmed();
+    return mapped.isEmpty() ? defaultDeviceForPort(portNumber) : mapped;
+}
+
+bool setDevicePathForPort(ProfileStore &profile, int portNumber, const QString &devicePath)
+{
+    return profile.writeValue(kDriverId, keyFor(portNumber), devicePath.trimmed(), kPortsSubKey);
+}
+
+QString deviceForBoard(int portNumber)
+{
+    const Program &p = prog();
+    if (!p.serialDeviceOverride.isEmpty())
+        return p.serialDeviceOverride;
+    return p.profile ? devicePathForPort(*p.profile, portNumber) : defaultDeviceForPort(portNumber);
+}

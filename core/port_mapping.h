@@ -1,0 +1,17 @@
+// Serial port numbers ("COM Port" 1 to 16) mapped to this computer's device
+// paths. The profile keeps the mapping under the subkey "Ports" ("COM 2" =
+// "/dev/ttyUSB0"); a number without an entry maps to /dev/ttyS<n-1>.
+#pragma once
+
+#include <QString>
+
+class ProfileStore;
+
+inline const QString kPortsSubKey = QStringLiteral("Ports");
+
+QString defaultDeviceForPort(int portNumber);
+QString devicePathForPort(const ProfileStore &profile, int portNumber);
+// An empty path removes the mapping (back to the default).
+bool setDevicePathForPort(ProfileStore &profile, int portNumber, const QString &devicePath);
+// The device the board search opens: the --serial-device override when given, else the mapping.
+QString deviceForBoard(int portNumber);
