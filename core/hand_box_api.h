@@ -58,5 +58,6 @@ public:
     virtual int windowLeftPx() const = 0;
     virtual int windowTopPx() const = 0;
     virtual void moveWindowPx(int left, int top) = 0;
+    virtual void setTopMost(bool on) = 0;
     virtual void unload() = 0;
 };
