@@ -1,0 +1,112 @@
+#include "core/command_line.h"
+
+#include <QCommandLineParser>
+#include <QHostAddress>
+
+namespace {
+const char *kVersion = "2.0.8";
+}
+
+QString usageText()
+{
+    return QStringLiteral(
+        "Usage: tarnwick [options]\n"
+        "       tarnwick [--profile FILE] config list | get [SUBKEY/]KEY | set [SUBKEY/]KEY VALUE\n"
+        "\n"
+        "Weather watch for an observatory: polls the sensor board once a second, shows,\n"
+        "logs and uploads its readings, and serves a focuser-shaped automation device\n"
+        "over ASCOM Alpaca.\n"
+        "\n"
+        "Options:\n"
+        "  --headless             run without a display; message boxes go to standard error\n"
+        "  --profile FILE         settings profile (default $XDG_CONFIG_HOME/tarnwick/profile.ini)\n"
+        "  --serial-device PATH   serial device of the board for this run (overrides the port mapping)\n"
+        "  --simulate             run on the built-in board simulator\n"
+        "  --alpaca-address ADDR  address of the Alpaca endpoint (default 127.0.0.1)\n"
+        "  --alpaca-port N        port of the Alpaca endpoint (default 11111)\n"
+        "  --no-alpaca            do not serve the Alpaca endpoint\n"
+        "  --log-dir DIR          folder of log.txt (default the program's folder)\n"
+        "  --automation           start as if launched for an automation client\n"
+        "  -h, --help             show this help\n"
+        "  -v, --version          show the version\n"
+        "\n"
+        "config list              print every stored value as [SUBKEY/]KEY=VALUE\n"
+        "config get KEY           print one value (Capabilities keys are found without their subkey)\n"
+        "config set KEY VALUE     store one value, e.g. config set \"Ports/COM 2\" /dev/ttyUSB0\n");
+}
+
+CommandLine parseCommandLine(const QStringList &arguments)
+{
+    CommandLine cl;
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    const QCommandLineOption headless(QStringLiteral("headless"));
+    const QCommandLineOption simulate(QStringLiteral("simulate"));
+    const QCommandLineOption automation(QStringLiteral("automation"));
+    const QCommandLineOption noAlpaca(QStringLiteral("no-alpaca"));
+    const QCommandLineOption profile(QStringLiteral("profile"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption serial(QStringLiteral("serial-device"), QString(), QStringLiteral("PATH"));
+    const QCommandLineOption logDir(QStringLiteral("log-dir"), QString(), QStringLiteral("DIR"));
+    const QCommandLineOption alpacaAddress(QStringLiteral("alpaca-address"), QString(), QStringLiteral("ADDR"));
+    const QCommandLineOption alpacaPort(QStringLiteral("alpaca-port"), QString(), QStringLiteral("N"));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    parser.addOptions({headless, simulate, automation, noAlpaca, profile, serial, logDir, alpacaAddress, alpacaPort,
+                       help, version});
+
+    auto fail = [&cl](const QString &why) {
+        cl.outcome = CommandLine::Outcome::ExitUsage;
+        cl.output = QStringLiteral("tarnwick: %1 (see tarnwick --help)").arg(why);
+        return cl;
+    };
+    if (!parser.parse(arguments))
+        return fail(parser.errorText());
+    if (parser.isSet(help)) {
+        cl.outcome = CommandLine::Outcome::ExitOk;
+        cl.output = usageText();
+        return cl;
+    }
+    if (parser.isSet(version)) {
+        cl.outcome = CommandLine::Outcome::ExitOk;
+        cl.output = QStringLiteral("tarnwick %1\n").arg(QString::fromLatin1(kVersion));
+        return cl;
+    }
+    cl.headless = parser.isSet(headless);
+    cl.simulate = parser.isSet(simulate);
+    cl.automation = parser.isSet(automation);
+    cl.alpacaEnabled = !parser.isSet(noAlpaca);
+    cl.profilePath = parser.value(profile);
+    cl.serialDevice = parser.value(serial);
+    cl.logDir = parser.value(logDir);
+    if (parser.isSet(profile) && cl.profilePath.isEmpty())
+        return fail(QStringLiteral("--profile needs a file name"));
+    if (parser.isSet(serial) && cl.serialDevice.isEmpty())
+        return fail(QStringLiteral("--serial-device needs a device path"));
+    if (parser.isSet(logDir) && cl.logDir.isEmpty())
+        return fail(QStringLiteral("--log-dir needs a folder"));
+    if (cl.simulate && !cl.serialDevice.isEmpty())
+        return fail(QStringLiteral("--simulate and --serial-device cannot be used together"));
+    if (parser.isSet(alpacaAddress)) {
+        cl.alpacaAddress = parser.value(alpacaAddress);
+        if (QHostAddress(cl.alpacaAddress).isNull())
+            return fail(QStringLiteral("--alpaca-address \"%1\" is not an IP address").arg(cl.alpacaAddress));
+    }
+    if (parser.isSet(alpacaPort)) {
+        bool ok = false;
+        const int port = parser.value(alpacaPort).toInt(&ok);
+        if (!ok || port < 1 || port > 65535)
+            return fail(QStringLiteral("--alpaca-port \"%1\" is not a port number (1 to 65535)").arg(parser.value(alpacaPort)));
+        cl.alpacaPort = port;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (!positional.isEmpty()) {
+        if (positional.first() != QLatin1String("config"))
+            return fail(QStringLiteral("unknown argument \"%1\"").arg(positional.first()));
+        cl.isConfig = true;
+        cl.configArgs = positional.mid(1);
+        if (cl.configArgs.isEmpty())
+            return fail(QStringLiteral("config needs list, get KEY or set KEY VALUE"));
+    }
+    return cl;
+}

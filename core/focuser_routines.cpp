@@ -28,8 +28,11 @@ void RefreshFocuserState()
     }
 }
 
-void MoveFocuserTo(int32_t /*target*/)
+void MoveFocuserTo(int32_t target)
 {
+    // No motor is driven; a driver, when one is fitted, takes the target here.
+    if (prog().focuserDrive)
+        prog().focuserDrive(target);
 }
 
 DriverHelperUtil &driverHelperUtil()

@@ -27,11 +27,15 @@ struct Program {
     int16_t ClientCount = 0;
     bool Linked = false;
     bool Moving = false;
+    double LastComp = 0; // followed value at the last compensation step
 
     // Run-time options
     bool headless = false;
     QString serialDeviceOverride; // --serial-device for this run
     QString logDir;               // --log-dir
+    QString alpacaAddress = "127.0.0.1"; // --alpaca-address
+    int alpacaPort = 11111;              // --alpaca-port
+    bool alpacaEnabled = true;           // cleared by --no-alpaca
 
     // Hooks filled by the modules that own them; empty ones do nothing.
     std::function<void()> stationCycle;        // the main timer's tick
@@ -50,6 +54,11 @@ struct Program {
     std::function<void()> sendPwsReport;
     std::function<void()> writeLogLine;
     std::function<void()> quit;                // ends the process once windows are gone
+    // A motor driver behind MoveFocuserTo; none in this program (tests watch the targets here).
+    std::function<void(int32_t)> focuserDrive;
+    // Plays a wave file through the setup dialog's MMControl1 and returns when it has
+    // ended; false when it could not be played (no file, not a wave file, no sound device).
+    std::function<bool(const QString &path)> playWaveFile;
 };
 
 Program &prog();

@@ -1,7 +1,7 @@
 # Included from the top level once every module's target exists.
 # startup: Main, shutdown and the command line; links every module
 add_library(startup STATIC core/startup.cpp core/command_line.cpp core/config_command.cpp)
-target_link_libraries(startup PUBLIC core core_gui windows)
+target_link_libraries(startup PUBLIC core core_gui windows Qt6::Network)
 foreach(lib station station_serial focuser upload)
   if(TARGET ${lib})
     target_link_libraries(startup PUBLIC ${lib})

@@ -1,0 +1,199 @@
+#include "core/startup.h"
+
+#include "core/config_command.h"
+#include "core/focuser_routines.h"
+#include "core/gui_messages.h"
+#include "core/messages.h"
+#include "core/number_format.h"
+#include "core/profile_store.h"
+#include "core/program.h"
+#include "core/settings.h"
+#include "windows/hand_box.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalFds[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalFds[0], &c, 1);
+}
+
+// SIGTERM and SIGINT close the hand box as a user would, from the event loop.
+void installSignalHandlers(QObject *parent)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFds) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read, parent);
+    QObject::connect(notifier, &QSocketNotifier::activated, parent, [] {
+        char c;
+        [[maybe_unused]] const ssize_t n = ::read(g_signalFds[1], &c, 1);
+        if (prog().handBox)
+            prog().handBox->unload();
+        QCoreApplication::exit(0);
+    });
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+// Window placement: a negative stored edge puts the window at 100 pixels and
+// stores that; a value that is not a number is treated as the default.
+int placement(ProfileStore &profile, const QString &key)
+{
+    int v = 100;
+    try {
+        v = wholeFromText(profile.value(kDriverId, key));
+    } catch (const ConversionError &) {
+        showMessage(QStringLiteral("Setting \"%1\" holds \"%2\", which is not a whole number; using 100.")
+                        .arg(key, profile.value(kDriverId, key)));
+    }
+    if (v < 0) {
+        v = 100;
+        profile.writeValue(kDriverId, key, QString::number(v));
+    }
+    return v;
+}
+
+} // namespace
+
+HandBox *Main(const CommandLine &cl, ProfileStore &profile)
+{
+    Program &p = prog();
+    p.headless = cl.headless;
+    p.serialDeviceOverride = cl.serialDevice;
+    p.logDir = cl.logDir;
+    p.alpacaAddress = cl.alpacaAddress;
+    p.alpacaPort = cl.alpacaPort;
+    p.alpacaEnabled = cl.alpacaEnabled;
+
+    // 1. The hand box loads before any setting is read: its topmost call sees false.
+    p.settings.AlwaysOnTop = false;
+    auto *handBox = new HandBox;
+    handBox->setAttribute(Qt::WA_DeleteOnClose, false);
+    p.handBox = handBox;
+
+    // 2. Profile store and serial object.
+    p.profile = &profile;
+    profile.setDeviceType(QStringLiteral("Focuser"));
+    if (!profile.loadError().isEmpty())
+        showMessage(QStringLiteral("The settings profile %1 could not be used (%2). It was left untouched; "
+                                   "this run uses default settings and saves nothing.")
+                        .arg(profile.filePath(), profile.loadError()),
+                    QStringLiteral("Tarnwick"), MsgIcon::Exclamation);
+
+    // 3, 4. Start mode and focuser state.
+    p.StartedByUser = !cl.automation;
+    p.ClientCount = 0;
+    p.Linked = false;
+    p.Moving = false;
+    p.weather.TempEnabled = true;
+    p.weather.WindEnabled = true;
+    p.weather.WindAverageCount = 0;
+
+    // 5. Register the driver on every start; the utility object.
+    profile.registerDriver(kDriverId, kDriverName);
+    driverHelperUtil() = DriverHelperUtil{};
+
+    // 6. Version check, defaults, load.
+    writeDefaultsIfNeeded(profile);
+    p.settings = Settings{};
+    const QStringList problems = loadSettings(profile, p.settings);
+    if (!problems.isEmpty())
+        showMessage(problems.join(QLatin1Char('\n')), QStringLiteral("Tarnwick"), MsgIcon::Exclamation);
+
+    // 7. The setup dialog loads hidden (its module installs it); the hand box is loaded.
+    // --- module wiring: setup ---
+
+    // 8.
+    RefreshFocuserState();
+
+    // 9. Placement from Left/Top (pixels).
+    const int left = placement(profile, QStringLiteral("Left"));
+    const int top = placement(profile, QStringLiteral("Top"));
+    handBox->moveWindowPx(left, top);
+
+    // 11.
+    p.weather.WindSampleIndex = 1;
+    p.weather.WindSpeed = 0;
+
+    // --- module wiring: upload, focuser, station ---
+
+    // 10, 12. Window state, then show the hand box and the upload window.
+    if (p.StartedByUser)
+        handBox->showWindow();
+    else
+        handBox->showMinimizedWindow();
+    if (p.showUploadWindow)
+        p.showUploadWindow();
+
+    // 13.
+    p.weather.WindGust = -10;
+    p.weather.GustCycleCount = 0;
+    p.weather.GustResetCycles = 300;
+    handBox->setTimerInterval(1000);
+
+    // 14. The diagnostic log.
+    if (p.openLog)
+        p.openLog();
+    p.weather.TempSampleIndex = 1;
+
+    // 15. "COM Port", "2" when empty.
+    if (profile.value(kDriverId, kComPortKey).isEmpty())
+        profile.writeValue(kDriverId, kComPortKey, QStringLiteral("2"));
+
+    // 16.
+    p.weather.StationRecord = kTestRecord;
+
+    // 17. The board search enables the main timer itself; without one, start it here.
+    if (p.boardSearch)
+        p.boardSearch();
+    else
+        handBox->setTimerEnabled(true);
+    return handBox;
+}
+
+int runProgram(int argc, char **argv, const CommandLine &cl)
+{
+    const QString profilePath = cl.profilePath.isEmpty() ? ProfileStore::defaultPath() : cl.profilePath;
+    if (cl.isConfig) {
+        QCoreApplication app(argc, argv);
+        ProfileStore profile(profilePath);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return runConfigCommand(profile, cl.configArgs, out, err);
+    }
+
+    if (cl.headless)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tarnwick"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    installMessageBoxes(cl.headless);
+    installSignalHandlers(&app);
+
+    prog().quit = [] {
+        // The process lives on while automation clients still hold objects.
+        if (prog().ClientCount <= 0)
+            QCoreApplication::exit(0);
+    };
+
+    ProfileStore profile(profilePath);
+    HandBox *handBox = Main(cl, profile);
+    const int status = app.exec();
+    prog().handBox = nullptr;
+    delete handBox;
+    return status;
+}

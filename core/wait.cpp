@@ -29,7 +29,8 @@ void Wait(int ms)
     while (!deadline.hasExpired()) {
         QEventLoop loop;
         QTimer::singleShot(std::max<qint64>(1, deadline.remainingTime()), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-        loop.exec();
+        if (loop.exec() < 0)
+            break; // the application is quitting
     }
 }
 

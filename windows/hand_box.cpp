@@ -1,0 +1,634 @@
+#include "windows/hand_box.h"
+
+#include "core/focuser_routines.h"
+#include "core/messages.h"
+#include "core/number_format.h"
+#include "core/platform.h"
+#include "core/profile_store.h"
+#include "core/program.h"
+#include "windows/tri_state_check_box.h"
+#include "windows/hand_box_pictures.h"
+#include "windows/wind_colors.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+const char *kAscomUrl = "https://ascom-standards.org/";
+const char *kLogoUrl = "https://www.gnu.org/licenses/gpl-3.0.html";
+
+QString cssColor(uint32_t vb)
+{
+    return QStringLiteral("#%1%2%3")
+        .arg(vb & 0xFF, 2, 16, QLatin1Char('0'))
+        .arg((vb >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
+        .arg((vb >> 16) & 0xFF, 2, 16, QLatin1Char('0'));
+}
+
+WeatherState &ws()
+{
+    return prog().weather;
+}
+} // namespace
+
+HandBox::HandBox(QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("frmHandBox"));
+    setWindowTitle(QStringLiteral("Wind and Rain"));
+    buildLayout();
+    connect(&m_timer, &QTimer::timeout, this, &HandBox::onTick);
+    m_timer.setObjectName(QStringLiteral("timer"));
+
+    // Load
+    SetTopMost(this, prog().settings.AlwaysOnTop);
+    m_buttons.clear();
+    m_controls[QStringLiteral("TempCompCB")]->setEnabled(true);
+    m_controls[QStringLiteral("AllowAsyncWindCB")]->setEnabled(true);
+    updateHookButtons();
+}
+
+HandBox::~HandBox()
+{
+    if (prog().handBox == this)
+        prog().handBox = nullptr;
+}
+
+QLabel *HandBox::addLabel(const QString &name, const QString &caption, const QString &tip, bool courier, bool arial)
+{
+    auto *l = new QLabel(caption, this);
+    l->setObjectName(name);
+    l->setToolTip(tip);
+    if (courier) {
+        QFont f(QStringLiteral("Courier"));
+        f.setStyleHint(QFont::TypeWriter);
+        f.setBold(true);
+        l->setFont(f);
+        l->setAlignment(Qt::AlignCenter);
+        l->setMinimumWidth(56);
+        l->setFrameShape(QFrame::Panel);
+        l->setFrameShadow(QFrame::Sunken);
+    }
+    if (arial) {
+        QFont f(QStringLiteral("Arial"));
+        f.setStyleHint(QFont::SansSerif);
+        l->setFont(f);
+    }
+    m_controls.insert(name, l);
+    return l;
+}
+
+QLineEdit *HandBox::addTextBox(const QString &name, const QString &tip)
+{
+    auto *e = new QLineEdit(this);
+    e->setObjectName(name);
+    e->setToolTip(tip);
+    e->setMinimumWidth(50);
+    e->setAlignment(Qt::AlignRight);
+    m_controls.insert(name, e);
+    return e;
+}
+
+QCheckBox *HandBox::addCheckBox(const QString &name, const QString &caption, const QString &tip)
+{
+    auto *c = new TriStateCheckBox(caption, this);
+    c->setObjectName(name);
+    c->setToolTip(tip);
+    m_controls.insert(name, c);
+    return c;
+}
+
+QPushButton *HandBox::addButton(const QString &name, const QString &caption, const QString &tip)
+{
+    auto *b = new QPushButton(caption, this);
+    b->setObjectName(name);
+    b->setToolTip(tip);
+    b->setAutoDefault(false);
+    m_controls.insert(name, b);
+    return b;
+}
+
+void HandBox::buildLayout()
+{
+    auto *grid = new QGridLayout;
+    grid->setVerticalSpacing(3);
+    grid->setHorizontalSpacing(6);
+    int row = 0;
+    auto pair = [&](QWidget *caption, QWidget *value) {
+        grid->addWidget(caption, row, 0);
+        grid->addWidget(value, row, 1, 1, 2);
+        ++row;
+    };
+    const QString avgTip = QStringLiteral("Average wind speed");
+    pair(addLabel(QStringLiteral("PositionL"), QStringLiteral("Wind Current"), QStringLiteral("Speed at last reading")),
+         addLabel(QStringLiteral("WindCurrentTF"), QString(), QStringLiteral("Speed at last reading"), true));
+    pair(addLabel(QStringLiteral("Label1"), QStringLiteral("Wind Max Gust"), QString()),
+         addLabel(QStringLiteral("WindsGustsTF"), QString(), avgTip, true));
+    pair(addLabel(QStringLiteral("TempL"), QStringLiteral("Wind Average"), avgTip),
+         addLabel(QStringLiteral("WindsAvgTF"), QString(), avgTip, true));
+    pair(addLabel(QStringLiteral("LRawWind"), QStringLiteral("Raw Wind"), avgTip),
+         addLabel(QStringLiteral("RawWindTF"), QString(), avgTip, true));
+
+    grid->addWidget(addLabel(QStringLiteral("Label2"), QStringLiteral("Wind        Rain        Cloud Temp"), QString()),
+                    row++, 0, 1, 3);
+    grid->addWidget(addLabel(QStringLiteral("LabelWind"), QString(), QString(), true), row, 0);
+    grid->addWidget(addLabel(QStringLiteral("LabelRain"), QString(), QStringLiteral("Rain detected off = Green, On = RED"), true),
+                    row, 1);
+    grid->addWidget(addLabel(QStringLiteral("LabelClouds"), QString(), QString(), true), row, 2);
+    ++row;
+    pair(addLabel(QStringLiteral("Label6"), QStringLiteral("Calc Sky"), QString()),
+         addLabel(QStringLiteral("LabelCloudsNarrow"), QString(), QStringLiteral("Calculated Sky Temp"), true));
+    pair(addLabel(QStringLiteral("LCloud_Calc"), QStringLiteral("Amb - Sky ="), QStringLiteral("Sky temp - ambient temp"), false, true),
+         addLabel(QStringLiteral("Cloud_Sky"), QStringLiteral("Here"), QStringLiteral("Measured - Calculated sky temp"), false, true));
+    pair(addLabel(QStringLiteral("SKyBright"), QStringLiteral("Sky Brightness"), QStringLiteral("Lower = brighter, max 1023")),
+         addLabel(QStringLiteral("Label_SkyBright"), QString(), QString(), true));
+
+    auto *states = new QHBoxLayout;
+    states->addWidget(addLabel(QStringLiteral("LHeaterOn"), QStringLiteral("HeaterON"), QString()));
+    states->addWidget(addLabel(QStringLiteral("HeaterOn"), QString(), QStringLiteral("Heater on indication"), true));
+    states->addWidget(addLabel(QStringLiteral("LRelayOn"), QStringLiteral("RelayOn"), QString()));
+    states->addWidget(addLabel(QStringLiteral("RelayOn"), QString(), QStringLiteral("Relay indication"), true));
+    grid->addLayout(states, row++, 0, 1, 3);
+
+    grid->addWidget(addLabel(QStringLiteral("Label4"), QStringLiteral("Centig         Farenheit"), QString()), row++, 1, 1, 2);
+    auto triple = [&](QWidget *caption, QWidget *c, QWidget *f) {
+        grid->addWidget(caption, row, 0);
+        grid->addWidget(c, row, 1);
+        if (f)
+            grid->addWidget(f, row, 2);
+        ++row;
+    };
+    triple(addLabel(QStringLiteral("Label3"), QStringLiteral("Amb Temp"), QString()),
+           addTextBox(QStringLiteral("TPTemp"), QStringLiteral("Ambient Temp degC")),
+           addTextBox(QStringLiteral("Amb_Faren"), QStringLiteral("Ambient Temp degF")));
+    triple(addLabel(QStringLiteral("StepSizeL"), QStringLiteral("TP Temp"), QStringLiteral("Averages over this # minutes")),
+           addTextBox(QStringLiteral("CloudTemp"), QStringLiteral("Thermopile Temperature degC")),
+           addTextBox(QStringLiteral("TP_Faren"), QStringLiteral("Thermopile Temp degF")));
+    triple(addLabel(QStringLiteral("LDewPoint"), QStringLiteral("Dew Point"), QString()),
+           addTextBox(QStringLiteral("DewPointT"), QStringLiteral("Dew Point degC")),
+           addTextBox(QStringLiteral("DP_Faren"), QStringLiteral("Dew Point degF")));
+    triple(addLabel(QStringLiteral("LRH"), QStringLiteral("RH"), QString()),
+           addTextBox(QStringLiteral("RH"), QStringLiteral("Relative Humidity %")), nullptr);
+    triple(addLabel(QStringLiteral("Ambient1_Label"), QStringLiteral("Raw Rain"), QStringLiteral("Raw rain count, lower = dryer")),
+           addTextBox(QStringLiteral("Ambient1_TempC"), QStringLiteral("Raw rain count")),
+           addTextBox(QStringLiteral("Ambient1_TempF"), QStringLiteral("Ambient Temp degF")));
+    triple(addLabel(QStringLiteral("LRaw_RH"), QStringLiteral("Raw Humidity"), QString()),
+           addTextBox(QStringLiteral("Raw_RH"), QStringLiteral("Raw Humidity ADC counts")), nullptr);
+    triple(addLabel(QStringLiteral("Label5"), QStringLiteral("Raw TP"), QString()),
+           addTextBox(QStringLiteral("Raw_TP"), QStringLiteral("Raw Thermopile temperature")), nullptr);
+
+    auto *boxes = new QGridLayout;
+    boxes->setVerticalSpacing(2);
+    boxes->addWidget(addCheckBox(QStringLiteral("AllowHeater"), QStringLiteral("Allow Heater"), QStringLiteral("Allow Heater automatic")), 0, 0);
+    boxes->addWidget(addCheckBox(QStringLiteral("ForceHeater"), QStringLiteral("Force Heater"), QStringLiteral("Force Heater on")), 0, 1);
+    boxes->addWidget(addCheckBox(QStringLiteral("AllowRelay"), QStringLiteral("Allow Relay"), QStringLiteral("Allow relay output on/off")), 1, 0);
+    boxes->addWidget(addCheckBox(QStringLiteral("ForceRelay"), QStringLiteral("Force Relay"), QStringLiteral("Force relay on")), 1, 1);
+    boxes->addWidget(addCheckBox(QStringLiteral("AllowLight"), QStringLiteral("Allow Light"),
+                                 QStringLiteral("Allow Light threshold to control relay(requires Allow Relay)")), 2, 0);
+    boxes->addWidget(addCheckBox(QStringLiteral("AllowWind"), QStringLiteral("Allow Wind"),
+                                 QStringLiteral("Allow wind threshold to control relay(requires Allow Relay)")), 2, 1);
+    boxes->addWidget(addCheckBox(QStringLiteral("AllowAsyncWindCB"), QStringLiteral("Allow Wind Speed"), QStringLiteral("Allow reading wind speed")), 3, 0);
+    boxes->addWidget(addCheckBox(QStringLiteral("TempCompCB"), QStringLiteral("Allow Temp"), QStringLiteral("Allow temperature collection")), 3, 1);
+    boxes->addWidget(addCheckBox(QStringLiteral("GraphCheck1"), QStringLiteral("Graphs"), QStringLiteral("Display graphs")), 4, 0);
+    grid->addLayout(boxes, row++, 0, 1, 3);
+
+    auto *focus = new QHBoxLayout;
+    focus->addWidget(addButton(QStringLiteral("cmdIn"), QStringLiteral("In"), QStringLiteral("Click to move focuser")));
+    focus->addWidget(addButton(QStringLiteral("cmdOut"), QStringLiteral("Out"), QStringLiteral("Click to move focuser")));
+    grid->addLayout(focus, row++, 0, 1, 3);
+    auto *windowsRow = new QHBoxLayout;
+    windowsRow->addWidget(addButton(QStringLiteral("cmdSetup"), QStringLiteral("Setup"), QStringLiteral("Bring up Setup dialog")));
+    windowsRow->addWidget(addButton(QStringLiteral("cmdTraffic"), QStringLiteral("Traffic"), QStringLiteral("Bring up Setup dialog")));
+    windowsRow->addWidget(addButton(QStringLiteral("Command1"), QStringLiteral("PWS"), QStringLiteral("Bring up Setup dialog")));
+    grid->addLayout(windowsRow, row++, 0, 1, 3);
+
+    auto *pictures = new QHBoxLayout;
+    auto *ascom = new ClickablePicture(ascomPicture(), QStringLiteral("Click to go to the ASCOM web site"), this);
+    ascom->setObjectName(QStringLiteral("picASCOM"));
+    auto *logo = new ClickablePicture(logoPicture(), QStringLiteral("Tarnwick is free software: click to read its licence"), this);
+    logo->setObjectName(QStringLiteral("imgLogo"));
+    m_controls.insert(ascom->objectName(), ascom);
+    m_controls.insert(logo->objectName(), logo);
+    pictures->addWidget(ascom);
+    pictures->addStretch();
+    pictures->addWidget(logo);
+    grid->addLayout(pictures, row++, 0, 1, 3);
+
+    setLayout(grid);
+    // The window's client area: 3975 x 8310 twips.
+    resize(twipsToPx(3975), twipsToPx(8310));
+
+    for (const char *name : {"WindCurrentTF", "WindsGustsTF", "WindsAvgTF", "RawWindTF"}) {
+        m_back[QString::fromLatin1(name)] = VbColor::Black;
+        m_fore[QString::fromLatin1(name)] = VbColor::White;
+        applyColors(QString::fromLatin1(name));
+    }
+
+    auto box = [this](const char *name) { return static_cast<QCheckBox *>(m_controls[QString::fromLatin1(name)]); };
+    connect(box("TempCompCB"), &QCheckBox::stateChanged, this, &HandBox::onTempCompCB);
+    connect(box("AllowAsyncWindCB"), &QCheckBox::stateChanged, this, &HandBox::onAllowAsyncWindCB);
+    connect(box("AllowHeater"), &QCheckBox::stateChanged, this, &HandBox::onAllowHeater);
+    connect(box("ForceHeater"), &QCheckBox::stateChanged, this, &HandBox::onForceHeater);
+    connect(box("AllowRelay"), &QCheckBox::stateChanged, this, &HandBox::onAllowRelay);
+    connect(box("ForceRelay"), &QCheckBox::stateChanged, this, &HandBox::onForceRelay);
+    connect(box("AllowLight"), &QCheckBox::stateChanged, this, &HandBox::onAllowLight);
+    connect(box("AllowWind"), &QCheckBox::stateChanged, this, &HandBox::onAllowWind);
+    connect(box("GraphCheck1"), &QCheckBox::stateChanged, this, &HandBox::onGraphCheck);
+    connect(static_cast<QLineEdit *>(m_controls[QStringLiteral("CloudTemp")]), &QLineEdit::textChanged, this,
+            &HandBox::onCloudTempChanged);
+
+    auto button = [this](const char *name) { return static_cast<QPushButton *>(m_controls[QString::fromLatin1(name)]); };
+    connect(button("cmdIn"), &QPushButton::pressed, this, [this] { m_buttons.press(1); });
+    connect(button("cmdOut"), &QPushButton::pressed, this, [this] { m_buttons.press(2); });
+    connect(button("cmdIn"), &QPushButton::released, this, [this] { m_buttons.release(); });
+    connect(button("cmdOut"), &QPushButton::released, this, [this] { m_buttons.release(); });
+    connect(button("cmdSetup"), &QPushButton::clicked, this, [] {
+        if (prog().runSetupDialog)
+            prog().runSetupDialog();
+    });
+    connect(button("cmdTraffic"), &QPushButton::clicked, this, [] {
+        if (prog().showTrafficWindow)
+            prog().showTrafficWindow();
+    });
+    connect(button("Command1"), &QPushButton::clicked, this, [] {
+        if (prog().showUploadWindow)
+            prog().showUploadWindow();
+    });
+    connect(ascom, &ClickablePicture::clicked, this, [] { OpenUrl(QString::fromLatin1(kAscomUrl)); });
+    connect(logo, &ClickablePicture::clicked, this, [] { OpenUrl(QString::fromLatin1(kLogoUrl)); });
+}
+
+void HandBox::updateHookButtons()
+{
+    const Program &p = prog();
+    m_controls[QStringLiteral("cmdSetup")]->setEnabled(bool(p.runSetupDialog));
+    m_controls[QStringLiteral("cmdTraffic")]->setEnabled(bool(p.showTrafficWindow));
+    m_controls[QStringLiteral("Command1")]->setEnabled(bool(p.showUploadWindow));
+    m_controls[QStringLiteral("GraphCheck1")]->setEnabled(bool(p.showGraphs));
+}
+
+// ---- properties -------------------------------------------------------------
+
+void HandBox::setWindValue(const QString &label, double v)
+{
+    setFieldText(label, formatNumber(v, "0.0"));
+    const Settings &s = prog().settings;
+    const LabelColors c = windValueColors(windLevel(v, s.WindSpeedWarn, s.WindSpeedCloseD));
+    setBackColor(label, c.back);
+    setForeColor(label, c.fore);
+}
+
+void HandBox::setWindCurrent(double v)
+{
+    setWindValue(QStringLiteral("WindCurrentTF"), v);
+    const Settings &s = prog().settings;
+    setBackColor(QStringLiteral("LabelWind"), windIndicatorColor(windLevel(v, s.WindSpeedWarn, s.WindSpeedCloseD)));
+    setBackColor(QStringLiteral("LabelRain"), rainIndicatorColor(ws().RainReading, s.RainThreshold));
+}
+
+void HandBox::setWindsGusts(double v)
+{
+    setWindValue(QStringLiteral("WindsGustsTF"), v);
+}
+
+void HandBox::setWindsAvg(double v)
+{
+    setWindValue(QStringLiteral("WindsAvgTF"), v);
+}
+
+void HandBox::setRawWind(double v)
+{
+    setFieldText(QStringLiteral("RawWindTF"), formatNumber(v, "0"));
+}
+
+void HandBox::setTempComp(int state)
+{
+    setCheckState(QStringLiteral("TempCompCB"), state);
+    m_controls[QStringLiteral("TempCompCB")]->setEnabled(true);
+    m_controls[QStringLiteral("AllowAsyncWindCB")]->setEnabled(true);
+}
+
+void HandBox::setAllowAsyncWind(int state)
+{
+    setCheckState(QStringLiteral("AllowAsyncWindCB"), state);
+    m_controls[QStringLiteral("TempCompCB")]->setEnabled(true);
+    m_controls[QStringLiteral("AllowAsyncWindCB")]->setEnabled(true);
+}
+
+double HandBox::aCloudTemp()
+{
+    try {
+        const int32_t v = wholeFromText(fieldText(QStringLiteral("CloudTemp")));
+        if (v < 0) {
+            showMessage(QStringLiteral("Error in manual step size0, must be >0"));
+            return -9999;
+        }
+        return v;
+    } catch (const ConversionError &) {
+        showMessage(QStringLiteral("Error in Get aCloudTemp >0"));
+        return -9999;
+    }
+}
+
+void HandBox::setACloudTemp(double v)
+{
+    setFieldText(QStringLiteral("CloudTemp"), formatNumber(v, "0.0"));
+}
+
+double HandBox::aTPTemp()
+{
+    const QString text = fieldText(QStringLiteral("TPTemp"));
+    if (text.isEmpty()) {
+        setFieldText(QStringLiteral("TPTemp"), QStringLiteral("200"));
+        return 0;
+    }
+    return wholeFromText(text); // a non-numeric text throws to the caller
+}
+
+void HandBox::setATPTemp(double v)
+{
+    setFieldText(QStringLiteral("TPTemp"), formatNumber(v, "0.0"));
+}
+
+// ---- fields by name ---------------------------------------------------------
+
+QString HandBox::fieldText(const QString &control) const
+{
+    QWidget *w = m_controls.value(control);
+    if (auto *e = qobject_cast<QLineEdit *>(w))
+        return e->text();
+    if (auto *l = qobject_cast<QLabel *>(w))
+        return l->text();
+    if (auto *b = qobject_cast<QAbstractButton *>(w))
+        return b->text();
+    return QString();
+}
+
+void HandBox::setFieldText(const QString &control, const QString &text)
+{
+    QWidget *w = m_controls.value(control);
+    if (auto *e = qobject_cast<QLineEdit *>(w))
+        e->setText(text);
+    else if (auto *l = qobject_cast<QLabel *>(w))
+        l->setText(text);
+}
+
+uint32_t HandBox::backColor(const QString &control) const
+{
+    return m_back.value(control, VbColor::White);
+}
+
+uint32_t HandBox::foreColor(const QString &control) const
+{
+    return m_fore.value(control, VbColor::Black);
+}
+
+void HandBox::setBackColor(const QString &control, uint32_t color)
+{
+    if (m_back.contains(control) && m_back[control] == color)
+        return;
+    m_back[control] = color;
+    applyColors(control);
+}
+
+void HandBox::setForeColor(const QString &control, uint32_t color)
+{
+    if (m_fore.contains(control) && m_fore[control] == color)
+        return;
+    m_fore[control] = color;
+    applyColors(control);
+}
+
+void HandBox::applyColors(const QString &control)
+{
+    QWidget *w = m_controls.value(control);
+    if (!w)
+        return;
+    QString css;
+    if (m_back.contains(control))
+        css += QStringLiteral("background-color: %1;").arg(cssColor(m_back[control]));
+    if (m_fore.contains(control))
+        css += QStringLiteral("color: %1;").arg(cssColor(m_fore[control]));
+    w->setStyleSheet(css);
+}
+
+int HandBox::checkState(const QString &control) const
+{
+    auto *c = qobject_cast<QCheckBox *>(m_controls.value(control));
+    if (!c)
+        return 0;
+    switch (c->checkState()) {
+    case Qt::Checked: return 1;
+    case Qt::PartiallyChecked: return 2;
+    case Qt::Unchecked: break;
+    }
+    return 0;
+}
+
+void HandBox::setCheckState(const QString &control, int state)
+{
+    auto *c = qobject_cast<QCheckBox *>(m_controls.value(control));
+    if (!c)
+        return;
+    // Qt emits stateChanged only on a real change, so the handler runs exactly then.
+    c->setCheckState(state == 1 ? Qt::Checked : state == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
+}
+
+// ---- handlers ---------------------------------------------------------------
+
+void HandBox::onTempCompCB()
+{
+    const int s = checkState(QStringLiteral("TempCompCB"));
+    if (s == 1)
+        ws().TempEnabled = true;
+    else if (s == 0)
+        ws().TempEnabled = false;
+    m_controls[QStringLiteral("TempCompCB")]->setEnabled(true);
+    m_controls[QStringLiteral("AllowAsyncWindCB")]->setEnabled(true);
+}
+
+void HandBox::onAllowAsyncWindCB()
+{
+    const int s = checkState(QStringLiteral("AllowAsyncWindCB"));
+    if (s == 1)
+        ws().WindEnabled = true;
+    else if (s == 0)
+        ws().WindEnabled = false;
+    m_controls[QStringLiteral("TempCompCB")]->setEnabled(true);
+    m_controls[QStringLiteral("AllowAsyncWindCB")]->setEnabled(true);
+}
+
+// Allow and Force share one rule for the heater and the relay.
+static void allowHandler(HandBox *box, const char *allowBox, const char *forceBox, int32_t &allow, int32_t &sent,
+                         int32_t &force)
+{
+    const bool checked = box->checkState(QString::fromLatin1(allowBox)) == 1;
+    sent = allow;
+    force = 2;
+    if (checked) {
+        allow = 1;
+        box->setCheckState(QString::fromLatin1(forceBox), 0);
+    } else {
+        allow = 0;
+        sent = 1;
+    }
+}
+
+static void forceHandler(HandBox *box, const char *allowBox, const char *forceBox, int32_t &allow, int32_t &sent,
+                         int32_t &force)
+{
+    sent = 1;
+    allow = 0;
+    box->setCheckState(QString::fromLatin1(allowBox), 0);
+    force = box->checkState(QString::fromLatin1(forceBox)) == 1 ? 1 : 2;
+}
+
+void HandBox::onAllowHeater()
+{
+    allowHandler(this, "AllowHeater", "ForceHeater", ws().HeaterAllow, ws().HeaterAllowSent, ws().HeaterForce);
+}
+
+void HandBox::onForceHeater()
+{
+    forceHandler(this, "AllowHeater", "ForceHeater", ws().HeaterAllow, ws().HeaterAllowSent, ws().HeaterForce);
+}
+
+void HandBox::onAllowRelay()
+{
+    allowHandler(this, "AllowRelay", "ForceRelay", ws().RelayAllow, ws().RelayAllowSent, ws().RelayForce);
+}
+
+void HandBox::onForceRelay()
+{
+    forceHandler(this, "AllowRelay", "ForceRelay", ws().RelayAllow, ws().RelayAllowSent, ws().RelayForce);
+}
+
+static void alarmHandler(HandBox *box, const char *name, int32_t &allow, int32_t &sent)
+{
+    sent = allow;
+    if (box->checkState(QString::fromLatin1(name)) == 1) {
+        allow = 1;
+    } else {
+        allow = 0;
+        sent = 1;
+    }
+}
+
+void HandBox::onAllowLight()
+{
+    alarmHandler(this, "AllowLight", ws().LightAllow, ws().LightAllowSent);
+}
+
+void HandBox::onAllowWind()
+{
+    alarmHandler(this, "AllowWind", ws().WindAllow, ws().WindAllowSent);
+}
+
+void HandBox::onGraphCheck()
+{
+    if (prog().showGraphs)
+        prog().showGraphs(checkState(QStringLiteral("GraphCheck1")) == 1);
+}
+
+void HandBox::onCloudTempChanged(const QString &text)
+{
+    Settings &s = prog().settings;
+    if (text.isEmpty())
+        return;
+    if (text == QLatin1String("-")) {
+        showMessage(QStringLiteral("Manual stepsize must be >0"));
+        setFieldText(QStringLiteral("CloudTemp"), QString::number(s.MaxCloudTemp));
+        return;
+    }
+    try {
+        const int32_t v = wholeFromText(text);
+        // The stored value changes only when the number does: no disk write per cycle.
+        if (v != s.MaxCloudTemp) {
+            s.MaxCloudTemp = v;
+            saveSettingNow(QStringLiteral("MaxCloudTemp"));
+        }
+    } catch (const ConversionError &) {
+        showMessage(QStringLiteral("Manual stepsize must be numeric and >0"));
+        setFieldText(QStringLiteral("CloudTemp"), QString::number(s.MaxCloudTemp));
+    }
+}
+
+void HandBox::onTick()
+{
+    if (prog().stationCycle)
+        prog().stationCycle();
+}
+
+// ---- window -----------------------------------------------------------------
+
+void HandBox::setTimerEnabled(bool on)
+{
+    if (on && !m_timer.isActive())
+        m_timer.start();
+    else if (!on)
+        m_timer.stop();
+}
+
+void HandBox::showWindow()
+{
+    updateHookButtons();
+    show();
+}
+
+void HandBox::showNormalWindow()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+}
+
+void HandBox::showMinimizedWindow()
+{
+    updateHookButtons();
+    showMinimized();
+}
+
+void HandBox::setTopMost(bool on)
+{
+    SetTopMost(this, on);
+}
+
+void HandBox::closeEvent(QCloseEvent *event)
+{
+    unload();
+    event->accept();
+}
+
+void HandBox::unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    Program &p = prog();
+    // Each step runs even when an earlier one fails.
+    auto step = [](const std::function<void()> &f) {
+        try {
+            if (f)
+                f();
+        } catch (...) {
+        }
+    };
+    step([this] { m_buttons.clear(); });
+    step(p.unloadSetupDialog);
+    step([&p] {
+        if (p.TrafficWindow && p.unloadTrafficWindow)
+            p.unloadTrafficWindow();
+    });
+    step(p.unloadUploadWindow);
+    step(p.unloadGraphs);
+    step([] { SaveOnExit(); });
+    step([this] {
+        m_timer.stop();
+        hide();
+        m_buttons.clear();
+    });
+    step(p.quit);
+}

@@ -1,0 +1,26 @@
+// The command line: options for a normal run and the "config" subcommand.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+struct CommandLine {
+    bool headless = false;
+    bool simulate = false;
+    bool automation = false;
+    bool alpacaEnabled = true;
+    QString profilePath;
+    QString serialDevice;
+    QString logDir;
+    QString alpacaAddress = QStringLiteral("127.0.0.1");
+    int alpacaPort = 11111;
+    QStringList configArgs; // after "config"; empty for a normal run
+    bool isConfig = false;
+
+    enum class Outcome { Run, ExitOk, ExitUsage };
+    Outcome outcome = Outcome::Run;
+    QString output; // --help / --version text, or the one-line error
+};
+
+CommandLine parseCommandLine(const QStringList &arguments);
+QString usageText();

@@ -1,0 +1,182 @@
+#include "core/startup.h"
+
+#include "core/command_line.h"
+#include "core/config_command.h"
+#include "core/focuser_routines.h"
+#include "core/program.h"
+#include "message_recorder.h"
+#include "temp_profile.h"
+#include "windows/hand_box.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+#include <QTextStream>
+#include <gtest/gtest.h>
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override { resetProgram(); }
+    void TearDown() override
+    {
+        delete box;
+        resetProgram();
+    }
+    HandBox *start(const QStringList &args = {})
+    {
+        const CommandLine cl = parseCommandLine(QStringList{"tarnwick"} + args);
+        box = Main(cl, *profile.store);
+        return box;
+    }
+    QString stored(const QString &key, const QString &sub = QString()) { return profile.store->value(kDriverId, key, sub); }
+
+    TempProfile profile;
+    HandBox *box = nullptr;
+    MessageRecorder messages;
+};
+
+TEST_F(StartupTest, FirstStartWritesDefaultsLoadsThemAndRuns)
+{
+    start();
+    EXPECT_TRUE(profile.store->isRegistered(kDriverId));
+    EXPECT_EQ(stored("RegVer"), "2.10");
+    EXPECT_EQ(stored("COM Port"), "2");
+    EXPECT_EQ(stored("TempMax", "Capabilities"), "5.0");
+    EXPECT_DOUBLE_EQ(prog().settings.StepTime, 0.015);
+    EXPECT_EQ(prog().settings.WindTimer, 122);
+    // Absolute focuser: the stored 500 is held to the maximum step of 17.
+    EXPECT_EQ(prog().settings.Position, 17);
+    EXPECT_TRUE(prog().StartedByUser);
+    EXPECT_EQ(prog().weather.WindGust, -10);
+    EXPECT_EQ(prog().weather.StationRecord, kTestRecord);
+    EXPECT_TRUE(box->timerEnabled());
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(box->checkState("TempCompCB"), 1);
+    EXPECT_EQ(box->checkState("AllowAsyncWindCB"), 1);
+    EXPECT_TRUE(messages.texts.isEmpty());
+}
+
+TEST_F(StartupTest, KeptValuesNegativePlacementAndBadValues)
+{
+    prepareProfile(*profile.store);
+    profile.store->writeValue(kDriverId, "Left", "-5");
+    profile.store->writeValue(kDriverId, "Top", "0");
+    profile.store->writeValue(kDriverId, "Absolute", "False");
+    profile.store->writeValue(kDriverId, "Position", "1234");
+    profile.store->writeValue(kDriverId, "WindTimer", "soon");
+    profile.store->writeValue(kDriverId, "COM Port", "");
+    start();
+    EXPECT_EQ(stored("Left"), "100");
+    EXPECT_EQ(stored("Top"), "0");
+    EXPECT_EQ(box->windowLeftPx(), 100);
+    EXPECT_EQ(prog().settings.Position, 1234);
+    EXPECT_EQ(prog().settings.WindTimer, 122);
+    EXPECT_EQ(stored("WindTimer"), "soon");
+    EXPECT_EQ(stored("COM Port"), "2");
+    ASSERT_EQ(messages.texts.size(), 1);
+    EXPECT_TRUE(messages.texts[0].contains("WindTimer") && messages.texts[0].contains("soon"));
+}
+
+TEST_F(StartupTest, ClientStartedRunsMinimisedAndSavesTheRestoredPlace)
+{
+    prepareProfile(*profile.store);
+    profile.store->writeValue(kDriverId, "Left", "140");
+    profile.store->writeValue(kDriverId, "Top", "90");
+    start({"--automation"});
+    EXPECT_FALSE(prog().StartedByUser);
+    EXPECT_TRUE(box->isMinimized());
+    prog().settings.Temp = 12.5;
+    SaveOnExit();
+    EXPECT_FALSE(box->isMinimized());
+    EXPECT_EQ(stored("Left"), "140");
+    EXPECT_EQ(stored("Top"), "90");
+    EXPECT_EQ(stored("Temp"), "12.5");
+    EXPECT_EQ(stored("Position"), "17");
+    EXPECT_FALSE(box->timerEnabled());
+}
+
+TEST_F(StartupTest, UnreadableProfileIsReportedAndLeftAlone)
+{
+    {
+        QFile f(profile.path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[broken\n");
+    }
+    profile.reopen();
+    start();
+    ASSERT_FALSE(messages.texts.isEmpty());
+    EXPECT_TRUE(messages.texts[0].contains(profile.path));
+    EXPECT_EQ(prog().settings.WindTimer, 122);
+    QFile f(profile.path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "[broken\n");
+}
+
+TEST(CommandLineTest, OptionsAndErrors)
+{
+    CommandLine cl = parseCommandLine({"tarnwick", "--headless", "--profile", "/tmp/x.ini", "--alpaca-port", "4000",
+                                       "--no-alpaca", "--log-dir", "/tmp"});
+    EXPECT_EQ(cl.outcome, CommandLine::Outcome::Run);
+    EXPECT_TRUE(cl.headless);
+    EXPECT_FALSE(cl.alpacaEnabled);
+    EXPECT_EQ(cl.alpacaPort, 4000);
+    EXPECT_EQ(cl.profilePath, "/tmp/x.ini");
+    EXPECT_EQ(cl.logDir, "/tmp");
+
+    for (const QStringList &bad : {QStringList{"tarnwick", "--alpaca-port", "70000"},
+                                   QStringList{"tarnwick", "--alpaca-address", "not-an-ip"},
+                                   QStringList{"tarnwick", "--frobnicate"}, QStringList{"tarnwick", "launch"},
+                                   QStringList{"tarnwick", "config"}}) {
+        cl = parseCommandLine(bad);
+        EXPECT_EQ(cl.outcome, CommandLine::Outcome::ExitUsage) << bad.join(' ').toStdString();
+        EXPECT_FALSE(cl.output.contains('\n'));
+    }
+    cl = parseCommandLine({"tarnwick", "--profile", "p.ini", "config", "set", "Ports/COM 2", "/dev/ttyUSB0"});
+    EXPECT_TRUE(cl.isConfig);
+    EXPECT_EQ(cl.configArgs, (QStringList{"set", "Ports/COM 2", "/dev/ttyUSB0"}));
+    EXPECT_EQ(parseCommandLine({"tarnwick", "--help"}).outcome, CommandLine::Outcome::ExitOk);
+}
+
+TEST(ConfigCommandTest, ListGetSet)
+{
+    TempProfile p;
+    QString outText, errText;
+    QTextStream out(&outText), err(&errText);
+    EXPECT_EQ(runConfigCommand(*p.store, {"get", "Capabilities/TempMax"}, out, err), 0);
+    EXPECT_EQ(runConfigCommand(*p.store, {"get", "TempMax"}, out, err), 0);
+    EXPECT_EQ(outText, "5.0\n5.0\n");
+    EXPECT_EQ(runConfigCommand(*p.store, {"set", "TempsAvgCount", "5"}, out, err), 0);
+    EXPECT_EQ(p.store->value(kDriverId, "TempsAvgCount", "Capabilities"), "5");
+    EXPECT_EQ(runConfigCommand(*p.store, {"set", "Ports/COM 3", "/dev/ttyUSB0"}, out, err), 0);
+    EXPECT_EQ(p.store->value(kDriverId, "COM 3", "Ports"), "/dev/ttyUSB0");
+    EXPECT_EQ(runConfigCommand(*p.store, {"set", "WindTimer", "x"}, out, err), 2);
+    EXPECT_EQ(runConfigCommand(*p.store, {"get", "Capabilities/Position"}, out, err), 2);
+    outText.clear();
+    EXPECT_EQ(runConfigCommand(*p.store, {"list"}, out, err), 0);
+    out.flush();
+    EXPECT_TRUE(outText.contains("Capabilities/TempMax=5.0\n"));
+    EXPECT_TRUE(outText.contains("\nWindTimer=122\n"));
+    EXPECT_TRUE(outText.contains("Ports/COM 3=/dev/ttyUSB0\n"));
+}
+
+// The real program, headless: starts, ticks, and saves its state on SIGTERM.
+TEST(ProgramProcessTest, HeadlessRunSavesOnSigterm)
+{
+    TempProfile p;
+    QProcess proc;
+    proc.setProgram(QStringLiteral(TARNWICK_BINARY));
+    proc.setArguments({"--headless", "--no-alpaca", "--profile", p.path, "--log-dir", p.dir.path()});
+    proc.start();
+    ASSERT_TRUE(proc.waitForStarted(5000));
+    // Wait until start-up has written the port number, the last profile write of Main.
+    for (int i = 0; i < 100 && ProfileStore(p.path).value(kDriverId, "COM Port").isEmpty(); ++i)
+        QTest::qWait(50);
+    QTest::qWait(300);
+    proc.terminate();
+    ASSERT_TRUE(proc.waitForFinished(10000));
+    EXPECT_EQ(proc.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(proc.exitCode(), 0);
+    ProfileStore after(p.path);
+    EXPECT_EQ(after.value(kDriverId, "Position"), "17");
+    EXPECT_EQ(after.value(kDriverId, "Left"), "100");
+}

@@ -1,0 +1,250 @@
+#include "windows/hand_box.h"
+
+#include "core/number_format.h"
+#include "core/program.h"
+#include "message_recorder.h"
+#include "temp_profile.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+class HandBoxTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        resetProgram();
+        prog().profile = profile.store.get();
+        box = std::make_unique<HandBox>();
+        prog().handBox = box.get();
+    }
+    void TearDown() override
+    {
+        box.reset();
+        resetProgram();
+    }
+    WeatherState &ws() { return prog().weather; }
+    void click(const char *name) { QTest::mouseClick(box->findChild<QCheckBox *>(name), Qt::LeftButton); }
+
+    TempProfile profile;
+    std::unique_ptr<HandBox> box;
+};
+
+TEST_F(HandBoxTest, EveryControlExistsWithItsCaption)
+{
+    const char *names[] = {"WindCurrentTF", "PositionL", "WindsGustsTF", "Label1", "WindsAvgTF", "TempL", "RawWindTF",
+                           "LRawWind", "Label2", "LabelWind", "LabelRain", "LabelClouds", "LabelCloudsNarrow",
+                           "Label6", "Cloud_Sky", "LCloud_Calc", "Label_SkyBright", "SKyBright", "HeaterOn",
+                           "LHeaterOn", "RelayOn", "LRelayOn", "Label4", "Label3", "TPTemp", "Amb_Faren",
+                           "StepSizeL", "CloudTemp", "TP_Faren", "LDewPoint", "DewPointT", "DP_Faren", "LRH", "RH",
+                           "Ambient1_Label", "Ambient1_TempC", "Ambient1_TempF", "LRaw_RH", "Raw_RH", "Label5",
+                           "Raw_TP", "AllowHeater", "ForceHeater", "AllowRelay", "ForceRelay", "AllowLight",
+                           "AllowWind", "AllowAsyncWindCB", "TempCompCB", "GraphCheck1", "cmdIn", "cmdOut",
+                           "cmdSetup", "cmdTraffic", "Command1", "picASCOM", "imgLogo"};
+    for (const char *n : names)
+        EXPECT_NE(box->findChild<QWidget *>(n), nullptr) << n;
+    EXPECT_EQ(box->windowTitle(), "Wind and Rain");
+    EXPECT_EQ(box->fieldText("Cloud_Sky"), "Here");
+    EXPECT_EQ(box->fieldText("LCloud_Calc"), "Amb - Sky =");
+    EXPECT_EQ(box->findChild<QCheckBox *>("AllowLight")->toolTip(),
+              "Allow Light threshold to control relay(requires Allow Relay)");
+    EXPECT_EQ(box->findChild<QPushButton *>("Command1")->text(), "PWS");
+    // Windows that this build does not have keep their buttons disabled.
+    EXPECT_FALSE(box->findChild<QPushButton *>("cmdSetup")->isEnabled());
+    prog().runSetupDialog = [] {};
+    box->updateHookButtons();
+    EXPECT_TRUE(box->findChild<QPushButton *>("cmdSetup")->isEnabled());
+}
+
+TEST_F(HandBoxTest, WindColoursUseGreaterThan)
+{
+    prog().settings.WindSpeedWarn = 10;
+    prog().settings.WindSpeedCloseD = 20;
+    box->setWindCurrent(12.0);
+    EXPECT_EQ(box->fieldText("WindCurrentTF"), "12.0");
+    EXPECT_EQ(box->backColor("WindCurrentTF"), VbColor::Yellow);
+    EXPECT_EQ(box->foreColor("WindCurrentTF"), VbColor::Black);
+    EXPECT_EQ(box->backColor("LabelWind"), VbColor::Yellow);
+    box->setWindCurrent(20.0);
+    EXPECT_EQ(box->backColor("WindCurrentTF"), VbColor::Yellow);
+    box->setWindCurrent(20.1);
+    EXPECT_EQ(box->backColor("WindCurrentTF"), VbColor::Red);
+    EXPECT_EQ(box->foreColor("WindCurrentTF"), VbColor::White);
+    EXPECT_EQ(box->backColor("LabelWind"), VbColor::Red);
+    box->setWindCurrent(3);
+    EXPECT_EQ(box->backColor("LabelWind"), VbColor::Green);
+    EXPECT_EQ(box->backColor("WindCurrentTF"), VbColor::Black);
+
+    prog().settings.WindSpeedWarn = 0;
+    box->setWindsAvg(0);
+    EXPECT_EQ(box->backColor("WindsAvgTF"), VbColor::Black);
+    EXPECT_EQ(box->fieldText("WindsAvgTF"), "0.0");
+    box->setWindsGusts(25.25);
+    EXPECT_EQ(box->fieldText("WindsGustsTF"), "25.3");
+    EXPECT_EQ(box->backColor("WindsGustsTF"), VbColor::Red);
+    box->setRawWind(12.5);
+    EXPECT_EQ(box->fieldText("RawWindTF"), "13");
+}
+
+TEST_F(HandBoxTest, WindSampleAlsoColoursTheRainIndicator)
+{
+    prog().settings.RainThreshold = 400;
+    ws().RainReading = 401;
+    box->setWindCurrent(0);
+    EXPECT_EQ(box->backColor("LabelRain"), VbColor::Red);
+    ws().RainReading = 400;
+    box->setWindCurrent(0);
+    EXPECT_EQ(box->backColor("LabelRain"), VbColor::Green);
+}
+
+TEST_F(HandBoxTest, AllowHeaterWhileForceIsClear)
+{
+    click("AllowHeater");
+    EXPECT_EQ(ws().HeaterAllow, 1);
+    EXPECT_EQ(ws().HeaterAllowSent, 0);
+    EXPECT_EQ(ws().HeaterForce, 2);
+}
+
+TEST_F(HandBoxTest, AllowHeaterWhileForcedClearsBoth)
+{
+    click("ForceHeater");
+    EXPECT_EQ(ws().HeaterForce, 1);
+    EXPECT_EQ(ws().HeaterAllowSent, 1);
+    click("AllowHeater");
+    EXPECT_EQ(box->checkState("AllowHeater"), 0);
+    EXPECT_EQ(box->checkState("ForceHeater"), 0);
+    EXPECT_EQ(ws().HeaterAllow, 0);
+    EXPECT_EQ(ws().HeaterAllowSent, 1);
+    EXPECT_EQ(ws().HeaterForce, 2);
+}
+
+TEST_F(HandBoxTest, ForceRelayWhileAllowedGivesForcedOn)
+{
+    click("AllowRelay");
+    EXPECT_EQ(ws().RelayAllow, 1);
+    click("ForceRelay");
+    EXPECT_EQ(box->checkState("AllowRelay"), 0);
+    EXPECT_EQ(box->checkState("ForceRelay"), 1);
+    EXPECT_EQ(ws().RelayAllow, 0);
+    EXPECT_EQ(ws().RelayAllowSent, 1);
+    EXPECT_EQ(ws().RelayForce, 1);
+}
+
+TEST_F(HandBoxTest, SettingABoxFromCodeRunsItsHandlerOnlyOnChange)
+{
+    box->setCheckState("AllowLight", 1);
+    EXPECT_EQ(ws().LightAllow, 1);
+    ws().LightAllowSent = 1;
+    box->setCheckState("AllowLight", 1); // no change: no handler
+    EXPECT_EQ(ws().LightAllowSent, 1);
+    box->setCheckState("AllowWind", 1);
+    box->setCheckState("AllowWind", 0);
+    EXPECT_EQ(ws().WindAllow, 0);
+    EXPECT_EQ(ws().WindAllowSent, 1);
+}
+
+TEST_F(HandBoxTest, ProcessingEnablesFollowTheirBoxes)
+{
+    box->setTempComp(0); // already clear at load: no change, no handler
+    EXPECT_TRUE(ws().TempEnabled);
+    box->setTempComp(1);
+    box->setTempComp(0);
+    EXPECT_FALSE(ws().TempEnabled);
+    box->setTempComp(1);
+    EXPECT_TRUE(ws().TempEnabled);
+    ws().TempEnabled = false;
+    box->setTempComp(2); // greyed leaves the enable as it is
+    EXPECT_FALSE(ws().TempEnabled);
+    EXPECT_TRUE(box->findChild<QCheckBox *>("TempCompCB")->isEnabled());
+    box->setAllowAsyncWind(1);
+    box->setAllowAsyncWind(0);
+    EXPECT_FALSE(ws().WindEnabled);
+    click("AllowAsyncWindCB");
+    EXPECT_TRUE(ws().WindEnabled);
+    // A user's click never greys a box.
+    box->setTempComp(1);
+    click("TempCompCB");
+    EXPECT_EQ(box->checkState("TempCompCB"), 0);
+    click("TempCompCB");
+    EXPECT_EQ(box->checkState("TempCompCB"), 1);
+}
+
+TEST_F(HandBoxTest, TemperatureBoxes)
+{
+    EXPECT_EQ(box->aTPTemp(), 0);
+    EXPECT_EQ(box->fieldText("TPTemp"), "200");
+    box->setATPTemp(26.31);
+    EXPECT_EQ(box->fieldText("TPTemp"), "26.3");
+    EXPECT_EQ(box->aTPTemp(), 26);
+    box->setFieldText("TPTemp", "warm");
+    EXPECT_THROW(box->aTPTemp(), ConversionError);
+
+    MessageRecorder messages;
+    box->setACloudTemp(26.5);
+    EXPECT_EQ(prog().settings.MaxCloudTemp, 26);
+    EXPECT_EQ(profile.store->value(kDriverId, "MaxCloudTemp"), "26");
+    EXPECT_EQ(box->aCloudTemp(), 26);
+    box->setACloudTemp(-3);
+    EXPECT_EQ(prog().settings.MaxCloudTemp, -3); // negatives are stored
+    EXPECT_EQ(box->aCloudTemp(), -9999);
+    EXPECT_EQ(messages.texts.value(0), "Error in manual step size0, must be >0");
+    EXPECT_TRUE(messages.texts.size() == 1);
+}
+
+TEST_F(HandBoxTest, TypingIntoCloudTemp)
+{
+    MessageRecorder messages;
+    prog().settings.MaxCloudTemp = 7;
+    auto *edit = box->findChild<QLineEdit *>("CloudTemp");
+    edit->clear();
+    QTest::keyClicks(edit, "-");
+    EXPECT_EQ(messages.texts.value(0), "Manual stepsize must be >0");
+    EXPECT_EQ(edit->text(), "7");
+    edit->clear();
+    QTest::keyClicks(edit, "x");
+    EXPECT_EQ(messages.texts.value(1), "Manual stepsize must be numeric and >0");
+    EXPECT_EQ(edit->text(), "7");
+    edit->clear();
+    EXPECT_EQ(messages.texts.size(), 2); // an empty text says nothing
+}
+
+TEST_F(HandBoxTest, ButtonStateProtocol)
+{
+    auto *in = box->findChild<QPushButton *>("cmdIn");
+    auto *out = box->findChild<QPushButton *>("cmdOut");
+    QTest::mousePress(in, Qt::LeftButton);
+    EXPECT_EQ(box->buttonState(), 0);
+    EXPECT_EQ(box->buttonState(), 1);
+    QTest::mouseRelease(in, Qt::LeftButton);
+    EXPECT_EQ(box->buttonState(), 1);
+    EXPECT_EQ(box->buttonState(), 0);
+
+    QTest::mouseClick(out, Qt::LeftButton);
+    EXPECT_EQ(box->buttonState(), 2);
+    EXPECT_EQ(box->buttonState(), 0);
+}
+
+TEST_F(HandBoxTest, UnloadRunsEveryStepEvenWhenOneFails)
+{
+    QStringList order;
+    prog().unloadSetupDialog = [&] {
+        order << "setup";
+        throw std::runtime_error("gone");
+    };
+    prog().TrafficWindow = nullptr;
+    prog().unloadTrafficWindow = [&] { order << "traffic"; };
+    prog().unloadUploadWindow = [&] { order << "upload"; };
+    prog().quit = [&] { order << "quit"; };
+    prog().settings.Position = 321;
+    box->show();
+    box->move(40, 60);
+    box->unload();
+    EXPECT_EQ(order, (QStringList{"setup", "upload", "quit"}));
+    EXPECT_EQ(profile.store->value(kDriverId, "Position"), "321");
+    EXPECT_FALSE(box->timerEnabled());
+    box->unload(); // a second close does nothing
+    EXPECT_EQ(order.size(), 3);
+}

@@ -1,0 +1,98 @@
+// The hand box, the program's main window: live station values, the check
+// boxes that switch the board's automatic functions and the program's own
+// processing, the buttons that open the other windows, and the main timer.
+#pragma once
+
+#include "core/hand_box_api.h"
+#include "windows/button_state.h"
+
+#include <QHash>
+#include <QTimer>
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class HandBox : public QWidget, public HandBoxApi {
+    Q_OBJECT
+public:
+    explicit HandBox(QWidget *parent = nullptr);
+    ~HandBox() override;
+
+    // HandBoxApi
+    void setWindCurrent(double v) override;
+    void setWindsGusts(double v) override;
+    void setRawWind(double v) override;
+    void setWindsAvg(double v) override;
+    void setTempComp(int state) override;
+    void setAllowAsyncWind(int state) override;
+    int16_t buttonState() override { return m_buttons.read(); }
+    double aCloudTemp() override;
+    void setACloudTemp(double v) override;
+    double aTPTemp() override;
+    void setATPTemp(double v) override;
+
+    QString fieldText(const QString &control) const override;
+    void setFieldText(const QString &control, const QString &text) override;
+    uint32_t backColor(const QString &control) const override;
+    void setBackColor(const QString &control, uint32_t color) override;
+    uint32_t foreColor(const QString &control) const override;
+    void setForeColor(const QString &control, uint32_t color) override;
+    int checkState(const QString &control) const override;
+    void setCheckState(const QString &control, int state) override;
+
+    void setTimerEnabled(bool on) override;
+    bool timerEnabled() const override { return m_timer.isActive(); }
+    void setTimerInterval(int ms) override { m_timer.setInterval(ms); }
+
+    void showWindow() override;
+    void hideWindow() override { hide(); }
+    bool isWindowVisible() const override { return isVisible(); }
+    void showNormalWindow() override;
+    void showMinimizedWindow() override;
+    int windowLeftPx() const override { return pos().x(); }
+    int windowTopPx() const override { return pos().y(); }
+    void moveWindowPx(int left, int top) override { move(left, top); }
+    void setTopMost(bool on) override;
+    void unload() override;
+
+    // Enables the buttons whose windows exist in this build.
+    void updateHookButtons();
+    const ButtonStateTracker &buttons() const { return m_buttons; }
+    bool unloaded() const { return m_unloaded; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QLabel *addLabel(const QString &name, const QString &caption, const QString &tip, bool courier = false,
+                     bool arial = false);
+    QLineEdit *addTextBox(const QString &name, const QString &tip);
+    QCheckBox *addCheckBox(const QString &name, const QString &caption, const QString &tip);
+    QPushButton *addButton(const QString &name, const QString &caption, const QString &tip);
+    void buildLayout();
+    void applyColors(const QString &control);
+    void setWindValue(const QString &label, double v);
+
+    // Handlers
+    void onTempCompCB();
+    void onAllowAsyncWindCB();
+    void onAllowHeater();
+    void onForceHeater();
+    void onAllowRelay();
+    void onForceRelay();
+    void onAllowLight();
+    void onAllowWind();
+    void onGraphCheck();
+    void onCloudTempChanged(const QString &text);
+    void onTick();
+
+    QHash<QString, QWidget *> m_controls;
+    QHash<QString, uint32_t> m_back;
+    QHash<QString, uint32_t> m_fore;
+    ButtonStateTracker m_buttons;
+    QTimer m_timer;
+    bool m_unloaded = false;
+};
