@@ -2,7 +2,7 @@
 # startup: Main, shutdown and the command line; links every module
 add_library(startup STATIC core/startup.cpp core/command_line.cpp core/config_command.cpp)
 target_link_libraries(startup PUBLIC core core_gui windows Qt6::Network)
-foreach(lib station station_serial focuser upload)
+foreach(lib station station_serial station_alerts focuser focuser_window upload upload_window)
   if(TARGET ${lib})
     target_link_libraries(startup PUBLIC ${lib})
   endif()
