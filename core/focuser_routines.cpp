@@ -1,5 +1,8 @@
 #include "core/focuser_routines.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "core/hand_box_api.h"
 #include "core/number_format.h"
 #include "core/profile_store.h"
@@ -24,7 +27,8 @@ void RefreshFocuserState()
         if (s.Position < 0)
             s.Position = 0;
         else if (s.Position > s.WindSpeedCloseD)
-            s.Position = toInt32(s.WindSpeedCloseD);
+            // A maximum beyond the 32-bit range (a hand-edited profile) holds at its edge.
+            s.Position = int32_t(std::clamp(std::nearbyint(s.WindSpeedCloseD), -2147483648.0, 2147483647.0));
     }
 }
 

@@ -14,7 +14,8 @@ void installMessageBoxes(bool headless)
         return;
     }
     setMessageHandler([](const Message &m) {
-        QMessageBox box;
+        // Owned by the active window so that it stays above a top-most dialog.
+        QMessageBox box(QApplication::activeWindow());
         box.setWindowTitle(m.title.isEmpty() ? QApplication::applicationName() : m.title);
         box.setText(m.text);
         switch (m.icon) {

@@ -8,13 +8,23 @@
 #include "core/profile_store.h"
 #include "core/program.h"
 #include "core/settings.h"
+#include "focuser/alpaca_server.h"
+#include "focuser/focuser_setup.h"
+#include "station/alerts_setup.h"
+#include "station/station_setup.h"
+#include "upload/upload_setup.h"
+#include "windows/graphs_setup.h"
 #include "windows/hand_box.h"
+#include "windows/run_setup_dialog.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QSocketNotifier>
 
+#include <QHostAddress>
+
 #include <csignal>
+#include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -115,7 +125,7 @@ HandBox *Main(const CommandLine &cl, ProfileStore &profile)
         showMessage(problems.join(QLatin1Char('\n')), QStringLiteral("Tarnwick"), MsgIcon::Exclamation);
 
     // 7. The setup dialog loads hidden (its module installs it); the hand box is loaded.
-    // --- module wiring: setup ---
+    installSetup();
 
     // 8.
     RefreshFocuserState();
@@ -129,7 +139,18 @@ HandBox *Main(const CommandLine &cl, ProfileStore &profile)
     p.weather.WindSampleIndex = 1;
     p.weather.WindSpeed = 0;
 
-    // --- module wiring: upload, focuser, station ---
+    // The modules hook themselves in before the windows show (the hand box
+    // enables the buttons of the windows it can open) and before the log opens.
+    installFocuser();
+    installUpload();
+    installAlertsAndLog();
+    installGraphs();
+    installStation();
+    if (cl.simulate && !startSimulator())
+        printNotice(QStringLiteral("the board simulator could not start; looking for a real board instead"));
+    // Clients may call in from here on, also during the board search's waits.
+    if (p.alpacaEnabled)
+        startAlpaca(QHostAddress(p.alpacaAddress), quint16(p.alpacaPort));
 
     // 10, 12. Window state, then show the hand box and the upload window.
     if (p.StartedByUser)
@@ -165,6 +186,19 @@ HandBox *Main(const CommandLine &cl, ProfileStore &profile)
     return handBox;
 }
 
+namespace {
+// The offscreen platform reports window calls it cannot honour; headless,
+// nobody can act on those lines.
+void quietOffscreenNotes(QtMsgType type, const QMessageLogContext &context, const QString &msg)
+{
+    if (type == QtWarningMsg && msg.startsWith(QLatin1String("This plugin does not support")))
+        return;
+    if (type == QtWarningMsg && msg.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, msg)));
+}
+} // namespace
+
 int runProgram(int argc, char **argv, const CommandLine &cl)
 {
     const QString profilePath = cl.profilePath.isEmpty() ? ProfileStore::defaultPath() : cl.profilePath;
@@ -176,8 +210,10 @@ int runProgram(int argc, char **argv, const CommandLine &cl)
         return runConfigCommand(profile, cl.configArgs, out, err);
     }
 
-    if (cl.headless)
+    if (cl.headless) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler(quietOffscreenNotes);
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QApplication::setQuitOnLastWindowClosed(false);

@@ -24,7 +24,8 @@ protected:
     }
     HandBox *start(const QStringList &args = {})
     {
-        const CommandLine cl = parseCommandLine(QStringList{"tarnwick"} + args);
+        // No real serial device is ever touched by these tests.
+        const CommandLine cl = parseCommandLine(QStringList{"tarnwick", "--serial-device", "/nonexistent/ttyTEST", "--no-alpaca"} + args);
         box = Main(cl, *profile.store);
         return box;
     }
@@ -53,7 +54,9 @@ TEST_F(StartupTest, FirstStartWritesDefaultsLoadsThemAndRuns)
     EXPECT_TRUE(box->isVisible());
     EXPECT_EQ(box->checkState("TempCompCB"), 1);
     EXPECT_EQ(box->checkState("AllowAsyncWindCB"), 1);
-    EXPECT_TRUE(messages.texts.isEmpty());
+    // Only the board search spoke: it found no board and the station runs on.
+    EXPECT_EQ(messages.texts, (QStringList{"Looking for Weather serial on Com Port = 2",
+                                           "Could not open Weather serial on Com Port = 2"}));
 }
 
 TEST_F(StartupTest, KeptValuesNegativePlacementAndBadValues)
@@ -73,7 +76,7 @@ TEST_F(StartupTest, KeptValuesNegativePlacementAndBadValues)
     EXPECT_EQ(prog().settings.WindTimer, 122);
     EXPECT_EQ(stored("WindTimer"), "soon");
     EXPECT_EQ(stored("COM Port"), "2");
-    ASSERT_EQ(messages.texts.size(), 1);
+    ASSERT_EQ(messages.texts.size(), 3);
     EXPECT_TRUE(messages.texts[0].contains("WindTimer") && messages.texts[0].contains("soon"));
 }
 

@@ -1,0 +1,131 @@
+// HTTP side of the Alpaca endpoint.
+#include "focuser/alpaca_server.h"
+
+#include "core/messages.h"
+#include "focuser/alpaca_discovery.h"
+
+#include <QCoreApplication>
+#include <QHttpServerRequest>
+#include <QPointer>
+#include <QHttpServerResponder>
+#include <QTcpSocket>
+#include <QUrl>
+#include <memory>
+
+namespace {
+// Owned by the application object, so it goes before the event loop's machinery does.
+QPointer<AlpacaServer> &running()
+{
+    static QPointer<AlpacaServer> server;
+    return server;
+}
+
+QByteArray methodName(QHttpServerRequest::Method method)
+{
+    switch (method) {
+    case QHttpServerRequest::Method::Get:
+        return "GET";
+    case QHttpServerRequest::Method::Put:
+        return "PUT";
+    case QHttpServerRequest::Method::Post:
+        return "POST";
+    case QHttpServerRequest::Method::Delete:
+        return "DELETE";
+    case QHttpServerRequest::Method::Head:
+        return "HEAD";
+    default:
+        return "OTHER";
+    }
+}
+} // namespace
+
+AlpacaServer::AlpacaServer(QObject *parent) : QAbstractHttpServer(parent)
+{
+    m_device.setUniqueId(alpacaUniqueId());
+}
+
+AlpacaServer::~AlpacaServer() = default;
+
+bool AlpacaServer::listen(const QHostAddress &address, quint16 port, const GuardedTcpServer::Limits &limits)
+{
+    auto *tcp = new GuardedTcpServer(this);
+    tcp->setLimits(limits);
+    if (!tcp->listen(address, port)) {
+        m_error = QStringLiteral("Alpaca endpoint not started: cannot listen on %1 port %2: %3")
+                      .arg(address.toString())
+                      .arg(port)
+                      .arg(tcp->errorString());
+        delete tcp;
+        return false;
+    }
+    m_tcp = tcp;
+    m_address = address;
+    m_port = tcp->serverPort();
+    bind(tcp);
+    return true;
+}
+
+bool AlpacaServer::startDiscovery(quint16 udpPort, const QHostAddress &bindAddress)
+{
+    delete m_discovery;
+    m_discovery = new AlpacaDiscovery(m_port, this);
+    m_discovery->setLoopbackOnly(m_address.isLoopback());
+    if (!m_discovery->start(bindAddress, udpPort)) {
+        m_error = QStringLiteral("Alpaca discovery not started on UDP port %1: %2").arg(udpPort).arg(m_discovery->error());
+        delete m_discovery;
+        m_discovery = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool AlpacaServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
+{
+    const QUrl url = request.url();
+    AlpacaReply reply = m_device.handle(methodName(request.method()), url.path(QUrl::FullyDecoded),
+                                        url.query(QUrl::FullyEncoded).toUtf8(), request.body());
+    {
+        QHttpServerResponder responder = makeResponder(request, socket);
+        responder.write(reply.body, reply.contentType, QHttpServerResponder::StatusCode(reply.status));
+    }
+    socket->flush();
+    if (reply.afterSend)
+        reply.afterSend();
+    return true;
+}
+
+void AlpacaServer::missingHandler(const QHttpServerRequest &request, QTcpSocket *socket)
+{
+    // Not reached, since every request is handled above; answer as a bad request anyway.
+    QHttpServerResponder responder = makeResponder(request, socket);
+    responder.write(QByteArray("Bad request"), "text/plain", QHttpServerResponder::StatusCode::BadRequest);
+}
+
+bool startAlpaca(const QHostAddress &address, quint16 port)
+{
+    auto server = std::make_unique<AlpacaServer>();
+    if (address.isNull()) {
+        printNotice(QStringLiteral("Alpaca endpoint not started: not an address"));
+        return false;
+    }
+    if (!server->listen(address, port)) {
+        printNotice(server->error());
+        return false;
+    }
+    if (!address.isLoopback() && !server->startDiscovery())
+        printNotice(server->error());
+    delete running().data();
+    server->setParent(QCoreApplication::instance());
+    running() = server.release();
+    return true;
+}
+
+AlpacaServer *alpacaServer()
+{
+    return running().data();
+}
+
+void stopAlpaca()
+{
+    delete running().data();
+}

@@ -1,0 +1,52 @@
+// The Alpaca endpoint: HTTP on the Qt main thread (so client calls arrive
+// between events and inside waits, like any other event), and discovery when
+// it serves the network.
+#pragma once
+
+#include "focuser/alpaca_device.h"
+#include "focuser/guarded_tcp_server.h"
+
+#include <QAbstractHttpServer>
+#include <QHostAddress>
+
+class AlpacaDiscovery;
+
+class AlpacaServer : public QAbstractHttpServer {
+    Q_OBJECT
+public:
+    explicit AlpacaServer(QObject *parent = nullptr);
+    ~AlpacaServer() override;
+
+    // Listens on address:port (0 picks a free port). On failure returns false
+    // and error() says why in one line.
+    bool listen(const QHostAddress &address, quint16 port, const GuardedTcpServer::Limits &limits = {});
+    // Discovery on the given UDP port; answers loopback askers only unless the
+    // endpoint serves the network.
+    bool startDiscovery(quint16 udpPort = 32227, const QHostAddress &bindAddress = QHostAddress::AnyIPv4);
+
+    quint16 port() const { return m_port; }
+    QString error() const { return m_error; }
+    AlpacaDevice &device() { return m_device; }
+    GuardedTcpServer *tcpServer() const { return m_tcp; }
+    AlpacaDiscovery *discovery() const { return m_discovery; }
+
+protected:
+    bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
+    void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
+
+private:
+    AlpacaDevice m_device;
+    GuardedTcpServer *m_tcp = nullptr;
+    AlpacaDiscovery *m_discovery = nullptr;
+    QHostAddress m_address;
+    quint16 m_port = 0;
+    QString m_error;
+};
+
+// Start-up: serves the Focuser on address:port (discovery too when the address
+// is not a loopback one). A port in use or a bad address is one line on
+// standard error and the program goes on without the endpoint.
+bool startAlpaca(const QHostAddress &address, quint16 port);
+// The running endpoint, or nullptr.
+AlpacaServer *alpacaServer();
+void stopAlpaca();

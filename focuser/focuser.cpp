@@ -1,0 +1,278 @@
+// The Focuser members. Inside each: opening report, capability gate, link
+// check, the work, closing report; an error skips what follows it.
+#include "focuser/focuser.h"
+
+#include "core/focuser_routines.h"
+#include "core/hand_box_api.h"
+#include "core/number_format.h"
+#include "core/program.h"
+#include "core/traffic.h"
+#include "focuser/compensation.h"
+#include "focuser/focuser_error.h"
+
+namespace {
+// Reports only while the window is open and the group's box is checked; the
+// text is built only then. Asked again for every report.
+template <typename TextFn>
+void reportLine(TrafficGroup group, TextFn text)
+{
+    if (TrafficApi *w = trafficFor(group))
+        w->TrafficLine(text());
+}
+
+template <typename TextFn>
+void reportStart(TrafficGroup group, TextFn text)
+{
+    if (TrafficApi *w = trafficFor(group))
+        w->TrafficStart(text());
+}
+
+template <typename TextFn>
+void reportEnd(TrafficGroup group, TextFn text)
+{
+    if (TrafficApi *w = trafficFor(group))
+        w->TrafficEnd(text());
+}
+
+[[noreturn]] void notImplemented(const QString &member)
+{
+    throw FocuserError(ErrNotImplemented, member + QStringLiteral(" is not implemented by this focus driver."));
+}
+
+QString number(double v)
+{
+    return generalText(v);
+}
+
+const QString kDone = QStringLiteral(" (done)");
+} // namespace
+
+Focuser::Focuser(Lifetime lifetime) : m_lifetime(lifetime)
+{
+    if (m_lifetime == Lifetime::Counted)
+        Class_Initialize();
+}
+
+Focuser::~Focuser()
+{
+    if (m_lifetime == Lifetime::Counted)
+        Class_Terminate();
+}
+
+void Focuser::Class_Initialize()
+{
+    Program &p = prog();
+    if (!p.StartedByUser)
+        ++p.ClientCount;
+}
+
+void Focuser::Class_Terminate()
+{
+    Program &p = prog();
+    if (p.StartedByUser)
+        return;
+    if (p.ClientCount > 1) {
+        --p.ClientCount;
+        return;
+    }
+    // The last client object: the count stays, the program closes.
+    shutDownForLastClient();
+}
+
+void shutDownForLastClient()
+{
+    Program &p = prog();
+    if (p.closeLog)
+        p.closeLog();
+    if (p.handBox)
+        p.handBox->unload();
+    if (p.unloadGraphs)
+        p.unloadGraphs();
+    if (p.quit)
+        p.quit();
+}
+
+void Focuser::CheckConnected()
+{
+    if (!prog().Linked)
+        throw FocuserError(ErrNotConnected, QStringLiteral("The focuser is not connected"));
+}
+
+bool Focuser::Absolute()
+{
+    const bool value = prog().settings.Absolute;
+    reportLine(TrafficGroup::OtherCalls, [&] { return QStringLiteral("Absolute: ") + boolText(value); });
+    return value;
+}
+
+bool Focuser::IsMoving()
+{
+    if (TrafficApi *w = trafficFor(TrafficGroup::IsMoving))
+        w->TrafficChar(QStringLiteral("IsMoving: ") + boolText(prog().Moving));
+    CheckConnected();
+    return prog().Moving;
+}
+
+bool Focuser::Link()
+{
+    const bool value = prog().Linked;
+    reportLine(TrafficGroup::OtherCalls, [&] { return QStringLiteral("Link: ") + boolText(value); });
+    return value;
+}
+
+void Focuser::setLink(bool value)
+{
+    Program &p = prog();
+    reportStart(TrafficGroup::OtherCalls,
+                [&] { return QStringLiteral("Link: ") + boolText(p.Linked) + QStringLiteral(" -> ") + boolText(value); });
+    QString outcome = kDone;
+    if (value) {
+        p.Linked = true;
+    } else if (p.StartedByUser) {
+        outcome = QStringLiteral(" (ignored, not auto launch)");
+    } else if (p.ClientCount > 1) {
+        outcome = QStringLiteral(" (ignored, not last user)");
+    } else {
+        p.Linked = false;
+    }
+    reportEnd(TrafficGroup::OtherCalls, [&] { return outcome; });
+}
+
+double Focuser::MaxIncrement()
+{
+    const double value = prog().settings.MaxInc;
+    reportLine(TrafficGroup::OtherCalls, [&] { return QStringLiteral("MaxIncrement: ") + number(value); });
+    return value;
+}
+
+int32_t Focuser::WindSpeedCloseD()
+{
+    // Converted before any traffic, so an overflow leaves no report behind.
+    int32_t value = 0;
+    try {
+        value = toInt32(prog().settings.WindSpeedCloseD);
+    } catch (const ConversionError &) {
+        throw FocuserError(ErrOverflow, QStringLiteral("Overflow"));
+    }
+    reportLine(TrafficGroup::OtherCalls, [&] { return QStringLiteral("WindSpeedCloseD: ") + QString::number(value); });
+    return value;
+}
+
+double Focuser::WindCurrent()
+{
+    reportStart(TrafficGroup::OtherCalls, [] { return QStringLiteral("WindCurrent: "); });
+    if (!prog().settings.Absolute)
+        notImplemented(QStringLiteral("Property WindCurrent"));
+    CheckConnected();
+    const double value = prog().settings.Position;
+    reportEnd(TrafficGroup::OtherCalls, [&] { return number(value); });
+    return value;
+}
+
+double Focuser::WindSpeedWarn()
+{
+    reportStart(TrafficGroup::OtherCalls, [] { return QStringLiteral("WindSpeedWarn: "); });
+    if (!prog().settings.CanStepSize)
+        notImplemented(QStringLiteral("Property WindSpeedWarn"));
+    const double value = prog().settings.WindSpeedWarn;
+    reportEnd(TrafficGroup::OtherCalls, [&] { return number(value); });
+    return value;
+}
+
+bool Focuser::TempComp()
+{
+    reportStart(TrafficGroup::TempRelated, [] { return QStringLiteral("TempComp: "); });
+    CheckConnected();
+    const Program &p = prog();
+    const bool value = p.weather.TempEnabled && p.settings.CanTempComp && p.settings.CanTemp;
+    reportEnd(TrafficGroup::TempRelated, [&] { return boolText(value); });
+    return value;
+}
+
+void Focuser::setTempComp(bool value)
+{
+    Program &p = prog();
+    reportStart(TrafficGroup::TempRelated, [&] {
+        return QStringLiteral("TempComp: ") + boolText(p.weather.TempEnabled) + QStringLiteral(" -> ") + boolText(value);
+    });
+    if (value && (!p.settings.CanTempComp || !p.settings.CanTemp))
+        notImplemented(QStringLiteral("Property TempComp"));
+    CheckConnected();
+    if (value)
+        p.LastComp = p.weather.WindSpeed; // compensation starts from the present value
+    p.weather.TempEnabled = value;
+    if (p.handBox)
+        p.handBox->setTempComp(value ? 1 : 0);
+    reportEnd(TrafficGroup::TempRelated, [] { return kDone; });
+}
+
+bool Focuser::TempCompAvailable()
+{
+    const bool value = prog().settings.CanTempComp && prog().settings.CanTemp;
+    reportLine(TrafficGroup::TempRelated, [&] { return QStringLiteral("TempCompAvailable: ") + boolText(value); });
+    return value;
+}
+
+double Focuser::Temperature()
+{
+    reportStart(TrafficGroup::TempRelated, [] { return QStringLiteral("Temperature: "); });
+    if (!prog().settings.CanTemp)
+        notImplemented(QStringLiteral("Property Temperature"));
+    CheckConnected();
+    const double value = prog().weather.WindSpeed;
+    reportEnd(TrafficGroup::TempRelated, [&] { return number(value); });
+    return value;
+}
+
+void Focuser::Halt()
+{
+    reportStart(TrafficGroup::MoveHalt, [] { return QStringLiteral("Halt"); });
+    if (!prog().settings.CanHalt)
+        notImplemented(QStringLiteral("Halt"));
+    CheckConnected();
+    prog().Moving = false;
+    reportEnd(TrafficGroup::MoveHalt, [] { return kDone; });
+}
+
+void Focuser::SetupDialog()
+{
+    reportStart(TrafficGroup::OtherCalls, [] { return QStringLiteral("SetupDialog"); });
+    if (prog().runSetupDialog)
+        prog().runSetupDialog();
+    reportEnd(TrafficGroup::OtherCalls, [] { return kDone; });
+}
+
+void Focuser::Move(int32_t /*target*/)
+{
+    // No motor: accepted and ignored, without traffic, checks or state change.
+}
+
+void Focuser::do_tempcomp()
+{
+    Program &p = prog();
+    const Settings &s = p.settings;
+    reportLine(TrafficGroup::TempRelated, [&] { return compensationOpening(p.LastComp, p.weather.WindSpeed); });
+
+    CompensationInput in;
+    in.lastComp = p.LastComp;
+    in.windSpeed = p.weather.WindSpeed;
+    in.tempMax = s.TempMax;
+    in.tempSteps = s.TempSteps;
+    in.position = s.Position;
+    in.canTempComp = s.CanTempComp;
+    in.synchronous = s.Synchronous;
+    in.backlashDir = s.BacklashDir;
+    in.backlashComp = s.BacklashComp;
+    const CompensationPlan plan = planCompensation(in);
+
+    for (const CompensationAction &action : plan.actions) {
+        if (action.kind == CompensationAction::Kind::Move)
+            MoveFocuserTo(action.target);
+        else
+            reportLine(TrafficGroup::TempRelated, [&] { return action.text; });
+    }
+    if (plan.compensated)
+        p.LastComp = in.windSpeed;
+    if (p.handBox)
+        p.handBox->setWindsAvg(in.windSpeed);
+}

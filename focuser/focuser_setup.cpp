@@ -1,0 +1,35 @@
+// Hooks of the focuser module.
+#include "focuser/focuser_setup.h"
+
+#include "core/program.h"
+#include "focuser/traffic_window.h"
+
+namespace {
+TrafficWindow *openWindow()
+{
+    return dynamic_cast<TrafficWindow *>(prog().TrafficWindow);
+}
+} // namespace
+
+void showTrafficWindow()
+{
+    TrafficWindow *window = openWindow();
+    if (!window) {
+        window = new TrafficWindow();
+        window->setTextOffset(1425);
+    }
+    window->show();
+    window->raise();
+}
+
+void unloadTrafficWindow()
+{
+    // Deleted at once, so reporting stops before anything else runs.
+    delete openWindow();
+}
+
+void installFocuser()
+{
+    prog().showTrafficWindow = showTrafficWindow;
+    prog().unloadTrafficWindow = unloadTrafficWindow;
+}

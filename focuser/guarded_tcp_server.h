@@ -1,0 +1,36 @@
+// The listening socket of the Alpaca endpoint, with the limits the HTTP layer
+// lacks: a cap on open connections (the least recently active one makes room),
+// an idle time-out, a bound on the bytes of one request and on unread answers.
+#pragma once
+
+#include <QList>
+#include <QPointer>
+#include <QTcpServer>
+
+class QTcpSocket;
+
+class GuardedTcpServer : public QTcpServer {
+    Q_OBJECT
+public:
+    struct Limits {
+        int maxConnections = 64;
+        int idleTimeoutMs = 20000;
+        qint64 maxRequestBytes = 64 * 1024;    // received since the last answer
+        qint64 maxUnsentBytes = 1024 * 1024;   // answers the client does not read
+        qint64 readBufferBytes = 256 * 1024;   // never more than this waits in memory
+    };
+
+    explicit GuardedTcpServer(QObject *parent = nullptr);
+    void setLimits(const Limits &limits) { m_limits = limits; }
+    const Limits &limits() const { return m_limits; }
+    int openConnections();
+
+protected:
+    void incomingConnection(qintptr descriptor) override;
+
+private:
+    void makeRoom();
+
+    Limits m_limits;
+    QList<QPointer<QTcpSocket>> m_sockets;
+};

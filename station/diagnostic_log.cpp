@@ -1,0 +1,143 @@
+#include "station/diagnostic_log.h"
+
+#include "core/messages.h"
+#include "core/number_format.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace {
+
+QString formatted(double value, const char *pattern, int width)
+{
+    return rightAlign(formatNumber(value, pattern), width);
+}
+
+// A hand box text read as a number ("0676" is 676); a non-number stays as text.
+QString formattedText(const QString &text, const char *pattern, int width)
+{
+    try {
+        return formatted(realFromText(text), pattern, width);
+    } catch (const ConversionError &) {
+        return rightAlign(text, width);
+    }
+}
+
+QString twoDigits(int v)
+{
+    return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+QString logTimeStamp(const QDateTime &when)
+{
+    const QDate d = when.date();
+    const QTime t = when.time();
+    const int hour12 = t.hour() % 12 == 0 ? 12 : t.hour() % 12;
+    return twoDigits(d.month()) + QLatin1Char('/') + twoDigits(d.day()) + QLatin1Char('/')
+           + QStringLiteral("%1").arg(d.year(), 4, 10, QLatin1Char('0')) + QLatin1Char(' ')
+           + twoDigits(hour12) + QLatin1Char(':') + twoDigits(t.minute())
+           + (t.hour() < 12 ? QStringLiteral(" AM") : QStringLiteral(" PM"));
+}
+
+QString diagnosticLogLine(const WeatherState &w, const FieldReader &field, const QDateTime &when)
+{
+    auto text = [&](const char *control) { return field ? field(QString::fromLatin1(control)) : QString(); };
+    QString line = logTimeStamp(when);
+    line += QStringLiteral(" WingAvg = ") + formatted(w.WindSpeed, "0.0", 6);
+    line += QStringLiteral(" Gusts = ") + formatted(w.WindGust, "0.0", 6);
+    line += QStringLiteral(" Rain = ") + formatted(w.RainReading, "0", 4);
+    line += QStringLiteral(" TpT = ") + formatted(w.ThermopileTempAvgC, "0.0", 6);
+    line += QStringLiteral(" AmbT = ") + formatted(w.AmbientTempAvgC, "0.0", 6);
+    line += QStringLiteral(" DpT = ") + formatted(w.DewPointC, "0.0", 6);
+    line += QStringLiteral(" RH = ") + formattedText(text("RH"), "0.0", 5);
+    line += QStringLiteral(" MeasSky = ") + formattedText(text("LabelClouds"), "0.0", 6);
+    line += QStringLiteral(" CalcSky = ") + formattedText(text("LabelCloudsNarrow"), "0.0", 6);
+    line += QStringLiteral(" Diff = ") + formattedText(text("Cloud_Sky"), "0.0", 6);
+    line += QStringLiteral(" TPraw = ") + formattedText(text("Raw_TP"), "0.0", 6);
+    line += QStringLiteral(" Hraw = ") + formattedText(text("Raw_RH"), "0", 6);
+    line += QStringLiteral(" Brght = ") + formattedText(text("Label_SkyBright"), "0", 6);
+    line += QStringLiteral(" HTRaL = ") + formatted(w.StartHeaterAllowed, "0", 3);
+    line += QStringLiteral(" HTRoN = ") + formatted(w.StartHeaterOn, "0", 3);
+    line += QStringLiteral(" RLYaL = ") + formatted(w.StartRelayAllowed, "0", 3);
+    line += QStringLiteral(" RLYoN = ") + formatted(w.StartRelayOn, "0", 3);
+    line += QStringLiteral(" ALght = ") + formatted(w.StartLightAllowed, "0", 3);
+    line += QStringLiteral(" AWnd = ") + formatted(w.StartWindAllowed, "0", 3);
+    return line;
+}
+
+DiagnosticLog::~DiagnosticLog()
+{
+    close();
+}
+
+QString DiagnosticLog::defaultFolder()
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+QString DiagnosticLog::fallbackFolder()
+{
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    return base + QStringLiteral("/tarnwick");
+}
+
+bool DiagnosticLog::openIn(const QString &folder)
+{
+    if (folder.isEmpty())
+        return false;
+    m_file.setFileName(QDir(folder).filePath(QStringLiteral("log.txt")));
+    // Unbuffered: a line either reaches the file at once or its failure shows at once.
+    return m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
+}
+
+bool DiagnosticLog::open(const QString &folder, const QString &fallback)
+{
+    close();
+    m_writeFailureReported = false;
+    if (openIn(folder))
+        return true;
+    const QString failedPath = m_file.fileName();
+    const QString reason = m_file.errorString();
+    if (!fallback.isEmpty() && QDir().mkpath(fallback) && openIn(fallback)) {
+        printNotice(QStringLiteral("cannot open the log %1 (%2); logging to %3")
+                        .arg(failedPath, reason, m_file.fileName()));
+        return true;
+    }
+    printNotice(QStringLiteral("cannot open the log %1 (%2) nor in %3; running without a log")
+                    .arg(failedPath, reason, fallback));
+    return false;
+}
+
+bool DiagnosticLog::writeLine(const QString &line)
+{
+    if (!m_file.isOpen())
+        return false;
+    const QByteArray bytes = line.toLocal8Bit() + "\r\n";
+    bool ok = m_file.write(bytes) == bytes.size();
+    // Down to the disk, so a power cut loses nothing already logged.
+    if (ok && m_file.handle() >= 0)
+        ok = ::fdatasync(m_file.handle()) == 0 || errno == EINVAL;
+    if (!ok) {
+        if (!m_writeFailureReported)
+            printNotice(QStringLiteral("cannot write to the log %1 (%2); the station goes on")
+                            .arg(m_file.fileName(), m_file.errorString()));
+        m_writeFailureReported = true;
+        m_file.unsetError();
+        return false;
+    }
+    m_writeFailureReported = false;
+    return true;
+}
+
+void DiagnosticLog::close()
+{
+    if (m_file.isOpen())
+        m_file.close();
+}

@@ -1,0 +1,47 @@
+// The station's diagnostic log: one line per upload period in log.txt, built
+// from WeatherState and the hand box texts (a pure function), and the file that
+// holds it (appended to, one CR LF line at a time, flushed at once).
+#pragma once
+
+#include "station/weather_state.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QString>
+#include <functional>
+
+// Reads a hand box field (text box text or label caption) by control name.
+using FieldReader = std::function<QString(const QString &control)>;
+
+// "MM/DD/YYYY hh:nn AM/PM" with "/" and ":" as separators.
+QString logTimeStamp(const QDateTime &when);
+
+// The 22 pieces of one log line, without the line end. A field that holds no
+// number is written as it stands, right-aligned, rather than losing the line.
+QString diagnosticLogLine(const WeatherState &w, const FieldReader &field, const QDateTime &when);
+
+class DiagnosticLog {
+public:
+    ~DiagnosticLog();
+
+    // Opens <folder>/log.txt for appending; when that fails, the fallback folder
+    // (created if needed), with a one-line notice. Returns false when neither opens.
+    bool open(const QString &folder, const QString &fallbackFolder);
+    // Writes one line and its CR LF and flushes it to the disk. A failing write
+    // returns false and reports once; the next line is tried again.
+    bool writeLine(const QString &line);
+    void close();
+
+    bool isOpen() const { return m_file.isOpen(); }
+    QString filePath() const { return m_file.fileName(); }
+
+    // The folder of the program's executable, and $XDG_DATA_HOME/tarnwick.
+    static QString defaultFolder();
+    static QString fallbackFolder();
+
+private:
+    bool openIn(const QString &folder);
+
+    QFile m_file;
+    bool m_writeFailureReported = false;
+};

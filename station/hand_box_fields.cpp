@@ -1,0 +1,53 @@
+#include "station/hand_box_fields.h"
+
+#include "core/number_format.h"
+
+void HandBoxFields::setWindCurrent(double v)
+{
+    setFieldText(QStringLiteral("WindCurrentTF"), formatNumber(v, "0.0"));
+}
+
+void HandBoxFields::setWindsGusts(double v)
+{
+    setFieldText(QStringLiteral("WindsGustsTF"), formatNumber(v, "0.0"));
+}
+
+void HandBoxFields::setRawWind(double v)
+{
+    setFieldText(QStringLiteral("RawWindTF"), formatNumber(v, "0"));
+}
+
+void HandBoxFields::setWindsAvg(double v)
+{
+    setFieldText(QStringLiteral("WindsAvgTF"), formatNumber(v, "0.0"));
+}
+
+double HandBoxFields::aCloudTemp()
+{
+    try {
+        const int32_t v = wholeFromText(fieldText(QStringLiteral("CloudTemp")));
+        return v < 0 ? -9999 : v;
+    } catch (const ConversionError &) {
+        return -9999;
+    }
+}
+
+void HandBoxFields::setACloudTemp(double v)
+{
+    setFieldText(QStringLiteral("CloudTemp"), formatNumber(v, "0.0"));
+}
+
+double HandBoxFields::aTPTemp()
+{
+    const QString text = fieldText(QStringLiteral("TPTemp"));
+    if (text.isEmpty()) {
+        setFieldText(QStringLiteral("TPTemp"), QStringLiteral("200"));
+        return 0;
+    }
+    return wholeFromText(text);
+}
+
+void HandBoxFields::setATPTemp(double v)
+{
+    setFieldText(QStringLiteral("TPTemp"), formatNumber(v, "0.0"));
+}

@@ -1,0 +1,161 @@
+#include "station/serial_station_port.h"
+
+#include "core/port_mapping.h"
+
+#include "core/messages.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QLoggingCategory>
+#include <QTimer>
+
+// Raw traffic: QT_LOGGING_RULES="tarnwick.station.debug=true"
+Q_LOGGING_CATEGORY(stationLog, "tarnwick.station", QtWarningMsg)
+
+SerialStationPort::SerialStationPort() = default;
+
+QString openFailureReason(QSerialPort::SerialPortError error, const QString &systemText)
+{
+    switch (error) {
+    case QSerialPort::PermissionError:
+        return QStringLiteral("permission denied or in use (%1); to use serial ports, add your user to the "
+                              "dialout group (sudo usermod -aG dialout $USER) and log in again")
+            .arg(systemText);
+    case QSerialPort::DeviceNotFoundError:
+        return QStringLiteral("no such device (%1); check the cable, or map the port to the right device "
+                              "(tarnwick config set \"Ports/COM <n>\" /dev/ttyUSB0) or use --serial-device")
+            .arg(systemText);
+    case QSerialPort::OpenError:
+        return QStringLiteral("the device is already open (%1)").arg(systemText);
+    default:
+        return systemText;
+    }
+}
+
+PortResult SerialStationPort::connectPort()
+{
+    if (m_port.isOpen())
+        return PortResult::Ok;
+    m_device = deviceForBoard(m_portNumber);
+    m_port.setPortName(m_device);
+    m_pending.clear();
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        m_error = openFailureReason(m_port.error(), m_port.errorString());
+        return PortResult::PortError;
+    }
+    const bool configured = m_port.setBaudRate(m_baud) && m_port.setDataBits(QSerialPort::Data8)
+        && m_port.setParity(QSerialPort::NoParity) && m_port.setStopBits(QSerialPort::OneStop)
+        && m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!configured) {
+        m_error = QStringLiteral("cannot set 9600 baud 8N1 (%1)").arg(m_port.errorString());
+        m_port.close();
+        return PortResult::PortError;
+    }
+    m_error.clear();
+    m_lost = false;
+    return PortResult::Ok;
+}
+
+void SerialStationPort::disconnectPort()
+{
+    if (m_port.isOpen())
+        m_port.close();
+    m_pending.clear();
+}
+
+PortResult SerialStationPort::clearBuffers()
+{
+    if (!m_port.isOpen())
+        return PortResult::PortError;
+    m_pending.clear();
+    m_port.readAll();
+    return m_port.clear() ? PortResult::Ok : PortResult::PortError;
+}
+
+PortResult SerialStationPort::transmit(const QString &text)
+{
+    if (!m_port.isOpen())
+        return PortResult::PortError;
+    const QByteArray bytes = text.toLatin1();
+    qCDebug(stationLog) << "sent" << bytes;
+    if (m_port.write(bytes) != bytes.size())
+        return PortResult::PortError;
+    // Small writes; hand them to the device now rather than on the next event.
+    m_port.flush();
+    return PortResult::Ok;
+}
+
+bool SerialStationPort::takeAvailable()
+{
+    if (m_port.bytesAvailable() > 0) {
+        const QByteArray bytes = m_port.readAll();
+        qCDebug(stationLog) << "received" << bytes;
+        m_pending += bytes;
+    }
+    if (m_port.error() != QSerialPort::ResourceError)
+        return true;
+    // The device went away (cable pulled): say so once; the cycle keeps its last record.
+    if (!m_lost) {
+        m_lost = true;
+        printNotice(QStringLiteral("lost the serial device %1: %2").arg(m_device, m_port.errorString()));
+    }
+    return false;
+}
+
+void SerialStationPort::waitForData(int remainingMs)
+{
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&m_port, &QSerialPort::readyRead, &loop, &QEventLoop::quit);
+    QObject::connect(&m_port, &QSerialPort::errorOccurred, &loop, &QEventLoop::quit);
+    QObject::connect(&m_port, &QSerialPort::aboutToClose, &loop, &QEventLoop::quit);
+    deadline.start(std::max(1, remainingMs));
+    loop.exec();
+}
+
+PortResult SerialStationPort::receive(int n, QString &out)
+{
+    const QDeadlineTimer deadline(m_timeoutMs);
+    for (;;) {
+        if (!m_port.isOpen())
+            return PortResult::PortError;
+        if (!takeAvailable())
+            return PortResult::PortError;
+        if (m_pending.size() >= n) {
+            out = QString::fromLatin1(m_pending.left(n));
+            m_pending.remove(0, n);
+            return PortResult::Ok;
+        }
+        if (deadline.hasExpired())
+            return PortResult::TimedOut;
+        waitForData(int(deadline.remainingTime()));
+    }
+}
+
+PortResult SerialStationPort::receiveUntil(const QString &terminator, QString &out)
+{
+    const QByteArray term = terminator.toLatin1();
+    const QDeadlineTimer deadline(m_timeoutMs);
+    for (;;) {
+        if (!m_port.isOpen())
+            return PortResult::PortError;
+        if (!takeAvailable())
+            return PortResult::PortError;
+        const qsizetype at = m_pending.indexOf(term);
+        if (at >= 0 && at + term.size() <= kMaxAnswer) {
+            const qsizetype end = at + term.size();
+            out = QString::fromLatin1(m_pending.left(end));
+            m_pending.remove(0, end);
+            return PortResult::Ok;
+        }
+        if (m_pending.size() >= kMaxAnswer) {
+            m_pending.clear();
+            return PortResult::Overflow;
+        }
+        if (deadline.hasExpired())
+            return PortResult::TimedOut; // the partial answer stays until the next clear
+        waitForData(int(deadline.remainingTime()));
+    }
+}

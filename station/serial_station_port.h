@@ -1,0 +1,55 @@
+// The station port on a real serial device (or the simulator's pseudo-terminal).
+// Waiting for data runs a local event loop, so windows, sockets, timers and
+// automation calls go on being served while the thread sleeps.
+#pragma once
+
+#include "station/station_port.h"
+
+#include <QByteArray>
+#include <QSerialPort>
+
+class SerialStationPort : public StationPort {
+public:
+    // Longest answer accepted while looking for a terminator: far above a
+    // record, so a device that never sends "#" cannot fill memory.
+    static constexpr int kMaxAnswer = 1024;
+
+    SerialStationPort();
+
+    void setPortNumber(int16_t number) override { m_portNumber = number; }
+    void setSpeed(int baud) override { m_baud = baud; }
+    void setReceiveTimeout(int seconds) override { m_timeoutMs = seconds * 1000; }
+
+    PortResult connectPort() override;
+    void disconnectPort() override;
+    bool connected() const override { return m_port.isOpen(); }
+    PortResult clearBuffers() override;
+
+    PortResult transmit(const QString &text) override;
+    PortResult receive(int n, QString &out) override;
+    PortResult receiveUntil(const QString &terminator, QString &out) override;
+
+    QString deviceName() const override { return m_device; }
+    QString errorText() const override { return m_error; }
+
+    // Milliseconds, for tests that cannot wait whole seconds.
+    void setReceiveTimeoutMs(int ms) { m_timeoutMs = ms; }
+
+private:
+    // Sleeps in the event loop until more data, an error, or the deadline.
+    void waitForData(int remainingMs);
+    // Moves received bytes into m_pending; false once the device is gone.
+    bool takeAvailable();
+
+    QSerialPort m_port;
+    QByteArray m_pending; // received, not yet handed out
+    int16_t m_portNumber = 0;
+    int m_baud = 9600;
+    int m_timeoutMs = 4000;
+    QString m_device;
+    QString m_error;
+    bool m_lost = false;
+};
+
+// A one-line reason for an open failure, with what the user can do about it.
+QString openFailureReason(QSerialPort::SerialPortError error, const QString &systemText);

@@ -1,0 +1,283 @@
+#include "station/station_cycle.h"
+
+#include "core/messages.h"
+#include "core/number_format.h"
+#include "core/program.h"
+#include "core/traffic.h"
+#include "core/wait.h"
+#include "station/alerts.h"
+#include "station/conditions.h"
+#include "station/conversions.h"
+#include "station/record_parser.h"
+#include "station/station_link.h"
+
+namespace {
+const QString kRawTp = QStringLiteral("Raw_TP");
+const QString kRawRh = QStringLiteral("Raw_RH");
+const QString kTpTemp = QStringLiteral("TPTemp");
+const QString kDewPointT = QStringLiteral("DewPointT");
+const QString kSkyBright = QStringLiteral("Label_SkyBright");
+constexpr int kRecheckMs = 20;
+
+QString oneDecimal(double v)
+{
+    return formatNumber(v, "0.0");
+}
+
+void trafficLine(const QString &text)
+{
+    if (TrafficApi *t = trafficFor(TrafficGroup::TempRelated))
+        t->TrafficLine(text);
+}
+} // namespace
+
+StationCycle::StationCycle(StationLink &link) : m_link(link) {}
+
+HandBoxApi &StationCycle::handBox()
+{
+    HandBoxApi *hb = prog().handBox;
+    return hb ? *hb : m_detachedFields;
+}
+
+void StationCycle::restartWindows()
+{
+    prog().weather.WindSampleIndex = 1;
+    prog().weather.TempSampleIndex = 1;
+}
+
+void StationCycle::limitWindowSizes()
+{
+    Settings &s = prog().settings;
+    for (const QString &msg : {limitWindowSize(s.TempsAvgCount, QStringLiteral("TempsAvgCount")),
+                               limitWindowSize(s.WindsAvgCnt, QStringLiteral("WindsAvgCnt"))}) {
+        if (!msg.isEmpty())
+            showMessage(msg);
+    }
+}
+
+void StationCycle::run()
+{
+    if (m_link.busy())
+        return;
+    StationLink::PortUse use(m_link);
+    limitWindowSizes();
+    if (!m_link.commandStep())
+        return; // the port failed; the next tick starts afresh
+
+    WeatherState &w = prog().weather;
+    int failures = 0;
+    int polls = 0;
+    bool needRecord = true;
+    for (;;) {
+        if (needRecord) {
+            if (!m_link.connected()) {
+                w.StationRecord = kTestRecord;
+            } else {
+                if (polls++ >= StationLink::kMaxPolls)
+                    return;
+                const StationLink::PollResult r = m_link.poll();
+                if (r == StationLink::PollResult::Rejected)
+                    continue;
+                if (r == StationLink::PollResult::Failed) {
+                    if (++failures > 1)
+                        return;
+                    Wait(kRecheckMs);
+                    if (!recordAccepted(w.StationRecord))
+                        continue;
+                }
+            }
+        }
+        try {
+            processRecord();
+            return;
+        } catch (const std::exception &) {
+            // Once per cycle: check the record in hand again and process it anew.
+            if (++failures > 1)
+                return;
+            Wait(kRecheckMs);
+            needRecord = !recordAccepted(w.StationRecord);
+        }
+    }
+}
+
+void StationCycle::processRecord()
+{
+    Program &p = prog();
+    WeatherState &w = p.weather;
+    const Settings &s = p.settings;
+    HandBoxApi &hb = handBox();
+    // Hold a copy: a hook or a click during a wait may replace the record.
+    const QString record = w.StationRecord;
+
+    // 1. Rain
+    w.RainReading = recordWhole(record, RecordPos::Rain, RecordPos::RainWidth);
+    const bool raining = isRaining(w.RainReading, s.RainThreshold);
+    hb.setBackColor(QStringLiteral("LabelRain"), raining ? VbColor::Red : VbColor::Green);
+    raiseAlert(AlertKind::Rain, raining);
+
+    // 2, 3. Heater and relay as the board reports them
+    w.HeaterStatus = recordWhole(record, RecordPos::Hb, 1);
+    const Indicator heater = switchIndicator(w.HeaterStatus);
+    hb.setBackColor(QStringLiteral("HeaterOn"), heater.backColor);
+    hb.setFieldText(QStringLiteral("HeaterOn"), heater.caption);
+    w.RelayStatus = recordWhole(record, RecordPos::Rb, 1);
+    const Indicator relay = switchIndicator(w.RelayStatus);
+    hb.setBackColor(QStringLiteral("RelayOn"), relay.backColor);
+    hb.setFieldText(QStringLiteral("RelayOn"), relay.caption);
+
+    // 4. Measured sky temperature, read back from its box later
+    hb.setFieldText(kRawTp, generalText(recordReal(record, RecordPos::Tp, RecordPos::TpWidth) / 100));
+    hb.setBackColor(QStringLiteral("LabelClouds"), VbColor::White);
+
+    // 5. Humidity counts exactly as received
+    const QString hum = recordField(record, RecordPos::Hum, RecordPos::HumWidth);
+    hb.setFieldText(kRawRh, hum);
+    hb.setBackColor(QStringLiteral("LabelCloudsNarrow"), hum == kNoHumidity ? VbColor::Red : VbColor::White);
+
+    // 6. Temperature window, then humidity and dew point
+    temperatureStep(record);
+    humidityAndDewPoint();
+
+    // 7. Sky brightness without its leading zeros; a non-number stays as it
+    // came and fails at the light check below.
+    const QString lgt = recordField(record, RecordPos::Lgt, RecordPos::LgtWidth);
+    try {
+        hb.setFieldText(kSkyBright, formatNumber(realFromText(lgt), "0"));
+    } catch (const ConversionError &) {
+        hb.setFieldText(kSkyBright, lgt);
+    }
+
+    // 8. Sky values, cloud class, then the cloud and light conditions
+    skyValues();
+    const SkyClass sky = skyClass(m_skyDifference, s.PartCloudyDegC, s.FullCloudyDegC);
+    hb.setBackColor(QStringLiteral("Cloud_Sky"), skyColor(sky));
+    raiseAlert(AlertKind::Cloud, isCloudy(m_skyDifference, s.PartCloudyDegC));
+    const int brightness = wholeFromText(hb.fieldText(kSkyBright));
+    raiseAlert(AlertKind::Light, isDaylight(brightness, s.LightThreshold));
+
+    // 9. Wind
+    if (w.WindEnabled)
+        windStep(record);
+}
+
+void StationCycle::temperatureStep(const QString &record)
+{
+    WeatherState &w = prog().weather;
+    const Settings &s = prog().settings;
+    HandBoxApi &hb = handBox();
+
+    if (!w.TempEnabled) {
+        hb.setACloudTemp(-99);
+        w.ThermopileTempAvgC = -99;
+        hb.setATPTemp(-99);
+        hb.setFieldText(kTpTemp, QStringLiteral("-99"));
+        hb.setFieldText(kRawRh, QStringLiteral("999"));
+        hb.setFieldText(kRawTp, QStringLiteral("999"));
+        w.AmbientTempAvgC = -99;
+        w.RainAvg = -99;
+        w.TempSampleIndex = 1;
+        return;
+    }
+
+    int i = w.TempSampleIndex;
+    if (i > s.TempsAvgCount)
+        i = 1; // the window was made smaller; start it again rather than overrun
+    // "+19999": no reading, so the previous mean stands in
+    const QString ttp = recordField(record, RecordPos::Ttp, RecordPos::TtpWidth);
+    const double thermopile = ttp == kNoReading ? w.ThermopileTempAvgC : realFromText(ttp) / 100;
+    const QString ta = recordField(record, RecordPos::Ta, RecordPos::TaWidth);
+    const double ambient = ta == kNoReading ? w.AmbientTempAvgC : realFromText(ta) / 100;
+    m_thermopile.store(i, thermopile);
+    m_ambient.store(i, ambient);
+    m_rain.store(i, w.RainReading);
+
+    if (i == s.TempsAvgCount) {
+        w.ThermopileTempAvgC = m_thermopile.mean(s.TempsAvgCount);
+        w.AmbientTempAvgC = m_ambient.mean(s.TempsAvgCount);
+        w.RainAvg = m_rain.mean(s.TempsAvgCount);
+        hb.setACloudTemp(w.ThermopileTempAvgC);
+        hb.setFieldText(QStringLiteral("TP_Faren"), oneDecimal(fahrenheit(w.ThermopileTempAvgC)));
+        hb.setATPTemp(w.AmbientTempAvgC);
+        hb.setFieldText(QStringLiteral("Amb_Faren"), oneDecimal(fahrenheit(w.AmbientTempAvgC)));
+        hb.setFieldText(QStringLiteral("Ambient1_TempC"), oneDecimal(w.RainAvg));
+        hb.setFieldText(QStringLiteral("Ambient1_TempF"), oneDecimal(fahrenheit(w.RainAvg)));
+        i = 0;
+    }
+    w.TempSampleIndex = i + 1;
+}
+
+void StationCycle::humidityAndDewPoint()
+{
+    WeatherState &w = prog().weather;
+    HandBoxApi &hb = handBox();
+    const double counts = realFromText(hb.fieldText(kRawRh));
+    const double wholeAmbient = hb.aTPTemp();
+    const HumidityResult r = ::humidityAndDewPoint(counts, w.AmbientTempAvgC, wholeAmbient);
+    w.DewPointC = r.dewPointC;
+    hb.setFieldText(QStringLiteral("RH"), formatNumber(r.relativeHumidity, "0"));
+    hb.setFieldText(kDewPointT, oneDecimal(r.dewPointC));
+    hb.setFieldText(QStringLiteral("DP_Faren"), oneDecimal(fahrenheit(r.dewPointC)));
+}
+
+void StationCycle::skyValues()
+{
+    HandBoxApi &hb = handBox();
+    // The shown texts, not the full-precision values, go into these.
+    const double measured = realFromText(hb.fieldText(kRawTp));
+    hb.setFieldText(QStringLiteral("LabelClouds"), oneDecimal(measured));
+    const double wholeAmbient = hb.aTPTemp();
+    const double calculated = calculatedSkyTemp(realFromText(hb.fieldText(kDewPointT)), wholeAmbient);
+    hb.setFieldText(QStringLiteral("LabelCloudsNarrow"), oneDecimal(calculated));
+    m_skyDifference = skyDifference(wholeAmbient, measured);
+    hb.setFieldText(QStringLiteral("Cloud_Sky"), oneDecimal(m_skyDifference));
+}
+
+void StationCycle::windStep(const QString &record)
+{
+    Program &p = prog();
+    WeatherState &w = p.weather;
+    const Settings &s = p.settings;
+    HandBoxApi &hb = handBox();
+
+    const double raw = recordReal(record, RecordPos::Wind, RecordPos::WindWidth);
+    hb.setRawWind(raw);
+    const double sample = windSample(raw, s.StepTime, s.MaxInc);
+
+    int j = w.WindSampleIndex;
+    if (j > s.WindsAvgCnt)
+        j = 1; // the window was made smaller; start it again rather than overrun
+    w.WindSpeed = sample;
+    m_wind.store(j, sample);
+    hb.setWindCurrent(sample);
+    if (w.WindSpeed > w.WindGust) {
+        w.WindGust = sample;
+        hb.setWindsGusts(w.WindGust);
+    }
+    if (++w.GustCycleCount == w.GustResetCycles) {
+        w.WindGust = 0; // the gust display keeps the old value
+        w.GustCycleCount = 0;
+    }
+
+    if (j == s.WindsAvgCnt) {
+        w.WindSpeed = 0;
+        for (int k = 1; k <= s.WindsAvgCnt; ++k) {
+            w.WindSpeed += m_wind.slot(k);
+            trafficLine(QStringLiteral("Averageing ") + generalText(m_wind.slot(k)));
+        }
+        w.WindSpeed /= s.WindsAvgCnt;
+        j = 0;
+        hb.setWindsAvg(w.WindSpeed);
+        raiseAlert(AlertKind::Wind, isWindy(w.WindSpeed, s.StepTime, s.WindThreshold));
+        if (++w.WindAverageCount > 4) {
+            // Reset first: the report may pump events, and a failure in it
+            // must not repeat the upload on the recovery pass.
+            w.WindAverageCount = 0;
+            if (p.sendPwsReport)
+                p.sendPwsReport();
+            if (p.writeLogLine)
+                p.writeLogLine();
+        }
+        trafficLine(QStringLiteral("Final Average ") + generalText(w.WindSpeed));
+    }
+    w.WindSampleIndex = j + 1;
+}

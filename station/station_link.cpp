@@ -1,0 +1,234 @@
+#include "station/station_link.h"
+
+#include "core/hand_box_api.h"
+#include "core/messages.h"
+#include "core/number_format.h"
+#include "core/profile_store.h"
+#include "core/program.h"
+#include "core/settings.h"
+#include "core/wait.h"
+#include "station/record_parser.h"
+
+namespace {
+constexpr int kCharGapMs = 20;
+constexpr int kPollAnswerMs = 80; // the board needs longer to build a record
+
+QString comPortText()
+{
+    Program &p = prog();
+    return p.profile ? p.profile->value(kDriverId, kComPortKey) : QString();
+}
+
+// "COM Port" read again for the closing message.
+QString comPortTextOr(const QString &fallback)
+{
+    const QString t = comPortText();
+    return t.isEmpty() ? fallback : t;
+}
+
+void setBox(HandBoxApi *hb, const char *name, int state)
+{
+    if (hb)
+        hb->setCheckState(QLatin1String(name), state);
+}
+} // namespace
+
+StationLink::StationLink(StationPort &port) : m_port(port) {}
+
+bool StationLink::send(const Request &request)
+{
+    for (const QString &part : request) {
+        if (m_port.transmit(part) != PortResult::Ok)
+            return false;
+        Wait(kCharGapMs);
+    }
+    return true;
+}
+
+bool StationLink::commandStep()
+{
+    // Each request is consumed before the connection check, so nothing stays
+    // pending while no board is connected.
+    for (int i = 0; i < kSwitchChecks; ++i) {
+        for (const Request &r : takeSwitchRequest(prog().weather, i)) {
+            if (m_port.connected() && !send(r))
+                return false;
+        }
+    }
+    for (int i = 0; i < kSettingChecks; ++i) {
+        for (const Request &r : takeSettingRequest(prog().settings, m_sent, i)) {
+            if (m_port.connected() && !send(r))
+                return false;
+        }
+    }
+    return true;
+}
+
+StationLink::PollResult StationLink::poll()
+{
+    // A late answer to an earlier poll must not run into this one.
+    m_port.clearBuffers();
+    if (m_port.transmit(QStringLiteral(":")) != PortResult::Ok)
+        return PollResult::Failed;
+    Wait(kCharGapMs);
+    if (m_port.transmit(QStringLiteral("F")) != PortResult::Ok)
+        return PollResult::Failed;
+    Wait(kPollAnswerMs);
+    QString answer;
+    if (m_port.receiveUntil(QStringLiteral("#"), answer) != PortResult::Ok)
+        return PollResult::Failed;
+    Wait(kCharGapMs);
+    if (!recordAccepted(answer))
+        return PollResult::Rejected;
+    prog().weather.StationRecord = answer;
+    return PollResult::Accepted;
+}
+
+StationLink::SearchOutcome StationLink::searchOnPort(const QString &portText)
+{
+    PortUse use(*this);
+    int16_t number = 0;
+    try {
+        number = toInt16(realFromText(portText));
+    } catch (const ConversionError &) {
+        printNotice(QStringLiteral("COM Port \"%1\" is not a port number").arg(portText));
+        return SearchOutcome::OpenFailed;
+    }
+    m_port.setPortNumber(number);
+    m_port.setSpeed(9600);
+    m_port.setReceiveTimeout(4);
+    if (m_port.connectPort() != PortResult::Ok || m_port.clearBuffers() != PortResult::Ok) {
+        printNotice(QStringLiteral("cannot open %1 for COM Port %2: %3")
+                        .arg(m_port.deviceName(), portText, m_port.errorText()));
+        return SearchOutcome::OpenFailed;
+    }
+    // The board answers "#" and the code 6 with "W".
+    QString answer;
+    if (m_port.transmit(QStringLiteral("#")) != PortResult::Ok
+        || m_port.transmit(QString(QChar(6))) != PortResult::Ok
+        || m_port.receive(1, answer) != PortResult::Ok) {
+        printNotice(QStringLiteral("no answer from a sensor board on %1 (COM Port %2)")
+                        .arg(m_port.deviceName(), portText));
+        return SearchOutcome::OpenFailed;
+    }
+    if (answer != QLatin1String("W")) {
+        printNotice(QStringLiteral("the device on %1 (COM Port %2) is not a sensor board")
+                        .arg(m_port.deviceName(), portText));
+        return SearchOutcome::NotFound;
+    }
+    Wait(kCharGapMs);
+    m_port.transmit(QStringLiteral("p"));
+    Wait(kCharGapMs);
+    m_port.transmit(QStringLiteral("p"));
+    Wait(kCharGapMs);
+
+    // The first record; should none arrive, the test record in hand stands in.
+    for (int attempt = 0; attempt < kMaxPolls; ++attempt) {
+        const PollResult r = poll();
+        if (r == PollResult::Accepted)
+            break;
+        if (r == PollResult::Failed) {
+            Wait(kCharGapMs);
+            if (recordAccepted(prog().weather.StationRecord))
+                break;
+        }
+    }
+    applyStartFlags();
+    return SearchOutcome::Found;
+}
+
+void StationLink::applyStartFlags()
+{
+    WeatherState &w = prog().weather;
+    StartFlags f;
+    try {
+        f = readStartFlags(w.StationRecord);
+    } catch (const ConversionError &) {
+        printNotice(QStringLiteral("the board's first record has unreadable flags; the switch boxes are left as they are"));
+        return;
+    }
+    HandBoxApi *hb = prog().handBox;
+    // Setting a box runs its handler as a click would, so the requests the
+    // first cycle sees are the combined result.
+    w.StartHeaterAllowed = f.heaterAllowed;
+    w.StartHeaterOn = f.heaterOn;
+    if (f.heaterAllowed == 1) {
+        w.HeaterAllow = 1;
+        w.HeaterAllowSent = 0;
+        setBox(hb, "ForceHeater", 0);
+        setBox(hb, "AllowHeater", 1);
+    } else if (f.heaterOn == 1) {
+        setBox(hb, "ForceHeater", 1);
+        setBox(hb, "AllowHeater", 0);
+        w.HeaterForce = 1;
+        w.HeaterAllowSent = 1;
+        w.HeaterAllow = 0;
+    }
+    w.StartRelayAllowed = f.relayAllowed;
+    w.StartRelayOn = f.relayOn;
+    if (f.relayAllowed == 1) {
+        w.RelayAllow = 1;
+        w.RelayAllowSent = 0;
+        setBox(hb, "ForceRelay", 0);
+        setBox(hb, "AllowRelay", 1);
+    } else if (f.relayOn == 1) {
+        setBox(hb, "ForceRelay", 1);
+        setBox(hb, "AllowRelay", 0);
+        w.RelayForce = 1;
+        w.RelayAllowSent = 1;
+        w.RelayAllow = 0;
+    }
+    w.StartLightAllowed = f.lightAllowed;
+    if (f.lightAllowed == 1) {
+        w.LightAllow = 1;
+        w.LightAllowSent = 0;
+        setBox(hb, "AllowLight", 1);
+    } else if (f.lightAllowed == 0) {
+        setBox(hb, "AllowLight", 0);
+        w.LightAllow = 0;
+        w.LightAllowSent = 1;
+    }
+    w.StartWindAllowed = f.windAllowed;
+    if (f.windAllowed == 1) {
+        w.WindAllow = 1;
+        w.WindAllowSent = 0;
+        setBox(hb, "AllowWind", 1);
+    } else if (f.windAllowed == 0) {
+        setBox(hb, "AllowWind", 0);
+        w.WindAllow = 0;
+        w.WindAllowSent = 1;
+    }
+}
+
+void StationLink::boardSearch()
+{
+    Program &p = prog();
+    QString portText = comPortText();
+    if (portText.isEmpty()) {
+        portText = QStringLiteral("2");
+        if (p.profile)
+            p.profile->writeValue(kDriverId, kComPortKey, portText);
+    }
+    p.weather.StationRecord = kTestRecord;
+    showMessage(QStringLiteral("Looking for Weather serial on Com Port = ") + portText);
+    // Ticks may come from here on; while the search holds the port they skip.
+    if (p.handBox)
+        p.handBox->setTimerEnabled(true);
+
+    const SearchOutcome outcome = searchOnPort(portText);
+    // The port is free again before any box waits for the user.
+    switch (outcome) {
+    case SearchOutcome::Found:
+        if (p.handBox)
+            p.handBox->setTimerEnabled(true);
+        return;
+    case SearchOutcome::NotFound:
+        m_port.disconnectPort();
+        showMessage(QStringLiteral("Weather serial not found on Com Port = ") + comPortTextOr(portText));
+        return;
+    case SearchOutcome::OpenFailed:
+        m_port.disconnectPort();
+        showMessage(QStringLiteral("Could not open Weather serial on Com Port = ") + comPortTextOr(portText));
+        return;
+    }
+}

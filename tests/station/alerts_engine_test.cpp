@@ -1,0 +1,153 @@
+// The alert evaluator with a recording player and launcher, and the real launcher.
+#include "core/program.h"
+#include "message_recorder.h"
+#include "station/alert_engine.h"
+#include "station/alerts_setup.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Recorder : SoundPlayer, ProgramLauncher {
+    QStringList events;
+    void play(const QString &path) override { events << QStringLiteral("sound ") + path; }
+    void start(const QString &commandLine) override { events << QStringLiteral("app ") + commandLine; }
+};
+
+class AlertEngineTest : public ::testing::Test {
+protected:
+    Recorder rec;
+    AlertEngine engine{rec, rec};
+    Settings &s = prog().settings;
+
+    void SetUp() override
+    {
+        resetProgram();
+        s.g_bchkEnableSounds = 1;
+        s.g_bchkRainSounds = 1;
+        s.g_sRainSounds = QStringLiteral("rain.wav");
+        s.g_bchkRainApp = 1;
+        s.g_sRainApp = QStringLiteral("rain-app");
+        s.g_bchkWindSounds = 1;
+        s.g_sWindSounds = QStringLiteral("wind.wav");
+        s.g_bchkWindApp = 1;
+        s.g_sWindApp = QStringLiteral("wind-app");
+        s.g_sCloudSounds = QStringLiteral("cloud.wav");
+        s.g_sLightSounds = QStringLiteral("light.wav");
+    }
+    void TearDown() override { resetProgram(); }
+
+    void rain(int cycles, bool holds = true)
+    {
+        for (int i = 0; i < cycles; ++i)
+            engine.evaluate(AlertKind::Rain, holds);
+    }
+};
+
+} // namespace
+
+TEST_F(AlertEngineTest, OncePerSpellUnlessRepeating)
+{
+    rain(10);
+    EXPECT_EQ(rec.events, QStringList({"sound rain.wav", "app rain-app"}));
+    EXPECT_EQ(engine.soundCount(AlertKind::Rain), 10);
+
+    rec.events.clear();
+    rain(1, false);
+    s.g_bchkRepeatSounds = 1;
+    rain(3);
+    EXPECT_EQ(rec.events, QStringList({"sound rain.wav", "app rain-app", "sound rain.wav", "sound rain.wav"}));
+
+    rec.events.clear();
+    s.g_bchkRepeatSounds = 0;
+    s.g_bchkRepeatApp = 1;
+    rain(2);
+    EXPECT_EQ(rec.events, QStringList({"app rain-app", "app rain-app"}));
+}
+
+TEST_F(AlertEngineTest, DryEvaluationReArms)
+{
+    rain(2);
+    rain(1, false);
+    EXPECT_EQ(engine.soundCount(AlertKind::Rain), 0);
+    EXPECT_EQ(engine.appCount(AlertKind::Rain), 0);
+    rain(1);
+    EXPECT_EQ(rec.events.count(QStringLiteral("sound rain.wav")), 2);
+    EXPECT_EQ(rec.events.count(QStringLiteral("app rain-app")), 2);
+}
+
+TEST_F(AlertEngineTest, MasterSwitchOnDuringSpellAlertsAtNextEvaluation)
+{
+    s.g_bchkEnableSounds = 0;
+    rain(5);
+    EXPECT_TRUE(rec.events.isEmpty());
+    EXPECT_EQ(engine.soundCount(AlertKind::Rain), 0);
+    s.g_bchkEnableSounds = 2; // only 1 counts as on
+    rain(1);
+    EXPECT_TRUE(rec.events.isEmpty());
+    s.g_bchkEnableSounds = 1;
+    rain(1);
+    EXPECT_EQ(rec.events, QStringList({"sound rain.wav", "app rain-app"}));
+}
+
+TEST_F(AlertEngineTest, KindsKeepTheirOwnFilesAndCounters)
+{
+    engine.evaluate(AlertKind::Wind, true);
+    engine.evaluate(AlertKind::Wind, true);
+    rain(1);
+    engine.evaluate(AlertKind::Cloud, true); // sound and program off for cloud
+    EXPECT_EQ(rec.events, QStringList({"sound wind.wav", "app wind-app", "sound rain.wav", "app rain-app"}));
+    EXPECT_EQ(engine.soundCount(AlertKind::Wind), 2);
+    EXPECT_EQ(engine.soundCount(AlertKind::Cloud), 0);
+
+    s.g_bchkLightSounds = 1;
+    s.g_bchkRainApp = 0;
+    rec.events.clear();
+    engine.evaluate(AlertKind::Light, true);
+    rain(1, false);
+    rain(1);
+    EXPECT_EQ(rec.events, QStringList({"sound light.wav", "sound rain.wav"}));
+}
+
+TEST_F(AlertEngineTest, InstalledHandlerEvaluatesRaisedConditions)
+{
+    installAlertsAndLog();
+    s.g_bchkRainApp = 0;
+    int played = 0;
+    QStringList paths;
+    prog().playWaveFile = [&](const QString &path) {
+        ++played;
+        paths << path;
+        return false; // not played: nothing else may happen
+    };
+    raiseAlert(AlertKind::Rain, true);
+    raiseAlert(AlertKind::Rain, true);
+    EXPECT_EQ(played, 1);
+    EXPECT_EQ(paths, QStringList({"rain.wav"}));
+    EXPECT_EQ(installedAlertEngine()->soundCount(AlertKind::Rain), 2);
+
+    // An empty sound path never reaches the player.
+    raiseAlert(AlertKind::Rain, false);
+    s.g_sRainSounds.clear();
+    raiseAlert(AlertKind::Rain, true);
+    EXPECT_EQ(played, 1);
+    setAlertHandler({});
+}
+
+TEST(DetachedLauncherTest, StartsACommandLineAndIgnoresBadOnesSilently)
+{
+    MessageRecorder messages;
+    DetachedLauncher launcher;
+    launcher.start(QString());
+    launcher.start(QStringLiteral("/nonexistent/folder/no-such-program --flag"));
+    launcher.start(QStringLiteral("\"\""));
+
+    QTemporaryDir dir;
+    const QString marker = dir.filePath(QStringLiteral("started with args"));
+    launcher.start(QStringLiteral("/usr/bin/touch \"%1\"").arg(marker));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(marker); }, 5000));
+    EXPECT_TRUE(messages.texts.isEmpty());
+}

@@ -1,0 +1,189 @@
+// The diagnostic log line, driven through the real station cycle, and the log file.
+#include "core/program.h"
+#include "station/alerts.h"
+#include "station/alerts_setup.h"
+#include "station/diagnostic_log.h"
+#include "station/hand_box_fields.h"
+#include "station/station_cycle.h"
+#include "station/station_link.h"
+#include "station/station_port.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A port that never opens: the cycle's processing runs on the record in hand.
+class ClosedPort : public StationPort {
+public:
+    void setPortNumber(int16_t) override {}
+    void setSpeed(int) override {}
+    void setReceiveTimeout(int) override {}
+    PortResult connectPort() override { return PortResult::PortError; }
+    void disconnectPort() override {}
+    bool connected() const override { return false; }
+    PortResult clearBuffers() override { return PortResult::PortError; }
+    PortResult transmit(const QString &) override { return PortResult::PortError; }
+    PortResult receive(int, QString &) override { return PortResult::PortError; }
+    PortResult receiveUntil(const QString &, QString &) override { return PortResult::PortError; }
+    QString deviceName() const override { return QStringLiteral("none"); }
+    QString errorText() const override { return QString(); }
+};
+
+const QString kExampleLine = QStringLiteral(
+    "12/06/2026 10:15 AM WingAvg =    0.0 Gusts =    0.0 Rain =  321 TpT =   44.3 AmbT =   26.3 DpT =   21.2 "
+    "RH =  73.0 MeasSky =    1.5 CalcSky =   12.4 Diff =   24.5 TPraw =    1.5 Hraw =    676 Brght =      1 "
+    "HTRaL =   0 HTRoN =   0 RLYaL =   0 RLYoN =   0 ALght =   0 AWnd =   0");
+const QDateTime kExampleTime(QDate(2026, 12, 6), QTime(10, 15, 42));
+constexpr int kStampLength = 19; // "MM/DD/YYYY hh:nn AM"
+
+class DiagnosticLogTest : public ::testing::Test {
+protected:
+    HandBoxFields handBox;
+    ClosedPort port;
+    StationLink link{port};
+    StationCycle cycle{link};
+    QTemporaryDir dir;
+
+    void SetUp() override
+    {
+        resetProgram();
+        prog().handBox = &handBox;
+        prog().logDir = dir.path();
+        installAlertsAndLog();
+        setAlertHandler({});
+        prog().openLog();
+    }
+    void TearDown() override
+    {
+        if (prog().closeLog)
+            prog().closeLog();
+        resetProgram();
+    }
+
+    void cycles(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            cycle.processRecord();
+    }
+    QStringList fileLines(const QString &path) const
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        QStringList lines = QString::fromLocal8Bit(f.readAll()).split(QStringLiteral("\r\n"));
+        EXPECT_EQ(lines.takeLast(), QString()); // every line ends in CR LF
+        return lines;
+    }
+    QString line() const
+    {
+        return diagnosticLogLine(prog().weather, [this](const QString &c) { return handBox.fieldText(c); },
+                                 kExampleTime);
+    }
+};
+
+} // namespace
+
+TEST_F(DiagnosticLogTest, TestRecordGivesTheExampleLine)
+{
+    cycles(1);
+    EXPECT_EQ(line(), kExampleLine);
+}
+
+TEST_F(DiagnosticLogTest, OneLineEveryFifthWindowAppendedWithCrLf)
+{
+    const QString path = dir.filePath(QStringLiteral("log.txt"));
+    {
+        QFile earlier(path);
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+        earlier.write("earlier line\r\n");
+    }
+    prog().closeLog();
+    prog().openLog();
+    cycles(4);
+    EXPECT_EQ(fileLines(path).size(), 1);
+    cycles(6); // WindsAvgCnt 1: cycles 5 and 10 write
+    const QStringList lines = fileLines(path);
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], QStringLiteral("earlier line"));
+    for (const QString &l : lines.mid(1))
+        EXPECT_EQ(l.mid(kStampLength), kExampleLine.mid(kStampLength)) << l.toStdString();
+
+    prog().closeLog();
+    cycles(5);
+    EXPECT_EQ(fileLines(path).size(), 3);
+}
+
+TEST_F(DiagnosticLogTest, NoLinesWithWindProcessingOff)
+{
+    prog().weather.WindEnabled = false;
+    cycles(20);
+    EXPECT_TRUE(fileLines(dir.filePath(QStringLiteral("log.txt"))).isEmpty());
+    EXPECT_NE(prog().weather.TempSampleIndex, 0); // temperatures still processed
+    EXPECT_DOUBLE_EQ(prog().weather.AmbientTempAvgC, 26.31);
+}
+
+TEST_F(DiagnosticLogTest, PlaceholdersAndWideValuesKeepTheirFields)
+{
+    prog().weather.TempEnabled = false;
+    cycles(1);
+    prog().weather.WindGust = 12345.67;
+    const QString l = line();
+    EXPECT_TRUE(l.contains(QStringLiteral(" TpT =  -99.0 AmbT =  -99.0 "))) << l.toStdString();
+    EXPECT_TRUE(l.contains(QStringLiteral(" TPraw =  999.0 Hraw =    999 "))) << l.toStdString();
+    EXPECT_TRUE(l.contains(QStringLiteral(" Gusts = 12345.7 Rain = "))) << l.toStdString();
+}
+
+TEST(DiagnosticLogLine, StampUsesTwelveHourClockAndFieldsThatHoldNoNumberStay)
+{
+    EXPECT_EQ(logTimeStamp(QDateTime(QDate(2027, 1, 2), QTime(0, 5))), QStringLiteral("01/02/2027 12:05 AM"));
+    EXPECT_EQ(logTimeStamp(QDateTime(QDate(2027, 1, 2), QTime(12, 0))), QStringLiteral("01/02/2027 12:00 PM"));
+    EXPECT_EQ(logTimeStamp(QDateTime(QDate(2027, 11, 30), QTime(23, 59))), QStringLiteral("11/30/2027 11:59 PM"));
+
+    WeatherState w;
+    const QString l = diagnosticLogLine(w, [](const QString &c) { return c == "RH" ? QString() : QStringLiteral("x"); },
+                                        kExampleTime);
+    EXPECT_TRUE(l.contains(QStringLiteral(" RH =       MeasSky =      x "))) << l.toStdString();
+    EXPECT_TRUE(l.contains(QStringLiteral(" Gusts =  -10.0 "))) << l.toStdString();
+}
+
+TEST_F(DiagnosticLogTest, UnopenableFolderFallsBackAndFailingWritesNeverStopTheStation)
+{
+    prog().closeLog();
+    // log.txt is a folder here: no process, root included, can open it as a file.
+    QDir(dir.path()).mkpath(QStringLiteral("blocked/log.txt"));
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+    prog().logDir = dir.filePath(QStringLiteral("blocked"));
+    prog().openLog();
+    const QString fallback = data.filePath(QStringLiteral("tarnwick/log.txt"));
+    EXPECT_EQ(installedDiagnosticLog()->filePath(), fallback);
+    cycles(5);
+    EXPECT_EQ(fileLines(fallback).size(), 1);
+
+    // Neither folder opens: the station runs on without a log.
+    prog().closeLog();
+    QFile plain(dir.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    qputenv("XDG_DATA_HOME", plain.fileName().toLocal8Bit());
+    prog().openLog();
+    EXPECT_FALSE(installedDiagnosticLog()->isOpen());
+    EXPECT_NO_THROW(cycles(5));
+    EXPECT_EQ(prog().weather.WindAverageCount, 0);
+
+    // A full disk: every write fails, the cycles go on, a later write is tried again.
+    if (QFile::exists(QStringLiteral("/dev/full"))) {
+        QDir(dir.path()).mkpath(QStringLiteral("full"));
+        ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), dir.filePath(QStringLiteral("full/log.txt"))));
+        prog().logDir = dir.filePath(QStringLiteral("full"));
+        prog().openLog();
+        ASSERT_TRUE(installedDiagnosticLog()->isOpen());
+        EXPECT_NO_THROW(cycles(10));
+        EXPECT_FALSE(installedDiagnosticLog()->writeLine(QStringLiteral("x")));
+        EXPECT_TRUE(installedDiagnosticLog()->isOpen());
+    }
+    qunsetenv("XDG_DATA_HOME");
+}

@@ -1,0 +1,157 @@
+// The simulated board's protocol, and end to end: the simulator on a
+// pseudo-terminal opened through the real serial port by the link.
+#include "core/port_mapping.h"
+#include "station/board_simulator.h"
+#include "station/record_parser.h"
+#include "station/serial_station_port.h"
+#include "station/station_setup.h"
+#include "station_fixture.h"
+
+#include <QElapsedTimer>
+#include <cstdlib>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+TEST(BoardProtocolTest, ProbePollAndCommands)
+{
+    BoardProtocol board;
+    EXPECT_EQ(board.feed(QByteArray("#\x06"), 0), QByteArray("W"));
+    EXPECT_TRUE(board.feed("pp", 0).isEmpty());
+    const QString first = QString::fromLatin1(board.feed(":F", 1));
+    ASSERT_TRUE(recordAccepted(first));
+    EXPECT_EQ(first.size(), kRecordLength);
+    EXPECT_EQ(readStartFlags(first).heaterAllowed, 0);
+
+    board.feed(":AH1:AL1:AW1:AR0:Sr1", 0);
+    const StartFlags f = readStartFlags(QString::fromLatin1(board.feed(":F", 1)));
+    EXPECT_EQ(f.heaterAllowed, 1);
+    EXPECT_EQ(f.lightAllowed, 1);
+    EXPECT_EQ(f.windAllowed, 1);
+    EXPECT_EQ(f.relayOn, 1); // forced on by ":Sr1"
+
+    board.feed(":SW250:Sh15:ST125:SM12:Sd060", 0);
+    board.feed(":", 0); // the next request ends the multiplier's digits
+    EXPECT_EQ(board.thresholds().wind, 250);
+    EXPECT_EQ(board.thresholds().hysteresisTenths, 15);
+    EXPECT_EQ(board.thresholds().offsetTenths, 125);
+    EXPECT_EQ(board.thresholds().windMultiplier, 12);
+    EXPECT_EQ(board.thresholds().heaterOnTime, 60);
+}
+
+TEST(BoardProtocolTest, WeatherChangesSlowlyThroughADay)
+{
+    SimulatedWeather w(11);
+    int minLight = 1023, maxLight = 0;
+    double minCloud = 1, maxCloud = 0;
+    double lastAmbient = w.ambientC();
+    for (int s = 0; s < 3000; ++s) { // one simulated day and more
+        w.advance(1);
+        minLight = std::min(minLight, w.brightness());
+        maxLight = std::max(maxLight, w.brightness());
+        minCloud = std::min(minCloud, w.cloudCover());
+        maxCloud = std::max(maxCloud, w.cloudCover());
+        EXPECT_LT(std::abs(w.ambientC() - lastAmbient), 0.5);
+        lastAmbient = w.ambientC();
+    }
+    EXPECT_LT(minLight, 300); // day
+    EXPECT_GT(maxLight, 950); // night
+    EXPECT_GT(maxCloud - minCloud, 0.3);
+}
+
+class SimulatorEndToEnd : public StationFixture {
+protected:
+    void SetUp() override
+    {
+        StationFixture::SetUp();
+        setWaitHandler({}); // real waits: the port needs the event loop
+    }
+};
+
+TEST_F(SimulatorEndToEnd, SearchAndCyclesOverThePseudoTerminal)
+{
+    BoardSimulator sim(5);
+    ASSERT_TRUE(sim.start()) << qPrintable(sim.errorText());
+    prog().serialDeviceOverride = sim.slavePath();
+    SerialStationPort serial;
+    StationLink realLink(serial);
+    StationCycle realCycle(realLink);
+
+    realLink.boardSearch();
+    EXPECT_EQ(messages, QStringList{"Looking for Weather serial on Com Port = 2"});
+    ASSERT_TRUE(serial.connected());
+    EXPECT_EQ(serial.deviceName(), sim.slavePath());
+    EXPECT_NE(weather().StationRecord, kTestRecord);
+
+    handBox.setCheckState("AllowHeater", 1);
+    for (int k = 0; k < 3; ++k)
+        realCycle.run();
+    EXPECT_EQ(readStartFlags(weather().StationRecord).heaterAllowed, 1);
+    EXPECT_FALSE(field("RH").isEmpty());
+    EXPECT_FALSE(field("Cloud_Sky").isEmpty());
+    EXPECT_EQ(sim.protocol().thresholds().wind, settings().WindThreshold);
+    EXPECT_EQ(messages.size(), 1);
+}
+
+TEST_F(SimulatorEndToEnd, StartUpWiringWithSimulate)
+{
+    ASSERT_TRUE(startSimulator());
+    EXPECT_TRUE(prog().serialDeviceOverride.startsWith(QStringLiteral("/dev/pts/")));
+    installStation();
+    prog().boardSearch();
+    EXPECT_EQ(handBox.timerEnables, 2); // right after the first message, and once the board is found
+    prog().stationCycle();
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_FALSE(field("DewPointT").isEmpty());
+    EXPECT_NE(weather().StationRecord, kTestRecord);
+}
+
+TEST_F(SimulatorEndToEnd, MissingDeviceGivesTheMessageAndTheProgramGoesOn)
+{
+    prog().serialDeviceOverride = QStringLiteral("/nonexistent/ttyTarnwick");
+    SerialStationPort serial;
+    StationLink realLink(serial);
+    StationCycle realCycle(realLink);
+    realLink.boardSearch();
+    EXPECT_EQ(messages.last(), QStringLiteral("Could not open Weather serial on Com Port = 2"));
+    EXPECT_TRUE(serial.errorText().contains(QStringLiteral("no such device")));
+    realCycle.run();
+    EXPECT_EQ(field("RH"), QStringLiteral("73"));
+}
+
+TEST_F(SimulatorEndToEnd, EndlessNoiseOverflowsAndTheNextRecordIsRead)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    termios tio{};
+    const int hold = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+    ASSERT_GE(hold, 0);
+    ::tcgetattr(hold, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(hold, TCSANOW, &tio);
+    prog().serialDeviceOverride = QString::fromLocal8Bit(::ptsname(master));
+
+    SerialStationPort serial;
+    serial.setPortNumber(2);
+    serial.setReceiveTimeoutMs(500);
+    ASSERT_EQ(serial.connectPort(), PortResult::Ok);
+    const QByteArray noise(3000, 'x');
+    ASSERT_EQ(::write(master, noise.constData(), noise.size()), noise.size());
+    QString out;
+    EXPECT_EQ(serial.receiveUntil(QStringLiteral("#"), out), PortResult::Overflow);
+    serial.clearBuffers();
+    const QByteArray record = kTestRecord.toLatin1();
+    ASSERT_EQ(::write(master, record.constData(), record.size()), record.size());
+    EXPECT_EQ(serial.receiveUntil(QStringLiteral("#"), out), PortResult::Ok);
+    EXPECT_EQ(out, kTestRecord);
+
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(serial.receive(1, out), PortResult::TimedOut);
+    EXPECT_GE(t.elapsed(), 450);
+    serial.disconnectPort();
+    ::close(hold);
+    ::close(master);
+}

@@ -1,0 +1,18 @@
+// The hand box as the station cycle meets it: fields by name, plus the
+// window's check-box handlers (each new state runs the box's handler, which
+// may set other boxes) and its rain colour on every new wind sample.
+#pragma once
+
+#include "station/hand_box_fields.h"
+
+class FakeHandBox : public HandBoxFields {
+public:
+    int timerEnables = 0;
+
+    void setCheckState(const QString &control, int state) override;
+    void setWindCurrent(double v) override;
+    void setTimerEnabled(bool on) override;
+
+private:
+    void runHandler(const QString &control);
+};

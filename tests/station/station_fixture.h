@@ -1,0 +1,72 @@
+// Fresh program state with a fake hand box and port, waits recorded instead of
+// slept, messages and alerts recorded.
+#pragma once
+
+#include "core/messages.h"
+#include "core/program.h"
+#include "core/wait.h"
+#include "fake_hand_box.h"
+#include "fake_station_port.h"
+#include "station/alerts.h"
+#include "station/station_cycle.h"
+#include "station/station_link.h"
+
+#include <QStringList>
+#include <gtest/gtest.h>
+#include <utility>
+#include <vector>
+
+class StationFixture : public ::testing::Test {
+protected:
+    FakeHandBox handBox;
+    FakeStationPort port;
+    StationLink link{port};
+    StationCycle cycle{link};
+    QStringList messages;
+    std::vector<int> waits;
+    std::vector<std::pair<AlertKind, bool>> alerts;
+
+    void SetUp() override
+    {
+        resetProgram();
+        prog().handBox = &handBox;
+        setMessageHandler([this](const Message &m) { messages << m.text; });
+        setWaitHandler([this](int ms) { waits.push_back(ms); });
+        setAlertHandler([this](AlertKind k, bool holds) { alerts.emplace_back(k, holds); });
+    }
+    void TearDown() override
+    {
+        setMessageHandler({});
+        setWaitHandler({});
+        setAlertHandler({});
+        resetProgram();
+    }
+
+    WeatherState &weather() { return prog().weather; }
+    Settings &settings() { return prog().settings; }
+    QString field(const char *name) const { return handBox.fieldText(QLatin1String(name)); }
+    uint32_t back(const char *name) const { return handBox.backColor(QLatin1String(name)); }
+
+    // A connected board that answers every poll with `record`.
+    void connectBoard(const QString &record)
+    {
+        port.isOpen = true;
+        port.standingAnswer = FakeStationPort::Answer{PortResult::Ok, record};
+    }
+    // The last alert raised for a kind.
+    bool lastAlert(AlertKind kind) const
+    {
+        for (auto it = alerts.rbegin(); it != alerts.rend(); ++it)
+            if (it->first == kind)
+                return it->second;
+        ADD_FAILURE() << "no alert of that kind";
+        return false;
+    }
+};
+
+// The test record with one field replaced (1-based position).
+inline QString withField(QString record, int pos, const QString &value)
+{
+    record.replace(pos - 1, value.size(), value);
+    return record;
+}

@@ -1,0 +1,58 @@
+// Reports driven by a running timer, as the station cycle drives them: each one
+// reaches the local service well formed, and a service that goes away only
+// adds error lines while the timer keeps running.
+#include "capture_server.h"
+#include "fake_hand_box.h"
+#include "temp_profile.h"
+
+#include "upload/upload_form.h"
+#include "upload/upload_setup.h"
+
+#include <QRegularExpression>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+TEST(UploadRunning, TimerDrivenReportsSurviveTheServiceGoingAway)
+{
+    TempProfile profile;
+    FakeHandBox handBox;
+    CaptureServer server;
+    resetProgram();
+    prog().profile = profile.store.get();
+    prog().handBox = &handBox;
+    handBox.texts[QStringLiteral("RH")] = QStringLiteral("71");
+    handBox.texts[QStringLiteral("LabelClouds")] = QStringLiteral("1.5");
+    prog().settings.g_bAllow_PWS = 1;
+    prog().settings.g_sPWS_site = server.url(QStringLiteral("/weatherstation/updateweatherstation.php"));
+    installUpload();
+    prog().showUploadWindow();
+
+    int ticks = 0;
+    QTimer cycle;
+    QObject::connect(&cycle, &QTimer::timeout, [&] {
+        ++ticks;
+        prog().weather.AmbientTempAvgC = 10 + ticks * 0.1;
+        prog().sendPwsReport();
+    });
+    cycle.start(60);
+
+    ASSERT_TRUE(server.waitForRequests(3, 10000));
+    static const QRegularExpression wellFormed(QStringLiteral(
+        "^GET /weatherstation/updateweatherstation\\.php\\?ID=KXXTOWN99&PASSWORD=yourpassword"
+        "&dateutc=\\d{4}%2D\\d\\d%2D\\d\\d%2B\\d\\d%3A\\d\\d%2E\\d\\d%2E00&tempf=[%0-9A-F]+"
+        "&windspeedmph=%20%200%2E0&windgustmph=%20%2D10%2E0&humidity=%2071%2E0&clouds=OVC"
+        "&softwaretype=tarnwick%20v01&action=updateraw&realtime=1&rtfreq=5\\.0 HTTP/1\\.0\r\n"
+        "Host: 127\\.0\\.0\\.1\r\n\r\n$"));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(wellFormed.match(QString::fromUtf8(server.requests[i])).hasMatch()) << server.requests[i].constData();
+
+    server.stop();
+    const int ticksAtStop = ticks;
+    ASSERT_TRUE(QTest::qWaitFor([] { return uploadForm().errorsText().count(QStringLiteral("\r\n")) >= 2; }, 10000));
+    EXPECT_TRUE(cycle.isActive());
+    EXPECT_GT(ticks, ticksAtStop);
+
+    cycle.stop();
+    prog().unloadUploadWindow();
+    resetProgram();
+}

@@ -1,0 +1,195 @@
+// The upload window over its form: stored layout, settings written as fields
+// change, growing rows, and the load/unload life cycle behind the hooks.
+#include "capture_server.h"
+#include "fake_hand_box.h"
+#include "temp_profile.h"
+
+#include "core/messages.h"
+#include "upload/upload_form.h"
+#include "upload/upload_setup.h"
+#include "upload/upload_window.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <gtest/gtest.h>
+
+namespace {
+
+class UploadWindowTest : public ::testing::Test {
+protected:
+    TempProfile profile;
+    FakeHandBox handBox;
+    QList<Message> messages;
+    MessageHandler previousHandler;
+
+    void SetUp() override
+    {
+        unloadUploadWindow();
+        resetProgram();
+        prog().profile = profile.store.get();
+        prog().handBox = &handBox;
+        handBox.texts[QStringLiteral("RH")] = QStringLiteral("55");
+        handBox.texts[QStringLiteral("LabelClouds")] = QStringLiteral("-8.0");
+        previousHandler = setMessageHandler([this](const Message &m) { messages.append(m); });
+        installUpload();
+    }
+    void TearDown() override
+    {
+        unloadUploadWindow();
+        (void)QTest::qWaitFor([] { return uploadWindow() == nullptr; }, 2000);
+        setMessageHandler(previousHandler);
+        resetProgram();
+    }
+
+    UploadWindow *shown()
+    {
+        prog().showUploadWindow();
+        return uploadWindow();
+    }
+    // A multi-line box shows CR LF line ends as plain line breaks.
+    static QString shownAs(const QByteArray &bytes) { return QString::fromUtf8(bytes).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+    template <typename T> T *control(const QString &name) { return uploadWindow()->findChild<T *>(name); }
+    QString stored(const char *key) { return profile.store->value(kDriverId, QLatin1String(key)); }
+};
+
+} // namespace
+
+TEST_F(UploadWindowTest, StoredLayoutInPixels)
+{
+    UploadWindow *w = shown();
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Tarnwick Station information"));
+    EXPECT_EQ(w->size(), QSize(1016, 373)); // 15240 x 5595 twips
+    EXPECT_EQ(control<QLineEdit>(QStringLiteral("txtUrl"))->geometry(), QRect(136, 8, 321, 19));
+
+    // Only row 0 of the variables is in view; the rest of the machinery is hidden.
+    EXPECT_FALSE(control<QLineEdit>(QStringLiteral("txtVariableValue(0)"))->isHidden());
+    EXPECT_TRUE(control<QLineEdit>(QStringLiteral("txtVariableValue(1)"))->isHidden());
+    EXPECT_TRUE(control<QComboBox>(QStringLiteral("cboRequestMethod"))->isHidden());
+    EXPECT_EQ(control<QComboBox>(QStringLiteral("cboRequestMethod"))->currentText(), QStringLiteral("POST"));
+    EXPECT_TRUE(control<QPushButton>(QStringLiteral("cmdMoreVariables"))->isHidden());
+    EXPECT_TRUE(control<QGroupBox>(QStringLiteral("fmeHeaders"))->isHidden());
+    EXPECT_FALSE(control<QScrollBar>(QStringLiteral("vsbVariables"))->isEnabled());
+}
+
+TEST_F(UploadWindowTest, LoadFillsTheFieldsAndWritesChangedOnesBack)
+{
+    Settings &s = prog().settings;
+    s.g_sPWS_name = QStringLiteral("IABC12345");
+    s.g_bAllow_PWS = 0;
+    shown();
+    EXPECT_EQ(control<QLineEdit>(QStringLiteral("txtUrl"))->text(), QString::fromLatin1(kDefaultPwsSite));
+    EXPECT_EQ(control<QLineEdit>(QStringLiteral("txtVariableName(0)"))->text(), QStringLiteral("IABC12345"));
+    EXPECT_EQ(control<QLineEdit>(QStringLiteral("txtVariableValue(0)"))->text(), QStringLiteral("yourpassword"));
+    EXPECT_FALSE(control<QCheckBox>(QStringLiteral("chk_AllowPWS"))->isChecked());
+    EXPECT_EQ(stored("g_sPWS_site"), QString::fromLatin1(kDefaultPwsSite));
+    EXPECT_EQ(stored("g_sPWS_name"), QStringLiteral("IABC12345"));
+    EXPECT_EQ(stored("g_bAllow_PWS"), QString()); // unchanged box: nothing written
+
+    unloadUploadWindow();
+    s.g_bAllow_PWS = 1;
+    shown();
+    EXPECT_TRUE(control<QCheckBox>(QStringLiteral("chk_AllowPWS"))->isChecked());
+    EXPECT_EQ(stored("g_bAllow_PWS"), QStringLiteral("1"));
+}
+
+TEST_F(UploadWindowTest, EveryFieldChangeReachesTheProfile)
+{
+    shown();
+    control<QLineEdit>(QStringLiteral("txtUrl"))->setText(QStringLiteral("http://127.0.0.1/x"));
+    EXPECT_EQ(prog().settings.g_sPWS_site, QStringLiteral("http://127.0.0.1/x"));
+    EXPECT_EQ(stored("g_sPWS_site"), QStringLiteral("http://127.0.0.1/x"));
+
+    control<QLineEdit>(QStringLiteral("txtVariableValue(0)"))->setText(QStringLiteral("secret"));
+    EXPECT_EQ(stored("g_sPWS_password"), QStringLiteral("secret"));
+
+    // Any name row rewrites the station ID from row 0.
+    profile.store->writeValue(kDriverId, QStringLiteral("g_sPWS_name"), QStringLiteral("stale"));
+    control<QLineEdit>(QStringLiteral("txtVariableName(1)"))->setText(QStringLiteral("other"));
+    EXPECT_EQ(stored("g_sPWS_name"), QString::fromLatin1(kDefaultPwsName));
+
+    control<QCheckBox>(QStringLiteral("chk_AllowPWS"))->click();
+    EXPECT_EQ(stored("g_bAllow_PWS"), QStringLiteral("1"));
+    control<QCheckBox>(QStringLiteral("chk_AllowPWS"))->click();
+    EXPECT_EQ(stored("g_bAllow_PWS"), QStringLiteral("0"));
+
+    // An empty address is kept, and the next report says so.
+    control<QLineEdit>(QStringLiteral("txtUrl"))->clear();
+    EXPECT_EQ(stored("g_sPWS_site"), QString());
+    prog().sendPwsReport();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0].text, QStringLiteral("Invalid Host"));
+}
+
+TEST_F(UploadWindowTest, MoreRowsScrollIntoViewAndHeaderRowsAreSent)
+{
+    CaptureServer server;
+    prog().settings.g_sPWS_site = server.url(QStringLiteral("/u"));
+    prog().settings.g_bAllow_PWS = 1;
+    shown();
+
+    control<QPushButton>(QStringLiteral("cmdMoreHeaders"))->click();
+    auto *name3 = control<QLineEdit>(QStringLiteral("txtHeaderName(3)"));
+    ASSERT_NE(name3, nullptr);
+    EXPECT_EQ(UploadWindow::twipsOf(name3), QRect(840, 1535, 3495, 375));
+    EXPECT_EQ(UploadWindow::twipsOf(control<QLineEdit>(QStringLiteral("txtHeaderValue(3)"))).topLeft(),
+              QPoint(5280, 1535));
+    EXPECT_FALSE(control<QLabel>(QStringLiteral("lblHeaderValue(3)"))->isHidden());
+    EXPECT_EQ(UploadWindow::twipsOf(control<QWidget>(QStringLiteral("pbxHeaders"))), QRect(0, -295, 10815, 1990));
+    auto *bar = control<QScrollBar>(QStringLiteral("vsbHeaders"));
+    EXPECT_TRUE(bar->isEnabled());
+    EXPECT_EQ(bar->maximum(), 295);
+    EXPECT_EQ(bar->value(), 295);
+    EXPECT_EQ(bar->singleStep(), 375);
+    EXPECT_EQ(bar->pageStep(), 1695);
+    bar->setValue(0);
+    EXPECT_EQ(UploadWindow::twipsOf(control<QWidget>(QStringLiteral("pbxHeaders"))).top(), 0);
+
+    control<QPushButton>(QStringLiteral("cmdMoreVariables"))->click();
+    EXPECT_EQ(UploadWindow::twipsOf(control<QLineEdit>(QStringLiteral("txtVariableName(3)"))).top(), 1535);
+    EXPECT_EQ(control<QLabel>(QStringLiteral("lblVariableName(3)"))->text(), QStringLiteral("Name"));
+
+    control<QLineEdit>(QStringLiteral("txtHeaderValue(1)"))->setText(QStringLiteral("ignored"));
+    name3->setText(QStringLiteral("X-Row"));
+    control<QLineEdit>(QStringLiteral("txtHeaderValue(3)"))->setText(QStringLiteral("three"));
+    control<QPushButton>(QStringLiteral("cmdSend"))->click();
+    ASSERT_TRUE(server.waitForRequests(1));
+    EXPECT_TRUE(server.requests[0].endsWith("\r\nHost: 127.0.0.1\r\nX-Row: three\r\n\r\n"));
+
+    // The window shows what went out and what came back.
+    ASSERT_TRUE(QTest::qWaitFor([] { return !uploadForm().Connected(); }, 5000));
+    EXPECT_EQ(control<QPlainTextEdit>(QStringLiteral("txtRequest"))->toPlainText(), shownAs(server.requests[0]));
+    EXPECT_EQ(control<QPlainTextEdit>(QStringLiteral("txtResponse"))->toPlainText(),
+              QStringLiteral("HTTP/1.0 200 OK\nContent-Type: text/plain\n\nsuccess\n"));
+}
+
+TEST_F(UploadWindowTest, ClosingUnloadsAndAReportReloadsWithoutShowing)
+{
+    CaptureServer server;
+    prog().settings.g_sPWS_site = server.url(QStringLiteral("/u"));
+    prog().settings.g_bAllow_PWS = 1;
+    UploadWindow *w = shown();
+    control<QLineEdit>(QStringLiteral("txtVariableName(0)"))->setText(QStringLiteral("KEDITED01"));
+    w->close();
+    ASSERT_TRUE(QTest::qWaitFor([] { return uploadWindow() == nullptr; }, 2000));
+    EXPECT_FALSE(uploadForm().isLoaded());
+
+    prog().sendPwsReport();
+    EXPECT_TRUE(uploadForm().isLoaded());
+    EXPECT_EQ(uploadWindow(), nullptr);
+    ASSERT_TRUE(server.waitForRequests(1));
+    EXPECT_TRUE(server.requests[0].startsWith("GET /u?ID=KEDITED01&PASSWORD=yourpassword&dateutc="));
+    EXPECT_TRUE(server.requests[0].contains("&clouds=SKC&softwaretype="));
+
+    // The PWS button shows the same loaded form with what it already holds.
+    ASSERT_TRUE(QTest::qWaitFor([] { return !uploadForm().Connected(); }, 5000));
+    shown();
+    EXPECT_EQ(control<QPlainTextEdit>(QStringLiteral("txtRequest"))->toPlainText(), shownAs(server.requests[0]));
+}

@@ -1,0 +1,79 @@
+// The graph windows' pure rules: update rate, samples, averaging, plotted
+// values.
+#include "windows/graph_sampling.h"
+
+#include <QHash>
+#include <cmath>
+#include <gtest/gtest.h>
+
+TEST(GraphSampling, UpdateRateRuleAndCaptions)
+{
+    EXPECT_EQ(intervalFromBar(GraphRate::kBarAtLoad), 5);
+    EXPECT_EQ(updateRateCaption(5), QStringLiteral("0 Min 5 Sec"));
+    EXPECT_EQ(updateRateCaption(intervalFromBar(1)), QStringLiteral("5 Min 0 Sec"));
+    EXPECT_EQ(updateRateCaption(intervalFromBar(236)), QStringLiteral("1 Min 5 Sec"));
+    EXPECT_EQ(intervalFromBar(GraphRate::kBarMin), GraphRate::kOff);
+    EXPECT_EQ(updateRateCaption(GraphRate::kOff), QStringLiteral("Update Off"));
+    // The bar's right end still plots, every second.
+    EXPECT_EQ(intervalFromBar(GraphRate::kBarMax), 1);
+    EXPECT_EQ(updateRateCaption(1), QStringLiteral("0 Min 1 Sec"));
+}
+
+TEST(GraphSampling, SamplesReadStateAndFieldsWithNonNumbersAsZero)
+{
+    WeatherState w;
+    w.RainReading = 300;
+    w.AmbientTempAvgC = 26.31;
+    w.ThermopileTempAvgC = 44.32;
+    w.RainAvg = 321;
+    const QHash<QString, QString> fields{{"LabelClouds", "1.5"}, {"Label_SkyBright", "450"}, {"RH", "73"},
+                                         {"WindCurrentTF", ""},  {"DewPointT", "21.2"}};
+    const GraphFieldReader read = [&](const QString &c) { return fields.value(c); };
+
+    const std::vector<double> t = temperatureSamples(w, read);
+    ASSERT_EQ(t.size(), 6u);
+    EXPECT_EQ(temperaturePlotValue(t[0]), 0);   // rain 300
+    EXPECT_EQ(temperaturePlotValue(t[1]), 15);  // sky 1.5
+    EXPECT_EQ(temperaturePlotValue(t[2]), 263); // 263.1
+    EXPECT_EQ(temperaturePlotValue(t[5]), 200); // brightness 450 / 22.5
+    w.RainReading = 321;
+    EXPECT_DOUBLE_EQ(temperatureSamples(w, read)[0], 1.05);
+
+    const std::vector<double> h = windHumiditySamples(w, read);
+    EXPECT_EQ(h, (std::vector<double>{73, 0, 21.2, 26.31}));
+    EXPECT_EQ(windHumiditySamples(w, {})[0], 0);
+}
+
+TEST(GraphSampling, PlottedValuesRoundHalvesToEvenAndNeverFail)
+{
+    EXPECT_EQ(windHumidityPlotValue(2.5), 2);
+    EXPECT_EQ(windHumidityPlotValue(3.5), 4);
+    EXPECT_EQ(windHumidityPlotValue(-0.5), 0);
+    EXPECT_EQ(temperaturePlotValue(0.25), 2);
+    EXPECT_EQ(temperaturePlotValue(1e300), 2147483647);
+    EXPECT_EQ(windHumidityPlotValue(std::nan("")), 0);
+}
+
+TEST(GraphSampling, AveragerPlotsAfterTheIntervalAndRestartsOnChange)
+{
+    SeriesAverager a(2);
+    a.setInterval(5);
+    std::vector<double> avg;
+    for (int i = 1; i <= 4; ++i)
+        EXPECT_FALSE(a.add({double(i), 10}, avg));
+    EXPECT_TRUE(a.add({5, 10}, avg));
+    EXPECT_EQ(avg, (std::vector<double>{3, 10}));
+    EXPECT_EQ(a.sampleCount(), 0);
+    EXPECT_EQ(a.sums(), (std::vector<double>{0, 0}));
+
+    a.add({7, 7}, avg);
+    a.setInterval(2);
+    EXPECT_EQ(a.sums(), (std::vector<double>{0, 0}));
+    EXPECT_FALSE(a.add({1, 1}, avg));
+    EXPECT_TRUE(a.add({3, 5}, avg));
+    EXPECT_EQ(avg, (std::vector<double>{2, 3}));
+
+    a.setInterval(GraphRate::kOff);
+    for (int i = 0; i < 300; ++i)
+        EXPECT_FALSE(a.add({1, 1}, avg));
+}

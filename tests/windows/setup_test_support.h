@@ -1,0 +1,163 @@
+// Helpers for the setup dialog tests: a hand box that records what the setup
+// procedure does to it, and a script that acts on each showing of the modal
+// dialog from inside its event loop.
+#pragma once
+
+#include "core/hand_box_api.h"
+#include "core/program.h"
+#include "message_recorder.h"
+#include "temp_profile.h"
+#include "windows/run_setup_dialog.h"
+#include "windows/setup_dialog.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+#include <vector>
+
+class RecordingHandBox : public HandBoxApi {
+public:
+    bool timerOn = true;
+    bool visible = true;
+    bool topMost = false;
+    std::vector<std::string> calls;
+    std::function<void()> onHide; // runs when the setup procedure hides the hand box
+
+    void setWindCurrent(double) override {}
+    void setWindsGusts(double) override {}
+    void setRawWind(double) override {}
+    void setWindsAvg(double) override {}
+    void setTempComp(int) override { calls.push_back("setTempComp"); }
+    void setAllowAsyncWind(int) override { calls.push_back("setAllowAsyncWind"); }
+    int16_t buttonState() override { return 0; }
+    double aCloudTemp() override { return 0; }
+    void setACloudTemp(double) override {}
+    double aTPTemp() override { return 0; }
+    void setATPTemp(double) override {}
+    QString fieldText(const QString &) const override { return QString(); }
+    void setFieldText(const QString &, const QString &) override {}
+    uint32_t backColor(const QString &) const override { return 0; }
+    void setBackColor(const QString &, uint32_t) override {}
+    uint32_t foreColor(const QString &) const override { return 0; }
+    void setForeColor(const QString &, uint32_t) override {}
+    int checkState(const QString &) const override { return 0; }
+    void setCheckState(const QString &, int) override {}
+    void setTimerEnabled(bool on) override
+    {
+        timerOn = on;
+        calls.push_back(on ? "timerOn" : "timerOff");
+    }
+    bool timerEnabled() const override { return timerOn; }
+    void setTimerInterval(int) override {}
+    void showWindow() override
+    {
+        visible = true;
+        calls.push_back("show");
+    }
+    void hideWindow() override
+    {
+        visible = false;
+        calls.push_back("hide");
+        if (onHide)
+            onHide();
+    }
+    bool isWindowVisible() const override { return visible; }
+    void showNormalWindow() override { visible = true; }
+    void showMinimizedWindow() override {}
+    int windowLeftPx() const override { return 0; }
+    int windowTopPx() const override { return 0; }
+    void moveWindowPx(int, int) override {}
+    void setTopMost(bool on) override
+    {
+        topMost = on;
+        calls.push_back(on ? "topMost" : "notTopMost");
+    }
+    void unload() override {}
+};
+
+using DialogStep = std::function<void(frmSetup &)>;
+
+// Fresh program state, a profile on disk with the defaults, a recording hand
+// box and message handler, and a dialog loaded as start-up loads it.
+class SetupTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        resetProgram();
+        prog().profile = profile.store.get();
+        writeDefaultsIfNeeded(*profile.store);
+        prog().handBox = &handBox;
+        previousPicker = setFilePickerHandler([this](const PickerRequest &r, QWidget *) {
+            pickerRequests.push_back(r);
+            return pickerAnswer;
+        });
+        installSetup();
+        dialog = setupDialog();
+    }
+    void TearDown() override
+    {
+        unloadSetupDialog();
+        setFilePickerHandler(previousPicker);
+        resetProgram();
+    }
+
+    // Runs the setup procedure; each showing of the dialog runs the next step.
+    // A showing without a step cancels, so a test that goes wrong cannot hang.
+    void runSetup(std::vector<DialogStep> steps)
+    {
+        std::size_t next = 0;
+        showings = 0;
+        auto conn = QObject::connect(dialog, &frmSetup::shown, dialog, [&] {
+            ++showings;
+            QTimer::singleShot(0, dialog, [&] {
+                if (next < steps.size())
+                    steps[next++](*dialog);
+                if (dialog->isVisible())
+                    clickButton(*dialog, "cmdCancel");
+            });
+        });
+        RunSetupDialog();
+        QObject::disconnect(conn);
+        EXPECT_EQ(next, steps.size()) << "the dialog was shown fewer times than the script expects";
+    }
+
+    static void clickButton(frmSetup &d, const char *name)
+    {
+        QPushButton *b = d.findChild<QPushButton *>(QLatin1String(name));
+        ASSERT_NE(b, nullptr) << name;
+        QTest::mouseClick(b, Qt::LeftButton);
+    }
+    static void type(frmSetup &d, const char *control, const QString &text)
+    {
+        QLineEdit *e = d.findChild<QLineEdit *>(QLatin1String(control));
+        ASSERT_NE(e, nullptr) << control;
+        e->selectAll();
+        QTest::keyClick(e, Qt::Key_Delete);
+        QTest::keyClicks(e, text);
+    }
+    static void clickBox(frmSetup &d, const char *control)
+    {
+        QCheckBox *c = d.findChild<QCheckBox *>(QLatin1String(control));
+        ASSERT_NE(c, nullptr) << control;
+        c->click();
+    }
+
+    QString stored(const char *key, const QString &subKey = QString()) const
+    {
+        return profile.store->value(kDriverId, QLatin1String(key), subKey);
+    }
+
+    TempProfile profile;
+    RecordingHandBox handBox;
+    MessageRecorder messages;
+    frmSetup *dialog = nullptr;
+    int showings = 0;
+    std::vector<PickerRequest> pickerRequests;
+    QString pickerAnswer;
+    FilePickerHandler previousPicker;
+};

@@ -1,0 +1,145 @@
+// The socket side of the upload: connection, request, reply and error lines.
+#include "upload/http_exchange.h"
+
+#include "upload/http_request.h"
+
+#include <QDateTime>
+#include <QEventLoop>
+
+HttpExchange::HttpExchange(QObject *parent)
+    : QObject(parent)
+{
+    m_replyTimer.setSingleShot(true);
+    m_replyTimer.setInterval(30000);
+    connect(&m_replyTimer, &QTimer::timeout, this, &HttpExchange::onReplyTimeout);
+    connect(&m_socket, &QTcpSocket::connected, this, &HttpExchange::onConnected);
+    connect(&m_socket, &QTcpSocket::readyRead, this, &HttpExchange::onReadyRead);
+    connect(&m_socket, &QTcpSocket::disconnected, this, &HttpExchange::onDisconnected);
+    connect(&m_socket, &QTcpSocket::errorOccurred, this, &HttpExchange::onError);
+}
+
+HttpExchange::Outcome HttpExchange::run(const QByteArray &request)
+{
+    if (m_loop)
+        return Outcome::Busy;
+
+    // A fresh attempt: whatever the socket held before is gone.
+    m_replyTimer.stop();
+    m_socket.abort();
+    setConnected(false);
+    m_decoder.resetState();
+    m_sendFailed = false;
+    m_wasConnected = false;
+    m_aborted = false;
+
+    QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    m_loop = &loop;
+    m_socket.connectToHost(m_remoteHost, static_cast<quint16>(m_remotePort));
+    if (!m_connected && !m_sendFailed && !m_aborted) {
+        limit.start(m_connectTimeoutMs);
+        loop.exec();
+    }
+    m_loop = nullptr;
+
+    if (m_aborted)
+        return Outcome::Aborted;
+    if (m_sendFailed)
+        return Outcome::Failed;
+    if (!m_connected) {
+        if (m_wasConnected) {
+            fail(QStringLiteral("The server closed the connection before the request was sent"));
+            return Outcome::Failed;
+        }
+        m_socket.abort();
+        fail(QStringLiteral("Connection to %1 port %2 timed out after %3 s")
+                 .arg(m_remoteHost)
+                 .arg(m_remotePort)
+                 .arg(m_connectTimeoutMs / 1000.0));
+        return Outcome::TimedOut;
+    }
+
+    m_socket.write(request);
+    m_replyTimer.start();
+    return Outcome::Sent;
+}
+
+void HttpExchange::abort()
+{
+    if (m_loop)
+        m_aborted = true;
+    m_replyTimer.stop();
+    m_sendFailed = false;
+    m_socket.abort();
+    setConnected(false);
+    endWait();
+}
+
+void HttpExchange::onConnected()
+{
+    m_wasConnected = true;
+    setConnected(true);
+    endWait();
+}
+
+void HttpExchange::onReadyRead()
+{
+    const QByteArray bytes = m_socket.readAll();
+    if (bytes.isEmpty())
+        return;
+    const QString text = m_decoder.decode(bytes);
+    if (!text.isEmpty())
+        emit dataArrived(NormalizeLineEnds(text));
+}
+
+void HttpExchange::onDisconnected()
+{
+    onReadyRead(); // anything still buffered belongs to the reply
+    m_replyTimer.stop();
+    setConnected(false);
+    m_socket.close();
+}
+
+void HttpExchange::onError(QAbstractSocket::SocketError error)
+{
+    // The server closing after its reply is the normal end of an exchange,
+    // handled by onDisconnected, not an error.
+    if (error == QAbstractSocket::RemoteHostClosedError)
+        return;
+    fail(m_socket.errorString());
+    m_socket.abort();
+}
+
+void HttpExchange::onReplyTimeout()
+{
+    if (!m_connected)
+        return;
+    m_socket.abort();
+    fail(QStringLiteral("No reply: the server kept the connection open for %1 s").arg(m_replyTimer.interval() / 1000.0));
+}
+
+void HttpExchange::fail(const QString &description)
+{
+    emit errorLine(::errorLine(QDateTime::currentDateTime(), description));
+    m_sendFailed = true;
+    m_replyTimer.stop();
+    // An error ends the exchange: later reports must not find it still "connected".
+    setConnected(false);
+    endWait();
+}
+
+void HttpExchange::setConnected(bool on)
+{
+    if (m_connected == on)
+        return;
+    m_connected = on;
+    emit connectedChanged(on);
+}
+
+void HttpExchange::endWait()
+{
+    if (m_loop)
+        m_loop->quit();
+}

@@ -1,0 +1,72 @@
+// One HTTP/1.0 exchange at a time over a TCP socket, driven by the socket's
+// events: connect, wait (pumping events) for the connection or an error, send
+// the request; the reply and any errors arrive later as signals.
+#pragma once
+
+#include <QObject>
+#include <QStringDecoder>
+#include <QTcpSocket>
+#include <QTimer>
+
+class QEventLoop;
+
+class HttpExchange : public QObject {
+    Q_OBJECT
+public:
+    enum class Outcome {
+        Sent,      // connected and the request written; the reply comes by events
+        Failed,    // a socket error ended the attempt (already listed as an error line)
+        TimedOut,  // no connection within the limit (listed as an error line)
+        Aborted,   // the exchange was dropped while waiting (window unloaded)
+        Busy,      // another exchange is still waiting for its connection
+    };
+
+    explicit HttpExchange(QObject *parent = nullptr);
+
+    void setRemoteHost(const QString &host) { m_remoteHost = host; }
+    QString remoteHost() const { return m_remoteHost; }
+    void setRemotePort(int port) { m_remotePort = port; }
+    int remotePort() const { return m_remotePort; }
+
+    // Limits: for the connection, and for the server to close after the request.
+    void setConnectTimeoutMs(int ms) { m_connectTimeoutMs = ms; }
+    void setReplyTimeoutMs(int ms) { m_replyTimer.setInterval(ms); }
+
+    bool Connected() const { return m_connected; }
+    bool SendFailed() const { return m_sendFailed; }
+    bool waitingForConnection() const { return m_loop != nullptr; }
+
+    // Connects to the remote end, waits (events keep flowing) and sends the request.
+    Outcome run(const QByteArray &request);
+    // Drops any connection without an error line: back to idle, Connected false.
+    void abort();
+
+signals:
+    void connectedChanged(bool connected);
+    // A received chunk, line ends normalised.
+    void dataArrived(const QString &chunk);
+    // One line for errsWinsock, CR LF included.
+    void errorLine(const QString &line);
+
+private:
+    void onConnected();
+    void onReadyRead();
+    void onDisconnected();
+    void onError(QAbstractSocket::SocketError error);
+    void onReplyTimeout();
+    void setConnected(bool on);
+    void fail(const QString &description);
+    void endWait();
+
+    QTcpSocket m_socket;
+    QTimer m_replyTimer;
+    QStringDecoder m_decoder{QStringDecoder::Utf8};
+    QString m_remoteHost;
+    int m_remotePort = 0;
+    int m_connectTimeoutMs = 30000;
+    bool m_connected = false;
+    bool m_sendFailed = false;
+    bool m_wasConnected = false; // this attempt reached the connected state
+    bool m_aborted = false;
+    QEventLoop *m_loop = nullptr; // set while waiting for the connection
+};

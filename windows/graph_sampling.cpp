@@ -1,0 +1,132 @@
+#include "windows/graph_sampling.h"
+
+#include "core/number_format.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+int intervalFromBar(int barValue)
+{
+    return GraphRate::kOff - barValue;
+}
+
+QString updateRateCaption(int interval)
+{
+    if (interval == GraphRate::kOff)
+        return QStringLiteral("Update Off");
+    return formatNumber(interval / 60, "0") + QStringLiteral(" Min ") + formatNumber(interval % 60, "0")
+           + QStringLiteral(" Sec");
+}
+
+double fieldNumber(const QString &text)
+{
+    try {
+        return realFromText(text);
+    } catch (const ConversionError &) {
+        return 0;
+    }
+}
+
+namespace {
+double field(const GraphFieldReader &read, const char *control)
+{
+    return read ? fieldNumber(read(QString::fromLatin1(control))) : 0;
+}
+} // namespace
+
+std::vector<double> temperatureSamples(const WeatherState &w, const GraphFieldReader &read)
+{
+    return {
+        (w.RainReading - 300) / 20.0,
+        field(read, "LabelClouds"),
+        w.AmbientTempAvgC,
+        w.ThermopileTempAvgC,
+        w.RainAvg,
+        field(read, "Label_SkyBright") / 22.5,
+    };
+}
+
+std::vector<double> windHumiditySamples(const WeatherState &w, const GraphFieldReader &read)
+{
+    return {
+        field(read, "RH"),
+        field(read, "WindCurrentTF"),
+        field(read, "DewPointT"),
+        w.AmbientTempAvgC,
+    };
+}
+
+namespace {
+// Rounds halves to even; a value outside the integer range is held at its edge
+// rather than failing the tick (a field can hold any number the user typed).
+double roundedForPlot(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    return toInt32(std::clamp(v, double(INT32_MIN), double(INT32_MAX)));
+}
+} // namespace
+
+double temperaturePlotValue(double average)
+{
+    return roundedForPlot(average * 10);
+}
+
+double windHumidityPlotValue(double average)
+{
+    return roundedForPlot(average);
+}
+
+double temperatureLabelTop(double h, double plotted, double maximum, double minimum)
+{
+    return h * (maximum - plotted) / (maximum - minimum);
+}
+
+double windHumidityLabelTop(double h, double average)
+{
+    return h * 0.8333 - (h / 120) * average;
+}
+
+SeriesAverager::SeriesAverager(int seriesCount) : m_sums(size_t(seriesCount), 0.0) {}
+
+void SeriesAverager::setInterval(int interval)
+{
+    m_interval = interval;
+    m_count = 0;
+    std::fill(m_sums.begin(), m_sums.end(), 0.0);
+}
+
+bool SeriesAverager::add(const std::vector<double> &samples, std::vector<double> &averages)
+{
+    ++m_count;
+    for (size_t i = 0; i < m_sums.size() && i < samples.size(); ++i)
+        m_sums[i] += samples[i];
+    if (m_count != m_interval)
+        return false;
+    averages.resize(m_sums.size());
+    for (size_t i = 0; i < m_sums.size(); ++i)
+        averages[i] = m_sums[i] / m_interval;
+    std::fill(m_sums.begin(), m_sums.end(), 0.0);
+    m_count = 0;
+    return true;
+}
+
+GraphLabelTops temperatureAxisLabelTops(double chartHeight, double maximum, double minimum)
+{
+    GraphLabelTops t;
+    t.minLabel = chartHeight - 255;
+    t.zero = chartHeight * maximum / (maximum - minimum) - 123;
+    return t;
+}
+
+GraphLabelTops windHumidityAxisLabelTops(double chartHeight)
+{
+    GraphLabelTops t;
+    t.minLabel = chartHeight - 255;
+    t.zero = chartHeight * 5 / 6 - 123;
+    t.l50 = chartHeight * 50 / 120 - 123;
+    t.l25 = chartHeight * 75 / 120 - 123;
+    t.l75 = chartHeight * 25 / 120 - 123;
+    return t;
+}

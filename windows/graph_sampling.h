@@ -1,0 +1,73 @@
+// What the graph windows compute, free of widgets: the update-rate rule and its
+// caption, the samples each series takes, the averaging into plotted points,
+// and where the margin and axis labels go (in twips, as the windows lay out).
+#pragma once
+
+#include "station/weather_state.h"
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+// Reads a hand box field (text box text or label caption) by control name.
+using GraphFieldReader = std::function<QString(const QString &control)>;
+
+namespace GraphRate {
+constexpr int kBarMin = 0;
+// The bar stops at 300: at 301 the interval would be 0 and never plot.
+constexpr int kBarMax = 300;
+constexpr int kBarAtLoad = 296; // 5 samples per point
+constexpr int kOff = 301;       // interval meaning "no updates"
+} // namespace GraphRate
+
+// Samples per plotted point for a bar value (301 - value; 301 is off).
+int intervalFromBar(int barValue);
+// "0 Min 5 Sec", "5 Min 0 Sec", or "Update Off".
+QString updateRateCaption(int interval);
+
+// A hand box text as a number; a field that holds no number yet counts as 0.
+double fieldNumber(const QString &text);
+
+// One sample per series, in series order.
+std::vector<double> temperatureSamples(const WeatherState &w, const GraphFieldReader &field);
+std::vector<double> windHumiditySamples(const WeatherState &w, const GraphFieldReader &field);
+
+// Plotted values: temperatures in tenths, wind/humidity as they are; both
+// rounded to an integer, halves to even.
+double temperaturePlotValue(double average);
+double windHumidityPlotValue(double average);
+
+// Top of a series' margin label, for a chart area of height h (twips).
+double temperatureLabelTop(double h, double plotted, double maximum, double minimum);
+double windHumidityLabelTop(double h, double average);
+
+// Running sums per series; a point is due when the interval's samples are in.
+class SeriesAverager {
+public:
+    explicit SeriesAverager(int seriesCount);
+
+    // A new interval discards the samples gathered so far.
+    void setInterval(int interval);
+    int interval() const { return m_interval; }
+    int sampleCount() const { return m_count; }
+    const std::vector<double> &sums() const { return m_sums; }
+
+    // Adds one sample per series. When the interval completes, returns true with
+    // the averages in `averages` and starts again from empty sums.
+    bool add(const std::vector<double> &samples, std::vector<double> &averages);
+
+private:
+    std::vector<double> m_sums;
+    int m_interval = 0;
+    int m_count = 0;
+};
+
+// Layout of a graph window (twips). `chartHeight` is the inner height less the
+// bottom panel.
+struct GraphLabelTops {
+    double minLabel = 0;
+    double zero = 0;
+    double l25 = 0, l50 = 0, l75 = 0; // wind/humidity only
+};
+GraphLabelTops temperatureAxisLabelTops(double chartHeight, double maximum, double minimum);
+GraphLabelTops windHumidityAxisLabelTops(double chartHeight);

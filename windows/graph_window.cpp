@@ -1,0 +1,281 @@
+#include "windows/graph_window.h"
+
+#include "core/hand_box_api.h"
+#include "core/platform.h"
+#include "core/program.h"
+
+#include <QCheckBox>
+#include <QGraphicsLayout>
+#include <QLabel>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
+
+namespace {
+
+// Twips as the layout is given; the widgets work in pixels.
+int px(double twips)
+{
+    return int(std::lround(twips / kTwipsPerPixel));
+}
+double twips(int pixels)
+{
+    return double(pixels) * kTwipsPerPixel;
+}
+
+constexpr int kClientWidth = 8040;
+constexpr int kClientHeight = 3345;
+constexpr int kPicHolderHeight = 1095;
+constexpr int kLeftMargin = 500;
+constexpr int kLabelRowHeight = 255;
+constexpr int kVisiblePoints = 180; // points in view; older ones scroll off to the left
+const QColor kGridColor(0, 128, 0);
+const char *kScaleCaption =
+    " 5           4            3           2            1      min                            Update Rate =";
+
+QString hexColor(const QColor &c)
+{
+    return c.name(QColor::HexRgb);
+}
+
+} // namespace
+
+GraphWindow::GraphWindow(const GraphWindowDef &def, QWidget *owner)
+    : QWidget(owner, Qt::Window), m_def(def), m_averager(int(def.series.size()))
+{
+    setObjectName(QString::fromLatin1(def.objectName));
+    setWindowTitle(QString::fromLatin1(def.title));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    m_fieldReader = [](const QString &control) {
+        HandBoxApi *hb = prog().handBox;
+        return hb ? hb->fieldText(control) : QString();
+    };
+    m_timer.setObjectName(QStringLiteral("tmrChange"));
+    connect(&m_timer, &QTimer::timeout, this, &GraphWindow::tick);
+
+    buildControls();
+    resize(px(kClientWidth), px(kClientHeight));
+
+    // Load: the bar's starting value gives 5 samples per point and starts the timer.
+    m_bar->setValue(GraphRate::kBarAtLoad);
+    m_checks.front()->setChecked(true);
+    layoutControls();
+}
+
+void GraphWindow::buildControls()
+{
+    // The chart: fixed y range, black ground, green grid, no legend or axis text
+    // (the margin labels carry the scale).
+    m_chart = new QChart;
+    m_chart->legend()->hide();
+    m_chart->setBackgroundBrush(Qt::black);
+    m_chart->setBackgroundRoundness(0);
+    m_chart->setMargins(QMargins(0, 0, 0, 0));
+    m_chart->layout()->setContentsMargins(0, 0, 0, 0);
+    m_yAxis = new QValueAxis;
+    m_yAxis->setRange(m_def.minimum, m_def.maximum);
+    m_yAxis->setTickCount(int((m_def.maximum - m_def.minimum) / m_def.step) + 1);
+    m_yAxis->setGridLineColor(kGridColor);
+    m_yAxis->setLabelsVisible(false);
+    m_xAxis = new QValueAxis;
+    m_xAxis->setRange(0, kVisiblePoints);
+    m_xAxis->setGridLineColor(kGridColor);
+    m_xAxis->setLabelsVisible(false);
+    m_chart->addAxis(m_yAxis, Qt::AlignLeft);
+    m_chart->addAxis(m_xAxis, Qt::AlignBottom);
+    m_chartView = new QChartView(m_chart, this);
+    m_chartView->setObjectName(QString::fromLatin1(m_def.chartName));
+    m_chartView->setRenderHint(QPainter::Antialiasing, false);
+    m_chartView->setFrameShape(QFrame::NoFrame);
+    m_chartView->setBackgroundBrush(Qt::black);
+
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    pal.setColor(QPalette::WindowText, Qt::white);
+    setPalette(pal);
+
+    m_picHolder = new QWidget(this);
+    m_picHolder->setObjectName(QStringLiteral("picHolder"));
+    m_picHolder->setAutoFillBackground(true);
+    m_picHolder->setPalette(pal);
+
+    for (const GraphAxisLabelDef &a : m_def.axisLabels) {
+        auto *label = new QLabel(QString::fromLatin1(a.caption), this);
+        label->setObjectName(QString::fromLatin1(a.name));
+        label->setGeometry(0, 0, px(kLeftMargin), px(kLabelRowHeight));
+        m_axisLabels.push_back(label);
+    }
+
+    for (size_t i = 0; i < m_def.series.size(); ++i) {
+        const GraphSeriesDef &d = m_def.series[i];
+        auto *series = new QLineSeries;
+        m_chart->addSeries(series);
+        series->attachAxis(m_xAxis);
+        series->attachAxis(m_yAxis);
+        series->setVisible(true);
+        series->setColor(d.color);
+        m_series.push_back(series);
+
+        auto *label = new QLabel(QString::fromLatin1(d.labelCaption), this);
+        label->setObjectName(QString::fromLatin1(d.labelName));
+        label->setStyleSheet(QStringLiteral("color: %1;").arg(hexColor(d.color)));
+        label->setGeometry(0, 0, px(kLeftMargin), px(kLabelRowHeight));
+        m_marginLabels.push_back(label);
+
+        // Two columns of three rows, each caption in its series colour.
+        auto *box = new QCheckBox(QString::fromLatin1(d.checkCaption), m_picHolder);
+        box->setObjectName(QStringLiteral("chkVisible"));
+        box->setProperty("index", int(i));
+        box->setStyleSheet(QStringLiteral("QCheckBox { color: %1; }").arg(hexColor(d.color)));
+        box->setGeometry(px(i < 3 ? 120 : 1800), px(360 * int(i % 3)), px(1600), px(330));
+        connect(box, &QCheckBox::stateChanged, this, [this, i](int state) {
+            m_series[i]->setVisible(state == Qt::Checked);
+        });
+        m_checks.push_back(box);
+        box->setChecked(true);
+    }
+
+    m_bar = new QScrollBar(Qt::Horizontal, m_picHolder);
+    m_bar->setObjectName(QStringLiteral("HScroll1"));
+    m_bar->setRange(GraphRate::kBarMin, GraphRate::kBarMax);
+    m_bar->setGeometry(px(3840), px(120), px(3675), px(255));
+    connect(m_bar, &QScrollBar::valueChanged, this, &GraphWindow::onUpdateRate);
+
+    // The scale runs under the bar (5 minutes at its left end); its end,
+    // "Update Rate =", is cut at the window's edge, so the rate sits below it.
+    auto *scale = new QLabel(QString::fromLatin1(kScaleCaption), m_picHolder);
+    scale->setObjectName(QStringLiteral("ScaleCaption"));
+    scale->setGeometry(px(3840), px(420), px(kClientWidth - 3840), px(255));
+    m_updateRate = new QLabel(m_picHolder);
+    m_updateRate->setObjectName(QStringLiteral("UpdateRate"));
+    m_updateRate->setGeometry(px(3840), px(720), px(3675), px(255));
+    m_updateRate->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+}
+
+void GraphWindow::onUpdateRate(int barValue)
+{
+    m_timer.stop();
+    m_timer.setInterval(1000);
+    const int n = intervalFromBar(barValue);
+    m_averager.setInterval(n); // also empties the running sums
+    m_updateRate->setText(updateRateCaption(n));
+    if (n != GraphRate::kOff)
+        m_timer.start();
+}
+
+void GraphWindow::tick()
+{
+    // A timer slot must not throw into the event loop.
+    try {
+        std::vector<double> averages;
+        if (m_averager.add(m_def.samples(prog().weather, m_fieldReader), averages))
+            plot(averages);
+    } catch (...) {
+    }
+}
+
+void GraphWindow::plot(const std::vector<double> &averages)
+{
+    const double maximum = m_yAxis->max();
+    const double minimum = m_yAxis->min();
+    const double h = twips(height()) - kPicHolderHeight - kLabelRowHeight;
+
+    m_chartView->setUpdatesEnabled(false);
+    for (size_t i = 0; i < m_series.size() && i < averages.size(); ++i) {
+        const double v = m_def.plotValue(averages[i]);
+        QLabel *label = m_marginLabels[i];
+        label->move(label->x(), px(m_def.labelTop(h, averages[i], v, maximum, minimum)));
+        m_series[i]->append(double(m_pointCount), v); // hidden series keep their points too
+    }
+    ++m_pointCount;
+    if (m_pointCount > kVisiblePoints)
+        m_xAxis->setRange(double(m_pointCount - kVisiblePoints), double(m_pointCount));
+    m_chartView->setUpdatesEnabled(true);
+}
+
+void GraphWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (!isMinimized())
+        layoutControls();
+}
+
+void GraphWindow::layoutControls()
+{
+    const int pic = px(kPicHolderHeight);
+    m_picHolder->setGeometry(0, height() - pic, width(), pic);
+    m_chartView->setGeometry(px(kLeftMargin), 0, std::max(0, width() - px(kLeftMargin)), std::max(0, height() - pic));
+
+    const double chartHeight = twips(height()) - kPicHolderHeight;
+    const GraphLabelTops tops = m_def.axisLabelTops(chartHeight, m_yAxis->max(), m_yAxis->min());
+    for (QLabel *label : m_axisLabels) {
+        const QString name = label->objectName();
+        double top = 0; // LabelMax stays at the top
+        if (name == QLatin1String("Label_Min"))
+            top = tops.minLabel;
+        else if (name == QLatin1String("Label_Zero"))
+            top = tops.zero;
+        else if (name == QLatin1String("Label25"))
+            top = tops.l25;
+        else if (name == QLatin1String("Label50"))
+            top = tops.l50;
+        else if (name == QLatin1String("Label75"))
+            top = tops.l75;
+        label->move(0, px(top));
+    }
+}
+
+GraphWindow *newTemperaturesWindow(QWidget *owner)
+{
+    GraphWindowDef d;
+    d.objectName = "frmTaskman";
+    d.title = "Temperatures degC";
+    d.chartName = "Graph1";
+    d.maximum = 550;
+    d.minimum = -400;
+    d.step = 50;
+    d.series = {
+        {"Rain", QColor(0, 255, 0), "CS_Label", "RA"},
+        {"Sky Temp", QColor(255, 255, 255), "ST_label", "ST"},
+        {"Ambient Temp", QColor(0, 255, 255), "AMB_Label", "AT"},
+        {"TP Temp", QColor(255, 255, 0), "TP_Label", "TT"},
+        {"Amb1 Temp", QColor(255, 0, 255), "AMB1_Label", "A1T"},
+        {"SkyBrightness", QColor(128, 128, 255), "BrightSky_Lab", "SB"},
+    };
+    d.axisLabels = {{"LabelMax", "+55"}, {"Label_Zero", "0"}, {"Label_Min", "-40"}};
+    d.samples = temperatureSamples;
+    d.plotValue = temperaturePlotValue;
+    d.labelTop = [](double h, double, double plotted, double maximum, double minimum) {
+        return temperatureLabelTop(h, plotted, maximum, minimum);
+    };
+    d.axisLabelTops = temperatureAxisLabelTops;
+    return new GraphWindow(d, owner);
+}
+
+GraphWindow *newWindHumidityWindow(QWidget *owner)
+{
+    GraphWindowDef d;
+    d.objectName = "frmTaskman1";
+    d.title = "WindHumidity";
+    d.chartName = "Graph2";
+    d.maximum = 100;
+    d.minimum = -20;
+    d.step = 5;
+    d.series = {
+        {"RH", QColor(0, 255, 0), "CS_Label", "RH"},
+        {"Wind", QColor(255, 255, 255), "ST_label", "WN"},
+        {"DewPoint", QColor(0, 255, 255), "AMB_Label", "DP"},
+        {"AMB Temp", QColor(255, 255, 0), "TP_Label", "AM"},
+    };
+    d.axisLabels = {{"LabelMax", "100"}, {"Label75", "75"}, {"Label50", "50"},
+                    {"Label25", "25"},   {"Label_Zero", "0"}, {"Label_Min", "-20"}};
+    d.samples = windHumiditySamples;
+    d.plotValue = windHumidityPlotValue;
+    d.labelTop = [](double h, double average, double, double, double) { return windHumidityLabelTop(h, average); };
+    d.axisLabelTops = [](double chartHeight, double, double) { return windHumidityAxisLabelTops(chartHeight); };
+    return new GraphWindow(d, owner);
+}

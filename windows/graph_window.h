@@ -1,0 +1,97 @@
+// The strip-chart windows frmTaskman ("Temperatures degC") and frmTaskman1
+// ("WindHumidity"): a one-second sampling timer, an update rate set by HScroll1,
+// one coloured series per value that can be hidden, and margin labels that
+// follow each series' latest point.
+#pragma once
+
+#include "windows/graph_sampling.h"
+
+#include <QColor>
+#include <QTimer>
+#include <QWidget>
+#include <vector>
+
+class QChart;
+class QChartView;
+class QCheckBox;
+class QLabel;
+class QLineSeries;
+class QScrollBar;
+class QValueAxis;
+
+struct GraphSeriesDef {
+    const char *checkCaption;
+    QColor color;
+    const char *labelName;
+    const char *labelCaption;
+};
+
+struct GraphAxisLabelDef {
+    const char *name;
+    const char *caption;
+};
+
+struct GraphWindowDef {
+    const char *objectName;
+    const char *title;
+    const char *chartName;
+    double maximum;
+    double minimum;
+    double step; // grid step
+    std::vector<GraphSeriesDef> series;
+    std::vector<GraphAxisLabelDef> axisLabels;
+    std::function<std::vector<double>(const WeatherState &, const GraphFieldReader &)> samples;
+    std::function<double(double average)> plotValue;
+    // Margin label top (twips) from the chart height, the average and its plotted value.
+    std::function<double(double h, double average, double plotted, double maximum, double minimum)> labelTop;
+    std::function<GraphLabelTops(double chartHeight, double maximum, double minimum)> axisLabelTops;
+};
+
+class GraphWindow : public QWidget {
+    Q_OBJECT
+public:
+    GraphWindow(const GraphWindowDef &def, QWidget *owner = nullptr);
+
+    // Where samples of hand box fields come from; by default prog().handBox.
+    void setFieldReader(GraphFieldReader reader) { m_fieldReader = std::move(reader); }
+
+    // One tick of tmrChange: take a sample, plot when the interval is complete.
+    void tick();
+
+    int interval() const { return m_averager.interval(); }
+    int sampleCount() const { return m_averager.sampleCount(); }
+    QLineSeries *series(int index) const { return m_series.at(size_t(index)); }
+    int seriesCount() const { return int(m_series.size()); }
+    QTimer &sampleTimer() { return m_timer; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildControls();
+    void onUpdateRate(int barValue);
+    void plot(const std::vector<double> &averages);
+    void layoutControls();
+
+    GraphWindowDef m_def;
+    GraphFieldReader m_fieldReader;
+    SeriesAverager m_averager;
+    QTimer m_timer;
+    QChart *m_chart = nullptr;
+    QChartView *m_chartView = nullptr;
+    QValueAxis *m_xAxis = nullptr;
+    QValueAxis *m_yAxis = nullptr;
+    QWidget *m_picHolder = nullptr;
+    QScrollBar *m_bar = nullptr;
+    QLabel *m_updateRate = nullptr;
+    std::vector<QLineSeries *> m_series;
+    std::vector<QCheckBox *> m_checks;
+    std::vector<QLabel *> m_marginLabels;
+    std::vector<QLabel *> m_axisLabels;
+    qint64 m_pointCount = 0;
+};
+
+// frmTaskman, "Temperatures degC", six series.
+GraphWindow *newTemperaturesWindow(QWidget *owner);
+// frmTaskman1, "WindHumidity", four series.
+GraphWindow *newWindHumidityWindow(QWidget *owner);

@@ -1,0 +1,346 @@
+// RunSetupDialog and the life of the one setup dialog.
+#include "windows/run_setup_dialog.h"
+
+#include "core/focuser_routines.h"
+#include "core/hand_box_api.h"
+#include "core/messages.h"
+#include "core/number_format.h"
+#include "core/platform.h"
+#include "core/profile_store.h"
+#include "core/program.h"
+#include "windows/mm_control.h"
+#include "windows/setup_dialog.h"
+
+#include <QPointer>
+#include <QStringList>
+
+namespace {
+
+QPointer<frmSetup> &dialogRef()
+{
+    static QPointer<frmSetup> dialog;
+    return dialog;
+}
+
+bool g_running = false;         // the procedure is showing the dialog
+bool g_unloadRequested = false; // unload asked for while it was
+
+// Writes settings to the profile and remembers any that did not reach the disk.
+class SettingWriter {
+public:
+    void operator()(const char *key)
+    {
+        ProfileStore *profile = prog().profile;
+        if (profile && !saveSetting(*profile, prog().settings, QLatin1String(key)))
+            m_failed << QLatin1String(key);
+    }
+    void reportFailures() const
+    {
+        if (m_failed.isEmpty() || !prog().profile)
+            return;
+        showMessage(QStringLiteral("These settings could not be saved to %1 (%2) and apply only until the program ends: %3")
+                        .arg(prog().profile->filePath(), prog().profile->lastWriteError(), m_failed.join(QStringLiteral(", "))),
+                    QStringLiteral("Wind and Rain Setup"), MsgIcon::Exclamation);
+    }
+
+private:
+    QStringList m_failed;
+};
+
+void fillDialog(frmSetup &d)
+{
+    const Program &p = prog();
+    const Settings &s = p.settings;
+    d.setWindSpeedCloseD(s.WindSpeedCloseD);
+    d.setStepTime(s.StepTime);
+    d.setWindSpeedWarn(s.WindSpeedWarn);
+    d.setMaxInc(s.MaxInc);
+    d.setSynchronous(s.Synchronous);
+    d.setAbsolute(s.Absolute);
+    d.setCentigrade(s.Centigrade);
+    d.setReverse(s.Reverse);
+    d.setHalfStep(s.HalfStep);
+    d.setTPTempHysteresis(s.TPTempHysteresis);
+    d.setJoystick_slopeR(s.Joystick_slopeR);
+    d.setTPTempOffset(s.TPTempOffset);
+    d.setJoystick_interceptR(s.Joystick_interceptR);
+    d.setThermistor_A(s.Thermistor_A);
+    d.setThermistor_B(s.Thermistor_B);
+    d.setThermistor_C(s.Thermistor_C);
+    d.setThermistorR_A(s.ThermistorR_A);
+    d.setThermistorR_B(s.ThermistorR_B);
+    d.setThermistorR_C(s.ThermistorR_C);
+    d.setWindThreshold(s.WindThreshold);
+    d.setLightThreshold(s.LightThreshold);
+    d.setRainThreshold(s.RainThreshold);
+    d.setWindTimerL(s.WindTimer);
+    d.setWindMultiplierL(s.WindMultiplier);
+    d.setPartCloudyDegCL(s.PartCloudyDegC);
+    d.setFullCloudyDegCL(s.FullCloudyDegC);
+    d.setRainOnTimeL(s.RainOnTime);
+    // Each picker box is set to its own flag, so no file dialog opens.
+    d.LchkEnableSounds(s.g_bchkEnableSounds);
+    d.setCheckState(QStringLiteral("chkRepeatSounds"), s.g_bchkRepeatSounds);
+    d.setCheckState(QStringLiteral("chkRainSounds"), s.g_bchkRainSounds);
+    d.setCheckState(QStringLiteral("chkWindSounds"), s.g_bchkWindSounds);
+    d.setCheckState(QStringLiteral("chkLightSounds"), s.g_bchkLightSounds);
+    d.setCheckState(QStringLiteral("chkCloudSounds"), s.g_bchkCloudSounds);
+    d.setBoxText(QStringLiteral("RainSounds"), s.g_sRainSounds);
+    d.setBoxText(QStringLiteral("WindSounds"), s.g_sWindSounds);
+    d.setBoxText(QStringLiteral("LightSounds"), s.g_sLightSounds);
+    d.setBoxText(QStringLiteral("CloudSounds"), s.g_sCloudSounds);
+    d.setCheckState(QStringLiteral("chkRainApp"), s.g_bchkRainApp);
+    d.setCheckState(QStringLiteral("chkWindApp"), s.g_bchkWindApp);
+    d.setCheckState(QStringLiteral("chkLightApp"), s.g_bchkLightApp);
+    d.setCheckState(QStringLiteral("chkCloudApp"), s.g_bchkCloudApp);
+    d.setBoxText(QStringLiteral("RainApp"), s.g_sRainApp);
+    d.setBoxText(QStringLiteral("WindApp"), s.g_sWindApp);
+    d.setBoxText(QStringLiteral("LightApp"), s.g_sLightApp);
+    d.setBoxText(QStringLiteral("CloudApp"), s.g_sCloudApp);
+    d.setCheckState(QStringLiteral("chkRelayApp"), s.g_bchkRelayApp);
+    d.setBoxText(QStringLiteral("RelayApp"), s.g_sRelayApp);
+    d.setCheckState(QStringLiteral("chkRepeatApp"), s.g_bchkRepeatApp);
+    auto state = [](bool on) { return on ? 1 : 0; };
+    d.setCheckState(QStringLiteral("chkAlwaysTop"), state(s.AlwaysOnTop));
+    d.setCheckState(QStringLiteral("chkCanTempComp"), state(s.CanTempComp));
+    d.setCheckState(QStringLiteral("chkCanTemp"), state(s.CanTemp));
+    d.setCheckState(QStringLiteral("chkCanStepSize"), state(s.CanStepSize));
+    d.setCheckState(QStringLiteral("chkCanHalt"), state(s.CanHalt));
+    d.setCheckState(QStringLiteral("chkBacklashDir"), state(s.BacklashDir));
+    d.setTempCur(p.weather.WindSpeed); // the box shows the current wind value, not Temp
+    d.setTempMax(s.TempMax);
+    d.setWindsAvgCnt(s.WindsAvgCnt);
+    d.setTempAvgCnt(s.TempsAvgCount);
+    d.setBacklashComp(s.BacklashComp);
+    d.setTempSteps(s.TempSteps);
+}
+
+// One OK pass. Returns false when a field was rejected and the dialog must be
+// shown again; what was read before the rejection stays stored and written.
+bool readBack(frmSetup &d, SettingWriter &write)
+{
+    Settings &s = prog().settings;
+    double v = 0;
+    auto rejected = [&v](double value) {
+        v = value;
+        return v == RejectedValue;
+    };
+
+    s.WindSpeedCloseD = d.WindSpeedCloseD();
+    write("WindSpeedCloseD");
+    if (rejected(d.StepTime())) return false;
+    s.StepTime = v;
+    write("StepTime");
+    if (rejected(d.WindSpeedWarn())) return false;
+    s.WindSpeedWarn = v;
+    write("WindSpeedWarn");
+    if (rejected(d.MaxInc())) return false;
+    s.MaxInc = v;
+    write("MaxInc");
+
+    s.Absolute = d.Absolute();
+    write("Absolute");
+    s.Synchronous = d.Synchronous();
+    write("Synchronous");
+    s.Centigrade = d.Centigrade();
+    write("Centigrade");
+    s.Reverse = d.Reverse();
+    write("Reverse");
+    s.HalfStep = d.HalfStep();
+    write("HalfStep");
+
+    struct Calibration {
+        double (frmSetup::*get)();
+        double Settings::*member;
+        const char *key;
+    };
+    static const Calibration calibrations[] = {
+        {&frmSetup::TPTempHysteresis, &Settings::TPTempHysteresis, "TPTempHysteresis"},
+        {&frmSetup::Joystick_slopeR, &Settings::Joystick_slopeR, "Joystick_slopeR"},
+        {&frmSetup::TPTempOffset, &Settings::TPTempOffset, "TPTempOffset"},
+        {&frmSetup::Joystick_interceptR, &Settings::Joystick_interceptR, "Joystick_interceptR"},
+        {&frmSetup::Thermistor_A, &Settings::Thermistor_A, "Thermistor_A"},
+        {&frmSetup::Thermistor_B, &Settings::Thermistor_B, "Thermistor_B"},
+        {&frmSetup::Thermistor_C, &Settings::Thermistor_C, "Thermistor_C"},
+        {&frmSetup::ThermistorR_A, &Settings::ThermistorR_A, "ThermistorR_A"},
+        {&frmSetup::ThermistorR_B, &Settings::ThermistorR_B, "ThermistorR_B"},
+        {&frmSetup::ThermistorR_C, &Settings::ThermistorR_C, "ThermistorR_C"},
+    };
+    for (const Calibration &c : calibrations) {
+        if (rejected((d.*c.get)())) return false;
+        s.*c.member = v;
+    }
+    for (const Calibration &c : calibrations)
+        write(c.key);
+
+    s.AlwaysOnTop = d.checkState(QStringLiteral("chkAlwaysTop")) == Checked;
+    write("AlwaysOnTop");
+    s.AdvancedSetup = d.AdvancedMode();
+    write("AdvancedSetup");
+    s.CanTempComp = d.checkState(QStringLiteral("chkCanTempComp")) == Checked;
+    write("CanTempComp");
+    s.CanTemp = d.checkState(QStringLiteral("chkCanTemp")) == Checked;
+    write("CanTemp");
+    s.CanStepSize = d.checkState(QStringLiteral("chkCanStepSize")) == Checked;
+    write("CanStepSize");
+    s.CanHalt = d.checkState(QStringLiteral("chkCanHalt")) == Checked;
+    write("CanHalt");
+    s.BacklashDir = d.checkState(QStringLiteral("chkBacklashDir")) == Checked;
+    write("BacklashDir");
+
+    if (rejected(d.TempMax())) return false;
+    s.TempMax = v;
+    write("TempMax");
+    if (rejected(d.WindsAvgCnt())) return false;
+    s.WindsAvgCnt = toInt32(v);
+    write("WindsAvgCnt");
+    if (rejected(d.BacklashComp())) return false;
+    s.BacklashComp = toInt32(v);
+    if (rejected(d.TempAvgCnt())) return false;
+    s.TempsAvgCount = toInt32(v);
+    write("TempsAvgCount");
+    write("BacklashComp");
+    if (rejected(d.TempSteps())) return false;
+    s.TempSteps = toInt32(v);
+    write("TempSteps");
+
+    // These fall back to their defaults instead of being rejected.
+    s.WindMultiplier = toInt32(d.WindMultiplierL());
+    s.WindTimer = toInt32(d.WindTimerL());
+    s.RainOnTime = toInt32(d.RainOnTimeL());
+    s.PartCloudyDegC = toInt32(d.PartCloudyDegCL());
+    s.FullCloudyDegC = toInt32(d.FullCloudyDegCL());
+    for (const char *key : {"WindTimer", "RainOnTime", "WindMultiplier", "PartCloudyDegC", "FullCloudyDegC"})
+        write(key);
+
+    s.g_bchkEnableSounds = d.GchkEnableSounds();
+    s.g_bchkRepeatSounds = d.checkState(QStringLiteral("chkRepeatSounds"));
+    s.g_bchkRepeatApp = d.checkState(QStringLiteral("chkRepeatApp"));
+    s.g_sRainSounds = d.boxText(QStringLiteral("RainSounds"));
+    s.g_sWindSounds = d.boxText(QStringLiteral("WindSounds"));
+    s.g_sLightSounds = d.boxText(QStringLiteral("LightSounds"));
+    s.g_sCloudSounds = d.boxText(QStringLiteral("CloudSounds"));
+    s.RainThreshold = toInt32(d.RainThreshold());
+    s.WindThreshold = toInt32(d.WindThreshold());
+    s.LightThreshold = toInt32(d.LightThreshold());
+    s.g_sRainApp = d.boxText(QStringLiteral("RainApp"));
+    s.g_sWindApp = d.boxText(QStringLiteral("WindApp"));
+    s.g_sLightApp = d.boxText(QStringLiteral("LightApp"));
+    s.g_sCloudApp = d.boxText(QStringLiteral("CloudApp"));
+    // The per-condition flags are as the pickers left them; the relay program
+    // name is written as it was loaded (its box is not read back).
+    for (const char *key :
+         {"g_bchkEnableSounds", "g_bchkRepeatSounds", "g_bchkRainSounds", "g_bchkWindSounds", "g_bchkLightSounds",
+          "g_bchkCloudSounds", "g_sRainSounds", "g_sWindSounds", "g_sLightSounds", "g_sCloudSounds",
+          "g_bchkCloudSounds", "RainThreshold", "WindThreshold", "LightThreshold", "g_bchkRainApp", "g_bchkWindApp",
+          "g_bchkLightApp", "g_bchkCloudApp", "g_sRainApp", "g_sWindApp", "g_sLightApp", "g_sCloudApp",
+          "g_bchkRelayApp", "g_sRelayApp", "g_bchkRepeatApp"})
+        write(key);
+
+    // A rejected current temperature is kept as the rejection value, without showing the dialog again.
+    s.Temp = d.TempCur();
+    RefreshFocuserState();
+    return true;
+}
+
+} // namespace
+
+frmSetup *setupDialog()
+{
+    QPointer<frmSetup> &d = dialogRef();
+    if (!d)
+        d = new frmSetup(nullptr); // the load step runs; the window stays hidden
+    return d;
+}
+
+void unloadSetupDialog()
+{
+    frmSetup *d = dialogRef();
+    if (!d)
+        return;
+    d->setAllowUnload(true);
+    if (g_running) {
+        g_unloadRequested = true;
+        d->cmdCancel_Click();
+        return;
+    }
+    dialogRef() = nullptr;
+    d->close();
+    delete d;
+}
+
+void RunSetupDialog()
+{
+    Program &p = prog();
+    if (p.headless) {
+        printNotice(QStringLiteral("Setup dialog not shown: running headless, nobody can answer it. "
+                                   "Settings unchanged, as after Cancel; use 'tarnwick config set' to change them."));
+        return;
+    }
+    frmSetup *d = setupDialog();
+    if (g_running) {
+        // Already open (a client asked while the user has it): one dialog, one procedure.
+        d->raise();
+        d->activateWindow();
+        return;
+    }
+    g_running = true;
+    g_unloadRequested = false;
+
+    if (p.handBox)
+        p.handBox->setTimerEnabled(false);
+    d->setAllowUnload(false);
+    d->setAdvancedMode(p.settings.AdvancedSetup);
+    fillDialog(*d);
+    if (p.handBox)
+        p.handBox->hideWindow();
+    SetTopMost(d, true);
+
+    SettingWriter write;
+    for (;;) {
+        d->exec();
+        if (g_unloadRequested || !d->Result())
+            break;
+        if (readBack(*d, write))
+            break;
+    }
+    write.reportFailures();
+
+    d->setAllowUnload(true);
+    if (p.handBox) {
+        p.handBox->setTopMost(p.settings.AlwaysOnTop);
+        p.handBox->showWindow();
+    }
+    p.weather.WindSampleIndex = 1;
+    p.weather.TempSampleIndex = 1;
+    if (p.handBox)
+        p.handBox->setTimerEnabled(true);
+    g_running = false;
+
+    if (g_unloadRequested) {
+        g_unloadRequested = false;
+        unloadSetupDialog();
+    }
+}
+
+void installSetup()
+{
+    setupDialog(); // loaded hidden; it stays loaded while the hand box lives
+    Program &p = prog();
+    p.runSetupDialog = RunSetupDialog;
+    p.unloadSetupDialog = unloadSetupDialog;
+    p.playWaveFile = [](const QString &path) {
+        // Playing holds up the caller until the sound ends. The player waits in a
+        // local event loop, so the main timer is held meanwhile: no station cycle
+        // may start inside the one that raised the alert.
+        HandBoxApi *handBox = prog().handBox;
+        const bool timerWasOn = handBox && handBox->timerEnabled();
+        if (timerWasOn)
+            handBox->setTimerEnabled(false);
+        // The player lives on the dialog, which is loaded again if it was unloaded.
+        const bool played = setupDialog()->MMControl1->playWaveFile(path);
+        if (timerWasOn && prog().handBox == handBox)
+            handBox->setTimerEnabled(true);
+        return played;
+    };
+}

@@ -1,0 +1,181 @@
+// frmSetup, "Wind and Rain Setup": one validating property per field, the
+// enable rules, Reset Position, the sound/program pickers and the serial port
+// with the device it maps to. It holds no settings of its own: the setup
+// procedure fills it from Settings and reads it back on OK.
+#pragma once
+
+#include "windows/setup_fields.h"
+
+#include <QDialog>
+#include <QHash>
+#include <QMap>
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QWidget;
+class MMControl;
+struct Settings;
+
+// Chooses a file for a picker; returns the full name, or empty when cancelled.
+using FilePickerHandler = std::function<QString(const PickerRequest &, QWidget *parent)>;
+// Installs a replacement (tests); empty restores the real file dialog. Returns the previous one.
+FilePickerHandler setFilePickerHandler(FilePickerHandler handler);
+
+class frmSetup : public QDialog {
+    Q_OBJECT
+public:
+    // Builds the window and runs its load step (kept hidden).
+    explicit frmSetup(QWidget *parent = nullptr);
+    ~frmSetup() override;
+
+    bool Result() const { return m_result; }
+
+    // Validating properties: a get reads its box (messages on rejection), a let formats into it.
+    double WindSpeedCloseD() { return get("WindSpeedCloseD"); }
+    void setWindSpeedCloseD(double v) { let("WindSpeedCloseD", v); }
+    double WindSpeedWarn() { return get("WindSpeedWarn"); }
+    void setWindSpeedWarn(double v) { let("WindSpeedWarn", v); }
+    double StepTime() { return get("StepTime"); }
+    void setStepTime(double v) { let("StepTime", v); }
+    double MaxInc() { return get("MaxInc"); }
+    void setMaxInc(double v) { let("MaxInc", v); }
+    double TempCur() { return get("TempCur"); }
+    void setTempCur(double v) { let("TempCur", v); }
+    double TempMax() { return get("TempMax"); }
+    void setTempMax(double v) { let("TempMax", v); }
+    double TempAvgCnt() { return get("TempAvgCnt"); }
+    void setTempAvgCnt(int32_t v) { let("TempAvgCnt", v); }
+    double BacklashComp() { return get("BacklashComp"); }
+    void setBacklashComp(int32_t v) { let("BacklashComp", v); }
+    double TempSteps() { return get("TempSteps"); }
+    void setTempSteps(int32_t v) { let("TempSteps", v); }
+    double TPTempHysteresis() { return get("TPTempHysteresis"); }
+    void setTPTempHysteresis(double v) { let("TPTempHysteresis", v); }
+    double RainThreshold() { return get("RainThreshold"); }
+    void setRainThreshold(int32_t v) { let("RainThreshold", v); }
+    double WindThreshold() { return get("WindThreshold"); }
+    void setWindThreshold(int32_t v) { let("WindThreshold", v); }
+    double LightThreshold() { return get("LightThreshold"); }
+    void setLightThreshold(int32_t v) { let("LightThreshold", v); }
+    double WindTimerL() { return get("WindTimerL"); }
+    void setWindTimerL(int32_t v) { let("WindTimerL", v); }
+    double RainOnTimeL() { return get("RainOnTimeL"); }
+    void setRainOnTimeL(int32_t v) { let("RainOnTimeL", v); }
+    double PartCloudyDegCL() { return get("PartCloudyDegCL"); }
+    void setPartCloudyDegCL(int32_t v) { let("PartCloudyDegCL", v); }
+    double FullCloudyDegCL() { return get("FullCloudyDegCL"); }
+    void setFullCloudyDegCL(int32_t v) { let("FullCloudyDegCL", v); }
+    double WindMultiplierL() { return get("WindMultiplierL"); }
+    void setWindMultiplierL(int32_t v) { let("WindMultiplierL", v); }
+    double TPTempOffset() { return get("TPTempOffset"); }
+    void setTPTempOffset(double v) { let("TPTempOffset", v); }
+    double Thermistor_A() { return get("Thermistor_A"); }
+    void setThermistor_A(double v) { let("Thermistor_A", v); }
+    double Thermistor_B() { return get("Thermistor_B"); }
+    void setThermistor_B(double v) { let("Thermistor_B", v); }
+    double Thermistor_C() { return get("Thermistor_C"); }
+    void setThermistor_C(double v) { let("Thermistor_C", v); }
+    double Joystick_slopeR() { return get("Joystick_slopeR"); }
+    void setJoystick_slopeR(double v) { let("Joystick_slopeR", v); }
+    double Joystick_interceptR() { return get("Joystick_interceptR"); }
+    void setJoystick_interceptR(double v) { let("Joystick_interceptR", v); }
+    double ThermistorR_A() { return get("ThermistorR_A"); }
+    void setThermistorR_A(double v) { let("ThermistorR_A", v); }
+    double ThermistorR_B() { return get("ThermistorR_B"); }
+    void setThermistorR_B(double v) { let("ThermistorR_B", v); }
+    double ThermistorR_C() { return get("ThermistorR_C"); }
+    void setThermistorR_C(double v) { let("ThermistorR_C", v); }
+    // The wind average box: whole number 1 to 300 (plain integer text).
+    double WindsAvgCnt() { return get("WindsAvgCnt"); }
+    void setWindsAvgCnt(int32_t v);
+
+    bool Absolute() const;
+    void setAbsolute(bool v);
+    bool Synchronous() const { return checkState("chkSynchronous") == Checked; }
+    void setSynchronous(bool v) { setCheckState("chkSynchronous", v ? Checked : Unchecked); }
+    bool Centigrade() const { return checkState("chkCentigrade") == Checked; }
+    void setCentigrade(bool v) { setCheckState("chkCentigrade", v ? Checked : Unchecked); }
+    bool Reverse() const { return checkState("chkReverse") == Checked; }
+    void setReverse(bool v) { setCheckState("chkReverse", v ? Checked : Unchecked); }
+    bool HalfStep() const { return checkState("chkHalfStep") == Checked; }
+    void setHalfStep(bool v) { setCheckState("chkHalfStep", v ? Checked : Unchecked); }
+
+    // Check boxes by control name (0 clear, 1 checked, 2 greyed); setting a
+    // new state runs the box's click behaviour.
+    int checkState(const QString &control) const;
+    void setCheckState(const QString &control, int state);
+    int GchkEnableSounds() const { return checkState("chkEnableSounds"); }
+    void LchkEnableSounds(int s) { setCheckState("chkEnableSounds", s); }
+    // Text of a text box by control name (file boxes: RainSounds ... RelayApp).
+    QString boxText(const QString &control) const;
+    void setBoxText(const QString &control, const QString &text);
+
+    void setAllowUnload(bool on) { m_allowUnload = on; }
+    bool allowUnload() const { return m_allowUnload; }
+    bool AdvancedMode() const { return m_advancedMode; }
+    void setAdvancedMode(bool on);
+    int heightTwips() const { return m_advancedMode ? 7300 : 3850; }
+
+    // The serial port number selected in gPort (1 to 16), 0 when none is selected.
+    int selectedPort() const;
+    // Device the selected port number maps to, as shown beside the list.
+    QString selectedPortDevice() const;
+    void setSelectedPortDevice(const QString &path);
+
+    MMControl *MMControl1 = nullptr;
+
+    // The controls' handlers, also reachable by tests.
+    void UpdateEnabledControls();
+    void cmdOK_Click();
+    void cmdCancel_Click();
+    void cmdAdvanced_Click();
+    void cmdResetPos_Click();
+
+signals:
+    void shown(); // each time the window is shown
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void reject() override; // Escape acts as Cancel
+
+private:
+    double get(const char *property);
+    void let(const char *property, double value);
+    QLineEdit *box(const QString &control) const;
+    QCheckBox *check(const QString &control) const;
+
+    void buildControls();
+    QLineEdit *addBox(const char *control);
+    QCheckBox *addCheck(const char *control, const char *caption);
+    void onPickerClicked(const QString &control);
+    void onEnableSoundsClicked();
+    void onPortChanged(int index);
+    void refreshDetectedDevices();
+    void loadComPort();
+    void savePortChoice();
+
+    bool m_result = false;
+    bool m_allowUnload = false;
+    bool m_advancedMode = false;
+
+    QHash<QString, QLineEdit *> m_boxes;
+    QHash<QString, QCheckBox *> m_checks;
+    QRadioButton *m_optAbsolute = nullptr;
+    QRadioButton *m_optRelative = nullptr;
+    QComboBox *m_gPort = nullptr;
+    QComboBox *m_portDevice = nullptr;
+    QPushButton *m_cmdAdvanced = nullptr;
+    QLabel *m_driverInfo = nullptr;
+    QWidget *m_advancedArea = nullptr;
+
+    int m_shownPort = 0;              // port whose device the device box shows
+    QMap<int, QString> m_deviceEdits; // device choices not yet confirmed by OK
+};
