@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 
 void installMessageBoxes(bool headless)
 {
@@ -25,6 +26,8 @@ void installMessageBoxes(bool headless)
         case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
         }
         box.setStandardButtons(QMessageBox::Ok);
+        if (m.autoCloseMs > 0)
+            QTimer::singleShot(m.autoCloseMs, &box, &QMessageBox::accept);
         box.exec();
     });
 }

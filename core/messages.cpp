@@ -27,6 +27,15 @@ void showMessage(const QString &text, const QString &title, MsgIcon icon)
         printNotice(title.isEmpty() ? text : title + QStringLiteral(": ") + text);
 }
 
+void showTimedMessage(const QString &text, int autoCloseMs)
+{
+    const Message m{text, QString(), MsgIcon::None, autoCloseMs};
+    if (handler())
+        handler()(m);
+    else
+        printNotice(text);
+}
+
 MessageHandler setMessageHandler(MessageHandler h)
 {
     MessageHandler old = std::move(handler());

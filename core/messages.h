@@ -11,11 +11,15 @@ struct Message {
     QString text;
     QString title;
     MsgIcon icon = MsgIcon::None;
+    int autoCloseMs = 0; // > 0: the box answers itself after that long
 };
 
 using MessageHandler = std::function<void(const Message &)>;
 
 void showMessage(const QString &text, const QString &title = QString(), MsgIcon icon = MsgIcon::None);
+// A notice that must not hold an unattended program: its box closes by itself
+// after autoCloseMs when nobody answers it.
+void showTimedMessage(const QString &text, int autoCloseMs);
 // Installs a handler and returns the previous one (tests record messages this way).
 MessageHandler setMessageHandler(MessageHandler handler);
 // Prints one line on standard error: "tarnwick: <text>".

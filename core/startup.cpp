@@ -13,6 +13,7 @@
 #include "station/alerts_setup.h"
 #include "station/station_setup.h"
 #include "upload/upload_setup.h"
+#include "upload/upload_window.h"
 #include "windows/graphs_setup.h"
 #include "windows/hand_box.h"
 #include "windows/run_setup_dialog.h"
@@ -157,8 +158,12 @@ HandBox *Main(const CommandLine &cl, ProfileStore &profile)
         handBox->showWindow();
     else
         handBox->showMinimizedWindow();
-    if (p.showUploadWindow)
+    if (p.showUploadWindow) {
         p.showUploadWindow();
+        // First shown beside the hand box rather than over it.
+        if (QWidget *upload = uploadWindow())
+            upload->move(handBox->frameGeometry().right() + 12, handBox->y());
+    }
 
     // 13.
     p.weather.WindGust = -10;
@@ -197,6 +202,20 @@ void quietOffscreenNotes(QtMsgType type, const QMessageLogContext &context, cons
         return;
     std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, msg)));
 }
+// Headless, nobody looks at the windows: skipping their painting keeps the
+// program's processor use to the station's own work.
+class NoPainting : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::UpdateRequest || event->type() == QEvent::Paint)
+            return true;
+        return QObject::eventFilter(watched, event);
+    }
+};
 } // namespace
 
 int runProgram(int argc, char **argv, const CommandLine &cl)
@@ -218,6 +237,8 @@ int runProgram(int argc, char **argv, const CommandLine &cl)
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QApplication::setQuitOnLastWindowClosed(false);
     installMessageBoxes(cl.headless);
+    if (cl.headless)
+        app.installEventFilter(new NoPainting(&app));
     installSignalHandlers(&app);
 
     prog().quit = [] {

@@ -5,7 +5,7 @@
 // cycle by processing the last good record again; a second one ends the cycle.
 #pragma once
 
-#include "station/hand_box_fields.h"
+#include "core/hand_box_fields.h"
 #include "station/sample_window.h"
 
 class StationLink;

@@ -10,6 +10,11 @@
 #include "station/record_parser.h"
 
 namespace {
+
+// The search's notices close by themselves: an observatory computer that
+// restarts unattended must go on to read its board, not sit on a message box
+// while the cycles run on the built-in test record.
+constexpr int kSearchNoticeMs = 15000;
 constexpr int kCharGapMs = 20;
 constexpr int kPollAnswerMs = 80; // the board needs longer to build a record
 
@@ -210,7 +215,7 @@ void StationLink::boardSearch()
             p.profile->writeValue(kDriverId, kComPortKey, portText);
     }
     p.weather.StationRecord = kTestRecord;
-    showMessage(QStringLiteral("Looking for Weather serial on Com Port = ") + portText);
+    showTimedMessage(QStringLiteral("Looking for Weather serial on Com Port = ") + portText, kSearchNoticeMs);
     // Ticks may come from here on; while the search holds the port they skip.
     if (p.handBox)
         p.handBox->setTimerEnabled(true);
@@ -224,11 +229,11 @@ void StationLink::boardSearch()
         return;
     case SearchOutcome::NotFound:
         m_port.disconnectPort();
-        showMessage(QStringLiteral("Weather serial not found on Com Port = ") + comPortTextOr(portText));
+        showTimedMessage(QStringLiteral("Weather serial not found on Com Port = ") + comPortTextOr(portText), kSearchNoticeMs);
         return;
     case SearchOutcome::OpenFailed:
         m_port.disconnectPort();
-        showMessage(QStringLiteral("Could not open Weather serial on Com Port = ") + comPortTextOr(portText));
+        showTimedMessage(QStringLiteral("Could not open Weather serial on Com Port = ") + comPortTextOr(portText), kSearchNoticeMs);
         return;
     }
 }

@@ -7,6 +7,8 @@
 #include "upload/row_layout.h"
 #include "upload/upload_form.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -94,6 +96,11 @@ UploadWindow::UploadWindow(UploadForm &form, QWidget *parent)
     setWindowTitle(QStringLiteral("Tarnwick Station information"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(kClientWidth / kTwipsPerPixel, kClientHeight / kTwipsPerPixel);
+    // The stored layout was drawn for an 8-point font; a larger desktop font
+    // would cut the captions off.
+    QFont small = font();
+    small.setPointSizeF(8);
+    setFont(small);
 
     buildTop();
     buildVariables();
@@ -139,6 +146,7 @@ void UploadWindow::buildTop()
     m_allow = new QCheckBox(QStringLiteral("Allow PWS Upload"), this);
     m_allow->setObjectName(QStringLiteral("chk_AllowPWS"));
     place(m_allow, QRect(7440, 0, 1695, 495));
+    m_allow->resize(std::max(m_allow->width(), m_allow->sizeHint().width()), m_allow->height());
     connect(m_allow, &QCheckBox::stateChanged, &m_form,
             [this](int state) { m_form.setAllowChecked(state == Qt::Checked); });
 
@@ -275,6 +283,9 @@ void UploadWindow::buildTexts()
 {
     label(this, "Label2", QStringLiteral("Sent to Server"), 120, 2040);
     m_request = multiLine(this, "txtRequest", QRect(1440, 2040, 16335, 1095));
+    // Stored reaching past the right edge; kept inside so its scroll bar shows.
+    m_request->resize(std::min(m_request->width(), (kClientWidth - 120) / kTwipsPerPixel - m_request->x()),
+                      m_request->height());
     label(this, "Label1", QStringLiteral("Response from server"), 120, 3120);
     m_response = multiLine(this, "txtResponse", QRect(120, 3360, 11775, 735));
     label(this, "Label3", QStringLiteral("Errors in comms"), 120, 4200);

@@ -3,10 +3,12 @@
 #include "windows/setup_dialog.h"
 
 #include "core/messages.h"
+#include "core/number_format.h"
 #include "core/platform.h"
 #include "core/port_mapping.h"
 #include "core/profile_store.h"
 #include "core/program.h"
+#include "focuser/motion.h"
 #include "windows/mm_control.h"
 
 #include <QCheckBox>
@@ -467,14 +469,18 @@ void frmSetup::cmdAdvanced_Click()
 
 void frmSetup::cmdResetPos_Click()
 {
-    const std::optional<int32_t> position =
-        resetPosition(m_optRelative->isChecked(), boxText(QStringLiteral("WindSpeedCloseDTF")));
-    if (!position) {
-        // The position stays as it was rather than taking a value from unreadable text.
-        showMessage(QString::fromLatin1(fieldRule(QStringLiteral("WindSpeedCloseD")).conversionMessage));
-        return;
+    const bool relative = m_optRelative->isChecked();
+    double maxStep = 0;
+    if (!relative) {
+        try {
+            maxStep = realFromText(boxText(QStringLiteral("WindSpeedCloseDTF")));
+        } catch (const ConversionError &) {
+            // The position stays as it was rather than taking a value from unreadable text.
+            showMessage(QString::fromLatin1(fieldRule(QStringLiteral("WindSpeedCloseD")).conversionMessage));
+            return;
+        }
     }
-    prog().settings.Position = *position;
+    ResetPosition(!relative, maxStep);
 }
 
 void frmSetup::onEnableSoundsClicked()

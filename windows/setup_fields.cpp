@@ -153,17 +153,6 @@ EnabledControls enabledControls(const EnabledInputs &in)
     return e;
 }
 
-std::optional<int32_t> resetPosition(bool relative, const QString &windSpeedCloseDText)
-{
-    if (relative)
-        return 0;
-    try {
-        return toInt32(realFromText(windSpeedCloseDText) / 2);
-    } catch (const ConversionError &) {
-        return std::nullopt;
-    }
-}
-
 PickerStep pickerClick(int state, int32_t flag)
 {
     PickerStep step;

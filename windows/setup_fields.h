@@ -72,10 +72,6 @@ struct EnabledControls {
 };
 EnabledControls enabledControls(const EnabledInputs &in);
 
-// Position after "Reset Position": 0 when relative, else half the maximum step
-// rounded halves to even. Empty when the maximum-step text is not a number.
-std::optional<int32_t> resetPosition(bool relative, const QString &windSpeedCloseDText);
-
 // A picker check box clicked: the flag it leaves and whether a file must be chosen.
 struct PickerStep {
     int32_t flag = 0;

@@ -3,7 +3,7 @@
 #include "station/alerts.h"
 #include "station/alerts_setup.h"
 #include "station/diagnostic_log.h"
-#include "station/hand_box_fields.h"
+#include "core/hand_box_fields.h"
 #include "station/station_cycle.h"
 #include "station/station_link.h"
 #include "station/station_port.h"

@@ -3,7 +3,7 @@
 // may set other boxes) and its rain colour on every new wind sample.
 #pragma once
 
-#include "station/hand_box_fields.h"
+#include "core/hand_box_fields.h"
 
 class FakeHandBox : public HandBoxFields {
 public:

@@ -65,14 +65,6 @@ TEST(SetupFields, GreyedBoxesCountAsChecked)
     EXPECT_FALSE(e.windSpeedWarn);
 }
 
-TEST(SetupFields, ResetPosition)
-{
-    EXPECT_EQ(resetPosition(false, "17"), 8); // 8.5 to the even neighbour
-    EXPECT_EQ(resetPosition(false, "19"), 10);
-    EXPECT_EQ(resetPosition(true, "junk"), 0);
-    EXPECT_FALSE(resetPosition(false, "").has_value());
-}
-
 TEST(SetupFields, PickerFiltersAndPreselection)
 {
     const PickerRequest sound = pickerRequest(PickerKind::Sound);

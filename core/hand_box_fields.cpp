@@ -1,4 +1,4 @@
-#include "station/hand_box_fields.h"
+#include "core/hand_box_fields.h"
 
 #include "core/number_format.h"
 
