@@ -221,6 +221,15 @@ void HandBox::buildLayout()
     setLayout(grid);
     // The window's client area: 3975 x 8310 twips.
     resize(twipsToPx(3975), twipsToPx(8310));
+    // The value labels change every second; at a fixed size a new text does not
+    // send the whole window through a new layout.
+    grid->activate();
+    for (const char *name : {"WindCurrentTF", "WindsGustsTF", "WindsAvgTF", "RawWindTF", "LabelWind", "LabelRain",
+                             "LabelClouds", "LabelCloudsNarrow", "Cloud_Sky", "Label_SkyBright", "HeaterOn",
+                             "RelayOn"}) {
+        QWidget *w = m_controls[QString::fromLatin1(name)];
+        w->setFixedSize(w->size().expandedTo(w->minimumSizeHint()));
+    }
 
     for (const char *name : {"WindCurrentTF", "WindsGustsTF", "WindsAvgTF", "RawWindTF"}) {
         m_back[QString::fromLatin1(name)] = VbColor::Black;
