@@ -241,11 +241,7 @@ int runProgram(int argc, char **argv, const CommandLine &cl)
         app.installEventFilter(new NoPainting(&app));
     installSignalHandlers(&app);
 
-    prog().quit = [] {
-        // The process lives on while automation clients still hold objects.
-        if (prog().ClientCount <= 0)
-            QCoreApplication::exit(0);
-    };
+    prog().quit = [] { QCoreApplication::exit(0); };
 
     ProfileStore profile(profilePath);
     HandBox *handBox = Main(cl, profile);

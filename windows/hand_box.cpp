@@ -639,5 +639,8 @@ void HandBox::unload()
         hide();
         m_buttons.clear();
     });
-    step(p.quit);
+    // A client-started program lives on while client objects remain; the
+    // last one's release ends it.
+    if (p.StartedByUser || p.ClientCount <= 0)
+        step(p.quit);
 }

@@ -248,3 +248,17 @@ TEST_F(HandBoxTest, UnloadRunsEveryStepEvenWhenOneFails)
     box->unload(); // a second close does nothing
     EXPECT_EQ(order.size(), 3);
 }
+
+TEST_F(HandBoxTest, ClosingAClientStartedProgramWaitsForItsClients)
+{
+    int quits = 0;
+    prog().quit = [&] { ++quits; };
+    prog().StartedByUser = false;
+    prog().ClientCount = 1;
+    box->unload();
+    EXPECT_EQ(quits, 0); // the last client's release ends the program
+    auto other = std::make_unique<HandBox>();
+    prog().ClientCount = 0;
+    other->unload();
+    EXPECT_EQ(quits, 1);
+}
