@@ -36,6 +36,24 @@ void setBox(HandBoxApi *hb, const char *name, int state)
     if (hb)
         hb->setCheckState(QLatin1String(name), state);
 }
+// The heater and the relay follow one start-up rule: allowed wins over on.
+void applyStartSwitch(HandBoxApi *hb, int allowed, int on, const char *allowBox, const char *forceBox, int32_t &allow,
+                      int32_t &allowSent, int32_t &force)
+{
+    if (allowed == 1) {
+        allow = 1;
+        allowSent = 0;
+        setBox(hb, forceBox, 0);
+        setBox(hb, allowBox, 1);
+    } else if (on == 1) {
+        setBox(hb, forceBox, 1);
+        setBox(hb, allowBox, 0);
+        force = 1;
+        allowSent = 1;
+        allow = 0;
+    }
+}
+
 } // namespace
 
 StationLink::StationLink(StationPort &port) : m_port(port) {}
@@ -157,32 +175,12 @@ void StationLink::applyStartFlags()
     // first cycle sees are the combined result.
     w.StartHeaterAllowed = f.heaterAllowed;
     w.StartHeaterOn = f.heaterOn;
-    if (f.heaterAllowed == 1) {
-        w.HeaterAllow = 1;
-        w.HeaterAllowSent = 0;
-        setBox(hb, "ForceHeater", 0);
-        setBox(hb, "AllowHeater", 1);
-    } else if (f.heaterOn == 1) {
-        setBox(hb, "ForceHeater", 1);
-        setBox(hb, "AllowHeater", 0);
-        w.HeaterForce = 1;
-        w.HeaterAllowSent = 1;
-        w.HeaterAllow = 0;
-    }
+    applyStartSwitch(hb, f.heaterAllowed, f.heaterOn, "AllowHeater", "ForceHeater", w.HeaterAllow, w.HeaterAllowSent,
+                     w.HeaterForce);
     w.StartRelayAllowed = f.relayAllowed;
     w.StartRelayOn = f.relayOn;
-    if (f.relayAllowed == 1) {
-        w.RelayAllow = 1;
-        w.RelayAllowSent = 0;
-        setBox(hb, "ForceRelay", 0);
-        setBox(hb, "AllowRelay", 1);
-    } else if (f.relayOn == 1) {
-        setBox(hb, "ForceRelay", 1);
-        setBox(hb, "AllowRelay", 0);
-        w.RelayForce = 1;
-        w.RelayAllowSent = 1;
-        w.RelayAllow = 0;
-    }
+    applyStartSwitch(hb, f.relayAllowed, f.relayOn, "AllowRelay", "ForceRelay", w.RelayAllow, w.RelayAllowSent,
+                     w.RelayForce);
     w.StartLightAllowed = f.lightAllowed;
     if (f.lightAllowed == 1) {
         w.LightAllow = 1;
