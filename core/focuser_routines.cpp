@@ -26,7 +26,7 @@ void RefreshFocuserState()
     if (s.Absolute) {
         if (s.Position < 0)
             s.Position = 0;
-        else if (s.Position > s.WindSpeedCloseD)
+        if (s.Position > s.WindSpeedCloseD)
             // A maximum beyond the 32-bit range (a hand-edited profile) holds at its edge.
             s.Position = int32_t(std::clamp(std::nearbyint(s.WindSpeedCloseD), -2147483648.0, 2147483647.0));
     }

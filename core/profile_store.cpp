@@ -39,16 +39,22 @@ bool unescape(const QString &v, QString &out)
             out += v[i];
             continue;
         }
-        if (++i >= v.size())
-            return false;
+        // A backslash the program did not write (a hand-edited value) stays as typed.
+        if (i + 1 >= v.size()) {
+            out += v[i];
+            continue;
+        }
+        ++i;
         if (v[i] == QLatin1Char('\\'))
             out += QLatin1Char('\\');
         else if (v[i] == QLatin1Char('n'))
             out += QLatin1Char('\n');
         else if (v[i] == QLatin1Char('r'))
             out += QLatin1Char('\r');
-        else
-            return false;
+        else {
+            out += QLatin1Char('\\');
+            out += v[i];
+        }
     }
     return true;
 }

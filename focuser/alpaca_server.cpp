@@ -82,13 +82,23 @@ bool AlpacaServer::startDiscovery(quint16 udpPort, const QHostAddress &bindAddre
 bool AlpacaServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
 {
     const QUrl url = request.url();
+    // A member may run an event loop (SetupDialog's modal dialog), during which
+    // the client can go away; the socket (and the request with it) is kept
+    // until we are done, and an answer nobody waits for is dropped.
+    QPointer<QTcpSocket> guard(socket);
+    if (m_tcp)
+        m_tcp->setBusy(socket, true);
     AlpacaReply reply = m_device.handle(methodName(request.method()), url.path(QUrl::FullyDecoded),
                                         url.query(QUrl::FullyEncoded).toUtf8(), request.body());
-    {
-        QHttpServerResponder responder = makeResponder(request, socket);
-        responder.write(reply.body, reply.contentType, QHttpServerResponder::StatusCode(reply.status));
+    if (guard && guard->state() == QAbstractSocket::ConnectedState) {
+        {
+            QHttpServerResponder responder = makeResponder(request, socket);
+            responder.write(reply.body, reply.contentType, QHttpServerResponder::StatusCode(reply.status));
+        }
+        socket->flush();
     }
-    socket->flush();
+    if (m_tcp && guard)
+        m_tcp->setBusy(socket, false);
     if (reply.afterSend)
         reply.afterSend();
     return true;

@@ -6,6 +6,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 class ConnectionWatch : public QObject {
 public:
@@ -14,26 +16,52 @@ public:
     {
         m_idle.setSingleShot(true);
         m_idle.setInterval(limits.idleTimeoutMs);
-        connect(&m_idle, &QTimer::timeout, this, [this] { m_socket->abort(); });
+        connect(&m_idle, &QTimer::timeout, this, [this] {
+            if (m_busy == 0)
+                m_socket->abort();
+        });
         connect(socket, &QTcpSocket::readyRead, this, &ConnectionWatch::onReadyRead);
         connect(socket, &QTcpSocket::bytesWritten, this, [this] {
             // An answer went out: the next request starts its own count.
             m_received = 0;
-            m_idle.start();
+            armIdle();
             if (m_rejected && m_socket->bytesToWrite() == 0)
                 m_socket->abort();
+        });
+        // Not while a request is being answered: the handler (a modal dialog
+        // runs its own event loop) still holds the socket.
+        connect(socket, &QTcpSocket::disconnected, this, [this] {
+            if (m_busy == 0)
+                m_socket->deleteLater();
         });
         m_active.start();
         m_idle.start();
     }
 
     qint64 lastActivity() const { return m_active.elapsed(); }
+    bool busy() const { return m_busy > 0; }
+
+    // While busy the connection is the server's to finish: no idle time-out,
+    // no eviction, no deletion.
+    void setBusy(bool on)
+    {
+        m_busy = std::max(0, m_busy + (on ? 1 : -1));
+        if (m_busy > 0) {
+            m_idle.stop();
+            return;
+        }
+        m_active.restart();
+        if (m_socket->state() == QAbstractSocket::UnconnectedState)
+            m_socket->deleteLater();
+        else
+            m_idle.start();
+    }
 
 private:
     void onReadyRead()
     {
         m_active.restart();
-        m_idle.start();
+        armIdle();
         if (m_rejected) {
             m_socket->readAll();
             return;
@@ -53,13 +81,33 @@ private:
         }
     }
 
+    void armIdle()
+    {
+        if (m_busy == 0)
+            m_idle.start();
+    }
+
     QTcpSocket *m_socket;
     GuardedTcpServer::Limits m_limits;
     QTimer m_idle;
     QElapsedTimer m_active;
     qint64 m_received = 0;
     bool m_rejected = false;
+    int m_busy = 0; // requests of this connection being answered (they can nest)
 };
+
+// The watch has no meta-object of its own, so findChild would return any
+// child (the socket engine comes first); look for it by type instead.
+ConnectionWatch *watchOf(QTcpSocket *socket)
+{
+    if (!socket)
+        return nullptr;
+    for (QObject *child : socket->children()) {
+        if (auto *watch = dynamic_cast<ConnectionWatch *>(child))
+            return watch;
+    }
+    return nullptr;
+}
 } // namespace
 
 GuardedTcpServer::GuardedTcpServer(QObject *parent) : QTcpServer(parent)
@@ -78,7 +126,9 @@ void GuardedTcpServer::makeRoom()
         QTcpSocket *oldest = nullptr;
         qint64 idleMost = -1;
         for (const auto &s : m_sockets) {
-            auto *watch = s->findChild<ConnectionWatch *>(QString(), Qt::FindDirectChildrenOnly);
+            auto *watch = watchOf(s);
+            if (watch && watch->busy())
+                continue;
             const qint64 idle = watch ? watch->lastActivity() : 0;
             if (idle > idleMost) {
                 idleMost = idle;
@@ -91,6 +141,12 @@ void GuardedTcpServer::makeRoom()
     }
 }
 
+void GuardedTcpServer::setBusy(QTcpSocket *socket, bool busy)
+{
+    if (auto *watch = watchOf(socket))
+        watch->setBusy(busy);
+}
+
 void GuardedTcpServer::incomingConnection(qintptr descriptor)
 {
     makeRoom();
@@ -100,7 +156,6 @@ void GuardedTcpServer::incomingConnection(qintptr descriptor)
         return;
     }
     socket->setReadBufferSize(m_limits.readBufferBytes);
-    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     new ConnectionWatch(socket, m_limits);
     m_sockets.append(socket);
     addPendingConnection(socket);

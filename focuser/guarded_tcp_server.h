@@ -24,6 +24,9 @@ public:
     void setLimits(const Limits &limits) { m_limits = limits; }
     const Limits &limits() const { return m_limits; }
     int openConnections();
+    // Marks a connection whose request is being answered; the handler may run
+    // an event loop (a modal dialog), and the connection must outlast it.
+    void setBusy(QTcpSocket *socket, bool busy);
 
 protected:
     void incomingConnection(qintptr descriptor) override;

@@ -3,6 +3,7 @@
 #include "core/program.h"
 #include "core/settings.h"
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QStringList>
 
@@ -44,6 +45,13 @@ void WaveFilePlayer::play(const QString &path)
 
 void DetachedLauncher::start(const QString &commandLine)
 {
+    // The setup dialog's file chooser gives an unquoted path, often with spaces:
+    // when the whole text names a program, it is started as it stands.
+    const QFileInfo whole(commandLine);
+    if (whole.isFile() && whole.isExecutable()) {
+        QProcess::startDetached(whole.absoluteFilePath(), {});
+        return;
+    }
     const QStringList args = QProcess::splitCommand(commandLine);
     if (args.isEmpty())
         return;

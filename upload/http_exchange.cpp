@@ -30,6 +30,7 @@ HttpExchange::Outcome HttpExchange::run(const QByteArray &request)
     m_decoder.resetState();
     m_sendFailed = false;
     m_wasConnected = false;
+    m_replyReceived = false;
     m_aborted = false;
 
     QEventLoop loop;
@@ -89,6 +90,7 @@ void HttpExchange::onReadyRead()
     const QByteArray bytes = m_socket.readAll();
     if (bytes.isEmpty())
         return;
+    m_replyReceived = true;
     const QString text = m_decoder.decode(bytes);
     if (!text.isEmpty())
         emit dataArrived(NormalizeLineEnds(text));
@@ -117,7 +119,10 @@ void HttpExchange::onReplyTimeout()
     if (!m_connected)
         return;
     m_socket.abort();
-    fail(QStringLiteral("No reply: the server kept the connection open for %1 s").arg(m_replyTimer.interval() / 1000.0));
+    const QString seconds = QString::number(m_replyTimer.interval() / 1000.0);
+    // The reply (if any) is already in the response box; say which case this was.
+    fail(m_replyReceived ? QStringLiteral("The server kept the connection open for %1 s after its reply").arg(seconds)
+                         : QStringLiteral("No reply: the server kept the connection open for %1 s").arg(seconds));
 }
 
 void HttpExchange::fail(const QString &description)

@@ -67,6 +67,7 @@ private:
     bool m_connected = false;
     bool m_sendFailed = false;
     bool m_wasConnected = false; // this attempt reached the connected state
+    bool m_replyReceived = false; // some of the reply has arrived on this connection
     bool m_aborted = false;
     QEventLoop *m_loop = nullptr; // set while waiting for the connection
 };

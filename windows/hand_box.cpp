@@ -251,10 +251,11 @@ void HandBox::buildLayout()
             &HandBox::onCloudTempChanged);
 
     auto button = [this](const char *name) { return static_cast<QPushButton *>(m_controls[QString::fromLatin1(name)]); };
-    connect(button("cmdIn"), &QPushButton::pressed, this, [this] { m_buttons.press(1); });
-    connect(button("cmdOut"), &QPushButton::pressed, this, [this] { m_buttons.press(2); });
-    connect(button("cmdIn"), &QPushButton::released, this, [this] { m_buttons.release(); });
-    connect(button("cmdOut"), &QPushButton::released, this, [this] { m_buttons.release(); });
+    // The In/Out state follows the mouse itself (see eventFilter), not the
+    // button's pressed/released signals: those also fire for the keyboard and
+    // when the pointer slides off a held button.
+    button("cmdIn")->installEventFilter(this);
+    button("cmdOut")->installEventFilter(this);
     connect(button("cmdSetup"), &QPushButton::clicked, this, [] {
         if (prog().runSetupDialog)
             prog().runSetupDialog();
@@ -603,6 +604,22 @@ void HandBox::showMinimizedWindow()
 void HandBox::setTopMost(bool on)
 {
     SetTopMost(this, on);
+}
+
+bool HandBox::eventFilter(QObject *watched, QEvent *event)
+{
+    const int16_t direction = watched == m_controls.value(QStringLiteral("cmdIn"))    ? 1
+                              : watched == m_controls.value(QStringLiteral("cmdOut")) ? 2
+                                                                                      : 0;
+    if (direction != 0) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick: m_buttons.press(direction); break;
+        case QEvent::MouseButtonRelease: m_buttons.release(); break;
+        default: break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void HandBox::closeEvent(QCloseEvent *event)

@@ -65,6 +65,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QLabel *addLabel(const QString &name, const QString &caption, const QString &tip, bool courier = false,

@@ -34,12 +34,15 @@ public:
         if (profile && !saveSetting(*profile, prog().settings, QLatin1String(key)))
             m_failed << QLatin1String(key);
     }
+    void addFailed(const QStringList &keys) { m_failed << keys; }
     void reportFailures() const
     {
         if (m_failed.isEmpty() || !prog().profile)
             return;
+        QStringList keys = m_failed; // a key written on every OK pass is named once
+        keys.removeDuplicates();
         showMessage(QStringLiteral("These settings could not be saved to %1 (%2) and apply only until the program ends: %3")
-                        .arg(prog().profile->filePath(), prog().profile->lastWriteError(), m_failed.join(QStringLiteral(", "))),
+                        .arg(prog().profile->filePath(), prog().profile->lastWriteError(), keys.join(QStringLiteral(", "))),
                     QStringLiteral("Wind and Rain Setup"), MsgIcon::Exclamation);
     }
 
@@ -121,9 +124,10 @@ bool readBack(frmSetup &d, SettingWriter &write)
 {
     Settings &s = prog().settings;
     double v = 0;
-    auto rejected = [&v](double value) {
+    // Only a refused text shows the dialog again; -9999 typed into a box that takes any number is kept.
+    auto rejected = [&v, &d](double value) {
         v = value;
-        return v == RejectedValue;
+        return v == RejectedValue && d.lastGetRejected();
     };
 
     s.WindSpeedCloseD = d.WindSpeedCloseD();
@@ -304,6 +308,7 @@ void RunSetupDialog()
         if (readBack(*d, write))
             break;
     }
+    write.addFailed(d->takeFailedWrites());
     write.reportFailures();
 
     d->setAllowUnload(true);

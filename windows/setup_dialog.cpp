@@ -292,6 +292,17 @@ void frmSetup::buildControls()
     }
     m_checks.value(QStringLiteral("chkRepeatSounds"))->setToolTip(
         QStringLiteral("Allow repeating sound every time criteria met"));
+    // What the board and the compensation do with each value.
+    for (const auto &[control, tip] : std::initializer_list<std::pair<const char *, const char *>>{
+             {"RainThresh", "When rain counter > this then signal rain, default = 400"},
+             {"LightThresh", "When light threshold > this then signal daylight"},
+             {"WindThresh", "When wind count > this then signal wind"},
+             {"TPTempOffsetTF", "Add to AMB for heater target temp 0.0 - 9.9"},
+             {"TPTempHysteresisTF", "Hysteresis for heater temp changes"},
+             {"WindTimer", "# clock ticks to count wind for, 122 = 1 second"},
+             {"WindMultiplier", "Multiply this by WindTimer to get total time to count wind for"},
+             {"TempMaxTF", "Do temp comp if temp changes by this amount"}})
+        m_boxes.value(QLatin1String(control))->setToolTip(QString::fromLatin1(tip));
 
     adv->addWidget(temp, 0, 0, 1, 4);
     adv->addWidget(relay, 1, 0);
@@ -326,7 +337,9 @@ void frmSetup::buildControls()
         prog().settings.g_bchkRepeatApp = checkState(QStringLiteral("chkRepeatApp")) == Checked ? 1 : 0;
     });
     connect(m_gPort, &QComboBox::currentIndexChanged, this, &frmSetup::onPortChanged);
-    onEnableSoundsClicked(); // the sound boxes start as the flag says
+    // The sound boxes start as the switch shows; loading must not touch the
+    // stored flag, which the setup procedure puts into the switch later.
+    enableSoundBoxes(checkState(QStringLiteral("chkEnableSounds")) == Checked);
 }
 
 QLineEdit *frmSetup::box(const QString &control) const
@@ -350,6 +363,7 @@ double frmSetup::get(const char *property)
     const FieldRule &rule = fieldRule(QLatin1String(property));
     QLineEdit *b = box(QLatin1String(rule.control));
     const FieldReading r = readField(rule, b->text());
+    m_lastGetRejected = r.rejected;
     for (const QString &m : r.messages)
         showMessage(m);
     if (r.newText)
@@ -480,13 +494,20 @@ void frmSetup::cmdResetPos_Click()
             return;
         }
     }
-    ResetPosition(!relative, maxStep);
+    // A maximum whose half is beyond any focuser position leaves the position as it was.
+    if (!ResetPosition(!relative, maxStep))
+        showMessage(QStringLiteral("Position not reset: half of WindSpeedClose is too large for a focuser position"));
 }
 
 void frmSetup::onEnableSoundsClicked()
 {
     const bool on = checkState(QStringLiteral("chkEnableSounds")) == Checked;
     prog().settings.g_bchkEnableSounds = on ? 1 : 0;
+    enableSoundBoxes(on);
+}
+
+void frmSetup::enableSoundBoxes(bool on)
+{
     for (const char *name : {"chkRainSounds", "chkWindSounds", "chkLightSounds", "chkCloudSounds"})
         check(QLatin1String(name))->setEnabled(on);
 }
@@ -576,13 +597,15 @@ void frmSetup::savePortChoice()
         m_deviceEdits.insert(m_shownPort, selectedPortDevice());
     ProfileStore *profile = prog().profile;
     if (profile) {
-        if (selectedPort() >= 1)
-            profile->writeValue(kDriverId, kComPortKey, QString::number(selectedPort()));
+        if (selectedPort() >= 1 && !profile->writeValue(kDriverId, kComPortKey, QString::number(selectedPort())))
+            m_failedWrites << kComPortKey;
         for (auto it = m_deviceEdits.cbegin(); it != m_deviceEdits.cend(); ++it) {
             if (it.value() == devicePathForPort(*profile, it.key()))
                 continue;
             // Choosing the default device again removes the mapping.
-            setDevicePathForPort(*profile, it.key(), it.value() == defaultDeviceForPort(it.key()) ? QString() : it.value());
+            if (!setDevicePathForPort(*profile, it.key(),
+                                      it.value() == defaultDeviceForPort(it.key()) ? QString() : it.value()))
+                m_failedWrites << QStringLiteral("COM %1").arg(it.key());
         }
     }
     m_deviceEdits.clear();

@@ -10,8 +10,10 @@
 #include <QHash>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 class QCheckBox;
 class QComboBox;
@@ -96,6 +98,10 @@ public:
     double WindsAvgCnt() { return get("WindsAvgCnt"); }
     void setWindsAvgCnt(int32_t v);
 
+    // Whether the last validating get refused its text. A number typed as
+    // -9999 is a value like any other, not a refusal.
+    bool lastGetRejected() const { return m_lastGetRejected; }
+
     bool Absolute() const;
     void setAbsolute(bool v);
     bool Synchronous() const { return checkState("chkSynchronous") == Checked; }
@@ -128,6 +134,8 @@ public:
     // Device the selected port number maps to, as shown beside the list.
     QString selectedPortDevice() const;
     void setSelectedPortDevice(const QString &path);
+    // Profile keys that OK could not save to disk since the last call (the port choice).
+    QStringList takeFailedWrites() { return std::exchange(m_failedWrites, {}); }
 
     MMControl *MMControl1 = nullptr;
 
@@ -157,6 +165,7 @@ private:
     QCheckBox *addCheck(const char *control, const char *caption);
     void onPickerClicked(const QString &control);
     void onEnableSoundsClicked();
+    void enableSoundBoxes(bool on);
     void onPortChanged(int index);
     void refreshDetectedDevices();
     void loadComPort();
@@ -165,6 +174,7 @@ private:
     bool m_result = false;
     bool m_allowUnload = false;
     bool m_advancedMode = false;
+    bool m_lastGetRejected = false;
 
     QHash<QString, QLineEdit *> m_boxes;
     QHash<QString, QCheckBox *> m_checks;
@@ -178,4 +188,5 @@ private:
 
     int m_shownPort = 0;              // port whose device the device box shows
     QMap<int, QString> m_deviceEdits; // device choices not yet confirmed by OK
+    QStringList m_failedWrites;       // port choices OK could not save
 };

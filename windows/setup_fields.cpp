@@ -121,8 +121,10 @@ FieldReading readField(const FieldRule &rule, const QString &text)
         out.value = rule.onRejection;
         converted = false;
     }
+    out.rejected = !converted;
+    // The box shows the whole-number default ("22"), whatever its display format.
     if (!converted && rule.showsDefaultOnRejection)
-        out.newText = fieldText(rule, rule.onRejection);
+        out.newText = formatNumber(rule.onRejection, "0");
     return out;
 }
 

@@ -32,8 +32,9 @@ bool hasFieldRule(const QString &property);
 
 struct FieldReading {
     double value = 0;
+    bool rejected = false;         // the text failed its conversion or range test
     QStringList messages;          // in the order they are shown
-    std::optional<QString> newText; // the box's text after a rejection that shows the default
+    std::optional<QString> newText; // the box's text after a rejection that shows the default ("22")
 };
 
 // Converts and range-tests a box's text. A conversion failure sets the

@@ -23,6 +23,11 @@ TEST_F(FocuserRoutines, AbsolutePositionIsLimitedRelativeIsNot)
     s.Position = 20;
     RefreshFocuserState();
     EXPECT_EQ(s.Position, 16); // halves to even
+    // Both limits apply in turn: a negative maximum wins over the floor of 0.
+    s.WindSpeedCloseD = -3;
+    s.Position = -5;
+    RefreshFocuserState();
+    EXPECT_EQ(s.Position, -3);
 
     s.Absolute = false;
     s.Position = 1500;

@@ -95,3 +95,17 @@ TEST(ProfileStore, KillDuringWritesLeavesCompleteFile)
         }
     }
 }
+
+TEST(ProfileStore, HandTypedBackslashesAreKept)
+{
+    TempProfile p;
+    {
+        QFile f(p.path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Tarnwick.Focuser]\ng_sWindSounds=D:\\media\\gust.wav\ng_sRainApp=ends\\\n");
+    }
+    p.reopen();
+    EXPECT_FALSE(p.store->readOnly());
+    EXPECT_EQ(p.store->value("Tarnwick.Focuser", "g_sWindSounds"), "D:\\media\\gust.wav");
+    EXPECT_EQ(p.store->value("Tarnwick.Focuser", "g_sRainApp"), "ends\\");
+}

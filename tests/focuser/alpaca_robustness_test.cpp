@@ -7,7 +7,10 @@
 #include "http_client.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <QRandomGenerator>
+#include <functional>
 #include <gtest/gtest.h>
 
 TEST(AlpacaRequest, FormDecodingAndValueSyntax)
@@ -177,4 +180,63 @@ TEST_F(AlpacaAbuse, ManyConnectionsAtOnceStayWithinTheCap)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_LE(server.tcpServer()->openConnections(), 64);
     EXPECT_TRUE(stillServes());
+}
+
+// SetupDialog holds its request while the modal dialog runs its own event
+// loop; the connection must survive that, whatever the client does meanwhile.
+TEST_F(AlpacaAbuse, RequestHeldByAModalDialogIsNeitherCutNorFreedUnderIt)
+{
+    int dialogs = 0;
+    std::function<void()> whileOpen;
+    prog().runSetupDialog = [&] {
+        ++dialogs;
+        QEventLoop dialog; // longer than the idle time-out of 200 ms
+        if (whileOpen)
+            QTimer::singleShot(50, &dialog, whileOpen);
+        QTimer::singleShot(600, &dialog, &QEventLoop::quit);
+        dialog.exec();
+    };
+    const HttpAnswer a = httpPut(port, "/api/v1/focuser/0/setupdialog", "ClientTransactionID=8");
+    EXPECT_EQ(a.status, 200);
+    EXPECT_EQ(a.json().value("ClientTransactionID").toInt(), 8);
+
+    // A client that gives up while the dialog is open: its answer is dropped.
+    QTcpSocket client;
+    whileOpen = [&] { client.abort(); };
+    client.connectToHost(QHostAddress::LocalHost, port);
+    ASSERT_TRUE(client.waitForConnected(1000));
+    client.write("PUT /api/v1/focuser/0/setupdialog HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\n\r\n");
+    QElapsedTimer t;
+    t.start();
+    while (dialogs < 2 && t.elapsed() < 3000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(dialogs, 2);
+    EXPECT_EQ(client.state(), QAbstractSocket::UnconnectedState);
+    EXPECT_TRUE(stillServes());
+}
+
+TEST(AlpacaConnections, TheLeastRecentlyActiveConnectionMakesRoom)
+{
+    AlpacaServer server;
+    GuardedTcpServer::Limits limits;
+    limits.maxConnections = 2;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0, limits));
+    const auto settle = [](int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    };
+    QTcpSocket oldest, newer, newest;
+    oldest.connectToHost(QHostAddress::LocalHost, server.port());
+    settle(60);
+    newer.connectToHost(QHostAddress::LocalHost, server.port());
+    settle(60);
+    oldest.write("GET /api/v1/focuser/0/name HTTP/1.1\r\nHost: x\r\n\r\n"); // now the most recently active
+    settle(60);
+    newest.connectToHost(QHostAddress::LocalHost, server.port());
+    settle(150);
+    EXPECT_EQ(oldest.state(), QAbstractSocket::ConnectedState);
+    EXPECT_NE(newer.state(), QAbstractSocket::ConnectedState);
+    EXPECT_EQ(newest.state(), QAbstractSocket::ConnectedState);
 }

@@ -4,6 +4,7 @@
 #include "station/alert_engine.h"
 #include "station/alerts_setup.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -149,5 +150,15 @@ TEST(DetachedLauncherTest, StartsACommandLineAndIgnoresBadOnesSilently)
     const QString marker = dir.filePath(QStringLiteral("started with args"));
     launcher.start(QStringLiteral("/usr/bin/touch \"%1\"").arg(marker));
     EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(marker); }, 5000));
+
+    // A chosen program whose path holds spaces, unquoted as the file chooser gives it.
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("My Alerts")));
+    QFile script(dir.filePath(QStringLiteral("My Alerts/rain alarm.sh")));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\ntouch \"$(dirname \"$0\")/rang\"\n");
+    script.close();
+    script.setPermissions(script.permissions() | QFile::ExeOwner);
+    launcher.start(script.fileName());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(dir.filePath(QStringLiteral("My Alerts/rang"))); }, 5000));
     EXPECT_TRUE(messages.texts.isEmpty());
 }

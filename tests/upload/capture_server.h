@@ -17,6 +17,7 @@ public:
         ReplyAndClose, // once the request's empty line is in: write the reply, close
         Silent,        // accept, read, never answer, never close
         Reset,         // once the request is in: reset the connection
+        ReplyAndHold,  // write the reply but never close
     };
 
     Mode mode = Mode::ReplyAndClose;
@@ -66,6 +67,8 @@ private:
                 if (mode == Mode::ReplyAndClose) {
                     s->write(reply);
                     s->disconnectFromHost();
+                } else if (mode == Mode::ReplyAndHold) {
+                    s->write(reply);
                 } else if (mode == Mode::Reset) {
                     const linger hard{1, 0}; // close with RST instead of FIN
                     ::setsockopt(static_cast<int>(s->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);

@@ -206,6 +206,35 @@ TEST_F(UploadExchange, ServerThatNeverAnswersIsGivenUpAndTheNextReportWorks)
     EXPECT_TRUE(form->responseText().endsWith(QStringLiteral("success\r\n")));
 }
 
+TEST_F(UploadExchange, ReplyWithoutCloseIsKeptAndTheErrorLineSaysSo)
+{
+    server.mode = CaptureServer::Mode::ReplyAndHold;
+    form->exchange().setReplyTimeoutMs(200);
+    form->cmdSend_Click();
+    ASSERT_TRUE(server.waitForRequests(1));
+    ASSERT_TRUE(waitIdle());
+    EXPECT_TRUE(form->responseText().endsWith(QStringLiteral("success\r\n")));
+    ASSERT_EQ(errorLines(), 1);
+    EXPECT_TRUE(form->errorsText().contains(QStringLiteral("after its reply"))) << form->errorsText().toStdString();
+    EXPECT_FALSE(form->errorsText().contains(QStringLiteral("No reply")));
+}
+
+TEST_F(UploadExchange, UnknownSchemeOnTheFirstReportFailsWithoutHanging)
+{
+    // No port was ever set, so the request has nowhere valid to go: it must
+    // end in an error line, not a wait.
+    form->load();
+    form->setUrl(QStringLiteral("ftp://127.0.0.1/p"));
+    QElapsedTimer clock;
+    clock.start();
+    form->cmdSend_Click();
+    EXPECT_LT(clock.elapsed(), 5000);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0].text, QStringLiteral("Invalid protocol schema"));
+    EXPECT_FALSE(form->Connected());
+    EXPECT_EQ(errorLines(), 1);
+}
+
 TEST_F(UploadExchange, ConnectionResetByTheServerEndsTheExchange)
 {
     server.mode = CaptureServer::Mode::Reset;

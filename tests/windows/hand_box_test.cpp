@@ -225,6 +225,19 @@ TEST_F(HandBoxTest, ButtonStateProtocol)
     QTest::mouseClick(out, Qt::LeftButton);
     EXPECT_EQ(box->buttonState(), 2);
     EXPECT_EQ(box->buttonState(), 0);
+
+    // A held button stays held while the pointer slides off it, and the
+    // keyboard is no press at all.
+    QTest::mousePress(in, Qt::LeftButton);
+    QTest::mouseMove(in, QPoint(-20, -20));
+    EXPECT_EQ(box->buttonState(), 0);
+    EXPECT_EQ(box->buttonState(), 1);
+    EXPECT_EQ(box->buttonState(), 1);
+    QTest::mouseRelease(in, Qt::LeftButton, {}, QPoint(-20, -20));
+    EXPECT_EQ(box->buttonState(), 1);
+    EXPECT_EQ(box->buttonState(), 0);
+    QTest::keyClick(out, Qt::Key_Space);
+    EXPECT_EQ(box->buttonState(), 0);
 }
 
 TEST_F(HandBoxTest, UnloadRunsEveryStepEvenWhenOneFails)

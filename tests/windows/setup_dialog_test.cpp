@@ -86,6 +86,23 @@ TEST_F(SetupTest, ResetPositionUsesTheTypedMaximumStep)
     EXPECT_EQ(prog().settings.Position, 42);
     EXPECT_EQ(messages.texts, QStringList({"invalid input in WindSpeedCloseD, must be >= 0"}));
     EXPECT_EQ(stored("Position"), "500"); // reaches the profile only at exit
+
+    // Half the maximum beyond any focuser position: said so, position kept.
+    messages.texts.clear();
+    dialog->setBoxText("WindSpeedCloseDTF", "1e10");
+    clickButton(*dialog, "cmdResetPos");
+    EXPECT_EQ(prog().settings.Position, 42);
+    EXPECT_EQ(messages.texts.size(), 1);
+}
+
+TEST_F(SetupTest, LoadingLeavesTheStoredSoundSwitchAlone)
+{
+    // Start-up loads the settings before the dialog; the dialog must not reset them.
+    prog().settings.g_bchkEnableSounds = 1;
+    unloadSetupDialog();
+    dialog = setupDialog();
+    EXPECT_EQ(prog().settings.g_bchkEnableSounds, 1);
+    EXPECT_FALSE(dialog->findChild<QCheckBox *>("chkRainSounds")->isEnabled()); // the switch shows off until filled
 }
 
 TEST_F(SetupTest, PickerAsksForAFileOnlyWhenTickedByTheUser)

@@ -36,13 +36,17 @@ TEST(SetupFields, ConversionAndRangeFailures)
     // Board settings fall back to their defaults; only some boxes show the default.
     r = read("PartCloudyDegCL", "");
     EXPECT_EQ(r.value, 22);
-    EXPECT_EQ(r.newText, QString("22.0"));
+    EXPECT_EQ(r.newText, QString("22")); // the default as a whole number, not in the box's "0.0" form
+    EXPECT_TRUE(r.rejected);
     EXPECT_FALSE(read("LightThreshold", "-").newText.has_value());
     EXPECT_EQ(read("LightThreshold", "-").value, 950);
     EXPECT_EQ(read("WindTimerL", "q").value, 122);
     EXPECT_EQ(read("RainOnTimeL", "q").value, 60);
     EXPECT_EQ(read("WindMultiplierL", "q").value, 3);
     EXPECT_TRUE(read("WindMultiplierL", "12").messages.isEmpty()); // the range in its message is not enforced
+    // A typed -9999 is a number like any other where any number is taken.
+    EXPECT_FALSE(read("TPTempOffset", "-9999").rejected);
+    EXPECT_TRUE(read("TPTempOffset", "-").rejected);
 }
 
 TEST(SetupFields, ShownFormatsKeepOnlyTheirPrecision)

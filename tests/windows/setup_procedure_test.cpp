@@ -5,6 +5,7 @@
 #include "core/number_format.h"
 
 #include <QComboBox>
+#include <QDir>
 
 namespace {
 void clickOk(frmSetup &d)
@@ -65,6 +66,59 @@ TEST_F(SetupTest, FillsFromSettingsAndFinishesWithTimerAndWindowsRestarted)
     EXPECT_EQ(tail, (std::vector<std::string>{"notTopMost", "show", "timerOn"}));
     EXPECT_NE(std::find(handBox.calls.begin(), handBox.calls.end(), "setTempComp"), handBox.calls.end())
         << "the focuser state is refreshed after OK";
+}
+
+TEST_F(SetupTest, SavedSwitchesAndPickersComeBackAsTheyWereWithoutAFileDialog)
+{
+    Settings &s = prog().settings;
+    s.g_bchkEnableSounds = 1;
+    for (int32_t Settings::*flag : {&Settings::g_bchkRainSounds, &Settings::g_bchkWindSounds, &Settings::g_bchkLightSounds,
+                                    &Settings::g_bchkCloudSounds, &Settings::g_bchkRainApp, &Settings::g_bchkWindApp,
+                                    &Settings::g_bchkLightApp, &Settings::g_bchkCloudApp, &Settings::g_bchkRelayApp})
+        s.*flag = 1;
+    s.g_sWindApp = "/opt/wind";
+    unloadSetupDialog(); // loaded again after the settings, as at start-up
+    dialog = setupDialog();
+
+    runSetup({[](frmSetup &d) {
+        EXPECT_EQ(d.GchkEnableSounds(), 1);
+        EXPECT_TRUE(d.findChild<QCheckBox *>("chkWindSounds")->isEnabled());
+        EXPECT_TRUE(d.findChild<QLineEdit *>("WindApp")->isEnabled());
+        EXPECT_EQ(d.boxText("WindApp"), "/opt/wind");
+        clickOk(d);
+    }});
+    EXPECT_TRUE(pickerRequests.empty());
+    EXPECT_EQ(stored("g_bchkEnableSounds"), "1");
+    EXPECT_EQ(stored("g_bchkRelayApp"), "1");
+    EXPECT_EQ(stored("g_bchkCloudSounds"), "1");
+    EXPECT_EQ(stored("g_sWindApp"), "/opt/wind");
+}
+
+TEST_F(SetupTest, MinusNineNineNineNineIsKeptWhereAnyNumberGoes)
+{
+    runSetup({[this](frmSetup &d) {
+        d.setBoxText("TPTempOffsetTF", "-9999");
+        clickOk(d);
+    }});
+    EXPECT_EQ(showings, 1);
+    EXPECT_TRUE(messages.texts.isEmpty());
+    EXPECT_EQ(stored("TPTempOffset"), "-9999");
+}
+
+TEST_F(SetupTest, SettingsThatCannotReachTheDiskAreNamedInOneMessage)
+{
+    // A folder where the store puts its temporary file: every write fails.
+    ASSERT_TRUE(QDir().mkpath(profile.path + ".tmp/blocked"));
+    runSetup({[this](frmSetup &d) {
+        d.findChild<QComboBox *>("gPort")->setCurrentIndex(4);
+        clickOk(d);
+    }});
+    ASSERT_EQ(messages.texts.size(), 1) << messages.texts.join('|').toStdString();
+    const QString text = messages.texts.first();
+    for (const char *key : {"WindSpeedCloseD", "TempsAvgCount", "g_bchkRepeatApp", "COM Port"})
+        EXPECT_TRUE(text.contains(QLatin1String(key))) << key;
+    EXPECT_EQ(text.count("WindSpeedCloseD"), 1);
+    EXPECT_EQ(prog().settings.MaxInc, 1); // in memory all the same
 }
 
 TEST_F(SetupTest, OkWritesEachKeyUnderItsSubkey)
@@ -131,13 +185,17 @@ TEST_F(SetupTest, FieldsWithFallbacksAreSavedWithoutShowingAgain)
         type(d, "WindThresh", "gusty");
         type(d, "LightThresh", "5000");
         type(d, "TempCurTF", "warm");
+        type(d, "PartCloudyDegC", "cloudy");
         clickOk(d);
     }});
     EXPECT_EQ(showings, 1);
     EXPECT_EQ(messages.texts, QStringList({"invalid input in WindSpeedCloseD, must be >= 0",
+                                           "invalid input in PartCloudyDegC, 1 to 40, defaulted to 22",
                                            "invalid input in RainThreshold, 1 to 1000, defaulted to 400",
                                            "invalid input in WindThreshold, 1 to 1000, defaulted to 300",
                                            "invalid input in Current Temp"}));
+    EXPECT_EQ(dialog->boxText("PartCloudyDegC"), "22");
+    EXPECT_EQ(stored("PartCloudyDegC"), "22");
     EXPECT_EQ(stored("WindSpeedCloseD"), "0");
     EXPECT_EQ(dialog->boxText("RainThresh"), "400");
     EXPECT_EQ(dialog->boxText("WindThresh"), "gusty");
