@@ -380,11 +380,16 @@ QString HandBox::fieldText(const QString &control) const
 
 void HandBox::setFieldText(const QString &control, const QString &text)
 {
+    // An unchanged text changes nothing (no handler runs for it either), so
+    // the box is not laid out again.
     QWidget *w = m_controls.value(control);
-    if (auto *e = qobject_cast<QLineEdit *>(w))
-        e->setText(text);
-    else if (auto *l = qobject_cast<QLabel *>(w))
-        l->setText(text);
+    if (auto *e = qobject_cast<QLineEdit *>(w)) {
+        if (e->text() != text)
+            e->setText(text);
+    } else if (auto *l = qobject_cast<QLabel *>(w)) {
+        if (l->text() != text)
+            l->setText(text);
+    }
 }
 
 uint32_t HandBox::backColor(const QString &control) const
