@@ -210,6 +210,10 @@ void UploadWindow::addRowWidgets(RowList &list, int index, const QString &nameCa
     v->setObjectName(arrayName(QStringLiteral("txt%1Value").arg(list.prefix), index));
     place(v, value);
     v->setVisible(valueVisible);
+    // A caption wider than its stored gap ends just before its box instead of under it.
+    const int captionWidth = vl->fontMetrics().horizontalAdvance(valueCaption) + 2;
+    if (vl->x() + captionWidth > v->x())
+        vl->setGeometry(v->x() - captionWidth - 2, vl->y(), captionWidth, vl->height());
 
     if (list.headers) {
         connect(n, &QLineEdit::textChanged, &m_form, [this, index](const QString &t) { m_form.setHeaderName(index, t); });
@@ -331,8 +335,10 @@ void UploadWindow::growRows(RowList &list, int index)
 
 void UploadWindow::refreshFields()
 {
-    if (m_url->text() != m_form.url())
+    if (m_url->text() != m_form.url()) {
         m_url->setText(m_form.url());
+        m_url->setCursorPosition(0); // show the scheme and host, not the tail of the path
+    }
     m_allow->setChecked(m_form.allowChecked());
     if (m_form.requestMethodIndex() >= 0)
         m_method->setCurrentIndex(m_form.requestMethodIndex());
