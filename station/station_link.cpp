@@ -54,6 +54,20 @@ void applyStartSwitch(HandBoxApi *hb, int allowed, int on, const char *allowBox,
     }
 }
 
+// The light and wind alarms: the board's flag (1 or 0) sets the box and the request.
+void applyStartAlarm(HandBoxApi *hb, int allowed, const char *box, int32_t &allow, int32_t &allowSent)
+{
+    if (allowed == 1) {
+        allow = 1;
+        allowSent = 0;
+        setBox(hb, box, 1);
+    } else if (allowed == 0) {
+        setBox(hb, box, 0);
+        allow = 0;
+        allowSent = 1;
+    }
+}
+
 } // namespace
 
 StationLink::StationLink(StationPort &port) : m_port(port) {}
@@ -182,25 +196,9 @@ void StationLink::applyStartFlags()
     applyStartSwitch(hb, f.relayAllowed, f.relayOn, "AllowRelay", "ForceRelay", w.RelayAllow, w.RelayAllowSent,
                      w.RelayForce);
     w.StartLightAllowed = f.lightAllowed;
-    if (f.lightAllowed == 1) {
-        w.LightAllow = 1;
-        w.LightAllowSent = 0;
-        setBox(hb, "AllowLight", 1);
-    } else if (f.lightAllowed == 0) {
-        setBox(hb, "AllowLight", 0);
-        w.LightAllow = 0;
-        w.LightAllowSent = 1;
-    }
+    applyStartAlarm(hb, f.lightAllowed, "AllowLight", w.LightAllow, w.LightAllowSent);
     w.StartWindAllowed = f.windAllowed;
-    if (f.windAllowed == 1) {
-        w.WindAllow = 1;
-        w.WindAllowSent = 0;
-        setBox(hb, "AllowWind", 1);
-    } else if (f.windAllowed == 0) {
-        setBox(hb, "AllowWind", 0);
-        w.WindAllow = 0;
-        w.WindAllowSent = 1;
-    }
+    applyStartAlarm(hb, f.windAllowed, "AllowWind", w.WindAllow, w.WindAllowSent);
 }
 
 void StationLink::boardSearch()
