@@ -18,6 +18,14 @@ HttpExchange::HttpExchange(QObject *parent)
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &HttpExchange::onError);
 }
 
+HttpExchange::~HttpExchange()
+{
+    // A socket still connected signals "disconnected" from its destructor, after
+    // the members its handlers use are gone: cut the handlers off first.
+    m_socket.disconnect(this);
+    m_socket.abort();
+}
+
 HttpExchange::Outcome HttpExchange::run(const QByteArray &request)
 {
     if (m_loop)
@@ -87,6 +95,8 @@ void HttpExchange::onConnected()
 
 void HttpExchange::onReadyRead()
 {
+    if (!m_socket.isOpen())
+        return; // already closed: nothing buffered is left to read
     const QByteArray bytes = m_socket.readAll();
     if (bytes.isEmpty())
         return;

@@ -22,6 +22,7 @@ public:
     };
 
     explicit HttpExchange(QObject *parent = nullptr);
+    ~HttpExchange() override;
 
     void setRemoteHost(const QString &host) { m_remoteHost = host; }
     QString remoteHost() const { return m_remoteHost; }

@@ -327,3 +327,18 @@ TEST_F(UploadExchange, UnloadDuringAnExchangeDropsIt)
     EXPECT_TRUE(form->isLoaded());
     ASSERT_TRUE(server.waitForRequests(2));
 }
+
+// Unloading while the service still holds the connection open (program exit
+// in the middle of an exchange) must not run socket handlers on a half-gone form.
+// The fault shows as an occasional crash here, and always under valgrind.
+TEST_F(UploadExchange, FormGoesWhileTheConnectionIsOpen)
+{
+    server.mode = CaptureServer::Mode::ReplyAndHold;
+    form->cmdSend_Click();
+    ASSERT_TRUE(server.waitForRequests(1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form->responseText().isEmpty(); }, 5000));
+    ASSERT_TRUE(form->Connected());
+    form.reset();
+    QTest::qWait(20);
+    SUCCEED();
+}
