@@ -32,6 +32,15 @@
 namespace {
 
 int g_signalFds[2] = {-1, -1};
+// Set once the program is to end. An exit asked for before the main loop runs
+// (during the board search's waits) would otherwise be lost.
+bool g_quitRequested = false;
+
+void requestQuit()
+{
+    g_quitRequested = true;
+    QCoreApplication::exit(0);
+}
 
 void onSignal(int)
 {
@@ -50,7 +59,7 @@ void installSignalHandlers(QObject *parent)
         [[maybe_unused]] const ssize_t n = ::read(g_signalFds[1], &c, 1);
         if (prog().handBox)
             prog().handBox->unload();
-        QCoreApplication::exit(0);
+        requestQuit();
     });
     struct sigaction sa {};
     sa.sa_handler = onSignal;
@@ -241,11 +250,11 @@ int runProgram(int argc, char **argv, const CommandLine &cl)
         app.installEventFilter(new NoPainting(&app));
     installSignalHandlers(&app);
 
-    prog().quit = [] { QCoreApplication::exit(0); };
+    prog().quit = [] { requestQuit(); };
 
     ProfileStore profile(profilePath);
     HandBox *handBox = Main(cl, profile);
-    const int status = app.exec();
+    const int status = g_quitRequested ? 0 : app.exec();
     prog().handBox = nullptr;
     delete handBox;
     return status;

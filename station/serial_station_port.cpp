@@ -102,7 +102,7 @@ bool SerialStationPort::takeAvailable()
     return false;
 }
 
-void SerialStationPort::waitForData(int remainingMs)
+bool SerialStationPort::waitForData(int remainingMs)
 {
     QEventLoop loop;
     QTimer deadline;
@@ -112,7 +112,7 @@ void SerialStationPort::waitForData(int remainingMs)
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &loop, &QEventLoop::quit);
     QObject::connect(&m_port, &QSerialPort::aboutToClose, &loop, &QEventLoop::quit);
     deadline.start(std::max(1, remainingMs));
-    loop.exec();
+    return loop.exec() >= 0;
 }
 
 PortResult SerialStationPort::receive(int n, QString &out)
@@ -130,7 +130,8 @@ PortResult SerialStationPort::receive(int n, QString &out)
         }
         if (deadline.hasExpired())
             return PortResult::TimedOut;
-        waitForData(int(deadline.remainingTime()));
+        if (!waitForData(int(deadline.remainingTime())))
+            return PortResult::TimedOut; // shutting down: no answer will be read now
     }
 }
 
@@ -156,6 +157,7 @@ PortResult SerialStationPort::receiveUntil(const QString &terminator, QString &o
         }
         if (deadline.hasExpired())
             return PortResult::TimedOut; // the partial answer stays until the next clear
-        waitForData(int(deadline.remainingTime()));
+        if (!waitForData(int(deadline.remainingTime())))
+            return PortResult::TimedOut; // shutting down: no answer will be read now
     }
 }

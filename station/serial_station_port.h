@@ -37,7 +37,8 @@ public:
 
 private:
     // Sleeps in the event loop until more data, an error, or the deadline.
-    void waitForData(int remainingMs);
+    // False when the application is quitting (its event loops no longer run).
+    bool waitForData(int remainingMs);
     // Moves received bytes into m_pending; false once the device is gone.
     bool takeAvailable();
 

@@ -9,10 +9,15 @@
 #include "windows/hand_box.h"
 
 #include <QFile>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
 #include <QTextStream>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 class StartupTest : public ::testing::Test {
 protected:
@@ -168,7 +173,8 @@ TEST(ProgramProcessTest, HeadlessRunSavesOnSigterm)
     TempProfile p;
     QProcess proc;
     proc.setProgram(QStringLiteral(TARNWICK_BINARY));
-    proc.setArguments({"--headless", "--no-alpaca", "--profile", p.path, "--log-dir", p.dir.path()});
+    proc.setArguments({"--headless", "--no-alpaca", "--profile", p.path, "--log-dir", p.dir.path(), "--serial-device",
+                       "/nonexistent/ttyTEST"});
     proc.start();
     ASSERT_TRUE(proc.waitForStarted(5000));
     // Wait until start-up has written the port number, the last profile write of Main.
@@ -182,4 +188,34 @@ TEST(ProgramProcessTest, HeadlessRunSavesOnSigterm)
     ProfileStore after(p.path);
     EXPECT_EQ(after.value(kDriverId, "Position"), "17");
     EXPECT_EQ(after.value(kDriverId, "Left"), "100");
+}
+
+// A board that never answers holds the search in its waits for seconds; a
+// SIGTERM then must still end the program, promptly and with its state saved.
+TEST(ProgramProcessTest, SigtermDuringTheBoardSearchEndsTheProgram)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const QString slave = QString::fromLocal8Bit(::ptsname(master));
+
+    TempProfile p;
+    QProcess proc;
+    proc.setProgram(QStringLiteral(TARNWICK_BINARY));
+    proc.setArguments({"--headless", "--no-alpaca", "--profile", p.path, "--log-dir", p.dir.path(), "--serial-device",
+                       slave});
+    proc.start();
+    ASSERT_TRUE(proc.waitForStarted(5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return proc.readAllStandardError().contains("Looking for Weather serial"); }, 10000));
+    QTest::qWait(300); // inside the search's wait for the probe answer
+    QElapsedTimer clock;
+    clock.start();
+    proc.terminate();
+    ASSERT_TRUE(proc.waitForFinished(10000));
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_EQ(proc.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(proc.exitCode(), 0);
+    EXPECT_EQ(ProfileStore(p.path).value(kDriverId, "Left"), "100");
+    ::close(master);
 }
