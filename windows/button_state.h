@@ -30,10 +30,6 @@ public:
     }
     void clear() { *this = ButtonStateTracker{}; }
 
-    int16_t down() const { return m_down; }
-    int16_t latched() const { return m_latched; }
-    bool fresh() const { return m_fresh; }
-
 private:
     int16_t m_down = 0;
     int16_t m_latched = 0;

@@ -60,8 +60,6 @@ public:
 
     // Enables the buttons whose windows exist in this build.
     void updateHookButtons();
-    const ButtonStateTracker &buttons() const { return m_buttons; }
-    bool unloaded() const { return m_unloaded; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;

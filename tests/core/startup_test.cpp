@@ -3,6 +3,7 @@
 #include "core/command_line.h"
 #include "core/config_command.h"
 #include "core/focuser_routines.h"
+#include "core/gui_messages.h"
 #include "core/program.h"
 #include "message_recorder.h"
 #include "temp_profile.h"
@@ -218,4 +219,16 @@ TEST(ProgramProcessTest, SigtermDuringTheBoardSearchEndsTheProgram)
     EXPECT_EQ(proc.exitCode(), 0);
     EXPECT_EQ(ProfileStore(p.path).value(kDriverId, "Left"), "100");
     ::close(master);
+}
+
+// The board search's notices must not hold an unattended program: a real
+// message box answers itself when nobody does.
+TEST(TimedMessageTest, BoxClosesByItselfWhenNobodyAnswers)
+{
+    installMessageBoxes(false);
+    QElapsedTimer clock;
+    clock.start();
+    showTimedMessage(QStringLiteral("Looking for Weather serial on Com Port = 2"), 100);
+    EXPECT_LT(clock.elapsed(), 5000);
+    setMessageHandler({});
 }

@@ -3,7 +3,7 @@
 // dialog from inside its event loop.
 #pragma once
 
-#include "core/hand_box_api.h"
+#include "core/hand_box_fields.h"
 #include "core/program.h"
 #include "message_recorder.h"
 #include "temp_profile.h"
@@ -20,7 +20,7 @@
 #include <map>
 #include <vector>
 
-class RecordingHandBox : public HandBoxApi {
+class RecordingHandBox : public HandBoxFields {
 public:
     bool timerOn = true;
     bool visible = true;
@@ -28,32 +28,22 @@ public:
     std::vector<std::string> calls;
     std::function<void()> onHide; // runs when the setup procedure hides the hand box
 
-    void setWindCurrent(double) override {}
-    void setWindsGusts(double) override {}
-    void setRawWind(double) override {}
-    void setWindsAvg(double) override {}
-    void setTempComp(int) override { calls.push_back("setTempComp"); }
-    void setAllowAsyncWind(int) override { calls.push_back("setAllowAsyncWind"); }
-    int16_t buttonState() override { return 0; }
-    double aCloudTemp() override { return 0; }
-    void setACloudTemp(double) override {}
-    double aTPTemp() override { return 0; }
-    void setATPTemp(double) override {}
-    QString fieldText(const QString &) const override { return QString(); }
-    void setFieldText(const QString &, const QString &) override {}
-    uint32_t backColor(const QString &) const override { return 0; }
-    void setBackColor(const QString &, uint32_t) override {}
-    uint32_t foreColor(const QString &) const override { return 0; }
-    void setForeColor(const QString &, uint32_t) override {}
-    int checkState(const QString &) const override { return 0; }
-    void setCheckState(const QString &, int) override {}
+    void setTempComp(int state) override
+    {
+        calls.push_back("setTempComp");
+        HandBoxFields::setTempComp(state);
+    }
+    void setAllowAsyncWind(int state) override
+    {
+        calls.push_back("setAllowAsyncWind");
+        HandBoxFields::setAllowAsyncWind(state);
+    }
     void setTimerEnabled(bool on) override
     {
         timerOn = on;
         calls.push_back(on ? "timerOn" : "timerOff");
     }
     bool timerEnabled() const override { return timerOn; }
-    void setTimerInterval(int) override {}
     void showWindow() override
     {
         visible = true;
@@ -68,16 +58,11 @@ public:
     }
     bool isWindowVisible() const override { return visible; }
     void showNormalWindow() override { visible = true; }
-    void showMinimizedWindow() override {}
-    int windowLeftPx() const override { return 0; }
-    int windowTopPx() const override { return 0; }
-    void moveWindowPx(int, int) override {}
     void setTopMost(bool on) override
     {
         topMost = on;
         calls.push_back(on ? "topMost" : "notTopMost");
     }
-    void unload() override {}
 };
 
 using DialogStep = std::function<void(frmSetup &)>;
