@@ -15,18 +15,18 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     resetProgram();
-    FakeHandBox handBox;
-    prog().handBox = &handBox;
+    WeatherState weather;
+    FakeHandBox handBox(weather);
     prog().settings.WindsAvgCnt = 10;
     prog().settings.TempsAvgCount = 5;
-    prog().sendPwsReport = [] {};
     setWaitHandler([](int) {});
 
     FakeStationPort port;
     port.isOpen = true;
     port.standingAnswer = FakeStationPort::Answer{PortResult::Ok, kTestRecord};
-    StationLink link(port);
-    StationCycle cycle(link);
+    const StationContext ctx{prog().settings, weather, handBox};
+    StationLink link(port, ctx);
+    StationCycle cycle(link, ctx);
 
     for (int k = 0; k < 1000; ++k) // warm up
         cycle.run();

@@ -1,7 +1,6 @@
 #include "core/port_mapping.h"
 
 #include "core/profile_store.h"
-#include "core/program.h"
 #include "core/settings.h"
 
 namespace {
@@ -27,10 +26,9 @@ bool setDevicePathForPort(ProfileStore &profile, int portNumber, const QString &
     return profile.writeValue(kDriverId, keyFor(portNumber), devicePath.trimmed(), kPortsSubKey);
 }
 
-QString deviceForBoard(int portNumber)
+QString deviceForBoard(const ProfileStore *profile, const QString &overridePath, int portNumber)
 {
-    const Program &p = prog();
-    if (!p.serialDeviceOverride.isEmpty())
-        return p.serialDeviceOverride;
-    return p.profile ? devicePathForPort(*p.profile, portNumber) : defaultDeviceForPort(portNumber);
+    if (!overridePath.isEmpty())
+        return overridePath;
+    return profile ? devicePathForPort(*profile, portNumber) : defaultDeviceForPort(portNumber);
 }

@@ -13,5 +13,6 @@ QString defaultDeviceForPort(int portNumber);
 QString devicePathForPort(const ProfileStore &profile, int portNumber);
 // An empty path removes the mapping (back to the default).
 bool setDevicePathForPort(ProfileStore &profile, int portNumber, const QString &devicePath);
-// The device the board search opens: the --serial-device override when given, else the mapping.
-QString deviceForBoard(int portNumber);
+// The device the board search opens: the override (--serial-device) when given,
+// else the profile's mapping, else the default.
+QString deviceForBoard(const ProfileStore *profile, const QString &overridePath, int portNumber);

@@ -149,7 +149,8 @@ const std::vector<Member> &members()
 }
 } // namespace
 
-AlpacaDevice::AlpacaDevice() : m_shared(std::make_unique<Focuser>(Focuser::Lifetime::Uncounted))
+AlpacaDevice::AlpacaDevice(FocuserContext &context)
+    : m_ctx(context), m_shared(std::make_unique<Focuser>(context, Focuser::Lifetime::Uncounted))
 {
     m_uniqueId = QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
@@ -174,7 +175,7 @@ QJsonValue AlpacaDevice::connect(const Call &call, bool on, AlpacaReply &reply)
             if (int(m_clients.size()) >= kMaxClients)
                 throw FocuserError(kObjectErrorBase + kUnspecifiedError,
                                    QStringLiteral("Too many clients are connected"));
-            it = m_clients.emplace(call.clientId, std::make_unique<Focuser>()).first;
+            it = m_clients.emplace(call.clientId, std::make_unique<Focuser>(m_ctx)).first;
         }
         it->second->setLink(true);
         return QJsonValue();

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "focuser/alpaca_request.h"
+#include "focuser/focuser_context.h"
 
 #include <QByteArray>
 #include <QJsonValue>
@@ -15,6 +16,7 @@
 #include <memory>
 
 class Focuser;
+struct FocuserContext;
 
 struct AlpacaReply {
     int status = 200;
@@ -28,7 +30,7 @@ public:
     // Client objects held at once; a client beyond that is told so.
     static constexpr int kMaxClients = 256;
 
-    AlpacaDevice();
+    explicit AlpacaDevice(FocuserContext &context);
     ~AlpacaDevice();
 
     AlpacaReply handle(const QByteArray &method, const QString &path, const QByteArray &query,
@@ -52,6 +54,7 @@ private:
                        const QString &message = QString(), const QString &source = QString());
     Focuser &objectFor(uint32_t clientId);
 
+    FocuserContext &m_ctx;
     std::map<uint32_t, std::unique_ptr<Focuser>> m_clients;
     std::unique_ptr<Focuser> m_shared; // serves clients that hold no object
     uint32_t m_serverTransactionId = 0;

@@ -39,7 +39,7 @@ QByteArray methodName(QHttpServerRequest::Method method)
 }
 } // namespace
 
-AlpacaServer::AlpacaServer(QObject *parent) : QAbstractHttpServer(parent)
+AlpacaServer::AlpacaServer(FocuserContext &focuser, QObject *parent) : QAbstractHttpServer(parent), m_device(focuser)
 {
     m_device.setUniqueId(alpacaUniqueId());
 }
@@ -111,9 +111,9 @@ void AlpacaServer::missingHandler(const QHttpServerRequest &request, QTcpSocket 
     responder.write(QByteArray("Bad request"), "text/plain", QHttpServerResponder::StatusCode::BadRequest);
 }
 
-bool startAlpaca(const QHostAddress &address, quint16 port)
+bool startAlpaca(FocuserContext &focuser, const QHostAddress &address, quint16 port)
 {
-    auto server = std::make_unique<AlpacaServer>();
+    auto server = std::make_unique<AlpacaServer>(focuser);
     if (address.isNull()) {
         printNotice(QStringLiteral("Alpaca endpoint not started: not an address"));
         return false;

@@ -14,7 +14,7 @@ class AlpacaDiscovery;
 class AlpacaServer : public QAbstractHttpServer {
     Q_OBJECT
 public:
-    explicit AlpacaServer(QObject *parent = nullptr);
+    explicit AlpacaServer(FocuserContext &focuser, QObject *parent = nullptr);
     ~AlpacaServer() override;
 
     // Listens on address:port (0 picks a free port). On failure returns false
@@ -46,7 +46,7 @@ private:
 // Start-up: serves the Focuser on address:port (discovery too when the address
 // is not a loopback one). A port in use or a bad address is one line on
 // standard error and the program goes on without the endpoint.
-bool startAlpaca(const QHostAddress &address, quint16 port);
+bool startAlpaca(FocuserContext &focuser, const QHostAddress &address, quint16 port);
 // The running endpoint, or nullptr.
 AlpacaServer *alpacaServer();
 void stopAlpaca();

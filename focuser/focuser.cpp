@@ -2,10 +2,11 @@
 // check, the work, closing report; an error skips what follows it.
 #include "focuser/focuser.h"
 
-#include "core/focuser_routines.h"
+#include "focuser/focuser_routines.h"
 #include "core/hand_box_api.h"
 #include "core/number_format.h"
 #include "core/program.h"
+#include "station/weather_state.h"
 #include "core/traffic.h"
 #include "focuser/compensation.h"
 #include "focuser/focuser_error.h"
@@ -47,7 +48,7 @@ QString number(double v)
 const QString kDone = QStringLiteral(" (done)");
 } // namespace
 
-Focuser::Focuser(Lifetime lifetime) : m_lifetime(lifetime)
+Focuser::Focuser(FocuserContext &context, Lifetime lifetime) : m_ctx(context), m_lifetime(lifetime)
 {
     if (m_lifetime == Lifetime::Counted)
         Class_Initialize();
@@ -61,40 +62,26 @@ Focuser::~Focuser()
 
 void Focuser::Class_Initialize()
 {
-    Program &p = prog();
-    if (!p.StartedByUser)
-        ++p.ClientCount;
+    if (!prog().StartedByUser)
+        ++m_ctx.ClientCount;
 }
 
 void Focuser::Class_Terminate()
 {
-    Program &p = prog();
-    if (p.StartedByUser)
+    if (prog().StartedByUser)
         return;
-    if (p.ClientCount > 1) {
-        --p.ClientCount;
+    if (m_ctx.ClientCount > 1) {
+        --m_ctx.ClientCount;
         return;
     }
     // The last client object: the count stays, the program closes.
-    shutDownForLastClient();
-}
-
-void shutDownForLastClient()
-{
-    Program &p = prog();
-    if (p.closeLog)
-        p.closeLog();
-    if (p.handBox)
-        p.handBox->unload();
-    if (p.unloadGraphs)
-        p.unloadGraphs();
-    if (p.quit)
-        p.quit();
+    if (m_ctx.shutDown)
+        m_ctx.shutDown();
 }
 
 void Focuser::CheckConnected()
 {
-    if (!prog().Linked)
+    if (!m_ctx.Linked)
         throw FocuserError(ErrNotConnected, QStringLiteral("The focuser is not connected"));
 }
 
@@ -108,27 +95,27 @@ bool Focuser::Absolute()
 bool Focuser::IsMoving()
 {
     if (TrafficApi *w = trafficFor(TrafficGroup::IsMoving))
-        w->TrafficChar(QStringLiteral("IsMoving: ") + boolText(prog().Moving));
+        w->TrafficChar(QStringLiteral("IsMoving: ") + boolText(m_ctx.Moving));
     CheckConnected();
-    return prog().Moving;
+    return m_ctx.Moving;
 }
 
 bool Focuser::Link()
 {
-    const bool value = prog().Linked;
+    const bool value = m_ctx.Linked;
     reportLine(TrafficGroup::OtherCalls, [&] { return QStringLiteral("Link: ") + boolText(value); });
     return value;
 }
 
 void Focuser::setLink(bool value)
 {
-    Program &p = prog();
+    FocuserContext &p = m_ctx;
     reportStart(TrafficGroup::OtherCalls,
                 [&] { return QStringLiteral("Link: ") + boolText(p.Linked) + QStringLiteral(" -> ") + boolText(value); });
     QString outcome = kDone;
     if (value) {
         p.Linked = true;
-    } else if (p.StartedByUser) {
+    } else if (prog().StartedByUser) {
         outcome = QStringLiteral(" (ignored, not auto launch)");
     } else if (p.ClientCount > 1) {
         outcome = QStringLiteral(" (ignored, not last user)");
@@ -183,19 +170,20 @@ bool Focuser::TempComp()
 {
     reportStart(TrafficGroup::TempRelated, [] { return QStringLiteral("TempComp: "); });
     CheckConnected();
-    const Program &p = prog();
-    const bool value = p.weather.TempEnabled && p.settings.CanTempComp && p.settings.CanTemp;
+    const Settings &s = prog().settings;
+    const bool value = m_ctx.weather.TempEnabled && s.CanTempComp && s.CanTemp;
     reportEnd(TrafficGroup::TempRelated, [&] { return boolText(value); });
     return value;
 }
 
 void Focuser::setTempComp(bool value)
 {
-    Program &p = prog();
+    FocuserContext &p = m_ctx;
+    const Settings &s = prog().settings;
     reportStart(TrafficGroup::TempRelated, [&] {
         return QStringLiteral("TempComp: ") + boolText(p.weather.TempEnabled) + QStringLiteral(" -> ") + boolText(value);
     });
-    if (value && (!p.settings.CanTempComp || !p.settings.CanTemp))
+    if (value && (!s.CanTempComp || !s.CanTemp))
         notImplemented(QStringLiteral("Property TempComp"));
     CheckConnected();
     if (value)
@@ -219,7 +207,7 @@ double Focuser::Temperature()
     if (!prog().settings.CanTemp)
         notImplemented(QStringLiteral("Property Temperature"));
     CheckConnected();
-    const double value = prog().weather.WindSpeed;
+    const double value = m_ctx.weather.WindSpeed;
     reportEnd(TrafficGroup::TempRelated, [&] { return number(value); });
     return value;
 }
@@ -230,15 +218,15 @@ void Focuser::Halt()
     if (!prog().settings.CanHalt)
         notImplemented(QStringLiteral("Halt"));
     CheckConnected();
-    prog().Moving = false;
+    m_ctx.Moving = false;
     reportEnd(TrafficGroup::MoveHalt, [] { return kDone; });
 }
 
 void Focuser::SetupDialog()
 {
     reportStart(TrafficGroup::OtherCalls, [] { return QStringLiteral("SetupDialog"); });
-    if (prog().runSetupDialog)
-        prog().runSetupDialog();
+    if (m_ctx.runSetupDialog)
+        m_ctx.runSetupDialog();
     reportEnd(TrafficGroup::OtherCalls, [] { return kDone; });
 }
 
@@ -249,8 +237,8 @@ void Focuser::Move(int32_t /*target*/)
 
 void Focuser::do_tempcomp()
 {
-    Program &p = prog();
-    const Settings &s = p.settings;
+    FocuserContext &p = m_ctx;
+    const Settings &s = prog().settings;
     reportLine(TrafficGroup::TempRelated, [&] { return compensationOpening(p.LastComp, p.weather.WindSpeed); });
 
     CompensationInput in;
@@ -267,7 +255,7 @@ void Focuser::do_tempcomp()
 
     for (const CompensationAction &action : plan.actions) {
         if (action.kind == CompensationAction::Kind::Move)
-            MoveFocuserTo(action.target);
+            MoveFocuserTo(m_ctx, action.target);
         else
             reportLine(TrafficGroup::TempRelated, [&] { return action.text; });
     }

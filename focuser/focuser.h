@@ -1,7 +1,10 @@
 // Focuser: the automation object that clients call. A focuser-shaped read-out
-// of station and setting values; all state it touches is the shared program
-// state, so every instance sees the same values. Members raise FocuserError.
+// of station and setting values; all state it touches is shared (the settings
+// and the FocuserContext), so every instance sees the same values. Members
+// raise FocuserError.
 #pragma once
+
+#include "focuser/focuser_context.h"
 
 #include <cstdint>
 
@@ -12,7 +15,7 @@ public:
     // that holds no object of its own.
     enum class Lifetime { Counted, Uncounted };
 
-    explicit Focuser(Lifetime lifetime = Lifetime::Counted);
+    explicit Focuser(FocuserContext &context, Lifetime lifetime = Lifetime::Counted);
     ~Focuser();
     Focuser(const Focuser &) = delete;
     Focuser &operator=(const Focuser &) = delete;
@@ -43,9 +46,6 @@ private:
     void Class_Terminate();
     void CheckConnected();
 
+    FocuserContext &m_ctx;
     Lifetime m_lifetime;
 };
-
-// What happens when the last client object of a client-started program goes:
-// the log closes and the windows unload, which ends the program.
-void shutDownForLastClient();

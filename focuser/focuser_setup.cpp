@@ -1,4 +1,4 @@
-// Hooks of the focuser module.
+// The one traffic window.
 #include "focuser/focuser_setup.h"
 
 #include "core/program.h"
@@ -26,10 +26,4 @@ void unloadTrafficWindow()
 {
     // Deleted at once, so reporting stops before anything else runs.
     delete openWindow();
-}
-
-void installFocuser()
-{
-    prog().showTrafficWindow = showTrafficWindow;
-    prog().unloadTrafficWindow = unloadTrafficWindow;
 }

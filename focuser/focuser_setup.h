@@ -1,8 +1,6 @@
-// Wiring of the focuser module into the program: the hand box's "Traffic"
-// button and the unload of the traffic window.
+// The traffic window's life: the hand box's "Traffic" button and its unload.
 #pragma once
 
-void installFocuser();
 // The hand box's "Traffic" action: opens the window (fresh when none exists).
 void showTrafficWindow();
 void unloadTrafficWindow();

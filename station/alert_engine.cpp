@@ -1,6 +1,5 @@
 #include "station/alert_engine.h"
 
-#include "core/program.h"
 #include "core/settings.h"
 
 #include <QFileInfo>
@@ -35,10 +34,10 @@ AlertSettings settingsFor(AlertKind kind, const Settings &s)
 
 void WaveFilePlayer::play(const QString &path)
 {
-    if (path.isEmpty() || !prog().playWaveFile)
+    if (path.isEmpty() || !m_play)
         return;
     try {
-        prog().playWaveFile(path); // false (not played) is deliberately ignored
+        m_play(path); // false (not played) is deliberately ignored
     } catch (...) {
     }
 }
@@ -59,14 +58,14 @@ void DetachedLauncher::start(const QString &commandLine)
     QProcess::startDetached(args.first(), args.mid(1));
 }
 
-AlertEngine::AlertEngine(SoundPlayer &player, ProgramLauncher &launcher)
-    : m_player(player), m_launcher(launcher)
+AlertEngine::AlertEngine(const Settings &settings, SoundPlayer &player, ProgramLauncher &launcher)
+    : m_settings(settings), m_player(player), m_launcher(launcher)
 {
 }
 
 void AlertEngine::evaluate(AlertKind kind, bool conditionHolds)
 {
-    evaluate(kind, conditionHolds, prog().settings);
+    evaluate(kind, conditionHolds, m_settings);
 }
 
 void AlertEngine::evaluate(AlertKind kind, bool conditionHolds, const Settings &s)

@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 struct Settings;
 
@@ -25,10 +26,18 @@ public:
     virtual void start(const QString &commandLine) = 0;
 };
 
-// Plays through the setup dialog's MMControl1 (prog().playWaveFile).
+// Plays a wave file and returns when it has ended; false when it could not be
+// played. The window layer's player (the setup dialog's MMControl1) fills it.
+using WaveFilePlay = std::function<bool(const QString &path)>;
+
+// Plays through the given wave player; without one, plays nothing.
 class WaveFilePlayer : public SoundPlayer {
 public:
+    void setPlay(WaveFilePlay play) { m_play = std::move(play); }
     void play(const QString &path) override;
+
+private:
+    WaveFilePlay m_play;
 };
 
 // Starts the path as a command line, detached, so the program runs on its own.
@@ -39,9 +48,9 @@ public:
 
 class AlertEngine {
 public:
-    AlertEngine(SoundPlayer &player, ProgramLauncher &launcher);
+    AlertEngine(const Settings &settings, SoundPlayer &player, ProgramLauncher &launcher);
 
-    // Reads the alert settings from prog().settings.
+    // Reads the alert settings the engine was made with.
     void evaluate(AlertKind kind, bool conditionHolds);
     void evaluate(AlertKind kind, bool conditionHolds, const Settings &settings);
 
@@ -55,6 +64,7 @@ private:
     };
     static int index(AlertKind kind) { return static_cast<int>(kind); }
 
+    const Settings &m_settings;
     SoundPlayer &m_player;
     ProgramLauncher &m_launcher;
     Counters m_counters[4];

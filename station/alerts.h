@@ -8,7 +8,3 @@
 enum class AlertKind { Rain, Cloud, Light, Wind };
 
 using AlertHandler = std::function<void(AlertKind kind, bool conditionHolds)>;
-
-// Installs the evaluator and returns the previous one; an empty handler ignores conditions.
-AlertHandler setAlertHandler(AlertHandler handler);
-void raiseAlert(AlertKind kind, bool conditionHolds);

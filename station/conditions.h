@@ -2,6 +2,8 @@
 // thresholds; the cycle turns them into hand box colours and alerts.
 #pragma once
 
+#include "core/observation.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -14,7 +16,6 @@ bool isDaylight(int brightness, int lightThreshold);
 // wind sample 0, so there is no wind to report.
 bool isWindy(double windMean, double stepTime, int windThreshold);
 
-enum class SkyClass { Clear, PartlyCloudy, Overcast };
 // Later rules override earlier ones: overcast at or below full, clear at or
 // above partly, partly in between.
 SkyClass skyClass(double difference, int partCloudy, int fullCloudy);

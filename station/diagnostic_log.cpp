@@ -141,3 +141,16 @@ void DiagnosticLog::close()
     if (m_file.isOpen())
         m_file.close();
 }
+
+bool DiagnosticLog::openChosen(const QString &chosenFolder)
+{
+    return open(chosenFolder.isEmpty() ? defaultFolder() : chosenFolder, fallbackFolder());
+}
+
+void DiagnosticLog::writeReadings(const WeatherState &w, const FieldReader &field)
+{
+    try {
+        writeLine(diagnosticLogLine(w, field, QDateTime::currentDateTime()));
+    } catch (...) {
+    }
+}

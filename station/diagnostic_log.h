@@ -27,9 +27,15 @@ public:
     // Opens <folder>/log.txt for appending; when that fails, the fallback folder
     // (created if needed), with a one-line notice. Returns false when neither opens.
     bool open(const QString &folder, const QString &fallbackFolder);
+    // The chosen folder (--log-dir), or the default one when empty, with the
+    // usual fallback.
+    bool openChosen(const QString &chosenFolder);
     // Writes one line and its CR LF and flushes it to the disk. A failing write
     // returns false and reports once; the next line is tried again.
     bool writeLine(const QString &line);
+    // One line of the readings as they are now. Never throws: the log must not
+    // disturb the station cycle.
+    void writeReadings(const WeatherState &w, const FieldReader &field);
     void close();
 
     bool isOpen() const { return m_file.isOpen(); }

@@ -12,7 +12,7 @@
 // Raw traffic: QT_LOGGING_RULES="tarnwick.station.debug=true"
 Q_LOGGING_CATEGORY(stationLog, "tarnwick.station", QtWarningMsg)
 
-SerialStationPort::SerialStationPort() = default;
+SerialStationPort::SerialStationPort(DeviceResolver resolver) : m_resolver(std::move(resolver)) {}
 
 QString openFailureReason(QSerialPort::SerialPortError error, const QString &systemText)
 {
@@ -36,7 +36,7 @@ PortResult SerialStationPort::connectPort()
 {
     if (m_port.isOpen())
         return PortResult::Ok;
-    m_device = deviceForBoard(m_portNumber);
+    m_device = m_resolver ? m_resolver(m_portNumber) : defaultDeviceForPort(m_portNumber);
     m_port.setPortName(m_device);
     m_pending.clear();
     if (!m_port.open(QIODevice::ReadWrite)) {

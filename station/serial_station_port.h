@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QSerialPort>
+#include <functional>
 
 class SerialStationPort : public StationPort {
 public:
@@ -14,7 +15,10 @@ public:
     // record, so a device that never sends "#" cannot fill memory.
     static constexpr int kMaxAnswer = 1024;
 
-    SerialStationPort();
+    // Which device a port number opens; without one, the default mapping
+    // (/dev/ttyS<n-1>).
+    using DeviceResolver = std::function<QString(int portNumber)>;
+    explicit SerialStationPort(DeviceResolver resolver = {});
 
     void setPortNumber(int16_t number) override { m_portNumber = number; }
     void setSpeed(int baud) override { m_baud = baud; }
@@ -47,6 +51,7 @@ private:
     int16_t m_portNumber = 0;
     int m_baud = 9600;
     int m_timeoutMs = 4000;
+    DeviceResolver m_resolver;
     QString m_device;
     QString m_error;
     bool m_lost = false;

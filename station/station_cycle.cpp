@@ -2,10 +2,10 @@
 
 #include "core/messages.h"
 #include "core/number_format.h"
-#include "core/program.h"
+#include "core/hand_box_api.h"
+#include "core/settings.h"
 #include "core/traffic.h"
 #include "core/wait.h"
-#include "station/alerts.h"
 #include "station/conditions.h"
 #include "station/conversions.h"
 #include "station/record_parser.h"
@@ -23,31 +23,19 @@ QString oneDecimal(double v)
 {
     return formatNumber(v, "0.0");
 }
-
-void trafficLine(const QString &text)
-{
-    if (TrafficApi *t = trafficFor(TrafficGroup::TempRelated))
-        t->TrafficLine(text);
-}
 } // namespace
 
-StationCycle::StationCycle(StationLink &link) : m_link(link) {}
-
-HandBoxApi &StationCycle::handBox()
-{
-    HandBoxApi *hb = prog().handBox;
-    return hb ? *hb : m_detachedFields;
-}
+StationCycle::StationCycle(StationLink &link, const StationContext &context) : m_link(link), m_ctx(context) {}
 
 void StationCycle::restartWindows()
 {
-    prog().weather.WindSampleIndex = 1;
-    prog().weather.TempSampleIndex = 1;
+    m_ctx.weather.WindSampleIndex = 1;
+    m_ctx.weather.TempSampleIndex = 1;
 }
 
 void StationCycle::limitWindowSizes()
 {
-    Settings &s = prog().settings;
+    Settings &s = m_ctx.settings;
     for (const QString &msg : {limitWindowSize(s.TempsAvgCount, QStringLiteral("TempsAvgCount")),
                                limitWindowSize(s.WindsAvgCnt, QStringLiteral("WindsAvgCnt"))}) {
         if (!msg.isEmpty())
@@ -64,31 +52,37 @@ void StationCycle::run()
     if (!m_link.commandStep())
         return; // the port failed; the next tick starts afresh
 
-    WeatherState &w = prog().weather;
+    WeatherState &w = m_ctx.weather;
     int failures = 0;
     int polls = 0;
     bool needRecord = true;
+    ObservationSource source = ObservationSource::Live;
     for (;;) {
         if (needRecord) {
             if (!m_link.connected()) {
                 w.StationRecord = kTestRecord;
+                source = ObservationSource::TestRecord;
             } else {
                 if (polls++ >= StationLink::kMaxPolls)
                     return;
                 const StationLink::PollResult r = m_link.poll();
                 if (r == StationLink::PollResult::Rejected)
                     continue;
+                source = ObservationSource::Live;
                 if (r == StationLink::PollResult::Failed) {
                     if (++failures > 1)
                         return;
                     Wait(kRecheckMs);
                     if (!recordAccepted(w.StationRecord))
                         continue;
+                    source = ObservationSource::Reprocessed;
                 }
             }
+        } else if (source == ObservationSource::Live) {
+            source = ObservationSource::Reprocessed;
         }
         try {
-            processRecord();
+            processRecord(source);
             return;
         } catch (const std::exception &) {
             // Once per cycle: check the record in hand again and process it anew.
@@ -100,12 +94,11 @@ void StationCycle::run()
     }
 }
 
-void StationCycle::processRecord()
+void StationCycle::processRecord(ObservationSource source)
 {
-    Program &p = prog();
-    WeatherState &w = p.weather;
-    const Settings &s = p.settings;
-    HandBoxApi &hb = handBox();
+    WeatherState &w = m_ctx.weather;
+    const Settings &s = m_ctx.settings;
+    HandBoxApi &hb = m_ctx.handBox;
     // Hold a copy: a hook or a click during a wait may replace the record.
     const QString record = w.StationRecord;
 
@@ -113,7 +106,7 @@ void StationCycle::processRecord()
     w.RainReading = recordWhole(record, RecordPos::Rain, RecordPos::RainWidth);
     const bool raining = isRaining(w.RainReading, s.RainThreshold);
     hb.setBackColor(QStringLiteral("LabelRain"), raining ? VbColor::Red : VbColor::Green);
-    raiseAlert(AlertKind::Rain, raining);
+    m_ctx.raiseAlert(AlertKind::Rain, raining);
 
     // 2, 3. Heater and relay as the board reports them
     w.HeaterStatus = recordWhole(record, RecordPos::Hb, 1);
@@ -151,20 +144,60 @@ void StationCycle::processRecord()
     skyValues();
     const SkyClass sky = skyClass(m_skyDifference, s.PartCloudyDegC, s.FullCloudyDegC);
     hb.setBackColor(QStringLiteral("Cloud_Sky"), skyColor(sky));
-    raiseAlert(AlertKind::Cloud, isCloudy(m_skyDifference, s.PartCloudyDegC));
+    const bool cloudy = isCloudy(m_skyDifference, s.PartCloudyDegC);
+    m_ctx.raiseAlert(AlertKind::Cloud, cloudy);
     const int brightness = wholeFromText(hb.fieldText(kSkyBright));
-    raiseAlert(AlertKind::Light, isDaylight(brightness, s.LightThreshold));
+    const bool daylight = isDaylight(brightness, s.LightThreshold);
+    m_ctx.raiseAlert(AlertKind::Light, daylight);
 
     // 9. Wind
     if (w.WindEnabled)
         windStep(record);
+    publish(source, brightness, raining, cloudy, daylight);
+}
+
+void StationCycle::publish(ObservationSource source, int brightness, bool raining, bool cloudy, bool daylight)
+{
+    if (m_observers.empty())
+        return;
+    const WeatherState &w = m_ctx.weather;
+    const Settings &s = m_ctx.settings;
+    Observation o;
+    o.utc = m_ctx.utcClock ? m_ctx.utcClock() : QDateTime::currentDateTimeUtc();
+    o.source = source;
+    o.temperaturesOn = w.TempEnabled;
+    o.ambientC = w.AmbientTempAvgC;
+    o.thermopileC = w.ThermopileTempAvgC;
+    o.skyC = m_measuredSky;
+    o.ambientMinusSkyC = m_skyDifference;
+    o.humidityPercent = m_humidity;
+    o.humidityMissing = recordField(w.StationRecord, RecordPos::Hum, RecordPos::HumWidth) == kNoHumidity;
+    o.dewPointC = w.DewPointC;
+    o.rainReading = w.RainReading;
+    o.rainMean = w.RainAvg;
+    o.skyBrightness = brightness;
+    o.windOn = w.WindEnabled;
+    o.windCurrent = m_windCurrent;
+    o.windAverage = m_windAverage;
+    o.windGust = w.WindGust;
+    o.sky = skyClass(m_skyDifference, s.PartCloudyDegC, s.FullCloudyDegC);
+    o.raining = raining;
+    o.cloudy = cloudy;
+    o.daylight = daylight;
+    o.windy = m_windy;
+    o.heater = w.HeaterStatus;
+    o.relay = w.RelayStatus;
+    // A copy: an observer may add another while this one runs.
+    const std::vector<ObservationSink> observers = m_observers;
+    for (const ObservationSink &sink : observers)
+        sink(o);
 }
 
 void StationCycle::temperatureStep(const QString &record)
 {
-    WeatherState &w = prog().weather;
-    const Settings &s = prog().settings;
-    HandBoxApi &hb = handBox();
+    WeatherState &w = m_ctx.weather;
+    const Settings &s = m_ctx.settings;
+    HandBoxApi &hb = m_ctx.handBox;
 
     if (!w.TempEnabled) {
         hb.setACloudTemp(-99);
@@ -208,12 +241,13 @@ void StationCycle::temperatureStep(const QString &record)
 
 void StationCycle::humidityAndDewPoint()
 {
-    WeatherState &w = prog().weather;
-    HandBoxApi &hb = handBox();
+    WeatherState &w = m_ctx.weather;
+    HandBoxApi &hb = m_ctx.handBox;
     const double counts = realFromText(hb.fieldText(kRawRh));
     const double wholeAmbient = hb.aTPTemp();
     const HumidityResult r = ::humidityAndDewPoint(counts, w.AmbientTempAvgC, wholeAmbient);
     w.DewPointC = r.dewPointC;
+    m_humidity = r.relativeHumidity;
     hb.setFieldText(QStringLiteral("RH"), formatNumber(r.relativeHumidity, "0"));
     hb.setFieldText(kDewPointT, oneDecimal(r.dewPointC));
     hb.setFieldText(QStringLiteral("DP_Faren"), oneDecimal(fahrenheit(r.dewPointC)));
@@ -221,9 +255,10 @@ void StationCycle::humidityAndDewPoint()
 
 void StationCycle::skyValues()
 {
-    HandBoxApi &hb = handBox();
+    HandBoxApi &hb = m_ctx.handBox;
     // The shown texts, not the full-precision values, go into these.
     const double measured = realFromText(hb.fieldText(kRawTp));
+    m_measuredSky = measured;
     hb.setFieldText(QStringLiteral("LabelClouds"), oneDecimal(measured));
     const double wholeAmbient = hb.aTPTemp();
     const double calculated = calculatedSkyTemp(realFromText(hb.fieldText(kDewPointT)), wholeAmbient);
@@ -234,10 +269,9 @@ void StationCycle::skyValues()
 
 void StationCycle::windStep(const QString &record)
 {
-    Program &p = prog();
-    WeatherState &w = p.weather;
-    const Settings &s = p.settings;
-    HandBoxApi &hb = handBox();
+    WeatherState &w = m_ctx.weather;
+    const Settings &s = m_ctx.settings;
+    HandBoxApi &hb = m_ctx.handBox;
 
     const double raw = recordReal(record, RecordPos::Wind, RecordPos::WindWidth);
     hb.setRawWind(raw);
@@ -247,6 +281,7 @@ void StationCycle::windStep(const QString &record)
     if (j > s.WindsAvgCnt)
         j = 1; // the window was made smaller; start it again rather than overrun
     w.WindSpeed = sample;
+    m_windCurrent = sample;
     m_wind.store(j, sample);
     hb.setWindCurrent(sample);
     if (w.WindSpeed > w.WindGust) {
@@ -262,22 +297,26 @@ void StationCycle::windStep(const QString &record)
         w.WindSpeed = 0;
         for (int k = 1; k <= s.WindsAvgCnt; ++k) {
             w.WindSpeed += m_wind.slot(k);
-            trafficLine(QStringLiteral("Averageing ") + generalText(m_wind.slot(k)));
+            if (TrafficApi *t = m_ctx.trafficFor(TrafficGroup::TempRelated))
+                t->TrafficLine(QStringLiteral("Averageing ") + generalText(m_wind.slot(k)));
         }
         w.WindSpeed /= s.WindsAvgCnt;
         j = 0;
         hb.setWindsAvg(w.WindSpeed);
-        raiseAlert(AlertKind::Wind, isWindy(w.WindSpeed, s.StepTime, s.WindThreshold));
+        m_windAverage = w.WindSpeed;
+        m_windy = isWindy(w.WindSpeed, s.StepTime, s.WindThreshold);
+        m_ctx.raiseAlert(AlertKind::Wind, m_windy);
         if (++w.WindAverageCount > 4) {
             // Reset first: the report may pump events, and a failure in it
             // must not repeat the upload on the recovery pass.
             w.WindAverageCount = 0;
-            if (p.sendPwsReport)
-                p.sendPwsReport();
-            if (p.writeLogLine)
-                p.writeLogLine();
+            for (const auto &consumer : m_ctx.fifthWindow) {
+                if (consumer)
+                    consumer();
+            }
         }
-        trafficLine(QStringLiteral("Final Average ") + generalText(w.WindSpeed));
+        if (TrafficApi *t = m_ctx.trafficFor(TrafficGroup::TempRelated))
+            t->TrafficLine(QStringLiteral("Final Average ") + generalText(w.WindSpeed));
     }
     w.WindSampleIndex = j + 1;
 }

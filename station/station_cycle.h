@@ -5,41 +5,51 @@
 // cycle by processing the last good record again; a second one ends the cycle.
 #pragma once
 
-#include "core/hand_box_fields.h"
+#include "core/observation.h"
 #include "station/sample_window.h"
+#include "station/station_context.h"
 
 class StationLink;
 class HandBoxApi;
 
 class StationCycle {
 public:
-    explicit StationCycle(StationLink &link);
+    StationCycle(StationLink &link, const StationContext &context);
+
+    // Receives one Observation at the end of every processed record.
+    void addObserver(ObservationSink sink) { m_observers.push_back(std::move(sink)); }
 
     // The main timer's tick. Does nothing while the port is in use (a search,
     // or an earlier cycle waiting between characters).
     void run();
 
     // The record processing alone, on StationRecord; throws on a failure.
-    void processRecord();
+    void processRecord(ObservationSource source = ObservationSource::Live);
 
     // After the setup dialog: both windows start again at slot 1.
     void restartWindows();
 
     // Brings the window sizes into 1..300, with one message per size changed.
-    static void limitWindowSizes();
+    void limitWindowSizes();
 
 private:
-    HandBoxApi &handBox();
+    void publish(ObservationSource source, int brightness, bool raining, bool cloudy, bool daylight);
     void temperatureStep(const QString &record);
     void humidityAndDewPoint();
     void skyValues();
     void windStep(const QString &record);
 
     StationLink &m_link;
-    HandBoxFields m_detachedFields; // stands in while no hand box window exists
+    const StationContext &m_ctx; // outlives the link and the cycle
+    std::vector<ObservationSink> m_observers;
     SampleWindow m_thermopile;
     SampleWindow m_ambient;
     SampleWindow m_rain;
     SampleWindow m_wind;
     double m_skyDifference = 0;
+    double m_measuredSky = 0;
+    double m_humidity = 0;
+    double m_windCurrent = 0;
+    double m_windAverage = 0;
+    bool m_windy = false;
 };

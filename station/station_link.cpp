@@ -4,7 +4,6 @@
 #include "core/messages.h"
 #include "core/number_format.h"
 #include "core/profile_store.h"
-#include "core/program.h"
 #include "core/settings.h"
 #include "core/wait.h"
 #include "station/record_parser.h"
@@ -17,19 +16,6 @@ namespace {
 constexpr int kSearchNoticeMs = 15000;
 constexpr int kCharGapMs = 20;
 constexpr int kPollAnswerMs = 80; // the board needs longer to build a record
-
-QString comPortText()
-{
-    Program &p = prog();
-    return p.profile ? p.profile->value(kDriverId, kComPortKey) : QString();
-}
-
-// "COM Port" read again for the closing message.
-QString comPortTextOr(const QString &fallback)
-{
-    const QString t = comPortText();
-    return t.isEmpty() ? fallback : t;
-}
 
 void setBox(HandBoxApi *hb, const char *name, int state)
 {
@@ -70,7 +56,12 @@ void applyStartAlarm(HandBoxApi *hb, int allowed, const char *box, int32_t &allo
 
 } // namespace
 
-StationLink::StationLink(StationPort &port) : m_port(port) {}
+StationLink::StationLink(StationPort &port, const StationContext &context) : m_port(port), m_ctx(context) {}
+
+QString StationLink::comPortText() const
+{
+    return m_ctx.profile ? m_ctx.profile->value(kDriverId, kComPortKey) : QString();
+}
 
 bool StationLink::send(const Request &request)
 {
@@ -87,13 +78,13 @@ bool StationLink::commandStep()
     // Each request is consumed before the connection check, so nothing stays
     // pending while no board is connected.
     for (int i = 0; i < kSwitchChecks; ++i) {
-        for (const Request &r : takeSwitchRequest(prog().weather, i)) {
+        for (const Request &r : takeSwitchRequest(m_ctx.weather, i)) {
             if (m_port.connected() && !send(r))
                 return false;
         }
     }
     for (int i = 0; i < kSettingChecks; ++i) {
-        for (const Request &r : takeSettingRequest(prog().settings, m_sent, i)) {
+        for (const Request &r : takeSettingRequest(m_ctx.settings, m_sent, i)) {
             if (m_port.connected() && !send(r))
                 return false;
         }
@@ -117,7 +108,7 @@ StationLink::PollResult StationLink::poll()
     Wait(kCharGapMs);
     if (!recordAccepted(answer))
         return PollResult::Rejected;
-    prog().weather.StationRecord = answer;
+    m_ctx.weather.StationRecord = answer;
     return PollResult::Accepted;
 }
 
@@ -166,7 +157,7 @@ StationLink::SearchOutcome StationLink::searchOnPort(const QString &portText)
             break;
         if (r == PollResult::Failed) {
             Wait(kCharGapMs);
-            if (recordAccepted(prog().weather.StationRecord))
+            if (recordAccepted(m_ctx.weather.StationRecord))
                 break;
         }
     }
@@ -176,7 +167,7 @@ StationLink::SearchOutcome StationLink::searchOnPort(const QString &portText)
 
 void StationLink::applyStartFlags()
 {
-    WeatherState &w = prog().weather;
+    WeatherState &w = m_ctx.weather;
     StartFlags f;
     try {
         f = readStartFlags(w.StationRecord);
@@ -184,7 +175,7 @@ void StationLink::applyStartFlags()
         printNotice(QStringLiteral("the board's first record has unreadable flags; the switch boxes are left as they are"));
         return;
     }
-    HandBoxApi *hb = prog().handBox;
+    HandBoxApi *hb = &m_ctx.handBox;
     // Setting a box runs its handler as a click would, so the requests the
     // first cycle sees are the combined result.
     w.StartHeaterAllowed = f.heaterAllowed;
@@ -203,25 +194,27 @@ void StationLink::applyStartFlags()
 
 void StationLink::boardSearch()
 {
-    Program &p = prog();
     QString portText = comPortText();
     if (portText.isEmpty()) {
         portText = QStringLiteral("2");
-        if (p.profile)
-            p.profile->writeValue(kDriverId, kComPortKey, portText);
+        if (m_ctx.profile)
+            m_ctx.profile->writeValue(kDriverId, kComPortKey, portText);
     }
-    p.weather.StationRecord = kTestRecord;
+    // "COM Port" read again for the closing message.
+    auto comPortTextOr = [this](const QString &fallback) {
+        const QString t = comPortText();
+        return t.isEmpty() ? fallback : t;
+    };
+    m_ctx.weather.StationRecord = kTestRecord;
     showTimedMessage(QStringLiteral("Looking for Weather serial on Com Port = ") + portText, kSearchNoticeMs);
     // Ticks may come from here on; while the search holds the port they skip.
-    if (p.handBox)
-        p.handBox->setTimerEnabled(true);
+    m_ctx.handBox.setTimerEnabled(true);
 
     const SearchOutcome outcome = searchOnPort(portText);
     // The port is free again before any box waits for the user.
     switch (outcome) {
     case SearchOutcome::Found:
-        if (p.handBox)
-            p.handBox->setTimerEnabled(true);
+        m_ctx.handBox.setTimerEnabled(true);
         return;
     case SearchOutcome::NotFound:
         m_port.disconnectPort();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "station/board_commands.h"
+#include "station/station_context.h"
 #include "station/station_port.h"
 
 class StationLink {
@@ -11,7 +12,7 @@ public:
     // Bad answers tolerated per poll before giving up on this cycle.
     static constexpr int kMaxPolls = 5;
 
-    explicit StationLink(StationPort &port);
+    StationLink(StationPort &port, const StationContext &context);
 
     // Start-up: messages, open, probe, first record, hand box boxes from its flags.
     void boardSearch();
@@ -50,7 +51,10 @@ private:
     bool send(const Request &request);
     void applyStartFlags();
 
+    QString comPortText() const;
+
     StationPort &m_port;
+    const StationContext &m_ctx; // outlives the link and the cycle
     SentSettings m_sent;
     bool m_busy = false;
 };

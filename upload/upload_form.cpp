@@ -4,15 +4,11 @@
 #include "core/hand_box_api.h"
 #include "core/messages.h"
 #include "core/program.h"
+#include "station/weather_state.h"
 #include "upload/pws_report.h"
 #include "upload/url_helper.h"
 
 namespace {
-
-QString handBoxText(const QString &control)
-{
-    return prog().handBox ? prog().handBox->fieldText(control) : QString();
-}
 
 // Leaves a flag set for the life of a scope (cleared again on any return).
 struct FlagGuard {
@@ -23,8 +19,10 @@ struct FlagGuard {
 
 } // namespace
 
-UploadForm::UploadForm(QObject *parent)
+UploadForm::UploadForm(const WeatherState &weather, const HandBoxApi *handBox, QObject *parent)
     : QObject(parent)
+    , m_weather(weather)
+    , m_handBox(handBox)
     , m_utcClock(&UtcNow)
 {
     resetFields();
@@ -185,7 +183,7 @@ void UploadForm::cmdSend_Click()
     if (!m_loaded)
         return; // the window was closed while its message was up
 
-    const WeatherState &w = prog().weather;
+    const WeatherState &w = m_weather;
     PwsReading reading;
     reading.stationId = variableName(0);
     reading.password = variableValue(0);
@@ -204,4 +202,9 @@ void UploadForm::cmdSend_Click()
     m_request = request;
     emit requestChanged(m_request);
     m_exchange.run(request.toUtf8());
+}
+
+QString UploadForm::handBoxText(const QString &control) const
+{
+    return m_handBox ? m_handBox->fieldText(control) : QString();
 }

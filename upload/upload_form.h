@@ -14,6 +14,9 @@
 #include <QVector>
 #include <functional>
 
+class HandBoxApi;
+struct WeatherState;
+
 class UploadForm : public QObject {
     Q_OBJECT
 public:
@@ -22,7 +25,9 @@ public:
     // an unreachable service for months does not grow without end.
     static constexpr int kMaxErrorLines = 2000;
 
-    explicit UploadForm(QObject *parent = nullptr);
+    // The report reads the station's readings and two hand box texts (the
+    // humidity and the sky temperature as shown); without a hand box they are empty.
+    explicit UploadForm(const WeatherState &weather, const HandBoxApi *handBox = nullptr, QObject *parent = nullptr);
 
     // Load fills the fields from the settings (each changed field writes its
     // setting back, as its change handler does); unload drops the connection and
@@ -83,6 +88,10 @@ private:
     void appendError(const QString &line);
     void resetFields();
 
+    QString handBoxText(const QString &control) const;
+
+    const WeatherState &m_weather;
+    const HandBoxApi *m_handBox;
     HttpExchange m_exchange;
     std::function<QDateTime()> m_utcClock;
     bool m_loaded = false;

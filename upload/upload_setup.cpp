@@ -1,7 +1,6 @@
-// The upload's single form and window, and the hooks the rest of the program calls.
+// The upload's single form and window.
 #include "upload/upload_setup.h"
 
-#include "core/program.h"
 #include "upload/upload_form.h"
 #include "upload/upload_window.h"
 
@@ -22,12 +21,17 @@ QPointer<UploadWindow> &windowInstance()
 }
 } // namespace
 
+void installUpload(const WeatherState &weather, const HandBoxApi *handBox)
+{
+    delete formInstance().data();
+    // Lives as long as the application.
+    formInstance() = new UploadForm(weather, handBox, QCoreApplication::instance());
+}
+
 UploadForm &uploadForm()
 {
-    QPointer<UploadForm> &form = formInstance();
-    if (!form)
-        form = new UploadForm(QCoreApplication::instance()); // lives as long as the application
-    return *form;
+    Q_ASSERT(formInstance());
+    return *formInstance();
 }
 
 UploadWindow *uploadWindow()
@@ -53,12 +57,4 @@ void unloadUploadWindow()
         window->close(); // its close unloads the form
     if (formInstance())
         formInstance()->unload();
-}
-
-void installUpload()
-{
-    Program &p = prog();
-    p.sendPwsReport = [] { uploadForm().cmdSend_Click(); };
-    p.showUploadWindow = [] { showUploadWindow(); };
-    p.unloadUploadWindow = [] { unloadUploadWindow(); };
 }

@@ -1,14 +1,15 @@
-// Puts the upload into the program: the one upload form (state, socket and send
-// operation) and its window, reached through the hooks in prog().
+// The program's one upload form (state, socket and send operation) and its window.
 #pragma once
 
+class HandBoxApi;
 class UploadForm;
 class UploadWindow;
+struct WeatherState;
 
-// Sets prog().sendPwsReport, prog().showUploadWindow and prog().unloadUploadWindow.
-void installUpload();
+// Makes the program's upload form over these readings (start-up, once).
+void installUpload(const WeatherState &weather, const HandBoxApi *handBox);
 
-// The program's one upload form (created on first use).
+// The program's one upload form; installUpload() must have run.
 UploadForm &uploadForm();
 // The window while it is loaded, else nullptr.
 UploadWindow *uploadWindow();

@@ -2,7 +2,6 @@
 
 #include "core/hand_box_api.h"
 #include "core/platform.h"
-#include "core/program.h"
 
 #include <QCheckBox>
 #include <QGraphicsLayout>
@@ -43,16 +42,14 @@ QString hexColor(const QColor &c)
 
 } // namespace
 
-GraphWindow::GraphWindow(const GraphWindowDef &def, QWidget *owner)
-    : QWidget(owner, Qt::Window), m_def(def), m_averager(int(def.series.size()))
+GraphWindow::GraphWindow(const GraphWindowDef &def, const WeatherState &weather, const HandBoxApi *handBox,
+                         QWidget *owner)
+    : QWidget(owner, Qt::Window), m_def(def), m_weather(weather), m_averager(int(def.series.size()))
 {
     setObjectName(QString::fromLatin1(def.objectName));
     setWindowTitle(QString::fromLatin1(def.title));
     setAttribute(Qt::WA_DeleteOnClose, false);
-    m_fieldReader = [](const QString &control) {
-        HandBoxApi *hb = prog().handBox;
-        return hb ? hb->fieldText(control) : QString();
-    };
+    m_fieldReader = [handBox](const QString &control) { return handBox ? handBox->fieldText(control) : QString(); };
     m_timer.setObjectName(QStringLiteral("tmrChange"));
     connect(&m_timer, &QTimer::timeout, this, &GraphWindow::tick);
 
@@ -172,7 +169,7 @@ void GraphWindow::tick()
     // A timer slot must not throw into the event loop.
     try {
         std::vector<double> averages;
-        if (m_averager.add(m_def.samples(prog().weather, m_fieldReader), averages))
+        if (m_averager.add(m_def.samples(m_weather, m_fieldReader), averages))
             plot(averages);
     } catch (...) {
     }
@@ -229,7 +226,7 @@ void GraphWindow::layoutControls()
     }
 }
 
-GraphWindow *newTemperaturesWindow(QWidget *owner)
+GraphWindow *newTemperaturesWindow(const WeatherState &weather, const HandBoxApi *handBox, QWidget *owner)
 {
     GraphWindowDef d;
     d.objectName = "frmTaskman";
@@ -253,10 +250,10 @@ GraphWindow *newTemperaturesWindow(QWidget *owner)
         return temperatureLabelTop(h, plotted, maximum, minimum);
     };
     d.axisLabelTops = temperatureAxisLabelTops;
-    return new GraphWindow(d, owner);
+    return new GraphWindow(d, weather, handBox, owner);
 }
 
-GraphWindow *newWindHumidityWindow(QWidget *owner)
+GraphWindow *newWindHumidityWindow(const WeatherState &weather, const HandBoxApi *handBox, QWidget *owner)
 {
     GraphWindowDef d;
     d.objectName = "frmTaskman1";
@@ -277,5 +274,5 @@ GraphWindow *newWindHumidityWindow(QWidget *owner)
     d.plotValue = windHumidityPlotValue;
     d.labelTop = [](double h, double average, double, double, double) { return windHumidityLabelTop(h, average); };
     d.axisLabelTops = [](double chartHeight, double, double) { return windHumidityAxisLabelTops(chartHeight); };
-    return new GraphWindow(d, owner);
+    return new GraphWindow(d, weather, handBox, owner);
 }

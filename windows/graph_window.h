@@ -47,12 +47,16 @@ struct GraphWindowDef {
     std::function<GraphLabelTops(double chartHeight, double maximum, double minimum)> axisLabelTops;
 };
 
+class HandBoxApi;
+
 class GraphWindow : public QWidget {
     Q_OBJECT
 public:
-    GraphWindow(const GraphWindowDef &def, QWidget *owner = nullptr);
+    // Samples the weather and the hand box's fields (none without a hand box).
+    GraphWindow(const GraphWindowDef &def, const WeatherState &weather, const HandBoxApi *handBox,
+                QWidget *owner = nullptr);
 
-    // Where samples of hand box fields come from; by default prog().handBox.
+    // Where samples of hand box fields come from instead.
     void setFieldReader(GraphFieldReader reader) { m_fieldReader = std::move(reader); }
 
     // One tick of tmrChange: take a sample, plot when the interval is complete.
@@ -74,6 +78,7 @@ private:
     void layoutControls();
 
     GraphWindowDef m_def;
+    const WeatherState &m_weather;
     GraphFieldReader m_fieldReader;
     SeriesAverager m_averager;
     QTimer m_timer;
@@ -92,6 +97,6 @@ private:
 };
 
 // frmTaskman, "Temperatures degC", six series.
-GraphWindow *newTemperaturesWindow(QWidget *owner);
+GraphWindow *newTemperaturesWindow(const WeatherState &weather, const HandBoxApi *handBox, QWidget *owner);
 // frmTaskman1, "WindHumidity", four series.
-GraphWindow *newWindHumidityWindow(QWidget *owner);
+GraphWindow *newWindHumidityWindow(const WeatherState &weather, const HandBoxApi *handBox, QWidget *owner);

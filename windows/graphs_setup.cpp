@@ -1,8 +1,7 @@
 #include "windows/graphs_setup.h"
 
-#include "core/hand_box_api.h"
-#include "core/program.h"
 #include "windows/graph_window.h"
+#include "windows/hand_box.h"
 
 #include <QPointer>
 
@@ -22,27 +21,25 @@ GraphWindow *windHumidityGraph()
     return g_windHumidity.data();
 }
 
-void installGraphs()
+void showGraphs(bool show, const WeatherState &weather, HandBox *owner)
 {
-    Program &p = prog();
-    p.showGraphs = [](bool show) {
-        if (!show) {
-            if (g_temperatures)
-                g_temperatures->hide();
-            if (g_windHumidity)
-                g_windHumidity->hide();
-            return;
-        }
-        QWidget *owner = dynamic_cast<QWidget *>(prog().handBox);
-        if (!g_temperatures)
-            g_temperatures = newTemperaturesWindow(owner);
-        if (!g_windHumidity)
-            g_windHumidity = newWindHumidityWindow(owner);
-        g_temperatures->show();
-        g_windHumidity->show();
-    };
-    p.unloadGraphs = [] {
-        delete g_temperatures.data();
-        delete g_windHumidity.data();
-    };
+    if (!show) {
+        if (g_temperatures)
+            g_temperatures->hide();
+        if (g_windHumidity)
+            g_windHumidity->hide();
+        return;
+    }
+    if (!g_temperatures)
+        g_temperatures = newTemperaturesWindow(weather, owner, owner);
+    if (!g_windHumidity)
+        g_windHumidity = newWindHumidityWindow(weather, owner, owner);
+    g_temperatures->show();
+    g_windHumidity->show();
+}
+
+void unloadGraphs()
+{
+    delete g_temperatures.data();
+    delete g_windHumidity.data();
 }

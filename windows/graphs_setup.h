@@ -1,12 +1,14 @@
-// Start-up wiring of the graph windows to the hand box's "Graphs" box.
+// The graph windows behind the hand box's "Graphs" box.
 #pragma once
 
 class GraphWindow;
+class HandBox;
+struct WeatherState;
 
-// Sets prog().showGraphs (true shows both windows, creating them on first use,
-// owned by the hand box; false hides them, and they keep sampling) and
-// prog().unloadGraphs.
-void installGraphs();
+// True shows both windows, creating them on first use (owned by the hand box);
+// false hides them, and they keep sampling.
+void showGraphs(bool show, const WeatherState &weather, HandBox *owner);
+void unloadGraphs();
 
 // The windows, or null while not loaded.
 GraphWindow *temperaturesGraph();

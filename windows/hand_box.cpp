@@ -1,11 +1,11 @@
 #include "windows/hand_box.h"
 
-#include "core/focuser_routines.h"
 #include "core/messages.h"
 #include "core/number_format.h"
 #include "core/platform.h"
 #include "core/profile_store.h"
 #include "core/program.h"
+#include "station/weather_state.h"
 #include "windows/tri_state_check_box.h"
 #include "windows/hand_box_pictures.h"
 #include "windows/wind_colors.h"
@@ -28,15 +28,10 @@ QString cssColor(uint32_t vb)
         .arg((vb >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
         .arg((vb >> 16) & 0xFF, 2, 16, QLatin1Char('0'));
 }
-
-WeatherState &ws()
-{
-    return prog().weather;
-}
 } // namespace
 
-HandBox::HandBox(QWidget *parent)
-    : QWidget(parent)
+HandBox::HandBox(WeatherState &weather, QWidget *parent)
+    : QWidget(parent), m_weather(weather)
 {
     setObjectName(QStringLiteral("frmHandBox"));
     setWindowTitle(QStringLiteral("Wind and Rain"));
@@ -52,10 +47,12 @@ HandBox::HandBox(QWidget *parent)
     updateHookButtons();
 }
 
-HandBox::~HandBox()
+HandBox::~HandBox() = default;
+
+void HandBox::setActions(HandBoxActions actions)
 {
-    if (prog().handBox == this)
-        prog().handBox = nullptr;
+    m_actions = std::move(actions);
+    updateHookButtons();
 }
 
 QLabel *HandBox::addLabel(const QString &name, const QString &caption, const QString &tip, bool courier, bool arial)
@@ -256,17 +253,17 @@ void HandBox::buildLayout()
     // when the pointer slides off a held button.
     button("cmdIn")->installEventFilter(this);
     button("cmdOut")->installEventFilter(this);
-    connect(button("cmdSetup"), &QPushButton::clicked, this, [] {
-        if (prog().runSetupDialog)
-            prog().runSetupDialog();
+    connect(button("cmdSetup"), &QPushButton::clicked, this, [this] {
+        if (m_actions.runSetupDialog)
+            m_actions.runSetupDialog();
     });
-    connect(button("cmdTraffic"), &QPushButton::clicked, this, [] {
-        if (prog().showTrafficWindow)
-            prog().showTrafficWindow();
+    connect(button("cmdTraffic"), &QPushButton::clicked, this, [this] {
+        if (m_actions.showTrafficWindow)
+            m_actions.showTrafficWindow();
     });
-    connect(button("Command1"), &QPushButton::clicked, this, [] {
-        if (prog().showUploadWindow)
-            prog().showUploadWindow();
+    connect(button("Command1"), &QPushButton::clicked, this, [this] {
+        if (m_actions.showUploadWindow)
+            m_actions.showUploadWindow();
     });
     connect(ascom, &ClickablePicture::clicked, this, [] { OpenUrl(QString::fromLatin1(kAscomUrl)); });
     connect(logo, &ClickablePicture::clicked, this, [] { OpenUrl(QString::fromLatin1(kLogoUrl)); });
@@ -274,7 +271,7 @@ void HandBox::buildLayout()
 
 void HandBox::updateHookButtons()
 {
-    const Program &p = prog();
+    const HandBoxActions &p = m_actions;
     m_controls[QStringLiteral("cmdSetup")]->setEnabled(bool(p.runSetupDialog));
     m_controls[QStringLiteral("cmdTraffic")]->setEnabled(bool(p.showTrafficWindow));
     m_controls[QStringLiteral("Command1")]->setEnabled(bool(p.showUploadWindow));
@@ -297,7 +294,7 @@ void HandBox::setWindCurrent(double v)
     setWindValue(QStringLiteral("WindCurrentTF"), v);
     const Settings &s = prog().settings;
     setBackColor(QStringLiteral("LabelWind"), windIndicatorColor(windLevel(v, s.WindSpeedWarn, s.WindSpeedCloseD)));
-    setBackColor(QStringLiteral("LabelRain"), rainIndicatorColor(ws().RainReading, s.RainThreshold));
+    setBackColor(QStringLiteral("LabelRain"), rainIndicatorColor(m_weather.RainReading, s.RainThreshold));
 }
 
 void HandBox::setWindsGusts(double v)
@@ -459,9 +456,9 @@ void HandBox::onTempCompCB()
 {
     const int s = checkState(QStringLiteral("TempCompCB"));
     if (s == 1)
-        ws().TempEnabled = true;
+        m_weather.TempEnabled = true;
     else if (s == 0)
-        ws().TempEnabled = false;
+        m_weather.TempEnabled = false;
     m_controls[QStringLiteral("TempCompCB")]->setEnabled(true);
     m_controls[QStringLiteral("AllowAsyncWindCB")]->setEnabled(true);
 }
@@ -470,9 +467,9 @@ void HandBox::onAllowAsyncWindCB()
 {
     const int s = checkState(QStringLiteral("AllowAsyncWindCB"));
     if (s == 1)
-        ws().WindEnabled = true;
+        m_weather.WindEnabled = true;
     else if (s == 0)
-        ws().WindEnabled = false;
+        m_weather.WindEnabled = false;
     m_controls[QStringLiteral("TempCompCB")]->setEnabled(true);
     m_controls[QStringLiteral("AllowAsyncWindCB")]->setEnabled(true);
 }
@@ -504,22 +501,22 @@ static void forceHandler(HandBox *box, const char *allowBox, const char *forceBo
 
 void HandBox::onAllowHeater()
 {
-    allowHandler(this, "AllowHeater", "ForceHeater", ws().HeaterAllow, ws().HeaterAllowSent, ws().HeaterForce);
+    allowHandler(this, "AllowHeater", "ForceHeater", m_weather.HeaterAllow, m_weather.HeaterAllowSent, m_weather.HeaterForce);
 }
 
 void HandBox::onForceHeater()
 {
-    forceHandler(this, "AllowHeater", "ForceHeater", ws().HeaterAllow, ws().HeaterAllowSent, ws().HeaterForce);
+    forceHandler(this, "AllowHeater", "ForceHeater", m_weather.HeaterAllow, m_weather.HeaterAllowSent, m_weather.HeaterForce);
 }
 
 void HandBox::onAllowRelay()
 {
-    allowHandler(this, "AllowRelay", "ForceRelay", ws().RelayAllow, ws().RelayAllowSent, ws().RelayForce);
+    allowHandler(this, "AllowRelay", "ForceRelay", m_weather.RelayAllow, m_weather.RelayAllowSent, m_weather.RelayForce);
 }
 
 void HandBox::onForceRelay()
 {
-    forceHandler(this, "AllowRelay", "ForceRelay", ws().RelayAllow, ws().RelayAllowSent, ws().RelayForce);
+    forceHandler(this, "AllowRelay", "ForceRelay", m_weather.RelayAllow, m_weather.RelayAllowSent, m_weather.RelayForce);
 }
 
 static void alarmHandler(HandBox *box, const char *name, int32_t &allow, int32_t &sent)
@@ -535,18 +532,18 @@ static void alarmHandler(HandBox *box, const char *name, int32_t &allow, int32_t
 
 void HandBox::onAllowLight()
 {
-    alarmHandler(this, "AllowLight", ws().LightAllow, ws().LightAllowSent);
+    alarmHandler(this, "AllowLight", m_weather.LightAllow, m_weather.LightAllowSent);
 }
 
 void HandBox::onAllowWind()
 {
-    alarmHandler(this, "AllowWind", ws().WindAllow, ws().WindAllowSent);
+    alarmHandler(this, "AllowWind", m_weather.WindAllow, m_weather.WindAllowSent);
 }
 
 void HandBox::onGraphCheck()
 {
-    if (prog().showGraphs)
-        prog().showGraphs(checkState(QStringLiteral("GraphCheck1")) == 1);
+    if (m_actions.showGraphs)
+        m_actions.showGraphs(checkState(QStringLiteral("GraphCheck1")) == 1);
 }
 
 void HandBox::onCloudTempChanged(const QString &text)
@@ -574,8 +571,8 @@ void HandBox::onCloudTempChanged(const QString &text)
 
 void HandBox::onTick()
 {
-    if (prog().stationCycle)
-        prog().stationCycle();
+    if (m_actions.tick)
+        m_actions.tick();
 }
 
 // ---- window -----------------------------------------------------------------
@@ -638,7 +635,8 @@ void HandBox::unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    Program &p = prog();
+    // A copy: an unload step may replace the actions.
+    const HandBoxActions a = m_actions;
     // Each step runs even when an earlier one fails.
     auto step = [](const std::function<void()> &f) {
         try {
@@ -648,14 +646,8 @@ void HandBox::unload()
         }
     };
     step([this] { m_buttons.clear(); });
-    step(p.unloadSetupDialog);
-    step([&p] {
-        if (p.TrafficWindow && p.unloadTrafficWindow)
-            p.unloadTrafficWindow();
-    });
-    step(p.unloadUploadWindow);
-    step(p.unloadGraphs);
-    step([] { SaveOnExit(); });
+    for (const auto &f : a.onUnload)
+        step(f);
     step([this] {
         m_timer.stop();
         hide();
@@ -663,6 +655,6 @@ void HandBox::unload()
     });
     // A client-started program lives on while client objects remain; the
     // last one's release ends it.
-    if (p.StartedByUser || p.ClientCount <= 0)
-        step(p.quit);
+    if (prog().StartedByUser || !a.clientsRemain || !a.clientsRemain())
+        step(a.quit);
 }

@@ -9,16 +9,39 @@
 #include <QHash>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
+#include <vector>
 
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
+struct WeatherState;
+
+// What the hand box's timer, buttons and boxes reach, and what closing it does.
+// An empty action leaves its button disabled.
+struct HandBoxActions {
+    std::function<void()> tick; // the main timer: one station cycle
+    std::function<void()> runSetupDialog;
+    std::function<void()> showTrafficWindow;
+    std::function<void()> showUploadWindow;
+    std::function<void(bool)> showGraphs;
+    // Closing: each runs in order (other windows unload, settings are saved),
+    // one failing does not stop the rest.
+    std::vector<std::function<void()>> onUnload;
+    // A client-started program lives on while client objects remain.
+    std::function<bool()> clientsRemain;
+    std::function<void()> quit; // ends the process once windows are gone
+};
+
 class HandBox : public QWidget, public HandBoxApi {
     Q_OBJECT
 public:
-    explicit HandBox(QWidget *parent = nullptr);
+    // The check boxes' handlers set the station's requests and enables in `weather`.
+    explicit HandBox(WeatherState &weather, QWidget *parent = nullptr);
+
+    void setActions(HandBoxActions actions);
     ~HandBox() override;
 
     // HandBoxApi
@@ -88,6 +111,8 @@ private:
     void onCloudTempChanged(const QString &text);
     void onTick();
 
+    WeatherState &m_weather;
+    HandBoxActions m_actions;
     QHash<QString, QWidget *> m_controls;
     QHash<QString, uint32_t> m_back;
     QHash<QString, uint32_t> m_fore;

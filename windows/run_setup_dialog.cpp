@@ -1,7 +1,6 @@
 // RunSetupDialog and the life of the one setup dialog.
 #include "windows/run_setup_dialog.h"
 
-#include "core/focuser_routines.h"
 #include "core/hand_box_api.h"
 #include "core/messages.h"
 #include "core/number_format.h"
@@ -20,6 +19,12 @@ QPointer<frmSetup> &dialogRef()
 {
     static QPointer<frmSetup> dialog;
     return dialog;
+}
+
+SetupLinks &links()
+{
+    static SetupLinks l;
+    return l;
 }
 
 bool g_running = false;         // the procedure is showing the dialog
@@ -110,7 +115,7 @@ void fillDialog(frmSetup &d)
     d.setCheckState(QStringLiteral("chkCanStepSize"), state(s.CanStepSize));
     d.setCheckState(QStringLiteral("chkCanHalt"), state(s.CanHalt));
     d.setCheckState(QStringLiteral("chkBacklashDir"), state(s.BacklashDir));
-    d.setTempCur(p.weather.WindSpeed); // the box shows the current wind value, not Temp
+    d.setTempCur(links().currentValue ? links().currentValue() : 0); // the current wind value, not Temp
     d.setTempMax(s.TempMax);
     d.setWindsAvgCnt(s.WindsAvgCnt);
     d.setTempAvgCnt(s.TempsAvgCount);
@@ -243,7 +248,8 @@ bool readBack(frmSetup &d, SettingWriter &write)
 
     // A rejected current temperature is kept as the rejection value, without showing the dialog again.
     s.Temp = d.TempCur();
-    RefreshFocuserState();
+    if (links().refreshFocuser)
+        links().refreshFocuser();
     return true;
 }
 
@@ -254,6 +260,7 @@ frmSetup *setupDialog()
     QPointer<frmSetup> &d = dialogRef();
     if (!d)
         d = new frmSetup(nullptr); // the load step runs; the window stays hidden
+    d->setPositionReset(links().resetPosition);
     return d;
 }
 
@@ -275,7 +282,8 @@ void unloadSetupDialog()
 
 void RunSetupDialog()
 {
-    Program &p = prog();
+    const Program &p = prog();
+    HandBoxApi *handBox = links().handBox;
     if (p.headless) {
         printNotice(QStringLiteral("Setup dialog not shown: running headless, nobody can answer it. "
                                    "Settings unchanged, as after Cancel; use 'tarnwick config set' to change them."));
@@ -291,13 +299,13 @@ void RunSetupDialog()
     g_running = true;
     g_unloadRequested = false;
 
-    if (p.handBox)
-        p.handBox->setTimerEnabled(false);
+    if (handBox)
+        handBox->setTimerEnabled(false);
     d->setAllowUnload(false);
     d->setAdvancedMode(p.settings.AdvancedSetup);
     fillDialog(*d);
-    if (p.handBox)
-        p.handBox->hideWindow();
+    if (handBox)
+        handBox->hideWindow();
     SetTopMost(d, true);
 
     SettingWriter write;
@@ -312,14 +320,14 @@ void RunSetupDialog()
     write.reportFailures();
 
     d->setAllowUnload(true);
-    if (p.handBox) {
-        p.handBox->setTopMost(p.settings.AlwaysOnTop);
-        p.handBox->showWindow();
+    if (handBox) {
+        handBox->setTopMost(p.settings.AlwaysOnTop);
+        handBox->showWindow();
     }
-    p.weather.WindSampleIndex = 1;
-    p.weather.TempSampleIndex = 1;
-    if (p.handBox)
-        p.handBox->setTimerEnabled(true);
+    if (links().restartWindows)
+        links().restartWindows();
+    if (handBox)
+        handBox->setTimerEnabled(true);
     g_running = false;
 
     if (g_unloadRequested) {
@@ -328,24 +336,24 @@ void RunSetupDialog()
     }
 }
 
-void installSetup()
+void installSetup(SetupLinks l)
 {
+    links() = std::move(l);
     setupDialog(); // loaded hidden; it stays loaded while the hand box lives
-    Program &p = prog();
-    p.runSetupDialog = RunSetupDialog;
-    p.unloadSetupDialog = unloadSetupDialog;
-    p.playWaveFile = [](const QString &path) {
-        // Playing holds up the caller until the sound ends. The player waits in a
-        // local event loop, so the main timer is held meanwhile: no station cycle
-        // may start inside the one that raised the alert.
-        HandBoxApi *handBox = prog().handBox;
-        const bool timerWasOn = handBox && handBox->timerEnabled();
-        if (timerWasOn)
-            handBox->setTimerEnabled(false);
-        // The player lives on the dialog, which is loaded again if it was unloaded.
-        const bool played = setupDialog()->MMControl1->playWaveFile(path);
-        if (timerWasOn && prog().handBox == handBox)
-            handBox->setTimerEnabled(true);
-        return played;
-    };
+}
+
+bool playWaveFile(const QString &path)
+{
+    // Playing holds up the caller until the sound ends. The player waits in a
+    // local event loop, so the main timer is held meanwhile: no station cycle
+    // may start inside the one that raised the alert.
+    HandBoxApi *handBox = links().handBox;
+    const bool timerWasOn = handBox && handBox->timerEnabled();
+    if (timerWasOn)
+        handBox->setTimerEnabled(false);
+    // The player lives on the dialog, which is loaded again if it was unloaded.
+    const bool played = setupDialog()->MMControl1->playWaveFile(path);
+    if (timerWasOn && links().handBox == handBox)
+        handBox->setTimerEnabled(true);
+    return played;
 }

@@ -4,13 +4,29 @@
 // averaging windows and the timer.
 #pragma once
 
+#include <QString>
+#include <functional>
+
+class HandBoxApi;
 class frmSetup;
+
+// What the setup procedure reaches around it.
+struct SetupLinks {
+    HandBoxApi *handBox = nullptr;         // its main timer stops while the dialog is up
+    std::function<double()> currentValue;  // shown in "TempCur" (the station's wind value)
+    std::function<void()> restartWindows;  // the averaging windows start again after OK
+    std::function<bool(bool absolute, double maxStep)> resetPosition; // "Reset Position"
+    std::function<void()> refreshFocuser;  // the focuser follows the accepted settings
+};
 
 void RunSetupDialog();
 
-// Start-up: loads the dialog hidden and sets prog().runSetupDialog,
-// prog().unloadSetupDialog and prog().playWaveFile.
-void installSetup();
+// Start-up: loads the dialog hidden.
+void installSetup(SetupLinks links);
+
+// Plays a wave file through the dialog's MMControl1 and returns when it has
+// ended (false when it could not be played). The main timer is held meanwhile.
+bool playWaveFile(const QString &path);
 
 // The loaded dialog, created hidden when it does not exist yet.
 frmSetup *setupDialog();

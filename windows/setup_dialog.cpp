@@ -8,7 +8,6 @@
 #include "core/port_mapping.h"
 #include "core/profile_store.h"
 #include "core/program.h"
-#include "focuser/motion.h"
 #include "windows/mm_control.h"
 
 #include <QCheckBox>
@@ -495,7 +494,7 @@ void frmSetup::cmdResetPos_Click()
         }
     }
     // A maximum whose half is beyond any focuser position leaves the position as it was.
-    if (!ResetPosition(!relative, maxStep))
+    if (m_positionReset && !m_positionReset(!relative, maxStep))
         showMessage(QStringLiteral("Position not reset: half of WindSpeedClose is too large for a focuser position"));
 }
 

@@ -37,6 +37,11 @@ public:
     explicit frmSetup(QWidget *parent = nullptr);
     ~frmSetup() override;
 
+    // "Reset Position": sets the focuser position from the relative/absolute
+    // choice and the typed maximum step; false when that value does not fit.
+    using PositionReset = std::function<bool(bool absolute, double maxStep)>;
+    void setPositionReset(PositionReset reset) { m_positionReset = std::move(reset); }
+
     bool Result() const { return m_result; }
 
     // Validating properties: a get reads its box (messages on rejection), a let formats into it.
@@ -155,6 +160,7 @@ protected:
     void reject() override; // Escape acts as Cancel
 
 private:
+    PositionReset m_positionReset;
     double get(const char *property);
     void let(const char *property, double value);
     QLineEdit *box(const QString &control) const;

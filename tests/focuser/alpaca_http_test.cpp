@@ -1,6 +1,7 @@
 // The Focuser over Alpaca on loopback: member rules, errors, traffic, client
 // objects, management and discovery.
 #include "core/program.h"
+#include "station/weather_state.h"
 #include "fake_hand_box.h"
 #include "focuser/alpaca_discovery.h"
 #include "focuser/alpaca_server.h"
@@ -21,23 +22,25 @@ protected:
     void SetUp() override
     {
         resetProgram();
-        installFocuser();
-        prog().handBox = &handBox;
-        prog().quit = [this] { ++quits; };
-        prog().focuserDrive = [this](int32_t t) { targets.push_back(t); };
-        server = std::make_unique<AlpacaServer>();
+        focuser.handBox = &handBox;
+        focuser.shutDown = [this] {
+            handBox.unload();
+            ++quits;
+        };
+        focuser.drive = [this](int32_t t) { targets.push_back(t); };
+        server = std::make_unique<AlpacaServer>(focuser);
         ASSERT_TRUE(server->listen(QHostAddress::LocalHost, 0)) << server->error().toStdString();
         port = server->port();
     }
     void TearDown() override
     {
         server.reset();
-        prog().unloadTrafficWindow();
+        unloadTrafficWindow();
         resetProgram();
     }
     TrafficWindow *openTraffic(std::initializer_list<TrafficGroup> groups)
     {
-        prog().showTrafficWindow();
+        showTrafficWindow();
         auto *w = dynamic_cast<TrafficWindow *>(prog().TrafficWindow);
         for (TrafficGroup g : groups)
             w->groupBox(g)->setChecked(true);
@@ -57,6 +60,8 @@ protected:
     }
     static int error(const QJsonObject &o) { return o.value("ErrorNumber").toInt(); }
 
+    WeatherState weather;
+    FocuserContext focuser{weather};
     FakeHandBox handBox;
     std::vector<int32_t> targets;
     int quits = 0;
@@ -69,14 +74,14 @@ TEST_F(AlpacaHttp, UserStartedProgramNeverDisconnects)
     TrafficWindow *w = openTraffic({TrafficGroup::OtherCalls});
     EXPECT_EQ(error(put("connected", "Connected=True&ClientID=1")), 0);
     EXPECT_EQ(error(put("link", "Link=false&ClientID=1")), 0);
-    EXPECT_TRUE(prog().Linked);
+    EXPECT_TRUE(focuser.Linked);
     EXPECT_TRUE(get("connected").value("Value").toBool());
     put("link", "Link=true&ClientID=1");
     EXPECT_EQ(w->log().text(), "Link: False -> True (done)\r\n"
                                "Link: True -> False (ignored, not auto launch)\r\n"
                                "Link: True\r\n"
                                "Link: True -> True (done)\r\n");
-    EXPECT_EQ(prog().ClientCount, 0);
+    EXPECT_EQ(focuser.ClientCount, 0);
 }
 
 TEST_F(AlpacaHttp, ClientStartedProgramCountsClientsAndClosesWithTheLast)
@@ -85,16 +90,16 @@ TEST_F(AlpacaHttp, ClientStartedProgramCountsClientsAndClosesWithTheLast)
     TrafficWindow *w = openTraffic({TrafficGroup::OtherCalls});
     put("connected", "Connected=true&ClientID=1");
     put("connected", "Connected=true&ClientID=2");
-    EXPECT_EQ(prog().ClientCount, 2);
+    EXPECT_EQ(focuser.ClientCount, 2);
     put("connected", "Connected=false&ClientID=1");
     EXPECT_TRUE(w->log().text().endsWith("Link: True -> False (ignored, not last user)\r\n"));
-    EXPECT_TRUE(prog().Linked);
-    EXPECT_EQ(prog().ClientCount, 1);
+    EXPECT_TRUE(focuser.Linked);
+    EXPECT_EQ(focuser.ClientCount, 1);
     EXPECT_FALSE(server->device().hasClient(1));
     EXPECT_EQ(handBox.unloads, 0);
 
     put("link", "Link=false&ClientID=2");
-    EXPECT_FALSE(prog().Linked);
+    EXPECT_FALSE(focuser.Linked);
     EXPECT_TRUE(w->log().text().endsWith("Link: True -> False (done)\r\n"));
     EXPECT_EQ(handBox.unloads, 1);
     EXPECT_EQ(quits, 1);
@@ -105,7 +110,7 @@ TEST_F(AlpacaHttp, CallsWithoutAnObjectAreNotCounted)
     prog().StartedByUser = false;
     get("name");
     get("absolute");
-    EXPECT_EQ(prog().ClientCount, 0);
+    EXPECT_EQ(focuser.ClientCount, 0);
     EXPECT_EQ(quits, 0);
 }
 
@@ -145,14 +150,14 @@ TEST_F(AlpacaHttp, TempCompCapabilityGateComesBeforeTheLinkCheck)
     put("connected", "Connected=true");
     EXPECT_EQ(error(put("tempcomp", "TempComp=false")), 0);
     EXPECT_EQ(handBox.tempCompStates, std::vector<int>{0});
-    prog().weather.TempEnabled = true;
+    weather.TempEnabled = true;
     EXPECT_FALSE(get("tempcomp").value("Value").toBool());
     EXPECT_FALSE(get("tempcompavailable").value("Value").toBool());
 
     prog().settings.CanTemp = true;
-    prog().weather.WindSpeed = 7.5;
+    weather.WindSpeed = 7.5;
     EXPECT_EQ(error(put("tempcomp", "TempComp=True")), 0);
-    EXPECT_EQ(prog().LastComp, 7.5);
+    EXPECT_EQ(focuser.LastComp, 7.5);
     EXPECT_TRUE(get("tempcomp").value("Value").toBool());
 }
 
@@ -160,7 +165,7 @@ TEST_F(AlpacaHttp, TemperatureIsTheWindValueAndCapabilitiesGateOtherMembers)
 {
     put("connected", "Connected=true");
     for (double v : {0.0, -3.25, 12.5}) {
-        prog().weather.WindSpeed = v;
+        weather.WindSpeed = v;
         EXPECT_EQ(get("temperature").value("Value").toDouble(), v);
     }
     prog().settings.CanTemp = false;
@@ -223,11 +228,11 @@ TEST_F(AlpacaHttp, DoTempCompHandsItsTargetsToTheMotionHook)
         targets.clear();
         s.Synchronous = c.synchronous;
         s.BacklashDir = c.backlashDir;
-        prog().LastComp = 10.0;
-        prog().weather.WindSpeed = c.value;
+        focuser.LastComp = 10.0;
+        weather.WindSpeed = c.value;
         EXPECT_EQ(error(put("do_tempcomp", "ClientID=3")), 0);
         EXPECT_EQ(targets, c.expected);
-        EXPECT_EQ(prog().LastComp, c.value);
+        EXPECT_EQ(focuser.LastComp, c.value);
     }
     s.Synchronous = false;
     s.TempMax = 1;
@@ -235,8 +240,8 @@ TEST_F(AlpacaHttp, DoTempCompHandsItsTargetsToTheMotionHook)
     s.Position = 0;
     for (auto [value, target] : {std::pair{2.5, 2}, std::pair{3.5, 4}}) {
         targets.clear();
-        prog().LastComp = 0;
-        prog().weather.WindSpeed = value;
+        focuser.LastComp = 0;
+        weather.WindSpeed = value;
         put("do_tempcomp", "");
         EXPECT_EQ(targets, std::vector<int32_t>{target});
     }
@@ -323,7 +328,7 @@ TEST_F(AlpacaHttp, ManagementAnswersAndDiscoveryReplies)
 
 TEST_F(AlpacaHttp, APortInUseIsRefusedWithOneLine)
 {
-    AlpacaServer second;
+    AlpacaServer second(focuser);
     EXPECT_FALSE(second.listen(QHostAddress::LocalHost, port));
     EXPECT_TRUE(second.error().contains(QString::number(port)));
     EXPECT_FALSE(second.error().contains('\n'));

@@ -2,6 +2,7 @@
 // many connections. It must answer or close, stay bounded, and let the rest
 // of the program's events run.
 #include "core/program.h"
+#include "station/weather_state.h"
 #include "focuser/alpaca_request.h"
 #include "focuser/alpaca_server.h"
 #include "http_client.h"
@@ -49,7 +50,9 @@ protected:
     void TearDown() override { resetProgram(); }
     bool stillServes() { return httpGet(port, "/api/v1/focuser/0/absolute").status == 200; }
 
-    AlpacaServer server;
+    WeatherState weather;
+    FocuserContext focuser{weather};
+    AlpacaServer server{focuser};
     quint16 port = 0;
 };
 
@@ -188,7 +191,7 @@ TEST_F(AlpacaAbuse, RequestHeldByAModalDialogIsNeitherCutNorFreedUnderIt)
 {
     int dialogs = 0;
     std::function<void()> whileOpen;
-    prog().runSetupDialog = [&] {
+    focuser.runSetupDialog = [&] {
         ++dialogs;
         QEventLoop dialog; // longer than the idle time-out of 200 ms
         if (whileOpen)
@@ -217,7 +220,9 @@ TEST_F(AlpacaAbuse, RequestHeldByAModalDialogIsNeitherCutNorFreedUnderIt)
 
 TEST(AlpacaConnections, TheLeastRecentlyActiveConnectionMakesRoom)
 {
-    AlpacaServer server;
+    WeatherState weather;
+    FocuserContext focuser{weather};
+    AlpacaServer server(focuser);
     GuardedTcpServer::Limits limits;
     limits.maxConnections = 2;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0, limits));

@@ -1,6 +1,7 @@
 // The compensation step: arithmetic, the order of moves and reports, and what
 // do_tempcomp leaves behind.
 #include "core/program.h"
+#include "station/weather_state.h"
 #include "fake_hand_box.h"
 #include "focuser/compensation.h"
 #include "focuser/focuser.h"
@@ -129,35 +130,36 @@ protected:
     void SetUp() override
     {
         resetProgram();
-        installFocuser();
-        prog().handBox = &handBox;
-        prog().focuserDrive = [this](int32_t t) { targets.push_back(t); };
+        context.handBox = &handBox;
+        context.drive = [this](int32_t t) { targets.push_back(t); };
         Settings &s = prog().settings;
         s.TempMax = 1.5;
         s.TempSteps = 30;
         s.Position = 1000;
         s.Synchronous = false;
-        prog().LastComp = 10.0;
+        context.LastComp = 10.0;
     }
     void TearDown() override
     {
-        prog().unloadTrafficWindow();
+        unloadTrafficWindow();
         resetProgram();
     }
+    WeatherState weather;
+    FocuserContext context{weather};
     FakeHandBox handBox;
     std::vector<int32_t> targets;
-    Focuser focuser{Focuser::Lifetime::Uncounted};
+    Focuser focuser{context, Focuser::Lifetime::Uncounted};
 };
 
 TEST_F(DoTempComp, StepUpdatesLastCompAndTheHandBoxAndReportsWhenAsked)
 {
-    prog().showTrafficWindow();
+    showTrafficWindow();
     auto *w = dynamic_cast<TrafficWindow *>(prog().TrafficWindow);
     w->groupBox(TrafficGroup::TempRelated)->setChecked(true);
-    prog().weather.WindSpeed = 12.0;
+    weather.WindSpeed = 12.0;
     focuser.do_tempcomp();
     EXPECT_EQ(targets, std::vector<int32_t>{1040});
-    EXPECT_EQ(prog().LastComp, 12.0);
+    EXPECT_EQ(context.LastComp, 12.0);
     EXPECT_EQ(prog().settings.Position, 1000);
     EXPECT_EQ(handBox.windsAvg, std::vector<double>{12.0});
     EXPECT_EQ(w->log().text(), "Temperture API do_tempcomp:  lastcomp= 10.0 avg= 12.0\r\n"
@@ -166,15 +168,15 @@ TEST_F(DoTempComp, StepUpdatesLastCompAndTheHandBoxAndReportsWhenAsked)
 
 TEST_F(DoTempComp, NoStepStillShowsTheValueAndErrorsLeaveStateAlone)
 {
-    prog().weather.WindSpeed = 11.5;
+    weather.WindSpeed = 11.5;
     focuser.do_tempcomp();
     EXPECT_TRUE(targets.empty());
-    EXPECT_EQ(prog().LastComp, 10.0);
+    EXPECT_EQ(context.LastComp, 10.0);
     EXPECT_EQ(handBox.windsAvg, std::vector<double>{11.5});
 
     prog().settings.TempMax = 0;
     EXPECT_THROW(focuser.do_tempcomp(), FocuserError);
-    EXPECT_EQ(prog().LastComp, 10.0);
+    EXPECT_EQ(context.LastComp, 10.0);
     EXPECT_EQ(handBox.windsAvg.size(), 1u);
 }
 

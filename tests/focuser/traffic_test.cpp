@@ -62,12 +62,10 @@ protected:
     void SetUp() override
     {
         resetProgram();
-        installFocuser();
     }
     void TearDown() override
     {
-        if (prog().unloadTrafficWindow)
-            prog().unloadTrafficWindow();
+        unloadTrafficWindow();
         resetProgram();
     }
     TrafficWindow *window() { return dynamic_cast<TrafficWindow *>(prog().TrafficWindow); }
@@ -76,7 +74,7 @@ protected:
 TEST_F(TrafficWindowTest, OpensWithItsControlsAndClearsTheReferenceWhenClosed)
 {
     EXPECT_EQ(prog().TrafficWindow, nullptr);
-    prog().showTrafficWindow();
+    showTrafficWindow();
     TrafficWindow *w = window();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->windowTitle(), "ASCOM API Traffic");
@@ -89,7 +87,7 @@ TEST_F(TrafficWindowTest, OpensWithItsControlsAndClearsTheReferenceWhenClosed)
     EXPECT_EQ(w->findChild<QPushButton *>("cmdDisable")->text(), "Disable");
 
     // A second click shows the same window.
-    prog().showTrafficWindow();
+    showTrafficWindow();
     EXPECT_EQ(window(), w);
 
     w->groupBox(TrafficGroup::OtherCalls)->setChecked(true);
@@ -100,14 +98,14 @@ TEST_F(TrafficWindowTest, OpensWithItsControlsAndClearsTheReferenceWhenClosed)
     EXPECT_EQ(trafficFor(TrafficGroup::MoveHalt), nullptr);
 
     // The next one starts fresh.
-    prog().showTrafficWindow();
+    showTrafficWindow();
     EXPECT_TRUE(window()->log().text().isEmpty());
     EXPECT_FALSE(window()->groupEnabled(TrafficGroup::OtherCalls));
 }
 
 TEST_F(TrafficWindowTest, ButtonsDisableAndClear)
 {
-    prog().showTrafficWindow();
+    showTrafficWindow();
     TrafficWindow *w = window();
     w->TrafficStart("Halt");
     auto *disable = w->findChild<QPushButton *>("cmdDisable");
@@ -128,7 +126,7 @@ TEST_F(TrafficWindowTest, ButtonsDisableAndClear)
 
 TEST_F(TrafficWindowTest, WidthIsFixedAndHeightHasAMinimum)
 {
-    prog().showTrafficWindow();
+    showTrafficWindow();
     TrafficWindow *w = window();
     w->resize(600, 500);
     QCoreApplication::processEvents();

@@ -2,7 +2,6 @@
 #include "core/program.h"
 #include "message_recorder.h"
 #include "station/alert_engine.h"
-#include "station/alerts_setup.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,7 +20,7 @@ struct Recorder : SoundPlayer, ProgramLauncher {
 class AlertEngineTest : public ::testing::Test {
 protected:
     Recorder rec;
-    AlertEngine engine{rec, rec};
+    AlertEngine engine{prog().settings, rec, rec};
     Settings &s = prog().settings;
 
     void SetUp() override
@@ -113,29 +112,30 @@ TEST_F(AlertEngineTest, KindsKeepTheirOwnFilesAndCounters)
     EXPECT_EQ(rec.events, QStringList({"sound light.wav", "sound rain.wav"}));
 }
 
-TEST_F(AlertEngineTest, InstalledHandlerEvaluatesRaisedConditions)
+TEST_F(AlertEngineTest, WavePlayerEvaluatesRaisedConditions)
 {
-    installAlertsAndLog();
     s.g_bchkRainApp = 0;
     int played = 0;
     QStringList paths;
-    prog().playWaveFile = [&](const QString &path) {
+    WaveFilePlayer player;
+    DetachedLauncher launcher;
+    AlertEngine installed(prog().settings, player, launcher);
+    player.setPlay([&](const QString &path) {
         ++played;
         paths << path;
         return false; // not played: nothing else may happen
-    };
-    raiseAlert(AlertKind::Rain, true);
-    raiseAlert(AlertKind::Rain, true);
+    });
+    installed.evaluate(AlertKind::Rain, true);
+    installed.evaluate(AlertKind::Rain, true);
     EXPECT_EQ(played, 1);
     EXPECT_EQ(paths, QStringList({"rain.wav"}));
-    EXPECT_EQ(installedAlertEngine()->soundCount(AlertKind::Rain), 2);
+    EXPECT_EQ(installed.soundCount(AlertKind::Rain), 2);
 
     // An empty sound path never reaches the player.
-    raiseAlert(AlertKind::Rain, false);
+    installed.evaluate(AlertKind::Rain, false);
     s.g_sRainSounds.clear();
-    raiseAlert(AlertKind::Rain, true);
+    installed.evaluate(AlertKind::Rain, true);
     EXPECT_EQ(played, 1);
-    setAlertHandler({});
 }
 
 TEST(DetachedLauncherTest, StartsACommandLineAndIgnoresBadOnesSilently)

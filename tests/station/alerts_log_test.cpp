@@ -1,7 +1,7 @@
 // The diagnostic log line, driven through the real station cycle, and the log file.
 #include "core/program.h"
 #include "station/alerts.h"
-#include "station/alerts_setup.h"
+#include "station/station_context.h"
 #include "station/diagnostic_log.h"
 #include "core/hand_box_fields.h"
 #include "station/station_cycle.h"
@@ -41,25 +41,26 @@ constexpr int kStampLength = 19; // "MM/DD/YYYY hh:nn AM"
 
 class DiagnosticLogTest : public ::testing::Test {
 protected:
+    WeatherState weather;
     HandBoxFields handBox;
+    StationContext ctx{prog().settings, weather, handBox};
     ClosedPort port;
-    StationLink link{port};
-    StationCycle cycle{link};
+    StationLink link{port, ctx};
+    StationCycle cycle{link, ctx};
     QTemporaryDir dir;
+    DiagnosticLog log;
+    QString logDir;
 
     void SetUp() override
     {
         resetProgram();
-        prog().handBox = &handBox;
-        prog().logDir = dir.path();
-        installAlertsAndLog();
-        setAlertHandler({});
-        prog().openLog();
+        logDir = dir.path();
+        ctx.fifthWindow = {[this] { log.writeReadings(weather, [this](const QString &c) { return handBox.fieldText(c); }); }};
+        log.openChosen(logDir);
     }
     void TearDown() override
     {
-        if (prog().closeLog)
-            prog().closeLog();
+        log.close();
         resetProgram();
     }
 
@@ -79,7 +80,7 @@ protected:
     }
     QString line() const
     {
-        return diagnosticLogLine(prog().weather, [this](const QString &c) { return handBox.fieldText(c); },
+        return diagnosticLogLine(weather, [this](const QString &c) { return handBox.fieldText(c); },
                                  kExampleTime);
     }
 };
@@ -100,8 +101,8 @@ TEST_F(DiagnosticLogTest, OneLineEveryFifthWindowAppendedWithCrLf)
         ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
         earlier.write("earlier line\r\n");
     }
-    prog().closeLog();
-    prog().openLog();
+    log.close();
+    log.openChosen(logDir);
     cycles(4);
     EXPECT_EQ(fileLines(path).size(), 1);
     cycles(6); // WindsAvgCnt 1: cycles 5 and 10 write
@@ -111,25 +112,25 @@ TEST_F(DiagnosticLogTest, OneLineEveryFifthWindowAppendedWithCrLf)
     for (const QString &l : lines.mid(1))
         EXPECT_EQ(l.mid(kStampLength), kExampleLine.mid(kStampLength)) << l.toStdString();
 
-    prog().closeLog();
+    log.close();
     cycles(5);
     EXPECT_EQ(fileLines(path).size(), 3);
 }
 
 TEST_F(DiagnosticLogTest, NoLinesWithWindProcessingOff)
 {
-    prog().weather.WindEnabled = false;
+    weather.WindEnabled = false;
     cycles(20);
     EXPECT_TRUE(fileLines(dir.filePath(QStringLiteral("log.txt"))).isEmpty());
-    EXPECT_NE(prog().weather.TempSampleIndex, 0); // temperatures still processed
-    EXPECT_DOUBLE_EQ(prog().weather.AmbientTempAvgC, 26.31);
+    EXPECT_NE(weather.TempSampleIndex, 0); // temperatures still processed
+    EXPECT_DOUBLE_EQ(weather.AmbientTempAvgC, 26.31);
 }
 
 TEST_F(DiagnosticLogTest, PlaceholdersAndWideValuesKeepTheirFields)
 {
-    prog().weather.TempEnabled = false;
+    weather.TempEnabled = false;
     cycles(1);
-    prog().weather.WindGust = 12345.67;
+    weather.WindGust = 12345.67;
     const QString l = line();
     EXPECT_TRUE(l.contains(QStringLiteral(" TpT =  -99.0 AmbT =  -99.0 "))) << l.toStdString();
     EXPECT_TRUE(l.contains(QStringLiteral(" TPraw =  999.0 Hraw =    999 "))) << l.toStdString();
@@ -151,39 +152,39 @@ TEST(DiagnosticLogLine, StampUsesTwelveHourClockAndFieldsThatHoldNoNumberStay)
 
 TEST_F(DiagnosticLogTest, UnopenableFolderFallsBackAndFailingWritesNeverStopTheStation)
 {
-    prog().closeLog();
+    log.close();
     // log.txt is a folder here: no process, root included, can open it as a file.
     QDir(dir.path()).mkpath(QStringLiteral("blocked/log.txt"));
     QTemporaryDir data;
     qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
-    prog().logDir = dir.filePath(QStringLiteral("blocked"));
-    prog().openLog();
+    logDir = dir.filePath(QStringLiteral("blocked"));
+    log.openChosen(logDir);
     const QString fallback = data.filePath(QStringLiteral("tarnwick/log.txt"));
-    EXPECT_EQ(installedDiagnosticLog()->filePath(), fallback);
+    EXPECT_EQ(log.filePath(), fallback);
     cycles(5);
     EXPECT_EQ(fileLines(fallback).size(), 1);
 
     // Neither folder opens: the station runs on without a log.
-    prog().closeLog();
+    log.close();
     QFile plain(dir.filePath(QStringLiteral("plain")));
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
     plain.close();
     qputenv("XDG_DATA_HOME", plain.fileName().toLocal8Bit());
-    prog().openLog();
-    EXPECT_FALSE(installedDiagnosticLog()->isOpen());
+    log.openChosen(logDir);
+    EXPECT_FALSE(log.isOpen());
     EXPECT_NO_THROW(cycles(5));
-    EXPECT_EQ(prog().weather.WindAverageCount, 0);
+    EXPECT_EQ(weather.WindAverageCount, 0);
 
     // A full disk: every write fails, the cycles go on, a later write is tried again.
     if (QFile::exists(QStringLiteral("/dev/full"))) {
         QDir(dir.path()).mkpath(QStringLiteral("full"));
         ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), dir.filePath(QStringLiteral("full/log.txt"))));
-        prog().logDir = dir.filePath(QStringLiteral("full"));
-        prog().openLog();
-        ASSERT_TRUE(installedDiagnosticLog()->isOpen());
+        logDir = dir.filePath(QStringLiteral("full"));
+        log.openChosen(logDir);
+        ASSERT_TRUE(log.isOpen());
         EXPECT_NO_THROW(cycles(10));
-        EXPECT_FALSE(installedDiagnosticLog()->writeLine(QStringLiteral("x")));
-        EXPECT_TRUE(installedDiagnosticLog()->isOpen());
+        EXPECT_FALSE(log.writeLine(QStringLiteral("x")));
+        EXPECT_TRUE(log.isOpen());
     }
     qunsetenv("XDG_DATA_HOME");
 }

@@ -39,17 +39,18 @@ QByteArray silentWave(int ms)
 class WavePlayerTest : public ::testing::Test {
 protected:
     MMControl control;
+    WaveFilePlayer player;
     QStringList results;
     QTemporaryDir dir;
 
     void SetUp() override
     {
         resetProgram();
-        prog().playWaveFile = [this](const QString &path) {
+        player.setPlay([this](const QString &path) {
             const bool played = control.playWaveFile(path);
             results << (path.section(QLatin1Char('/'), -1) + (played ? " played" : " failed"));
             return played;
-        };
+        });
     }
     void TearDown() override { resetProgram(); }
 
@@ -71,8 +72,7 @@ TEST_F(WavePlayerTest, BadFilesFailSilentlyAndTheEvaluationGoesOn)
         QStringList started;
         void start(const QString &c) override { started << c; }
     } launcher;
-    WaveFilePlayer player;
-    AlertEngine engine(player, launcher);
+    AlertEngine engine(prog().settings, player, launcher);
     Settings &s = prog().settings;
     s.g_bchkEnableSounds = 1;
     s.g_bchkRepeatSounds = 1;
@@ -94,7 +94,6 @@ TEST_F(WavePlayerTest, ShortWaveFilePlaysToItsEnd)
 {
     if (QMediaDevices::defaultAudioOutput().isNull())
         GTEST_SKIP() << "no sound device";
-    WaveFilePlayer player;
     player.play(file(QStringLiteral("short.wav"), silentWave(150)));
     EXPECT_EQ(results, QStringList({"short.wav played"}));
 }

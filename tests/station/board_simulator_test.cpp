@@ -4,7 +4,6 @@
 #include "station/board_simulator.h"
 #include "station/record_parser.h"
 #include "station/serial_station_port.h"
-#include "station/station_setup.h"
 #include "station_fixture.h"
 
 #include <QElapsedTimer>
@@ -72,10 +71,10 @@ TEST_F(SimulatorEndToEnd, SearchAndCyclesOverThePseudoTerminal)
 {
     BoardSimulator sim(5);
     ASSERT_TRUE(sim.start()) << qPrintable(sim.errorText());
-    prog().serialDeviceOverride = sim.slavePath();
-    SerialStationPort serial;
-    StationLink realLink(serial);
-    StationCycle realCycle(realLink);
+    const QString device = sim.slavePath();
+    SerialStationPort serial{[device](int) { return device; }};
+    StationLink realLink(serial, ctx);
+    StationCycle realCycle(realLink, ctx);
 
     realLink.boardSearch();
     EXPECT_EQ(messages, QStringList{"Looking for Weather serial on Com Port = 2"});
@@ -93,25 +92,11 @@ TEST_F(SimulatorEndToEnd, SearchAndCyclesOverThePseudoTerminal)
     EXPECT_EQ(messages.size(), 1);
 }
 
-TEST_F(SimulatorEndToEnd, StartUpWiringWithSimulate)
-{
-    ASSERT_TRUE(startSimulator());
-    EXPECT_TRUE(prog().serialDeviceOverride.startsWith(QStringLiteral("/dev/pts/")));
-    installStation();
-    prog().boardSearch();
-    EXPECT_EQ(handBox.timerEnables, 2); // right after the first message, and once the board is found
-    prog().stationCycle();
-    EXPECT_EQ(messages.size(), 1);
-    EXPECT_FALSE(field("DewPointT").isEmpty());
-    EXPECT_NE(weather().StationRecord, kTestRecord);
-}
-
 TEST_F(SimulatorEndToEnd, MissingDeviceGivesTheMessageAndTheProgramGoesOn)
 {
-    prog().serialDeviceOverride = QStringLiteral("/nonexistent/ttyTarnwick");
-    SerialStationPort serial;
-    StationLink realLink(serial);
-    StationCycle realCycle(realLink);
+    SerialStationPort serial{[](int) { return QStringLiteral("/nonexistent/ttyTarnwick"); }};
+    StationLink realLink(serial, ctx);
+    StationCycle realCycle(realLink, ctx);
     realLink.boardSearch();
     EXPECT_EQ(messages.last(), QStringLiteral("Could not open Weather serial on Com Port = 2"));
     EXPECT_TRUE(serial.errorText().contains(QStringLiteral("no such device")));
@@ -131,9 +116,9 @@ TEST_F(SimulatorEndToEnd, EndlessNoiseOverflowsAndTheNextRecordIsRead)
     ::tcgetattr(hold, &tio);
     ::cfmakeraw(&tio);
     ::tcsetattr(hold, TCSANOW, &tio);
-    prog().serialDeviceOverride = QString::fromLocal8Bit(::ptsname(master));
+    const QString device = QString::fromLocal8Bit(::ptsname(master));
 
-    SerialStationPort serial;
+    SerialStationPort serial{[device](int) { return device; }};
     serial.setPortNumber(2);
     serial.setReceiveTimeoutMs(500);
     ASSERT_EQ(serial.connectPort(), PortResult::Ok);

@@ -1,6 +1,7 @@
 #include "fake_hand_box.h"
 
 #include "core/program.h"
+#include "station/weather_state.h"
 
 void FakeHandBox::setTimerEnabled(bool on)
 {
@@ -19,7 +20,7 @@ void FakeHandBox::setCheckState(const QString &control, int state)
 
 void FakeHandBox::runHandler(const QString &c)
 {
-    WeatherState &w = prog().weather;
+    WeatherState &w = m_weather;
     const bool checked = checkState(c) == 1;
     auto allowHandler = [&](int32_t &allow, int32_t &sent, int32_t &force, const char *forceBox) {
         sent = allow;
@@ -66,5 +67,5 @@ void FakeHandBox::setWindCurrent(double v)
     HandBoxFields::setWindCurrent(v);
     const Settings &s = prog().settings;
     setBackColor(QStringLiteral("LabelRain"),
-                 prog().weather.RainReading > s.RainThreshold ? VbColor::Red : VbColor::Green);
+                 m_weather.RainReading > s.RainThreshold ? VbColor::Red : VbColor::Green);
 }

@@ -5,8 +5,12 @@
 
 #include "core/hand_box_fields.h"
 
+struct WeatherState;
+
 class FakeHandBox : public HandBoxFields {
 public:
+    explicit FakeHandBox(WeatherState &weather) : m_weather(weather) {}
+
     int timerEnables = 0;
 
     void setCheckState(const QString &control, int state) override;
@@ -15,4 +19,6 @@ public:
 
 private:
     void runHandler(const QString &control);
+
+    WeatherState &m_weather;
 };

@@ -148,11 +148,11 @@ TEST_F(Processing, FifthWindWindowSendsTheReportThenTheLogLine)
     std::vector<int> reportCycles;
     QStringList order;
     int cycleNo = 0;
-    prog().sendPwsReport = [&] {
+    onReport = [&] {
         reportCycles.push_back(cycleNo);
         order << "report";
     };
-    prog().writeLogLine = [&] { order << "log"; };
+    onLogLine = [&] { order << "log"; };
     for (cycleNo = 1; cycleNo <= 150; ++cycleNo)
         cycle.run();
     EXPECT_EQ(reportCycles, (std::vector<int>{50, 100, 150}));
@@ -249,8 +249,11 @@ TEST_F(Processing, AveragingTrafficLines)
 
 TEST_F(Processing, WorksWithoutAHandBoxWindow)
 {
-    prog().handBox = nullptr;
-    runCycles(3);
+    HandBoxFields inMemory;
+    StationContext detached{settings(), state, inMemory};
+    StationCycle cycle{link, detached};
+    for (int k = 0; k < 3; ++k)
+        cycle.run();
     EXPECT_EQ(weather().RainReading, 321);
     EXPECT_NEAR(weather().DewPointC, 21.15, 0.01);
 }

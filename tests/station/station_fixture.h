@@ -8,6 +8,7 @@
 #include "fake_hand_box.h"
 #include "fake_station_port.h"
 #include "station/alerts.h"
+#include "station/station_context.h"
 #include "station/station_cycle.h"
 #include "station/station_link.h"
 
@@ -18,31 +19,43 @@
 
 class StationFixture : public ::testing::Test {
 protected:
-    FakeHandBox handBox;
+    WeatherState state;
+    FakeHandBox handBox{state};
+    StationContext ctx{prog().settings, state, handBox};
     FakeStationPort port;
-    StationLink link{port};
-    StationCycle cycle{link};
+    StationLink link{port, ctx};
+    StationCycle cycle{link, ctx};
     QStringList messages;
     std::vector<int> waits;
     std::vector<std::pair<AlertKind, bool>> alerts;
+    // The fifth-window consumers: the PWS report, then the log line.
+    std::function<void()> onReport;
+    std::function<void()> onLogLine;
 
     void SetUp() override
     {
         resetProgram();
-        prog().handBox = &handBox;
         setMessageHandler([this](const Message &m) { messages << m.text; });
         setWaitHandler([this](int ms) { waits.push_back(ms); });
-        setAlertHandler([this](AlertKind k, bool holds) { alerts.emplace_back(k, holds); });
+        ctx.alerts = [this](AlertKind k, bool holds) { alerts.emplace_back(k, holds); };
+        ctx.traffic = &trafficFor;
+        ctx.fifthWindow = {[this] {
+                               if (onReport)
+                                   onReport();
+                           },
+                           [this] {
+                               if (onLogLine)
+                                   onLogLine();
+                           }};
     }
     void TearDown() override
     {
         setMessageHandler({});
         setWaitHandler({});
-        setAlertHandler({});
         resetProgram();
     }
 
-    WeatherState &weather() { return prog().weather; }
+    WeatherState &weather() { return state; }
     Settings &settings() { return prog().settings; }
     QString field(const char *name) const { return handBox.fieldText(QLatin1String(name)); }
     uint32_t back(const char *name) const { return handBox.backColor(QLatin1String(name)); }

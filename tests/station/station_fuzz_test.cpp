@@ -60,7 +60,6 @@ TEST_F(Fuzz, GarbledAnswersThroughTheCycle)
     port.isOpen = true;
     settings().WindsAvgCnt = 7;
     settings().TempsAvgCount = 3;
-    prog().sendPwsReport = [] {};
     auto batch = [&](int cycles) {
         for (int c = 0; c < cycles; ++c) {
             for (int k = 0; k < 3; ++k) {

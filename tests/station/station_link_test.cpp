@@ -27,7 +27,7 @@ TEST_F(CommandStep, FirstConnectedCycleSendsEveryNonZeroSettingOneCharacterAtATi
 {
     FakeStationPort fresh;
     fresh.isOpen = true;
-    StationLink freshLink(fresh);
+    StationLink freshLink(fresh, ctx);
     ASSERT_TRUE(freshLink.commandStep());
     EXPECT_EQ(fresh.sentText(), QStringLiteral(":Sh20:ST080:SW300:SR400:SL950:SC122:SM3:Sd060"));
     for (const QString &t : fresh.transmits)
@@ -175,7 +175,7 @@ TEST_F(Poll, ASecondFailureEndsTheCycle)
     // processed once more, fails again, and the cycle ends.
     connectBoard(withField(kTestRecord, 21, "03x1"));
     int processed = 0;
-    setAlertHandler([&](AlertKind, bool) { ++processed; });
+    ctx.alerts = [&](AlertKind, bool) { ++processed; };
     cycle.run();
     EXPECT_EQ(port.receives, 1);
     EXPECT_EQ(processed, 0);
@@ -219,6 +219,7 @@ protected:
     {
         StationFixture::SetUp();
         prog().profile = profile.store.get();
+        ctx.profile = profile.store.get();
         setMessageHandler([this](const Message &m) {
             messages << m.text;
             timerAtMessage.push_back(handBox.timerEnabled());

@@ -1,6 +1,7 @@
 // The send operation end to end against a local service on 127.0.0.1: the
 // exact request bytes, the reply and error texts, and that every kind of
 // failure leaves the next report free to go out.
+#include "station/weather_state.h"
 #include "capture_server.h"
 #include "fake_hand_box.h"
 #include "temp_profile.h"
@@ -64,6 +65,7 @@ private:
 class UploadExchange : public ::testing::Test {
 protected:
     TempProfile profile;
+    WeatherState weather;
     FakeHandBox handBox;
     CaptureServer server;
     QList<Message> messages;
@@ -74,18 +76,17 @@ protected:
     {
         resetProgram();
         prog().profile = profile.store.get();
-        prog().handBox = &handBox;
         previousHandler = setMessageHandler([this](const Message &m) { messages.append(m); });
         handBox.texts[QStringLiteral("RH")] = QStringLiteral("68");
         handBox.texts[QStringLiteral("LabelClouds")] = QStringLiteral("-2.3");
-        WeatherState &w = prog().weather;
+        WeatherState &w = weather;
         w.AmbientTempAvgC = 21.5;
         w.WindSpeed = 3.2;
         w.WindGust = 12.4;
         Settings &s = prog().settings;
         s.g_bAllow_PWS = 1;
         s.g_sPWS_site = server.url(kPath);
-        form = std::make_unique<UploadForm>();
+        form = std::make_unique<UploadForm>(weather, &handBox);
         form->setUtcClock([] { return QDateTime(QDate(2026, 12, 6), QTime(9, 57, 12), Qt::UTC); });
     }
     void TearDown() override

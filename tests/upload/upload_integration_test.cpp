@@ -1,6 +1,7 @@
 // Reports driven by a running timer, as the station cycle drives them: each one
 // reaches the local service well formed, and a service that goes away only
 // adds error lines while the timer keeps running.
+#include "station/weather_state.h"
 #include "capture_server.h"
 #include "fake_hand_box.h"
 #include "temp_profile.h"
@@ -15,24 +16,24 @@
 TEST(UploadRunning, TimerDrivenReportsSurviveTheServiceGoingAway)
 {
     TempProfile profile;
+    WeatherState weather;
     FakeHandBox handBox;
     CaptureServer server;
     resetProgram();
     prog().profile = profile.store.get();
-    prog().handBox = &handBox;
     handBox.texts[QStringLiteral("RH")] = QStringLiteral("71");
     handBox.texts[QStringLiteral("LabelClouds")] = QStringLiteral("1.5");
     prog().settings.g_bAllow_PWS = 1;
     prog().settings.g_sPWS_site = server.url(QStringLiteral("/weatherstation/updateweatherstation.php"));
-    installUpload();
-    prog().showUploadWindow();
+    installUpload(weather, &handBox);
+    showUploadWindow();
 
     int ticks = 0;
     QTimer cycle;
     QObject::connect(&cycle, &QTimer::timeout, [&] {
         ++ticks;
-        prog().weather.AmbientTempAvgC = 10 + ticks * 0.1;
-        prog().sendPwsReport();
+        weather.AmbientTempAvgC = 10 + ticks * 0.1;
+        uploadForm().cmdSend_Click();
     });
     cycle.start(60);
 
@@ -53,6 +54,6 @@ TEST(UploadRunning, TimerDrivenReportsSurviveTheServiceGoingAway)
     EXPECT_GT(ticks, ticksAtStop);
 
     cycle.stop();
-    prog().unloadUploadWindow();
+    unloadUploadWindow();
     resetProgram();
 }

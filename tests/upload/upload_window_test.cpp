@@ -1,5 +1,6 @@
 // The upload window over its form: stored layout, settings written as fields
 // change, growing rows, and the load/unload life cycle behind the hooks.
+#include "station/weather_state.h"
 #include "capture_server.h"
 #include "fake_hand_box.h"
 #include "temp_profile.h"
@@ -24,6 +25,7 @@ namespace {
 class UploadWindowTest : public ::testing::Test {
 protected:
     TempProfile profile;
+    WeatherState weather;
     FakeHandBox handBox;
     QList<Message> messages;
     MessageHandler previousHandler;
@@ -33,11 +35,10 @@ protected:
         unloadUploadWindow();
         resetProgram();
         prog().profile = profile.store.get();
-        prog().handBox = &handBox;
         handBox.texts[QStringLiteral("RH")] = QStringLiteral("55");
         handBox.texts[QStringLiteral("LabelClouds")] = QStringLiteral("-8.0");
         previousHandler = setMessageHandler([this](const Message &m) { messages.append(m); });
-        installUpload();
+        installUpload(weather, &handBox);
     }
     void TearDown() override
     {
@@ -49,7 +50,7 @@ protected:
 
     UploadWindow *shown()
     {
-        prog().showUploadWindow();
+        showUploadWindow();
         return uploadWindow();
     }
     // A multi-line box shows CR LF line ends as plain line breaks.
@@ -123,7 +124,7 @@ TEST_F(UploadWindowTest, EveryFieldChangeReachesTheProfile)
     // An empty address is kept, and the next report says so.
     control<QLineEdit>(QStringLiteral("txtUrl"))->clear();
     EXPECT_EQ(stored("g_sPWS_site"), QString());
-    prog().sendPwsReport();
+    uploadForm().cmdSend_Click();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages[0].text, QStringLiteral("Invalid Host"));
 }
@@ -181,7 +182,7 @@ TEST_F(UploadWindowTest, ClosingUnloadsAndAReportReloadsWithoutShowing)
     ASSERT_TRUE(QTest::qWaitFor([] { return uploadWindow() == nullptr; }, 2000));
     EXPECT_FALSE(uploadForm().isLoaded());
 
-    prog().sendPwsReport();
+    uploadForm().cmdSend_Click();
     EXPECT_TRUE(uploadForm().isLoaded());
     EXPECT_EQ(uploadWindow(), nullptr);
     ASSERT_TRUE(server.waitForRequests(1));

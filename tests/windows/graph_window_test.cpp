@@ -2,6 +2,7 @@
 // their place behind the hand box's "Graphs" box.
 #include "core/program.h"
 #include "temp_profile.h"
+#include "station/weather_state.h"
 #include "windows/graph_window.h"
 #include "windows/graphs_setup.h"
 #include "windows/hand_box.h"
@@ -16,13 +17,14 @@ namespace {
 
 class GraphWindowTest : public ::testing::Test {
 protected:
+    WeatherState weather;
     QHash<QString, QString> fields;
     std::unique_ptr<GraphWindow> temps;
 
     void SetUp() override
     {
         resetProgram();
-        temps.reset(newTemperaturesWindow(nullptr));
+        temps.reset(newTemperaturesWindow(weather, nullptr, nullptr));
         temps->setFieldReader([this](const QString &c) { return fields.value(c); });
     }
     void TearDown() override { resetProgram(); }
@@ -61,7 +63,7 @@ TEST_F(GraphWindowTest, LoadsWithItsSeriesAndAFiveSecondRate)
     EXPECT_TRUE(temps->sampleTimer().isActive());
     EXPECT_EQ(temps->sampleTimer().interval(), 1000);
 
-    std::unique_ptr<GraphWindow> wind(newWindHumidityWindow(nullptr));
+    std::unique_ptr<GraphWindow> wind(newWindHumidityWindow(weather, nullptr, nullptr));
     EXPECT_EQ(wind->objectName(), QStringLiteral("frmTaskman1"));
     EXPECT_EQ(wind->seriesCount(), 4);
     EXPECT_EQ(wind->findChild<QLabel *>(QStringLiteral("Label75"))->text(), QStringLiteral("75"));
@@ -69,7 +71,7 @@ TEST_F(GraphWindowTest, LoadsWithItsSeriesAndAFiveSecondRate)
 
 TEST_F(GraphWindowTest, FirstPointAfterFiveSamplesHiddenSeriesStillPlotted)
 {
-    prog().weather.RainReading = 300;
+    weather.RainReading = 300;
     fields[QStringLiteral("Label_SkyBright")] = QStringLiteral("450");
     fields[QStringLiteral("LabelClouds")] = QStringLiteral("not yet");
     boxes(temps.get())[5]->setChecked(false);
@@ -101,7 +103,7 @@ TEST_F(GraphWindowTest, BarAtLeftEndStopsUpdatesAndMovingItRestartsEmpty)
     EXPECT_EQ(rate(temps.get()), QStringLiteral("0 Min 1 Sec"));
     EXPECT_TRUE(temps->sampleTimer().isActive());
     EXPECT_EQ(temps->sampleCount(), 0);
-    prog().weather.AmbientTempAvgC = 12.34;
+    weather.AmbientTempAvgC = 12.34;
     ticks(*temps, 1);
     EXPECT_EQ(temps->series(2)->at(0).y(), 123);
 }
@@ -111,9 +113,9 @@ TEST(GraphsBehindHandBox, GraphsBoxShowsHidesAndUnloadsBoth)
     resetProgram();
     TempProfile profile;
     prog().profile = profile.store.get();
-    installGraphs();
-    auto box = std::make_unique<HandBox>();
-    prog().handBox = box.get();
+    WeatherState weather;
+    auto box = std::make_unique<HandBox>(weather);
+    box->setActions({.showGraphs = [&](bool show) { showGraphs(show, weather, box.get()); }});
     box->show();
 
     box->setCheckState(QStringLiteral("GraphCheck1"), 1);
@@ -135,10 +137,9 @@ TEST(GraphsBehindHandBox, GraphsBoxShowsHidesAndUnloadsBoth)
     const double h = wind->height() * 15.0 - 1095 - 255;
     EXPECT_EQ(wind->findChild<QLabel *>(QStringLiteral("CS_Label"))->y(), int(std::lround(h * 0.8333 / 15)));
 
-    box->unload();
+    unloadGraphs();
     EXPECT_EQ(temperaturesGraph(), nullptr);
     EXPECT_EQ(windHumidityGraph(), nullptr);
-    prog().handBox = nullptr;
     box.reset();
     resetProgram();
 }

@@ -7,6 +7,10 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include "focuser/focuser_context.h"
+#include "focuser/focuser_routines.h"
+#include "station/weather_state.h"
+
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -18,18 +22,19 @@ protected:
     {
         resetProgram();
         prog().profile = profile.store.get();
-        box = std::make_unique<HandBox>();
-        prog().handBox = box.get();
+        box = std::make_unique<HandBox>(weather);
     }
     void TearDown() override
     {
         box.reset();
         resetProgram();
     }
-    WeatherState &ws() { return prog().weather; }
+    WeatherState &ws() { return weather; }
     void click(const char *name) { QTest::mouseClick(box->findChild<QCheckBox *>(name), Qt::LeftButton); }
 
     TempProfile profile;
+    WeatherState weather;
+    FocuserContext focuser{weather};
     std::unique_ptr<HandBox> box;
 };
 
@@ -54,8 +59,7 @@ TEST_F(HandBoxTest, EveryControlExistsWithItsCaption)
     EXPECT_EQ(box->findChild<QPushButton *>("Command1")->text(), "PWS");
     // Windows that this build does not have keep their buttons disabled.
     EXPECT_FALSE(box->findChild<QPushButton *>("cmdSetup")->isEnabled());
-    prog().runSetupDialog = [] {};
-    box->updateHookButtons();
+    box->setActions({.runSetupDialog = [] {}});
     EXPECT_TRUE(box->findChild<QPushButton *>("cmdSetup")->isEnabled());
 }
 
@@ -243,14 +247,15 @@ TEST_F(HandBoxTest, ButtonStateProtocol)
 TEST_F(HandBoxTest, UnloadRunsEveryStepEvenWhenOneFails)
 {
     QStringList order;
-    prog().unloadSetupDialog = [&] {
-        order << "setup";
-        throw std::runtime_error("gone");
-    };
-    prog().TrafficWindow = nullptr;
-    prog().unloadTrafficWindow = [&] { order << "traffic"; };
-    prog().unloadUploadWindow = [&] { order << "upload"; };
-    prog().quit = [&] { order << "quit"; };
+    focuser.handBox = box.get();
+    HandBoxActions a;
+    a.onUnload = {[&] {
+                      order << "setup";
+                      throw std::runtime_error("gone");
+                  },
+                  [&] { order << "upload"; }, [&] { SaveOnExit(focuser); }};
+    a.quit = [&] { order << "quit"; };
+    box->setActions(a);
     prog().settings.Position = 321;
     box->show();
     box->move(40, 60);
@@ -265,13 +270,17 @@ TEST_F(HandBoxTest, UnloadRunsEveryStepEvenWhenOneFails)
 TEST_F(HandBoxTest, ClosingAClientStartedProgramWaitsForItsClients)
 {
     int quits = 0;
-    prog().quit = [&] { ++quits; };
+    HandBoxActions a;
+    a.quit = [&] { ++quits; };
+    a.clientsRemain = [&] { return focuser.ClientCount > 0; };
+    box->setActions(a);
     prog().StartedByUser = false;
-    prog().ClientCount = 1;
+    focuser.ClientCount = 1;
     box->unload();
     EXPECT_EQ(quits, 0); // the last client's release ends the program
-    auto other = std::make_unique<HandBox>();
-    prog().ClientCount = 0;
+    auto other = std::make_unique<HandBox>(weather);
+    other->setActions(a);
+    focuser.ClientCount = 0;
     other->unload();
     EXPECT_EQ(quits, 1);
 }

@@ -218,9 +218,9 @@ TEST_F(SetupTest, OkStoresPortAndChosenDeviceCancelDropsTheDevice)
 TEST_F(SetupTest, PlayingASoundHoldsTheMainTimerAndRestoresIt)
 {
     handBox.calls.clear();
-    EXPECT_FALSE(prog().playWaveFile(profile.dir.filePath("missing.wav")));
+    EXPECT_FALSE(playWaveFile(profile.dir.filePath("missing.wav")));
     EXPECT_EQ(handBox.calls, (std::vector<std::string>{"timerOff", "timerOn"}));
     handBox.timerOn = false;
-    prog().playWaveFile(profile.dir.filePath("missing.wav"));
+    playWaveFile(profile.dir.filePath("missing.wav"));
     EXPECT_FALSE(handBox.timerOn);
 }

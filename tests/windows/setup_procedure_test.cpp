@@ -24,9 +24,9 @@ TEST_F(SetupTest, FillsFromSettingsAndFinishesWithTimerAndWindowsRestarted)
     s.WindSpeedWarn = 10.4;
     s.AlwaysOnTop = false;
     s.WindsAvgCnt = 12;
-    prog().weather.WindSpeed = 3.26;
-    prog().weather.WindSampleIndex = 7;
-    prog().weather.TempSampleIndex = 4;
+    weather.WindSpeed = 3.26;
+    weather.WindSampleIndex = 7;
+    weather.TempSampleIndex = 4;
     handBox.onHide = [this] { EXPECT_FALSE(handBox.timerOn) << "the timer stops before the dialog shows"; };
 
     runSetup({[this](frmSetup &d) {
@@ -59,8 +59,8 @@ TEST_F(SetupTest, FillsFromSettingsAndFinishesWithTimerAndWindowsRestarted)
     EXPECT_TRUE(handBox.visible);
     EXPECT_TRUE(handBox.timerOn);
     EXPECT_FALSE(handBox.topMost);
-    EXPECT_EQ(prog().weather.WindSampleIndex, 1);
-    EXPECT_EQ(prog().weather.TempSampleIndex, 1);
+    EXPECT_EQ(weather.WindSampleIndex, 1);
+    EXPECT_EQ(weather.TempSampleIndex, 1);
     EXPECT_TRUE(dialog->allowUnload());
     const std::vector<std::string> tail(handBox.calls.end() - 3, handBox.calls.end());
     EXPECT_EQ(tail, (std::vector<std::string>{"notTopMost", "show", "timerOn"}));
@@ -149,7 +149,7 @@ TEST_F(SetupTest, OkWritesEachKeyUnderItsSubkey)
     EXPECT_EQ(stored("AdvancedSetup"), "True");
     EXPECT_EQ(stored("COM Port"), "5");
     EXPECT_EQ(prog().settings.WindsAvgCnt, 60);
-    EXPECT_FALSE(prog().weather.TempEnabled); // no probe any more: compensation off
+    EXPECT_FALSE(weather.TempEnabled); // no probe any more: compensation off
 }
 
 TEST_F(SetupTest, NonNumericStepTimeShowsBothMessagesAndTheDialogAgain)
@@ -282,7 +282,7 @@ TEST_F(SetupTest, HeadlessReturnsAsCancelWithoutShowing)
 {
     prog().headless = true;
     handBox.calls.clear();
-    prog().runSetupDialog();
+    RunSetupDialog();
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_TRUE(handBox.calls.empty());
     EXPECT_EQ(stored("WindSpeedCloseD"), "17");
@@ -290,7 +290,7 @@ TEST_F(SetupTest, HeadlessReturnsAsCancelWithoutShowing)
 
 TEST_F(SetupTest, UnloadWhileShownClosesAsCancelAndRemovesTheDialog)
 {
-    runSetup({[](frmSetup &) { prog().unloadSetupDialog(); }});
+    runSetup({[](frmSetup &) { unloadSetupDialog(); }});
     EXPECT_TRUE(handBox.timerOn);
     frmSetup *fresh = setupDialog(); // loaded again on demand
     EXPECT_NE(fresh, nullptr);

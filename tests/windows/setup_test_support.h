@@ -3,6 +3,11 @@
 // dialog from inside its event loop.
 #pragma once
 
+#include "focuser/focuser_context.h"
+#include "focuser/focuser_routines.h"
+#include "focuser/motion.h"
+#include "station/weather_state.h"
+
 #include "core/hand_box_fields.h"
 #include "core/program.h"
 #include "message_recorder.h"
@@ -76,12 +81,21 @@ protected:
         resetProgram();
         prog().profile = profile.store.get();
         writeDefaultsIfNeeded(*profile.store);
-        prog().handBox = &handBox;
         previousPicker = setFilePickerHandler([this](const PickerRequest &r, QWidget *) {
             pickerRequests.push_back(r);
             return pickerAnswer;
         });
-        installSetup();
+        SetupLinks links;
+        links.handBox = &handBox;
+        links.currentValue = [this] { return weather.WindSpeed; };
+        links.restartWindows = [this] {
+            weather.WindSampleIndex = 1;
+            weather.TempSampleIndex = 1;
+        };
+        links.resetPosition = &ResetPosition;
+        focuser.handBox = &handBox;
+        links.refreshFocuser = [this] { RefreshFocuserState(focuser); };
+        installSetup(links);
         dialog = setupDialog();
     }
     void TearDown() override
@@ -138,6 +152,8 @@ protected:
     }
 
     TempProfile profile;
+    WeatherState weather;
+    FocuserContext focuser{weather};
     RecordingHandBox handBox;
     MessageRecorder messages;
     frmSetup *dialog = nullptr;

@@ -1,6 +1,6 @@
 // Entry point: parse the command line, then run the program or a config command.
-#include "core/command_line.h"
-#include "core/startup.h"
+#include "app/command_line.h"
+#include "app/startup.h"
 
 #include <QStringList>
 #include <cstdio>

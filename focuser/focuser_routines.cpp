@@ -1,4 +1,4 @@
-#include "core/focuser_routines.h"
+#include "focuser/focuser_routines.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,11 +7,12 @@
 #include "core/number_format.h"
 #include "core/profile_store.h"
 #include "core/program.h"
+#include "focuser/focuser_context.h"
+#include "station/weather_state.h"
 
-void RefreshFocuserState()
+void RefreshFocuserState(FocuserContext &p)
 {
-    Program &p = prog();
-    Settings &s = p.settings;
+    Settings &s = prog().settings;
     if (p.handBox) {
         if (!s.CanTempComp || !s.CanTemp) {
             p.weather.TempEnabled = false;
@@ -32,11 +33,11 @@ void RefreshFocuserState()
     }
 }
 
-void MoveFocuserTo(int32_t target)
+void MoveFocuserTo(FocuserContext &focuser, int32_t target)
 {
     // No motor is driven; a driver, when one is fitted, takes the target here.
-    if (prog().focuserDrive)
-        prog().focuserDrive(target);
+    if (focuser.drive)
+        focuser.drive(target);
 }
 
 DriverHelperUtil &driverHelperUtil()
@@ -45,22 +46,23 @@ DriverHelperUtil &driverHelperUtil()
     return util;
 }
 
-void SaveOnExit()
+void SaveOnExit(FocuserContext &p)
 {
-    Program &p = prog();
     if (p.handBox)
         p.handBox->setTimerEnabled(false);
     p.Moving = false;
     p.Linked = false;
-    if (p.profile) {
-        p.profile->writeValue(kDriverId, QStringLiteral("Position"), QString::number(p.settings.Position));
-        p.profile->writeValue(kDriverId, QStringLiteral("Temp"), generalText(p.settings.Temp));
+    ProfileStore *profile = prog().profile;
+    const Settings &s = prog().settings;
+    if (profile) {
+        profile->writeValue(kDriverId, QStringLiteral("Position"), QString::number(s.Position));
+        profile->writeValue(kDriverId, QStringLiteral("Temp"), generalText(s.Temp));
     }
     if (p.handBox) {
         p.handBox->showNormalWindow();
-        if (p.profile) {
-            p.profile->writeValue(kDriverId, QStringLiteral("Left"), QString::number(p.handBox->windowLeftPx()));
-            p.profile->writeValue(kDriverId, QStringLiteral("Top"), QString::number(p.handBox->windowTopPx()));
+        if (profile) {
+            profile->writeValue(kDriverId, QStringLiteral("Left"), QString::number(p.handBox->windowLeftPx()));
+            profile->writeValue(kDriverId, QStringLiteral("Top"), QString::number(p.handBox->windowTopPx()));
         }
     }
     driverHelperUtil().value = 0;

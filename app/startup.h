@@ -3,14 +3,18 @@
 // SIGTERM and SIGINT.
 #pragma once
 
-#include "core/command_line.h"
+#include "app/command_line.h"
 
-class HandBox;
+#include <functional>
+#include <memory>
+
+class App;
 class ProfileStore;
 
 // Runs Main's start-up sequence with an existing application object. The
-// returned hand box lives until the process ends.
-HandBox *Main(const CommandLine &cl, ProfileStore &profile);
+// returned program lives until the process ends.
+// `quit` ends the process (the hand box's close and the last client's release call it).
+std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::function<void()> quit = {});
 
 // The whole program for a parsed command line; returns the exit status.
 int runProgram(int argc, char **argv, const CommandLine &cl);

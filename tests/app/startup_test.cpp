@@ -1,12 +1,14 @@
-#include "core/startup.h"
+#include "app/app.h"
+#include "app/startup.h"
 
-#include "core/command_line.h"
-#include "core/config_command.h"
-#include "core/focuser_routines.h"
-#include "core/gui_messages.h"
+#include "app/command_line.h"
+#include "app/config_command.h"
+#include "focuser/focuser_routines.h"
+#include "windows/gui_messages.h"
 #include "core/program.h"
 #include "message_recorder.h"
 #include "temp_profile.h"
+#include "station/station_cycle.h"
 #include "windows/hand_box.h"
 
 #include <QFile>
@@ -25,19 +27,21 @@ protected:
     void SetUp() override { resetProgram(); }
     void TearDown() override
     {
-        delete box;
+        app.reset();
         resetProgram();
     }
     HandBox *start(const QStringList &args = {})
     {
         // No real serial device is ever touched by these tests.
         const CommandLine cl = parseCommandLine(QStringList{"tarnwick", "--serial-device", "/nonexistent/ttyTEST", "--no-alpaca"} + args);
-        box = Main(cl, *profile.store);
+        app = Main(cl, *profile.store);
+        box = app->handBox.get();
         return box;
     }
     QString stored(const QString &key, const QString &sub = QString()) { return profile.store->value(kDriverId, key, sub); }
 
     TempProfile profile;
+    std::unique_ptr<App> app;
     HandBox *box = nullptr;
     MessageRecorder messages;
 };
@@ -54,8 +58,8 @@ TEST_F(StartupTest, FirstStartWritesDefaultsLoadsThemAndRuns)
     // Absolute focuser: the stored 500 is held to the maximum step of 17.
     EXPECT_EQ(prog().settings.Position, 17);
     EXPECT_TRUE(prog().StartedByUser);
-    EXPECT_EQ(prog().weather.WindGust, -10);
-    EXPECT_EQ(prog().weather.StationRecord, kTestRecord);
+    EXPECT_EQ(app->weather.WindGust, -10);
+    EXPECT_EQ(app->weather.StationRecord, kTestRecord);
     EXPECT_TRUE(box->timerEnabled());
     EXPECT_TRUE(box->isVisible());
     EXPECT_EQ(box->checkState("TempCompCB"), 1);
@@ -95,13 +99,26 @@ TEST_F(StartupTest, ClientStartedRunsMinimisedAndSavesTheRestoredPlace)
     EXPECT_FALSE(prog().StartedByUser);
     EXPECT_TRUE(box->isMinimized());
     prog().settings.Temp = 12.5;
-    SaveOnExit();
+    SaveOnExit(app->focuser);
     EXPECT_FALSE(box->isMinimized());
     EXPECT_EQ(stored("Left"), "140");
     EXPECT_EQ(stored("Top"), "90");
     EXPECT_EQ(stored("Temp"), "12.5");
     EXPECT_EQ(stored("Position"), "17");
     EXPECT_FALSE(box->timerEnabled());
+}
+
+TEST_F(StartupTest, SimulateWiresTheStationToTheBuiltInBoard)
+{
+    const CommandLine cl = parseCommandLine({"tarnwick", "--simulate", "--no-alpaca"});
+    app = Main(cl, *profile.store);
+    box = app->handBox.get();
+    EXPECT_TRUE(app->serialDeviceOverride.startsWith(QStringLiteral("/dev/pts/")));
+    EXPECT_TRUE(box->timerEnabled());
+    app->cycle->run();
+    EXPECT_EQ(messages.texts.size(), 1);
+    EXPECT_FALSE(box->fieldText("DewPointT").isEmpty());
+    EXPECT_NE(app->weather.StationRecord, kTestRecord);
 }
 
 TEST_F(StartupTest, UnreadableProfileIsReportedAndLeftAlone)

@@ -1,13 +1,15 @@
-// Focuser-side routines of the start-up module: the state refresh after
+// Focuser-side routines of start-up and shutdown: the state refresh after
 // start-up and setup, the motion hook, and the save at exit.
 #pragma once
 
 #include <cstdint>
 
-void RefreshFocuserState();
+struct FocuserContext;
+
+void RefreshFocuserState(FocuserContext &focuser);
 // The hardware hook of temperature compensation. No motor is driven: it does nothing.
-void MoveFocuserTo(int32_t target);
-void SaveOnExit();
+void MoveFocuserTo(FocuserContext &focuser, int32_t target);
+void SaveOnExit(FocuserContext &focuser);
 
 // The utility object: only its default property exists, and only SaveOnExit sets it.
 struct DriverHelperUtil {

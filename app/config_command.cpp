@@ -1,4 +1,4 @@
-#include "core/config_command.h"
+#include "app/config_command.h"
 
 #include "core/number_format.h"
 #include "core/profile_store.h"

@@ -1,4 +1,4 @@
-#include "core/gui_messages.h"
+#include "windows/gui_messages.h"
 
 #include "core/messages.h"
 

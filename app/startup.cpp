@@ -1,20 +1,22 @@
-#include "core/startup.h"
+#include "app/startup.h"
 
-#include "core/config_command.h"
-#include "core/focuser_routines.h"
-#include "core/gui_messages.h"
+#include "app/app.h"
+#include "app/config_command.h"
 #include "core/messages.h"
 #include "core/number_format.h"
 #include "core/profile_store.h"
 #include "core/program.h"
 #include "core/settings.h"
 #include "focuser/alpaca_server.h"
+#include "focuser/focuser_routines.h"
 #include "focuser/focuser_setup.h"
-#include "station/alerts_setup.h"
-#include "station/station_setup.h"
+#include "focuser/motion.h"
+#include "station/station_cycle.h"
+#include "station/station_link.h"
 #include "upload/upload_setup.h"
 #include "upload/upload_window.h"
 #include "windows/graphs_setup.h"
+#include "windows/gui_messages.h"
 #include "windows/hand_box.h"
 #include "windows/run_setup_dialog.h"
 
@@ -32,6 +34,7 @@
 namespace {
 
 int g_signalFds[2] = {-1, -1};
+HandBox *g_handBox = nullptr; // closed by SIGTERM and SIGINT
 // Set once the program is to end. An exit asked for before the main loop runs
 // (during the board search's waits) would otherwise be lost.
 bool g_quitRequested = false;
@@ -57,8 +60,8 @@ void installSignalHandlers(QObject *parent)
     QObject::connect(notifier, &QSocketNotifier::activated, parent, [] {
         char c;
         [[maybe_unused]] const ssize_t n = ::read(g_signalFds[1], &c, 1);
-        if (prog().handBox)
-            prog().handBox->unload();
+        if (g_handBox)
+            g_handBox->unload();
         requestQuit();
     });
     struct sigaction sa {};
@@ -89,21 +92,24 @@ int placement(ProfileStore &profile, const QString &key)
 
 } // namespace
 
-HandBox *Main(const CommandLine &cl, ProfileStore &profile)
+std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::function<void()> quit)
 {
     Program &p = prog();
+    auto app = std::make_unique<App>();
+    App &a = *app;
+    a.quit = std::move(quit);
+    WeatherState &w = a.weather;
     p.headless = cl.headless;
-    p.serialDeviceOverride = cl.serialDevice;
-    p.logDir = cl.logDir;
-    p.alpacaAddress = cl.alpacaAddress;
-    p.alpacaPort = cl.alpacaPort;
-    p.alpacaEnabled = cl.alpacaEnabled;
+    a.serialDeviceOverride = cl.serialDevice;
+    a.logDir = cl.logDir;
 
     // 1. The hand box loads before any setting is read: its topmost call sees false.
     p.settings.AlwaysOnTop = false;
-    auto *handBox = new HandBox;
+    a.handBox = std::make_unique<HandBox>(w);
+    HandBox *handBox = a.handBox.get();
+    g_handBox = handBox;
     handBox->setAttribute(Qt::WA_DeleteOnClose, false);
-    p.handBox = handBox;
+    a.focuser.handBox = handBox;
 
     // 2. Profile store and serial object.
     p.profile = &profile;
@@ -116,12 +122,12 @@ HandBox *Main(const CommandLine &cl, ProfileStore &profile)
 
     // 3, 4. Start mode and focuser state.
     p.StartedByUser = !cl.automation;
-    p.ClientCount = 0;
-    p.Linked = false;
-    p.Moving = false;
-    p.weather.TempEnabled = true;
-    p.weather.WindEnabled = true;
-    p.weather.WindAverageCount = 0;
+    a.focuser.ClientCount = 0;
+    a.focuser.Linked = false;
+    a.focuser.Moving = false;
+    w.TempEnabled = true;
+    w.WindEnabled = true;
+    w.WindAverageCount = 0;
 
     // 5. Register the driver on every start; the utility object.
     profile.registerDriver(kDriverId, kDriverName);
@@ -134,11 +140,21 @@ HandBox *Main(const CommandLine &cl, ProfileStore &profile)
     if (!problems.isEmpty())
         showMessage(problems.join(QLatin1Char('\n')), QStringLiteral("Tarnwick"), MsgIcon::Exclamation);
 
-    // 7. The setup dialog loads hidden (its module installs it); the hand box is loaded.
-    installSetup();
+    // The station exists before anything can tick or click.
+    a.buildStation();
+
+    // 7. The setup dialog loads hidden; the hand box is loaded.
+    SetupLinks setup;
+    setup.handBox = handBox;
+    setup.currentValue = [&w] { return w.WindSpeed; };
+    setup.restartWindows = [&a] { a.cycle->restartWindows(); };
+    setup.resetPosition = &ResetPosition;
+    setup.refreshFocuser = [&a] { RefreshFocuserState(a.focuser); };
+    installSetup(setup);
+    a.player.setPlay(&playWaveFile);
 
     // 8.
-    RefreshFocuserState();
+    RefreshFocuserState(a.focuser);
 
     // 9. Placement from Left/Top (pixels).
     const int left = placement(profile, QStringLiteral("Left"));
@@ -146,58 +162,70 @@ HandBox *Main(const CommandLine &cl, ProfileStore &profile)
     handBox->moveWindowPx(left, top);
 
     // 11.
-    p.weather.WindSampleIndex = 1;
-    p.weather.WindSpeed = 0;
+    w.WindSampleIndex = 1;
+    w.WindSpeed = 0;
 
-    // The modules hook themselves in before the windows show (the hand box
-    // enables the buttons of the windows it can open) and before the log opens.
-    installFocuser();
-    installUpload();
-    installAlertsAndLog();
-    installGraphs();
-    installStation();
-    if (cl.simulate && !startSimulator())
+    // The modules are wired before the windows show (the hand box enables the
+    // buttons of the windows it can open) and before the log opens.
+    installUpload(w, handBox);
+    a.focuser.runSetupDialog = &RunSetupDialog;
+    a.focuser.shutDown = [&a] { a.shutDownForLastClient(); };
+    HandBoxActions actions;
+    actions.tick = [&a] { a.cycle->run(); };
+    actions.runSetupDialog = &RunSetupDialog;
+    actions.showTrafficWindow = &showTrafficWindow;
+    actions.showUploadWindow = &showUploadWindow;
+    actions.showGraphs = [&a](bool show) { showGraphs(show, a.weather, a.handBox.get()); };
+    actions.onUnload = {&unloadSetupDialog,
+                        [] {
+                            if (prog().TrafficWindow)
+                                unloadTrafficWindow();
+                        },
+                        &unloadUploadWindow, &unloadGraphs, [&a] { SaveOnExit(a.focuser); }};
+    actions.clientsRemain = [&a] { return a.focuser.ClientCount > 0; };
+    actions.quit = [&a] {
+        if (a.quit)
+            a.quit();
+    };
+    handBox->setActions(actions);
+
+    if (cl.simulate && !a.startSimulator())
         printNotice(QStringLiteral("the board simulator could not start; looking for a real board instead"));
     // Clients may call in from here on, also during the board search's waits.
-    if (p.alpacaEnabled)
-        startAlpaca(QHostAddress(p.alpacaAddress), quint16(p.alpacaPort));
+    if (cl.alpacaEnabled)
+        startAlpaca(a.focuser, QHostAddress(cl.alpacaAddress), quint16(cl.alpacaPort));
 
     // 10, 12. Window state, then show the hand box and the upload window.
     if (p.StartedByUser)
         handBox->showWindow();
     else
         handBox->showMinimizedWindow();
-    if (p.showUploadWindow) {
-        p.showUploadWindow();
-        // First shown beside the hand box rather than over it.
-        if (QWidget *upload = uploadWindow())
-            upload->move(handBox->frameGeometry().right() + 12, handBox->y());
-    }
+    showUploadWindow();
+    // First shown beside the hand box rather than over it.
+    if (QWidget *upload = uploadWindow())
+        upload->move(handBox->frameGeometry().right() + 12, handBox->y());
 
     // 13.
-    p.weather.WindGust = -10;
-    p.weather.GustCycleCount = 0;
-    p.weather.GustResetCycles = 300;
+    w.WindGust = -10;
+    w.GustCycleCount = 0;
+    w.GustResetCycles = 300;
     handBox->setTimerInterval(1000);
 
     // 14. The diagnostic log.
-    if (p.openLog)
-        p.openLog();
-    p.weather.TempSampleIndex = 1;
+    a.log.openChosen(a.logDir);
+    w.TempSampleIndex = 1;
 
     // 15. "COM Port", "2" when empty.
     if (profile.value(kDriverId, kComPortKey).isEmpty())
         profile.writeValue(kDriverId, kComPortKey, QStringLiteral("2"));
 
     // 16.
-    p.weather.StationRecord = kTestRecord;
+    w.StationRecord = kTestRecord;
 
-    // 17. The board search enables the main timer itself; without one, start it here.
-    if (p.boardSearch)
-        p.boardSearch();
-    else
-        handBox->setTimerEnabled(true);
-    return handBox;
+    // 17. The board search enables the main timer itself.
+    a.cycle->limitWindowSizes();
+    a.link->boardSearch();
+    return app;
 }
 
 namespace {
@@ -250,12 +278,10 @@ int runProgram(int argc, char **argv, const CommandLine &cl)
         app.installEventFilter(new NoPainting(&app));
     installSignalHandlers(&app);
 
-    prog().quit = [] { requestQuit(); };
-
     ProfileStore profile(profilePath);
-    HandBox *handBox = Main(cl, profile);
+    std::unique_ptr<App> program = Main(cl, profile, [] { requestQuit(); });
     const int status = g_quitRequested ? 0 : app.exec();
-    prog().handBox = nullptr;
-    delete handBox;
+    g_handBox = nullptr;
+    program.reset();
     return status;
 }

@@ -1,0 +1,58 @@
+// One run of the program: every long-lived object, made and wired together by
+// start-up (Main). The only place that knows every module.
+#pragma once
+
+#include "focuser/focuser_context.h"
+#include "station/alert_engine.h"
+#include "station/diagnostic_log.h"
+#include "station/weather_state.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+class BoardSimulator;
+class HandBox;
+class SerialStationPort;
+class StationCycle;
+class StationLink;
+struct StationContext;
+struct CommandLine;
+
+class App {
+public:
+    App();
+    ~App();
+    App(const App &) = delete;
+    App &operator=(const App &) = delete;
+
+    WeatherState weather;
+    FocuserContext focuser{weather};
+    std::unique_ptr<HandBox> handBox;
+
+    // Alerts and the diagnostic log
+    WaveFilePlayer player;
+    DetachedLauncher launcher;
+    std::unique_ptr<AlertEngine> alerts;
+    DiagnosticLog log;
+
+    // The station, once the hand box exists
+    std::unique_ptr<StationContext> stationContext;
+    std::unique_ptr<SerialStationPort> port;
+    std::unique_ptr<StationLink> link;
+    std::unique_ptr<StationCycle> cycle;
+    std::unique_ptr<BoardSimulator> simulator;
+
+    QString serialDeviceOverride; // --serial-device, or the simulator's pseudo-terminal
+    QString logDir;               // --log-dir
+    std::function<void()> quit;   // ends the process once windows are gone
+
+    // The station over the real serial port, wired to the hand box, the
+    // alerts, the upload and the log.
+    void buildStation();
+    // Starts the board simulator and points the port at it. False, after
+    // telling the user, when no pseudo-terminal can be had.
+    bool startSimulator();
+    // The last client object of a client-started program is gone.
+    void shutDownForLastClient();
+};

@@ -1,0 +1,54 @@
+// One processed station record as a typed value: what every consumer of the
+// weather (devices for clients, the archive, the web page, feeds) reads,
+// instead of the hand box's texts.
+#pragma once
+
+#include <QDateTime>
+#include <functional>
+
+enum class ObservationSource {
+    Live,        // a record the board just sent
+    Reprocessed, // the last good record processed again after a failed poll
+    TestRecord   // the built-in test record: no board is connected
+};
+
+// The sky's class from Amb - Sky and the cloudy thresholds.
+enum class SkyClass { Clear, PartlyCloudy, Overcast };
+
+struct Observation {
+    QDateTime utc;
+    ObservationSource source = ObservationSource::Live;
+
+    // Temperatures in °C. While temperature processing is off (temperaturesOn
+    // false) they hold the station's placeholders, not readings.
+    bool temperaturesOn = true;
+    double ambientC = 0;       // temperature window mean
+    double thermopileC = 0;    // temperature window mean
+    double skyC = 0;           // measured sky temperature, as shown
+    double ambientMinusSkyC = 0;
+    double humidityPercent = 0; // as computed; may pass 100 on humid nights
+    bool humidityMissing = false; // the board sent its "no humidity" marker
+    double dewPointC = 0;
+
+    int rainReading = 0;       // this record's rain count
+    double rainMean = 0;       // temperature window mean of the rain count
+    int skyBrightness = 0;     // board counts, lower is brighter
+
+    // Wind in the station's units. windAverage is the last completed window's
+    // mean (0 before the first); windGust starts at -10 before the first sample.
+    bool windOn = true;
+    double windCurrent = 0;
+    double windAverage = 0;
+    double windGust = 0;
+
+    SkyClass sky = SkyClass::Clear;
+    bool raining = false;
+    bool cloudy = false;
+    bool daylight = false;
+    bool windy = false;        // as of the last completed wind window
+
+    int heater = 0;            // board digits: 1 on, 2 undetermined, other off
+    int relay = 0;
+};
+
+using ObservationSink = std::function<void(const Observation &)>;

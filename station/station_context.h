@@ -1,0 +1,36 @@
+// What the station works with, handed in by whoever builds it: the settings it
+// reads, the weather record it keeps, the hand box it shows values in, where
+// conditions, traffic lines and the fifth-window reports go, and its clock.
+#pragma once
+
+#include "core/traffic.h"
+#include "station/alerts.h"
+#include "station/weather_state.h"
+
+#include <QDateTime>
+#include <functional>
+#include <vector>
+
+struct Settings;
+class HandBoxApi;
+class ProfileStore;
+
+struct StationContext {
+    Settings &settings;
+    WeatherState &weather;
+    HandBoxApi &handBox;
+    ProfileStore *profile = nullptr; // "COM Port" is read and, when empty, written here
+    AlertHandler alerts;             // each condition as it is evaluated
+    // The open traffic window when its group is on, else nullptr.
+    std::function<TrafficApi *(TrafficGroup)> traffic;
+    // Every fifth completed wind window, in this order (the PWS report, then the log line).
+    std::vector<std::function<void()>> fifthWindow;
+    std::function<QDateTime()> utcClock = &QDateTime::currentDateTimeUtc;
+
+    void raiseAlert(AlertKind kind, bool holds) const
+    {
+        if (alerts)
+            alerts(kind, holds);
+    }
+    TrafficApi *trafficFor(TrafficGroup group) const { return traffic ? traffic(group) : nullptr; }
+};
