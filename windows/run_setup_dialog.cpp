@@ -8,6 +8,7 @@
 #include "core/platform.h"
 #include "core/profile_store.h"
 #include "core/program.h"
+#include "core/reentry_guard.h"
 #include "windows/mm_control.h"
 #include "windows/setup_dialog.h"
 
@@ -282,13 +283,13 @@ void RunSetupDialog()
         return;
     }
     frmSetup *d = setupDialog();
-    if (g_running) {
+    ReentryGuard running(g_running);
+    if (!running.active()) {
         // Already open (a client asked while the user has it): one dialog, one procedure.
         d->raise();
         d->activateWindow();
         return;
     }
-    g_running = true;
     g_unloadRequested = false;
 
     if (p.handBox)
@@ -320,7 +321,7 @@ void RunSetupDialog()
     p.weather.TempSampleIndex = 1;
     if (p.handBox)
         p.handBox->setTimerEnabled(true);
-    g_running = false;
+    running.release(); // the unload below must find the procedure over
 
     if (g_unloadRequested) {
         g_unloadRequested = false;
