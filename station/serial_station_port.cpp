@@ -3,11 +3,10 @@
 #include "core/port_mapping.h"
 
 #include "core/messages.h"
+#include "core/wait.h"
 
 #include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QLoggingCategory>
-#include <QTimer>
 
 // Raw traffic: QT_LOGGING_RULES="tarnwick.station.debug=true"
 Q_LOGGING_CATEGORY(stationLog, "tarnwick.station", QtWarningMsg)
@@ -104,15 +103,11 @@ bool SerialStationPort::takeAvailable()
 
 bool SerialStationPort::waitForData(int remainingMs)
 {
-    QEventLoop loop;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(&m_port, &QSerialPort::readyRead, &loop, &QEventLoop::quit);
-    QObject::connect(&m_port, &QSerialPort::errorOccurred, &loop, &QEventLoop::quit);
-    QObject::connect(&m_port, &QSerialPort::aboutToClose, &loop, &QEventLoop::quit);
-    deadline.start(std::max(1, remainingMs));
-    return loop.exec() >= 0;
+    WaitWake news;
+    QObject::connect(&m_port, &QSerialPort::readyRead, &news, &WaitWake::wake);
+    QObject::connect(&m_port, &QSerialPort::errorOccurred, &news, &WaitWake::wake);
+    QObject::connect(&m_port, &QSerialPort::aboutToClose, &news, &WaitWake::wake);
+    return waitUntil(news, std::max(1, remainingMs)) != WaitEnd::Quitting;
 }
 
 PortResult SerialStationPort::receive(int n, QString &out)

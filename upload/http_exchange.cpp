@@ -1,10 +1,10 @@
 // The socket side of the upload: connection, request, reply and error lines.
 #include "upload/http_exchange.h"
 
+#include "core/reentry_guard.h"
 #include "upload/http_request.h"
 
 #include <QDateTime>
-#include <QEventLoop>
 
 HttpExchange::HttpExchange(QObject *parent)
     : QObject(parent)
@@ -28,7 +28,7 @@ HttpExchange::~HttpExchange()
 
 HttpExchange::Outcome HttpExchange::run(const QByteArray &request)
 {
-    if (m_loop)
+    if (m_waitingForConnection)
         return Outcome::Busy;
 
     // A fresh attempt: whatever the socket held before is gone.
@@ -41,17 +41,13 @@ HttpExchange::Outcome HttpExchange::run(const QByteArray &request)
     m_replyReceived = false;
     m_aborted = false;
 
-    QEventLoop loop;
-    QTimer limit;
-    limit.setSingleShot(true);
-    connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-    m_loop = &loop;
-    m_socket.connectToHost(m_remoteHost, static_cast<quint16>(m_remotePort));
-    if (!m_connected && !m_sendFailed && !m_aborted) {
-        limit.start(m_connectTimeoutMs);
-        loop.exec();
+    {
+        ReentryGuard waiting(m_waitingForConnection);
+        m_connectWait.reset();
+        m_socket.connectToHost(m_remoteHost, static_cast<quint16>(m_remotePort));
+        if (!m_connected && !m_sendFailed && !m_aborted)
+            waitUntil(m_connectWait, m_connectTimeoutMs);
     }
-    m_loop = nullptr;
 
     if (m_aborted)
         return Outcome::Aborted;
@@ -77,7 +73,7 @@ HttpExchange::Outcome HttpExchange::run(const QByteArray &request)
 
 void HttpExchange::abort()
 {
-    if (m_loop)
+    if (m_waitingForConnection)
         m_aborted = true;
     m_replyTimer.stop();
     m_sendFailed = false;
@@ -155,6 +151,6 @@ void HttpExchange::setConnected(bool on)
 
 void HttpExchange::endWait()
 {
-    if (m_loop)
-        m_loop->quit();
+    if (m_waitingForConnection)
+        m_connectWait.wake();
 }

@@ -3,12 +3,12 @@
 // the request; the reply and any errors arrive later as signals.
 #pragma once
 
+#include "core/wait.h"
+
 #include <QObject>
 #include <QStringDecoder>
 #include <QTcpSocket>
 #include <QTimer>
-
-class QEventLoop;
 
 class HttpExchange : public QObject {
     Q_OBJECT
@@ -35,7 +35,7 @@ public:
 
     bool Connected() const { return m_connected; }
     bool SendFailed() const { return m_sendFailed; }
-    bool waitingForConnection() const { return m_loop != nullptr; }
+    bool waitingForConnection() const { return m_waitingForConnection; }
 
     // Connects to the remote end, waits (events keep flowing) and sends the request.
     Outcome run(const QByteArray &request);
@@ -70,5 +70,6 @@ private:
     bool m_wasConnected = false; // this attempt reached the connected state
     bool m_replyReceived = false; // some of the reply has arrived on this connection
     bool m_aborted = false;
-    QEventLoop *m_loop = nullptr; // set while waiting for the connection
+    bool m_waitingForConnection = false;
+    WaitWake m_connectWait; // rung by endWait()
 };

@@ -4,18 +4,13 @@
 #include "core/hand_box_api.h"
 #include "core/messages.h"
 #include "core/program.h"
+#include "core/reentry_guard.h"
 #include "station/weather_state.h"
 #include "upload/pws_report.h"
 #include "upload/url_helper.h"
 
 namespace {
 
-// Leaves a flag set for the life of a scope (cleared again on any return).
-struct FlagGuard {
-    bool &flag;
-    explicit FlagGuard(bool &f) : flag(f) { flag = true; }
-    ~FlagGuard() { flag = false; }
-};
 
 } // namespace
 
@@ -160,9 +155,9 @@ void UploadForm::cmdSend_Click()
 {
     // A report that comes due while another one is still in its message box or
     // waiting for its connection must not start a second exchange on the socket.
-    if (m_sending)
+    ReentryGuard sending(m_sending);
+    if (!sending.active())
         return;
-    FlagGuard sending(m_sending);
 
     if (!m_loaded)
         load();

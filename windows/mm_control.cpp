@@ -1,14 +1,14 @@
 // Wave playback for the alerts, over QSoundEffect. Playing with the wait flag
-// runs a local event loop (user input held back) until the sound has ended,
+// waits in the event loop (user input held back) until the sound has ended,
 // bounded by the length the file's header gives.
 #include "windows/mm_control.h"
 
+#include "core/wait.h"
+
 #include <QAudioDevice>
-#include <QEventLoop>
 #include <QFile>
 #include <QMediaDevices>
 #include <QSoundEffect>
-#include <QTimer>
 #include <QUrl>
 #include <QtEndian>
 
@@ -27,21 +27,11 @@ uint16_t le16(const QByteArray &d, qsizetype at)
 constexpr int kPlaySlackMs = 2000;
 constexpr int kOpenTimeoutMs = 5000;
 
-// Runs a local loop until done() holds or the time is up; returns done().
-template <typename Done>
-bool waitFor(QSoundEffect &effect, int timeoutMs, Done done)
+// Until done() holds or the time is up. Mouse and keys are held back until
+// then; timers, sockets and the sound's own events go on.
+void waitFor(int timeoutMs, const std::function<bool()> &done)
 {
-    if (done())
-        return true;
-    QEventLoop loop;
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(&effect, &QSoundEffect::statusChanged, &loop, [&] { if (done()) loop.quit(); });
-    QObject::connect(&effect, &QSoundEffect::playingChanged, &loop, [&] { if (done()) loop.quit(); });
-    guard.start(timeoutMs);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    return done();
+    waitUntil(done, timeoutMs, QEventLoop::ExcludeUserInputEvents);
 }
 
 } // namespace
@@ -111,7 +101,7 @@ bool MMControl::Open()
     m_effect = std::make_unique<QSoundEffect>();
     m_effect->setSource(QUrl::fromLocalFile(FileName));
     QSoundEffect &e = *m_effect;
-    waitFor(e, kOpenTimeoutMs, [&] { return e.status() == QSoundEffect::Ready || e.status() == QSoundEffect::Error; });
+    waitFor(kOpenTimeoutMs, [&] { return e.status() == QSoundEffect::Ready || e.status() == QSoundEffect::Error; });
     if (e.status() != QSoundEffect::Ready) {
         Close();
         return false;
@@ -129,7 +119,7 @@ bool MMControl::Play()
         return e.status() != QSoundEffect::Error;
     // Wait for playback to begin, then to end.
     bool started = false;
-    waitFor(e, m_durationMs + kPlaySlackMs, [&] {
+    waitFor(m_durationMs + kPlaySlackMs, [&] {
         if (e.isPlaying())
             started = true;
         return e.status() == QSoundEffect::Error || (started && !e.isPlaying());

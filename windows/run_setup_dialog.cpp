@@ -7,6 +7,7 @@
 #include "core/platform.h"
 #include "core/profile_store.h"
 #include "core/program.h"
+#include "core/reentry_guard.h"
 #include "windows/mm_control.h"
 #include "windows/setup_dialog.h"
 
@@ -290,13 +291,13 @@ void RunSetupDialog()
         return;
     }
     frmSetup *d = setupDialog();
-    if (g_running) {
+    ReentryGuard running(g_running);
+    if (!running.active()) {
         // Already open (a client asked while the user has it): one dialog, one procedure.
         d->raise();
         d->activateWindow();
         return;
     }
-    g_running = true;
     g_unloadRequested = false;
 
     if (handBox)
@@ -328,7 +329,7 @@ void RunSetupDialog()
         links().restartWindows();
     if (handBox)
         handBox->setTimerEnabled(true);
-    g_running = false;
+    running.release(); // the unload below must find the procedure over
 
     if (g_unloadRequested) {
         g_unloadRequested = false;
