@@ -29,6 +29,19 @@ TEST(ProfileStore, NeverWrittenValueIsEmptyAndWritesSurviveReopen)
     EXPECT_FALSE(QFile::exists(p.path + ".tmp"));
 }
 
+TEST(ProfileStore, ValuesComeBackExactlyAfterReopen)
+{
+    TempProfile p;
+    const QStringList values{"C:\\new\\rain.wav", "\\\\server\\share\\", "ends with CR\r", "one\r\ntwo",
+                             "\nstarts with LF", "  spaces both ends  ", "\t tab and space "};
+    for (int i = 0; i < values.size(); ++i)
+        ASSERT_TRUE(p.store->writeValue("Tarnwick.Focuser", QStringLiteral("v%1").arg(i), values[i]));
+    p.reopen();
+    ASSERT_FALSE(p.store->readOnly()) << p.store->loadError().toStdString();
+    for (int i = 0; i < values.size(); ++i)
+        EXPECT_EQ(p.store->value("Tarnwick.Focuser", QStringLiteral("v%1").arg(i)), values[i]) << i;
+}
+
 TEST(ProfileStore, FileIsHumanReadable)
 {
     TempProfile p;

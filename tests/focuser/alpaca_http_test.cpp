@@ -191,9 +191,19 @@ TEST_F(AlpacaHttp, MaxStepRoundsHalvesToEvenAndOverflowIsAnError)
     TrafficWindow *w = openTraffic({TrafficGroup::OtherCalls});
     prog().settings.WindSpeedCloseD = 1e12;
     const QJsonObject o = get("maxstep");
-    EXPECT_NE(error(o), 0);
+    EXPECT_EQ(error(o), 0x4FF); // the driver's catch-all error
     EXPECT_EQ(o.value("ErrorMessage").toString(), "Overflow");
     EXPECT_TRUE(w->log().text().isEmpty());
+
+    // A compensation step whose target lies beyond the 32-bit range.
+    prog().settings.TempMax = 1;
+    prog().settings.TempSteps = 2000000000;
+    prog().LastComp = 0;
+    prog().weather.WindSpeed = 5;
+    const QJsonObject step = put("do_tempcomp", "");
+    EXPECT_EQ(error(step), 0x4FF);
+    EXPECT_EQ(step.value("ErrorMessage").toString(), "Overflow");
+    EXPECT_TRUE(targets.empty());
 }
 
 TEST_F(AlpacaHttp, MoveHaltAndIsMoving)

@@ -98,6 +98,19 @@ TEST(Compensation, TargetsRoundHalvesToEven)
     EXPECT_EQ(moves(planCompensation(in)), std::vector<int32_t>{2});
     in.windSpeed = 3.5;
     EXPECT_EQ(moves(planCompensation(in)), std::vector<int32_t>{4});
+
+    // From an odd position the whole target is rounded, not the increment.
+    in.position = 1001;
+    in.windSpeed = 1.5; // 1002.5
+    CompensationPlan plan = planCompensation(in);
+    EXPECT_EQ(moves(plan), std::vector<int32_t>{1002});
+    EXPECT_EQ(reports(plan), QStringList{"Timer Temp Comp final move to 1002 inc = 2"});
+    in.windSpeed = 2.5; // 1003.5
+    EXPECT_EQ(moves(planCompensation(in)), std::vector<int32_t>{1004});
+    in.windSpeed = -1.5; // 999.5
+    plan = planCompensation(in);
+    EXPECT_EQ(moves(plan), std::vector<int32_t>{1000});
+    EXPECT_EQ(reports(plan), QStringList{"Timer Temp Comp final move to 1000 inc = -2"});
 }
 
 TEST(Compensation, OverflowAndZeroThresholdRaiseBeforeAnyMove)

@@ -130,13 +130,13 @@ TEST_F(TrafficWindowTest, WidthIsFixedAndHeightHasAMinimum)
     TrafficWindow *w = window();
     w->resize(600, 500);
     QCoreApplication::processEvents();
-    EXPECT_EQ(w->width(), 5415 / 15);
+    EXPECT_EQ(w->width(), 361); // 5415 twips
     const int frameExtra = w->frameGeometry().height() - w->geometry().height();
     auto *text = w->findChild<QPlainTextEdit *>("txtTraffic");
-    EXPECT_EQ(text->height(), (500 + frameExtra) - 1425 / 15);
+    EXPECT_EQ(text->height(), (500 + frameExtra) - 95); // less its 1425-twip offset
 
     w->resize(200, 40);
     QCoreApplication::processEvents();
-    EXPECT_EQ(w->width(), 5415 / 15);
+    EXPECT_EQ(w->width(), 361); // 5415 twips
     EXPECT_GE((w->height() + frameExtra) * 15, 1425 + 400);
 }

@@ -93,6 +93,16 @@ TEST_F(AlertEngineTest, MasterSwitchOnDuringSpellAlertsAtNextEvaluation)
     EXPECT_EQ(rec.events, QStringList({"sound rain.wav", "app rain-app"}));
 }
 
+TEST_F(AlertEngineTest, MasterSwitchOffAndOnWithinASpellDoesNotAlertAgain)
+{
+    rain(2);
+    s.g_bchkEnableSounds = 0;
+    rain(2);
+    s.g_bchkEnableSounds = 1;
+    rain(2);
+    EXPECT_EQ(rec.events, QStringList({"sound rain.wav", "app rain-app"}));
+}
+
 TEST_F(AlertEngineTest, KindsKeepTheirOwnFilesAndCounters)
 {
     engine.evaluate(AlertKind::Wind, true);

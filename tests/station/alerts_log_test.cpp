@@ -150,6 +150,20 @@ TEST(DiagnosticLogLine, StampUsesTwelveHourClockAndFieldsThatHoldNoNumberStay)
     EXPECT_TRUE(l.contains(QStringLiteral(" Gusts =  -10.0 "))) << l.toStdString();
 }
 
+TEST(DiagnosticLogLine, StartFlagsEachInTheirOwnColumn)
+{
+    WeatherState w;
+    w.StartHeaterAllowed = 1;
+    w.StartHeaterOn = 0;
+    w.StartRelayAllowed = 0;
+    w.StartRelayOn = 1;
+    w.StartLightAllowed = 1;
+    w.StartWindAllowed = 0;
+    const QString l = diagnosticLogLine(w, {}, kExampleTime);
+    EXPECT_TRUE(l.endsWith(QStringLiteral(" HTRaL =   1 HTRoN =   0 RLYaL =   0 RLYoN =   1 ALght =   1 AWnd =   0")))
+        << l.toStdString();
+}
+
 TEST_F(DiagnosticLogTest, UnopenableFolderFallsBackAndFailingWritesNeverStopTheStation)
 {
     log.close();

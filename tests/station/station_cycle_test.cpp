@@ -15,6 +15,7 @@ protected:
 
 TEST_F(Processing, TestRecordInOneCycleWindows)
 {
+    handBox.setBackColor(QStringLiteral("LabelClouds"), VbColor::Yellow); // every record paints it white again
     runCycles(1);
     EXPECT_EQ(weather().RainReading, 321);
     EXPECT_DOUBLE_EQ(weather().AmbientTempAvgC, 26.31);
@@ -22,18 +23,25 @@ TEST_F(Processing, TestRecordInOneCycleWindows)
     EXPECT_EQ(field("TPTemp"), QStringLiteral("26.3"));
     EXPECT_EQ(field("CloudTemp"), QStringLiteral("44.3"));
     EXPECT_EQ(field("Amb_Faren"), QStringLiteral("79.4"));
+    EXPECT_EQ(field("TP_Faren"), QStringLiteral("111.8"));
     EXPECT_EQ(field("Ambient1_TempC"), QStringLiteral("321.0"));
+    EXPECT_EQ(field("Ambient1_TempF"), QStringLiteral("609.8"));
     EXPECT_EQ(field("Raw_RH"), QStringLiteral("0676"));
     EXPECT_EQ(field("Raw_TP"), QStringLiteral("1.46"));
     EXPECT_EQ(field("RH"), QStringLiteral("73"));
     EXPECT_EQ(field("DewPointT"), QStringLiteral("21.2"));
+    EXPECT_EQ(field("DP_Faren"), QStringLiteral("70.1")); // 21.15 C
     EXPECT_EQ(field("Cloud_Sky"), QStringLiteral("24.5"));
     EXPECT_EQ(field("LabelCloudsNarrow"), QStringLiteral("12.4"));
     EXPECT_EQ(field("LabelClouds"), QStringLiteral("1.5"));
     EXPECT_EQ(field("Label_SkyBright"), QStringLiteral("1"));
     EXPECT_EQ(back("Cloud_Sky"), VbColor::Green);
     EXPECT_EQ(field("HeaterOn"), QStringLiteral("N"));
+    EXPECT_EQ(back("HeaterOn"), VbColor::Green);
+    EXPECT_EQ(field("RelayOn"), QStringLiteral("N"));
+    EXPECT_EQ(back("RelayOn"), VbColor::Green);
     EXPECT_EQ(back("LabelRain"), VbColor::Green);
+    EXPECT_EQ(back("LabelClouds"), VbColor::White);
     EXPECT_EQ(back("LabelCloudsNarrow"), VbColor::White);
     // Rain, cloud, light in that order; a wind window of one completes every cycle.
     ASSERT_EQ(alerts.size(), 4u);
@@ -60,6 +68,22 @@ TEST_F(Processing, FiveCycleTemperatureWindow)
     EXPECT_DOUBLE_EQ(weather().AmbientTempAvgC, 30);
     EXPECT_EQ(field("TPTemp"), QStringLiteral("30.0"));
     EXPECT_EQ(weather().TempSampleIndex, 1);
+}
+
+TEST_F(Processing, SkyRainAndDewPointBoxesShowTheWindowMeans)
+{
+    settings().TempsAvgCount = 2;
+    port.isOpen = true;
+    port.answers = {{PortResult::Ok, withField(kTestRecord, 21, "0300")},
+                    {PortResult::Ok, withField(withField(kTestRecord, 21, "0401"), 49, "+02000")}};
+    runCycles(2);
+    // Sky 44.32 and 20.00 C, rain 300 and 401: means 32.16 C and 350.5.
+    EXPECT_EQ(field("CloudTemp"), QStringLiteral("32.2"));
+    EXPECT_EQ(field("TP_Faren"), QStringLiteral("89.9"));
+    EXPECT_EQ(field("Ambient1_TempC"), QStringLiteral("350.5"));
+    EXPECT_EQ(field("Ambient1_TempF"), QStringLiteral("662.9"));
+    EXPECT_EQ(field("Amb_Faren"), QStringLiteral("79.4"));
+    EXPECT_EQ(field("DP_Faren"), QStringLiteral("70.1"));
 }
 
 TEST_F(Processing, MissingReadingRepeatsThePreviousMean)
@@ -118,6 +142,16 @@ TEST_F(Processing, IndicatorsAndBoundaries)
     port.answers = {{PortResult::Ok, withField(kTestRecord, 38, "-00250")}};
     cycle.run();
     EXPECT_EQ(field("Raw_TP"), QStringLiteral("-2.5"));
+    EXPECT_EQ(back("LabelCloudsNarrow"), VbColor::White);
+}
+
+TEST_F(Processing, SkyBrightnessWithALeadingOneIsReadWhole)
+{
+    settings().LightThreshold = 1000;
+    connectBoard(withField(kTestRecord, 14, "1023"));
+    cycle.run();
+    EXPECT_EQ(field("Label_SkyBright"), QStringLiteral("1023"));
+    EXPECT_FALSE(lastAlert(AlertKind::Light)); // 1023 counts is darker than 1000
 }
 
 TEST_F(Processing, CloudColoursAtTheLevels)
@@ -179,6 +213,7 @@ TEST_F(Processing, WindWindowMeanGustAndReset)
     EXPECT_EQ(weather().WindGust, 4);
     EXPECT_EQ(field("WindsGustsTF"), QStringLiteral("4.0"));
     EXPECT_EQ(field("RawWindTF"), QStringLiteral("300"));
+    EXPECT_EQ(field("WindCurrentTF"), QStringLiteral("4.0"));
 
     // Calm until the 300th cycle: the gust resets to 0, its display stays.
     port.standingAnswer = FakeStationPort::Answer{PortResult::Ok, kTestRecord};

@@ -276,6 +276,28 @@ TEST_F(BoardSearch, HeaterOnWithoutAutomaticIsForcedOn)
     EXPECT_EQ(weather().HeaterAllowSent, 1);
 }
 
+TEST_F(BoardSearch, LightAndWindFlagsLandOnTheirOwnBoxes)
+{
+    // AL=1 with AW=0, then the other way round.
+    port.answers = {{PortResult::Ok, QStringLiteral("W")}, {PortResult::Ok, withField(kTestRecord, 94, "1")}};
+    link.boardSearch();
+    EXPECT_EQ(weather().StartLightAllowed, 1);
+    EXPECT_EQ(weather().StartWindAllowed, 0);
+    EXPECT_EQ(handBox.checkState("AllowLight"), 1);
+    EXPECT_EQ(handBox.checkState("AllowWind"), 0);
+    EXPECT_EQ(weather().LightAllow, 1);
+    EXPECT_EQ(weather().WindAllow, 0);
+
+    port.answers = {{PortResult::Ok, QStringLiteral("W")}, {PortResult::Ok, withField(kTestRecord, 89, "1")}};
+    link.boardSearch();
+    EXPECT_EQ(weather().StartLightAllowed, 0);
+    EXPECT_EQ(weather().StartWindAllowed, 1);
+    EXPECT_EQ(handBox.checkState("AllowLight"), 0);
+    EXPECT_EQ(handBox.checkState("AllowWind"), 1);
+    EXPECT_EQ(weather().LightAllow, 0);
+    EXPECT_EQ(weather().WindAllow, 1);
+}
+
 TEST_F(BoardSearch, FirstPollTimeOutTakesTheTestRecordsFlags)
 {
     handBox.setCheckState("AllowLight", 1);

@@ -85,9 +85,10 @@ TEST_F(GraphWindowTest, FirstPointAfterFiveSamplesHiddenSeriesStillPlotted)
     EXPECT_EQ(temps->series(0)->at(0).y(), 0);
     EXPECT_EQ(temps->series(1)->at(0).y(), 0);
 
-    // The hidden series' label still follows its point: H x (550 - 200) / 950.
-    const double h = temps->height() * 15.0 - 1095 - 255;
-    EXPECT_EQ(temps->findChild<QLabel *>(QStringLiteral("BrightSky_Lab"))->y(), int(std::lround(h * 350 / 950 / 15)));
+    // The hidden series' label still follows its point: H x (550 - 200) / 950, with
+    // H = 3345 - 1095 - 255 = 1995 twips at the load height: 735 twips, 49 pixels.
+    ASSERT_EQ(temps->height(), 223);
+    EXPECT_EQ(temps->findChild<QLabel *>(QStringLiteral("BrightSky_Lab"))->y(), 49);
     ticks(*temps, 5);
     EXPECT_EQ(temps->series(5)->count(), 2);
 }
@@ -133,9 +134,10 @@ TEST(GraphsBehindHandBox, GraphsBoxShowsHidesAndUnloadsBoth)
     box->setCheckState(QStringLiteral("GraphCheck1"), 1);
     EXPECT_EQ(temperaturesGraph(), temps);
     EXPECT_EQ(wind->series(0)->count(), 1);
-    // Empty fields sample as 0; the label sits at H x 0.8333.
-    const double h = wind->height() * 15.0 - 1095 - 255;
-    EXPECT_EQ(wind->findChild<QLabel *>(QStringLiteral("CS_Label"))->y(), int(std::lround(h * 0.8333 / 15)));
+    // Empty fields sample as 0; the label sits at H x 0.8333 = 1662 twips (H = 1995 twips
+    // at the load height), 111 pixels.
+    ASSERT_EQ(wind->height(), 223);
+    EXPECT_EQ(wind->findChild<QLabel *>(QStringLiteral("CS_Label"))->y(), 111);
 
     unloadGraphs();
     EXPECT_EQ(temperaturesGraph(), nullptr);
