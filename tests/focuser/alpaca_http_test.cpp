@@ -198,8 +198,8 @@ TEST_F(AlpacaHttp, MaxStepRoundsHalvesToEvenAndOverflowIsAnError)
     // A compensation step whose target lies beyond the 32-bit range.
     prog().settings.TempMax = 1;
     prog().settings.TempSteps = 2000000000;
-    prog().LastComp = 0;
-    prog().weather.WindSpeed = 5;
+    focuser.LastComp = 0;
+    weather.WindSpeed = 5;
     const QJsonObject step = put("do_tempcomp", "");
     EXPECT_EQ(error(step), 0x4FF);
     EXPECT_EQ(step.value("ErrorMessage").toString(), "Overflow");
