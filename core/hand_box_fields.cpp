@@ -37,14 +37,19 @@ void HandBoxFields::setACloudTemp(double v)
     setFieldText(QStringLiteral("CloudTemp"), formatNumber(v, "0.0"));
 }
 
-double HandBoxFields::aTPTemp()
+double readBackAmbient(HandBoxApi &box)
 {
-    const QString text = fieldText(QStringLiteral("TPTemp"));
+    const QString text = box.fieldText(QStringLiteral("TPTemp"));
     if (text.isEmpty()) {
-        setFieldText(QStringLiteral("TPTemp"), QStringLiteral("200"));
+        box.setFieldText(QStringLiteral("TPTemp"), QStringLiteral("200"));
         return 0;
     }
     return wholeFromText(text);
+}
+
+double HandBoxFields::aTPTemp()
+{
+    return readBackAmbient(*this);
 }
 
 void HandBoxFields::setATPTemp(double v)

@@ -8,6 +8,11 @@
 
 #include <QHash>
 
+// The ambient as shown in "TPTemp", read back to a whole degree (halves to
+// even); an empty box reads 0 and is filled with "200"; a text that is not a
+// number throws ConversionError. The window and the in-memory hand box share it.
+double readBackAmbient(HandBoxApi &box);
+
 class HandBoxFields : public HandBoxApi {
 public:
     void setWindCurrent(double v) override;

@@ -8,6 +8,7 @@
 #include "core/wait.h"
 #include "station/conditions.h"
 #include "station/conversions.h"
+#include "station/hand_box_rules.h"
 #include "station/record_parser.h"
 #include "station/station_link.h"
 
@@ -45,9 +46,9 @@ void StationCycle::limitWindowSizes()
 
 void StationCycle::run()
 {
-    if (m_link.busy())
-        return;
     StationLink::PortUse use(m_link);
+    if (!use.active())
+        return;
     limitWindowSizes();
     if (!m_link.commandStep())
         return; // the port failed; the next tick starts afresh
@@ -105,7 +106,7 @@ void StationCycle::processRecord(ObservationSource source)
     // 1. Rain
     w.RainReading = recordWhole(record, RecordPos::Rain, RecordPos::RainWidth);
     const bool raining = isRaining(w.RainReading, s.RainThreshold);
-    hb.setBackColor(QStringLiteral("LabelRain"), raining ? VbColor::Red : VbColor::Green);
+    hb.setBackColor(QStringLiteral("LabelRain"), rainIndicatorColor(w.RainReading, s.RainThreshold));
     m_ctx.raiseAlert(AlertKind::Rain, raining);
 
     // 2, 3. Heater and relay as the board reports them

@@ -3,6 +3,7 @@
 // record. One user of the port at a time: whoever holds a PortUse owns it.
 #pragma once
 
+#include "core/reentry_guard.h"
 #include "station/board_commands.h"
 #include "station/station_context.h"
 #include "station/station_port.h"
@@ -34,13 +35,12 @@ public:
     // Marks the port as in use for its lifetime; a tick that finds it in use skips.
     class PortUse {
     public:
-        explicit PortUse(StationLink &link) : m_link(link) { m_link.m_busy = true; }
-        ~PortUse() { m_link.m_busy = false; }
-        PortUse(const PortUse &) = delete;
-        PortUse &operator=(const PortUse &) = delete;
+        explicit PortUse(StationLink &link) : m_guard(link.m_busy) {}
+        // False when the port was already in use: the caller turns back.
+        bool active() const { return m_guard.active(); }
 
     private:
-        StationLink &m_link;
+        ReentryGuard m_guard;
     };
 
     const SentSettings &sentSettings() const { return m_sent; }

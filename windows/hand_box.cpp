@@ -1,10 +1,12 @@
 #include "windows/hand_box.h"
 
+#include "core/hand_box_fields.h"
 #include "core/messages.h"
 #include "core/number_format.h"
 #include "core/platform.h"
 #include "core/profile_store.h"
 #include "core/program.h"
+#include "station/hand_box_rules.h"
 #include "station/weather_state.h"
 #include "windows/tri_state_check_box.h"
 #include "windows/hand_box_pictures.h"
@@ -237,12 +239,12 @@ void HandBox::buildLayout()
     auto box = [this](const char *name) { return static_cast<QCheckBox *>(m_controls[QString::fromLatin1(name)]); };
     connect(box("TempCompCB"), &QCheckBox::stateChanged, this, &HandBox::onTempCompCB);
     connect(box("AllowAsyncWindCB"), &QCheckBox::stateChanged, this, &HandBox::onAllowAsyncWindCB);
-    connect(box("AllowHeater"), &QCheckBox::stateChanged, this, &HandBox::onAllowHeater);
-    connect(box("ForceHeater"), &QCheckBox::stateChanged, this, &HandBox::onForceHeater);
-    connect(box("AllowRelay"), &QCheckBox::stateChanged, this, &HandBox::onAllowRelay);
-    connect(box("ForceRelay"), &QCheckBox::stateChanged, this, &HandBox::onForceRelay);
-    connect(box("AllowLight"), &QCheckBox::stateChanged, this, &HandBox::onAllowLight);
-    connect(box("AllowWind"), &QCheckBox::stateChanged, this, &HandBox::onAllowWind);
+    connect(box("AllowHeater"), &QCheckBox::stateChanged, this, [this] { onSwitchBox("AllowHeater"); });
+    connect(box("ForceHeater"), &QCheckBox::stateChanged, this, [this] { onSwitchBox("ForceHeater"); });
+    connect(box("AllowRelay"), &QCheckBox::stateChanged, this, [this] { onSwitchBox("AllowRelay"); });
+    connect(box("ForceRelay"), &QCheckBox::stateChanged, this, [this] { onSwitchBox("ForceRelay"); });
+    connect(box("AllowLight"), &QCheckBox::stateChanged, this, [this] { onSwitchBox("AllowLight"); });
+    connect(box("AllowWind"), &QCheckBox::stateChanged, this, [this] { onSwitchBox("AllowWind"); });
     connect(box("GraphCheck1"), &QCheckBox::stateChanged, this, &HandBox::onGraphCheck);
     connect(static_cast<QLineEdit *>(m_controls[QStringLiteral("CloudTemp")]), &QLineEdit::textChanged, this,
             &HandBox::onCloudTempChanged);
@@ -348,12 +350,7 @@ void HandBox::setACloudTemp(double v)
 
 double HandBox::aTPTemp()
 {
-    const QString text = fieldText(QStringLiteral("TPTemp"));
-    if (text.isEmpty()) {
-        setFieldText(QStringLiteral("TPTemp"), QStringLiteral("200"));
-        return 0;
-    }
-    return wholeFromText(text); // a non-numeric text throws to the caller
+    return readBackAmbient(*this); // a non-numeric text throws to the caller
 }
 
 void HandBox::setATPTemp(double v)
@@ -474,70 +471,9 @@ void HandBox::onAllowAsyncWindCB()
     m_controls[QStringLiteral("AllowAsyncWindCB")]->setEnabled(true);
 }
 
-// Allow and Force share one rule for the heater and the relay.
-static void allowHandler(HandBox *box, const char *allowBox, const char *forceBox, int32_t &allow, int32_t &sent,
-                         int32_t &force)
+void HandBox::onSwitchBox(const char *name)
 {
-    const bool checked = box->checkState(QString::fromLatin1(allowBox)) == 1;
-    sent = allow;
-    force = 2;
-    if (checked) {
-        allow = 1;
-        box->setCheckState(QString::fromLatin1(forceBox), 0);
-    } else {
-        allow = 0;
-        sent = 1;
-    }
-}
-
-static void forceHandler(HandBox *box, const char *allowBox, const char *forceBox, int32_t &allow, int32_t &sent,
-                         int32_t &force)
-{
-    sent = 1;
-    allow = 0;
-    box->setCheckState(QString::fromLatin1(allowBox), 0);
-    force = box->checkState(QString::fromLatin1(forceBox)) == 1 ? 1 : 2;
-}
-
-void HandBox::onAllowHeater()
-{
-    allowHandler(this, "AllowHeater", "ForceHeater", m_weather.HeaterAllow, m_weather.HeaterAllowSent, m_weather.HeaterForce);
-}
-
-void HandBox::onForceHeater()
-{
-    forceHandler(this, "AllowHeater", "ForceHeater", m_weather.HeaterAllow, m_weather.HeaterAllowSent, m_weather.HeaterForce);
-}
-
-void HandBox::onAllowRelay()
-{
-    allowHandler(this, "AllowRelay", "ForceRelay", m_weather.RelayAllow, m_weather.RelayAllowSent, m_weather.RelayForce);
-}
-
-void HandBox::onForceRelay()
-{
-    forceHandler(this, "AllowRelay", "ForceRelay", m_weather.RelayAllow, m_weather.RelayAllowSent, m_weather.RelayForce);
-}
-
-static void alarmHandler(HandBox *box, const char *name, int32_t &allow, int32_t &sent)
-{
-    sent = allow;
-    if (box->checkState(QString::fromLatin1(name)) == 1) {
-        allow = 1;
-    } else {
-        allow = 0;
-        sent = 1;
-    }
-}
-
-void HandBox::onAllowLight()
-{
-    alarmHandler(this, "AllowLight", m_weather.LightAllow, m_weather.LightAllowSent);
-}
-
-void HandBox::onAllowWind()
-{
-    alarmHandler(this, "AllowWind", m_weather.WindAllow, m_weather.WindAllowSent);
+    runSwitchBoxHandler(*this, m_weather, QString::fromLatin1(name));
 }
 
 void HandBox::onGraphCheck()

@@ -101,12 +101,7 @@ private:
     // Handlers
     void onTempCompCB();
     void onAllowAsyncWindCB();
-    void onAllowHeater();
-    void onForceHeater();
-    void onAllowRelay();
-    void onForceRelay();
-    void onAllowLight();
-    void onAllowWind();
+    void onSwitchBox(const char *name);
     void onGraphCheck();
     void onCloudTempChanged(const QString &text);
     void onTick();

@@ -41,8 +41,3 @@ inline uint32_t windIndicatorColor(WindLevel level)
     }
     return VbColor::Green;
 }
-
-inline uint32_t rainIndicatorColor(int rainReading, int rainThreshold)
-{
-    return rainReading > rainThreshold ? VbColor::Red : VbColor::Green;
-}
