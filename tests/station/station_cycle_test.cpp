@@ -292,3 +292,49 @@ TEST_F(Processing, WorksWithoutAHandBoxWindow)
     EXPECT_EQ(weather().RainReading, 321);
     EXPECT_NEAR(weather().DewPointC, 21.15, 0.01);
 }
+
+TEST_F(Processing, EveryProcessedRecordPublishesOneObservation)
+{
+    std::vector<Observation> seen;
+    cycle.addObserver([&](const Observation &o) { seen.push_back(o); });
+    const QDateTime at(QDate(2026, 12, 7), QTime(21, 30), Qt::UTC);
+    ctx.utcClock = [at] { return at; };
+
+    runCycles(1); // no board: the built-in test record
+    ASSERT_EQ(seen.size(), 1u);
+    const Observation &o = seen[0];
+    EXPECT_EQ(o.source, ObservationSource::TestRecord);
+    EXPECT_EQ(o.utc, at);
+    EXPECT_DOUBLE_EQ(o.ambientC, 26.31);
+    EXPECT_DOUBLE_EQ(o.thermopileC, 44.32);
+    EXPECT_DOUBLE_EQ(o.skyC, 1.46);
+    EXPECT_DOUBLE_EQ(o.ambientMinusSkyC, 24.54); // the whole ambient (26) less the shown sky
+    EXPECT_NEAR(o.humidityPercent, 72.9, 0.5);
+    EXPECT_NEAR(o.dewPointC, 21.15, 0.01);
+    EXPECT_EQ(o.rainReading, 321);
+    EXPECT_EQ(o.skyBrightness, 1);
+    EXPECT_EQ(o.sky, SkyClass::Clear);
+    EXPECT_FALSE(o.raining || o.cloudy || o.humidityMissing);
+    EXPECT_TRUE(o.daylight); // 1 is brighter than the threshold of 950
+
+    // A live record: rain, overcast, humidity marker, heater on.
+    QString wet = withField(withField(kTestRecord, 21, "0500"), 5, "0999");
+    wet = withField(withField(wet, 38, "+02500"), 74, "1");
+    connectBoard(wet);
+    runCycles(1);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[1].source, ObservationSource::Live);
+    EXPECT_TRUE(seen[1].raining);
+    EXPECT_TRUE(seen[1].cloudy);
+    EXPECT_EQ(seen[1].sky, SkyClass::Overcast);
+    EXPECT_TRUE(seen[1].humidityMissing);
+    EXPECT_EQ(seen[1].heater, 1);
+
+    // The poll times out: the last good record is processed again.
+    port.standingAnswer.reset();
+    port.answers = {{PortResult::TimedOut, QString()}};
+    runCycles(1);
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[2].source, ObservationSource::Reprocessed);
+    EXPECT_EQ(seen[2].rainReading, 500);
+}
