@@ -176,12 +176,8 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     actions.showTrafficWindow = &showTrafficWindow;
     actions.showUploadWindow = &showUploadWindow;
     actions.showGraphs = [&a](bool show) { showGraphs(show, a.weather, a.handBox.get()); };
-    actions.onUnload = {&unloadSetupDialog,
-                        [] {
-                            if (prog().TrafficWindow)
-                                unloadTrafficWindow();
-                        },
-                        &unloadUploadWindow, &unloadGraphs, [&a] { SaveOnExit(a.focuser); }};
+    actions.onUnload = {&unloadSetupDialog, &unloadTrafficWindow, &unloadUploadWindow, &unloadGraphs,
+                        [&a] { SaveOnExit(a.focuser); }};
     actions.clientsRemain = [&a] { return a.focuser.ClientCount > 0; };
     actions.quit = [&a] {
         if (a.quit)

@@ -102,12 +102,14 @@ void StationCycle::processRecord(ObservationSource source)
     HandBoxApi &hb = m_ctx.handBox;
     // Hold a copy: a hook or a click during a wait may replace the record.
     const QString record = w.StationRecord;
+    Observation o; // this record's own facts; publish() adds the windows' results
+    o.source = source;
 
     // 1. Rain
     w.RainReading = recordWhole(record, RecordPos::Rain, RecordPos::RainWidth);
-    const bool raining = isRaining(w.RainReading, s.RainThreshold);
+    o.raining = isRaining(w.RainReading, s.RainThreshold);
     hb.setBackColor(QStringLiteral("LabelRain"), rainIndicatorColor(w.RainReading, s.RainThreshold));
-    m_ctx.raiseAlert(AlertKind::Rain, raining);
+    m_ctx.raiseAlert(AlertKind::Rain, o.raining);
 
     // 2, 3. Heater and relay as the board reports them
     w.HeaterStatus = recordWhole(record, RecordPos::Hb, 1);
@@ -126,7 +128,8 @@ void StationCycle::processRecord(ObservationSource source)
     // 5. Humidity counts exactly as received
     const QString hum = recordField(record, RecordPos::Hum, RecordPos::HumWidth);
     hb.setFieldText(kRawRh, hum);
-    hb.setBackColor(QStringLiteral("LabelCloudsNarrow"), hum == kNoHumidity ? VbColor::Red : VbColor::White);
+    o.humidityMissing = hum == kNoHumidity;
+    hb.setBackColor(QStringLiteral("LabelCloudsNarrow"), o.humidityMissing ? VbColor::Red : VbColor::White);
 
     // 6. Temperature window, then humidity and dew point
     temperatureStep(record);
@@ -143,48 +146,39 @@ void StationCycle::processRecord(ObservationSource source)
 
     // 8. Sky values, cloud class, then the cloud and light conditions
     skyValues();
-    const SkyClass sky = skyClass(m_skyDifference, s.PartCloudyDegC, s.FullCloudyDegC);
-    hb.setBackColor(QStringLiteral("Cloud_Sky"), skyColor(sky));
-    const bool cloudy = isCloudy(m_skyDifference, s.PartCloudyDegC);
-    m_ctx.raiseAlert(AlertKind::Cloud, cloudy);
-    const int brightness = wholeFromText(hb.fieldText(kSkyBright));
-    const bool daylight = isDaylight(brightness, s.LightThreshold);
-    m_ctx.raiseAlert(AlertKind::Light, daylight);
+    o.sky = skyClass(m_skyDifference, s.PartCloudyDegC, s.FullCloudyDegC);
+    hb.setBackColor(QStringLiteral("Cloud_Sky"), skyColor(o.sky));
+    o.cloudy = isCloudy(m_skyDifference, s.PartCloudyDegC);
+    m_ctx.raiseAlert(AlertKind::Cloud, o.cloudy);
+    o.skyBrightness = wholeFromText(hb.fieldText(kSkyBright));
+    o.daylight = isDaylight(o.skyBrightness, s.LightThreshold);
+    m_ctx.raiseAlert(AlertKind::Light, o.daylight);
 
     // 9. Wind
     if (w.WindEnabled)
         windStep(record);
-    publish(source, brightness, raining, cloudy, daylight);
+    publish(o);
 }
 
-void StationCycle::publish(ObservationSource source, int brightness, bool raining, bool cloudy, bool daylight)
+void StationCycle::publish(Observation &o)
 {
     if (m_observers.empty())
         return;
     const WeatherState &w = m_ctx.weather;
-    const Settings &s = m_ctx.settings;
-    Observation o;
     o.utc = m_ctx.utcClock ? m_ctx.utcClock() : QDateTime::currentDateTimeUtc();
-    o.source = source;
     o.temperaturesOn = w.TempEnabled;
     o.ambientC = w.AmbientTempAvgC;
     o.thermopileC = w.ThermopileTempAvgC;
     o.skyC = m_measuredSky;
     o.ambientMinusSkyC = m_skyDifference;
     o.humidityPercent = m_humidity;
-    o.humidityMissing = recordField(w.StationRecord, RecordPos::Hum, RecordPos::HumWidth) == kNoHumidity;
     o.dewPointC = w.DewPointC;
     o.rainReading = w.RainReading;
     o.rainMean = w.RainAvg;
-    o.skyBrightness = brightness;
     o.windOn = w.WindEnabled;
     o.windCurrent = m_windCurrent;
     o.windAverage = m_windAverage;
     o.windGust = w.WindGust;
-    o.sky = skyClass(m_skyDifference, s.PartCloudyDegC, s.FullCloudyDegC);
-    o.raining = raining;
-    o.cloudy = cloudy;
-    o.daylight = daylight;
     o.windy = m_windy;
     o.heater = w.HeaterStatus;
     o.relay = w.RelayStatus;

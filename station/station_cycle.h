@@ -33,7 +33,8 @@ public:
     void limitWindowSizes();
 
 private:
-    void publish(ObservationSource source, int brightness, bool raining, bool cloudy, bool daylight);
+    // Completes the record's observation from the windows and hands it out.
+    void publish(Observation &o);
     void temperatureStep(const QString &record);
     void humidityAndDewPoint();
     void skyValues();

@@ -30,7 +30,6 @@ public:
     PollResult poll();
 
     bool connected() const { return m_port.connected(); }
-    bool busy() const { return m_busy; }
 
     // Marks the port as in use for its lifetime; a tick that finds it in use skips.
     class PortUse {

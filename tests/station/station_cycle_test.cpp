@@ -286,9 +286,9 @@ TEST_F(Processing, WorksWithoutAHandBoxWindow)
 {
     HandBoxFields inMemory;
     StationContext detached{settings(), state, inMemory};
-    StationCycle cycle{link, detached};
+    StationCycle detachedCycle{link, detached};
     for (int k = 0; k < 3; ++k)
-        cycle.run();
+        detachedCycle.run();
     EXPECT_EQ(weather().RainReading, 321);
     EXPECT_NEAR(weather().DewPointC, 21.15, 0.01);
 }
