@@ -38,7 +38,7 @@ void App::buildStation()
     ctx.traffic = &trafficFor;
     ctx.fifthWindow = {[] { uploadForm().cmdSend_Click(); }, [this] {
                             HandBox *hb = handBox.get();
-                            log.writeReadings(weather, [hb](const QString &control) { return hb->fieldText(control); });
+                            log.writeReadings(weather, [hb](HandBoxField f) { return hb->fieldText(f); });
                         }};
     link = std::make_unique<StationLink>(*port, ctx);
     cycle = std::make_unique<StationCycle>(*link, ctx);

@@ -1,7 +1,9 @@
 // What the rest of the program may do with the hand box: its public properties,
-// and its fields addressed by control name. The station cycle writes values here
+// and its fields (HandBoxField). The station cycle writes values here
 // and reads some back, since display rounding takes part in its computations.
 #pragma once
+
+#include "core/hand_box_field.h"
 
 #include <QString>
 #include <cstdint>
@@ -32,17 +34,17 @@ public:
     virtual double aTPTemp() = 0; // throws ConversionError for a non-numeric text
     virtual void setATPTemp(double v) = 0;
 
-    // Fields by control name: the text of a text box or the caption of a label.
-    // Setting a text box's text runs its change handler when the text changes.
-    virtual QString fieldText(const QString &control) const = 0;
-    virtual void setFieldText(const QString &control, const QString &text) = 0;
-    virtual uint32_t backColor(const QString &control) const = 0;
-    virtual void setBackColor(const QString &control, uint32_t color) = 0;
-    virtual uint32_t foreColor(const QString &control) const = 0;
-    virtual void setForeColor(const QString &control, uint32_t color) = 0;
+    // Fields: the text of a text box or the caption of a label. Setting a text
+    // box's text runs its change handler when the text changes.
+    virtual QString fieldText(HandBoxField field) const = 0;
+    virtual void setFieldText(HandBoxField field, const QString &text) = 0;
+    virtual uint32_t backColor(HandBoxField field) const = 0;
+    virtual void setBackColor(HandBoxField field, uint32_t color) = 0;
+    virtual uint32_t foreColor(HandBoxField field) const = 0;
+    virtual void setForeColor(HandBoxField field, uint32_t color) = 0;
     // Check boxes: 0 clear, 1 checked, 2 greyed. Setting a new state runs the box's handler.
-    virtual int checkState(const QString &control) const = 0;
-    virtual void setCheckState(const QString &control, int state) = 0;
+    virtual int checkState(HandBoxField field) const = 0;
+    virtual void setCheckState(HandBoxField field, int state) = 0;
 
     // The main timer
     virtual void setTimerEnabled(bool on) = 0;

@@ -4,28 +4,28 @@
 
 void HandBoxFields::setWindCurrent(double v)
 {
-    setFieldText(QStringLiteral("WindCurrentTF"), formatNumber(v, "0.0"));
+    setFieldText(HandBoxField::WindCurrentTF, formatNumber(v, "0.0"));
 }
 
 void HandBoxFields::setWindsGusts(double v)
 {
-    setFieldText(QStringLiteral("WindsGustsTF"), formatNumber(v, "0.0"));
+    setFieldText(HandBoxField::WindsGustsTF, formatNumber(v, "0.0"));
 }
 
 void HandBoxFields::setRawWind(double v)
 {
-    setFieldText(QStringLiteral("RawWindTF"), formatNumber(v, "0"));
+    setFieldText(HandBoxField::RawWindTF, formatNumber(v, "0"));
 }
 
 void HandBoxFields::setWindsAvg(double v)
 {
-    setFieldText(QStringLiteral("WindsAvgTF"), formatNumber(v, "0.0"));
+    setFieldText(HandBoxField::WindsAvgTF, formatNumber(v, "0.0"));
 }
 
 double HandBoxFields::aCloudTemp()
 {
     try {
-        const int32_t v = wholeFromText(fieldText(QStringLiteral("CloudTemp")));
+        const int32_t v = wholeFromText(fieldText(HandBoxField::CloudTemp));
         return v < 0 ? -9999 : v;
     } catch (const ConversionError &) {
         return -9999;
@@ -34,14 +34,14 @@ double HandBoxFields::aCloudTemp()
 
 void HandBoxFields::setACloudTemp(double v)
 {
-    setFieldText(QStringLiteral("CloudTemp"), formatNumber(v, "0.0"));
+    setFieldText(HandBoxField::CloudTemp, formatNumber(v, "0.0"));
 }
 
 double readBackAmbient(HandBoxApi &box)
 {
-    const QString text = box.fieldText(QStringLiteral("TPTemp"));
+    const QString text = box.fieldText(HandBoxField::TPTemp);
     if (text.isEmpty()) {
-        box.setFieldText(QStringLiteral("TPTemp"), QStringLiteral("200"));
+        box.setFieldText(HandBoxField::TPTemp, QStringLiteral("200"));
         return 0;
     }
     return wholeFromText(text);
@@ -54,5 +54,5 @@ double HandBoxFields::aTPTemp()
 
 void HandBoxFields::setATPTemp(double v)
 {
-    setFieldText(QStringLiteral("TPTemp"), formatNumber(v, "0.0"));
+    setFieldText(HandBoxField::TPTemp, formatNumber(v, "0.0"));
 }

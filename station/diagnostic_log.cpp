@@ -46,7 +46,7 @@ QString logTimeStamp(const QDateTime &when)
 
 QString diagnosticLogLine(const WeatherState &w, const FieldReader &field, const QDateTime &when)
 {
-    auto text = [&](const char *control) { return field ? field(QString::fromLatin1(control)) : QString(); };
+    auto text = [&](HandBoxField f) { return field ? field(f) : QString(); };
     QString line = logTimeStamp(when);
     line += QStringLiteral(" WingAvg = ") + formatted(w.WindSpeed, "0.0", 6);
     line += QStringLiteral(" Gusts = ") + formatted(w.WindGust, "0.0", 6);
@@ -54,13 +54,13 @@ QString diagnosticLogLine(const WeatherState &w, const FieldReader &field, const
     line += QStringLiteral(" TpT = ") + formatted(w.ThermopileTempAvgC, "0.0", 6);
     line += QStringLiteral(" AmbT = ") + formatted(w.AmbientTempAvgC, "0.0", 6);
     line += QStringLiteral(" DpT = ") + formatted(w.DewPointC, "0.0", 6);
-    line += QStringLiteral(" RH = ") + formattedText(text("RH"), "0.0", 5);
-    line += QStringLiteral(" MeasSky = ") + formattedText(text("LabelClouds"), "0.0", 6);
-    line += QStringLiteral(" CalcSky = ") + formattedText(text("LabelCloudsNarrow"), "0.0", 6);
-    line += QStringLiteral(" Diff = ") + formattedText(text("Cloud_Sky"), "0.0", 6);
-    line += QStringLiteral(" TPraw = ") + formattedText(text("Raw_TP"), "0.0", 6);
-    line += QStringLiteral(" Hraw = ") + formattedText(text("Raw_RH"), "0", 6);
-    line += QStringLiteral(" Brght = ") + formattedText(text("Label_SkyBright"), "0", 6);
+    line += QStringLiteral(" RH = ") + formattedText(text(HandBoxField::RH), "0.0", 5);
+    line += QStringLiteral(" MeasSky = ") + formattedText(text(HandBoxField::LabelClouds), "0.0", 6);
+    line += QStringLiteral(" CalcSky = ") + formattedText(text(HandBoxField::LabelCloudsNarrow), "0.0", 6);
+    line += QStringLiteral(" Diff = ") + formattedText(text(HandBoxField::Cloud_Sky), "0.0", 6);
+    line += QStringLiteral(" TPraw = ") + formattedText(text(HandBoxField::Raw_TP), "0.0", 6);
+    line += QStringLiteral(" Hraw = ") + formattedText(text(HandBoxField::Raw_RH), "0", 6);
+    line += QStringLiteral(" Brght = ") + formattedText(text(HandBoxField::Label_SkyBright), "0", 6);
     line += QStringLiteral(" HTRaL = ") + formatted(w.StartHeaterAllowed, "0", 3);
     line += QStringLiteral(" HTRoN = ") + formatted(w.StartHeaterOn, "0", 3);
     line += QStringLiteral(" RLYaL = ") + formatted(w.StartRelayAllowed, "0", 3);

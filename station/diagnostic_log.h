@@ -3,6 +3,7 @@
 // holds it (appended to, one CR LF line at a time, flushed at once).
 #pragma once
 
+#include "core/hand_box_field.h"
 #include "station/weather_state.h"
 
 #include <QDateTime>
@@ -10,8 +11,6 @@
 #include <QString>
 #include <functional>
 
-// Reads a hand box field (text box text or label caption) by control name.
-using FieldReader = std::function<QString(const QString &control)>;
 
 // "MM/DD/YYYY hh:nn AM/PM" with "/" and ":" as separators.
 QString logTimeStamp(const QDateTime &when);

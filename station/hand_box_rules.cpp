@@ -6,34 +6,34 @@
 
 namespace {
 
-void allowHandler(HandBoxApi &box, const char *allowBox, const char *forceBox, int32_t &allow, int32_t &sent,
+void allowHandler(HandBoxApi &box, HandBoxField allowBox, HandBoxField forceBox, int32_t &allow, int32_t &sent,
                   int32_t &force)
 {
-    const bool checked = box.checkState(QString::fromLatin1(allowBox)) == 1;
+    const bool checked = box.checkState(allowBox) == 1;
     sent = allow;
     force = 2;
     if (checked) {
         allow = 1;
-        box.setCheckState(QString::fromLatin1(forceBox), 0);
+        box.setCheckState(forceBox, 0);
     } else {
         allow = 0;
         sent = 1;
     }
 }
 
-void forceHandler(HandBoxApi &box, const char *allowBox, const char *forceBox, int32_t &allow, int32_t &sent,
+void forceHandler(HandBoxApi &box, HandBoxField allowBox, HandBoxField forceBox, int32_t &allow, int32_t &sent,
                   int32_t &force)
 {
     sent = 1;
     allow = 0;
-    box.setCheckState(QString::fromLatin1(allowBox), 0);
-    force = box.checkState(QString::fromLatin1(forceBox)) == 1 ? 1 : 2;
+    box.setCheckState(allowBox, 0);
+    force = box.checkState(forceBox) == 1 ? 1 : 2;
 }
 
-void alarmHandler(HandBoxApi &box, const char *name, int32_t &allow, int32_t &sent)
+void alarmHandler(HandBoxApi &box, HandBoxField name, int32_t &allow, int32_t &sent)
 {
     sent = allow;
-    if (box.checkState(QString::fromLatin1(name)) == 1) {
+    if (box.checkState(name) == 1) {
         allow = 1;
     } else {
         allow = 0;
@@ -43,22 +43,18 @@ void alarmHandler(HandBoxApi &box, const char *name, int32_t &allow, int32_t &se
 
 } // namespace
 
-bool runSwitchBoxHandler(HandBoxApi &box, WeatherState &w, const QString &c)
+bool runSwitchBoxHandler(HandBoxApi &box, WeatherState &w, HandBoxField c)
 {
-    if (c == QLatin1String("AllowHeater"))
-        allowHandler(box, "AllowHeater", "ForceHeater", w.HeaterAllow, w.HeaterAllowSent, w.HeaterForce);
-    else if (c == QLatin1String("ForceHeater"))
-        forceHandler(box, "AllowHeater", "ForceHeater", w.HeaterAllow, w.HeaterAllowSent, w.HeaterForce);
-    else if (c == QLatin1String("AllowRelay"))
-        allowHandler(box, "AllowRelay", "ForceRelay", w.RelayAllow, w.RelayAllowSent, w.RelayForce);
-    else if (c == QLatin1String("ForceRelay"))
-        forceHandler(box, "AllowRelay", "ForceRelay", w.RelayAllow, w.RelayAllowSent, w.RelayForce);
-    else if (c == QLatin1String("AllowLight"))
-        alarmHandler(box, "AllowLight", w.LightAllow, w.LightAllowSent);
-    else if (c == QLatin1String("AllowWind"))
-        alarmHandler(box, "AllowWind", w.WindAllow, w.WindAllowSent);
-    else
-        return false;
+    using F = HandBoxField;
+    switch (c) {
+    case F::AllowHeater: allowHandler(box, F::AllowHeater, F::ForceHeater, w.HeaterAllow, w.HeaterAllowSent, w.HeaterForce); break;
+    case F::ForceHeater: forceHandler(box, F::AllowHeater, F::ForceHeater, w.HeaterAllow, w.HeaterAllowSent, w.HeaterForce); break;
+    case F::AllowRelay: allowHandler(box, F::AllowRelay, F::ForceRelay, w.RelayAllow, w.RelayAllowSent, w.RelayForce); break;
+    case F::ForceRelay: forceHandler(box, F::AllowRelay, F::ForceRelay, w.RelayAllow, w.RelayAllowSent, w.RelayForce); break;
+    case F::AllowLight: alarmHandler(box, F::AllowLight, w.LightAllow, w.LightAllowSent); break;
+    case F::AllowWind: alarmHandler(box, F::AllowWind, w.WindAllow, w.WindAllowSent); break;
+    default: return false;
+    }
     return true;
 }
 

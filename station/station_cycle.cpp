@@ -13,11 +13,11 @@
 #include "station/station_link.h"
 
 namespace {
-const QString kRawTp = QStringLiteral("Raw_TP");
-const QString kRawRh = QStringLiteral("Raw_RH");
-const QString kTpTemp = QStringLiteral("TPTemp");
-const QString kDewPointT = QStringLiteral("DewPointT");
-const QString kSkyBright = QStringLiteral("Label_SkyBright");
+constexpr HandBoxField kRawTp = HandBoxField::Raw_TP;
+constexpr HandBoxField kRawRh = HandBoxField::Raw_RH;
+constexpr HandBoxField kTpTemp = HandBoxField::TPTemp;
+constexpr HandBoxField kDewPointT = HandBoxField::DewPointT;
+constexpr HandBoxField kSkyBright = HandBoxField::Label_SkyBright;
 constexpr int kRecheckMs = 20;
 
 QString oneDecimal(double v)
@@ -108,28 +108,28 @@ void StationCycle::processRecord(ObservationSource source)
     // 1. Rain
     w.RainReading = recordWhole(record, RecordPos::Rain, RecordPos::RainWidth);
     o.raining = isRaining(w.RainReading, s.RainThreshold);
-    hb.setBackColor(QStringLiteral("LabelRain"), rainIndicatorColor(w.RainReading, s.RainThreshold));
+    hb.setBackColor(HandBoxField::LabelRain, rainIndicatorColor(w.RainReading, s.RainThreshold));
     m_ctx.raiseAlert(AlertKind::Rain, o.raining);
 
     // 2, 3. Heater and relay as the board reports them
     w.HeaterStatus = recordWhole(record, RecordPos::Hb, 1);
     const Indicator heater = switchIndicator(w.HeaterStatus);
-    hb.setBackColor(QStringLiteral("HeaterOn"), heater.backColor);
-    hb.setFieldText(QStringLiteral("HeaterOn"), heater.caption);
+    hb.setBackColor(HandBoxField::HeaterOn, heater.backColor);
+    hb.setFieldText(HandBoxField::HeaterOn, heater.caption);
     w.RelayStatus = recordWhole(record, RecordPos::Rb, 1);
     const Indicator relay = switchIndicator(w.RelayStatus);
-    hb.setBackColor(QStringLiteral("RelayOn"), relay.backColor);
-    hb.setFieldText(QStringLiteral("RelayOn"), relay.caption);
+    hb.setBackColor(HandBoxField::RelayOn, relay.backColor);
+    hb.setFieldText(HandBoxField::RelayOn, relay.caption);
 
     // 4. Measured sky temperature, read back from its box later
     hb.setFieldText(kRawTp, generalText(recordReal(record, RecordPos::Tp, RecordPos::TpWidth) / 100));
-    hb.setBackColor(QStringLiteral("LabelClouds"), VbColor::White);
+    hb.setBackColor(HandBoxField::LabelClouds, VbColor::White);
 
     // 5. Humidity counts exactly as received
     const QString hum = recordField(record, RecordPos::Hum, RecordPos::HumWidth);
     hb.setFieldText(kRawRh, hum);
     o.humidityMissing = hum == kNoHumidity;
-    hb.setBackColor(QStringLiteral("LabelCloudsNarrow"), o.humidityMissing ? VbColor::Red : VbColor::White);
+    hb.setBackColor(HandBoxField::LabelCloudsNarrow, o.humidityMissing ? VbColor::Red : VbColor::White);
 
     // 6. Temperature window, then humidity and dew point
     temperatureStep(record);
@@ -147,7 +147,7 @@ void StationCycle::processRecord(ObservationSource source)
     // 8. Sky values, cloud class, then the cloud and light conditions
     skyValues();
     o.sky = skyClass(m_skyDifference, s.PartCloudyDegC, s.FullCloudyDegC);
-    hb.setBackColor(QStringLiteral("Cloud_Sky"), skyColor(o.sky));
+    hb.setBackColor(HandBoxField::Cloud_Sky, skyColor(o.sky));
     o.cloudy = isCloudy(m_skyDifference, s.PartCloudyDegC);
     m_ctx.raiseAlert(AlertKind::Cloud, o.cloudy);
     o.skyBrightness = wholeFromText(hb.fieldText(kSkyBright));
@@ -224,11 +224,11 @@ void StationCycle::temperatureStep(const QString &record)
         w.AmbientTempAvgC = m_ambient.mean(s.TempsAvgCount);
         w.RainAvg = m_rain.mean(s.TempsAvgCount);
         hb.setACloudTemp(w.ThermopileTempAvgC);
-        hb.setFieldText(QStringLiteral("TP_Faren"), oneDecimal(fahrenheit(w.ThermopileTempAvgC)));
+        hb.setFieldText(HandBoxField::TP_Faren, oneDecimal(fahrenheit(w.ThermopileTempAvgC)));
         hb.setATPTemp(w.AmbientTempAvgC);
-        hb.setFieldText(QStringLiteral("Amb_Faren"), oneDecimal(fahrenheit(w.AmbientTempAvgC)));
-        hb.setFieldText(QStringLiteral("Ambient1_TempC"), oneDecimal(w.RainAvg));
-        hb.setFieldText(QStringLiteral("Ambient1_TempF"), oneDecimal(fahrenheit(w.RainAvg)));
+        hb.setFieldText(HandBoxField::Amb_Faren, oneDecimal(fahrenheit(w.AmbientTempAvgC)));
+        hb.setFieldText(HandBoxField::Ambient1_TempC, oneDecimal(w.RainAvg));
+        hb.setFieldText(HandBoxField::Ambient1_TempF, oneDecimal(fahrenheit(w.RainAvg)));
         i = 0;
     }
     w.TempSampleIndex = i + 1;
@@ -243,9 +243,9 @@ void StationCycle::humidityAndDewPoint()
     const HumidityResult r = ::humidityAndDewPoint(counts, w.AmbientTempAvgC, wholeAmbient);
     w.DewPointC = r.dewPointC;
     m_humidity = r.relativeHumidity;
-    hb.setFieldText(QStringLiteral("RH"), formatNumber(r.relativeHumidity, "0"));
+    hb.setFieldText(HandBoxField::RH, formatNumber(r.relativeHumidity, "0"));
     hb.setFieldText(kDewPointT, oneDecimal(r.dewPointC));
-    hb.setFieldText(QStringLiteral("DP_Faren"), oneDecimal(fahrenheit(r.dewPointC)));
+    hb.setFieldText(HandBoxField::DP_Faren, oneDecimal(fahrenheit(r.dewPointC)));
 }
 
 void StationCycle::skyValues()
@@ -254,12 +254,12 @@ void StationCycle::skyValues()
     // The shown texts, not the full-precision values, go into these.
     const double measured = realFromText(hb.fieldText(kRawTp));
     m_measuredSky = measured;
-    hb.setFieldText(QStringLiteral("LabelClouds"), oneDecimal(measured));
+    hb.setFieldText(HandBoxField::LabelClouds, oneDecimal(measured));
     const double wholeAmbient = hb.aTPTemp();
     const double calculated = calculatedSkyTemp(realFromText(hb.fieldText(kDewPointT)), wholeAmbient);
-    hb.setFieldText(QStringLiteral("LabelCloudsNarrow"), oneDecimal(calculated));
+    hb.setFieldText(HandBoxField::LabelCloudsNarrow, oneDecimal(calculated));
     m_skyDifference = skyDifference(wholeAmbient, measured);
-    hb.setFieldText(QStringLiteral("Cloud_Sky"), oneDecimal(m_skyDifference));
+    hb.setFieldText(HandBoxField::Cloud_Sky, oneDecimal(m_skyDifference));
 }
 
 void StationCycle::windStep(const QString &record)

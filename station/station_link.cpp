@@ -17,13 +17,13 @@ constexpr int kSearchNoticeMs = 15000;
 constexpr int kCharGapMs = 20;
 constexpr int kPollAnswerMs = 80; // the board needs longer to build a record
 
-void setBox(HandBoxApi *hb, const char *name, int state)
+void setBox(HandBoxApi *hb, HandBoxField box, int state)
 {
     if (hb)
-        hb->setCheckState(QLatin1String(name), state);
+        hb->setCheckState(box, state);
 }
 // The heater and the relay follow one start-up rule: allowed wins over on.
-void applyStartSwitch(HandBoxApi *hb, int allowed, int on, const char *allowBox, const char *forceBox, int32_t &allow,
+void applyStartSwitch(HandBoxApi *hb, int allowed, int on, HandBoxField allowBox, HandBoxField forceBox, int32_t &allow,
                       int32_t &allowSent, int32_t &force)
 {
     if (allowed == 1) {
@@ -41,7 +41,7 @@ void applyStartSwitch(HandBoxApi *hb, int allowed, int on, const char *allowBox,
 }
 
 // The light and wind alarms: the board's flag (1 or 0) sets the box and the request.
-void applyStartAlarm(HandBoxApi *hb, int allowed, const char *box, int32_t &allow, int32_t &allowSent)
+void applyStartAlarm(HandBoxApi *hb, int allowed, HandBoxField box, int32_t &allow, int32_t &allowSent)
 {
     if (allowed == 1) {
         allow = 1;
@@ -180,16 +180,16 @@ void StationLink::applyStartFlags()
     // first cycle sees are the combined result.
     w.StartHeaterAllowed = f.heaterAllowed;
     w.StartHeaterOn = f.heaterOn;
-    applyStartSwitch(hb, f.heaterAllowed, f.heaterOn, "AllowHeater", "ForceHeater", w.HeaterAllow, w.HeaterAllowSent,
+    applyStartSwitch(hb, f.heaterAllowed, f.heaterOn, HandBoxField::AllowHeater, HandBoxField::ForceHeater, w.HeaterAllow, w.HeaterAllowSent,
                      w.HeaterForce);
     w.StartRelayAllowed = f.relayAllowed;
     w.StartRelayOn = f.relayOn;
-    applyStartSwitch(hb, f.relayAllowed, f.relayOn, "AllowRelay", "ForceRelay", w.RelayAllow, w.RelayAllowSent,
+    applyStartSwitch(hb, f.relayAllowed, f.relayOn, HandBoxField::AllowRelay, HandBoxField::ForceRelay, w.RelayAllow, w.RelayAllowSent,
                      w.RelayForce);
     w.StartLightAllowed = f.lightAllowed;
-    applyStartAlarm(hb, f.lightAllowed, "AllowLight", w.LightAllow, w.LightAllowSent);
+    applyStartAlarm(hb, f.lightAllowed, HandBoxField::AllowLight, w.LightAllow, w.LightAllowSent);
     w.StartWindAllowed = f.windAllowed;
-    applyStartAlarm(hb, f.windAllowed, "AllowWind", w.WindAllow, w.WindAllowSent);
+    applyStartAlarm(hb, f.windAllowed, HandBoxField::AllowWind, w.WindAllow, w.WindAllowSent);
 }
 
 void StationLink::boardSearch()

@@ -186,8 +186,8 @@ void UploadForm::cmdSend_Click()
     reading.ambientC = w.AmbientTempAvgC;
     reading.windSpeed = w.WindSpeed;
     reading.windGust = w.WindGust;
-    reading.humidityText = handBoxText(QStringLiteral("RH"));
-    reading.skyTempCaption = handBoxText(QStringLiteral("LabelClouds"));
+    reading.humidityText = handBoxText(HandBoxField::RH);
+    reading.skyTempCaption = handBoxText(HandBoxField::LabelClouds);
 
     const QString request = ::requestText(url.Host, requestTarget(url, UploadQuery(reading)), m_headers);
 
@@ -199,7 +199,7 @@ void UploadForm::cmdSend_Click()
     m_exchange.run(request.toUtf8());
 }
 
-QString UploadForm::handBoxText(const QString &control) const
+QString UploadForm::handBoxText(HandBoxField control) const
 {
     return m_handBox ? m_handBox->fieldText(control) : QString();
 }

@@ -5,6 +5,7 @@
 // whether or not the window is on screen.
 #pragma once
 
+#include "core/hand_box_field.h"
 #include "upload/http_exchange.h"
 #include "upload/http_request.h"
 
@@ -88,7 +89,7 @@ private:
     void appendError(const QString &line);
     void resetFields();
 
-    QString handBoxText(const QString &control) const;
+    QString handBoxText(HandBoxField control) const;
 
     const WeatherState &m_weather;
     const HandBoxApi *m_handBox;

@@ -29,30 +29,30 @@ double fieldNumber(const QString &text)
 }
 
 namespace {
-double field(const GraphFieldReader &read, const char *control)
+double field(const FieldReader &read, HandBoxField control)
 {
-    return read ? fieldNumber(read(QString::fromLatin1(control))) : 0;
+    return read ? fieldNumber(read(control)) : 0;
 }
 } // namespace
 
-std::vector<double> temperatureSamples(const WeatherState &w, const GraphFieldReader &read)
+std::vector<double> temperatureSamples(const WeatherState &w, const FieldReader &read)
 {
     return {
         (w.RainReading - 300) / 20.0,
-        field(read, "LabelClouds"),
+        field(read, HandBoxField::LabelClouds),
         w.AmbientTempAvgC,
         w.ThermopileTempAvgC,
         w.RainAvg,
-        field(read, "Label_SkyBright") / 22.5,
+        field(read, HandBoxField::Label_SkyBright) / 22.5,
     };
 }
 
-std::vector<double> windHumiditySamples(const WeatherState &w, const GraphFieldReader &read)
+std::vector<double> windHumiditySamples(const WeatherState &w, const FieldReader &read)
 {
     return {
-        field(read, "RH"),
-        field(read, "WindCurrentTF"),
-        field(read, "DewPointT"),
+        field(read, HandBoxField::RH),
+        field(read, HandBoxField::WindCurrentTF),
+        field(read, HandBoxField::DewPointT),
         w.AmbientTempAvgC,
     };
 }

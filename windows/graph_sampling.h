@@ -3,6 +3,7 @@
 // and where the margin and axis labels go (in twips, as the windows lay out).
 #pragma once
 
+#include "core/hand_box_field.h"
 #include "station/weather_state.h"
 
 #include <QString>
@@ -10,7 +11,6 @@
 #include <vector>
 
 // Reads a hand box field (text box text or label caption) by control name.
-using GraphFieldReader = std::function<QString(const QString &control)>;
 
 namespace GraphRate {
 constexpr int kBarMin = 0;
@@ -29,8 +29,8 @@ QString updateRateCaption(int interval);
 double fieldNumber(const QString &text);
 
 // One sample per series, in series order.
-std::vector<double> temperatureSamples(const WeatherState &w, const GraphFieldReader &field);
-std::vector<double> windHumiditySamples(const WeatherState &w, const GraphFieldReader &field);
+std::vector<double> temperatureSamples(const WeatherState &w, const FieldReader &field);
+std::vector<double> windHumiditySamples(const WeatherState &w, const FieldReader &field);
 
 // Plotted values: temperatures in tenths, wind/humidity as they are; both
 // rounded to an integer, halves to even.

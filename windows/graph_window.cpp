@@ -49,7 +49,7 @@ GraphWindow::GraphWindow(const GraphWindowDef &def, const WeatherState &weather,
     setObjectName(QString::fromLatin1(def.objectName));
     setWindowTitle(QString::fromLatin1(def.title));
     setAttribute(Qt::WA_DeleteOnClose, false);
-    m_fieldReader = [handBox](const QString &control) { return handBox ? handBox->fieldText(control) : QString(); };
+    m_fieldReader = [handBox](HandBoxField f) { return handBox ? handBox->fieldText(f) : QString(); };
     m_timer.setObjectName(QStringLiteral("tmrChange"));
     connect(&m_timer, &QTimer::timeout, this, &GraphWindow::tick);
 

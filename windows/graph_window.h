@@ -40,7 +40,7 @@ struct GraphWindowDef {
     double step; // grid step
     std::vector<GraphSeriesDef> series;
     std::vector<GraphAxisLabelDef> axisLabels;
-    std::function<std::vector<double>(const WeatherState &, const GraphFieldReader &)> samples;
+    std::function<std::vector<double>(const WeatherState &, const FieldReader &)> samples;
     std::function<double(double average)> plotValue;
     // Margin label top (twips) from the chart height, the average and its plotted value.
     std::function<double(double h, double average, double plotted, double maximum, double minimum)> labelTop;
@@ -57,7 +57,7 @@ public:
                 QWidget *owner = nullptr);
 
     // Where samples of hand box fields come from instead.
-    void setFieldReader(GraphFieldReader reader) { m_fieldReader = std::move(reader); }
+    void setFieldReader(FieldReader reader) { m_fieldReader = std::move(reader); }
 
     // One tick of tmrChange: take a sample, plot when the interval is complete.
     void tick();
@@ -79,7 +79,7 @@ private:
 
     GraphWindowDef m_def;
     const WeatherState &m_weather;
-    GraphFieldReader m_fieldReader;
+    FieldReader m_fieldReader;
     SeriesAverager m_averager;
     QTimer m_timer;
     QChart *m_chart = nullptr;

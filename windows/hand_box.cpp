@@ -44,8 +44,7 @@ HandBox::HandBox(WeatherState &weather, QWidget *parent)
     // Load
     SetTopMost(this, prog().settings.AlwaysOnTop);
     m_buttons.clear();
-    m_controls[QStringLiteral("TempCompCB")]->setEnabled(true);
-    m_controls[QStringLiteral("AllowAsyncWindCB")]->setEnabled(true);
+    enableProcessingBoxes();
     updateHookButtons();
 }
 
@@ -223,30 +222,27 @@ void HandBox::buildLayout()
     // The value labels change every second; at a fixed size a new text does not
     // send the whole window through a new layout.
     grid->activate();
-    for (const char *name : {"WindCurrentTF", "WindsGustsTF", "WindsAvgTF", "RawWindTF", "LabelWind", "LabelRain",
-                             "LabelClouds", "LabelCloudsNarrow", "Cloud_Sky", "Label_SkyBright", "HeaterOn",
-                             "RelayOn"}) {
-        QWidget *w = m_controls[QString::fromLatin1(name)];
+    bindFields();
+    using F = HandBoxField;
+    for (F f : {F::WindCurrentTF, F::WindsGustsTF, F::WindsAvgTF, F::RawWindTF, F::LabelWind, F::LabelRain,
+                F::LabelClouds, F::LabelCloudsNarrow, F::Cloud_Sky, F::Label_SkyBright, F::HeaterOn, F::RelayOn}) {
+        QWidget *w = control(f);
         w->setFixedSize(w->size().expandedTo(w->minimumSizeHint()));
     }
 
-    for (const char *name : {"WindCurrentTF", "WindsGustsTF", "WindsAvgTF", "RawWindTF"}) {
-        m_back[QString::fromLatin1(name)] = VbColor::Black;
-        m_fore[QString::fromLatin1(name)] = VbColor::White;
-        applyColors(QString::fromLatin1(name));
+    for (F f : {F::WindCurrentTF, F::WindsGustsTF, F::WindsAvgTF, F::RawWindTF}) {
+        m_back[size_t(f)] = VbColor::Black;
+        m_fore[size_t(f)] = VbColor::White;
+        applyColors(f);
     }
 
-    auto box = [this](const char *name) { return static_cast<QCheckBox *>(m_controls[QString::fromLatin1(name)]); };
-    connect(box("TempCompCB"), &QCheckBox::stateChanged, this, &HandBox::onTempCompCB);
-    connect(box("AllowAsyncWindCB"), &QCheckBox::stateChanged, this, &HandBox::onAllowAsyncWindCB);
-    connect(box("AllowHeater"), &QCheckBox::stateChanged, this, [this] { onSwitchBox("AllowHeater"); });
-    connect(box("ForceHeater"), &QCheckBox::stateChanged, this, [this] { onSwitchBox("ForceHeater"); });
-    connect(box("AllowRelay"), &QCheckBox::stateChanged, this, [this] { onSwitchBox("AllowRelay"); });
-    connect(box("ForceRelay"), &QCheckBox::stateChanged, this, [this] { onSwitchBox("ForceRelay"); });
-    connect(box("AllowLight"), &QCheckBox::stateChanged, this, [this] { onSwitchBox("AllowLight"); });
-    connect(box("AllowWind"), &QCheckBox::stateChanged, this, [this] { onSwitchBox("AllowWind"); });
-    connect(box("GraphCheck1"), &QCheckBox::stateChanged, this, &HandBox::onGraphCheck);
-    connect(static_cast<QLineEdit *>(m_controls[QStringLiteral("CloudTemp")]), &QLineEdit::textChanged, this,
+    auto box = [this](F f) { return static_cast<QCheckBox *>(control(f)); };
+    connect(box(F::TempCompCB), &QCheckBox::stateChanged, this, &HandBox::onTempCompCB);
+    connect(box(F::AllowAsyncWindCB), &QCheckBox::stateChanged, this, &HandBox::onAllowAsyncWindCB);
+    for (F f : {F::AllowHeater, F::ForceHeater, F::AllowRelay, F::ForceRelay, F::AllowLight, F::AllowWind})
+        connect(box(f), &QCheckBox::stateChanged, this, [this, f] { runSwitchBoxHandler(*this, m_weather, f); });
+    connect(box(F::GraphCheck1), &QCheckBox::stateChanged, this, &HandBox::onGraphCheck);
+    connect(static_cast<QLineEdit *>(control(F::CloudTemp)), &QLineEdit::textChanged, this,
             &HandBox::onCloudTempChanged);
 
     auto button = [this](const char *name) { return static_cast<QPushButton *>(m_controls[QString::fromLatin1(name)]); };
@@ -277,12 +273,12 @@ void HandBox::updateHookButtons()
     m_controls[QStringLiteral("cmdSetup")]->setEnabled(bool(p.runSetupDialog));
     m_controls[QStringLiteral("cmdTraffic")]->setEnabled(bool(p.showTrafficWindow));
     m_controls[QStringLiteral("Command1")]->setEnabled(bool(p.showUploadWindow));
-    m_controls[QStringLiteral("GraphCheck1")]->setEnabled(bool(p.showGraphs));
+    control(HandBoxField::GraphCheck1)->setEnabled(bool(p.showGraphs));
 }
 
 // ---- properties -------------------------------------------------------------
 
-void HandBox::setWindValue(const QString &label, double v)
+void HandBox::setWindValue(HandBoxField label, double v)
 {
     setFieldText(label, formatNumber(v, "0.0"));
     const Settings &s = prog().settings;
@@ -293,45 +289,43 @@ void HandBox::setWindValue(const QString &label, double v)
 
 void HandBox::setWindCurrent(double v)
 {
-    setWindValue(QStringLiteral("WindCurrentTF"), v);
+    setWindValue(HandBoxField::WindCurrentTF, v);
     const Settings &s = prog().settings;
-    setBackColor(QStringLiteral("LabelWind"), windIndicatorColor(windLevel(v, s.WindSpeedWarn, s.WindSpeedCloseD)));
-    setBackColor(QStringLiteral("LabelRain"), rainIndicatorColor(m_weather.RainReading, s.RainThreshold));
+    setBackColor(HandBoxField::LabelWind, windIndicatorColor(windLevel(v, s.WindSpeedWarn, s.WindSpeedCloseD)));
+    setBackColor(HandBoxField::LabelRain, rainIndicatorColor(m_weather.RainReading, s.RainThreshold));
 }
 
 void HandBox::setWindsGusts(double v)
 {
-    setWindValue(QStringLiteral("WindsGustsTF"), v);
+    setWindValue(HandBoxField::WindsGustsTF, v);
 }
 
 void HandBox::setWindsAvg(double v)
 {
-    setWindValue(QStringLiteral("WindsAvgTF"), v);
+    setWindValue(HandBoxField::WindsAvgTF, v);
 }
 
 void HandBox::setRawWind(double v)
 {
-    setFieldText(QStringLiteral("RawWindTF"), formatNumber(v, "0"));
+    setFieldText(HandBoxField::RawWindTF, formatNumber(v, "0"));
 }
 
 void HandBox::setTempComp(int state)
 {
-    setCheckState(QStringLiteral("TempCompCB"), state);
-    m_controls[QStringLiteral("TempCompCB")]->setEnabled(true);
-    m_controls[QStringLiteral("AllowAsyncWindCB")]->setEnabled(true);
+    setCheckState(HandBoxField::TempCompCB, state);
+    enableProcessingBoxes();
 }
 
 void HandBox::setAllowAsyncWind(int state)
 {
-    setCheckState(QStringLiteral("AllowAsyncWindCB"), state);
-    m_controls[QStringLiteral("TempCompCB")]->setEnabled(true);
-    m_controls[QStringLiteral("AllowAsyncWindCB")]->setEnabled(true);
+    setCheckState(HandBoxField::AllowAsyncWindCB, state);
+    enableProcessingBoxes();
 }
 
 double HandBox::aCloudTemp()
 {
     try {
-        const int32_t v = wholeFromText(fieldText(QStringLiteral("CloudTemp")));
+        const int32_t v = wholeFromText(fieldText(HandBoxField::CloudTemp));
         if (v < 0) {
             showMessage(QStringLiteral("Error in manual step size0, must be >0"));
             return -9999;
@@ -345,7 +339,7 @@ double HandBox::aCloudTemp()
 
 void HandBox::setACloudTemp(double v)
 {
-    setFieldText(QStringLiteral("CloudTemp"), formatNumber(v, "0.0"));
+    setFieldText(HandBoxField::CloudTemp, formatNumber(v, "0.0"));
 }
 
 double HandBox::aTPTemp()
@@ -355,14 +349,24 @@ double HandBox::aTPTemp()
 
 void HandBox::setATPTemp(double v)
 {
-    setFieldText(QStringLiteral("TPTemp"), formatNumber(v, "0.0"));
+    setFieldText(HandBoxField::TPTemp, formatNumber(v, "0.0"));
 }
 
-// ---- fields by name ---------------------------------------------------------
+// ---- fields -------------------------------------------------------------------
 
-QString HandBox::fieldText(const QString &control) const
+void HandBox::bindFields()
 {
-    QWidget *w = m_controls.value(control);
+    for (HandBoxField f : allHandBoxFields()) {
+        QWidget *w = m_controls.value(fieldName(f));
+        if (!w)
+            qFatal("hand box: field %s has no control", qPrintable(fieldName(f)));
+        m_fields[size_t(f)] = w;
+    }
+}
+
+QString HandBox::fieldText(HandBoxField field) const
+{
+    QWidget *w = control(field);
     if (auto *e = qobject_cast<QLineEdit *>(w))
         return e->text();
     if (auto *l = qobject_cast<QLabel *>(w))
@@ -372,11 +376,11 @@ QString HandBox::fieldText(const QString &control) const
     return QString();
 }
 
-void HandBox::setFieldText(const QString &control, const QString &text)
+void HandBox::setFieldText(HandBoxField field, const QString &text)
 {
     // An unchanged text changes nothing (no handler runs for it either), so
     // the box is not laid out again.
-    QWidget *w = m_controls.value(control);
+    QWidget *w = control(field);
     if (auto *e = qobject_cast<QLineEdit *>(w)) {
         if (e->text() != text)
             e->setText(text);
@@ -386,48 +390,45 @@ void HandBox::setFieldText(const QString &control, const QString &text)
     }
 }
 
-uint32_t HandBox::backColor(const QString &control) const
+uint32_t HandBox::backColor(HandBoxField field) const
 {
-    return m_back.value(control, VbColor::White);
+    return m_back[size_t(field)].value_or(VbColor::White);
 }
 
-uint32_t HandBox::foreColor(const QString &control) const
+uint32_t HandBox::foreColor(HandBoxField field) const
 {
-    return m_fore.value(control, VbColor::Black);
+    return m_fore[size_t(field)].value_or(VbColor::Black);
 }
 
-void HandBox::setBackColor(const QString &control, uint32_t color)
+void HandBox::setBackColor(HandBoxField field, uint32_t color)
 {
-    if (m_back.contains(control) && m_back[control] == color)
+    if (m_back[size_t(field)] == color)
         return;
-    m_back[control] = color;
-    applyColors(control);
+    m_back[size_t(field)] = color;
+    applyColors(field);
 }
 
-void HandBox::setForeColor(const QString &control, uint32_t color)
+void HandBox::setForeColor(HandBoxField field, uint32_t color)
 {
-    if (m_fore.contains(control) && m_fore[control] == color)
+    if (m_fore[size_t(field)] == color)
         return;
-    m_fore[control] = color;
-    applyColors(control);
+    m_fore[size_t(field)] = color;
+    applyColors(field);
 }
 
-void HandBox::applyColors(const QString &control)
+void HandBox::applyColors(HandBoxField field)
 {
-    QWidget *w = m_controls.value(control);
-    if (!w)
-        return;
     QString css;
-    if (m_back.contains(control))
-        css += QStringLiteral("background-color: %1;").arg(cssColor(m_back[control]));
-    if (m_fore.contains(control))
-        css += QStringLiteral("color: %1;").arg(cssColor(m_fore[control]));
-    w->setStyleSheet(css);
+    if (const auto back = m_back[size_t(field)])
+        css += QStringLiteral("background-color: %1;").arg(cssColor(*back));
+    if (const auto fore = m_fore[size_t(field)])
+        css += QStringLiteral("color: %1;").arg(cssColor(*fore));
+    control(field)->setStyleSheet(css);
 }
 
-int HandBox::checkState(const QString &control) const
+int HandBox::checkState(HandBoxField field) const
 {
-    auto *c = qobject_cast<QCheckBox *>(m_controls.value(control));
+    auto *c = qobject_cast<QCheckBox *>(control(field));
     if (!c)
         return 0;
     switch (c->checkState()) {
@@ -438,48 +439,47 @@ int HandBox::checkState(const QString &control) const
     return 0;
 }
 
-void HandBox::setCheckState(const QString &control, int state)
+void HandBox::setCheckState(HandBoxField field, int state)
 {
-    auto *c = qobject_cast<QCheckBox *>(m_controls.value(control));
+    auto *c = qobject_cast<QCheckBox *>(control(field));
     if (!c)
         return;
     // Qt emits stateChanged only on a real change, so the handler runs exactly then.
     c->setCheckState(state == 1 ? Qt::Checked : state == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
 }
 
+void HandBox::enableProcessingBoxes()
+{
+    control(HandBoxField::TempCompCB)->setEnabled(true);
+    control(HandBoxField::AllowAsyncWindCB)->setEnabled(true);
+}
+
 // ---- handlers ---------------------------------------------------------------
 
 void HandBox::onTempCompCB()
 {
-    const int s = checkState(QStringLiteral("TempCompCB"));
+    const int s = checkState(HandBoxField::TempCompCB);
     if (s == 1)
         m_weather.TempEnabled = true;
     else if (s == 0)
         m_weather.TempEnabled = false;
-    m_controls[QStringLiteral("TempCompCB")]->setEnabled(true);
-    m_controls[QStringLiteral("AllowAsyncWindCB")]->setEnabled(true);
+    enableProcessingBoxes();
 }
 
 void HandBox::onAllowAsyncWindCB()
 {
-    const int s = checkState(QStringLiteral("AllowAsyncWindCB"));
+    const int s = checkState(HandBoxField::AllowAsyncWindCB);
     if (s == 1)
         m_weather.WindEnabled = true;
     else if (s == 0)
         m_weather.WindEnabled = false;
-    m_controls[QStringLiteral("TempCompCB")]->setEnabled(true);
-    m_controls[QStringLiteral("AllowAsyncWindCB")]->setEnabled(true);
-}
-
-void HandBox::onSwitchBox(const char *name)
-{
-    runSwitchBoxHandler(*this, m_weather, QString::fromLatin1(name));
+    enableProcessingBoxes();
 }
 
 void HandBox::onGraphCheck()
 {
     if (m_actions.showGraphs)
-        m_actions.showGraphs(checkState(QStringLiteral("GraphCheck1")) == 1);
+        m_actions.showGraphs(checkState(HandBoxField::GraphCheck1) == 1);
 }
 
 void HandBox::onCloudTempChanged(const QString &text)
@@ -489,7 +489,7 @@ void HandBox::onCloudTempChanged(const QString &text)
         return;
     if (text == QLatin1String("-")) {
         showMessage(QStringLiteral("Manual stepsize must be >0"));
-        setFieldText(QStringLiteral("CloudTemp"), QString::number(s.MaxCloudTemp));
+        setFieldText(HandBoxField::CloudTemp, QString::number(s.MaxCloudTemp));
         return;
     }
     try {
@@ -501,7 +501,7 @@ void HandBox::onCloudTempChanged(const QString &text)
         }
     } catch (const ConversionError &) {
         showMessage(QStringLiteral("Manual stepsize must be numeric and >0"));
-        setFieldText(QStringLiteral("CloudTemp"), QString::number(s.MaxCloudTemp));
+        setFieldText(HandBoxField::CloudTemp, QString::number(s.MaxCloudTemp));
     }
 }
 

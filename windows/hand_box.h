@@ -9,7 +9,9 @@
 #include <QHash>
 #include <QTimer>
 #include <QWidget>
+#include <array>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -57,14 +59,14 @@ public:
     double aTPTemp() override;
     void setATPTemp(double v) override;
 
-    QString fieldText(const QString &control) const override;
-    void setFieldText(const QString &control, const QString &text) override;
-    uint32_t backColor(const QString &control) const override;
-    void setBackColor(const QString &control, uint32_t color) override;
-    uint32_t foreColor(const QString &control) const override;
-    void setForeColor(const QString &control, uint32_t color) override;
-    int checkState(const QString &control) const override;
-    void setCheckState(const QString &control, int state) override;
+    QString fieldText(HandBoxField field) const override;
+    void setFieldText(HandBoxField field, const QString &text) override;
+    uint32_t backColor(HandBoxField field) const override;
+    void setBackColor(HandBoxField field, uint32_t color) override;
+    uint32_t foreColor(HandBoxField field) const override;
+    void setForeColor(HandBoxField field, uint32_t color) override;
+    int checkState(HandBoxField field) const override;
+    void setCheckState(HandBoxField field, int state) override;
 
     void setTimerEnabled(bool on) override;
     bool timerEnabled() const override { return m_timer.isActive(); }
@@ -95,13 +97,16 @@ private:
     QCheckBox *addCheckBox(const QString &name, const QString &caption, const QString &tip);
     QPushButton *addButton(const QString &name, const QString &caption, const QString &tip);
     void buildLayout();
-    void applyColors(const QString &control);
-    void setWindValue(const QString &label, double v);
+    // Every field's control, from the name table; a field without one stops the program.
+    void bindFields();
+    QWidget *control(HandBoxField field) const { return m_fields[size_t(field)]; }
+    void applyColors(HandBoxField field);
+    void setWindValue(HandBoxField label, double v);
+    void enableProcessingBoxes();
 
     // Handlers
     void onTempCompCB();
     void onAllowAsyncWindCB();
-    void onSwitchBox(const char *name);
     void onGraphCheck();
     void onCloudTempChanged(const QString &text);
     void onTick();
@@ -109,8 +114,9 @@ private:
     WeatherState &m_weather;
     HandBoxActions m_actions;
     QHash<QString, QWidget *> m_controls;
-    QHash<QString, uint32_t> m_back;
-    QHash<QString, uint32_t> m_fore;
+    std::array<QWidget *, kHandBoxFieldCount> m_fields{};
+    std::array<std::optional<uint32_t>, kHandBoxFieldCount> m_back{};
+    std::array<std::optional<uint32_t>, kHandBoxFieldCount> m_fore{};
     ButtonStateTracker m_buttons;
     QTimer m_timer;
     bool m_unloaded = false;

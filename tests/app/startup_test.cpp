@@ -62,8 +62,8 @@ TEST_F(StartupTest, FirstStartWritesDefaultsLoadsThemAndRuns)
     EXPECT_EQ(app->weather.StationRecord, kTestRecord);
     EXPECT_TRUE(box->timerEnabled());
     EXPECT_TRUE(box->isVisible());
-    EXPECT_EQ(box->checkState("TempCompCB"), 1);
-    EXPECT_EQ(box->checkState("AllowAsyncWindCB"), 1);
+    EXPECT_EQ(box->checkState(HandBoxField::TempCompCB), 1);
+    EXPECT_EQ(box->checkState(HandBoxField::AllowAsyncWindCB), 1);
     // Only the board search spoke: it found no board and the station runs on.
     EXPECT_EQ(messages.texts, (QStringList{"Looking for Weather serial on Com Port = 2",
                                            "Could not open Weather serial on Com Port = 2"}));
@@ -117,7 +117,7 @@ TEST_F(StartupTest, SimulateWiresTheStationToTheBuiltInBoard)
     EXPECT_TRUE(box->timerEnabled());
     app->cycle->run();
     EXPECT_EQ(messages.texts.size(), 1);
-    EXPECT_FALSE(box->fieldText("DewPointT").isEmpty());
+    EXPECT_FALSE(box->fieldText(HandBoxField::DewPointT).isEmpty());
     EXPECT_NE(app->weather.StationRecord, kTestRecord);
 }
 

@@ -55,7 +55,7 @@ protected:
     {
         resetProgram();
         logDir = dir.path();
-        ctx.fifthWindow = {[this] { log.writeReadings(weather, [this](const QString &c) { return handBox.fieldText(c); }); }};
+        ctx.fifthWindow = {[this] { log.writeReadings(weather, [this](HandBoxField f) { return handBox.fieldText(f); }); }};
         log.openChosen(logDir);
     }
     void TearDown() override
@@ -80,7 +80,7 @@ protected:
     }
     QString line() const
     {
-        return diagnosticLogLine(weather, [this](const QString &c) { return handBox.fieldText(c); },
+        return diagnosticLogLine(weather, [this](HandBoxField f) { return handBox.fieldText(f); },
                                  kExampleTime);
     }
 };
@@ -144,7 +144,7 @@ TEST(DiagnosticLogLine, StampUsesTwelveHourClockAndFieldsThatHoldNoNumberStay)
     EXPECT_EQ(logTimeStamp(QDateTime(QDate(2027, 11, 30), QTime(23, 59))), QStringLiteral("11/30/2027 11:59 PM"));
 
     WeatherState w;
-    const QString l = diagnosticLogLine(w, [](const QString &c) { return c == "RH" ? QString() : QStringLiteral("x"); },
+    const QString l = diagnosticLogLine(w, [](HandBoxField f) { return f == HandBoxField::RH ? QString() : QStringLiteral("x"); },
                                         kExampleTime);
     EXPECT_TRUE(l.contains(QStringLiteral(" RH =       MeasSky =      x "))) << l.toStdString();
     EXPECT_TRUE(l.contains(QStringLiteral(" Gusts =  -10.0 "))) << l.toStdString();

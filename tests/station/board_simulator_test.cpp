@@ -82,12 +82,12 @@ TEST_F(SimulatorEndToEnd, SearchAndCyclesOverThePseudoTerminal)
     EXPECT_EQ(serial.deviceName(), sim.slavePath());
     EXPECT_NE(weather().StationRecord, kTestRecord);
 
-    handBox.setCheckState("AllowHeater", 1);
+    handBox.setCheckState(HandBoxField::AllowHeater, 1);
     for (int k = 0; k < 3; ++k)
         realCycle.run();
     EXPECT_EQ(readStartFlags(weather().StationRecord).heaterAllowed, 1);
-    EXPECT_FALSE(field("RH").isEmpty());
-    EXPECT_FALSE(field("Cloud_Sky").isEmpty());
+    EXPECT_FALSE(field(HandBoxField::RH).isEmpty());
+    EXPECT_FALSE(field(HandBoxField::Cloud_Sky).isEmpty());
     EXPECT_EQ(sim.protocol().thresholds().wind, settings().WindThreshold);
     EXPECT_EQ(messages.size(), 1);
 }
@@ -101,7 +101,7 @@ TEST_F(SimulatorEndToEnd, MissingDeviceGivesTheMessageAndTheProgramGoesOn)
     EXPECT_EQ(messages.last(), QStringLiteral("Could not open Weather serial on Com Port = 2"));
     EXPECT_TRUE(serial.errorText().contains(QStringLiteral("no such device")));
     realCycle.run();
-    EXPECT_EQ(field("RH"), QStringLiteral("73"));
+    EXPECT_EQ(field(HandBoxField::RH), QStringLiteral("73"));
 }
 
 TEST_F(SimulatorEndToEnd, EndlessNoiseOverflowsAndTheNextRecordIsRead)

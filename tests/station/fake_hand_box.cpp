@@ -11,15 +11,15 @@ void FakeHandBox::setTimerEnabled(bool on)
         ++timerEnables;
 }
 
-void FakeHandBox::setCheckState(const QString &control, int state)
+void FakeHandBox::setCheckState(HandBoxField field, int state)
 {
-    if (checkState(control) == state)
+    if (checkState(field) == state)
         return;
-    m_checks[control] = state;
-    runHandler(control);
+    m_checks[size_t(field)] = state;
+    runHandler(field);
 }
 
-void FakeHandBox::runHandler(const QString &c)
+void FakeHandBox::runHandler(HandBoxField c)
 {
     runSwitchBoxHandler(*this, m_weather, c);
 }
@@ -28,5 +28,5 @@ void FakeHandBox::setWindCurrent(double v)
 {
     HandBoxFields::setWindCurrent(v);
     const Settings &s = prog().settings;
-    setBackColor(QStringLiteral("LabelRain"), rainIndicatorColor(m_weather.RainReading, s.RainThreshold));
+    setBackColor(HandBoxField::LabelRain, rainIndicatorColor(m_weather.RainReading, s.RainThreshold));
 }

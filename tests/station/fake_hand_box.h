@@ -13,12 +13,12 @@ public:
 
     int timerEnables = 0;
 
-    void setCheckState(const QString &control, int state) override;
+    void setCheckState(HandBoxField field, int state) override;
     void setWindCurrent(double v) override;
     void setTimerEnabled(bool on) override;
 
 private:
-    void runHandler(const QString &control);
+    void runHandler(HandBoxField field);
 
     WeatherState &m_weather;
 };

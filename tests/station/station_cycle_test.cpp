@@ -15,34 +15,34 @@ protected:
 
 TEST_F(Processing, TestRecordInOneCycleWindows)
 {
-    handBox.setBackColor(QStringLiteral("LabelClouds"), VbColor::Yellow); // every record paints it white again
+    handBox.setBackColor(HandBoxField::LabelClouds, VbColor::Yellow); // every record paints it white again
     runCycles(1);
     EXPECT_EQ(weather().RainReading, 321);
     EXPECT_DOUBLE_EQ(weather().AmbientTempAvgC, 26.31);
     EXPECT_DOUBLE_EQ(weather().ThermopileTempAvgC, 44.32);
-    EXPECT_EQ(field("TPTemp"), QStringLiteral("26.3"));
-    EXPECT_EQ(field("CloudTemp"), QStringLiteral("44.3"));
-    EXPECT_EQ(field("Amb_Faren"), QStringLiteral("79.4"));
-    EXPECT_EQ(field("TP_Faren"), QStringLiteral("111.8"));
-    EXPECT_EQ(field("Ambient1_TempC"), QStringLiteral("321.0"));
-    EXPECT_EQ(field("Ambient1_TempF"), QStringLiteral("609.8"));
-    EXPECT_EQ(field("Raw_RH"), QStringLiteral("0676"));
-    EXPECT_EQ(field("Raw_TP"), QStringLiteral("1.46"));
-    EXPECT_EQ(field("RH"), QStringLiteral("73"));
-    EXPECT_EQ(field("DewPointT"), QStringLiteral("21.2"));
-    EXPECT_EQ(field("DP_Faren"), QStringLiteral("70.1")); // 21.15 C
-    EXPECT_EQ(field("Cloud_Sky"), QStringLiteral("24.5"));
-    EXPECT_EQ(field("LabelCloudsNarrow"), QStringLiteral("12.4"));
-    EXPECT_EQ(field("LabelClouds"), QStringLiteral("1.5"));
-    EXPECT_EQ(field("Label_SkyBright"), QStringLiteral("1"));
-    EXPECT_EQ(back("Cloud_Sky"), VbColor::Green);
-    EXPECT_EQ(field("HeaterOn"), QStringLiteral("N"));
-    EXPECT_EQ(back("HeaterOn"), VbColor::Green);
-    EXPECT_EQ(field("RelayOn"), QStringLiteral("N"));
-    EXPECT_EQ(back("RelayOn"), VbColor::Green);
-    EXPECT_EQ(back("LabelRain"), VbColor::Green);
-    EXPECT_EQ(back("LabelClouds"), VbColor::White);
-    EXPECT_EQ(back("LabelCloudsNarrow"), VbColor::White);
+    EXPECT_EQ(field(HandBoxField::TPTemp), QStringLiteral("26.3"));
+    EXPECT_EQ(field(HandBoxField::CloudTemp), QStringLiteral("44.3"));
+    EXPECT_EQ(field(HandBoxField::Amb_Faren), QStringLiteral("79.4"));
+    EXPECT_EQ(field(HandBoxField::TP_Faren), QStringLiteral("111.8"));
+    EXPECT_EQ(field(HandBoxField::Ambient1_TempC), QStringLiteral("321.0"));
+    EXPECT_EQ(field(HandBoxField::Ambient1_TempF), QStringLiteral("609.8"));
+    EXPECT_EQ(field(HandBoxField::Raw_RH), QStringLiteral("0676"));
+    EXPECT_EQ(field(HandBoxField::Raw_TP), QStringLiteral("1.46"));
+    EXPECT_EQ(field(HandBoxField::RH), QStringLiteral("73"));
+    EXPECT_EQ(field(HandBoxField::DewPointT), QStringLiteral("21.2"));
+    EXPECT_EQ(field(HandBoxField::DP_Faren), QStringLiteral("70.1")); // 21.15 C
+    EXPECT_EQ(field(HandBoxField::Cloud_Sky), QStringLiteral("24.5"));
+    EXPECT_EQ(field(HandBoxField::LabelCloudsNarrow), QStringLiteral("12.4"));
+    EXPECT_EQ(field(HandBoxField::LabelClouds), QStringLiteral("1.5"));
+    EXPECT_EQ(field(HandBoxField::Label_SkyBright), QStringLiteral("1"));
+    EXPECT_EQ(back(HandBoxField::Cloud_Sky), VbColor::Green);
+    EXPECT_EQ(field(HandBoxField::HeaterOn), QStringLiteral("N"));
+    EXPECT_EQ(back(HandBoxField::HeaterOn), VbColor::Green);
+    EXPECT_EQ(field(HandBoxField::RelayOn), QStringLiteral("N"));
+    EXPECT_EQ(back(HandBoxField::RelayOn), VbColor::Green);
+    EXPECT_EQ(back(HandBoxField::LabelRain), VbColor::Green);
+    EXPECT_EQ(back(HandBoxField::LabelClouds), VbColor::White);
+    EXPECT_EQ(back(HandBoxField::LabelCloudsNarrow), VbColor::White);
     // Rain, cloud, light in that order; a wind window of one completes every cycle.
     ASSERT_EQ(alerts.size(), 4u);
     EXPECT_EQ(alerts[0], std::make_pair(AlertKind::Rain, false));
@@ -62,11 +62,11 @@ TEST_F(Processing, FiveCycleTemperatureWindow)
         if (k < 4) {
             EXPECT_EQ(weather().AmbientTempAvgC, 0) << k;
             // Empty ambient box reads 0 and is filled with "200".
-            EXPECT_EQ(field("TPTemp"), QStringLiteral("200"));
+            EXPECT_EQ(field(HandBoxField::TPTemp), QStringLiteral("200"));
         }
     }
     EXPECT_DOUBLE_EQ(weather().AmbientTempAvgC, 30);
-    EXPECT_EQ(field("TPTemp"), QStringLiteral("30.0"));
+    EXPECT_EQ(field(HandBoxField::TPTemp), QStringLiteral("30.0"));
     EXPECT_EQ(weather().TempSampleIndex, 1);
 }
 
@@ -78,12 +78,12 @@ TEST_F(Processing, SkyRainAndDewPointBoxesShowTheWindowMeans)
                     {PortResult::Ok, withField(withField(kTestRecord, 21, "0401"), 49, "+02000")}};
     runCycles(2);
     // Sky 44.32 and 20.00 C, rain 300 and 401: means 32.16 C and 350.5.
-    EXPECT_EQ(field("CloudTemp"), QStringLiteral("32.2"));
-    EXPECT_EQ(field("TP_Faren"), QStringLiteral("89.9"));
-    EXPECT_EQ(field("Ambient1_TempC"), QStringLiteral("350.5"));
-    EXPECT_EQ(field("Ambient1_TempF"), QStringLiteral("662.9"));
-    EXPECT_EQ(field("Amb_Faren"), QStringLiteral("79.4"));
-    EXPECT_EQ(field("DP_Faren"), QStringLiteral("70.1"));
+    EXPECT_EQ(field(HandBoxField::CloudTemp), QStringLiteral("32.2"));
+    EXPECT_EQ(field(HandBoxField::TP_Faren), QStringLiteral("89.9"));
+    EXPECT_EQ(field(HandBoxField::Ambient1_TempC), QStringLiteral("350.5"));
+    EXPECT_EQ(field(HandBoxField::Ambient1_TempF), QStringLiteral("662.9"));
+    EXPECT_EQ(field(HandBoxField::Amb_Faren), QStringLiteral("79.4"));
+    EXPECT_EQ(field(HandBoxField::DP_Faren), QStringLiteral("70.1"));
 }
 
 TEST_F(Processing, MissingReadingRepeatsThePreviousMean)
@@ -101,14 +101,14 @@ TEST_F(Processing, TemperatureOffShowsPlaceholders)
 {
     weather().TempEnabled = false;
     runCycles(1);
-    EXPECT_EQ(field("TPTemp"), QStringLiteral("-99"));
-    EXPECT_EQ(field("CloudTemp"), QStringLiteral("-99.0"));
-    EXPECT_EQ(field("Raw_RH"), QStringLiteral("999"));
-    EXPECT_EQ(field("Raw_TP"), QStringLiteral("999"));
-    EXPECT_EQ(field("LabelClouds"), QStringLiteral("999.0"));
-    EXPECT_EQ(field("Cloud_Sky"), QStringLiteral("-1098.0"));
+    EXPECT_EQ(field(HandBoxField::TPTemp), QStringLiteral("-99"));
+    EXPECT_EQ(field(HandBoxField::CloudTemp), QStringLiteral("-99.0"));
+    EXPECT_EQ(field(HandBoxField::Raw_RH), QStringLiteral("999"));
+    EXPECT_EQ(field(HandBoxField::Raw_TP), QStringLiteral("999"));
+    EXPECT_EQ(field(HandBoxField::LabelClouds), QStringLiteral("999.0"));
+    EXPECT_EQ(field(HandBoxField::Cloud_Sky), QStringLiteral("-1098.0"));
     EXPECT_EQ(weather().AmbientTempAvgC, -99);
-    EXPECT_EQ(back("Cloud_Sky"), VbColor::Red);
+    EXPECT_EQ(back(HandBoxField::Cloud_Sky), VbColor::Red);
     EXPECT_TRUE(lastAlert(AlertKind::Cloud));
 }
 
@@ -123,26 +123,26 @@ TEST_F(Processing, IndicatorsAndBoundaries)
     cycle.run();
     EXPECT_FALSE(lastAlert(AlertKind::Rain));
     EXPECT_TRUE(lastAlert(AlertKind::Light));
-    EXPECT_EQ(field("HeaterOn"), QStringLiteral("?"));
-    EXPECT_EQ(back("HeaterOn"), VbColor::Yellow);
-    EXPECT_EQ(field("RelayOn"), QStringLiteral("Y"));
-    EXPECT_EQ(back("RelayOn"), VbColor::Red);
+    EXPECT_EQ(field(HandBoxField::HeaterOn), QStringLiteral("?"));
+    EXPECT_EQ(back(HandBoxField::HeaterOn), VbColor::Yellow);
+    EXPECT_EQ(field(HandBoxField::RelayOn), QStringLiteral("Y"));
+    EXPECT_EQ(back(HandBoxField::RelayOn), VbColor::Red);
 
     port.answers = {{PortResult::Ok, withField(withField(kTestRecord, 21, "0401"), 14, "0951")}};
     cycle.run();
     EXPECT_TRUE(lastAlert(AlertKind::Rain));
-    EXPECT_EQ(back("LabelRain"), VbColor::Red);
+    EXPECT_EQ(back(HandBoxField::LabelRain), VbColor::Red);
     EXPECT_FALSE(lastAlert(AlertKind::Light));
 
     port.answers = {{PortResult::Ok, withField(withField(kTestRecord, 14, "0000"), 5, "0999")}};
     cycle.run();
-    EXPECT_EQ(field("Label_SkyBright"), QStringLiteral("0"));
-    EXPECT_EQ(back("LabelCloudsNarrow"), VbColor::Red);
+    EXPECT_EQ(field(HandBoxField::Label_SkyBright), QStringLiteral("0"));
+    EXPECT_EQ(back(HandBoxField::LabelCloudsNarrow), VbColor::Red);
 
     port.answers = {{PortResult::Ok, withField(kTestRecord, 38, "-00250")}};
     cycle.run();
-    EXPECT_EQ(field("Raw_TP"), QStringLiteral("-2.5"));
-    EXPECT_EQ(back("LabelCloudsNarrow"), VbColor::White);
+    EXPECT_EQ(field(HandBoxField::Raw_TP), QStringLiteral("-2.5"));
+    EXPECT_EQ(back(HandBoxField::LabelCloudsNarrow), VbColor::White);
 }
 
 TEST_F(Processing, SkyBrightnessWithALeadingOneIsReadWhole)
@@ -150,7 +150,7 @@ TEST_F(Processing, SkyBrightnessWithALeadingOneIsReadWhole)
     settings().LightThreshold = 1000;
     connectBoard(withField(kTestRecord, 14, "1023"));
     cycle.run();
-    EXPECT_EQ(field("Label_SkyBright"), QStringLiteral("1023"));
+    EXPECT_EQ(field(HandBoxField::Label_SkyBright), QStringLiteral("1023"));
     EXPECT_FALSE(lastAlert(AlertKind::Light)); // 1023 counts is darker than 1000
 }
 
@@ -171,7 +171,7 @@ TEST_F(Processing, CloudColoursAtTheLevels)
     for (const auto &c : cases) {
         port.answers = {{PortResult::Ok, withField(kTestRecord, 38, QLatin1String(c.tp))}};
         cycle.run();
-        EXPECT_EQ(back("Cloud_Sky"), c.colour) << c.tp;
+        EXPECT_EQ(back(HandBoxField::Cloud_Sky), c.colour) << c.tp;
         EXPECT_EQ(lastAlert(AlertKind::Cloud), c.cloudy) << c.tp;
     }
 }
@@ -209,11 +209,11 @@ TEST_F(Processing, WindWindowMeanGustAndReset)
                     {PortResult::Ok, withField(kTestRecord, 30, "0300")}}; // 4.0
     runCycles(2);
     EXPECT_DOUBLE_EQ(weather().WindSpeed, 3);
-    EXPECT_EQ(field("WindsAvgTF"), QStringLiteral("3.0"));
+    EXPECT_EQ(field(HandBoxField::WindsAvgTF), QStringLiteral("3.0"));
     EXPECT_EQ(weather().WindGust, 4);
-    EXPECT_EQ(field("WindsGustsTF"), QStringLiteral("4.0"));
-    EXPECT_EQ(field("RawWindTF"), QStringLiteral("300"));
-    EXPECT_EQ(field("WindCurrentTF"), QStringLiteral("4.0"));
+    EXPECT_EQ(field(HandBoxField::WindsGustsTF), QStringLiteral("4.0"));
+    EXPECT_EQ(field(HandBoxField::RawWindTF), QStringLiteral("300"));
+    EXPECT_EQ(field(HandBoxField::WindCurrentTF), QStringLiteral("4.0"));
 
     // Calm until the 300th cycle: the gust resets to 0, its display stays.
     port.standingAnswer = FakeStationPort::Answer{PortResult::Ok, kTestRecord};
@@ -222,7 +222,7 @@ TEST_F(Processing, WindWindowMeanGustAndReset)
     runCycles(1);
     EXPECT_EQ(weather().WindGust, 0);
     EXPECT_EQ(weather().GustCycleCount, 0);
-    EXPECT_EQ(field("WindsGustsTF"), QStringLiteral("4.0"));
+    EXPECT_EQ(field(HandBoxField::WindsGustsTF), QStringLiteral("4.0"));
     port.answers = {{PortResult::Ok, withField(kTestRecord, 30, "0050")}};
     runCycles(1);
     EXPECT_DOUBLE_EQ(weather().WindGust, 1.5);

@@ -57,8 +57,8 @@ protected:
 
     WeatherState &weather() { return state; }
     Settings &settings() { return prog().settings; }
-    QString field(const char *name) const { return handBox.fieldText(QLatin1String(name)); }
-    uint32_t back(const char *name) const { return handBox.backColor(QLatin1String(name)); }
+    QString field(HandBoxField f) const { return handBox.fieldText(f); }
+    uint32_t back(HandBoxField f) const { return handBox.backColor(f); }
 
     // A connected board that answers every poll with `record`.
     void connectBoard(const QString &record)

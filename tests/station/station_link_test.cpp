@@ -238,7 +238,7 @@ TEST_F(BoardSearch, EmptyPortBecomesTwoAndAMissingDeviceGivesTheOpenMessage)
     EXPECT_EQ(port.portNumber, 2);
     // The program goes on with the test record.
     cycle.run();
-    EXPECT_EQ(field("RH"), QStringLiteral("73"));
+    EXPECT_EQ(field(HandBoxField::RH), QStringLiteral("73"));
 }
 
 TEST_F(BoardSearch, ProbeSequenceAndFlagsFromTheFirstRecord)
@@ -257,10 +257,10 @@ TEST_F(BoardSearch, ProbeSequenceAndFlagsFromTheFirstRecord)
     EXPECT_EQ(weather().StartRelayAllowed, 1);
     EXPECT_EQ(weather().StartWindAllowed, 1);
     EXPECT_EQ(weather().StartLightAllowed, 1);
-    EXPECT_EQ(handBox.checkState("AllowHeater"), 1);
-    EXPECT_EQ(handBox.checkState("AllowRelay"), 1);
-    EXPECT_EQ(handBox.checkState("AllowLight"), 1);
-    EXPECT_EQ(handBox.checkState("AllowWind"), 1);
+    EXPECT_EQ(handBox.checkState(HandBoxField::AllowHeater), 1);
+    EXPECT_EQ(handBox.checkState(HandBoxField::AllowRelay), 1);
+    EXPECT_EQ(handBox.checkState(HandBoxField::AllowLight), 1);
+    EXPECT_EQ(handBox.checkState(HandBoxField::AllowWind), 1);
     // The boxes' handlers ran: the first cycle switches the forcing off.
     port.clearLog();
     link.commandStep();
@@ -271,7 +271,7 @@ TEST_F(BoardSearch, HeaterOnWithoutAutomaticIsForcedOn)
 {
     port.answers = {{PortResult::Ok, QStringLiteral("W")}, {PortResult::Ok, withField(kTestRecord, 74, "1")}};
     link.boardSearch();
-    EXPECT_EQ(handBox.checkState("ForceHeater"), 1);
+    EXPECT_EQ(handBox.checkState(HandBoxField::ForceHeater), 1);
     EXPECT_EQ(weather().HeaterForce, 1);
     EXPECT_EQ(weather().HeaterAllowSent, 1);
 }
@@ -283,8 +283,8 @@ TEST_F(BoardSearch, LightAndWindFlagsLandOnTheirOwnBoxes)
     link.boardSearch();
     EXPECT_EQ(weather().StartLightAllowed, 1);
     EXPECT_EQ(weather().StartWindAllowed, 0);
-    EXPECT_EQ(handBox.checkState("AllowLight"), 1);
-    EXPECT_EQ(handBox.checkState("AllowWind"), 0);
+    EXPECT_EQ(handBox.checkState(HandBoxField::AllowLight), 1);
+    EXPECT_EQ(handBox.checkState(HandBoxField::AllowWind), 0);
     EXPECT_EQ(weather().LightAllow, 1);
     EXPECT_EQ(weather().WindAllow, 0);
 
@@ -292,20 +292,20 @@ TEST_F(BoardSearch, LightAndWindFlagsLandOnTheirOwnBoxes)
     link.boardSearch();
     EXPECT_EQ(weather().StartLightAllowed, 0);
     EXPECT_EQ(weather().StartWindAllowed, 1);
-    EXPECT_EQ(handBox.checkState("AllowLight"), 0);
-    EXPECT_EQ(handBox.checkState("AllowWind"), 1);
+    EXPECT_EQ(handBox.checkState(HandBoxField::AllowLight), 0);
+    EXPECT_EQ(handBox.checkState(HandBoxField::AllowWind), 1);
     EXPECT_EQ(weather().LightAllow, 0);
     EXPECT_EQ(weather().WindAllow, 1);
 }
 
 TEST_F(BoardSearch, FirstPollTimeOutTakesTheTestRecordsFlags)
 {
-    handBox.setCheckState("AllowLight", 1);
-    handBox.setCheckState("AllowWind", 1);
+    handBox.setCheckState(HandBoxField::AllowLight, 1);
+    handBox.setCheckState(HandBoxField::AllowWind, 1);
     port.answers = {{PortResult::Ok, QStringLiteral("W")}, {PortResult::TimedOut, QString()}};
     link.boardSearch();
-    EXPECT_EQ(handBox.checkState("AllowLight"), 0);
-    EXPECT_EQ(handBox.checkState("AllowWind"), 0);
+    EXPECT_EQ(handBox.checkState(HandBoxField::AllowLight), 0);
+    EXPECT_EQ(handBox.checkState(HandBoxField::AllowWind), 0);
     EXPECT_EQ(weather().LightAllow, 0);
     EXPECT_EQ(weather().LightAllowSent, 1);
     EXPECT_EQ(weather().StartHeaterOn, 0);

@@ -4,7 +4,4 @@
 
 #include "core/hand_box_fields.h"
 
-class FakeHandBox : public HandBoxFields {
-public:
-    QHash<QString, QString> &texts = m_texts;
-};
+using FakeHandBox = HandBoxFields;

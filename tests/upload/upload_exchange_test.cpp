@@ -77,8 +77,8 @@ protected:
         resetProgram();
         prog().profile = profile.store.get();
         previousHandler = setMessageHandler([this](const Message &m) { messages.append(m); });
-        handBox.texts[QStringLiteral("RH")] = QStringLiteral("68");
-        handBox.texts[QStringLiteral("LabelClouds")] = QStringLiteral("-2.3");
+        handBox.setFieldText(HandBoxField::RH, QStringLiteral("68"));
+        handBox.setFieldText(HandBoxField::LabelClouds, QStringLiteral("-2.3"));
         WeatherState &w = weather;
         w.AmbientTempAvgC = 21.5;
         w.WindSpeed = 3.2;
@@ -154,7 +154,7 @@ TEST_F(UploadExchange, NotAllowedClearsTheReplyKeepsTheRequestAndConnectsNowhere
 
     form->setAllowChecked(false);
     EXPECT_EQ(profile.store->value(kDriverId, QStringLiteral("g_bAllow_PWS")), QStringLiteral("0"));
-    handBox.texts[QStringLiteral("RH")] = QStringLiteral("50");
+    handBox.setFieldText(HandBoxField::RH, QStringLiteral("50"));
     form->cmdSend_Click();
     QTest::qWait(100);
     EXPECT_TRUE(form->responseText().isEmpty());

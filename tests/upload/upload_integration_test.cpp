@@ -21,8 +21,8 @@ TEST(UploadRunning, TimerDrivenReportsSurviveTheServiceGoingAway)
     CaptureServer server;
     resetProgram();
     prog().profile = profile.store.get();
-    handBox.texts[QStringLiteral("RH")] = QStringLiteral("71");
-    handBox.texts[QStringLiteral("LabelClouds")] = QStringLiteral("1.5");
+    handBox.setFieldText(HandBoxField::RH, QStringLiteral("71"));
+    handBox.setFieldText(HandBoxField::LabelClouds, QStringLiteral("1.5"));
     prog().settings.g_bAllow_PWS = 1;
     prog().settings.g_sPWS_site = server.url(QStringLiteral("/weatherstation/updateweatherstation.php"));
     installUpload(weather, &handBox);

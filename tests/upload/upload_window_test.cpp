@@ -35,8 +35,8 @@ protected:
         unloadUploadWindow();
         resetProgram();
         prog().profile = profile.store.get();
-        handBox.texts[QStringLiteral("RH")] = QStringLiteral("55");
-        handBox.texts[QStringLiteral("LabelClouds")] = QStringLiteral("-8.0");
+        handBox.setFieldText(HandBoxField::RH, QStringLiteral("55"));
+        handBox.setFieldText(HandBoxField::LabelClouds, QStringLiteral("-8.0"));
         previousHandler = setMessageHandler([this](const Message &m) { messages.append(m); });
         installUpload(weather, &handBox);
     }

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <map>
 
 TEST(GraphSampling, UpdateRateRuleAndCaptions)
 {
@@ -26,9 +27,9 @@ TEST(GraphSampling, SamplesReadStateAndFieldsWithNonNumbersAsZero)
     w.AmbientTempAvgC = 26.31;
     w.ThermopileTempAvgC = 44.32;
     w.RainAvg = 321;
-    const QHash<QString, QString> fields{{"LabelClouds", "1.5"}, {"Label_SkyBright", "450"}, {"RH", "73"},
-                                         {"WindCurrentTF", ""},  {"DewPointT", "21.2"}};
-    const GraphFieldReader read = [&](const QString &c) { return fields.value(c); };
+    const std::map<HandBoxField, QString> fields{{HandBoxField::LabelClouds, "1.5"}, {HandBoxField::Label_SkyBright, "450"}, {HandBoxField::RH, "73"},
+                                         {HandBoxField::WindCurrentTF, ""},  {HandBoxField::DewPointT, "21.2"}};
+    const FieldReader read = [&](HandBoxField f) { return fields.count(f) ? fields.at(f) : QString(); };
 
     const std::vector<double> t = temperatureSamples(w, read);
     ASSERT_EQ(t.size(), 6u);

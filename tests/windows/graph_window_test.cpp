@@ -12,20 +12,21 @@
 #include <QScrollBar>
 #include <QtCharts/QLineSeries>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
 
 class GraphWindowTest : public ::testing::Test {
 protected:
     WeatherState weather;
-    QHash<QString, QString> fields;
+    std::map<HandBoxField, QString> fields;
     std::unique_ptr<GraphWindow> temps;
 
     void SetUp() override
     {
         resetProgram();
         temps.reset(newTemperaturesWindow(weather, nullptr, nullptr));
-        temps->setFieldReader([this](const QString &c) { return fields.value(c); });
+        temps->setFieldReader([this](HandBoxField f) { return fields.count(f) ? fields.at(f) : QString(); });
     }
     void TearDown() override { resetProgram(); }
 
@@ -72,8 +73,8 @@ TEST_F(GraphWindowTest, LoadsWithItsSeriesAndAFiveSecondRate)
 TEST_F(GraphWindowTest, FirstPointAfterFiveSamplesHiddenSeriesStillPlotted)
 {
     weather.RainReading = 300;
-    fields[QStringLiteral("Label_SkyBright")] = QStringLiteral("450");
-    fields[QStringLiteral("LabelClouds")] = QStringLiteral("not yet");
+    fields[HandBoxField::Label_SkyBright] = QStringLiteral("450");
+    fields[HandBoxField::LabelClouds] = QStringLiteral("not yet");
     boxes(temps.get())[5]->setChecked(false);
     EXPECT_FALSE(temps->series(5)->isVisible());
 
@@ -119,7 +120,7 @@ TEST(GraphsBehindHandBox, GraphsBoxShowsHidesAndUnloadsBoth)
     box->setActions({.showGraphs = [&](bool show) { showGraphs(show, weather, box.get()); }});
     box->show();
 
-    box->setCheckState(QStringLiteral("GraphCheck1"), 1);
+    box->setCheckState(HandBoxField::GraphCheck1, 1);
     GraphWindow *temps = temperaturesGraph();
     GraphWindow *wind = windHumidityGraph();
     ASSERT_TRUE(temps && wind);
@@ -128,10 +129,10 @@ TEST(GraphsBehindHandBox, GraphsBoxShowsHidesAndUnloadsBoth)
     for (int i = 0; i < 5; ++i)
         wind->tick();
 
-    box->setCheckState(QStringLiteral("GraphCheck1"), 0);
+    box->setCheckState(HandBoxField::GraphCheck1, 0);
     EXPECT_FALSE(temps->isVisible() || wind->isVisible());
     EXPECT_TRUE(wind->sampleTimer().isActive()); // hidden windows keep sampling
-    box->setCheckState(QStringLiteral("GraphCheck1"), 1);
+    box->setCheckState(HandBoxField::GraphCheck1, 1);
     EXPECT_EQ(temperaturesGraph(), temps);
     EXPECT_EQ(wind->series(0)->count(), 1);
     // Empty fields sample as 0; the label sits at H x 0.8333 = 1662 twips (H = 1995 twips

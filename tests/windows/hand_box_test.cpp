@@ -52,8 +52,8 @@ TEST_F(HandBoxTest, EveryControlExistsWithItsCaption)
     for (const char *n : names)
         EXPECT_NE(box->findChild<QWidget *>(n), nullptr) << n;
     EXPECT_EQ(box->windowTitle(), "Wind and Rain");
-    EXPECT_EQ(box->fieldText("Cloud_Sky"), "Here");
-    EXPECT_EQ(box->fieldText("LCloud_Calc"), "Amb - Sky =");
+    EXPECT_EQ(box->fieldText(HandBoxField::Cloud_Sky), "Here");
+    EXPECT_EQ(box->findChild<QLabel *>("LCloud_Calc")->text(), "Amb - Sky =");
     EXPECT_EQ(box->findChild<QCheckBox *>("AllowLight")->toolTip(),
               "Allow Light threshold to control relay(requires Allow Relay)");
     EXPECT_EQ(box->findChild<QPushButton *>("Command1")->text(), "PWS");
@@ -68,29 +68,29 @@ TEST_F(HandBoxTest, WindColoursUseGreaterThan)
     prog().settings.WindSpeedWarn = 10;
     prog().settings.WindSpeedCloseD = 20;
     box->setWindCurrent(12.0);
-    EXPECT_EQ(box->fieldText("WindCurrentTF"), "12.0");
-    EXPECT_EQ(box->backColor("WindCurrentTF"), VbColor::Yellow);
-    EXPECT_EQ(box->foreColor("WindCurrentTF"), VbColor::Black);
-    EXPECT_EQ(box->backColor("LabelWind"), VbColor::Yellow);
+    EXPECT_EQ(box->fieldText(HandBoxField::WindCurrentTF), "12.0");
+    EXPECT_EQ(box->backColor(HandBoxField::WindCurrentTF), VbColor::Yellow);
+    EXPECT_EQ(box->foreColor(HandBoxField::WindCurrentTF), VbColor::Black);
+    EXPECT_EQ(box->backColor(HandBoxField::LabelWind), VbColor::Yellow);
     box->setWindCurrent(20.0);
-    EXPECT_EQ(box->backColor("WindCurrentTF"), VbColor::Yellow);
+    EXPECT_EQ(box->backColor(HandBoxField::WindCurrentTF), VbColor::Yellow);
     box->setWindCurrent(20.1);
-    EXPECT_EQ(box->backColor("WindCurrentTF"), VbColor::Red);
-    EXPECT_EQ(box->foreColor("WindCurrentTF"), VbColor::White);
-    EXPECT_EQ(box->backColor("LabelWind"), VbColor::Red);
+    EXPECT_EQ(box->backColor(HandBoxField::WindCurrentTF), VbColor::Red);
+    EXPECT_EQ(box->foreColor(HandBoxField::WindCurrentTF), VbColor::White);
+    EXPECT_EQ(box->backColor(HandBoxField::LabelWind), VbColor::Red);
     box->setWindCurrent(3);
-    EXPECT_EQ(box->backColor("LabelWind"), VbColor::Green);
-    EXPECT_EQ(box->backColor("WindCurrentTF"), VbColor::Black);
+    EXPECT_EQ(box->backColor(HandBoxField::LabelWind), VbColor::Green);
+    EXPECT_EQ(box->backColor(HandBoxField::WindCurrentTF), VbColor::Black);
 
     prog().settings.WindSpeedWarn = 0;
     box->setWindsAvg(0);
-    EXPECT_EQ(box->backColor("WindsAvgTF"), VbColor::Black);
-    EXPECT_EQ(box->fieldText("WindsAvgTF"), "0.0");
+    EXPECT_EQ(box->backColor(HandBoxField::WindsAvgTF), VbColor::Black);
+    EXPECT_EQ(box->fieldText(HandBoxField::WindsAvgTF), "0.0");
     box->setWindsGusts(25.25);
-    EXPECT_EQ(box->fieldText("WindsGustsTF"), "25.3");
-    EXPECT_EQ(box->backColor("WindsGustsTF"), VbColor::Red);
+    EXPECT_EQ(box->fieldText(HandBoxField::WindsGustsTF), "25.3");
+    EXPECT_EQ(box->backColor(HandBoxField::WindsGustsTF), VbColor::Red);
     box->setRawWind(12.5);
-    EXPECT_EQ(box->fieldText("RawWindTF"), "13");
+    EXPECT_EQ(box->fieldText(HandBoxField::RawWindTF), "13");
 }
 
 TEST_F(HandBoxTest, WindSampleAlsoColoursTheRainIndicator)
@@ -98,10 +98,10 @@ TEST_F(HandBoxTest, WindSampleAlsoColoursTheRainIndicator)
     prog().settings.RainThreshold = 400;
     ws().RainReading = 401;
     box->setWindCurrent(0);
-    EXPECT_EQ(box->backColor("LabelRain"), VbColor::Red);
+    EXPECT_EQ(box->backColor(HandBoxField::LabelRain), VbColor::Red);
     ws().RainReading = 400;
     box->setWindCurrent(0);
-    EXPECT_EQ(box->backColor("LabelRain"), VbColor::Green);
+    EXPECT_EQ(box->backColor(HandBoxField::LabelRain), VbColor::Green);
 }
 
 TEST_F(HandBoxTest, AllowHeaterWhileForceIsClear)
@@ -118,8 +118,8 @@ TEST_F(HandBoxTest, AllowHeaterWhileForcedClearsBoth)
     EXPECT_EQ(ws().HeaterForce, 1);
     EXPECT_EQ(ws().HeaterAllowSent, 1);
     click("AllowHeater");
-    EXPECT_EQ(box->checkState("AllowHeater"), 0);
-    EXPECT_EQ(box->checkState("ForceHeater"), 0);
+    EXPECT_EQ(box->checkState(HandBoxField::AllowHeater), 0);
+    EXPECT_EQ(box->checkState(HandBoxField::ForceHeater), 0);
     EXPECT_EQ(ws().HeaterAllow, 0);
     EXPECT_EQ(ws().HeaterAllowSent, 1);
     EXPECT_EQ(ws().HeaterForce, 2);
@@ -130,8 +130,8 @@ TEST_F(HandBoxTest, ForceRelayWhileAllowedGivesForcedOn)
     click("AllowRelay");
     EXPECT_EQ(ws().RelayAllow, 1);
     click("ForceRelay");
-    EXPECT_EQ(box->checkState("AllowRelay"), 0);
-    EXPECT_EQ(box->checkState("ForceRelay"), 1);
+    EXPECT_EQ(box->checkState(HandBoxField::AllowRelay), 0);
+    EXPECT_EQ(box->checkState(HandBoxField::ForceRelay), 1);
     EXPECT_EQ(ws().RelayAllow, 0);
     EXPECT_EQ(ws().RelayAllowSent, 1);
     EXPECT_EQ(ws().RelayForce, 1);
@@ -139,13 +139,13 @@ TEST_F(HandBoxTest, ForceRelayWhileAllowedGivesForcedOn)
 
 TEST_F(HandBoxTest, SettingABoxFromCodeRunsItsHandlerOnlyOnChange)
 {
-    box->setCheckState("AllowLight", 1);
+    box->setCheckState(HandBoxField::AllowLight, 1);
     EXPECT_EQ(ws().LightAllow, 1);
     ws().LightAllowSent = 1;
-    box->setCheckState("AllowLight", 1); // no change: no handler
+    box->setCheckState(HandBoxField::AllowLight, 1); // no change: no handler
     EXPECT_EQ(ws().LightAllowSent, 1);
-    box->setCheckState("AllowWind", 1);
-    box->setCheckState("AllowWind", 0);
+    box->setCheckState(HandBoxField::AllowWind, 1);
+    box->setCheckState(HandBoxField::AllowWind, 0);
     EXPECT_EQ(ws().WindAllow, 0);
     EXPECT_EQ(ws().WindAllowSent, 1);
 }
@@ -171,19 +171,19 @@ TEST_F(HandBoxTest, ProcessingEnablesFollowTheirBoxes)
     // A user's click never greys a box.
     box->setTempComp(1);
     click("TempCompCB");
-    EXPECT_EQ(box->checkState("TempCompCB"), 0);
+    EXPECT_EQ(box->checkState(HandBoxField::TempCompCB), 0);
     click("TempCompCB");
-    EXPECT_EQ(box->checkState("TempCompCB"), 1);
+    EXPECT_EQ(box->checkState(HandBoxField::TempCompCB), 1);
 }
 
 TEST_F(HandBoxTest, TemperatureBoxes)
 {
     EXPECT_EQ(box->aTPTemp(), 0);
-    EXPECT_EQ(box->fieldText("TPTemp"), "200");
+    EXPECT_EQ(box->fieldText(HandBoxField::TPTemp), "200");
     box->setATPTemp(26.31);
-    EXPECT_EQ(box->fieldText("TPTemp"), "26.3");
+    EXPECT_EQ(box->fieldText(HandBoxField::TPTemp), "26.3");
     EXPECT_EQ(box->aTPTemp(), 26);
-    box->setFieldText("TPTemp", "warm");
+    box->setFieldText(HandBoxField::TPTemp, "warm");
     EXPECT_THROW(box->aTPTemp(), ConversionError);
 
     MessageRecorder messages;
