@@ -10,8 +10,6 @@
 #include <functional>
 #include <vector>
 
-// Reads a hand box field (text box text or label caption) by control name.
-
 namespace GraphRate {
 constexpr int kBarMin = 0;
 // The bar stops at 300: at 301 the interval would be 0 and never plot.
