@@ -42,6 +42,7 @@ void App::buildStation()
                         }};
     link = std::make_unique<StationLink>(*port, ctx);
     cycle = std::make_unique<StationCycle>(*link, ctx);
+    cycle->addObserver([this](const Observation &o) { watch.publish(o); });
 }
 
 bool App::startSimulator()

@@ -2,6 +2,7 @@
 // start-up (Main). The only place that knows every module.
 #pragma once
 
+#include "core/watch_status.h"
 #include "focuser/focuser_context.h"
 #include "station/alert_engine.h"
 #include "station/diagnostic_log.h"
@@ -27,6 +28,8 @@ public:
     App &operator=(const App &) = delete;
 
     WeatherState weather;
+    // What devices for clients, the archive, the web page and feeds read.
+    WatchFeed watch;
     FocuserContext focuser{weather};
     std::unique_ptr<HandBox> handBox;
 

@@ -79,16 +79,43 @@ bool AlpacaServer::startDiscovery(quint16 udpPort, const QHostAddress &bindAddre
     return true;
 }
 
+const HttpRouteHandler *AlpacaServer::routeFor(const QString &path) const
+{
+    for (const char *alpaca : {"/api/", "/management/", "/setup"}) {
+        if (path.startsWith(QLatin1String(alpaca)))
+            return nullptr;
+    }
+    if (auto exact = m_routes.find(path); exact != m_routes.end())
+        return &exact->second;
+    const HttpRouteHandler *best = nullptr;
+    qsizetype bestLength = -1;
+    for (const auto &[prefix, handler] : m_routes) {
+        if (prefix.endsWith(u'/') && path.startsWith(prefix) && prefix.size() > bestLength) {
+            best = &handler;
+            bestLength = prefix.size();
+        }
+    }
+    return best;
+}
+
 bool AlpacaServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
 {
     const QUrl url = request.url();
+    const QString path = url.path(QUrl::FullyDecoded);
+    if (const HttpRouteHandler *route = routeFor(path)) {
+        const HttpRouteReply reply = (*route)(HttpRouteRequest{methodName(request.method()), path,
+                                                                url.query(QUrl::FullyEncoded).toUtf8(), request.body()});
+        QHttpServerResponder responder = makeResponder(request, socket);
+        responder.write(reply.body, reply.contentType, QHttpServerResponder::StatusCode(reply.status));
+        return true;
+    }
     // A member may run an event loop (SetupDialog's modal dialog), during which
     // the client can go away; the socket (and the request with it) is kept
     // until we are done, and an answer nobody waits for is dropped.
     QPointer<QTcpSocket> guard(socket);
     if (m_tcp)
         m_tcp->setBusy(socket, true);
-    AlpacaReply reply = m_device.handle(methodName(request.method()), url.path(QUrl::FullyDecoded),
+    AlpacaReply reply = m_device.handle(methodName(request.method()), path,
                                         url.query(QUrl::FullyEncoded).toUtf8(), request.body());
     if (guard && guard->state() == QAbstractSocket::ConnectedState) {
         {

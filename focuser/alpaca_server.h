@@ -5,9 +5,11 @@
 
 #include "focuser/alpaca_device.h"
 #include "focuser/guarded_tcp_server.h"
+#include "core/http_route.h"
 
 #include <QAbstractHttpServer>
 #include <QHostAddress>
+#include <map>
 
 class AlpacaDiscovery;
 
@@ -24,6 +26,10 @@ public:
     // endpoint serves the network.
     bool startDiscovery(quint16 udpPort = 32227, const QHostAddress &bindAddress = QHostAddress::AnyIPv4);
 
+    // Serves path (exact) or, for a path ending in '/', everything under it
+    // that is not an Alpaca path (/api/, /management/, /setup); the longest wins.
+    void addRoute(const QString &path, HttpRouteHandler handler) { m_routes[path] = std::move(handler); }
+
     quint16 port() const { return m_port; }
     QString error() const { return m_error; }
     AlpacaDevice &device() { return m_device; }
@@ -35,7 +41,10 @@ protected:
     void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
 
 private:
+    const HttpRouteHandler *routeFor(const QString &path) const;
+
     AlpacaDevice m_device;
+    std::map<QString, HttpRouteHandler> m_routes;
     GuardedTcpServer *m_tcp = nullptr;
     AlpacaDiscovery *m_discovery = nullptr;
     QHostAddress m_address;

@@ -343,3 +343,13 @@ TEST_F(AlpacaHttp, APortInUseIsRefusedWithOneLine)
     EXPECT_TRUE(second.error().contains(QString::number(port)));
     EXPECT_FALSE(second.error().contains('\n'));
 }
+
+TEST_F(AlpacaHttp, ExtraRoutesServeTheirPathsAndLeaveAlpacaPathsToTheDevice)
+{
+    server->addRoute("/", [](const HttpRouteRequest &) { return HttpRouteReply{200, "text/html", "page"}; });
+    server->addRoute("/feed/", [](const HttpRouteRequest &r) { return HttpRouteReply{200, "text/plain", r.path.toUtf8()}; });
+    EXPECT_EQ(httpGet(port, "/").body, "page");
+    EXPECT_EQ(httpGet(port, "/feed/a?x=1").body, "/feed/a");
+    EXPECT_EQ(httpGet(port, "/elsewhere").body, "page");
+    EXPECT_EQ(httpGet(port, "/management/v1/description").json().value("Value").toObject().isEmpty(), false);
+}

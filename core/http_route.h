@@ -1,0 +1,24 @@
+// Extra pages on the HTTP endpoint beside the Alpaca devices (web page, JSON,
+// feeds): a handler gets the request in plain values and gives one answer.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+struct HttpRouteRequest {
+    QByteArray method; // "GET", "PUT", ...
+    QString path;      // decoded, e.g. "/tarnwick/v1/live"
+    QByteArray query;  // as sent, still percent-encoded
+    QByteArray body;
+};
+
+struct HttpRouteReply {
+    int status = 200;
+    QByteArray contentType = "application/json";
+    QByteArray body;
+};
+
+// Answers paths equal to the route's prefix or under it ("/tarnwick/v1/live",
+// "/"): the longest matching prefix wins.
+using HttpRouteHandler = std::function<HttpRouteReply(const HttpRouteRequest &)>;
