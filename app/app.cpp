@@ -53,7 +53,11 @@ bool App::startSimulator()
         return false;
     }
     serialDeviceOverride = sim->slavePath();
+    // Lets scripts and tests hold the simulated weather (e.g. "rain=1").
+    sim->setControlFile(qEnvironmentVariable("TARNWICK_SIMULATOR_CONTROL"));
     simulator = std::move(sim);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    watch.setBoard({BoardState::Simulated, serialDeviceOverride, QStringLiteral("built-in simulator"), now, {}});
     return true;
 }
 

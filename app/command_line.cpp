@@ -1,11 +1,9 @@
 #include "app/command_line.h"
 
+#include "core/version.h"
+
 #include <QCommandLineParser>
 #include <QHostAddress>
-
-namespace {
-const char *kVersion = "2.0.8";
-}
 
 QString usageText()
 {
@@ -69,7 +67,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
     if (parser.isSet(version)) {
         cl.outcome = CommandLine::Outcome::ExitOk;
-        cl.output = QStringLiteral("tarnwick %1\n").arg(QString::fromLatin1(kVersion));
+        cl.output = QStringLiteral("tarnwick %1\n").arg(QString::fromLatin1(programVersion()));
         return cl;
     }
     cl.headless = parser.isSet(headless);

@@ -2,6 +2,8 @@
 
 #include "app/app.h"
 #include "app/config_command.h"
+#include "app/display_choice.h"
+#include "app/feed_routes.h"
 #include "core/messages.h"
 #include "core/number_format.h"
 #include "core/profile_store.h"
@@ -188,8 +190,8 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     if (cl.simulate && !a.startSimulator())
         printNotice(QStringLiteral("the board simulator could not start; looking for a real board instead"));
     // Clients may call in from here on, also during the board search's waits.
-    if (cl.alpacaEnabled)
-        startAlpaca(a.focuser, QHostAddress(cl.alpacaAddress), quint16(cl.alpacaPort));
+    if (cl.alpacaEnabled && startAlpaca(a.focuser, QHostAddress(cl.alpacaAddress), quint16(cl.alpacaPort)))
+        addIndiFeedRoutes(*alpacaServer(), a.watch);
 
     // 10, 12. Window state, then show the hand box and the upload window.
     if (p.StartedByUser)
@@ -235,6 +237,12 @@ void quietOffscreenNotes(QtMsgType type, const QMessageLogContext &context, cons
         return;
     std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, msg)));
 }
+void quietPlatformTrials(QtMsgType type, const QMessageLogContext &context, const QString &msg)
+{
+    if (type != QtFatalMsg && context.category && QByteArray(context.category).startsWith("qt.qpa."))
+        return;
+    quietOffscreenNotes(type, context, msg);
+}
 // Headless, nobody looks at the windows: skipping their painting keeps the
 // program's processor use to the station's own work.
 class NoPainting : public QObject {
@@ -262,20 +270,32 @@ int runProgram(int argc, char **argv, const CommandLine &cl)
         return runConfigCommand(profile, cl.configArgs, out, err);
     }
 
-    if (cl.headless) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        qInstallMessageHandler(quietOffscreenNotes);
-    }
+    CommandLine run = cl;
+    const DisplayEnvironment env = currentDisplayEnvironment();
+    const DisplayChoice display = chooseDisplay(cl.headless, env);
+    if (!display.platforms.isEmpty())
+        qputenv("QT_QPA_PLATFORM", display.platforms);
+    run.headless = display.headless;
+    if (!display.notice.isEmpty())
+        std::fprintf(stderr, "%s\n", qPrintable(display.notice));
+    // The plugins' own complaints while trying the display would be more lines for one fact.
+    qInstallMessageHandler(display.fallbackArmed ? quietPlatformTrials : run.headless ? quietOffscreenNotes : nullptr);
     QApplication app(argc, argv);
+    if (display.fallbackArmed) {
+        run.headless = QGuiApplication::platformName() == QLatin1String("offscreen");
+        if (run.headless)
+            std::fprintf(stderr, "%s\n", qPrintable(unreachableDisplayNotice(env)));
+        qInstallMessageHandler(run.headless ? quietOffscreenNotes : nullptr);
+    }
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QApplication::setQuitOnLastWindowClosed(false);
-    installMessageBoxes(cl.headless);
-    if (cl.headless)
+    installMessageBoxes(run.headless);
+    if (run.headless)
         app.installEventFilter(new NoPainting(&app));
     installSignalHandlers(&app);
 
     ProfileStore profile(profilePath);
-    std::unique_ptr<App> program = Main(cl, profile, [] { requestQuit(); });
+    std::unique_ptr<App> program = Main(run, profile, [] { requestQuit(); });
     const int status = g_quitRequested ? 0 : app.exec();
     g_handBox = nullptr;
     program.reset();

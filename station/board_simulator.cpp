@@ -1,5 +1,7 @@
 #include "station/board_simulator.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -232,10 +234,37 @@ void BoardSimulator::onReadable()
         m_notifier->setEnabled(false);
         return;
     }
+    // The link sends a character at a time: look at the control file twice a second at most.
+    if (!m_controlPath.isEmpty() && (!m_controlClock.isValid() || m_controlClock.elapsed() >= 500))
+        readControlFile();
     const double elapsed = m_clock.restart() / 1000.0;
     const QByteArray reply = m_protocol.feed(QByteArray(buf, int(n)), elapsed);
     if (!reply.isEmpty()) {
         const ssize_t written = ::write(m_master, reply.constData(), size_t(reply.size()));
         (void)written; // a full buffer means nobody reads; the poll will ask again
     }
+}
+
+void BoardSimulator::setControlFile(const QString &path)
+{
+    m_controlPath = path;
+    m_controlStamp = {};
+    m_controlClock.invalidate();
+    if (!path.isEmpty())
+        readControlFile();
+}
+
+void BoardSimulator::readControlFile()
+{
+    m_controlClock.start();
+    const QFileInfo info(m_controlPath);
+    const QDateTime stamp = info.exists() ? info.lastModified() : QDateTime();
+    if (stamp == m_controlStamp && stamp.isValid())
+        return;
+    m_controlStamp = stamp;
+    QFile file(m_controlPath);
+    QString text;
+    if (file.open(QIODevice::ReadOnly))
+        text = QString::fromUtf8(file.read(4096));
+    m_protocol.weather().force(parseWeatherForcing(text));
 }

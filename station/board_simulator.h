@@ -7,6 +7,7 @@
 #include "station/simulated_weather.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -55,10 +56,14 @@ public:
     QString slavePath() const { return m_slavePath; }
     QString errorText() const { return m_error; }
     BoardProtocol &protocol() { return m_protocol; }
+    // A file of weather forcing lines (see parseWeatherForcing), read again
+    // whenever it changes; an empty path stops reading it.
+    void setControlFile(const QString &path);
 
 private:
     void onReadable();
     void stop();
+    void readControlFile();
 
     BoardProtocol m_protocol;
     QElapsedTimer m_clock;
@@ -67,4 +72,7 @@ private:
     QSocketNotifier *m_notifier = nullptr;
     QString m_slavePath;
     QString m_error;
+    QString m_controlPath;
+    QDateTime m_controlStamp;
+    QElapsedTimer m_controlClock;
 };

@@ -1,5 +1,6 @@
 #include "station/simulated_weather.h"
 
+#include <QStringList>
 #include <algorithm>
 #include <cmath>
 
@@ -27,6 +28,29 @@ QString formatBoardRecord(const BoardReading &r)
                   clampInt(r.relayOn, 0, 9), clampInt(r.windAllowed, 0, 9), clampInt(r.lightAllowed, 0, 9),
                   clampInt(r.trigger, -99999, 99999));
     return QString::fromLatin1(buf);
+}
+
+WeatherForcing parseWeatherForcing(const QString &text)
+{
+    WeatherForcing f;
+    for (const QString &raw : text.split(QLatin1Char('\n'))) {
+        const QString line = raw.trimmed();
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq < 0)
+            continue;
+        const QString key = line.left(eq).trimmed();
+        bool ok = false;
+        const double v = line.mid(eq + 1).trimmed().toDouble(&ok);
+        if (!ok || !std::isfinite(v))
+            continue;
+        if (key == QLatin1String("cloud"))
+            f.cloud = std::clamp(v, 0.0, 1.0);
+        else if (key == QLatin1String("rain"))
+            f.rain = v != 0;
+        else if (key == QLatin1String("wind"))
+            f.wind = std::clamp(v, 0.0, 9999.0);
+    }
+    return f;
 }
 
 SimulatedWeather::SimulatedWeather(quint32 seed) : m_rng(seed) {}
@@ -59,6 +83,27 @@ void SimulatedWeather::advance(double seconds)
     if (m_rng.bounded(30) == 0)
         m_gust = 200 + m_rng.bounded(500);
     m_gust *= std::pow(0.6, seconds);
+    applyForcing();
+}
+
+void SimulatedWeather::force(const WeatherForcing &forcing)
+{
+    m_forcing = forcing;
+    applyForcing();
+}
+
+void SimulatedWeather::applyForcing()
+{
+    if (m_forcing.cloud) {
+        m_cloud = *m_forcing.cloud;
+        m_cloudTrend = 0;
+    }
+    if (m_forcing.rain)
+        m_rain = *m_forcing.rain ? 1.0 : 0.0;
+    if (m_forcing.wind) {
+        m_wind = *m_forcing.wind;
+        m_gust = 0;
+    }
 }
 
 double SimulatedWeather::ambientC() const

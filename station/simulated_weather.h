@@ -5,6 +5,7 @@
 
 #include <QRandomGenerator>
 #include <QString>
+#include <optional>
 
 // One reading in the board's own units.
 struct BoardReading {
@@ -21,6 +22,17 @@ struct BoardReading {
 
 // The 106-character record, every field clamped to its width.
 QString formatBoardRecord(const BoardReading &r);
+
+// Conditions held fixed instead of simulated, for trying out clients and for
+// tests: cloud 0..1, rain on or off, wind in board counts.
+struct WeatherForcing {
+    std::optional<double> cloud;
+    std::optional<bool> rain;
+    std::optional<double> wind;
+};
+
+// "cloud=0.2", "rain=1", "wind=0" lines; other lines and bad values are ignored.
+WeatherForcing parseWeatherForcing(const QString &text);
 
 class SimulatedWeather {
 public:
@@ -41,11 +53,15 @@ public:
     double relativeHumidity() const;
     int brightness() const;
 
+    // Holds the given conditions from now on; the others keep being simulated.
+    void force(const WeatherForcing &forcing);
+
     // Fills the weather fields of a reading (the switch flags are the board's).
     void fill(BoardReading &r) const;
 
 private:
     double noise(double amplitude);
+    void applyForcing();
 
     QRandomGenerator m_rng;
     double m_dayFraction = 0.7; // late afternoon: dusk within a few minutes
@@ -54,4 +70,5 @@ private:
     double m_rain = 0;
     double m_wind = 250;
     double m_gust = 0;
+    WeatherForcing m_forcing;
 };

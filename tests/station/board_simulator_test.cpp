@@ -58,6 +58,33 @@ TEST(BoardProtocolTest, WeatherChangesSlowlyThroughADay)
     EXPECT_GT(maxCloud - minCloud, 0.3);
 }
 
+TEST(BoardProtocolTest, ForcedWeatherHoldsWhileTheRestIsSimulated)
+{
+    const WeatherForcing f = parseWeatherForcing("rain=1\n cloud = 7 \nwind=abc\nnoise\n");
+    ASSERT_TRUE(f.rain && f.cloud);
+    EXPECT_TRUE(*f.rain);
+    EXPECT_EQ(*f.cloud, 1.0); // held to 0..1
+    EXPECT_FALSE(f.wind);
+
+    SimulatedWeather w(3);
+    w.force(parseWeatherForcing("rain=1\ncloud=0\nwind=0"));
+    for (int s = 0; s < 600; ++s) {
+        w.advance(1);
+        ASSERT_TRUE(w.raining());
+        ASSERT_EQ(w.cloudCover(), 0);
+        ASSERT_EQ(w.windSpeedCounts(), 0);
+    }
+    BoardReading r;
+    w.fill(r);
+    EXPECT_GT(r.rainCount, BoardProtocol::Thresholds{}.rain);
+    EXPECT_EQ(r.windCount, 0);
+
+    w.force(parseWeatherForcing("cloud=0")); // rain released: it dies away under a clear sky
+    for (int s = 0; s < 600; ++s)
+        w.advance(1);
+    EXPECT_FALSE(w.raining());
+}
+
 class SimulatorEndToEnd : public StationFixture {
 protected:
     void SetUp() override

@@ -1,0 +1,6 @@
+#include "core/version.h"
+
+const char *programVersion()
+{
+    return TARNWICK_VERSION;
+}
