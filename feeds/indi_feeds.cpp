@@ -15,6 +15,19 @@ QByteArray line(const char *key, double value, int decimals)
 {
     return QByteArray(key) + '=' + QByteArray::number(value, 'f', decimals) + '\n';
 }
+
+// The unsafe conditions of a known unsafe verdict, in words.
+QStringList unsafeReasons(const SafetyVerdict &v)
+{
+    QStringList reasons;
+    if (!v.known || v.safe)
+        return reasons;
+    for (const UnsafeCondition &c : v.unsafe)
+        reasons << c.text;
+    if (reasons.isEmpty())
+        reasons << QStringLiteral("Unsafe");
+    return reasons;
+}
 } // namespace
 
 QString boardProblem(const WatchStatus &status, const QDateTime &nowUtc, const FeedSettings &settings)
@@ -40,12 +53,7 @@ QStringList watcherAlerts(const WatchStatus &status, const QDateTime &nowUtc, co
     const QString board = boardProblem(status, nowUtc, settings);
     if (!board.isEmpty())
         alerts << board;
-    if (status.safety.known && !status.safety.safe) {
-        for (const UnsafeCondition &c : status.safety.unsafe)
-            alerts << c.text;
-        if (status.safety.unsafe.isEmpty())
-            alerts << QStringLiteral("Unsafe");
-    }
+    alerts << unsafeReasons(status.safety);
     if (!status.lastLive)
         return alerts;
     const Observation &o = *status.lastLive;
@@ -94,15 +102,9 @@ QByteArray safetyFeed(const WatchStatus &status, const QDateTime &nowUtc, const 
     const QString board = boardProblem(status, nowUtc, settings);
     if (!board.isEmpty())
         reasons << board;
-    const SafetyVerdict &v = status.safety;
-    if (!v.known)
+    if (!status.safety.known)
         reasons << QStringLiteral("No safety verdict yet");
-    else if (!v.safe) {
-        for (const UnsafeCondition &c : v.unsafe)
-            reasons << c.text;
-        if (v.unsafe.isEmpty())
-            reasons << QStringLiteral("Unsafe");
-    }
+    reasons << unsafeReasons(status.safety);
     QJsonObject roof;
     roof.insert(QStringLiteral("open_ok"), reasons.isEmpty() ? 1 : 0);
     roof.insert(QStringLiteral("reasons"), reasons.join(QStringLiteral("; ")));

@@ -5,4 +5,4 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
-exec build/tarnwick --simulate "$@"
+exec build/app/tarnwick --simulate "$@"
