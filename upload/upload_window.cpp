@@ -245,6 +245,15 @@ void UploadWindow::buildVariables()
     addRowWidgets(m_variables, 0, QStringLiteral("Station ID"), QStringLiteral("Password"), QRect(120, 240, 855, 255),
                   QRect(1080, 120, 3255, kRowHeight), QRect(4560, 240, 735, 255), QRect(5280, 120, 3495, kRowHeight),
                   true, true, true);
+    // The password shows as dots unless the user asks to see it.
+    QLineEdit *password = m_variables.values[0];
+    password->setEchoMode(QLineEdit::Password);
+    auto *show = new QCheckBox(QStringLiteral("Show"), m_variables.carrier);
+    show->setObjectName(QStringLiteral("chkShowPassword"));
+    show->setToolTip(QStringLiteral("Show the password as typed"));
+    place(show, QRect(8880, 120, 960, kRowHeight));
+    connect(show, &QCheckBox::toggled, password,
+            [password](bool on) { password->setEchoMode(on ? QLineEdit::Normal : QLineEdit::Password); });
     for (int i = 1; i < UploadForm::kInitialRows; ++i) {
         const int top = 120 + 480 * i;
         addRowWidgets(m_variables, i, QStringLiteral("Name"), QStringLiteral("Value"), QRect(120, top + 120, 615, 255),
