@@ -166,8 +166,6 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     const int left = placement(profile, QStringLiteral("Left"), problems);
     const int top = placement(profile, QStringLiteral("Top"), problems);
     handBox->moveWindowPx(left, top);
-    // A place stored on a larger (or another) screen is brought into view.
-    keepOnScreen(handBox);
     // One notice for them all; it never holds start-up.
     if (!problems.isEmpty())
         showMessage(QStringLiteral("%1 setting(s) in %2 cannot be used; their defaults apply for this run and the "
@@ -215,10 +213,20 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
         handBox->showWindow();
     else
         handBox->showMinimizedWindow();
+    // A place stored on a larger (or another) screen is brought into view,
+    // once the window has its shown size.
+    keepOnScreen(handBox);
     showUploadWindow();
     // First shown beside the hand box rather than over it.
     if (QWidget *upload = uploadWindow()) {
-        upload->move(handBox->frameGeometry().right() + 12, handBox->y());
+        // On the left when the right side has no room for it.
+        const QRect hand = handBox->frameGeometry();
+        const QRect area = availableAreaFor(handBox);
+        int x = hand.right() + 12;
+        const int width = upload->frameGeometry().width();
+        if (x + width > area.right() + 1 && hand.left() - 12 - width >= area.left())
+            x = hand.left() - 12 - width;
+        upload->move(x, handBox->y());
         keepOnScreen(upload);
     }
 

@@ -10,6 +10,10 @@
 #include "temp_profile.h"
 #include "station/station_cycle.h"
 #include "windows/hand_box.h"
+#include "upload/upload_setup.h"
+#include "upload/upload_window.h"
+
+#include <QScreen>
 
 #include <QDir>
 #include <QFile>
@@ -112,6 +116,21 @@ TEST_F(StartupTest, HandWrittenProfileMissingKeysReportsOnlyItsBadValues)
     EXPECT_EQ(stored("Absolute"), "True");
     EXPECT_EQ(stored("TempMax", "Capabilities"), "5.0");
     EXPECT_EQ(stored("WindTimer"), "soon"); // left for its owner to mend
+}
+
+// A place stored on a larger screen: the hand box and the upload window
+// beside it open within this one.
+TEST_F(StartupTest, StoredPlaceOffTheScreenIsBroughtIntoView)
+{
+    prepareProfile(*profile.store);
+    profile.store->writeValue(kDriverId, "Left", "5000");
+    profile.store->writeValue(kDriverId, "Top", "3000");
+    start();
+    const QRect area = box->screen()->availableGeometry();
+    EXPECT_TRUE(area.contains(box->frameGeometry())) << box->frameGeometry().x() << "," << box->frameGeometry().y() << " " << area.width() << "x" << area.height();
+    QWidget *upload = uploadWindow();
+    ASSERT_NE(upload, nullptr);
+    EXPECT_TRUE(area.contains(upload->frameGeometry())) << upload->frameGeometry().x();
 }
 
 TEST_F(StartupTest, ClientStartedRunsMinimisedAndSavesTheRestoredPlace)
