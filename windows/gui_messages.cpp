@@ -48,7 +48,9 @@ void showWithoutWaiting(const Message &m)
 {
     const QString key = keyOf(m);
     OpenBox &open = openBoxes()[key];
-    if (open.box) {
+    if (open.box && !open.box->isVisible()) // hidden with the window that owned it
+        open.box->deleteLater();
+    else if (open.box) {
         ++open.count;
         open.box->setInformativeText(QStringLiteral("Repeated %1 times, last at %2.")
                                          .arg(open.count)
