@@ -103,6 +103,23 @@ CommandLine parseCommandLine(const QStringList &arguments)
             return fail(QStringLiteral("unknown argument \"%1\"").arg(positional.first()));
         cl.isConfig = true;
         cl.configArgs = positional.mid(1);
+        // Options after the subcommand arrive as words; "--profile" is the one config uses.
+        for (int i = 0; i < cl.configArgs.size();) {
+            const QString &a = cl.configArgs[i];
+            if (a == QLatin1String("--profile")) {
+                if (i + 1 >= cl.configArgs.size() || cl.configArgs[i + 1].isEmpty())
+                    return fail(QStringLiteral("--profile needs a file name"));
+                cl.profilePath = cl.configArgs[i + 1];
+                cl.configArgs.remove(i, 2);
+            } else if (a.startsWith(QLatin1String("--profile="))) {
+                cl.profilePath = a.mid(10);
+                if (cl.profilePath.isEmpty())
+                    return fail(QStringLiteral("--profile needs a file name"));
+                cl.configArgs.remove(i);
+            } else {
+                ++i;
+            }
+        }
         if (cl.configArgs.isEmpty())
             return fail(QStringLiteral("config needs list, get KEY or set KEY VALUE"));
     }

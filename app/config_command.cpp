@@ -1,8 +1,14 @@
 #include "app/config_command.h"
 
 #include "core/number_format.h"
+#include "core/profile_lock.h"
 #include "core/profile_store.h"
 #include "core/settings.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -34,6 +40,135 @@ bool resolveKey(const QString &arg, KeyRef &ref, QString &error)
     return true;
 }
 
+const QString kPortsSubKey = QStringLiteral("Ports");
+
+// "COM 1" .. "COM 16": the port numbers the setup dialog offers.
+bool isPortMapping(const KeyRef &ref)
+{
+    if (ref.subKey != kPortsSubKey || !ref.name.startsWith(QLatin1String("COM ")))
+        return false;
+    bool ok = false;
+    const int n = ref.name.mid(4).toInt(&ok);
+    return ok && n >= 1 && n <= 16;
+}
+
+QString fullName(const QString &subKey, const QString &name)
+{
+    return subKey.isEmpty() ? name : subKey + QLatin1Char('/') + name;
+}
+
+// Every key a user may name: the settings, the port and its mapping, and
+// whatever the profile already holds (the Alpaca device's own keys).
+QStringList knownKeys(const ProfileStore &profile)
+{
+    QStringList keys{kComPortKey};
+    for (const SettingDef &d : settingTable())
+        keys << fullName(subKeyOf(d), QString::fromLatin1(d.key));
+    for (const ProfileStore::Entry &e : profile.entries()) {
+        if (e.name.startsWith(QLatin1Char('@')))
+            continue;
+        const int slash = e.section.indexOf(QLatin1Char('/'));
+        keys << fullName(slash >= 0 ? e.section.mid(slash + 1) : QString(), e.name);
+    }
+    keys.removeDuplicates();
+    return keys;
+}
+
+bool isKnown(const KeyRef &ref, const ProfileStore &profile)
+{
+    return findSetting(ref.name) || (ref.subKey.isEmpty() && ref.name == kComPortKey) || isPortMapping(ref)
+           || knownKeys(profile).contains(fullName(ref.subKey, ref.name));
+}
+
+int editDistance(const QString &a, const QString &b)
+{
+    std::vector<int> row(size_t(b.size()) + 1);
+    for (int j = 0; j <= b.size(); ++j)
+        row[size_t(j)] = j;
+    for (int i = 1; i <= a.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = i;
+        for (int j = 1; j <= b.size(); ++j) {
+            const int above = row[size_t(j)];
+            const int cost = a[i - 1].toLower() == b[j - 1].toLower() ? 0 : 1;
+            row[size_t(j)] = std::min({above + 1, row[size_t(j) - 1] + 1, diagonal + cost});
+            diagonal = above;
+        }
+    }
+    return row[size_t(b.size())];
+}
+
+// Up to three known keys that look like the one typed, closest first.
+QStringList closeMatches(const QString &typed, const ProfileStore &profile)
+{
+    QVector<QPair<int, QString>> scored;
+    const QString t = typed.toLower();
+    for (const QString &key : knownKeys(profile)) {
+        const QString name = key.mid(key.indexOf(QLatin1Char('/')) + 1);
+        const int d = std::min(editDistance(typed, key), editDistance(typed, name));
+        const bool contains = t.size() >= 4 && (name.toLower().contains(t) || t.contains(name.toLower()));
+        if (d <= std::max<qsizetype>(2, typed.size() / 4) || contains)
+            scored.append({contains ? std::min(d, 1) : d, key});
+    }
+    std::stable_sort(scored.begin(), scored.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    QStringList out;
+    for (int i = 0; i < scored.size() && i < 3; ++i)
+        out << scored[i].second;
+    return out;
+}
+
+QString unknownKeyText(const QString &typed, const ProfileStore &profile)
+{
+    const QStringList near = closeMatches(typed, profile);
+    QString text = QStringLiteral("unknown key \"%1\"").arg(typed);
+    if (!near.isEmpty())
+        text += QStringLiteral("; did you mean %1?").arg(near.join(QStringLiteral(", ")));
+    else
+        text += QStringLiteral("; \"tarnwick config list\" shows every key");
+    return text;
+}
+
+// The limits the setup dialog holds these values to.
+struct Limit {
+    const char *key;
+    double min;
+    bool minIncluded;
+    double max;
+};
+constexpr double kNoMax = std::numeric_limits<double>::infinity();
+const Limit kLimits[] = {
+    {"COM Port", 1, true, 16},       {"TempsAvgCount", 1, true, 300}, {"WindsAvgCnt", 1, true, 300},
+    {"StepTime", 0, false, kNoMax},  {"MaxInc", 0, false, kNoMax},    {"TempMax", 0, false, kNoMax},
+    {"TempSteps", 0, false, kNoMax}, {"WindSpeedWarn", 0, false, kNoMax}, {"WindSpeedCloseD", 0, true, kNoMax},
+};
+
+bool checkRange(const KeyRef &ref, const QString &value, QString &error)
+{
+    for (const Limit &l : kLimits) {
+        if (ref.name != QLatin1String(l.key))
+            continue;
+        double v = 0;
+        try {
+            v = realFromText(value);
+        } catch (const ConversionError &) {
+            error = QStringLiteral("\"%1\" is not a valid value for %2").arg(value, ref.name);
+            return false;
+        }
+        const bool ok = (l.minIncluded ? v >= l.min : v > l.min) && v <= l.max;
+        if (ok && (ref.name != kComPortKey || v == std::floor(v)))
+            return true;
+        if (l.max != kNoMax)
+            error = QStringLiteral("%1 must be a whole number from %2 to %3 (not \"%4\")").arg(ref.name).arg(l.min).arg(l.max).arg(value);
+        else
+            error = QStringLiteral("%1 must be %2 %3 (not \"%4\")")
+                        .arg(ref.name, l.minIncluded ? QStringLiteral("at least") : QStringLiteral("above"))
+                        .arg(l.min)
+                        .arg(value);
+        return false;
+    }
+    return true;
+}
+
 bool checkType(const QString &key, const QString &value, QString &error)
 {
     const SettingDef *def = findSetting(key);
@@ -60,11 +195,12 @@ void prepareProfile(ProfileStore &profile)
     profile.setDeviceType(QStringLiteral("Focuser"));
     profile.registerDriver(kDriverId, kDriverName);
     writeDefaultsIfNeeded(profile);
+    writeMissingDefaults(profile);
     if (profile.value(kDriverId, kComPortKey).isEmpty())
         profile.writeValue(kDriverId, kComPortKey, QStringLiteral("2"));
 }
 
-int runConfigCommand(ProfileStore &profile, const QStringList &args, QTextStream &out, QTextStream &err)
+int runConfigCommand(ProfileStore &profile, const QStringList &args, QTextStream &out, QTextStream &err, bool prepare)
 {
     auto usage = [&err](const QString &why) {
         err << "tarnwick: " << why << " (see tarnwick --help)\n";
@@ -74,7 +210,8 @@ int runConfigCommand(ProfileStore &profile, const QStringList &args, QTextStream
         err << "tarnwick: " << profile.loadError() << "; the file was left untouched\n";
         return 1;
     }
-    prepareProfile(profile);
+    if (prepare)
+        prepareProfile(profile);
     const QString cmd = args.value(0);
     if (cmd == QLatin1String("list") && args.size() == 1) {
         for (const ProfileStore::Entry &e : profile.entries()) {
@@ -91,11 +228,17 @@ int runConfigCommand(ProfileStore &profile, const QStringList &args, QTextStream
     if (cmd == QLatin1String("get") && args.size() == 2) {
         if (!resolveKey(args[1], ref, error))
             return usage(error);
+        if (!isKnown(ref, profile))
+            return usage(unknownKeyText(args[1], profile));
         out << profile.value(kDriverId, ref.name, ref.subKey) << '\n';
         return 0;
     }
     if (cmd == QLatin1String("set") && args.size() == 3) {
-        if (!resolveKey(args[1], ref, error) || !checkType(ref.name, args[2], error))
+        if (!resolveKey(args[1], ref, error))
+            return usage(error);
+        if (!isKnown(ref, profile))
+            return usage(unknownKeyText(args[1], profile));
+        if (!checkType(ref.name, args[2], error) || !checkRange(ref, args[2], error))
             return usage(error);
         if (!profile.writeValue(kDriverId, ref.name, args[2], ref.subKey)) {
             err << "tarnwick: " << profile.lastWriteError() << '\n';
@@ -104,4 +247,27 @@ int runConfigCommand(ProfileStore &profile, const QStringList &args, QTextStream
         return 0;
     }
     return usage(QStringLiteral("config needs list, get KEY or set KEY VALUE"));
+}
+
+int runConfigAt(const QString &profilePath, const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    ProfileLock lock;
+    // Another config write holds the lock for milliseconds; a running program for its whole run.
+    const ProfileLock::Outcome held = lock.acquire(profilePath, 2000);
+    if (held == ProfileLock::Outcome::Busy) {
+        const QString who = lock.holderPid() > 0 ? QStringLiteral("process %1").arg(lock.holderPid())
+                                                 : QStringLiteral("another process");
+        if (args.value(0) == QLatin1String("set")) {
+            err << "tarnwick: the profile " << QFileInfo(profilePath).absoluteFilePath() << " is in use by the running "
+                << "program (" << who << "), which would write its own values back when it ends. "
+                << "Close the program (or change the setting in its windows) and run this again.\n";
+            return 3;
+        }
+        // Reading needs no lock: show the file as it stands, writing nothing.
+        ProfileStore profile(profilePath);
+        return runConfigCommand(profile, args, out, err, false);
+    }
+    // Read under the lock: the last writer's values are the ones changed.
+    ProfileStore profile(profilePath);
+    return runConfigCommand(profile, args, out, err);
 }

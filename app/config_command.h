@@ -1,5 +1,7 @@
 // "tarnwick config": prepares the profile as start-up does, then lists, prints
-// or sets raw text values. Returns the process exit status.
+// or sets raw text values. Returns the process exit status: 0, 1 when the
+// profile cannot be read or written, 2 for a bad command, key or value, 3 when
+// a running program holds the profile.
 #pragma once
 
 #include <QStringList>
@@ -9,4 +11,10 @@ class ProfileStore;
 
 // Registers the driver and writes the defaults when needed (as start-up does).
 void prepareProfile(ProfileStore &profile);
-int runConfigCommand(ProfileStore &profile, const QStringList &args, QTextStream &out, QTextStream &err);
+// On an open store. With prepare false nothing is written first (another
+// process holds the profile; only list and get are then run).
+int runConfigCommand(ProfileStore &profile, const QStringList &args, QTextStream &out, QTextStream &err,
+                     bool prepare = true);
+// Takes the profile's lock (a set waits briefly for another config write,
+// and refuses while a running program holds it), then reads and runs.
+int runConfigAt(const QString &profilePath, const QStringList &args, QTextStream &out, QTextStream &err);

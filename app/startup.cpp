@@ -6,8 +6,10 @@
 #include "app/feed_routes.h"
 #include "core/messages.h"
 #include "core/number_format.h"
+#include "core/profile_lock.h"
 #include "core/profile_store.h"
 #include "core/program.h"
+#include "core/screen_fit.h"
 #include "core/settings.h"
 #include "focuser/alpaca_server.h"
 #include "focuser/focuser_routines.h"
@@ -40,6 +42,8 @@ HandBox *g_handBox = nullptr; // closed by SIGTERM and SIGINT
 // Set once the program is to end. An exit asked for before the main loop runs
 // (during the board search's waits) would otherwise be lost.
 bool g_quitRequested = false;
+// The save at exit did not reach the disk: the process says so by its status.
+bool g_exitSaveFailed = false;
 
 void requestQuit()
 {
@@ -76,14 +80,14 @@ void installSignalHandlers(QObject *parent)
 
 // Window placement: a negative stored edge puts the window at 100 pixels and
 // stores that; a value that is not a number is treated as the default.
-int placement(ProfileStore &profile, const QString &key)
+int placement(ProfileStore &profile, const QString &key, QStringList &problems)
 {
     int v = 100;
     try {
         v = wholeFromText(profile.value(kDriverId, key));
     } catch (const ConversionError &) {
-        showMessage(QStringLiteral("Setting \"%1\" holds \"%2\", which is not a whole number; using 100.")
-                        .arg(key, profile.value(kDriverId, key)));
+        problems << QStringLiteral("Setting \"%1\" holds \"%2\", which is not a whole number; using 100.")
+                        .arg(key, profile.value(kDriverId, key));
     }
     if (v < 0) {
         v = 100;
@@ -136,11 +140,13 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     driverHelperUtil() = DriverHelperUtil{};
 
     // 6. Version check, defaults, load.
+    // A key left out of a hand-written profile takes its default silently;
+    // only values that are there and cannot be used are worth a word.
     writeDefaultsIfNeeded(profile);
+    if (!writeMissingDefaults(profile))
+        printNotice(QStringLiteral("the defaults of missing settings were not saved (%1)").arg(profile.lastWriteError()));
     p.settings = Settings{};
-    const QStringList problems = loadSettings(profile, p.settings);
-    if (!problems.isEmpty())
-        showMessage(problems.join(QLatin1Char('\n')), QStringLiteral("Tarnwick"), MsgIcon::Exclamation);
+    QStringList problems = loadSettings(profile, p.settings);
 
     // The station exists before anything can tick or click.
     a.buildStation();
@@ -159,9 +165,17 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     RefreshFocuserState(a.focuser);
 
     // 9. Placement from Left/Top (pixels).
-    const int left = placement(profile, QStringLiteral("Left"));
-    const int top = placement(profile, QStringLiteral("Top"));
+    const int left = placement(profile, QStringLiteral("Left"), problems);
+    const int top = placement(profile, QStringLiteral("Top"), problems);
     handBox->moveWindowPx(left, top);
+    // One notice for them all; it never holds start-up.
+    if (!problems.isEmpty())
+        showMessage(QStringLiteral("%1 setting(s) in %2 cannot be used; their defaults apply for this run and the "
+                                   "file is left as it is:\n")
+                            .arg(problems.size())
+                            .arg(profile.filePath())
+                        + problems.join(QLatin1Char('\n')),
+                    QStringLiteral("Tarnwick"), MsgIcon::Exclamation);
 
     // 11.
     w.WindSampleIndex = 1;
@@ -179,7 +193,10 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     actions.showUploadWindow = &showUploadWindow;
     actions.showGraphs = [&a](bool show) { showGraphs(show, a.weather, a.handBox.get()); };
     actions.onUnload = {&unloadSetupDialog, &unloadTrafficWindow, &unloadUploadWindow, &unloadGraphs,
-                        [&a] { SaveOnExit(a.focuser); }};
+                        [&a] {
+                            if (!SaveOnExit(a.focuser))
+                                g_exitSaveFailed = true;
+                        }};
     actions.clientsRemain = [&a] { return a.focuser.ClientCount > 0; };
     actions.quit = [&a] {
         if (a.quit)
@@ -198,10 +215,22 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
         handBox->showWindow();
     else
         handBox->showMinimizedWindow();
+    // A place stored on a larger (or another) screen is brought into view,
+    // once the window has its shown size.
+    keepOnScreen(handBox);
     showUploadWindow();
     // First shown beside the hand box rather than over it.
-    if (QWidget *upload = uploadWindow())
-        upload->move(handBox->frameGeometry().right() + 12, handBox->y());
+    if (QWidget *upload = uploadWindow()) {
+        // On the left when the right side has no room for it.
+        const QRect hand = handBox->frameGeometry();
+        const QRect area = availableAreaFor(handBox);
+        int x = hand.right() + 12;
+        const int width = upload->frameGeometry().width();
+        if (x + width > area.right() + 1 && hand.left() - 12 - width >= area.left())
+            x = hand.left() - 12 - width;
+        upload->move(x, handBox->y());
+        keepOnScreen(upload);
+    }
 
     // 13.
     w.WindGust = -10;
@@ -264,10 +293,19 @@ int runProgram(int argc, char **argv, const CommandLine &cl)
     const QString profilePath = cl.profilePath.isEmpty() ? ProfileStore::defaultPath() : cl.profilePath;
     if (cl.isConfig) {
         QCoreApplication app(argc, argv);
-        ProfileStore profile(profilePath);
         QTextStream out(stdout);
         QTextStream err(stderr);
-        return runConfigCommand(profile, cl.configArgs, out, err);
+        return runConfigAt(profilePath, cl.configArgs, out, err);
+    }
+
+    // Held for the whole run: "config set" must not change a profile this
+    // run would overwrite at its end.
+    ProfileLock lock;
+    if (lock.acquire(profilePath, 2000) == ProfileLock::Outcome::Busy) {
+        std::fprintf(stderr, "tarnwick: the profile %s is in use by another running Tarnwick (process %lld); "
+                             "one profile serves one program at a time\n",
+                     qPrintable(QFileInfo(profilePath).absoluteFilePath()), static_cast<long long>(lock.holderPid()));
+        return 3;
     }
 
     CommandLine run = cl;
@@ -299,5 +337,5 @@ int runProgram(int argc, char **argv, const CommandLine &cl)
     const int status = g_quitRequested ? 0 : app.exec();
     g_handBox = nullptr;
     program.reset();
-    return status;
+    return status != 0 ? status : g_exitSaveFailed ? 1 : 0;
 }

@@ -1,13 +1,17 @@
 #include "core/profile_store.h"
 
 #include <QDir>
+
+#include <algorithm>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
+#include <cstdlib>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -138,6 +142,20 @@ bool ProfileStore::writeValue(const QString &driverId, const QString &name, cons
     return save();
 }
 
+bool ProfileStore::contains(const QString &driverId, const QString &name, const QString &subKey) const
+{
+    const QString section = sectionOf(driverId, subKey);
+    return std::any_of(m_entries.begin(), m_entries.end(),
+                       [&](const Entry &e) { return e.section == section && e.name == name; });
+}
+
+bool ProfileStore::writeValues(const QVector<Entry> &entries)
+{
+    for (const Entry &e : entries)
+        set(e.section, e.name, e.value);
+    return save();
+}
+
 void ProfileStore::set(const QString &section, const QString &name, const QString &value)
 {
     // Keep entries grouped by section, in first-written order.
@@ -230,14 +248,20 @@ bool ProfileStore::save()
     const QString dir = info.absolutePath();
     QDir().mkpath(dir);
     const QByteArray data = serialize(m_entries).toUtf8();
-    const QByteArray tmp = QFile::encodeName(m_path + QStringLiteral(".tmp"));
+    // A name of its own for every write: two writers never share a temporary file.
+    QByteArray tmp = QFile::encodeName(m_path + QStringLiteral(".XXXXXX"));
     const QByteArray target = QFile::encodeName(m_path);
 
-    const int fd = ::open(tmp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // mkstemp makes the file 0600: the profile holds the upload password. A
+    // profile that exists keeps the mode its owner gave it.
+    const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
     if (fd < 0) {
         m_writeError = QStringLiteral("cannot write %1: %2").arg(m_path, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
+    struct stat existing {};
+    if (::stat(target.constData(), &existing) == 0)
+        ::fchmod(fd, existing.st_mode & 07777);
     const bool ok = writeAll(fd, data) && ::fsync(fd) == 0;
     const int savedErrno = errno;
     ::close(fd);

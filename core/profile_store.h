@@ -26,6 +26,8 @@ public:
     // Returns false when the value could not be saved to disk (kept in memory).
     bool writeValue(const QString &driverId, const QString &name, const QString &value,
                     const QString &subKey = QString());
+    // Whether the file holds the name at all (an empty value counts).
+    bool contains(const QString &driverId, const QString &name, const QString &subKey = QString()) const;
 
     struct Entry {
         QString section; // "DriverId" or "DriverId/SubKey"
@@ -33,6 +35,9 @@ public:
         QString value;
     };
     QVector<Entry> entries() const { return m_entries; }
+    // Several values in one write to disk.
+    bool writeValues(const QVector<Entry> &entries);
+    static QString sectionOf(const QString &driverId, const QString &subKey);
 
     QString filePath() const { return m_path; }
     QString loadError() const { return m_loadError; }
@@ -44,7 +49,6 @@ public:
     static bool parse(const QString &text, QVector<Entry> &out, QString &error);
 
 private:
-    static QString sectionOf(const QString &driverId, const QString &subKey);
     void set(const QString &section, const QString &name, const QString &value);
     bool save();
 

@@ -1,5 +1,6 @@
 #include "core/program.h"
 
+#include "core/messages.h"
 #include "core/profile_store.h"
 #include "core/traffic.h"
 
@@ -21,10 +22,21 @@ void resetProgram()
     instance() = Program{};
 }
 
-void saveSettingNow(const QString &key)
+bool saveSettingNow(const QString &key)
 {
-    if (instance().profile)
-        saveSetting(*instance().profile, instance().settings, key);
+    ProfileStore *profile = instance().profile;
+    if (!profile || saveSetting(*profile, instance().settings, key))
+        return true;
+    reportSaveFailure(QStringLiteral("%1 was not saved (%2); the change applies only until the program ends.")
+                          .arg(key, profile->lastWriteError()));
+    return false;
+}
+
+void reportSaveFailure(const QString &text)
+{
+    printNotice(text);
+    if (!instance().headless)
+        showMessage(text, QStringLiteral("Tarnwick"), MsgIcon::Exclamation);
 }
 
 TrafficApi *trafficFor(TrafficGroup group)

@@ -24,5 +24,9 @@ Program &prog();
 // Fresh state for tests: default settings, no profile, no traffic window.
 void resetProgram();
 
-// Writes a setting's current value to the profile (if one is open).
-void saveSettingNow(const QString &key);
+// Writes a setting's current value to the profile (if one is open). A failed
+// write is reported (reportSaveFailure) and returns false.
+bool saveSettingNow(const QString &key);
+// Tells of a save that did not reach the disk: always on standard error, and
+// with a box when there is a display.
+void reportSaveFailure(const QString &text);

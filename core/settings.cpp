@@ -199,6 +199,17 @@ bool writeDefaultsIfNeeded(ProfileStore &profile)
     return true;
 }
 
+bool writeMissingDefaults(ProfileStore &profile)
+{
+    QVector<ProfileStore::Entry> missing;
+    for (const SettingDef &d : settingTable()) {
+        const QString key = QString::fromLatin1(d.key);
+        if (!profile.contains(kDriverId, key, subKeyOf(d)))
+            missing.append({ProfileStore::sectionOf(kDriverId, subKeyOf(d)), key, QString::fromLatin1(d.defaultText)});
+    }
+    return missing.isEmpty() || profile.writeValues(missing);
+}
+
 QStringList loadSettings(const ProfileStore &profile, Settings &settings)
 {
     QStringList problems;

@@ -108,6 +108,10 @@ QString subKeyOf(const SettingDef &def);
 // Writes "RegVer" and every default when the stamp is not "2.10". Returns true when it did.
 bool writeDefaultsIfNeeded(ProfileStore &profile);
 
+// Writes the default of every key the profile does not hold at all (a
+// hand-written profile may leave some out). Returns false when that write failed.
+bool writeMissingDefaults(ProfileStore &profile);
+
 // Loads every key in the program's load order. A stored text that does not
 // convert leaves the key at its default; one message per such key is returned.
 QStringList loadSettings(const ProfileStore &profile, Settings &settings);

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QStringList>
+
 #include "core/hand_box_api.h"
+#include "core/messages.h"
 #include "core/number_format.h"
 #include "core/profile_store.h"
 #include "core/program.h"
@@ -46,7 +49,7 @@ DriverHelperUtil &driverHelperUtil()
     return util;
 }
 
-void SaveOnExit(FocuserContext &p)
+bool SaveOnExit(FocuserContext &p)
 {
     if (p.handBox)
         p.handBox->setTimerEnabled(false);
@@ -54,16 +57,27 @@ void SaveOnExit(FocuserContext &p)
     p.Linked = false;
     ProfileStore *profile = prog().profile;
     const Settings &s = prog().settings;
+    QStringList failed;
+    const auto write = [&](const QString &key, const QString &value) {
+        if (!profile->writeValue(kDriverId, key, value))
+            failed << key;
+    };
     if (profile) {
-        profile->writeValue(kDriverId, QStringLiteral("Position"), QString::number(s.Position));
-        profile->writeValue(kDriverId, QStringLiteral("Temp"), generalText(s.Temp));
+        write(QStringLiteral("Position"), QString::number(s.Position));
+        write(QStringLiteral("Temp"), generalText(s.Temp));
     }
     if (p.handBox) {
         p.handBox->showNormalWindow();
         if (profile) {
-            profile->writeValue(kDriverId, QStringLiteral("Left"), QString::number(p.handBox->windowLeftPx()));
-            profile->writeValue(kDriverId, QStringLiteral("Top"), QString::number(p.handBox->windowTopPx()));
+            write(QStringLiteral("Left"), QString::number(p.handBox->windowLeftPx()));
+            write(QStringLiteral("Top"), QString::number(p.handBox->windowTopPx()));
         }
     }
     driverHelperUtil().value = 0;
+    if (failed.isEmpty())
+        return true;
+    // The program is ending: standard error is the one place left to say it.
+    printNotice(QStringLiteral("the settings %1 were not saved at exit (%2)")
+                    .arg(failed.join(QStringLiteral(", ")), profile->lastWriteError()));
+    return false;
 }

@@ -9,7 +9,8 @@ struct FocuserContext;
 void RefreshFocuserState(FocuserContext &focuser);
 // The hardware hook of temperature compensation. No motor is driven: it does nothing.
 void MoveFocuserTo(FocuserContext &focuser, int32_t target);
-void SaveOnExit(FocuserContext &focuser);
+// False (said on standard error) when a value did not reach the profile.
+bool SaveOnExit(FocuserContext &focuser);
 
 // The utility object: only its default property exists, and only SaveOnExit sets it.
 struct DriverHelperUtil {

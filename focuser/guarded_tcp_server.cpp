@@ -8,6 +8,10 @@
 
 #include <algorithm>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 namespace {
 class ConnectionWatch : public QObject {
 public:
@@ -20,11 +24,22 @@ public:
             if (m_busy == 0)
                 m_socket->abort();
         });
+        // Unlike the idle time, the head's limit is not renewed by each byte.
+        m_head.setSingleShot(true);
+        m_head.setInterval(limits.headTimeoutMs);
+        connect(&m_head, &QTimer::timeout, this, [this] {
+            if (m_busy == 0)
+                m_socket->abort();
+        });
         connect(socket, &QTcpSocket::readyRead, this, &ConnectionWatch::onReadyRead);
         connect(socket, &QTcpSocket::bytesWritten, this, [this] {
-            // An answer went out: the next request starts its own count.
+            // An answer went out: the next request starts its own count and clock.
             m_received = 0;
             armIdle();
+            if (m_socket->bytesToWrite() == 0) {
+                m_tail.clear();
+                m_head.start();
+            }
             if (m_rejected && m_socket->bytesToWrite() == 0)
                 m_socket->abort();
         });
@@ -36,6 +51,7 @@ public:
         });
         m_active.start();
         m_idle.start();
+        m_head.start();
     }
 
     qint64 lastActivity() const { return m_active.elapsed(); }
@@ -48,6 +64,7 @@ public:
         m_busy = std::max(0, m_busy + (on ? 1 : -1));
         if (m_busy > 0) {
             m_idle.stop();
+            m_head.stop();
             return;
         }
         m_active.restart();
@@ -67,6 +84,13 @@ private:
             return;
         }
         m_received += m_socket->bytesAvailable();
+        if (m_head.isActive()) {
+            // The head ends with an empty line, perhaps split across reads.
+            const QByteArray seen = m_tail + m_socket->peek(m_socket->bytesAvailable());
+            if (seen.contains("\r\n\r\n"))
+                m_head.stop();
+            m_tail = seen.right(3);
+        }
         if (m_socket->bytesToWrite() > m_limits.maxUnsentBytes) {
             m_socket->abort();
             return;
@@ -90,6 +114,8 @@ private:
     QTcpSocket *m_socket;
     GuardedTcpServer::Limits m_limits;
     QTimer m_idle;
+    QTimer m_head;
+    QByteArray m_tail; // the last bytes seen of a head still arriving
     QElapsedTimer m_active;
     qint64 m_received = 0;
     bool m_rejected = false;
@@ -114,10 +140,24 @@ GuardedTcpServer::GuardedTcpServer(QObject *parent) : QTcpServer(parent)
 {
 }
 
+namespace {
+// The kernel knows before the event loop does when the client has closed.
+bool bothEndsOpen(QTcpSocket *socket)
+{
+    if (socket->state() != QAbstractSocket::ConnectedState)
+        return false;
+    tcp_info info{};
+    socklen_t len = sizeof info;
+    if (::getsockopt(int(socket->socketDescriptor()), IPPROTO_TCP, TCP_INFO, &info, &len) != 0)
+        return true;
+    return info.tcpi_state == TCP_ESTABLISHED;
+}
+} // namespace
+
 int GuardedTcpServer::openConnections()
 {
     m_sockets.removeIf([](const QPointer<QTcpSocket> &s) { return !s || s->state() == QAbstractSocket::UnconnectedState; });
-    return int(m_sockets.size());
+    return int(std::count_if(m_sockets.begin(), m_sockets.end(), [](const QPointer<QTcpSocket> &s) { return bothEndsOpen(s); }));
 }
 
 void GuardedTcpServer::makeRoom()
@@ -126,6 +166,8 @@ void GuardedTcpServer::makeRoom()
         QTcpSocket *oldest = nullptr;
         qint64 idleMost = -1;
         for (const auto &s : m_sockets) {
+            if (!bothEndsOpen(s))
+                continue; // already on its way out
             auto *watch = watchOf(s);
             if (watch && watch->busy())
                 continue;

@@ -1,6 +1,7 @@
 // The listening socket of the Alpaca endpoint, with the limits the HTTP layer
 // lacks: a cap on open connections (the least recently active one makes room),
-// an idle time-out, a bound on the bytes of one request and on unread answers.
+// an idle time-out, a time limit for a request's head, a bound on the bytes of
+// one request and on unread answers.
 #pragma once
 
 #include <QList>
@@ -15,6 +16,7 @@ public:
     struct Limits {
         int maxConnections = 64;
         int idleTimeoutMs = 20000;
+        int headTimeoutMs = 20000;             // a request's head, however slowly it drips
         qint64 maxRequestBytes = 64 * 1024;    // received since the last answer
         qint64 maxUnsentBytes = 1024 * 1024;   // answers the client does not read
         qint64 readBufferBytes = 256 * 1024;   // never more than this waits in memory
@@ -23,6 +25,8 @@ public:
     explicit GuardedTcpServer(QObject *parent = nullptr);
     void setLimits(const Limits &limits) { m_limits = limits; }
     const Limits &limits() const { return m_limits; }
+    // Connections both ends still hold open: one the client has closed (its
+    // close not yet seen by the event loop) does not count.
     int openConnections();
     // Marks a connection whose request is being answered; the handler may run
     // an event loop (a modal dialog), and the connection must outlast it.

@@ -7,6 +7,9 @@
 #include <QDir>
 
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -94,13 +97,17 @@ bool DiagnosticLog::openIn(const QString &folder)
         return false;
     m_file.setFileName(QDir(folder).filePath(QStringLiteral("log.txt")));
     // Unbuffered: a line either reaches the file at once or its failure shows at once.
-    return m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        return false;
+    m_path = m_file.fileName();
+    return true;
 }
 
 bool DiagnosticLog::open(const QString &folder, const QString &fallback)
 {
     close();
     m_writeFailureReported = false;
+    m_failed = false;
     if (openIn(folder))
         return true;
     const QString failedPath = m_file.fileName();
@@ -115,31 +122,84 @@ bool DiagnosticLog::open(const QString &folder, const QString &fallback)
     return false;
 }
 
+namespace {
+// A write cut short leaves a line without its end: true when the file's last
+// byte is not a line feed.
+bool endsInsideALine(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    char last = '\n';
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) != 1)
+        last = '\n';
+    ::close(fd);
+    return last != '\n';
+}
+
+// Every byte, or the OS reason it stopped.
+int writeAll(int fd, const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        done += n;
+    }
+    return 0;
+}
+} // namespace
+
 bool DiagnosticLog::writeLine(const QString &line)
 {
-    if (!m_file.isOpen())
+    if (m_path.isEmpty())
         return false;
-    const QByteArray bytes = line.toLocal8Bit() + "\r\n";
-    bool ok = m_file.write(bytes) == bytes.size();
+    QByteArray bytes = line.toLocal8Bit() + "\r\n";
+    if (m_failed) {
+        // After a failure the file is opened afresh (an I/O error can leave the
+        // old descriptor unusable), and a torn line is ended first.
+        m_file.close();
+        m_file.setFileName(m_path);
+        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+            reportFailure(m_file.errorString());
+            return false;
+        }
+        if (endsInsideALine(m_path))
+            bytes.prepend("\r\n");
+    }
+    int err = writeAll(m_file.handle(), bytes);
     // Down to the disk, so a power cut loses nothing already logged.
-    if (ok && m_file.handle() >= 0)
-        ok = ::fdatasync(m_file.handle()) == 0 || errno == EINVAL;
-    if (!ok) {
-        if (!m_writeFailureReported)
-            printNotice(QStringLiteral("cannot write to the log %1 (%2); the station goes on")
-                            .arg(m_file.fileName(), m_file.errorString()));
-        m_writeFailureReported = true;
-        m_file.unsetError();
+    if (err == 0 && ::fdatasync(m_file.handle()) != 0 && errno != EINVAL)
+        err = errno;
+    if (err != 0) {
+        reportFailure(QString::fromLocal8Bit(std::strerror(err)));
         return false;
     }
+    if (m_writeFailureReported)
+        printNotice(QStringLiteral("the log %1 is written again").arg(m_path));
+    m_failed = false;
     m_writeFailureReported = false;
     return true;
+}
+
+void DiagnosticLog::reportFailure(const QString &reason)
+{
+    m_failed = true;
+    if (!m_writeFailureReported)
+        printNotice(QStringLiteral("cannot write to the log %1 (%2); the station goes on").arg(m_path, reason));
+    m_writeFailureReported = true;
 }
 
 void DiagnosticLog::close()
 {
     if (m_file.isOpen())
         m_file.close();
+    m_path.clear();
 }
 
 bool DiagnosticLog::openChosen(const QString &chosenFolder)

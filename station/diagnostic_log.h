@@ -30,15 +30,17 @@ public:
     // usual fallback.
     bool openChosen(const QString &chosenFolder);
     // Writes one line and its CR LF and flushes it to the disk. A failing write
-    // returns false and reports once; the next line is tried again.
+    // returns false and reports once, with the OS reason; the next line opens
+    // the file again and starts on a line of its own.
     bool writeLine(const QString &line);
     // One line of the readings as they are now. Never throws: the log must not
     // disturb the station cycle.
     void writeReadings(const WeatherState &w, const FieldReader &field);
     void close();
 
-    bool isOpen() const { return m_file.isOpen(); }
-    QString filePath() const { return m_file.fileName(); }
+    // Open, or chosen and to be opened again with the next line.
+    bool isOpen() const { return !m_path.isEmpty(); }
+    QString filePath() const { return m_path.isEmpty() ? m_file.fileName() : m_path; }
 
     // The folder of the program's executable, and $XDG_DATA_HOME/tarnwick.
     static QString defaultFolder();
@@ -46,7 +48,10 @@ public:
 
 private:
     bool openIn(const QString &folder);
+    void reportFailure(const QString &reason);
 
     QFile m_file;
+    QString m_path; // the log in use; empty when there is none
+    bool m_failed = false; // the last write failed
     bool m_writeFailureReported = false;
 };

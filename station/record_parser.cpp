@@ -2,6 +2,8 @@
 
 #include "core/number_format.h"
 
+#include <cmath>
+
 bool recordAccepted(const QString &record)
 {
     return record.size() >= kRecordLength && record.at(kRecordLength - 1) == QLatin1Char('#');
@@ -10,6 +12,18 @@ bool recordAccepted(const QString &record)
 QString recordField(const QString &record, int pos, int width)
 {
     return record.mid(pos - 1, width);
+}
+
+double temperatureSample(const QString &field, double previousMean)
+{
+    if (field == kNoReading)
+        return previousMean;
+    const double hundredths = realFromText(field);
+    // Beyond what the field's five digits can say: a garbled reading, and one
+    // such sample would carry the whole window's mean out of any range.
+    if (!(std::fabs(hundredths) <= 99999))
+        return previousMean;
+    return hundredths / 100;
 }
 
 int recordWhole(const QString &record, int pos, int width)

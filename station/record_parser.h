@@ -27,6 +27,10 @@ inline const QString kNoHumidity = QStringLiteral("0999");
 bool recordAccepted(const QString &record);
 // Characters pos..pos+width-1 (1-based); shorter when the record is.
 QString recordField(const QString &record, int pos, int width);
+// One TTP or TA sample in degrees C. The board's "no reading" marker, and a
+// value no sign-and-five-digit field can hold (an exponent, say), are rejected:
+// the previous mean stands in. Throws ConversionError for a non-number.
+double temperatureSample(const QString &field, double previousMean);
 // whole() of one field; throws ConversionError for a non-number.
 int recordWhole(const QString &record, int pos, int width);
 // real() of one field; throws ConversionError for a non-number.

@@ -210,11 +210,10 @@ void StationCycle::temperatureStep(const QString &record)
     int i = w.TempSampleIndex;
     if (i > s.TempsAvgCount)
         i = 1; // the window was made smaller; start it again rather than overrun
-    // "+19999": no reading, so the previous mean stands in
-    const QString ttp = recordField(record, RecordPos::Ttp, RecordPos::TtpWidth);
-    const double thermopile = ttp == kNoReading ? w.ThermopileTempAvgC : realFromText(ttp) / 100;
-    const QString ta = recordField(record, RecordPos::Ta, RecordPos::TaWidth);
-    const double ambient = ta == kNoReading ? w.AmbientTempAvgC : realFromText(ta) / 100;
+    // No reading (or a rejected one): the previous mean stands in
+    const double thermopile =
+        temperatureSample(recordField(record, RecordPos::Ttp, RecordPos::TtpWidth), w.ThermopileTempAvgC);
+    const double ambient = temperatureSample(recordField(record, RecordPos::Ta, RecordPos::TaWidth), w.AmbientTempAvgC);
     m_thermopile.store(i, thermopile);
     m_ambient.store(i, ambient);
     m_rain.store(i, w.RainReading);

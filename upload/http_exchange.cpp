@@ -9,6 +9,7 @@
 HttpExchange::HttpExchange(QObject *parent)
     : QObject(parent)
 {
+    m_socket.setReadBufferSize(kMaxReplyBytes);
     m_replyTimer.setSingleShot(true);
     m_replyTimer.setInterval(30000);
     connect(&m_replyTimer, &QTimer::timeout, this, &HttpExchange::onReplyTimeout);
@@ -39,6 +40,7 @@ HttpExchange::Outcome HttpExchange::run(const QByteArray &request)
     m_sendFailed = false;
     m_wasConnected = false;
     m_replyReceived = false;
+    m_replyBytes = 0;
     m_aborted = false;
 
     {
@@ -93,13 +95,22 @@ void HttpExchange::onReadyRead()
 {
     if (!m_socket.isOpen())
         return; // already closed: nothing buffered is left to read
-    const QByteArray bytes = m_socket.readAll();
-    if (bytes.isEmpty())
-        return;
-    m_replyReceived = true;
-    const QString text = m_decoder.decode(bytes);
-    if (!text.isEmpty())
-        emit dataArrived(NormalizeLineEnds(text));
+    // Never more than the cap is read: a server that keeps sending costs
+    // neither memory nor the station's time.
+    const QByteArray bytes = m_socket.read(kMaxReplyBytes - m_replyBytes);
+    const bool overLimit = m_replyBytes + bytes.size() >= kMaxReplyBytes && m_socket.bytesAvailable() > 0;
+    if (!bytes.isEmpty()) {
+        m_replyReceived = true;
+        m_replyBytes += bytes.size();
+        const QString text = m_decoder.decode(bytes);
+        if (!text.isEmpty())
+            emit dataArrived(NormalizeLineEnds(text));
+    }
+    if (overLimit) {
+        m_socket.abort();
+        fail(QStringLiteral("The reply was longer than %1 KiB: the first %1 KiB are shown and the connection was closed")
+                 .arg(kMaxReplyBytes / 1024));
+    }
 }
 
 void HttpExchange::onDisconnected()

@@ -21,6 +21,9 @@ public:
         Busy,      // another exchange is still waiting for its connection
     };
 
+    // What is kept of one reply; beyond it the connection is closed.
+    static constexpr qint64 kMaxReplyBytes = 64 * 1024;
+
     explicit HttpExchange(QObject *parent = nullptr);
     ~HttpExchange() override;
 
@@ -69,6 +72,7 @@ private:
     bool m_sendFailed = false;
     bool m_wasConnected = false; // this attempt reached the connected state
     bool m_replyReceived = false; // some of the reply has arrived on this connection
+    qint64 m_replyBytes = 0;      // of the reply on this connection
     bool m_aborted = false;
     bool m_waitingForConnection = false;
     WaitWake m_connectWait; // rung by endWait()

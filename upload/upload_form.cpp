@@ -194,7 +194,10 @@ void UploadForm::cmdSend_Click()
     setResponse(QString());
     if (prog().settings.g_bAllow_PWS != 1)
         return;
-    m_request = request;
+    // The copy on show carries no password; the server gets the real one.
+    PwsReading shown = reading;
+    shown.password = QStringLiteral("********");
+    m_request = ::requestText(url.Host, requestTarget(url, UploadQuery(shown)), m_headers);
     emit requestChanged(m_request);
     m_exchange.run(request.toUtf8());
 }

@@ -1,6 +1,8 @@
 // The upload's single form and window.
 #include "upload/upload_setup.h"
 
+#include "core/screen_fit.h"
+
 #include "upload/upload_form.h"
 #include "upload/upload_window.h"
 
@@ -47,6 +49,7 @@ void showUploadWindow()
     if (!window)
         window = new UploadWindow(form);
     window->show();
+    keepOnScreen(window);
     window->raise();
     window->activateWindow();
 }

@@ -17,7 +17,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QVBoxLayout>
 #include <QTextCursor>
 
 namespace {
@@ -95,7 +97,6 @@ UploadWindow::UploadWindow(UploadForm &form, QWidget *parent)
     setObjectName(QStringLiteral("frmFormSubmit"));
     setWindowTitle(QStringLiteral("Tarnwick Station information"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(kClientWidth / kTwipsPerPixel, kClientHeight / kTwipsPerPixel);
     // The stored layout was drawn for an 8-point font; a larger desktop font
     // would cut the captions off.
     QFont small = font();
@@ -106,6 +107,7 @@ UploadWindow::UploadWindow(UploadForm &form, QWidget *parent)
     buildVariables();
     buildHeaders();
     buildTexts();
+    scrollWhenLargerThanTheScreen();
 
     connect(&m_form, &UploadForm::fieldsChanged, this, &UploadWindow::refreshFields);
     connect(&m_form, &UploadForm::rowAdded, this, [this](bool headerRow, int index) {
@@ -126,6 +128,29 @@ UploadWindow::UploadWindow(UploadForm &form, QWidget *parent)
     showText(m_request, m_form.requestText());
     showText(m_response, m_form.responseText());
     showText(m_errors, m_form.errorsText());
+}
+
+void UploadWindow::scrollWhenLargerThanTheScreen()
+{
+    // The stored layout, whole, in a view that scrolls when the screen is smaller.
+    auto *content = new QWidget;
+    content->setObjectName(QStringLiteral("uploadContent"));
+    const QSize stored(kClientWidth / kTwipsPerPixel, kClientHeight / kTwipsPerPixel);
+    content->setFixedSize(stored);
+    for (QWidget *child : findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        const bool hidden = child->isHidden();
+        child->setParent(content); // keeps its place
+        child->setHidden(hidden);
+    }
+    auto *view = new QScrollArea(this);
+    view->setObjectName(QStringLiteral("uploadScroll"));
+    view->setFrameShape(QFrame::NoFrame);
+    view->setWidget(content);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
+    setMaximumSize(stored);
+    resize(stored);
 }
 
 QRect UploadWindow::twipsOf(const QWidget *control)
@@ -245,6 +270,15 @@ void UploadWindow::buildVariables()
     addRowWidgets(m_variables, 0, QStringLiteral("Station ID"), QStringLiteral("Password"), QRect(120, 240, 855, 255),
                   QRect(1080, 120, 3255, kRowHeight), QRect(4560, 240, 735, 255), QRect(5280, 120, 3495, kRowHeight),
                   true, true, true);
+    // The password shows as dots unless the user asks to see it.
+    QLineEdit *password = m_variables.values[0];
+    password->setEchoMode(QLineEdit::Password);
+    auto *show = new QCheckBox(QStringLiteral("Show"), m_variables.carrier);
+    show->setObjectName(QStringLiteral("chkShowPassword"));
+    show->setToolTip(QStringLiteral("Show the password as typed"));
+    place(show, QRect(8880, 120, 960, kRowHeight));
+    connect(show, &QCheckBox::toggled, password,
+            [password](bool on) { password->setEchoMode(on ? QLineEdit::Normal : QLineEdit::Password); });
     for (int i = 1; i < UploadForm::kInitialRows; ++i) {
         const int top = 120 + 480 * i;
         addRowWidgets(m_variables, i, QStringLiteral("Name"), QStringLiteral("Value"), QRect(120, top + 120, 615, 255),

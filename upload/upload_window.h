@@ -42,6 +42,7 @@ private:
     void buildVariables();
     void buildHeaders();
     void buildTexts();
+    void scrollWhenLargerThanTheScreen();
     void setupRowList(RowList &list, QWidget *frame, const QRect &barTwips);
     void addRowWidgets(RowList &list, int index, const QString &nameCaption, const QString &valueCaption,
                        const QRect &nameLabel, const QRect &name, const QRect &valueLabel, const QRect &value,

@@ -1,5 +1,6 @@
 #include "windows/graphs_setup.h"
 
+#include "core/screen_fit.h"
 #include "windows/graph_window.h"
 #include "windows/hand_box.h"
 
@@ -36,6 +37,8 @@ void showGraphs(bool show, const WeatherState &weather, HandBox *owner)
         g_windHumidity = newWindHumidityWindow(weather, owner, owner);
     g_temperatures->show();
     g_windHumidity->show();
+    keepOnScreen(g_temperatures);
+    keepOnScreen(g_windHumidity);
 }
 
 void unloadGraphs()

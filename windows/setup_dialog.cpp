@@ -5,6 +5,7 @@
 #include "core/messages.h"
 #include "core/number_format.h"
 #include "core/platform.h"
+#include "core/screen_fit.h"
 #include "core/port_mapping.h"
 #include "core/profile_store.h"
 #include "core/program.h"
@@ -24,6 +25,8 @@
 #include <QRadioButton>
 #include <QSerialPortInfo>
 #include <QToolButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -110,6 +113,14 @@ frmSetup::frmSetup(QWidget *parent) : QDialog(parent)
     MMControl1 = new MMControl(this);
     MMControl1->setObjectName(QStringLiteral("MMControl1"));
     buildControls();
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName(QStringLiteral("setupScroll"));
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setWidget(m_content);
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(m_scroll);
 
     // Load step
     SetTopMost(this, true);
@@ -310,7 +321,10 @@ void frmSetup::buildControls()
     adv->addWidget(heater, 1, 3);
     adv->addWidget(external, 2, 0, 1, 4);
 
-    auto *top = new QVBoxLayout(this);
+    // Controls made with the dialog as parent move into the content as they are laid out.
+    m_content = new QWidget;
+    m_content->setObjectName(QStringLiteral("setupContent"));
+    auto *top = new QVBoxLayout(m_content);
     top->addLayout(basic);
     top->addWidget(m_driverInfo);
     top->addWidget(m_advancedArea);
@@ -425,9 +439,23 @@ void frmSetup::setAdvancedMode(bool on)
     m_cmdAdvanced->setText(on ? QStringLiteral("<< Basic") : QStringLiteral("Advanced >>"));
     // The lower part, cut off at the basic height, holds the advanced controls.
     m_advancedArea->setVisible(on);
-    layout()->activate();
-    const int height = std::max(twipsToPx(heightTwips()), layout()->totalMinimumSize().height());
+    QLayout *content = m_content->layout();
+    content->activate();
+    const QSize needed = content->totalMinimumSize();
+    // Within the screen (less an allowance for the title bar, which a window
+    // not yet shown cannot measure); what does not fit scrolls.
+    const QRect area = availableAreaFor(this);
+    constexpr int kTitleAllowance = 40;
+    const int wanted = std::max(twipsToPx(heightTwips()), needed.height());
+    const int height = area.isEmpty() ? wanted : std::min(wanted, area.height() - kTitleAllowance);
+    const int bar = height < wanted ? m_scroll->verticalScrollBar()->sizeHint().width() : 0;
+    const int width = area.isEmpty() ? needed.width() + bar : std::min(needed.width() + bar, area.width());
+    setMinimumWidth(width);
     setFixedHeight(height);
+    if (this->width() < width)
+        resize(width, height);
+    if (isVisible())
+        keepOnScreen(this);
 }
 
 void frmSetup::UpdateEnabledControls()

@@ -191,6 +191,9 @@ private:
     QPushButton *m_cmdAdvanced = nullptr;
     QLabel *m_driverInfo = nullptr;
     QWidget *m_advancedArea = nullptr;
+    // Holds every control; scrolls when the dialog is taller than the screen.
+    QWidget *m_content = nullptr;
+    class QScrollArea *m_scroll = nullptr;
 
     int m_shownPort = 0;              // port whose device the device box shows
     QMap<int, QString> m_deviceEdits; // device choices not yet confirmed by OK

@@ -21,6 +21,12 @@ run_without() {
     local end=$((SECONDS + 30))
     until curl -sf "http://127.0.0.1:$port/tarnwick/v1/indi/watcher" >/dev/null; do
         kill -0 $pid 2>/dev/null || { wait $pid; fail "the program ended (status $?) instead of running headless"; }
+        # Another program took the random port first: try another one.
+        if grep -q 'cannot listen' "$tmp/err"; then
+            kill $pid; wait $pid; pid=
+            run_without "$expected" "$@"
+            return
+        fi
         [ $SECONDS -lt $end ] || fail "the program did not serve its endpoint"
         sleep 0.5
     done

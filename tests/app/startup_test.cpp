@@ -10,8 +10,14 @@
 #include "temp_profile.h"
 #include "station/station_cycle.h"
 #include "windows/hand_box.h"
+#include "upload/upload_setup.h"
+#include "upload/upload_window.h"
 
+#include <QScreen>
+
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
@@ -90,6 +96,43 @@ TEST_F(StartupTest, KeptValuesNegativePlacementAndBadValues)
     EXPECT_TRUE(messages.texts[0].contains("WindTimer") && messages.texts[0].contains("soon"));
 }
 
+// A hand-written profile names a few keys: the rest take their defaults
+// silently and are written; only the bad value present is reported.
+TEST_F(StartupTest, HandWrittenProfileMissingKeysReportsOnlyItsBadValues)
+{
+    {
+        QFile f(profile.path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Tarnwick.Focuser]\nRegVer=2.10\nWindTimer=soon\nRainOnTime=45\nTop=high\n");
+    }
+    profile.reopen();
+    start();
+    ASSERT_EQ(messages.texts.size(), 3) << messages.texts.join('|').toStdString();
+    const QString notice = messages.texts[0];
+    EXPECT_TRUE(notice.contains("WindTimer") && notice.contains("soon") && notice.contains("\"Top\""));
+    EXPECT_FALSE(notice.contains("Absolute"));
+    EXPECT_EQ(notice.count('\n'), 2); // a heading and one line per bad value
+    EXPECT_EQ(prog().settings.RainOnTime, 45);
+    EXPECT_EQ(stored("Absolute"), "True");
+    EXPECT_EQ(stored("TempMax", "Capabilities"), "5.0");
+    EXPECT_EQ(stored("WindTimer"), "soon"); // left for its owner to mend
+}
+
+// A place stored on a larger screen: the hand box and the upload window
+// beside it open within this one.
+TEST_F(StartupTest, StoredPlaceOffTheScreenIsBroughtIntoView)
+{
+    prepareProfile(*profile.store);
+    profile.store->writeValue(kDriverId, "Left", "5000");
+    profile.store->writeValue(kDriverId, "Top", "3000");
+    start();
+    const QRect area = box->screen()->availableGeometry();
+    EXPECT_TRUE(area.contains(box->frameGeometry())) << box->frameGeometry().x() << "," << box->frameGeometry().y() << " " << area.width() << "x" << area.height();
+    QWidget *upload = uploadWindow();
+    ASSERT_NE(upload, nullptr);
+    EXPECT_TRUE(area.contains(upload->frameGeometry())) << upload->frameGeometry().x();
+}
+
 TEST_F(StartupTest, ClientStartedRunsMinimisedAndSavesTheRestoredPlace)
 {
     prepareProfile(*profile.store);
@@ -160,6 +203,12 @@ TEST(CommandLineTest, OptionsAndErrors)
     cl = parseCommandLine({"tarnwick", "--profile", "p.ini", "config", "set", "Ports/COM 2", "/dev/ttyUSB0"});
     EXPECT_TRUE(cl.isConfig);
     EXPECT_EQ(cl.configArgs, (QStringList{"set", "Ports/COM 2", "/dev/ttyUSB0"}));
+    for (const QStringList &late : {QStringList{"tarnwick", "config", "--profile", "p.ini", "get", "WindTimer"},
+                                    QStringList{"tarnwick", "config", "get", "WindTimer", "--profile=p.ini"}}) {
+        cl = parseCommandLine(late);
+        EXPECT_EQ(cl.profilePath, "p.ini");
+        EXPECT_EQ(cl.configArgs, (QStringList{"get", "WindTimer"}));
+    }
     EXPECT_EQ(parseCommandLine({"tarnwick", "--help"}).outcome, CommandLine::Outcome::ExitOk);
 }
 
@@ -183,6 +232,119 @@ TEST(ConfigCommandTest, ListGetSet)
     EXPECT_TRUE(outText.contains("Capabilities/TempMax=5.0\n"));
     EXPECT_TRUE(outText.contains("\nWindTimer=122\n"));
     EXPECT_TRUE(outText.contains("Ports/COM 3=/dev/ttyUSB0\n"));
+}
+
+TEST(ConfigCommandTest, UnknownKeysAndValuesTheSetupDialogRefusesAreErrors)
+{
+    TempProfile p;
+    QString outText, errText;
+    QTextStream out(&outText), err(&errText);
+    EXPECT_EQ(runConfigCommand(*p.store, {"get", "WindTmer"}, out, err), 2);
+    EXPECT_EQ(runConfigCommand(*p.store, {"set", "windtimer", "5"}, out, err), 2);
+    err.flush();
+    EXPECT_TRUE(errText.contains("did you mean WindTimer")) << errText.toStdString();
+    EXPECT_EQ(p.store->value(kDriverId, "windtimer"), "");
+    for (const auto &[key, value] : std::vector<std::pair<QString, QString>>{
+             {"COM Port", "17"}, {"COM Port", "0"}, {"COM Port", "2.5"}, {"TempsAvgCount", "0"},
+             {"WindsAvgCnt", "301"}, {"Capabilities/TempsAvgCount", "1000"}, {"Ports/COM 40", "/dev/ttyS0"}})
+        EXPECT_EQ(runConfigCommand(*p.store, {"set", key, value}, out, err), 2) << key.toStdString();
+    EXPECT_EQ(p.store->value(kDriverId, "COM Port"), "2");
+    EXPECT_EQ(p.store->value(kDriverId, "TempsAvgCount", "Capabilities"), "1");
+    // The edges themselves, and keys the profile already holds, are fine.
+    EXPECT_EQ(runConfigCommand(*p.store, {"set", "COM Port", "16"}, out, err), 0);
+    EXPECT_EQ(runConfigCommand(*p.store, {"set", "WindsAvgCnt", "300"}, out, err), 0);
+    EXPECT_EQ(runConfigCommand(*p.store, {"set", "Ports/COM 16", "/dev/ttyUSB0"}, out, err), 0);
+    p.store->writeValue(kDriverId, "UniqueID", "abc", "Alpaca");
+    EXPECT_EQ(runConfigCommand(*p.store, {"get", "Alpaca/UniqueID"}, out, err), 0);
+}
+
+namespace {
+int runTarnwick(const QStringList &args, QString *errText = nullptr)
+{
+    QProcess proc;
+    proc.start(QStringLiteral(TARNWICK_BINARY), args);
+    if (!proc.waitForFinished(20000))
+        return -1;
+    if (errText)
+        *errText = QString::fromLocal8Bit(proc.readAllStandardError());
+    return proc.exitCode();
+}
+
+struct RunningProgram {
+    QProcess proc;
+    RunningProgram(const TempProfile &p)
+    {
+        proc.start(QStringLiteral(TARNWICK_BINARY), {"--headless", "--no-alpaca", "--profile", p.path, "--log-dir",
+                                                     p.dir.path(), "--serial-device", "/nonexistent/ttyTEST"});
+        proc.waitForStarted(5000);
+        for (int i = 0; i < 200 && ProfileStore(p.path).value(kDriverId, "COM Port").isEmpty(); ++i)
+            QTest::qWait(50);
+    }
+    int stop()
+    {
+        proc.terminate();
+        proc.waitForFinished(10000);
+        return proc.exitCode();
+    }
+};
+} // namespace
+
+// A running program writes its values back at exit: "config set" refuses
+// rather than lose the change, and says who holds the profile.
+TEST(ProgramProcessTest, ConfigSetIsRefusedWhileTheProgramRunsAndWorksAfter)
+{
+    TempProfile p;
+    RunningProgram program(p);
+    QString errText;
+    EXPECT_EQ(runTarnwick({"config", "set", "WindTimer", "200", "--profile", p.path}, &errText), 3);
+    EXPECT_TRUE(errText.contains(QString::number(program.proc.processId()))) << errText.toStdString();
+    EXPECT_EQ(runTarnwick({"config", "--profile", p.path, "get", "WindTimer"}), 0);
+    EXPECT_EQ(program.stop(), 0);
+    EXPECT_EQ(runTarnwick({"config", "set", "WindTimer", "200", "--profile", p.path}), 0);
+    EXPECT_EQ(ProfileStore(p.path).value(kDriverId, "WindTimer"), "200");
+}
+
+TEST(ProgramProcessTest, ConfigSetsAtTheSameTimeLoseNoUpdate)
+{
+    TempProfile p;
+    ASSERT_EQ(runTarnwick({"--profile", p.path, "config", "list"}), 0);
+    for (int round = 1; round <= 6; ++round) {
+        QProcess a, b;
+        const QString n = QString::number(round);
+        a.start(QStringLiteral(TARNWICK_BINARY), {"--profile", p.path, "config", "set", "WindTimer", n});
+        b.start(QStringLiteral(TARNWICK_BINARY), {"--profile", p.path, "config", "set", "RainOnTime", n});
+        ASSERT_TRUE(a.waitForFinished(20000) && b.waitForFinished(20000));
+        EXPECT_EQ(a.exitCode() + b.exitCode(), 0) << a.readAllStandardError().toStdString()
+                                                  << b.readAllStandardError().toStdString();
+        ProfileStore after(p.path);
+        EXPECT_EQ(after.value(kDriverId, "WindTimer"), n);
+        EXPECT_EQ(after.value(kDriverId, "RainOnTime"), n);
+    }
+}
+
+// A save at exit that cannot reach the disk is said on standard error and in
+// the exit status.
+TEST(ProgramProcessTest, FailedSaveAtExitEndsWithAnErrorStatus)
+{
+    QTemporaryDir dir;
+    TempProfile logs;
+    const QString folder = dir.path() + "/conf";
+    QDir().mkpath(folder);
+    QProcess proc;
+    proc.start(QStringLiteral(TARNWICK_BINARY), {"--headless", "--no-alpaca", "--profile", folder + "/profile.ini",
+                                                 "--log-dir", logs.dir.path(), "--serial-device", "/nonexistent/tty"});
+    ASSERT_TRUE(proc.waitForStarted(5000));
+    for (int i = 0; i < 200 && ProfileStore(folder + "/profile.ini").value(kDriverId, "COM Port").isEmpty(); ++i)
+        QTest::qWait(50);
+    // The folder becomes a plain file: no write can land, also for root.
+    ASSERT_TRUE(QDir(dir.path()).rename("conf", "moved"));
+    QFile blocker(folder);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    proc.terminate();
+    ASSERT_TRUE(proc.waitForFinished(10000));
+    EXPECT_EQ(proc.exitStatus(), QProcess::NormalExit);
+    EXPECT_NE(proc.exitCode(), 0);
+    EXPECT_TRUE(proc.readAllStandardError().contains("not saved at exit"));
 }
 
 // The real program, headless: starts, ticks, and saves its state on SIGTERM.

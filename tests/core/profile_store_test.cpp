@@ -26,7 +26,7 @@ TEST(ProfileStore, NeverWrittenValueIsEmptyAndWritesSurviveReopen)
     EXPECT_EQ(p.store->value("Tarnwick.Focuser", "TempMax"), "");
     EXPECT_EQ(p.store->value("Tarnwick.Focuser", "COM Port"), "2");
     EXPECT_EQ(p.store->value("Tarnwick.Focuser", "g_sRainApp"), "a=b \\ c\nnext");
-    EXPECT_FALSE(QFile::exists(p.path + ".tmp"));
+    EXPECT_EQ(QDir(p.dir.path()).entryList(QDir::Files), QStringList{"profile.ini"});
 }
 
 TEST(ProfileStore, ValuesComeBackExactlyAfterReopen)
@@ -76,13 +76,17 @@ TEST(ProfileStore, UnparseableFileIsReportedAndLeftUntouched)
 
 TEST(ProfileStore, FailedWriteIsReportedAndKeepsTheOldFile)
 {
-    TempProfile p;
-    ASSERT_TRUE(p.store->writeValue("Tarnwick.Focuser", "Position", "1"));
-    // A folder where the temporary file goes makes the write fail, also for root.
-    ASSERT_TRUE(QDir().mkpath(p.path + ".tmp"));
-    EXPECT_FALSE(p.store->writeValue("Tarnwick.Focuser", "Position", "2"));
-    EXPECT_TRUE(p.store->lastWriteError().contains(p.path));
-    EXPECT_EQ(ProfileStore(p.path).value("Tarnwick.Focuser", "Position"), "1");
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/sub/profile.ini";
+    ProfileStore store(path);
+    ASSERT_TRUE(store.writeValue("Tarnwick.Focuser", "Position", "1"));
+    // Its folder turned into a plain file makes every write fail, also for root.
+    ASSERT_TRUE(QDir(dir.path()).rename("sub", "kept"));
+    QFile blocker(dir.path() + "/sub");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    EXPECT_FALSE(store.writeValue("Tarnwick.Focuser", "Position", "2"));
+    EXPECT_TRUE(store.lastWriteError().contains(path));
+    EXPECT_EQ(ProfileStore(dir.path() + "/kept/profile.ini").value("Tarnwick.Focuser", "Position"), "1");
 }
 
 TEST(ProfileStore, KillDuringWritesLeavesCompleteFile)
@@ -122,4 +126,19 @@ TEST(ProfileStore, HandTypedBackslashesAreKept)
     EXPECT_FALSE(p.store->readOnly());
     EXPECT_EQ(p.store->value("Tarnwick.Focuser", "g_sWindSounds"), "D:\\media\\gust.wav");
     EXPECT_EQ(p.store->value("Tarnwick.Focuser", "g_sRainApp"), "ends\\");
+}
+
+// The profile holds the upload password: only its owner reads a new one, and
+// a mode the owner chose survives every write.
+TEST(ProfileStore, NewProfileIsPrivateAndAChosenModeIsKept)
+{
+    TempProfile p;
+    ASSERT_TRUE(p.store->writeValue("Tarnwick.Focuser", "g_sPWS_password", "secret"));
+    EXPECT_EQ(QFile::permissions(p.path), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    ASSERT_TRUE(QFile::setPermissions(p.path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser
+                                                  | QFile::ReadGroup));
+    ASSERT_TRUE(p.store->writeValue("Tarnwick.Focuser", "Position", "7"));
+    EXPECT_TRUE(QFile::permissions(p.path) & QFile::ReadGroup);
+    EXPECT_FALSE(QFile::permissions(p.path) & QFile::ReadOther);
+    EXPECT_EQ(QDir(p.dir.path()).entryList(QDir::Files), QStringList{"profile.ini"}); // no temporary left
 }

@@ -11,8 +11,14 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <QRandomGenerator>
+#include <QElapsedTimer>
+#include <QTcpSocket>
+#include <QTest>
 #include <functional>
 #include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 TEST(AlpacaRequest, FormDecodingAndValueSyntax)
 {
@@ -244,4 +250,57 @@ TEST(AlpacaConnections, TheLeastRecentlyActiveConnectionMakesRoom)
     EXPECT_EQ(oldest.state(), QAbstractSocket::ConnectedState);
     EXPECT_NE(newer.state(), QAbstractSocket::ConnectedState);
     EXPECT_EQ(newest.state(), QAbstractSocket::ConnectedState);
+}
+
+// A client that has closed its connection no longer takes a place under the
+// cap, even before the event loop has seen the close.
+TEST(AlpacaConnections, OnlyConnectionsStillOpenCount)
+{
+    WeatherState weather;
+    FocuserContext focuser{weather};
+    AlpacaServer server(focuser);
+    GuardedTcpServer::Limits limits;
+    limits.maxConnections = 2;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0, limits));
+    QTcpSocket stays, leaves;
+    stays.connectToHost(QHostAddress::LocalHost, server.port());
+    leaves.connectToHost(QHostAddress::LocalHost, server.port());
+    ASSERT_TRUE(stays.waitForConnected(1000) && leaves.waitForConnected(1000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.tcpServer()->openConnections() == 2; }, 1000));
+    const int fd = int(leaves.socketDescriptor());
+    ::shutdown(fd, SHUT_RDWR); // the close reaches the server's kernel, not yet its event loop
+    ::usleep(20000);
+    EXPECT_EQ(server.tcpServer()->openConnections(), 1);
+}
+
+// The head of a request has a time limit that trickling bytes do not renew.
+TEST_F(AlpacaAbuse, ARequestHeadDrippingInIsClosedAtItsLimit)
+{
+    AlpacaServer slow(focuser);
+    GuardedTcpServer::Limits limits;
+    limits.idleTimeoutMs = 300;
+    limits.headTimeoutMs = 600;
+    ASSERT_TRUE(slow.listen(QHostAddress::LocalHost, 0, limits));
+    QTcpSocket drip;
+    drip.connectToHost(QHostAddress::LocalHost, slow.port());
+    ASSERT_TRUE(drip.waitForConnected(1000));
+    drip.write("GET /api/v1/focuser/0/name HTTP/1.1\r\n");
+    QElapsedTimer t;
+    t.start();
+    while (drip.state() == QAbstractSocket::ConnectedState && t.elapsed() < 3000) {
+        drip.write("X");
+        QTest::qWait(100);
+    }
+    EXPECT_NE(drip.state(), QAbstractSocket::ConnectedState);
+    EXPECT_LT(t.elapsed(), 1500);
+
+    // A whole head in time is answered as ever, however it is split.
+    QTcpSocket split;
+    split.connectToHost(QHostAddress::LocalHost, slow.port());
+    ASSERT_TRUE(split.waitForConnected(1000));
+    split.write("GET /api/v1/focuser/0/name HTTP/1.1\r\nHost: x\r");
+    QTest::qWait(100);
+    split.write("\n\r\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return split.bytesAvailable() > 0; }, 2000));
+    EXPECT_TRUE(split.readAll().startsWith("HTTP/1.1 200"));
 }

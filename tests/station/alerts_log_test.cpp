@@ -10,8 +10,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -201,4 +210,73 @@ TEST_F(DiagnosticLogTest, UnopenableFolderFallsBackAndFailingWritesNeverStopTheS
         EXPECT_TRUE(log.isOpen());
     }
     qunsetenv("XDG_DATA_HOME");
+}
+
+namespace {
+// Standard error into a pipe while it lives (a file would meet the size limit too).
+class StderrCapture {
+public:
+    StderrCapture()
+    {
+        std::fflush(stderr);
+        m_saved = ::dup(2);
+        if (::pipe(m_pipe) == 0)
+            ::dup2(m_pipe[1], 2);
+    }
+    ~StderrCapture() { text(); }
+    QString text()
+    {
+        if (m_saved >= 0) {
+            std::fflush(stderr);
+            ::dup2(m_saved, 2);
+            ::close(m_saved);
+            ::close(m_pipe[1]);
+            m_saved = -1;
+            char buf[4096];
+            for (ssize_t n; (n = ::read(m_pipe[0], buf, sizeof buf)) > 0;)
+                m_text += QString::fromLocal8Bit(buf, int(n));
+            ::close(m_pipe[0]);
+        }
+        return m_text;
+    }
+
+private:
+    int m_saved = -1;
+    int m_pipe[2] = {-1, -1};
+    QString m_text;
+};
+
+// The file size limit cuts writes short exactly as a full disk does.
+void limitFileSize(rlim_t bytes)
+{
+    rlimit r{};
+    ::getrlimit(RLIMIT_FSIZE, &r);
+    r.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &r);
+}
+} // namespace
+
+TEST_F(DiagnosticLogTest, AfterAFailedWriteTheNextLineStandsAloneInAFreshlyOpenedFile)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    const QString path = log.filePath();
+    ASSERT_TRUE(log.writeLine(QStringLiteral("first")));
+    StderrCapture err;
+    limitFileSize(QFileInfo(path).size() + 10);
+    EXPECT_FALSE(log.writeLine(QString(40, QLatin1Char('x')))); // 10 bytes land: a torn line
+    limitFileSize(RLIM_INFINITY);
+    ASSERT_TRUE(log.writeLine(QStringLiteral("second")));
+    EXPECT_EQ(fileLines(path), (QStringList{"first", QString(10, QLatin1Char('x')), "second"}));
+
+    // Failing again, the file is moved away; the next line goes to the name, not the old file.
+    limitFileSize(QFileInfo(path).size());
+    EXPECT_FALSE(log.writeLine(QStringLiteral("lost")));
+    limitFileSize(RLIM_INFINITY);
+    ASSERT_TRUE(QFile::rename(path, path + QStringLiteral(".old")));
+    ASSERT_TRUE(log.writeLine(QStringLiteral("third")));
+    EXPECT_EQ(fileLines(path), QStringList{"third"});
+    const QString notices = err.text();
+    EXPECT_TRUE(notices.contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << notices.toStdString();
+    EXPECT_FALSE(notices.contains(QStringLiteral("Unknown error")));
+    std::signal(SIGXFSZ, SIG_DFL);
 }

@@ -97,6 +97,18 @@ TEST_F(Processing, MissingReadingRepeatsThePreviousMean)
     EXPECT_DOUBLE_EQ(weather().AmbientTempAvgC, 26.31);
 }
 
+TEST_F(Processing, ExponentInATemperatureIsARejectedSample)
+{
+    port.isOpen = true;
+    port.answers = {{PortResult::Ok, kTestRecord},
+                    {PortResult::Ok, withField(withField(kTestRecord, 49, "+04E32"), 59, "-9E307")}};
+    runCycles(2);
+    EXPECT_DOUBLE_EQ(weather().ThermopileTempAvgC, 44.32);
+    EXPECT_DOUBLE_EQ(weather().AmbientTempAvgC, 26.31);
+    EXPECT_EQ(field(HandBoxField::CloudTemp), QStringLiteral("44.3"));
+    EXPECT_TRUE(messages.isEmpty());
+}
+
 TEST_F(Processing, TemperatureOffShowsPlaceholders)
 {
     weather().TempEnabled = false;

@@ -12,11 +12,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <gtest/gtest.h>
 
@@ -53,8 +55,13 @@ protected:
         showUploadWindow();
         return uploadWindow();
     }
-    // A multi-line box shows CR LF line ends as plain line breaks.
-    static QString shownAs(const QByteArray &bytes) { return QString::fromUtf8(bytes).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+    // A multi-line box shows CR LF line ends as plain line breaks, and the request without its password.
+    static QString shownAs(const QByteArray &bytes)
+    {
+        return QString::fromUtf8(bytes)
+            .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+            .replace(QStringLiteral("PASSWORD=yourpassword"), QStringLiteral("PASSWORD=********"));
+    }
     template <typename T> T *control(const QString &name) { return uploadWindow()->findChild<T *>(name); }
     QString stored(const char *key) { return profile.store->value(kDriverId, QLatin1String(key)); }
 };
@@ -67,7 +74,14 @@ TEST_F(UploadWindowTest, StoredLayoutInPixels)
     ASSERT_NE(w, nullptr);
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Tarnwick Station information"));
-    EXPECT_EQ(w->size(), QSize(1016, 373)); // 15240 x 5595 twips
+    // 15240 x 5595 twips, in a view that scrolls on a screen narrower than that.
+    EXPECT_EQ(control<QWidget>(QStringLiteral("uploadContent"))->size(), QSize(1016, 373));
+    const QRect area = w->screen()->availableGeometry();
+    EXPECT_TRUE(area.contains(w->frameGeometry()));
+    if (area.width() > 1016 + 50)
+        EXPECT_EQ(w->size(), QSize(1016, 373));
+    else
+        EXPECT_LT(w->width(), 1016);
     EXPECT_EQ(control<QLineEdit>(QStringLiteral("txtUrl"))->geometry(), QRect(136, 8, 321, 19));
 
     // Only row 0 of the variables is in view; the rest of the machinery is hidden.
@@ -99,6 +113,32 @@ TEST_F(UploadWindowTest, LoadFillsTheFieldsAndWritesChangedOnesBack)
     shown();
     EXPECT_TRUE(control<QCheckBox>(QStringLiteral("chk_AllowPWS"))->isChecked());
     EXPECT_EQ(stored("g_bAllow_PWS"), QStringLiteral("1"));
+}
+
+TEST_F(UploadWindowTest, PasswordIsMaskedUntilShownAndAFailedSaveIsReported)
+{
+    shown();
+    auto *password = control<QLineEdit>(QStringLiteral("txtVariableValue(0)"));
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+    auto *show = control<QCheckBox>(QStringLiteral("chkShowPassword"));
+    ASSERT_NE(show, nullptr);
+    EXPECT_TRUE(show->isVisibleTo(uploadWindow()));
+    show->setChecked(true);
+    EXPECT_EQ(password->echoMode(), QLineEdit::Normal);
+    show->setChecked(false);
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+
+    // A store whose folder is a plain file: the change cannot be saved, and says so.
+    QFile blocker(profile.dir.path() + "/blocker");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    ProfileStore broken(blocker.fileName() + "/profile.ini");
+    prog().profile = &broken;
+    password->setText(QStringLiteral("n3w"));
+    EXPECT_EQ(prog().settings.g_sPWS_password, QStringLiteral("n3w"));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].text.contains("g_sPWS_password"));
+    EXPECT_FALSE(messages[0].text.contains("n3w"));
+    prog().profile = profile.store.get();
 }
 
 TEST_F(UploadWindowTest, EveryFieldChangeReachesTheProfile)

@@ -2,6 +2,9 @@
 // pickers, the sound switches, the advanced toggle, closing and the port choice.
 #include "setup_test_support.h"
 
+#include <QScreen>
+#include <QScrollArea>
+
 #include "core/port_mapping.h"
 
 #include <QComboBox>
@@ -180,6 +183,31 @@ TEST_F(SetupTest, AdvancedToggleSwitchesHeightAndCaption)
     clickButton(*dialog, "cmdAdvanced");
     EXPECT_EQ(adv->text(), "Advanced >>");
     EXPECT_EQ(dialog->height(), basicHeight);
+}
+
+// A screen too small for the advanced view (here: a large desktop font): the
+// dialog stays within it and every section, the last one included, scrolls into view.
+TEST_F(SetupTest, AdvancedViewTallerThanTheScreenScrolls)
+{
+    const QFont normal = dialog->font();
+    QFont large = normal;
+    large.setPointSizeF(normal.pointSizeF() * 1.6);
+    dialog->setFont(large);
+    clickButton(*dialog, "cmdAdvanced");
+    const QRect area = dialog->screen()->availableGeometry();
+    EXPECT_LE(dialog->height(), area.height());
+    EXPECT_LE(dialog->width(), area.width());
+    auto *scroll = dialog->findChild<QScrollArea *>("setupScroll");
+    ASSERT_NE(scroll, nullptr);
+    ASSERT_GT(scroll->widget()->minimumSizeHint().height(), area.height()); // the case at hand
+    dialog->show();
+    QWidget *last = dialog->findChild<QCheckBox *>("chkRelayApp");
+    ASSERT_NE(last, nullptr);
+    scroll->ensureWidgetVisible(last);
+    const QRect inView(last->mapTo(scroll->viewport(), QPoint(0, 0)), last->size());
+    EXPECT_TRUE(scroll->viewport()->rect().contains(inView));
+    dialog->hide();
+    dialog->setFont(normal);
 }
 
 TEST_F(SetupTest, ClosingFromTheFrameOnlyHidesWhileUnloadIsNotAllowed)

@@ -107,8 +107,11 @@ TEST_F(SetupTest, MinusNineNineNineNineIsKeptWhereAnyNumberGoes)
 
 TEST_F(SetupTest, SettingsThatCannotReachTheDiskAreNamedInOneMessage)
 {
-    // A folder where the store puts its temporary file: every write fails.
-    ASSERT_TRUE(QDir().mkpath(profile.path + ".tmp/blocked"));
+    // A store whose folder is a plain file: every write fails.
+    QFile blocker(profile.dir.path() + "/blocker");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    profile.store = std::make_unique<ProfileStore>(blocker.fileName() + "/profile.ini");
+    prog().profile = profile.store.get();
     runSetup({[this](frmSetup &d) {
         d.findChild<QComboBox *>("gPort")->setCurrentIndex(4);
         clickOk(d);
