@@ -232,6 +232,8 @@ void BoardSimulator::onReadable()
         m_notifier->setEnabled(false);
         return;
     }
+    if (!m_answering)
+        return;
     const double elapsed = m_clock.restart() / 1000.0;
     const QByteArray reply = m_protocol.feed(QByteArray(buf, int(n)), elapsed);
     if (!reply.isEmpty()) {

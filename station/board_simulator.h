@@ -55,6 +55,8 @@ public:
     QString slavePath() const { return m_slavePath; }
     QString errorText() const { return m_error; }
     BoardProtocol &protocol() { return m_protocol; }
+    // Off: the board hears everything and answers nothing, as a hung board does.
+    void setAnswering(bool on) { m_answering = on; }
 
 private:
     void onReadable();
@@ -67,4 +69,5 @@ private:
     QSocketNotifier *m_notifier = nullptr;
     QString m_slavePath;
     QString m_error;
+    bool m_answering = true;
 };

@@ -6,6 +6,23 @@
 #include <QMessageBox>
 #include <QTimer>
 
+namespace {
+// A timed notice is shown and left to close by itself: whoever raised it goes
+// on at once (the board search and the first reading do not wait for it).
+void showWithoutWaiting(const Message &m)
+{
+    auto *box = new QMessageBox(QApplication::activeWindow());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->setWindowTitle(m.title.isEmpty() ? QApplication::applicationName() : m.title);
+    box->setText(m.text);
+    box->setStandardButtons(QMessageBox::Ok);
+    QTimer::singleShot(m.autoCloseMs, box, &QMessageBox::accept);
+    QObject::connect(box, &QMessageBox::finished, box, &QObject::deleteLater);
+    box->show();
+}
+} // namespace
+
 void installMessageBoxes(bool headless)
 {
     if (headless) {
@@ -15,6 +32,10 @@ void installMessageBoxes(bool headless)
         return;
     }
     setMessageHandler([](const Message &m) {
+        if (m.autoCloseMs > 0) {
+            showWithoutWaiting(m);
+            return;
+        }
         // Owned by the active window so that it stays above a top-most dialog.
         QMessageBox box(QApplication::activeWindow());
         box.setWindowTitle(m.title.isEmpty() ? QApplication::applicationName() : m.title);
@@ -26,8 +47,6 @@ void installMessageBoxes(bool headless)
         case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
         }
         box.setStandardButtons(QMessageBox::Ok);
-        if (m.autoCloseMs > 0)
-            QTimer::singleShot(m.autoCloseMs, &box, &QMessageBox::accept);
         box.exec();
     });
 }

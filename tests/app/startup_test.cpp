@@ -65,8 +65,10 @@ TEST_F(StartupTest, FirstStartWritesDefaultsLoadsThemAndRuns)
     EXPECT_EQ(box->checkState(HandBoxField::TempCompCB), 1);
     EXPECT_EQ(box->checkState(HandBoxField::AllowAsyncWindCB), 1);
     // Only the board search spoke: it found no board and the station runs on.
-    EXPECT_EQ(messages.texts, (QStringList{"Looking for Weather serial on Com Port = 2",
-                                           "Could not open Weather serial on Com Port = 2"}));
+    ASSERT_EQ(messages.texts.size(), 2);
+    EXPECT_EQ(messages.texts[0], "Looking for Weather serial on Com Port = 2\non /nonexistent/ttyTEST");
+    EXPECT_TRUE(messages.texts[1].startsWith("Could not open Weather serial on Com Port = 2\n"
+                                             "cannot open /nonexistent/ttyTEST: no such device"));
 }
 
 TEST_F(StartupTest, KeptValuesNegativePlacementAndBadValues)
