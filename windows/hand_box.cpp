@@ -542,8 +542,8 @@ void HandBox::setValuesGreyed(bool greyed)
         }
         // Colours and all: a greyed box cannot be taken for a reading.
         auto *grey = new QGraphicsColorizeEffect(w);
-        grey->setColor(QColor(160, 160, 160));
-        grey->setStrength(0.85);
+        grey->setColor(QColor(150, 150, 150));
+        grey->setStrength(1.0);
         w->setGraphicsEffect(grey);
     }
 }

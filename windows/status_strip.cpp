@@ -33,7 +33,11 @@ StatusStrip::StatusStrip(QWidget *parent) : QFrame(parent)
     m_board->setFont(bold);
     m_safety->setFont(bold);
     m_safety->setAlignment(Qt::AlignCenter);
-    m_safety->setVisible(false);
+    // Two lines for the state, one each for the age and the verdict, always:
+    // the window keeps its size whatever they say.
+    m_board->setWordWrap(true);
+    m_board->setFixedHeight(2 * m_board->fontMetrics().lineSpacing() + 2);
+    m_safety->setFixedHeight(m_safety->fontMetrics().lineSpacing() + 2);
     rows->addWidget(m_board);
     rows->addWidget(m_detail);
     rows->addWidget(m_safety);
@@ -51,6 +55,10 @@ void StatusStrip::refresh()
     const QDateTime now = m_clock();
     const BoardStatus &b = m_status.board;
     m_boardText = boardWords(b, now);
+    // A long device name (/dev/serial/by-id/...) is shortened in its middle so
+    // that the words around it still show.
+    BoardStatus shown = b;
+    shown.device = m_board->fontMetrics().elidedText(b.device, Qt::ElideMiddle, std::max(40, m_board->width() - 24));
     QString detail = ageWords(b.lastRecord, now);
     if (m_status.latest) {
         const QString sky = skyWords(*m_status.latest);
@@ -60,20 +68,21 @@ void StatusStrip::refresh()
     m_detailText = detail;
     m_safetyText = safetyWords(m_status.safety);
 
-    setElided(m_board, m_boardText);
+    if (m_board->text() != boardWords(shown, now))
+        m_board->setText(boardWords(shown, now));
     m_board->setToolTip(b.reason.isEmpty() ? m_boardText : m_boardText + QLatin1Char('\n') + b.reason);
     // Anything but readings coming in is written in red.
     setStyle(m_board, deliversReadings(b.state) ? QString() : QStringLiteral("color: #b00000;"));
     setElided(m_detail, m_detailText);
     m_detail->setToolTip(m_detailText);
 
-    m_safety->setVisible(m_status.safety.known);
-    if (m_status.safety.known) {
-        setElided(m_safety, m_safetyText);
-        m_safety->setToolTip(m_safetyText);
+    setElided(m_safety, m_safetyText);
+    m_safety->setToolTip(m_safetyText);
+    if (!m_status.safety.known)
+        setStyle(m_safety, QString());
+    else
         setStyle(m_safety, m_status.safety.safe ? QStringLiteral("background-color: #2e8b3a; color: white;")
                                                 : QStringLiteral("background-color: #c00000; color: white;"));
-    }
 }
 
 void StatusStrip::setElided(QLabel *label, const QString &text)

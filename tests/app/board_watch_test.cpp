@@ -82,6 +82,8 @@ TEST_F(BoardWatch, UnpluggedMidRunNothingOldGoesOutAndTheBoardComesBackBehindIts
     EXPECT_FALSE(app->handBox->valuesGreyed());
     ASSERT_TRUE(server.waitForRequests(1, 10000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return logLines() >= 1; }, 5000));
+    EXPECT_TRUE(app->watch.status().lastLive);
+    EXPECT_LE(app->watch.status().board.lastRecord.secsTo(QDateTime::currentDateTimeUtc()), 2);
 
     // Allow Temp off: the placeholders stay out of the report, the wind goes.
     app->handBox->setCheckState(HandBoxField::TempCompCB, 0);

@@ -167,4 +167,20 @@ TEST_F(BoardStateLink, SilentAfterStaleAfterSecondsAndLiveWithTheNextRecord)
     EXPECT_EQ(link.board().state, BoardState::Live);
 }
 
+TEST_F(BoardStateLink, TheSetupDialogsDeviceChoiceIsTriedAtOnce)
+{
+    port.openSucceeds = false;
+    link.boardSearch();
+    ASSERT_EQ(link.board().state, BoardState::Absent);
+    port.openSucceeds = true;
+    port.answers = {{PortResult::Ok, QStringLiteral("W")}, {PortResult::Ok, kTestRecord}};
+    link.deviceChoiceConfirmed();
+    cycle.run(); // no back-off wait
+    EXPECT_EQ(link.board().state, BoardState::Live);
+    link.deviceChoiceConfirmed(); // the same device, delivering: nothing to do
+    port.clearLog();
+    cycle.run();
+    EXPECT_FALSE(port.sentText().contains(QChar(6)));
+}
+
 } // namespace
