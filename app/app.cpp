@@ -20,6 +20,9 @@ App::App() : alerts(std::make_unique<AlertEngine>(prog().settings, player, launc
 
 App::~App()
 {
+    // The upload form outlives the program's objects: it must not ask them any more.
+    if (m_uploadWired)
+        uploadForm().setReportCheck({});
     // The station goes before the hand box it writes into.
     cycle.reset();
     link.reset();
@@ -64,6 +67,7 @@ QString App::notLiveNow() const
 
 void App::wireUpload()
 {
+    m_uploadWired = true;
     uploadForm().setReportCheck([this] {
         ReportCheck c;
         c.skipReason = notLiveNow();

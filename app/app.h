@@ -62,4 +62,7 @@ public:
     bool startSimulator();
     // The last client object of a client-started program is gone.
     void shutDownForLastClient();
+
+private:
+    bool m_uploadWired = false;
 };

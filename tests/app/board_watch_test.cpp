@@ -41,7 +41,6 @@ protected:
     }
     void TearDown() override
     {
-        uploadForm().setReportCheck({});
         unloadUploadWindow();
         app.reset();
         resetProgram();
