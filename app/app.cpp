@@ -3,7 +3,9 @@
 #include "core/messages.h"
 #include "core/port_mapping.h"
 #include "core/program.h"
+#include "core/settings.h"
 #include "station/board_simulator.h"
+#include "station/board_words.h"
 #include "station/serial_station_port.h"
 #include "station/station_cycle.h"
 #include "station/station_link.h"
@@ -18,6 +20,9 @@ App::App() : alerts(std::make_unique<AlertEngine>(prog().settings, player, launc
 
 App::~App()
 {
+    // The upload form outlives the program's objects: it must not ask them any more.
+    if (m_uploadWired)
+        uploadForm().setReportCheck({});
     // The station goes before the hand box it writes into.
     cycle.reset();
     link.reset();
@@ -36,13 +41,44 @@ void App::buildStation()
     ctx.profile = prog().profile;
     ctx.alerts = [this](AlertKind kind, bool holds) { alerts->evaluate(kind, holds); };
     ctx.traffic = &trafficFor;
+    ctx.boardChanged = [this](const BoardStatus &b) { watch.setBoard(b); };
     ctx.fifthWindow = {[] { uploadForm().cmdSend_Click(); }, [this] {
+                            // A log line only from live readings.
+                            if (!notLiveNow().isEmpty())
+                                return;
                             HandBox *hb = handBox.get();
                             log.writeReadings(weather, [hb](HandBoxField f) { return hb->fieldText(f); });
                         }};
     link = std::make_unique<StationLink>(*port, ctx);
     cycle = std::make_unique<StationCycle>(*link, ctx);
     cycle->addObserver([this](const Observation &o) { watch.publish(o); });
+    watch.listen([this](const WatchStatus &status, WatchFeed::Change) {
+        if (handBox)
+            handBox->showWatch(status);
+    });
+}
+
+QString App::notLiveNow() const
+{
+    if (!link)
+        return QStringLiteral("no station");
+    return notLiveReason(link->board(), QDateTime::currentDateTimeUtc(), staleLimitSeconds(prog().settings));
+}
+
+void App::wireUpload()
+{
+    m_uploadWired = true;
+    uploadForm().setReportCheck([this] {
+        ReportCheck c;
+        c.skipReason = notLiveNow();
+        // The simulator's weather is made up: it never goes to a public service.
+        if (c.skipReason.isEmpty() && link->board().state == BoardState::Simulated)
+            c.skipReason = QStringLiteral("the simulated board's readings are not sent");
+        c.temperature = cycle->ambientIsReading();
+        c.humidity = cycle->humidityIsReading();
+        c.skyTemperature = cycle->skyIsReading();
+        return c;
+    });
 }
 
 bool App::startSimulator()
@@ -56,8 +92,8 @@ bool App::startSimulator()
     // Lets scripts and tests hold the simulated weather (e.g. "rain=1").
     sim->setControlFile(qEnvironmentVariable("TARNWICK_SIMULATOR_CONTROL"));
     simulator = std::move(sim);
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    watch.setBoard({BoardState::Simulated, serialDeviceOverride, QStringLiteral("built-in simulator"), now, {}});
+    if (link)
+        link->setSimulated(true);
     return true;
 }
 

@@ -53,9 +53,16 @@ public:
     // The station over the real serial port, wired to the hand box, the
     // alerts, the upload and the log.
     void buildStation();
+    // The upload asks the board's state before each report (after installUpload).
+    void wireUpload();
+    // Why readings must not go out now (empty when they may).
+    QString notLiveNow() const;
     // Starts the board simulator and points the port at it. False, after
     // telling the user, when no pseudo-terminal can be had.
     bool startSimulator();
     // The last client object of a client-started program is gone.
     void shutDownForLastClient();
+
+private:
+    bool m_uploadWired = false;
 };

@@ -158,6 +158,7 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     setup.restartWindows = [&a] { a.cycle->restartWindows(); };
     setup.resetPosition = &ResetPosition;
     setup.refreshFocuser = [&a] { RefreshFocuserState(a.focuser); };
+    setup.boardDeviceChosen = [&a] { a.link->deviceChoiceConfirmed(); };
     installSetup(setup);
     a.player.setPlay(&playWaveFile);
 
@@ -184,6 +185,7 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     // The modules are wired before the windows show (the hand box enables the
     // buttons of the windows it can open) and before the log opens.
     installUpload(w, handBox);
+    a.wireUpload();
     a.focuser.runSetupDialog = &RunSetupDialog;
     a.focuser.shutDown = [&a] { a.shutDownForLastClient(); };
     HandBoxActions actions;

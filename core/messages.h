@@ -17,8 +17,8 @@ struct Message {
 using MessageHandler = std::function<void(const Message &)>;
 
 void showMessage(const QString &text, const QString &title = QString(), MsgIcon icon = MsgIcon::None);
-// A notice that must not hold an unattended program: its box closes by itself
-// after autoCloseMs when nobody answers it.
+// A notice that must not hold an unattended program: its box is shown without
+// waiting for it and closes by itself after autoCloseMs when nobody answers it.
 void showTimedMessage(const QString &text, int autoCloseMs);
 // Installs a handler and returns the previous one (tests record messages this way).
 MessageHandler setMessageHandler(MessageHandler handler);

@@ -9,7 +9,9 @@
 enum class ObservationSource {
     Live,        // a record the board just sent
     Reprocessed, // the last good record processed again after a failed poll
-    TestRecord   // the built-in test record: no board is connected
+    TestRecord,  // the built-in test record: no board is connected
+    Stale        // the last good record processed again while no record has
+                 // been accepted for StaleAfterSeconds (board silent or lost)
 };
 
 // The sky's class from Amb - Sky and the cloudy thresholds.
@@ -19,8 +21,9 @@ struct Observation {
     QDateTime utc;
     ObservationSource source = ObservationSource::Live;
 
-    // Temperatures in °C. While temperature processing is off (temperaturesOn
-    // false) they hold the station's placeholders, not readings.
+    // Temperatures in °C. While temperature processing is off, or before its
+    // first window has filled (temperaturesOn false), they hold the station's
+    // placeholders, not readings; so do the humidity, dew point and sky class.
     bool temperaturesOn = true;
     double ambientC = 0;       // temperature window mean
     double thermopileC = 0;    // temperature window mean

@@ -3,6 +3,8 @@
 #include "core/profile_store.h"
 #include "core/settings.h"
 
+#include <QFileInfo>
+
 namespace {
 QString keyFor(int portNumber)
 {
@@ -31,4 +33,10 @@ QString deviceForBoard(const ProfileStore *profile, const QString &overridePath,
     if (!overridePath.isEmpty())
         return overridePath;
     return profile ? devicePathForPort(*profile, portNumber) : defaultDeviceForPort(portNumber);
+}
+
+QString resolvedDevicePath(const QString &path)
+{
+    const QString target = QFileInfo(path).canonicalFilePath();
+    return target.isEmpty() ? path : target;
 }

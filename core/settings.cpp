@@ -3,6 +3,7 @@
 #include "core/number_format.h"
 #include "core/profile_store.h"
 
+#include <algorithm>
 #include <variant>
 
 namespace {
@@ -85,6 +86,7 @@ const std::vector<LoadStep> &loadOrder()
         {"g_sPWS_password", &Settings::g_sPWS_password},
         {"g_sPWS_site", &Settings::g_sPWS_site},
         {"g_bAllow_PWS", &Settings::g_bAllow_PWS},
+        {"StaleAfterSeconds", &Settings::StaleAfterSeconds},
     };
     return steps;
 }
@@ -172,6 +174,7 @@ const std::vector<SettingDef> &settingTable()
         {"g_sPWS_password", false, SettingType::Text, kDefaultPwsPassword},
         {"g_sPWS_site", false, SettingType::Text, kDefaultPwsSite},
         {"g_bAllow_PWS", false, SettingType::Integer, "0"},
+        {"StaleAfterSeconds", false, SettingType::Integer, "30"},
     };
     return table;
 }
@@ -189,10 +192,30 @@ QString subKeyOf(const SettingDef &def)
     return def.capabilities ? kCapabilities : QString();
 }
 
+namespace {
+// Keys that came after the "2.10" stamp: a profile written before them lacks
+// them, and must not be reported for it.
+void writeAddedKeyDefaults(ProfileStore &profile)
+{
+    for (const char *key : {"StaleAfterSeconds"}) {
+        const SettingDef *def = findSetting(QLatin1String(key));
+        if (profile.value(kDriverId, QLatin1String(key), subKeyOf(*def)).isEmpty())
+            profile.writeValue(kDriverId, QLatin1String(key), QString::fromLatin1(def->defaultText), subKeyOf(*def));
+    }
+}
+} // namespace
+
+int staleLimitSeconds(const Settings &settings)
+{
+    return std::clamp(settings.StaleAfterSeconds, 2, 86400);
+}
+
 bool writeDefaultsIfNeeded(ProfileStore &profile)
 {
-    if (profile.value(kDriverId, kRegVerKey) == kRegVer)
+    if (profile.value(kDriverId, kRegVerKey) == kRegVer) {
+        writeAddedKeyDefaults(profile);
         return false;
+    }
     // "RegVer" heads the table, so the stamp is written first.
     for (const SettingDef &d : settingTable())
         profile.writeValue(kDriverId, QString::fromLatin1(d.key), QString::fromLatin1(d.defaultText), subKeyOf(d));

@@ -89,7 +89,14 @@ struct Settings {
     QString g_sPWS_password = QString::fromLatin1(kDefaultPwsPassword);
     QString g_sPWS_site = QString::fromLatin1(kDefaultPwsSite);
     int32_t g_bAllow_PWS = 0;
+    // Seconds without an accepted record before the board counts as silent
+    // and readings stop going out (see staleLimitSeconds).
+    int32_t StaleAfterSeconds = 30;
 };
+
+// StaleAfterSeconds as used: at least 2 s (a record is polled once a second)
+// and at most one day.
+int staleLimitSeconds(const Settings &settings);
 
 enum class SettingType { Text, Boolean, Integer, Double };
 
@@ -106,6 +113,7 @@ const SettingDef *findSetting(const QString &key);
 QString subKeyOf(const SettingDef &def);
 
 // Writes "RegVer" and every default when the stamp is not "2.10". Returns true when it did.
+// Keys added since that stamp get their default whenever they are missing.
 bool writeDefaultsIfNeeded(ProfileStore &profile);
 
 // Writes the default of every key the profile does not hold at all (a

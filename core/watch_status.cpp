@@ -3,8 +3,10 @@
 void WatchFeed::publish(const Observation &o)
 {
     m_status.latest = o;
-    if (o.source == ObservationSource::Live && deliversReadings(m_status.board.state))
+    if (o.source == ObservationSource::Live && deliversReadings(m_status.board.state)) {
         m_status.lastLive = o;
+        m_status.board.lastRecord = o.utc; // the board tells only its changes of state
+    }
     tell(Change::Observation);
 }
 

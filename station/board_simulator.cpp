@@ -237,6 +237,8 @@ void BoardSimulator::onReadable()
     // The link sends a character at a time: look at the control file twice a second at most.
     if (!m_controlPath.isEmpty() && (!m_controlClock.isValid() || m_controlClock.elapsed() >= 500))
         readControlFile();
+    if (!m_answering)
+        return;
     const double elapsed = m_clock.restart() / 1000.0;
     const QByteArray reply = m_protocol.feed(QByteArray(buf, int(n)), elapsed);
     if (!reply.isEmpty()) {

@@ -59,6 +59,8 @@ public:
     // A file of weather forcing lines (see parseWeatherForcing), read again
     // whenever it changes; an empty path stops reading it.
     void setControlFile(const QString &path);
+    // Off: the board hears everything and answers nothing, as a hung board does.
+    void setAnswering(bool on) { m_answering = on; }
 
 private:
     void onReadable();
@@ -75,4 +77,5 @@ private:
     QString m_controlPath;
     QDateTime m_controlStamp;
     QElapsedTimer m_controlClock;
+    bool m_answering = true;
 };

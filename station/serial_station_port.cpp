@@ -31,11 +31,16 @@ QString openFailureReason(QSerialPort::SerialPortError error, const QString &sys
     }
 }
 
+QString SerialStationPort::deviceForPort(int16_t number) const
+{
+    return resolvedDevicePath(m_resolver ? m_resolver(number) : defaultDeviceForPort(number));
+}
+
 PortResult SerialStationPort::connectPort()
 {
     if (m_port.isOpen())
         return PortResult::Ok;
-    m_device = m_resolver ? m_resolver(m_portNumber) : defaultDeviceForPort(m_portNumber);
+    m_device = deviceForPort(m_portNumber);
     m_port.setPortName(m_device);
     m_pending.clear();
     if (!m_port.open(QIODevice::ReadWrite)) {
@@ -77,8 +82,10 @@ PortResult SerialStationPort::transmit(const QString &text)
         return PortResult::PortError;
     const QByteArray bytes = text.toLatin1();
     qCDebug(stationLog) << "sent" << bytes;
-    if (m_port.write(bytes) != bytes.size())
+    if (m_port.write(bytes) != bytes.size()) {
+        m_error = m_port.errorString();
         return PortResult::PortError;
+    }
     // Small writes; hand them to the device now rather than on the next event.
     m_port.flush();
     return PortResult::Ok;
@@ -93,10 +100,10 @@ bool SerialStationPort::takeAvailable()
     }
     if (m_port.error() != QSerialPort::ResourceError)
         return true;
-    // The device went away (cable pulled): say so once; the cycle keeps its last record.
+    // The device went away (cable pulled): the link reports it and reconnects.
     if (!m_lost) {
         m_lost = true;
-        printNotice(QStringLiteral("lost the serial device %1: %2").arg(m_device, m_port.errorString()));
+        m_error = m_port.errorString();
     }
     return false;
 }

@@ -35,6 +35,8 @@ public:
 
     QString deviceName() const override { return m_device; }
     QString errorText() const override { return m_error; }
+    // The mapped device with its links followed, as the next open finds it.
+    QString deviceForPort(int16_t number) const override;
 
     // Milliseconds, for tests that cannot wait whole seconds.
     void setReceiveTimeoutMs(int ms) { m_timeoutMs = ms; }

@@ -1,8 +1,10 @@
 // What the station works with, handed in by whoever builds it: the settings it
 // reads, the weather record it keeps, the hand box it shows values in, where
-// conditions, traffic lines and the fifth-window reports go, and its clock.
+// conditions, traffic lines, the fifth-window reports and the board's state
+// go, and its clock.
 #pragma once
 
+#include "core/board_state.h"
 #include "core/traffic.h"
 #include "station/alerts.h"
 #include "station/weather_state.h"
@@ -26,6 +28,9 @@ struct StationContext {
     // Every fifth completed wind window, in this order (the PWS report, then the log line).
     std::vector<std::function<void()>> fifthWindow;
     std::function<QDateTime()> utcClock = &QDateTime::currentDateTimeUtc;
+    // Every new board status (state, device, reason); the link also writes a
+    // line on standard error and in the traffic window for each change of state.
+    std::function<void(const BoardStatus &)> boardChanged;
 
     void raiseAlert(AlertKind kind, bool holds) const
     {

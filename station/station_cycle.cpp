@@ -44,12 +44,23 @@ void StationCycle::limitWindowSizes()
     }
 }
 
+ObservationSource StationCycle::reprocessedSource() const
+{
+    // Past StaleAfterSeconds the record in hand is no reading of now.
+    const BoardStatus &b = m_link.board();
+    const bool fresh = b.lastRecord.isValid()
+        && b.lastRecord.secsTo(m_ctx.utcClock ? m_ctx.utcClock() : QDateTime::currentDateTimeUtc())
+            < staleLimitSeconds(m_ctx.settings);
+    return fresh ? ObservationSource::Reprocessed : ObservationSource::Stale;
+}
+
 void StationCycle::run()
 {
     StationLink::PortUse use(m_link);
     if (!use.active())
         return;
     limitWindowSizes();
+    m_link.superviseBoard();
     if (!m_link.commandStep())
         return; // the port failed; the next tick starts afresh
 
@@ -61,8 +72,16 @@ void StationCycle::run()
     for (;;) {
         if (needRecord) {
             if (!m_link.connected()) {
-                w.StationRecord = kTestRecord;
-                source = ObservationSource::TestRecord;
+                // A board that went away leaves its last record in hand, shown
+                // for what it is; with no board found there is the test record.
+                const BoardState state = m_link.board().state;
+                const bool wentAway = state == BoardState::Lost || state == BoardState::Silent;
+                if (wentAway && m_link.board().lastRecord.isValid() && recordAccepted(w.StationRecord)) {
+                    source = ObservationSource::Stale;
+                } else {
+                    w.StationRecord = kTestRecord;
+                    source = ObservationSource::TestRecord;
+                }
             } else {
                 if (polls++ >= StationLink::kMaxPolls)
                     return;
@@ -76,7 +95,7 @@ void StationCycle::run()
                     Wait(kRecheckMs);
                     if (!recordAccepted(w.StationRecord))
                         continue;
-                    source = ObservationSource::Reprocessed;
+                    source = reprocessedSource();
                 }
             }
         } else if (source == ObservationSource::Live) {
@@ -104,6 +123,14 @@ void StationCycle::processRecord(ObservationSource source)
     const QString record = w.StationRecord;
     Observation o; // this record's own facts; publish() adds the windows' results
     o.source = source;
+    // Live records after test or stale ones: the averaging windows start
+    // again, so no mean mixes the two, and the temperatures wait for theirs.
+    const bool live = source == ObservationSource::Live || source == ObservationSource::Reprocessed;
+    if (live && !m_lastLive) {
+        restartWindows();
+        m_temperaturesFilled = false;
+    }
+    m_lastLive = live;
 
     // 1. Rain
     w.RainReading = recordWhole(record, RecordPos::Rain, RecordPos::RainWidth);
@@ -129,6 +156,7 @@ void StationCycle::processRecord(ObservationSource source)
     const QString hum = recordField(record, RecordPos::Hum, RecordPos::HumWidth);
     hb.setFieldText(kRawRh, hum);
     o.humidityMissing = hum == kNoHumidity;
+    m_humidityMissing = o.humidityMissing;
     hb.setBackColor(HandBoxField::LabelCloudsNarrow, o.humidityMissing ? VbColor::Red : VbColor::White);
 
     // 6. Temperature window, then humidity and dew point
@@ -166,7 +194,7 @@ void StationCycle::publish(Observation &o)
         return;
     const WeatherState &w = m_ctx.weather;
     o.utc = m_ctx.utcClock ? m_ctx.utcClock() : QDateTime::currentDateTimeUtc();
-    o.temperaturesOn = w.TempEnabled;
+    o.temperaturesOn = ambientIsReading();
     o.ambientC = w.AmbientTempAvgC;
     o.thermopileC = w.ThermopileTempAvgC;
     o.skyC = m_measuredSky;
@@ -204,6 +232,7 @@ void StationCycle::temperatureStep(const QString &record)
         w.AmbientTempAvgC = -99;
         w.RainAvg = -99;
         w.TempSampleIndex = 1;
+        m_temperaturesFilled = false;
         return;
     }
 
@@ -228,6 +257,7 @@ void StationCycle::temperatureStep(const QString &record)
         hb.setFieldText(HandBoxField::Amb_Faren, oneDecimal(fahrenheit(w.AmbientTempAvgC)));
         hb.setFieldText(HandBoxField::Ambient1_TempC, oneDecimal(w.RainAvg));
         hb.setFieldText(HandBoxField::Ambient1_TempF, oneDecimal(fahrenheit(w.RainAvg)));
+        m_temperaturesFilled = true;
         i = 0;
     }
     w.TempSampleIndex = i + 1;

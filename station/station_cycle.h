@@ -32,7 +32,16 @@ public:
     // Brings the window sizes into 1..300, with one message per size changed.
     void limitWindowSizes();
 
+    // What the record being processed gives as readings rather than the
+    // station's placeholders (the fifth-window reports ask while it is).
+    // Temperatures: processing on and its window filled since then.
+    bool ambientIsReading() const { return m_ctx.weather.TempEnabled && m_temperaturesFilled; }
+    bool skyIsReading() const { return m_ctx.weather.TempEnabled; }
+    bool humidityIsReading() const { return ambientIsReading() && !m_humidityMissing; }
+
 private:
+    // Reprocessed while the last record is recent, else stale.
+    ObservationSource reprocessedSource() const;
     // Completes the record's observation from the windows and hands it out.
     void publish(Observation &o);
     void temperatureStep(const QString &record);
@@ -53,4 +62,7 @@ private:
     double m_windCurrent = 0;
     double m_windAverage = 0;
     bool m_windy = false;
+    bool m_temperaturesFilled = false; // a temperature window completed on live records
+    bool m_humidityMissing = false;    // the record in hand has the no-humidity marker
+    bool m_lastLive = false;           // the previous record processed was a live one
 };

@@ -34,4 +34,10 @@ public:
     // For the one line on standard error when opening fails.
     virtual QString deviceName() const = 0;
     virtual QString errorText() const = 0;
+    // The device a port number would open now (for notices before the open).
+    virtual QString deviceForPort(int16_t number) const
+    {
+        (void)number;
+        return deviceName();
+    }
 };

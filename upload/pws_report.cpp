@@ -86,11 +86,14 @@ QString UploadQuery(const PwsReading &r)
     QString q = QStringLiteral("ID=") + credentialText(r.stationId);
     q += QStringLiteral("&PASSWORD=") + credentialText(r.password);
     q += QStringLiteral("&dateutc=") + PercentEncode(dateUtcText(r.utc));
-    q += QStringLiteral("&tempf=") + PercentEncode(tempfText(r.ambientC));
+    if (r.hasTemperature)
+        q += QStringLiteral("&tempf=") + PercentEncode(tempfText(r.ambientC));
     q += QStringLiteral("&windspeedmph=") + PercentEncode(windText(r.windSpeed, 5));
     q += QStringLiteral("&windgustmph=") + PercentEncode(windText(r.windGust, 6));
-    q += QStringLiteral("&humidity=") + PercentEncode(humidityText(r.humidityText));
-    q += QStringLiteral("&clouds=") + cloudsText(r.skyTempCaption);
+    if (r.hasHumidity)
+        q += QStringLiteral("&humidity=") + PercentEncode(humidityText(r.humidityText));
+    if (r.hasSkyTemperature)
+        q += QStringLiteral("&clouds=") + cloudsText(r.skyTempCaption);
     q += kPwsFixedBlock;
     return q;
 }

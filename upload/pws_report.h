@@ -15,6 +15,12 @@ struct PwsReading {
     double windGust = 0;
     QString humidityText;   // the hand box's RH text
     QString skyTempCaption; // the hand box's measured sky temperature caption
+    // False when the value is one of the station's placeholders (temperature
+    // processing off or its window not yet filled, no humidity from the
+    // board): the field is left out, which the service accepts.
+    bool hasTemperature = true;
+    bool hasHumidity = true;
+    bool hasSkyTemperature = true;
 };
 
 // The service's fixed tail: software name and real-time processing.
@@ -46,5 +52,6 @@ QString cloudsText(const QString &skyTempCaption);
 // digits and other marks, "%" included, are left alone.
 QString credentialText(const QString &typed);
 
-// The whole report query, from "ID=" to the end of the fixed block.
+// The whole report query, from "ID=" to the end of the fixed block; fields
+// whose value is a placeholder are left out.
 QString UploadQuery(const PwsReading &reading);

@@ -163,6 +163,13 @@ void UploadForm::cmdSend_Click()
         load();
     if (m_exchange.Connected())
         return; // the previous exchange is still open
+    const ReportCheck check = m_reportCheck ? m_reportCheck() : ReportCheck{};
+    if (!check.skipReason.isEmpty()) {
+        // Stale or made-up values never go out; the window says why nothing did.
+        if (prog().settings.g_bAllow_PWS == 1)
+            appendError(errorLine(QDateTime::currentDateTime(), QStringLiteral("skipped: ") + check.skipReason));
+        return;
+    }
 
     const UrlParts url = SplitUrl(m_url);
     if (url.Host.isEmpty()) {
@@ -188,6 +195,9 @@ void UploadForm::cmdSend_Click()
     reading.windGust = w.WindGust;
     reading.humidityText = handBoxText(HandBoxField::RH);
     reading.skyTempCaption = handBoxText(HandBoxField::LabelClouds);
+    reading.hasTemperature = check.temperature;
+    reading.hasHumidity = check.humidity;
+    reading.hasSkyTemperature = check.skyTemperature;
 
     const QString request = ::requestText(url.Host, requestTarget(url, UploadQuery(reading)), m_headers);
 

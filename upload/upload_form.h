@@ -18,6 +18,15 @@
 class HandBoxApi;
 struct WeatherState;
 
+// Asked before each report: whether readings may go out now and which of the
+// report's values are readings rather than placeholders.
+struct ReportCheck {
+    QString skipReason; // not empty: the report is skipped and the error lines say why
+    bool temperature = true;
+    bool humidity = true;
+    bool skyTemperature = true;
+};
+
 class UploadForm : public QObject {
     Q_OBJECT
 public:
@@ -71,6 +80,9 @@ public:
     bool Connected() const { return m_exchange.Connected(); }
     bool SendFailed() const { return m_exchange.SendFailed(); }
 
+    // Asked before each report; without one every report goes out whole.
+    void setReportCheck(std::function<ReportCheck()> check) { m_reportCheck = std::move(check); }
+
     // The clock of the report (tests fix it); defaults to UtcNow.
     void setUtcClock(std::function<QDateTime()> clock) { m_utcClock = std::move(clock); }
 
@@ -95,6 +107,7 @@ private:
     const HandBoxApi *m_handBox;
     HttpExchange m_exchange;
     std::function<QDateTime()> m_utcClock;
+    std::function<ReportCheck()> m_reportCheck;
     bool m_loaded = false;
     bool m_sending = false; // the send operation is running (it may wait inside)
     QString m_url;

@@ -10,9 +10,11 @@
 #include "station/weather_state.h"
 #include "windows/tri_state_check_box.h"
 #include "windows/hand_box_pictures.h"
+#include "windows/status_strip.h"
 #include "windows/wind_colors.h"
 
 #include <QCloseEvent>
+#include <QGraphicsColorizeEffect>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -215,10 +217,12 @@ void HandBox::buildLayout()
     pictures->addStretch();
     pictures->addWidget(logo);
     grid->addLayout(pictures, row++, 0, 1, 3);
+    m_strip = new StatusStrip(this);
+    grid->addWidget(m_strip, row++, 0, 1, 3);
 
     setLayout(grid);
-    // The window's client area: 3975 x 8310 twips.
-    resize(twipsToPx(3975), twipsToPx(8310));
+    // The window's client area: 3975 x 8310 twips, and the status strip below.
+    resize(twipsToPx(3975), twipsToPx(8310) + m_strip->sizeHint().height());
     // The value labels change every second; at a fixed size a new text does not
     // send the whole window through a new layout.
     grid->activate();
@@ -509,6 +513,39 @@ void HandBox::onTick()
 {
     if (m_actions.tick)
         m_actions.tick();
+    if (m_strip)
+        m_strip->refresh(); // the ages move on once a second
+}
+
+// ---- watch --------------------------------------------------------------------
+
+void HandBox::showWatch(const WatchStatus &status)
+{
+    m_strip->showStatus(status);
+    setValuesGreyed(!deliversReadings(status.board.state));
+}
+
+void HandBox::setValuesGreyed(bool greyed)
+{
+    if (greyed == m_greyed)
+        return;
+    m_greyed = greyed;
+    using F = HandBoxField;
+    for (F f : {F::WindCurrentTF, F::WindsGustsTF, F::WindsAvgTF, F::RawWindTF, F::LabelWind, F::LabelRain,
+                F::LabelClouds, F::LabelCloudsNarrow, F::Cloud_Sky, F::Label_SkyBright, F::HeaterOn, F::RelayOn,
+                F::TPTemp, F::Amb_Faren, F::CloudTemp, F::TP_Faren, F::DewPointT, F::DP_Faren, F::RH,
+                F::Ambient1_TempC, F::Ambient1_TempF, F::Raw_RH, F::Raw_TP}) {
+        QWidget *w = control(f);
+        if (!greyed) {
+            w->setGraphicsEffect(nullptr);
+            continue;
+        }
+        // Colours and all: a greyed box cannot be taken for a reading.
+        auto *grey = new QGraphicsColorizeEffect(w);
+        grey->setColor(QColor(150, 150, 150));
+        grey->setStrength(1.0);
+        w->setGraphicsEffect(grey);
+    }
 }
 
 // ---- window -----------------------------------------------------------------

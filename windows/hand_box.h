@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/hand_box_api.h"
+#include "core/watch_status.h"
 #include "windows/button_state.h"
 
 #include <QHash>
@@ -18,6 +19,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class StatusStrip;
 
 struct WeatherState;
 
@@ -86,6 +88,12 @@ public:
     // Enables the buttons whose windows exist in this build.
     void updateHookButtons();
 
+    // The watch as it stands: the status strip shows it, and the value boxes
+    // are greyed while the board delivers no readings.
+    void showWatch(const WatchStatus &status);
+    StatusStrip *statusStrip() const { return m_strip; }
+    bool valuesGreyed() const { return m_greyed; }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -103,6 +111,7 @@ private:
     void applyColors(HandBoxField field);
     void setWindValue(HandBoxField label, double v);
     void enableProcessingBoxes();
+    void setValuesGreyed(bool greyed);
 
     // Handlers
     void onTempCompCB();
@@ -119,5 +128,7 @@ private:
     std::array<std::optional<uint32_t>, kHandBoxFieldCount> m_fore{};
     ButtonStateTracker m_buttons;
     QTimer m_timer;
+    StatusStrip *m_strip = nullptr;
+    bool m_greyed = false;
     bool m_unloaded = false;
 };

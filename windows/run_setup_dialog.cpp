@@ -310,11 +310,12 @@ void RunSetupDialog()
     SetTopMost(d, true);
 
     SettingWriter write;
+    bool accepted = false;
     for (;;) {
         d->exec();
         if (g_unloadRequested || !d->Result())
             break;
-        if (readBack(*d, write))
+        if ((accepted = readBack(*d, write)))
             break;
     }
     write.addFailed(d->takeFailedWrites());
@@ -327,6 +328,8 @@ void RunSetupDialog()
     }
     if (links().restartWindows)
         links().restartWindows();
+    if (accepted && links().boardDeviceChosen)
+        links().boardDeviceChosen();
     if (handBox)
         handBox->setTimerEnabled(true);
     running.release(); // the unload below must find the procedure over

@@ -17,6 +17,7 @@ struct SetupLinks {
     std::function<void()> restartWindows;  // the averaging windows start again after OK
     std::function<bool(bool absolute, double maxStep)> resetPosition; // "Reset Position"
     std::function<void()> refreshFocuser;  // the focuser follows the accepted settings
+    std::function<void()> boardDeviceChosen; // after OK: the board's device choice applies at once
 };
 
 void RunSetupDialog();

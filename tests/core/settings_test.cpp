@@ -50,6 +50,15 @@ TEST(Settings, OtherStampResetsEverythingCurrentStampKeepsValues)
     EXPECT_FALSE(writeDefaultsIfNeeded(*p.store));
     EXPECT_EQ(p.store->value(kDriverId, "Position"), "1234");
 
+    // A key added since the stamp is filled in, silently, without touching the rest.
+    ASSERT_TRUE(p.store->writeValue(kDriverId, "StaleAfterSeconds", ""));
+    EXPECT_FALSE(writeDefaultsIfNeeded(*p.store));
+    EXPECT_EQ(p.store->value(kDriverId, "StaleAfterSeconds"), "30");
+    Settings loaded;
+    EXPECT_TRUE(loadSettings(*p.store, loaded).isEmpty());
+    loaded.StaleAfterSeconds = 0;
+    EXPECT_EQ(staleLimitSeconds(loaded), 2);
+
     p.store->writeValue(kDriverId, "RegVer", "2.09");
     EXPECT_TRUE(writeDefaultsIfNeeded(*p.store));
     EXPECT_EQ(p.store->value(kDriverId, "Position"), "500");

@@ -288,10 +288,11 @@ TEST_F(Processing, AveragingTrafficLines)
     port.isOpen = true;
     port.answers = {{PortResult::Ok, withField(kTestRecord, 30, "0150")}, {PortResult::Ok, kTestRecord}};
     runCycles(2);
-    EXPECT_EQ(traffic.lines, (QStringList{"Averageing 2.5", "Averageing 0", "Final Average 1.25"}));
+    EXPECT_EQ(traffic.lines, (QStringList{"board live on /dev/fake0: records arrive", "Averageing 2.5", "Averageing 0",
+                                          "Final Average 1.25"}));
     traffic.tempOn = false;
     runCycles(2);
-    EXPECT_EQ(traffic.lines.size(), 3);
+    EXPECT_EQ(traffic.lines.size(), 4);
 }
 
 TEST_F(Processing, WorksWithoutAHandBoxWindow)

@@ -232,8 +232,10 @@ TEST_F(BoardSearch, EmptyPortBecomesTwoAndAMissingDeviceGivesTheOpenMessage)
     port.openSucceeds = false;
     link.boardSearch();
     EXPECT_EQ(profile.store->value(kDriverId, kComPortKey), QStringLiteral("2"));
-    EXPECT_EQ(messages, (QStringList{"Looking for Weather serial on Com Port = 2",
-                                     "Could not open Weather serial on Com Port = 2"}));
+    EXPECT_EQ(messages, (QStringList{"Looking for Weather serial on Com Port = 2\non /dev/fake0",
+                                     "Could not open Weather serial on Com Port = 2\n"
+                                     "cannot open /dev/fake0: no such device"}));
+    EXPECT_EQ(link.board().state, BoardState::Absent);
     EXPECT_EQ(timerAtMessage, (std::vector<bool>{false, true}));
     EXPECT_EQ(port.portNumber, 2);
     // The program goes on with the test record.
@@ -250,7 +252,8 @@ TEST_F(BoardSearch, ProbeSequenceAndFlagsFromTheFirstRecord)
     EXPECT_EQ(port.speed, 9600);
     EXPECT_EQ(port.timeout, 4);
     EXPECT_EQ(port.transmits, (QStringList{"#", QString(QChar(6)), "p", "p", ":", "F"}));
-    EXPECT_EQ(messages, QStringList{"Looking for Weather serial on Com Port = 3"});
+    EXPECT_EQ(messages, QStringList{"Looking for Weather serial on Com Port = 3\non /dev/fake0"});
+    EXPECT_EQ(link.board().state, BoardState::Live);
     EXPECT_EQ(handBox.timerEnables, 2);
 
     EXPECT_EQ(weather().StartHeaterAllowed, 1);
@@ -315,14 +318,17 @@ TEST_F(BoardSearch, WrongProbeAnswerAndSilence)
 {
     port.answers = {{PortResult::Ok, QStringLiteral("?")}};
     link.boardSearch();
-    EXPECT_EQ(messages.last(), QStringLiteral("Weather serial not found on Com Port = 2"));
+    EXPECT_EQ(messages.last(), QStringLiteral("Weather serial not found on Com Port = 2\nopened /dev/fake0, but it "
+                                              "answered the probe with \"?\", not a sensor board's \"W\""));
     EXPECT_FALSE(port.connected());
 
     messages.clear();
     port.answers.clear(); // opens, but nothing answers the probe
     link.boardSearch();
-    EXPECT_EQ(messages.last(), QStringLiteral("Could not open Weather serial on Com Port = 2"));
+    EXPECT_EQ(messages.last(),
+              QStringLiteral("Could not open Weather serial on Com Port = 2\nopened /dev/fake0, but no board answered the probe"));
     EXPECT_FALSE(port.connected());
+    EXPECT_EQ(link.board().state, BoardState::Absent);
 }
 
 TEST_F(BoardSearch, TicksDuringTheSearchDoNotTouchThePort)

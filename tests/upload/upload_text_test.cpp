@@ -162,6 +162,14 @@ TEST(PwsReport, QueryOfTheWorkedExample)
                              "&dateutc=2026%2D12%2D06%2B09%3A57%2E12%2E00&tempf=%20%2070%2E7"
                              "&windspeedmph=%20%203%2E2&windgustmph=%20%2012%2E4&humidity=%2068%2E0&clouds=SCT"
                              "&softwaretype=tarnwick%20v01&action=updateraw&realtime=1&rtfreq=5.0"));
+    // Placeholders (temperature processing off, no humidity) are left out; the wind still goes.
+    r.hasTemperature = false;
+    r.hasHumidity = false;
+    r.hasSkyTemperature = false;
+    EXPECT_EQ(UploadQuery(r),
+              QStringLiteral("ID=KXXTOWN99&PASSWORD=yourpassword&dateutc=2026%2D12%2D06%2B09%3A57%2E12%2E00"
+                             "&windspeedmph=%20%203%2E2&windgustmph=%20%2012%2E4"
+                             "&softwaretype=tarnwick%20v01&action=updateraw&realtime=1&rtfreq=5.0"));
 }
 
 TEST(PwsReport, CredentialsGoAsTypedUnlessTheyWouldBreakTheRequest)

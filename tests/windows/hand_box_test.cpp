@@ -10,6 +10,7 @@
 #include "focuser/focuser_context.h"
 #include "focuser/focuser_routines.h"
 #include "station/weather_state.h"
+#include "windows/status_strip.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -283,4 +284,34 @@ TEST_F(HandBoxTest, ClosingAClientStartedProgramWaitsForItsClients)
     focuser.ClientCount = 0;
     other->unload();
     EXPECT_EQ(quits, 1);
+}
+
+TEST_F(HandBoxTest, StatusStripShowsTheWatchAndValuesGreyWhileNoBoardDelivers)
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    StatusStrip *strip = box->statusStrip();
+    strip->setClock([now] { return now; });
+    WatchStatus s;
+    s.board.state = BoardState::Absent;
+    s.board.device = QStringLiteral("/dev/ttyS1");
+    box->showWatch(s);
+    EXPECT_TRUE(box->valuesGreyed());
+    EXPECT_NE(box->findChild<QWidget *>("RH")->graphicsEffect(), nullptr);
+    EXPECT_EQ(strip->boardText(), QStringLiteral("No board on /dev/ttyS1 \u2014 showing test values"));
+    EXPECT_EQ(box->findChild<QLabel *>("lblSafety")->text(), QString()); // no verdict yet
+
+    s.board.state = BoardState::Live;
+    s.board.lastRecord = now.addSecs(-1);
+    Observation o;
+    o.sky = SkyClass::Overcast;
+    s.latest = o;
+    s.safety.known = true;
+    s.safety.unsafe = {{QStringLiteral("rain"), QStringLiteral("Rain"), now}, {QStringLiteral("wind"), QStringLiteral("Windy"), now}};
+    box->showWatch(s);
+    EXPECT_FALSE(box->valuesGreyed());
+    EXPECT_EQ(box->findChild<QWidget *>("RH")->graphicsEffect(), nullptr);
+    EXPECT_EQ(strip->detailText(), QStringLiteral("updated 1 s ago \u00b7 Overcast"));
+    QLabel *safety = box->findChild<QLabel *>("lblSafety");
+    EXPECT_EQ(strip->safetyText(), QStringLiteral("Unsafe: rain, wind"));
+    EXPECT_TRUE(safety->styleSheet().contains(QStringLiteral("#c00000")));
 }

@@ -66,6 +66,7 @@ TEST_F(SetupTest, FillsFromSettingsAndFinishesWithTimerAndWindowsRestarted)
     EXPECT_EQ(tail, (std::vector<std::string>{"notTopMost", "show", "timerOn"}));
     EXPECT_NE(std::find(handBox.calls.begin(), handBox.calls.end(), "setTempComp"), handBox.calls.end())
         << "the focuser state is refreshed after OK";
+    EXPECT_EQ(deviceChoices, 1) << "the board's device is applied at once";
 }
 
 TEST_F(SetupTest, SavedSwitchesAndPickersComeBackAsTheyWereWithoutAFileDialog)
@@ -252,6 +253,7 @@ TEST_F(SetupTest, CancelWritesNothingButPickerFlagsStayOnInMemory)
     EXPECT_EQ(prog().settings.WindSpeedCloseD, 17);
     EXPECT_TRUE(handBox.timerOn);
     EXPECT_TRUE(handBox.visible);
+    EXPECT_EQ(deviceChoices, 0);
 }
 
 TEST_F(SetupTest, ResultIsKeptSoAFrameCloseAfterAnEarlierOkCountsAsOk)

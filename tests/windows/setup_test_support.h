@@ -95,9 +95,12 @@ protected:
         links.resetPosition = &ResetPosition;
         focuser.handBox = &handBox;
         links.refreshFocuser = [this] { RefreshFocuserState(focuser); };
+        links.boardDeviceChosen = [this] { ++deviceChoices; };
         installSetup(links);
         dialog = setupDialog();
     }
+    int deviceChoices = 0; // the board's device choice applied after OK
+
     void TearDown() override
     {
         unloadSetupDialog();

@@ -1,0 +1,41 @@
+// The strip at the bottom of the hand box: the board's state with its device,
+// the age of the last reading with the sky in words, and the safety verdict
+// when one is known. Long texts are shortened in the middle; the tooltip
+// holds them whole.
+#pragma once
+
+#include "core/watch_status.h"
+
+#include <QFrame>
+#include <functional>
+
+class QLabel;
+
+class StatusStrip : public QFrame {
+    Q_OBJECT
+public:
+    explicit StatusStrip(QWidget *parent = nullptr);
+
+    void showStatus(const WatchStatus &status);
+    // The ages move on with the clock: called once a second.
+    void refresh();
+    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
+
+    QString boardText() const { return m_boardText; }
+    QString detailText() const { return m_detailText; }
+    QString safetyText() const { return m_safetyText; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void setElided(QLabel *label, const QString &text);
+    static void setStyle(QLabel *label, const QString &css);
+
+    QLabel *m_board = nullptr;
+    QLabel *m_detail = nullptr;
+    QLabel *m_safety = nullptr;
+    WatchStatus m_status;
+    std::function<QDateTime()> m_clock = &QDateTime::currentDateTimeUtc;
+    QString m_boardText, m_detailText, m_safetyText;
+};
