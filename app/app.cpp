@@ -3,6 +3,7 @@
 #include "core/messages.h"
 #include "core/port_mapping.h"
 #include "core/program.h"
+#include "safety/safety_watch.h"
 #include "station/board_simulator.h"
 #include "station/serial_station_port.h"
 #include "station/station_cycle.h"
@@ -20,6 +21,7 @@ App::~App()
 {
     // The station goes before the hand box it writes into.
     cycle.reset();
+    safety.reset();
     link.reset();
     port.reset();
     stationContext.reset();

@@ -85,6 +85,13 @@ const std::vector<LoadStep> &loadOrder()
         {"g_sPWS_password", &Settings::g_sPWS_password},
         {"g_sPWS_site", &Settings::g_sPWS_site},
         {"g_bAllow_PWS", &Settings::g_bAllow_PWS},
+        {"StaleAfterSeconds", &Settings::StaleAfterSeconds},
+        {"SafeDelayMinutes", &Settings::SafeDelayMinutes},
+        {"UnsafeWhenPartlyCloudy", &Settings::UnsafeWhenPartlyCloudy},
+        {"UnsafeWhenOvercast", &Settings::UnsafeWhenOvercast},
+        {"UnsafeInDaylight", &Settings::UnsafeInDaylight},
+        {"UnsafeProgram", &Settings::UnsafeProgram},
+        {"SafeProgram", &Settings::SafeProgram},
     };
     return steps;
 }
@@ -172,6 +179,13 @@ const std::vector<SettingDef> &settingTable()
         {"g_sPWS_password", false, SettingType::Text, kDefaultPwsPassword},
         {"g_sPWS_site", false, SettingType::Text, kDefaultPwsSite},
         {"g_bAllow_PWS", false, SettingType::Integer, "0"},
+        {"StaleAfterSeconds", false, SettingType::Integer, "30", ""},
+        {"SafeDelayMinutes", false, SettingType::Integer, "10", "Safety"},
+        {"UnsafeWhenPartlyCloudy", false, SettingType::Boolean, "False", "Safety"},
+        {"UnsafeWhenOvercast", false, SettingType::Boolean, "True", "Safety"},
+        {"UnsafeInDaylight", false, SettingType::Boolean, "True", "Safety"},
+        {"UnsafeProgram", false, SettingType::Text, "", "Safety"},
+        {"SafeProgram", false, SettingType::Text, "", "Safety"},
     };
     return table;
 }
@@ -186,17 +200,30 @@ const SettingDef *findSetting(const QString &key)
 
 QString subKeyOf(const SettingDef &def)
 {
+    if (def.laterSubKey)
+        return QString::fromLatin1(def.laterSubKey);
     return def.capabilities ? kCapabilities : QString();
 }
 
 bool writeDefaultsIfNeeded(ProfileStore &profile)
 {
-    if (profile.value(kDriverId, kRegVerKey) == kRegVer)
-        return false;
-    // "RegVer" heads the table, so the stamp is written first.
-    for (const SettingDef &d : settingTable())
-        profile.writeValue(kDriverId, QString::fromLatin1(d.key), QString::fromLatin1(d.defaultText), subKeyOf(d));
-    return true;
+    bool wrote = false;
+    if (profile.value(kDriverId, kRegVerKey) != kRegVer) {
+        // "RegVer" heads the table, so the stamp is written first.
+        for (const SettingDef &d : settingTable())
+            profile.writeValue(kDriverId, QString::fromLatin1(d.key), QString::fromLatin1(d.defaultText), subKeyOf(d));
+        wrote = true;
+    }
+    // A profile stamped before a key existed would otherwise load "" for it
+    // and complain at every start.
+    for (const SettingDef &d : settingTable()) {
+        const QString key = QString::fromLatin1(d.key);
+        if (d.laterSubKey && *d.defaultText && profile.value(kDriverId, key, subKeyOf(d)).isEmpty()) {
+            profile.writeValue(kDriverId, key, QString::fromLatin1(d.defaultText), subKeyOf(d));
+            wrote = true;
+        }
+    }
+    return wrote;
 }
 
 QStringList loadSettings(const ProfileStore &profile, Settings &settings)

@@ -89,7 +89,20 @@ struct Settings {
     QString g_sPWS_password = QString::fromLatin1(kDefaultPwsPassword);
     QString g_sPWS_site = QString::fromLatin1(kDefaultPwsSite);
     int32_t g_bAllow_PWS = 0;
+
+    // A board that sent no accepted record for this long no longer counts as live.
+    int32_t StaleAfterSeconds = 30;
+
+    // The safety monitor (subkey "Safety")
+    int32_t SafeDelayMinutes = 10;
+    bool UnsafeWhenPartlyCloudy = false;
+    bool UnsafeWhenOvercast = true;
+    bool UnsafeInDaylight = true;
+    QString UnsafeProgram;
+    QString SafeProgram;
 };
+
+inline const QString kSafetySubKey = QStringLiteral("Safety");
 
 enum class SettingType { Text, Boolean, Integer, Double };
 
@@ -98,6 +111,9 @@ struct SettingDef {
     bool capabilities; // lives under the "Capabilities" subkey
     SettingType type;
     const char *defaultText;
+    // Keys added after the "2.10" stamp name their subkey ("" for the top
+    // level); a profile made before them gets their defaults on the next start.
+    const char *laterSubKey = nullptr;
 };
 
 // Every key in the order its default is written ("RegVer" first).
@@ -105,7 +121,8 @@ const std::vector<SettingDef> &settingTable();
 const SettingDef *findSetting(const QString &key);
 QString subKeyOf(const SettingDef &def);
 
-// Writes "RegVer" and every default when the stamp is not "2.10". Returns true when it did.
+// Writes "RegVer" and every default when the stamp is not "2.10", and the
+// default of any later key the profile does not hold yet. Returns true when it wrote.
 bool writeDefaultsIfNeeded(ProfileStore &profile);
 
 // Loads every key in the program's load order. A stored text that does not
