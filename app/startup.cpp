@@ -200,9 +200,21 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
         server->addDevice(
             std::make_unique<SafetyMonitorDevice>(a.watch, alpacaUniqueId(QStringLiteral("SafetyMonitorUniqueID"))));
         // Ending at the last client's release is only safe when systemd starts
-        // the program again on the next connection.
-        if (alpacaSocketActivated())
-            a.focuser.shutDown = [&a] { a.shutDownForLastClient(); };
+        // the program again on the next connection; the last client is the last
+        // of all three devices.
+        if (alpacaSocketActivated()) {
+            a.focuser.shutDown = [&a, server] {
+                if (server->endpoint().connectedClients(&server->device()) > 0) {
+                    a.focuser.ClientCount = 0; // the others' last release ends it
+                    return;
+                }
+                a.shutDownForLastClient();
+            };
+            server->endpoint().setWhenIdle([&a] {
+                if (!prog().StartedByUser && a.focuser.ClientCount == 0)
+                    a.shutDownForLastClient();
+            });
+        }
     }
 
     // 10, 12. Window state, then show the hand box and the upload window.

@@ -30,6 +30,7 @@ public:
     QString deviceName() const override;
     QString description() const override;
     QString uniqueId() const override { return m_uniqueId; }
+    int connectedClients() const override { return clientObjects(); }
     AlpacaReply handleMember(const QByteArray &method, const QString &member, const FormFields &fields,
                              AlpacaTransactions &transactions) override;
 

@@ -77,7 +77,26 @@ AlpacaReply AlpacaEndpoint::handle(const QByteArray &method, const QString &path
     if (!target)
         return alpacaBadRequest(QStringLiteral("Device number not configured: %1").arg(parsed.number));
     // Parameters of a PUT travel in its body only, those of a GET in its query.
-    return target->handleMember(method, parsed.member, parseFormFields(method == "PUT" ? body : query), m_transactions);
+    const int before = connectedClients();
+    AlpacaReply reply =
+        target->handleMember(method, parsed.member, parseFormFields(method == "PUT" ? body : query), m_transactions);
+    if (before > 0 && connectedClients() == 0 && m_whenIdle) {
+        reply.afterSend = [first = std::move(reply.afterSend), idle = m_whenIdle] {
+            if (first)
+                first();
+            idle();
+        };
+    }
+    return reply;
+}
+
+int AlpacaEndpoint::connectedClients(const AlpacaServedDevice *except) const
+{
+    int n = 0;
+    for (const AlpacaServedDevice *d : m_devices)
+        if (d != except)
+            n += d->connectedClients();
+    return n;
 }
 
 AlpacaReply AlpacaEndpoint::handleManagement(const QString &path, const FormFields &fields)

@@ -17,6 +17,12 @@ public:
 
     AlpacaReply handle(const QByteArray &method, const QString &path, const QByteArray &query, const QByteArray &body);
 
+    // Clients connected to any device, leaving one device out if asked.
+    int connectedClients(const AlpacaServedDevice *except = nullptr) const;
+    // Runs once the answer is sent, after a call that let the last connected
+    // client of every device go.
+    void setWhenIdle(std::function<void()> whenIdle) { m_whenIdle = std::move(whenIdle); }
+
     // The device serving type (lower case) and number, or nullptr.
     AlpacaServedDevice *device(const QString &type, uint32_t number) const;
     int deviceCount() const { return int(m_devices.size()); }
@@ -29,4 +35,5 @@ private:
     std::vector<AlpacaServedDevice *> m_devices;
     std::vector<std::unique_ptr<AlpacaServedDevice>> m_owned;
     AlpacaTransactions m_transactions;
+    std::function<void()> m_whenIdle;
 };

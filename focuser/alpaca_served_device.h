@@ -15,6 +15,8 @@ public:
     virtual QString deviceName() const = 0;
     virtual QString description() const = 0;
     virtual QString uniqueId() const = 0;
+    // Clients that hold a connection to this device now.
+    virtual int connectedClients() const = 0;
 
     // One call of a member; the path is checked, the verb is GET or PUT and the
     // fields are the query's (GET) or the body's (PUT).

@@ -55,10 +55,12 @@ AlpacaStandardDevice::AlpacaStandardDevice(Identity identity, Clock clock)
         {"connect", true, nullptr, P::None, V::None, false, connectTo(true)},
         {"disconnect", true, nullptr, P::None, V::None, false, connectTo(false)},
         {"connecting", false, nullptr, P::None, V::Bool, false, [](const Request &) { return QJsonValue(false); }},
-        {"devicestate", false, nullptr, P::None, V::List, true,
-         [this](const Request &) {
-             QJsonArray items = operationalState();
-             items.append(stateItem(QStringLiteral("TimeStamp"), alpacaTimeStamp(now())));
+        // Best endeavours: what is known now, and an empty list (no TimeStamp) when nothing is.
+        {"devicestate", false, nullptr, P::None, V::List, false,
+         [this](const Request &r) {
+             QJsonArray items = connected(r.clientId) ? operationalState() : QJsonArray();
+             if (!items.isEmpty())
+                 items.append(stateItem(QStringLiteral("TimeStamp"), alpacaTimeStamp(now())));
              return QJsonValue(items);
          }},
         {"description", false, nullptr, P::None, V::String, false,

@@ -52,6 +52,7 @@ public:
     QString deviceName() const override { return m_identity.name; }
     QString description() const override { return m_identity.description; }
     QString uniqueId() const override { return m_identity.uniqueId; }
+    int connectedClients() const override { return int(m_connected.size()); }
     AlpacaReply handleMember(const QByteArray &method, const QString &member, const FormFields &fields,
                              AlpacaTransactions &transactions) override;
 

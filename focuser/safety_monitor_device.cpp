@@ -50,6 +50,8 @@ bool SafetyMonitorDevice::isSafe() const
 
 QJsonArray SafetyMonitorDevice::operationalState()
 {
+    if (!m_feed.status().safety.known)
+        return {};
     return QJsonArray{stateItem(QStringLiteral("IsSafe"), isSafe())};
 }
 
