@@ -207,10 +207,8 @@ AlpacaReply AlpacaDevice::handleMember(const QByteArray &method, const QString &
                 member = &m;
         }
     }
-    if (!nameKnown)
-        return alpacaBadRequest(QStringLiteral("Unknown member: %1").arg(name.left(100)));
     if (!member)
-        return alpacaBadRequest(QStringLiteral("%1 cannot be used with %2").arg(QString::fromLatin1(method), name));
+        return alpacaMemberRefused(method, name, nameKnown);
 
     AlpacaIds ids;
     if (auto bad = readAlpacaIds(fields, caseSensitive, ids))
@@ -221,20 +219,16 @@ AlpacaReply AlpacaDevice::handleMember(const QByteArray &method, const QString &
     Call call{*this, objectFor(clientId), clientId};
     if (member->param) {
         const QString key = QString::fromLatin1(member->param);
-        const auto text = fieldValue(fields, key, true);
-        if (!text)
-            return alpacaBadRequest(QStringLiteral("Missing parameter %1").arg(key));
-        if (member->paramKind == Param::Bool) {
-            const auto b = parseAlpacaBool(*text);
-            if (!b)
-                return alpacaBadRequest(QStringLiteral("Invalid value for %1: %2").arg(key, text->left(40)));
-            call.boolArg = *b;
-        } else if (member->paramKind == Param::Int) {
-            const auto i = parseAlpacaInt32(*text);
-            if (!i)
-                return alpacaBadRequest(QStringLiteral("Invalid value for %1: %2").arg(key, text->left(40)));
-            call.intArg = *i;
-        }
+        std::optional<AlpacaReply> bad;
+        QString text;
+        if (member->paramKind == Param::Bool)
+            bad = readAlpacaParam(fields, key, true, parseAlpacaBool, call.boolArg);
+        else if (member->paramKind == Param::Int)
+            bad = readAlpacaParam(fields, key, true, parseAlpacaInt32, call.intArg);
+        else
+            bad = readAlpacaParam(fields, key, true, [](const QString &t) { return std::optional(t); }, text);
+        if (bad)
+            return *bad;
     }
     if (const auto raw = fieldValue(fields, QStringLiteral("Raw"), true); raw && member->paramKind == Param::Text
         && QLatin1String(member->param) == QLatin1String("Command") && !parseAlpacaBool(*raw))

@@ -24,6 +24,13 @@ AlpacaReply alpacaAnswer(uint32_t serverTransactionId, const std::optional<QJson
     return {200, "application/json; charset=utf-8", QJsonDocument(o).toJson(QJsonDocument::Compact), {}};
 }
 
+AlpacaReply alpacaMemberRefused(const QByteArray &method, const QString &name, bool nameKnown)
+{
+    if (!nameKnown)
+        return alpacaBadRequest(QStringLiteral("Unknown member: %1").arg(name.left(100)));
+    return alpacaBadRequest(QStringLiteral("%1 cannot be used with %2").arg(QString::fromLatin1(method), name));
+}
+
 std::optional<AlpacaReply> readAlpacaIds(const FormFields &fields, bool caseSensitive, AlpacaIds &ids)
 {
     if (const auto text = fieldValue(fields, QStringLiteral("ClientID"), caseSensitive)) {

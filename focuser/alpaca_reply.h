@@ -72,6 +72,25 @@ struct AlpacaIds {
 // malformed value is a bad request, returned instead.
 std::optional<AlpacaReply> readAlpacaIds(const FormFields &fields, bool caseSensitive, AlpacaIds &ids);
 
+// A member name the device does not have, or has only for the other verb.
+AlpacaReply alpacaMemberRefused(const QByteArray &method, const QString &name, bool nameKnown);
+
+// A required parameter read with parse (text -> optional value); missing or
+// unparsable is a bad request, returned instead.
+template <typename T, typename Parse>
+std::optional<AlpacaReply> readAlpacaParam(const FormFields &fields, const QString &key, bool caseSensitive,
+                                           Parse parse, T &out)
+{
+    const auto text = fieldValue(fields, key, caseSensitive);
+    if (!text)
+        return alpacaBadRequest(QStringLiteral("Missing parameter %1").arg(key));
+    const auto value = parse(*text);
+    if (!value)
+        return alpacaBadRequest(QStringLiteral("Invalid value for %1: %2").arg(key, text->left(40)));
+    out = *value;
+    return std::nullopt;
+}
+
 // "major.minor" of the program's version.
 QString alpacaDriverVersion();
 // DeviceState's TimeStamp: ISO 8601 UTC with seven decimals and a Z.

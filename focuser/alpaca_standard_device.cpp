@@ -132,10 +132,8 @@ AlpacaReply AlpacaStandardDevice::handleMember(const QByteArray &method, const Q
                 member = &m;
         }
     }
-    if (!nameKnown)
-        return alpacaBadRequest(QStringLiteral("Unknown member: %1").arg(name.left(100)));
     if (!member)
-        return alpacaBadRequest(QStringLiteral("%1 cannot be used with %2").arg(QString::fromLatin1(method), name));
+        return alpacaMemberRefused(method, name, nameKnown);
 
     // GET keys match in any case, PUT keys only as spelled.
     AlpacaIds ids;
@@ -145,21 +143,14 @@ AlpacaReply AlpacaStandardDevice::handleMember(const QByteArray &method, const Q
     request.clientId = ids.clientId;
     if (member->param) {
         const QString key = QString::fromLatin1(member->param);
-        const auto text = fieldValue(fields, key, put);
-        if (!text)
-            return alpacaBadRequest(QStringLiteral("Missing parameter %1").arg(key));
-        request.text = *text;
-        if (member->paramKind == Param::Bool) {
-            const auto b = parseAlpacaBool(*text);
-            if (!b)
-                return alpacaBadRequest(QStringLiteral("Invalid value for %1: %2").arg(key, text->left(40)));
-            request.flag = *b;
-        } else if (member->paramKind == Param::Double) {
-            const auto d = parseAlpacaDouble(*text);
-            if (!d)
-                return alpacaBadRequest(QStringLiteral("Invalid value for %1: %2").arg(key, text->left(40)));
-            request.number = *d;
-        }
+        std::optional<AlpacaReply> bad =
+            readAlpacaParam(fields, key, put, [](const QString &t) { return std::optional(t); }, request.text);
+        if (!bad && member->paramKind == Param::Bool)
+            bad = readAlpacaParam(fields, key, put, parseAlpacaBool, request.flag);
+        else if (!bad && member->paramKind == Param::Double)
+            bad = readAlpacaParam(fields, key, put, parseAlpacaDouble, request.number);
+        if (bad)
+            return *bad;
     }
     if (put && name == QLatin1String("action"))
         request.extra = fieldValue(fields, QStringLiteral("Parameters"), true).value_or(QString());
