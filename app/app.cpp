@@ -4,6 +4,7 @@
 #include "core/port_mapping.h"
 #include "core/program.h"
 #include "core/settings.h"
+#include "safety/safety_watch.h"
 #include "station/board_simulator.h"
 #include "station/board_words.h"
 #include "station/serial_station_port.h"
@@ -25,6 +26,7 @@ App::~App()
         uploadForm().setReportCheck({});
     // The station goes before the hand box it writes into.
     cycle.reset();
+    safety.reset();
     link.reset();
     port.reset();
     stationContext.reset();

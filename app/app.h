@@ -14,6 +14,7 @@
 
 class BoardSimulator;
 class HandBox;
+class SafetyWatch;
 class SerialStationPort;
 class StationCycle;
 class StationLink;
@@ -38,6 +39,8 @@ public:
     DetachedLauncher launcher;
     std::unique_ptr<AlertEngine> alerts;
     DiagnosticLog log;
+    // Judges the watch and publishes the safety verdict into it.
+    std::unique_ptr<SafetyWatch> safety;
 
     // The station, once the hand box exists
     std::unique_ptr<StationContext> stationContext;

@@ -12,9 +12,12 @@
 #include "core/screen_fit.h"
 #include "core/settings.h"
 #include "focuser/alpaca_server.h"
+#include "focuser/observing_conditions_device.h"
+#include "focuser/safety_monitor_device.h"
 #include "focuser/focuser_routines.h"
 #include "focuser/focuser_setup.h"
 #include "focuser/motion.h"
+#include "safety/safety_watch.h"
 #include "station/station_cycle.h"
 #include "station/station_link.h"
 #include "upload/upload_setup.h"
@@ -150,6 +153,9 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
 
     // The station exists before anything can tick or click.
     a.buildStation();
+    // Judged on every change of the watch and once a second, so a silent board turns stale.
+    a.safety = std::make_unique<SafetyWatch>(a.watch, p.settings, a.launcher);
+    a.safety->start();
 
     // 7. The setup dialog loads hidden; the hand box is loaded.
     SetupLinks setup;
@@ -187,7 +193,6 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     installUpload(w, handBox);
     a.wireUpload();
     a.focuser.runSetupDialog = &RunSetupDialog;
-    a.focuser.shutDown = [&a] { a.shutDownForLastClient(); };
     HandBoxActions actions;
     actions.tick = [&a] { a.cycle->run(); };
     actions.runSetupDialog = &RunSetupDialog;
@@ -209,8 +214,30 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     if (cl.simulate && !a.startSimulator())
         printNotice(QStringLiteral("the board simulator could not start; looking for a real board instead"));
     // Clients may call in from here on, also during the board search's waits.
-    if (cl.alpacaEnabled && startAlpaca(a.focuser, QHostAddress(cl.alpacaAddress), quint16(cl.alpacaPort)))
-        addIndiFeedRoutes(*alpacaServer(), a.watch);
+    if (cl.alpacaEnabled && startAlpaca(a.focuser, QHostAddress(cl.alpacaAddress), quint16(cl.alpacaPort))) {
+        AlpacaServer *server = alpacaServer();
+        server->addDevice(std::make_unique<ObservingConditionsDevice>(
+            a.watch, p.settings, alpacaUniqueId(QStringLiteral("ObservingConditionsUniqueID"))));
+        server->addDevice(
+            std::make_unique<SafetyMonitorDevice>(a.watch, alpacaUniqueId(QStringLiteral("SafetyMonitorUniqueID"))));
+        addIndiFeedRoutes(*server, a.watch);
+        // Ending at the last client's release is only safe when systemd starts
+        // the program again on the next connection; the last client is the last
+        // of all three devices.
+        if (alpacaSocketActivated()) {
+            a.focuser.shutDown = [&a, server] {
+                if (server->endpoint().connectedClients(&server->device()) > 0) {
+                    a.focuser.ClientCount = 0; // the others' last release ends it
+                    return;
+                }
+                a.shutDownForLastClient();
+            };
+            server->endpoint().setWhenIdle([&a] {
+                if (!prog().StartedByUser && a.focuser.ClientCount == 0)
+                    a.shutDownForLastClient();
+            });
+        }
+    }
 
     // 10, 12. Window state, then show the hand box and the upload window.
     if (p.StartedByUser)

@@ -87,6 +87,12 @@ const std::vector<LoadStep> &loadOrder()
         {"g_sPWS_site", &Settings::g_sPWS_site},
         {"g_bAllow_PWS", &Settings::g_bAllow_PWS},
         {"StaleAfterSeconds", &Settings::StaleAfterSeconds},
+        {"SafeDelayMinutes", &Settings::SafeDelayMinutes},
+        {"UnsafeWhenPartlyCloudy", &Settings::UnsafeWhenPartlyCloudy},
+        {"UnsafeWhenOvercast", &Settings::UnsafeWhenOvercast},
+        {"UnsafeInDaylight", &Settings::UnsafeInDaylight},
+        {"UnsafeProgram", &Settings::UnsafeProgram},
+        {"SafeProgram", &Settings::SafeProgram},
     };
     return steps;
 }
@@ -174,7 +180,13 @@ const std::vector<SettingDef> &settingTable()
         {"g_sPWS_password", false, SettingType::Text, kDefaultPwsPassword},
         {"g_sPWS_site", false, SettingType::Text, kDefaultPwsSite},
         {"g_bAllow_PWS", false, SettingType::Integer, "0"},
-        {"StaleAfterSeconds", false, SettingType::Integer, "30"},
+        {"StaleAfterSeconds", false, SettingType::Integer, "30", ""},
+        {"SafeDelayMinutes", false, SettingType::Integer, "10", "Safety"},
+        {"UnsafeWhenPartlyCloudy", false, SettingType::Boolean, "False", "Safety"},
+        {"UnsafeWhenOvercast", false, SettingType::Boolean, "True", "Safety"},
+        {"UnsafeInDaylight", false, SettingType::Boolean, "True", "Safety"},
+        {"UnsafeProgram", false, SettingType::Text, "", "Safety"},
+        {"SafeProgram", false, SettingType::Text, "", "Safety"},
     };
     return table;
 }
@@ -189,19 +201,25 @@ const SettingDef *findSetting(const QString &key)
 
 QString subKeyOf(const SettingDef &def)
 {
+    if (def.laterSubKey)
+        return QString::fromLatin1(def.laterSubKey);
     return def.capabilities ? kCapabilities : QString();
 }
 
 namespace {
 // Keys that came after the "2.10" stamp: a profile written before them lacks
 // them, and must not be reported for it.
-void writeAddedKeyDefaults(ProfileStore &profile)
+bool writeAddedKeyDefaults(ProfileStore &profile)
 {
-    for (const char *key : {"StaleAfterSeconds"}) {
-        const SettingDef *def = findSetting(QLatin1String(key));
-        if (profile.value(kDriverId, QLatin1String(key), subKeyOf(*def)).isEmpty())
-            profile.writeValue(kDriverId, QLatin1String(key), QString::fromLatin1(def->defaultText), subKeyOf(*def));
+    bool wrote = false;
+    for (const SettingDef &d : settingTable()) {
+        const QString key = QString::fromLatin1(d.key);
+        if (d.laterSubKey && *d.defaultText && profile.value(kDriverId, key, subKeyOf(d)).isEmpty()) {
+            profile.writeValue(kDriverId, key, QString::fromLatin1(d.defaultText), subKeyOf(d));
+            wrote = true;
+        }
     }
+    return wrote;
 }
 } // namespace
 
@@ -212,14 +230,14 @@ int staleLimitSeconds(const Settings &settings)
 
 bool writeDefaultsIfNeeded(ProfileStore &profile)
 {
-    if (profile.value(kDriverId, kRegVerKey) == kRegVer) {
-        writeAddedKeyDefaults(profile);
-        return false;
+    bool wrote = false;
+    if (profile.value(kDriverId, kRegVerKey) != kRegVer) {
+        // "RegVer" heads the table, so the stamp is written first.
+        for (const SettingDef &d : settingTable())
+            profile.writeValue(kDriverId, QString::fromLatin1(d.key), QString::fromLatin1(d.defaultText), subKeyOf(d));
+        wrote = true;
     }
-    // "RegVer" heads the table, so the stamp is written first.
-    for (const SettingDef &d : settingTable())
-        profile.writeValue(kDriverId, QString::fromLatin1(d.key), QString::fromLatin1(d.defaultText), subKeyOf(d));
-    return true;
+    return writeAddedKeyDefaults(profile) || wrote;
 }
 
 bool writeMissingDefaults(ProfileStore &profile)

@@ -92,7 +92,17 @@ struct Settings {
     // Seconds without an accepted record before the board counts as silent
     // and readings stop going out (see staleLimitSeconds).
     int32_t StaleAfterSeconds = 30;
+
+    // The safety monitor (subkey "Safety")
+    int32_t SafeDelayMinutes = 10;
+    bool UnsafeWhenPartlyCloudy = false;
+    bool UnsafeWhenOvercast = true;
+    bool UnsafeInDaylight = true;
+    QString UnsafeProgram;
+    QString SafeProgram;
 };
+
+inline const QString kSafetySubKey = QStringLiteral("Safety");
 
 // StaleAfterSeconds as used: at least 2 s (a record is polled once a second)
 // and at most one day.
@@ -105,6 +115,9 @@ struct SettingDef {
     bool capabilities; // lives under the "Capabilities" subkey
     SettingType type;
     const char *defaultText;
+    // Keys added after the "2.10" stamp name their subkey ("" for the top
+    // level); a profile made before them gets their defaults on the next start.
+    const char *laterSubKey = nullptr;
 };
 
 // Every key in the order its default is written ("RegVer" first).
@@ -112,8 +125,8 @@ const std::vector<SettingDef> &settingTable();
 const SettingDef *findSetting(const QString &key);
 QString subKeyOf(const SettingDef &def);
 
-// Writes "RegVer" and every default when the stamp is not "2.10". Returns true when it did.
-// Keys added since that stamp get their default whenever they are missing.
+// Writes "RegVer" and every default when the stamp is not "2.10", and the
+// default of any later key the profile does not hold yet. Returns true when it wrote.
 bool writeDefaultsIfNeeded(ProfileStore &profile);
 
 // Writes the default of every key the profile does not hold at all (a

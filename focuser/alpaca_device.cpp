@@ -10,35 +10,18 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSysInfo>
 #include <QUuid>
+#include <algorithm>
 #include <cmath>
 
 namespace {
-constexpr int kNotImplemented = 0x400;
-constexpr int kActionNotImplemented = 0x40C;
-constexpr int kUnspecifiedError = 0x4FF;
-
 enum class Verb { Get, Put };
 enum class Kind { None, Bool, Int, Double, String, StringList };
 enum class Param { None, Bool, Int, Text };
 
-const char *kServerName = "Tarnwick";
 const char *kDeviceName = "Tarnwick focuser";
 const char *kDescription = "Tarnwick weather watch, focuser view of the station";
 const char *kDriverInfo = "Tarnwick focuser: a focuser-shaped read-out of the weather station";
-const char *kManufacturer = "Tarnwick";
-
-QString driverVersion()
-{
-    const QStringList parts = QStringLiteral(TARNWICK_VERSION).split(QLatin1Char('.'));
-    return parts.size() >= 2 ? parts[0] + QLatin1Char('.') + parts[1] : QStringLiteral(TARNWICK_VERSION);
-}
-
-AlpacaReply badRequest(const QString &text)
-{
-    return {400, "text/plain; charset=utf-8", text.toUtf8(), {}};
-}
 
 QJsonValue dummyFor(Kind kind)
 {
@@ -60,19 +43,23 @@ QJsonValue dummyFor(Kind kind)
 }
 
 // Our errors keep their number less the object-error base; anything else
-// (overflow, division by zero) is an unspecified driver error.
+// (overflow, division by zero) is an unspecified driver error. "Not
+// connected" goes out as the standard NotConnected number: clients read our
+// own 0x402 as ValueNotSet.
 int alpacaErrorNumber(int32_t number)
 {
+    if (number == ErrNotConnected)
+        return kAlpacaNotConnected;
     const uint32_t u = uint32_t(number);
     if ((u & 0xFFFF0000u) == uint32_t(kObjectErrorBase))
         return int(u & 0xFFFFu);
-    return kUnspecifiedError;
+    return kAlpacaUnspecifiedError;
 }
 
 QJsonValue finite(double v)
 {
     if (!std::isfinite(v))
-        throw FocuserError(kObjectErrorBase + kUnspecifiedError, QStringLiteral("The value is not a finite number"));
+        throw FocuserError(kObjectErrorBase + kAlpacaUnspecifiedError, QStringLiteral("The value is not a finite number"));
     return v;
 }
 } // namespace
@@ -107,7 +94,9 @@ const std::vector<Member> &members()
         {"ismoving", Verb::Get, nullptr, Param::None, Kind::Bool, [](Call &c) { return QJsonValue(c.focuser.IsMoving()); }},
         {"link", Verb::Get, nullptr, Param::None, Kind::Bool, [](Call &c) { return QJsonValue(c.focuser.Link()); }},
         {"link", Verb::Put, "Link", Param::Bool, Kind::None, [](Call &c) { return c.device.connect(c, c.boolArg, *c.reply); }},
-        {"maxincrement", Verb::Get, nullptr, Param::None, Kind::Double, [](Call &c) { return finite(c.focuser.MaxIncrement()); }},
+        {"maxincrement", Verb::Get, nullptr, Param::None, Kind::Int, [](Call &c) {
+             return QJsonValue(alpacaMaxIncrement(c.focuser.MaxIncrement(), prog().settings.WindSpeedCloseD));
+         }},
         {"windspeedclosed", Verb::Get, nullptr, Param::None, Kind::Int, [](Call &c) { return QJsonValue(c.focuser.WindSpeedCloseD()); }},
         {"windcurrent", Verb::Get, nullptr, Param::None, Kind::Double, [](Call &c) { return finite(c.focuser.WindCurrent()); }},
         {"windspeedwarn", Verb::Get, nullptr, Param::None, Kind::Double, [](Call &c) { return finite(c.focuser.WindSpeedWarn()); }},
@@ -124,16 +113,19 @@ const std::vector<Member> &members()
         {"position", Verb::Get, nullptr, Param::None, Kind::Double, [](Call &c) { return finite(c.focuser.WindCurrent()); }},
         {"stepsize", Verb::Get, nullptr, Param::None, Kind::Double, [](Call &c) { return finite(c.focuser.WindSpeedWarn()); }},
         // Members every Alpaca device has
-        {"connected", Verb::Get, nullptr, Param::None, Kind::Bool, [](Call &c) { return QJsonValue(c.focuser.Link()); }},
+        // A client reads its own Connected=False even while others keep the link.
+        {"connected", Verb::Get, nullptr, Param::None, Kind::Bool, [](Call &c) {
+             return QJsonValue(c.focuser.Link() && c.device.hasClient(c.clientId));
+         }},
         {"connected", Verb::Put, "Connected", Param::Bool, Kind::None, [](Call &c) { return c.device.connect(c, c.boolArg, *c.reply); }},
         {"description", Verb::Get, nullptr, Param::None, Kind::String, [](Call &) { return QJsonValue(QString::fromLatin1(kDescription)); }},
         {"driverinfo", Verb::Get, nullptr, Param::None, Kind::String, [](Call &) { return QJsonValue(QString::fromLatin1(kDriverInfo)); }},
-        {"driverversion", Verb::Get, nullptr, Param::None, Kind::String, [](Call &) { return QJsonValue(driverVersion()); }},
+        {"driverversion", Verb::Get, nullptr, Param::None, Kind::String, [](Call &) { return QJsonValue(alpacaDriverVersion()); }},
         {"interfaceversion", Verb::Get, nullptr, Param::None, Kind::Int, [](Call &) { return QJsonValue(1); }},
         {"name", Verb::Get, nullptr, Param::None, Kind::String, [](Call &) { return QJsonValue(QString::fromLatin1(kDeviceName)); }},
         {"supportedactions", Verb::Get, nullptr, Param::None, Kind::StringList, [](Call &) { return QJsonValue(QJsonArray()); }},
         {"action", Verb::Put, "Action", Param::Text, Kind::String, [](Call &) -> QJsonValue {
-             throw FocuserError(kObjectErrorBase + kActionNotImplemented, QStringLiteral("Action is not implemented by this focus driver."));
+             throw FocuserError(kObjectErrorBase + kAlpacaActionNotImplemented, QStringLiteral("Action is not implemented by this focus driver."));
          }},
         {"commandblind", Verb::Put, "Command", Param::Text, Kind::None, [](Call &) -> QJsonValue {
              throw FocuserError(ErrNotImplemented, QStringLiteral("CommandBlind is not implemented by this focus driver."));
@@ -173,17 +165,17 @@ QJsonValue AlpacaDevice::connect(const Call &call, bool on, AlpacaReply &reply)
     if (on) {
         if (it == m_clients.end()) {
             if (int(m_clients.size()) >= kMaxClients)
-                throw FocuserError(kObjectErrorBase + kUnspecifiedError,
+                throw FocuserError(kObjectErrorBase + kAlpacaUnspecifiedError,
                                    QStringLiteral("Too many clients are connected"));
             it = m_clients.emplace(call.clientId, std::make_unique<Focuser>(m_ctx)).first;
         }
         it->second->setLink(true);
         return QJsonValue();
     }
-    if (it == m_clients.end()) {
-        m_shared->setLink(false);
+    // A client that holds no object is not connected: it has nothing to let go
+    // of, and must not take the link from the clients that hold one.
+    if (it == m_clients.end())
         return QJsonValue();
-    }
     it->second->setLink(false);
     // The client lets its object go once it has its answer; the last one may end the program.
     const uint32_t clientId = call.clientId;
@@ -191,42 +183,18 @@ QJsonValue AlpacaDevice::connect(const Call &call, bool on, AlpacaReply &reply)
     return QJsonValue();
 }
 
-AlpacaReply AlpacaDevice::answer(const std::optional<QJsonValue> &value, uint32_t clientTransactionId, int errorNumber,
-                                 const QString &message, const QString &source)
+QString AlpacaDevice::deviceName() const
 {
-    if (++m_serverTransactionId == 0)
-        m_serverTransactionId = 1;
-    QJsonObject o;
-    if (value)
-        o.insert(QStringLiteral("Value"), *value);
-    o.insert(QStringLiteral("ClientTransactionID"), qint64(clientTransactionId));
-    o.insert(QStringLiteral("ServerTransactionID"), qint64(m_serverTransactionId));
-    o.insert(QStringLiteral("ErrorNumber"), errorNumber);
-    o.insert(QStringLiteral("ErrorMessage"), message);
-    if (!source.isEmpty())
-        o.insert(QStringLiteral("ErrorSource"), source);
-    return {200, "application/json; charset=utf-8", QJsonDocument(o).toJson(QJsonDocument::Compact), {}};
+    return QString::fromLatin1(kDeviceName);
 }
 
-AlpacaReply AlpacaDevice::handle(const QByteArray &method, const QString &path, const QByteArray &query,
-                                 const QByteArray &body)
+QString AlpacaDevice::description() const
 {
-    if (method != "GET" && method != "PUT")
-        return badRequest(QStringLiteral("Method not allowed: %1").arg(QString::fromLatin1(method.left(20))));
-    if (path.startsWith(QLatin1String("/management/")) || path == QLatin1String("/setup")
-        || path == QLatin1String("/setup/v1/focuser/0/setup")) {
-        if (method != "GET")
-            return badRequest(QStringLiteral("Only GET is allowed on %1").arg(path.left(100)));
-        return handleManagement(method, path, parseFormFields(query));
-    }
-    const DevicePath device = parseDevicePath(path);
-    if (device.member.isEmpty())
-        return badRequest(device.error);
-    // Parameters of a PUT travel in its body only, those of a GET in its query.
-    return handleDevice(method, device.member, parseFormFields(method == "PUT" ? body : query));
+    return QString::fromLatin1(kDescription);
 }
 
-AlpacaReply AlpacaDevice::handleDevice(const QByteArray &method, const QString &name, const FormFields &fields)
+AlpacaReply AlpacaDevice::handleMember(const QByteArray &method, const QString &name, const FormFields &fields,
+                                       AlpacaTransactions &transactions)
 {
     const Verb verb = method == "PUT" ? Verb::Put : Verb::Get;
     const bool caseSensitive = verb == Verb::Put;
@@ -239,47 +207,32 @@ AlpacaReply AlpacaDevice::handleDevice(const QByteArray &method, const QString &
                 member = &m;
         }
     }
-    if (!nameKnown)
-        return badRequest(QStringLiteral("Unknown member: %1").arg(name.left(100)));
     if (!member)
-        return badRequest(QStringLiteral("%1 cannot be used with %2").arg(QString::fromLatin1(method), name));
+        return alpacaMemberRefused(method, name, nameKnown);
 
-    uint32_t clientId = 0;
-    uint32_t clientTransactionId = 0;
-    if (const auto text = fieldValue(fields, QStringLiteral("ClientID"), caseSensitive)) {
-        const auto id = parseTransactionId(*text);
-        if (!id)
-            return badRequest(QStringLiteral("Invalid ClientID: %1").arg(text->left(40)));
-        clientId = *id;
-    }
-    if (const auto text = fieldValue(fields, QStringLiteral("ClientTransactionID"), caseSensitive)) {
-        const auto id = parseTransactionId(*text);
-        if (!id)
-            return badRequest(QStringLiteral("Invalid ClientTransactionID: %1").arg(text->left(40)));
-        clientTransactionId = *id;
-    }
+    AlpacaIds ids;
+    if (auto bad = readAlpacaIds(fields, caseSensitive, ids))
+        return *bad;
+    const uint32_t clientId = ids.clientId;
+    const uint32_t clientTransactionId = ids.clientTransactionId;
 
     Call call{*this, objectFor(clientId), clientId};
     if (member->param) {
         const QString key = QString::fromLatin1(member->param);
-        const auto text = fieldValue(fields, key, true);
-        if (!text)
-            return badRequest(QStringLiteral("Missing parameter %1").arg(key));
-        if (member->paramKind == Param::Bool) {
-            const auto b = parseAlpacaBool(*text);
-            if (!b)
-                return badRequest(QStringLiteral("Invalid value for %1: %2").arg(key, text->left(40)));
-            call.boolArg = *b;
-        } else if (member->paramKind == Param::Int) {
-            const auto i = parseAlpacaInt32(*text);
-            if (!i)
-                return badRequest(QStringLiteral("Invalid value for %1: %2").arg(key, text->left(40)));
-            call.intArg = *i;
-        }
+        std::optional<AlpacaReply> bad;
+        QString text;
+        if (member->paramKind == Param::Bool)
+            bad = readAlpacaParam(fields, key, true, parseAlpacaBool, call.boolArg);
+        else if (member->paramKind == Param::Int)
+            bad = readAlpacaParam(fields, key, true, parseAlpacaInt32, call.intArg);
+        else
+            bad = readAlpacaParam(fields, key, true, [](const QString &t) { return std::optional(t); }, text);
+        if (bad)
+            return *bad;
     }
     if (const auto raw = fieldValue(fields, QStringLiteral("Raw"), true); raw && member->paramKind == Param::Text
         && QLatin1String(member->param) == QLatin1String("Command") && !parseAlpacaBool(*raw))
-        return badRequest(QStringLiteral("Invalid value for Raw: %1").arg(raw->left(40)));
+        return alpacaBadRequest(QStringLiteral("Invalid value for Raw: %1").arg(raw->left(40)));
 
     AlpacaReply pending;
     call.reply = &pending;
@@ -287,10 +240,12 @@ AlpacaReply AlpacaDevice::handleDevice(const QByteArray &method, const QString &
     AlpacaReply reply;
     try {
         const QJsonValue value = member->run(call);
-        reply = answer(hasValue ? std::optional<QJsonValue>(value) : std::nullopt, clientTransactionId);
+        reply = alpacaAnswer(transactions.next(), hasValue ? std::optional<QJsonValue>(value) : std::nullopt,
+                             clientTransactionId);
     } catch (const FocuserError &e) {
-        reply = answer(hasValue ? std::optional<QJsonValue>(dummyFor(member->kind)) : std::nullopt, clientTransactionId,
-                       alpacaErrorNumber(e.number()), e.description(), e.source());
+        reply = alpacaAnswer(transactions.next(),
+                             hasValue ? std::optional<QJsonValue>(dummyFor(member->kind)) : std::nullopt,
+                             clientTransactionId, alpacaErrorNumber(e.number()), e.description(), e.source());
     } catch (const std::exception &e) {
         return {500, "text/plain; charset=utf-8", QByteArray("Internal error: ") + e.what(), {}};
     }
@@ -298,48 +253,16 @@ AlpacaReply AlpacaDevice::handleDevice(const QByteArray &method, const QString &
     return reply;
 }
 
-AlpacaReply AlpacaDevice::handleManagement(const QByteArray &, const QString &path, const FormFields &fields)
+int32_t alpacaMaxIncrement(double maxInc, double maxStep)
 {
-    uint32_t clientTransactionId = 0;
-    if (const auto text = fieldValue(fields, QStringLiteral("ClientTransactionID"), false)) {
-        const auto id = parseTransactionId(*text);
-        if (!id)
-            return badRequest(QStringLiteral("Invalid ClientTransactionID: %1").arg(text->left(40)));
-        clientTransactionId = *id;
-    }
-    if (const auto text = fieldValue(fields, QStringLiteral("ClientID"), false); text && !parseTransactionId(*text))
-        return badRequest(QStringLiteral("Invalid ClientID: %1").arg(text->left(40)));
-
-    if (path == QLatin1String("/management/apiversions"))
-        return answer(QJsonValue(QJsonArray{1}), clientTransactionId);
-    if (path == QLatin1String("/management/v1/description")) {
-        QJsonObject d;
-        d.insert(QStringLiteral("ServerName"), QString::fromLatin1(kServerName));
-        d.insert(QStringLiteral("Manufacturer"), QString::fromLatin1(kManufacturer));
-        d.insert(QStringLiteral("ManufacturerVersion"), QStringLiteral(TARNWICK_VERSION));
-        d.insert(QStringLiteral("Location"), QSysInfo::machineHostName());
-        return answer(QJsonValue(d), clientTransactionId);
-    }
-    if (path == QLatin1String("/management/v1/configureddevices")) {
-        QJsonObject d;
-        d.insert(QStringLiteral("DeviceName"), QString::fromLatin1(kDeviceName));
-        d.insert(QStringLiteral("DeviceType"), QStringLiteral("Focuser"));
-        d.insert(QStringLiteral("DeviceNumber"), 0);
-        d.insert(QStringLiteral("UniqueID"), m_uniqueId);
-        return answer(QJsonValue(QJsonArray{d}), clientTransactionId);
-    }
-    if (path == QLatin1String("/setup") || path == QLatin1String("/setup/v1/focuser/0/setup")) {
-        const QByteArray html = QByteArray("<!DOCTYPE html><html><head><title>") + kServerName
-            + "</title></head><body><h1>" + kServerName + " " + TARNWICK_VERSION + "</h1><p>" + kDescription
-            + ".</p><p>Settings are made in the program's own Setup dialog.</p></body></html>";
-        return {200, "text/html; charset=utf-8", html, {}};
-    }
-    return badRequest(QStringLiteral("Unknown management path: %1").arg(path.left(100)));
+    // Halves to even, as every conversion to a whole number here.
+    const double top = std::isfinite(maxStep) ? std::clamp(std::nearbyint(maxStep), 1.0, 2147483647.0) : 2147483647.0;
+    const double v = std::isfinite(maxInc) ? std::nearbyint(maxInc) : top;
+    return int32_t(std::clamp(v, 1.0, top));
 }
 
-QString alpacaUniqueId()
+QString alpacaUniqueId(const QString &key)
 {
-    const QString key = QStringLiteral("UniqueID");
     const QString subKey = QStringLiteral("Alpaca");
     ProfileStore *profile = prog().profile;
     if (profile) {

@@ -3,6 +3,7 @@
 #include "focuser/alpaca_discovery.h"
 
 #include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QUdpSocket>
 
 #include <arpa/inet.h>
@@ -24,6 +25,32 @@ QByteArray AlpacaDiscovery::replyTo(const QByteArray &datagram, quint16 httpPort
     return "{\"AlpacaPort\":" + QByteArray::number(httpPort) + "}";
 }
 
+void AlpacaDiscovery::setHttpAddress(const QHostAddress &address)
+{
+    m_httpAddress = address;
+    m_httpInterface = 0;
+    for (const QNetworkInterface &nic : QNetworkInterface::allInterfaces())
+        for (const QNetworkAddressEntry &entry : nic.addressEntries())
+            if (entry.ip().isEqual(address, QHostAddress::ConvertV4MappedToIPv4))
+                m_httpInterface = nic.index();
+}
+
+bool AlpacaDiscovery::reachable(const QHostAddress &http, int httpInterface, const Arrival &a)
+{
+    if (http == QHostAddress::Any || http == QHostAddress::AnyIPv4)
+        return true;
+    bool isV4 = false;
+    http.toIPv4Address(&isV4);
+    if (!isV4)
+        return false; // an IPv6-only endpoint cannot be reached at an IPv4 asker's reply address
+    if (http.isLoopback())
+        return a.sender.isLoopback();
+    if (!a.destination.isNull() && a.destination.isEqual(http, QHostAddress::ConvertV4MappedToIPv4))
+        return true;
+    // A broadcast arrives for no one address: answer on the endpoint's own network card.
+    return httpInterface > 0 && a.interfaceIndex == httpInterface;
+}
+
 bool AlpacaDiscovery::start(const QHostAddress &address, quint16 port)
 {
     bool isV4 = false;
@@ -41,6 +68,8 @@ bool AlpacaDiscovery::start(const QHostAddress &address, quint16 port)
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &one, sizeof one);
     ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
+    // Which address and card a request came in on decides whether it is answered.
+    ::setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &one, sizeof one);
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(port);
@@ -73,7 +102,8 @@ void AlpacaDiscovery::readPending()
         const QNetworkDatagram datagram = m_socket->receiveDatagram(64);
         if (!datagram.isValid())
             continue;
-        if (m_loopbackOnly && !datagram.senderAddress().isLoopback())
+        const Arrival arrival{datagram.senderAddress(), datagram.destinationAddress(), int(datagram.interfaceIndex())};
+        if (!reachable(m_httpAddress, m_httpInterface, arrival))
             continue;
         const QByteArray reply = replyTo(datagram.data(), m_httpPort);
         if (!reply.isEmpty())

@@ -1,7 +1,9 @@
 // Alpaca request syntax.
 #include "focuser/alpaca_request.h"
 
+#include <QRegularExpression>
 #include <QStringList>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -96,19 +98,42 @@ std::optional<uint32_t> parseTransactionId(const QString &text)
     return uint32_t(value);
 }
 
+std::optional<double> parseAlpacaDouble(const QString &text)
+{
+    static const QRegularExpression shape(QStringLiteral("^[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?$"));
+    if (text.size() > 64 || !shape.match(text).hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
 DevicePath parseDevicePath(const QString &path)
 {
     const QStringList parts = path.split(QLatin1Char('/'));
+    DevicePath refused;
     // "", "api", "v1", type, number, member
-    if (parts.size() != 6 || !parts[0].isEmpty() || parts[1] != QLatin1String("api"))
-        return {QString(), QStringLiteral("Not an Alpaca device path: %1").arg(path.left(100))};
-    if (parts[2] != QLatin1String("v1"))
-        return {QString(), QStringLiteral("Unsupported API version: %1").arg(parts[2].left(100))};
-    if (parts[3] != QLatin1String("focuser"))
-        return {QString(), QStringLiteral("Unknown device type: %1").arg(parts[3].left(100))};
-    if (!allDigits(parts[4]) || parts[4].size() > 10 || parts[4].toULongLong() != 0)
-        return {QString(), QStringLiteral("Device number not configured: %1").arg(parts[4].left(100))};
-    if (!isLowerName(parts[5]))
-        return {QString(), QStringLiteral("Unknown member: %1").arg(parts[5].left(100))};
-    return {parts[5], QString()};
+    if (parts.size() != 6 || !parts[0].isEmpty() || parts[1] != QLatin1String("api")) {
+        refused.error = QStringLiteral("Not an Alpaca device path: %1").arg(path.left(100));
+        return refused;
+    }
+    if (parts[2] != QLatin1String("v1")) {
+        refused.error = QStringLiteral("Unsupported API version: %1").arg(parts[2].left(100));
+        return refused;
+    }
+    if (!isLowerName(parts[3])) {
+        refused.error = QStringLiteral("Unknown device type: %1").arg(parts[3].left(100));
+        return refused;
+    }
+    if (!allDigits(parts[4]) || parts[4].size() > 10 || parts[4].toULongLong() > std::numeric_limits<uint32_t>::max()) {
+        refused.error = QStringLiteral("Device number not configured: %1").arg(parts[4].left(100));
+        return refused;
+    }
+    if (!isLowerName(parts[5])) {
+        refused.error = QStringLiteral("Unknown member: %1").arg(parts[5].left(100));
+        return refused;
+    }
+    return {parts[3], uint32_t(parts[4].toULongLong()), parts[5], QString()};
 }

@@ -25,10 +25,16 @@ std::optional<bool> parseAlpacaBool(const QString &text);
 std::optional<int32_t> parseAlpacaInt32(const QString &text);
 // Decimal digits only, within 0..4294967295.
 std::optional<uint32_t> parseTransactionId(const QString &text);
+// A finite decimal number: optional sign, digits with an optional '.' part,
+// an optional exponent; no blanks, no "inf" or "nan".
+std::optional<double> parseAlpacaDouble(const QString &text);
 
 struct DevicePath {
-    QString member; // empty when the path was refused
-    QString error;  // why, for the 400 answer
+    QString type;        // lower case, e.g. "focuser"
+    uint32_t number = 0;
+    QString member;      // empty when the path was refused
+    QString error;       // why, for the 400 answer
 };
-// "/api/v1/focuser/0/<member>": every segment lower case, device number 0.
+// "/api/v1/<type>/<number>/<member>": every segment lower case, the number
+// a decimal uint32. Whether such a device exists is the caller's question.
 DevicePath parseDevicePath(const QString &path);

@@ -3,6 +3,7 @@
 
 #include "core/messages.h"
 #include "focuser/alpaca_discovery.h"
+#include "focuser/socket_activation.h"
 
 #include <QCoreApplication>
 #include <QHttpServerRequest>
@@ -19,6 +20,8 @@ QPointer<AlpacaServer> &running()
     static QPointer<AlpacaServer> server;
     return server;
 }
+
+bool g_socketActivated = false;
 
 QByteArray methodName(QHttpServerRequest::Method method)
 {
@@ -42,6 +45,7 @@ QByteArray methodName(QHttpServerRequest::Method method)
 AlpacaServer::AlpacaServer(FocuserContext &focuser, QObject *parent) : QAbstractHttpServer(parent), m_device(focuser)
 {
     m_device.setUniqueId(alpacaUniqueId());
+    m_endpoint.addDevice(m_device);
 }
 
 AlpacaServer::~AlpacaServer() = default;
@@ -58,8 +62,27 @@ bool AlpacaServer::listen(const QHostAddress &address, quint16 port, const Guard
         delete tcp;
         return false;
     }
+    return adopt(tcp);
+}
+
+bool AlpacaServer::listenOn(int socketDescriptor, const GuardedTcpServer::Limits &limits)
+{
+    auto *tcp = new GuardedTcpServer(this);
+    tcp->setLimits(limits);
+    if (!tcp->setSocketDescriptor(socketDescriptor)) {
+        m_error = QStringLiteral("Alpaca endpoint not started: the socket handed over (descriptor %1) cannot be used: %2")
+                      .arg(socketDescriptor)
+                      .arg(tcp->errorString());
+        delete tcp;
+        return false;
+    }
+    return adopt(tcp);
+}
+
+bool AlpacaServer::adopt(GuardedTcpServer *tcp)
+{
     m_tcp = tcp;
-    m_address = address;
+    m_address = tcp->serverAddress();
     m_port = tcp->serverPort();
     bind(tcp);
     return true;
@@ -69,7 +92,7 @@ bool AlpacaServer::startDiscovery(quint16 udpPort, const QHostAddress &bindAddre
 {
     delete m_discovery;
     m_discovery = new AlpacaDiscovery(m_port, this);
-    m_discovery->setLoopbackOnly(m_address.isLoopback());
+    m_discovery->setHttpAddress(m_address);
     if (!m_discovery->start(bindAddress, udpPort)) {
         m_error = QStringLiteral("Alpaca discovery not started on UDP port %1: %2").arg(udpPort).arg(m_discovery->error());
         delete m_discovery;
@@ -115,8 +138,8 @@ bool AlpacaServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *
     QPointer<QTcpSocket> guard(socket);
     if (m_tcp)
         m_tcp->setBusy(socket, true);
-    AlpacaReply reply = m_device.handle(methodName(request.method()), path,
-                                        url.query(QUrl::FullyEncoded).toUtf8(), request.body());
+    AlpacaReply reply = m_endpoint.handle(methodName(request.method()), path,
+                                          url.query(QUrl::FullyEncoded).toUtf8(), request.body());
     if (guard && guard->state() == QAbstractSocket::ConnectedState) {
         {
             QHttpServerResponder responder = makeResponder(request, socket);
@@ -141,20 +164,36 @@ void AlpacaServer::missingHandler(const QHttpServerRequest &request, QTcpSocket 
 bool startAlpaca(FocuserContext &focuser, const QHostAddress &address, quint16 port)
 {
     auto server = std::make_unique<AlpacaServer>(focuser);
-    if (address.isNull()) {
-        printNotice(QStringLiteral("Alpaca endpoint not started: not an address"));
-        return false;
+    const ActivatedSocket handed = takeActivatedSocket();
+    if (!handed.error.isEmpty())
+        printNotice(handed.error);
+    if (handed.fd >= 0) {
+        if (!server->listenOn(handed.fd)) {
+            printNotice(server->error());
+            return false;
+        }
+        g_socketActivated = true;
+    } else {
+        if (address.isNull()) {
+            printNotice(QStringLiteral("Alpaca endpoint not started: not an address"));
+            return false;
+        }
+        if (!server->listen(address, port)) {
+            printNotice(server->error());
+            return false;
+        }
     }
-    if (!server->listen(address, port)) {
-        printNotice(server->error());
-        return false;
-    }
-    if (!address.isLoopback() && !server->startDiscovery())
+    if (!server->address().isLoopback() && !server->startDiscovery())
         printNotice(server->error());
     delete running().data();
     server->setParent(QCoreApplication::instance());
     running() = server.release();
     return true;
+}
+
+bool alpacaSocketActivated()
+{
+    return g_socketActivated && running();
 }
 
 AlpacaServer *alpacaServer()

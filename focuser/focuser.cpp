@@ -74,9 +74,13 @@ void Focuser::Class_Terminate()
         --m_ctx.ClientCount;
         return;
     }
-    // The last client object: the count stays, the program closes.
-    if (m_ctx.shutDown)
-        m_ctx.shutDown();
+    // The last client object: the count stays, the program closes. Without a
+    // way to start it again (no socket activation), it stays and counts on.
+    if (!m_ctx.shutDown) {
+        m_ctx.ClientCount = 0;
+        return;
+    }
+    m_ctx.shutDown();
 }
 
 void Focuser::CheckConnected()

@@ -25,7 +25,8 @@ struct FocuserContext {
 
     std::function<void()> runSetupDialog;
     // The last client object of a client-started program is gone: close the
-    // log and the windows, which ends the program.
+    // log and the windows, which ends the program. Empty when nobody would
+    // start the program again (it then keeps running).
     std::function<void()> shutDown;
     // A motor driver behind MoveFocuserTo; none in this program (tests watch the targets here).
     std::function<void(int32_t)> drive;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Fails when a folder includes a header of a folder above it. Arrows point down:
-#   app -> windows, upload, focuser -> station -> core
+#   app -> windows, upload, focuser, safety -> station -> core
 #   app -> feeds -> core
 set -u
 cd "$1" || exit 2
@@ -8,13 +8,13 @@ allowed() {
     case "$1" in
     core) echo "core" ;;
     station) echo "core station" ;;
-    focuser | upload | windows) echo "core station $1" ;;
+    focuser | upload | windows | safety) echo "core station $1" ;;
     feeds) echo "core feeds" ;;
-    app) echo "core station focuser upload windows feeds app" ;;
+    app) echo "core station focuser upload windows safety feeds app" ;;
     esac
 }
 status=0
-for dir in core station focuser upload windows feeds app; do
+for dir in core station focuser upload windows safety feeds app; do
     ok=$(allowed "$dir")
     while IFS= read -r line; do
         target=${line#*\#include \"}
@@ -23,7 +23,7 @@ for dir in core station focuser upload windows feeds app; do
         *" $target "*) ;;
         *) echo "$dir reaches up: $line"; status=1 ;;
         esac
-    done < <(grep -Hn '#include "\(core\|station\|focuser\|upload\|windows\|feeds\|app\)/' "$dir"/*.h "$dir"/*.cpp 2>/dev/null)
+    done < <(grep -Hn '#include "\(core\|station\|focuser\|upload\|windows\|safety\|feeds\|app\)/' "$dir"/*.h "$dir"/*.cpp 2>/dev/null)
 done
 if grep -n 'prog()' station/*.h station/*.cpp; then
     echo "station reads the process-wide state; hand it in instead"

@@ -122,6 +122,24 @@ void fillDialog(frmSetup &d)
     d.setTempAvgCnt(s.TempsAvgCount);
     d.setBacklashComp(s.BacklashComp);
     d.setTempSteps(s.TempSteps);
+    d.setBoxText(QStringLiteral("SafeDelayMinutes"), QString::number(s.SafeDelayMinutes));
+    d.setBoxText(QStringLiteral("StaleAfterSeconds"), QString::number(s.StaleAfterSeconds));
+    d.setCheckState(QStringLiteral("chkUnsafeWhenPartlyCloudy"), state(s.UnsafeWhenPartlyCloudy));
+    d.setCheckState(QStringLiteral("chkUnsafeWhenOvercast"), state(s.UnsafeWhenOvercast));
+    d.setCheckState(QStringLiteral("chkUnsafeInDaylight"), state(s.UnsafeInDaylight));
+    d.setBoxText(QStringLiteral("UnsafeProgram"), s.UnsafeProgram);
+    d.setBoxText(QStringLiteral("SafeProgram"), s.SafeProgram);
+}
+
+// A whole number of at least `least`; anything else keeps the value in use.
+int32_t wholeOrKept(const QString &text, int32_t least, int32_t kept)
+{
+    try {
+        const int32_t v = wholeFromText(text.trimmed());
+        return v >= least ? v : kept;
+    } catch (const ConversionError &) {
+        return kept;
+    }
 }
 
 // One OK pass. Returns false when a field was rejected and the dialog must be
@@ -245,6 +263,17 @@ bool readBack(frmSetup &d, SettingWriter &write)
           "g_bchkCloudSounds", "RainThreshold", "WindThreshold", "LightThreshold", "g_bchkRainApp", "g_bchkWindApp",
           "g_bchkLightApp", "g_bchkCloudApp", "g_sRainApp", "g_sWindApp", "g_sLightApp", "g_sCloudApp",
           "g_bchkRelayApp", "g_sRelayApp", "g_bchkRepeatApp"})
+        write(key);
+
+    s.SafeDelayMinutes = wholeOrKept(d.boxText(QStringLiteral("SafeDelayMinutes")), 0, s.SafeDelayMinutes);
+    s.StaleAfterSeconds = wholeOrKept(d.boxText(QStringLiteral("StaleAfterSeconds")), 1, s.StaleAfterSeconds);
+    s.UnsafeWhenPartlyCloudy = d.checkState(QStringLiteral("chkUnsafeWhenPartlyCloudy")) == Checked;
+    s.UnsafeWhenOvercast = d.checkState(QStringLiteral("chkUnsafeWhenOvercast")) == Checked;
+    s.UnsafeInDaylight = d.checkState(QStringLiteral("chkUnsafeInDaylight")) == Checked;
+    s.UnsafeProgram = d.boxText(QStringLiteral("UnsafeProgram")).trimmed();
+    s.SafeProgram = d.boxText(QStringLiteral("SafeProgram")).trimmed();
+    for (const char *key : {"SafeDelayMinutes", "StaleAfterSeconds", "UnsafeWhenPartlyCloudy", "UnsafeWhenOvercast",
+                            "UnsafeInDaylight", "UnsafeProgram", "SafeProgram"})
         write(key);
 
     // A rejected current temperature is kept as the rejection value, without showing the dialog again.

@@ -319,7 +319,26 @@ void frmSetup::buildControls()
     adv->addWidget(windControl, 1, 1);
     adv->addWidget(cloud, 1, 2);
     adv->addWidget(heater, 1, 3);
-    adv->addWidget(external, 2, 0, 1, 4);
+    // The safety monitor that observatory software asks "is it safe?", beside
+    // the alerts so the dialog stays within a small screen's height.
+    QGroupBox *safety = frame("Safety");
+    auto *safetyForm = new QFormLayout(safety);
+    safetyForm->addRow(QStringLiteral("Safe again after (min)"), addBox("SafeDelayMinutes"));
+    safetyForm->addRow(QStringLiteral("Board stale after (s)"), addBox("StaleAfterSeconds"));
+    safetyForm->addRow(addCheck("chkUnsafeWhenPartlyCloudy", "Unsafe when partly cloudy"));
+    safetyForm->addRow(addCheck("chkUnsafeWhenOvercast", "Unsafe when overcast"));
+    safetyForm->addRow(addCheck("chkUnsafeInDaylight", "Unsafe in daylight"));
+    safetyForm->addRow(QStringLiteral("Unsafe program"), addBox("UnsafeProgram"));
+    safetyForm->addRow(QStringLiteral("Safe program"), addBox("SafeProgram"));
+    m_boxes.value(QStringLiteral("SafeDelayMinutes"))
+        ->setToolTip(QStringLiteral("Unsafe turns at once; safe only after the weather stayed safe this long"));
+    m_boxes.value(QStringLiteral("UnsafeProgram"))
+        ->setToolTip(QStringLiteral("Command line started when the monitor turns unsafe, e.g. to close the roof"));
+    m_boxes.value(QStringLiteral("SafeProgram"))
+        ->setToolTip(QStringLiteral("Command line started when the monitor turns safe again"));
+
+    adv->addWidget(external, 2, 0, 1, 3);
+    adv->addWidget(safety, 2, 3);
 
     // Controls made with the dialog as parent move into the content as they are laid out.
     m_content = new QWidget;

@@ -13,6 +13,8 @@
 #include "upload/upload_setup.h"
 #include "upload/upload_window.h"
 
+#include "focuser/http_client.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -20,6 +22,9 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QStandardPaths>
+#include <QTcpServer>
 #include <QProcess>
 #include <QTest>
 #include <QTextStream>
@@ -235,6 +240,70 @@ TEST(ConfigCommandTest, ListGetSet)
     EXPECT_TRUE(outText.contains("Capabilities/TempMax=5.0\n"));
     EXPECT_TRUE(outText.contains("\nWindTimer=122\n"));
     EXPECT_TRUE(outText.contains("Ports/COM 3=/dev/ttyUSB0\n"));
+    EXPECT_TRUE(outText.contains("Safety/UnsafeWhenOvercast=True\n"));
+    EXPECT_EQ(runConfigCommand(*p.store, {"set", "SafeDelayMinutes", "5"}, out, err), 0);
+    EXPECT_EQ(p.store->value(kDriverId, "SafeDelayMinutes", "Safety"), "5");
+    EXPECT_EQ(runConfigCommand(*p.store, {"set", "Safety/UnsafeInDaylight", "maybe"}, out, err), 2);
+}
+
+TEST(ConfigCommandTest, AProfileFromBeforeTheSafetyKeysGetsTheirDefaultsOnce)
+{
+    TempProfile p;
+    prepareProfile(*p.store);
+    p.store->writeValue(kDriverId, "SafeDelayMinutes", "", "Safety"); // as a profile written before the key existed
+    p.store->writeValue(kDriverId, "UnsafeProgram", "/opt/close-roof", "Safety");
+    EXPECT_TRUE(writeDefaultsIfNeeded(*p.store));
+    EXPECT_EQ(p.store->value(kDriverId, "SafeDelayMinutes", "Safety"), "10");
+    EXPECT_EQ(p.store->value(kDriverId, "UnsafeProgram", "Safety"), "/opt/close-roof");
+    EXPECT_FALSE(writeDefaultsIfNeeded(*p.store));
+    Settings s;
+    EXPECT_TRUE(loadSettings(*p.store, s).isEmpty());
+}
+
+// Started by systemd socket activation for a client: the three devices answer
+// on the socket handed over, and the last client's release ends the program
+// (systemd starts it again on the next connection).
+TEST(ProgramProcessTest, SocketActivatedAutomationRunEndsWithTheLastClient)
+{
+    const QString activate = QStandardPaths::findExecutable(QStringLiteral("systemd-socket-activate"));
+    if (activate.isEmpty())
+        GTEST_SKIP() << "systemd-socket-activate is not installed";
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        port = probe.serverPort();
+    }
+    TempProfile p;
+    QProcess proc;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    proc.setProcessEnvironment(env);
+    proc.setProgram(activate);
+    proc.setArguments({"-l", QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral(TARNWICK_BINARY), "--headless",
+                       "--automation", "--simulate", "--profile", p.path, "--log-dir", p.dir.path()});
+    proc.start();
+    ASSERT_TRUE(proc.waitForStarted(5000));
+    HttpAnswer a;
+    for (int i = 0; i < 100 && a.status == 0; ++i) { // the listener needs a moment
+        QTest::qWait(50);
+        a = httpPut(port, "/api/v1/focuser/0/connected", "Connected=true&ClientID=3");
+    }
+    EXPECT_EQ(a.status, 200) << a.body.constData();
+    EXPECT_EQ(httpGet(port, "/management/v1/configureddevices").json().value("Value").toArray().size(), 3);
+    EXPECT_EQ(httpPut(port, "/api/v1/safetymonitor/0/connect", "ClientID=3").status, 200);
+    EXPECT_EQ(httpGet(port, "/api/v1/safetymonitor/0/issafe?ClientID=3").json().value("ErrorNumber").toInt(), 0);
+    // The focuser's client goes, the safety monitor's stays: the program keeps serving it.
+    httpPut(port, "/api/v1/focuser/0/connected", "Connected=false&ClientID=3");
+    EXPECT_FALSE(proc.waitForFinished(500));
+    EXPECT_EQ(httpGet(port, "/api/v1/safetymonitor/0/issafe?ClientID=3").json().value("ErrorNumber").toInt(), 0);
+    httpPut(port, "/api/v1/safetymonitor/0/disconnect", "ClientID=3");
+    EXPECT_TRUE(proc.waitForFinished(15000)) << proc.readAllStandardError().constData();
+    EXPECT_EQ(proc.exitCode(), 0);
+    if (proc.state() != QProcess::NotRunning) {
+        proc.kill();
+        proc.waitForFinished(3000);
+    }
 }
 
 TEST(ConfigCommandTest, UnknownKeysAndValuesTheSetupDialogRefusesAreErrors)

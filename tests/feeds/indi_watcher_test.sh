@@ -55,7 +55,12 @@ near() { awk -v a="$1" -v b="$2" -v t="$3" 'BEGIN { d = a - b; if (d < 0) d = -d
 is() { [ "$(get "$1")" = "$2" ]; }
 follows_feed() { near "$(get "Weather Watcher.WEATHER_PARAMETERS.$1")" "$(feed_value "$2")" "$3"; }
 
-# A clear, dry and calm sky until we say otherwise.
+# A clear, dry and calm sky until we say otherwise, judged safe without the
+# usual wait after start-up and whatever the hour (the simulated sky follows the clock).
+for setting in "Safety/SafeDelayMinutes 0" "Safety/UnsafeInDaylight False"; do
+    HOME="$tmp" XDG_CONFIG_HOME="$tmp" "$bin" --profile "$tmp/profile.ini" config set $setting >/dev/null \
+        || fail "cannot set $setting"
+done
 printf 'rain=0\ncloud=0\nwind=0\n' >"$tmp/control"
 HOME="$tmp" XDG_CONFIG_HOME="$tmp" TARNWICK_SIMULATOR_CONTROL="$tmp/control" \
     "$bin" --simulate --headless --profile "$tmp/profile.ini" --log-dir "$tmp" --alpaca-port "$web" \

@@ -75,7 +75,8 @@ TEST_F(AlpacaHttp, UserStartedProgramNeverDisconnects)
     EXPECT_EQ(error(put("connected", "Connected=True&ClientID=1")), 0);
     EXPECT_EQ(error(put("link", "Link=false&ClientID=1")), 0);
     EXPECT_TRUE(focuser.Linked);
-    EXPECT_TRUE(get("connected").value("Value").toBool());
+    // The link stays, but the client reads its own Connected=False.
+    EXPECT_FALSE(get("connected").value("Value").toBool());
     put("link", "Link=true&ClientID=1");
     EXPECT_EQ(w->log().text(), "Link: False -> True (done)\r\n"
                                "Link: True -> False (ignored, not auto launch)\r\n"
@@ -105,6 +106,65 @@ TEST_F(AlpacaHttp, ClientStartedProgramCountsClientsAndClosesWithTheLast)
     EXPECT_EQ(quits, 1);
 }
 
+TEST_F(AlpacaHttp, AClientWithoutAConnectionCannotDisconnectAnother)
+{
+    prog().StartedByUser = false;
+    put("connected", "Connected=true&ClientID=1");
+    EXPECT_EQ(error(put("connected", "Connected=false&ClientID=2")), 0);
+    EXPECT_TRUE(focuser.Linked);
+    EXPECT_TRUE(get("connected").value("Value").toBool());
+    EXPECT_FALSE(get("connected", "ClientID=2").value("Value").toBool());
+    EXPECT_EQ(quits, 0);
+}
+
+TEST_F(AlpacaHttp, WithoutARestarterTheLastReleaseKeepsTheProgramRunning)
+{
+    prog().StartedByUser = false;
+    focuser.shutDown = nullptr; // nobody would start the program again
+    for (int round = 0; round < 2; ++round) {
+        put("connected", "Connected=true&ClientID=1");
+        EXPECT_EQ(focuser.ClientCount, 1);
+        put("connected", "Connected=false&ClientID=1");
+        EXPECT_FALSE(focuser.Linked) << round;
+        EXPECT_EQ(focuser.ClientCount, 0);
+    }
+    EXPECT_EQ(handBox.unloads, 0);
+}
+
+TEST_F(AlpacaHttp, MaxIncrementIsAWholeNumberWithinOneToMaxStep)
+{
+    prog().settings.WindSpeedCloseD = 17;
+    for (auto [setting, served] : {std::pair{2.5, 2}, {3.5, 4}, {0.0, 1}, {-4.0, 1}, {1e6, 17}}) {
+        prog().settings.MaxInc = setting;
+        const HttpAnswer a = httpGet(port, "/api/v1/focuser/0/maxincrement");
+        EXPECT_TRUE(a.body.contains("\"Value\":" + QByteArray::number(served) + "}")) << setting << a.body.constData();
+    }
+    EXPECT_EQ(alpacaMaxIncrement(5, 1e12), 5);
+    EXPECT_EQ(alpacaMaxIncrement(1e12, 1e12), 2147483647);
+}
+
+TEST(AlpacaDiscoveryRule, AnswersOnlyWhereTheEndpointCanBeReached)
+{
+    using A = AlpacaDiscovery::Arrival;
+    const QHostAddress lo("127.0.0.1"), lan("192.168.1.5"), other("10.0.0.9"), bcast("255.255.255.255");
+    const A fromLoopback{lo, lo, 1};
+    const A toLan{QHostAddress("192.168.1.20"), lan, 2};
+    const A broadcastOnLan{QHostAddress("192.168.1.20"), bcast, 2};
+    const A broadcastElsewhere{QHostAddress("10.0.0.20"), bcast, 3};
+    for (const A &a : {fromLoopback, toLan, broadcastOnLan, broadcastElsewhere})
+        EXPECT_TRUE(AlpacaDiscovery::reachable(QHostAddress::Any, 0, a));
+    EXPECT_TRUE(AlpacaDiscovery::reachable(lo, 1, fromLoopback));
+    EXPECT_FALSE(AlpacaDiscovery::reachable(lo, 1, toLan));
+    // Bound to one card's address: a loopback asker could not reach it at 127.0.0.1.
+    EXPECT_FALSE(AlpacaDiscovery::reachable(lan, 2, fromLoopback));
+    EXPECT_TRUE(AlpacaDiscovery::reachable(lan, 2, A{lo, lan, 1})); // this host asking at the card's address
+    EXPECT_TRUE(AlpacaDiscovery::reachable(lan, 2, toLan));
+    EXPECT_TRUE(AlpacaDiscovery::reachable(lan, 2, broadcastOnLan));
+    EXPECT_FALSE(AlpacaDiscovery::reachable(lan, 2, broadcastElsewhere));
+    EXPECT_FALSE(AlpacaDiscovery::reachable(other, 0, toLan));
+    EXPECT_FALSE(AlpacaDiscovery::reachable(QHostAddress::AnyIPv6, 0, toLan));
+}
+
 TEST_F(AlpacaHttp, CallsWithoutAnObjectAreNotCounted)
 {
     prog().StartedByUser = false;
@@ -127,7 +187,7 @@ TEST_F(AlpacaHttp, WindCurrentChecksCapabilityThenLink)
     w->findChild<QPushButton *>("cmdClear")->click();
     prog().settings.Absolute = true;
     o = get("position");
-    EXPECT_EQ(error(o), 1026);
+    EXPECT_EQ(error(o), 1031);
     EXPECT_EQ(o.value("ErrorMessage").toString(), "The focuser is not connected");
     EXPECT_EQ(w->log().text(), "WindCurrent: ");
 
@@ -145,7 +205,7 @@ TEST_F(AlpacaHttp, TempCompCapabilityGateComesBeforeTheLinkCheck)
     QJsonObject o = put("tempcomp", "TempComp=true");
     EXPECT_EQ(error(o), 1024);
     EXPECT_EQ(o.value("ErrorMessage").toString(), "Property TempComp is not implemented by this focus driver.");
-    EXPECT_EQ(error(put("tempcomp", "TempComp=false")), 1026);
+    EXPECT_EQ(error(put("tempcomp", "TempComp=false")), 1031);
 
     put("connected", "Connected=true");
     EXPECT_EQ(error(put("tempcomp", "TempComp=false")), 0);
@@ -212,7 +272,7 @@ TEST_F(AlpacaHttp, MoveHaltAndIsMoving)
     prog().settings.Position = 500;
     EXPECT_EQ(error(put("move", "Position=900")), 0); // not linked, still fine
     EXPECT_EQ(w->log().text(), "");
-    EXPECT_EQ(error(get("ismoving")), 1026);
+    EXPECT_EQ(error(get("ismoving")), 1031);
     put("connected", "Connected=true");
     EXPECT_FALSE(get("ismoving").value("Value").toBool());
     EXPECT_EQ(error(put("halt", "")), 0);

@@ -156,6 +156,27 @@ TEST_F(SetupTest, OkWritesEachKeyUnderItsSubkey)
     EXPECT_FALSE(weather.TempEnabled); // no probe any more: compensation off
 }
 
+TEST_F(SetupTest, SafetyGroupFillsAndSavesUnderTheSafetySubkey)
+{
+    prog().settings.SafeDelayMinutes = 15;
+    runSetup({[this](frmSetup &d) {
+        clickButton(d, "cmdAdvanced");
+        EXPECT_EQ(d.boxText("SafeDelayMinutes"), "15");
+        EXPECT_EQ(d.checkState("chkUnsafeWhenOvercast"), 1);
+        type(d, "SafeDelayMinutes", "soon"); // not a number: the value in use stays
+        type(d, "StaleAfterSeconds", "45");
+        type(d, "UnsafeProgram", " /usr/local/bin/roof close ");
+        clickBox(d, "chkUnsafeInDaylight");
+        clickOk(d);
+    }});
+    EXPECT_EQ(showings, 1);
+    EXPECT_EQ(stored("SafeDelayMinutes", kSafetySubKey), "15");
+    EXPECT_EQ(stored("StaleAfterSeconds"), "45");
+    EXPECT_EQ(stored("UnsafeProgram", kSafetySubKey), "/usr/local/bin/roof close");
+    EXPECT_EQ(stored("UnsafeInDaylight", kSafetySubKey), "False");
+    EXPECT_EQ(stored("UnsafeWhenOvercast", kSafetySubKey), "True");
+}
+
 TEST_F(SetupTest, NonNumericStepTimeShowsBothMessagesAndTheDialogAgain)
 {
     runSetup({[this](frmSetup &d) {

@@ -1,0 +1,128 @@
+#include "safety/safety_monitor.h"
+
+#include "core/settings.h"
+
+#include <algorithm>
+
+namespace {
+const char *const kOrder[] = {"board", "rain", "clouds", "wind", "daylight"};
+
+int rank(const QString &name)
+{
+    for (int i = 0; i < int(std::size(kOrder)); ++i)
+        if (name == QLatin1String(kOrder[i]))
+            return i;
+    return int(std::size(kOrder));
+}
+
+QString utcClock(const QDateTime &t)
+{
+    return t.toUTC().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" UTC");
+}
+
+// Board freshness: live (or simulated) and a record younger than the limit.
+QString boardProblem(const WatchStatus &status, const SafetyRules &rules, const QDateTime &now)
+{
+    const BoardStatus &b = status.board;
+    if (!deliversReadings(b.state)) {
+        QString text = QStringLiteral("The board is %1").arg(boardStateName(b.state));
+        if (!b.reason.isEmpty())
+            text += QStringLiteral(" (%1)").arg(b.reason);
+        return text;
+    }
+    QDateTime last = b.lastRecord;
+    if (!last.isValid() && status.lastLive)
+        last = status.lastLive->utc;
+    if (!last.isValid() || !status.lastLive)
+        return QStringLiteral("No reading from the board yet");
+    const qint64 age = last.secsTo(now);
+    if (age > rules.staleAfterSeconds)
+        return QStringLiteral("No reading from the board for more than %1 s").arg(rules.staleAfterSeconds);
+    return QString();
+}
+} // namespace
+
+SafetyRules safetyRulesFrom(const Settings &s)
+{
+    SafetyRules r;
+    r.staleAfterSeconds = std::max(1, s.StaleAfterSeconds);
+    r.safeDelayMinutes = std::max(0, s.SafeDelayMinutes);
+    r.windLimit = s.WindSpeedCloseD;
+    r.unsafeWhenPartlyCloudy = s.UnsafeWhenPartlyCloudy;
+    r.unsafeWhenOvercast = s.UnsafeWhenOvercast;
+    r.unsafeInDaylight = s.UnsafeInDaylight;
+    return r;
+}
+
+QList<HeldCondition> conditionsNow(const WatchStatus &status, const SafetyRules &rules, const QDateTime &now)
+{
+    QList<HeldCondition> held;
+    const QString board = boardProblem(status, rules, now);
+    if (!board.isEmpty()) {
+        held.append({QStringLiteral("board"), board});
+        return held;
+    }
+    const Observation &o = *status.lastLive;
+    if (o.raining)
+        held.append({QStringLiteral("rain"), QStringLiteral("Rain on the sensor")});
+    // Cloudier classes are unsafe whenever a clearer one is.
+    const bool overcastUnsafe = rules.unsafeWhenOvercast || rules.unsafeWhenPartlyCloudy;
+    if (!o.temperaturesOn)
+        held.append({QStringLiteral("clouds"), QStringLiteral("Sky not measured: temperature processing is off")});
+    else if (o.sky == SkyClass::Overcast && overcastUnsafe)
+        held.append({QStringLiteral("clouds"), QStringLiteral("Overcast sky")});
+    else if (o.sky == SkyClass::PartlyCloudy && rules.unsafeWhenPartlyCloudy)
+        held.append({QStringLiteral("clouds"), QStringLiteral("Partly cloudy sky")});
+    if (!o.windOn)
+        held.append({QStringLiteral("wind"), QStringLiteral("Wind not measured: wind processing is off")});
+    else if (o.windAverage >= rules.windLimit)
+        held.append({QStringLiteral("wind"), QStringLiteral("Average wind %1 at or above the limit %2")
+                                                 .arg(o.windAverage, 0, 'f', 1)
+                                                 .arg(rules.windLimit, 0, 'f', 1)});
+    if (rules.unsafeInDaylight && o.daylight)
+        held.append({QStringLiteral("daylight"), QStringLiteral("Daylight")});
+    return held;
+}
+
+const SafetyVerdict &SafetyMonitor::judge(const WatchStatus &status, const SafetyRules &rules, const QDateTime &now)
+{
+    const QList<HeldCondition> held = conditionsNow(status, rules, now);
+    for (const HeldCondition &h : held) {
+        auto it = std::find_if(m_tracked.begin(), m_tracked.end(), [&](const Tracked &t) { return t.name == h.name; });
+        if (it == m_tracked.end())
+            it = m_tracked.insert(m_tracked.end(), Tracked{h.name, h.text, now, now});
+        it->text = h.text;
+        it->lastHeld = now;
+    }
+    // A condition gone for the whole delay no longer holds the verdict back.
+    const qint64 delay = qint64(rules.safeDelayMinutes) * 60;
+    std::erase_if(m_tracked, [&](const Tracked &t) { return t.lastHeld != now && t.lastHeld.secsTo(now) >= delay; });
+    std::stable_sort(m_tracked.begin(), m_tracked.end(),
+                     [](const Tracked &a, const Tracked &b) { return rank(a.name) < rank(b.name); });
+
+    SafetyVerdict v;
+    v.known = true;
+    v.safe = m_tracked.empty();
+    for (const Tracked &t : m_tracked) {
+        QString text = t.text;
+        if (t.lastHeld != now)
+            text += QStringLiteral(" (ended %1; safe again %2 min after)").arg(utcClock(t.lastHeld)).arg(rules.safeDelayMinutes);
+        v.unsafe.append({t.name, text, t.since});
+    }
+    v.changed = (!m_verdict.known || m_verdict.safe != v.safe) ? now : m_verdict.changed;
+    m_verdict = v;
+    return m_verdict;
+}
+
+bool sameVerdict(const SafetyVerdict &a, const SafetyVerdict &b)
+{
+    if (a.known != b.known || a.safe != b.safe || a.changed != b.changed || a.unsafe.size() != b.unsafe.size())
+        return false;
+    for (qsizetype i = 0; i < a.unsafe.size(); ++i) {
+        const UnsafeCondition &x = a.unsafe[i];
+        const UnsafeCondition &y = b.unsafe[i];
+        if (x.name != y.name || x.text != y.text || x.since != y.since)
+            return false;
+    }
+    return true;
+}

@@ -1,0 +1,39 @@
+// The running safety monitor: judges the watch on every change of it and once
+// a second (so a silent board turns stale), publishes the verdict into the
+// feed when it changes, and starts the unsafe/safe programs on a turn.
+#pragma once
+
+#include "safety/safety_monitor.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+class ProgramLauncher;
+class WatchFeed;
+struct Settings;
+
+class SafetyWatch : public QObject {
+    Q_OBJECT
+public:
+    using Clock = std::function<QDateTime()>;
+
+    // The settings are read at every judgement; clock gives UTC (default: the system's).
+    SafetyWatch(WatchFeed &feed, const Settings &settings, ProgramLauncher &launcher, Clock clock = {},
+                QObject *parent = nullptr);
+    ~SafetyWatch() override;
+
+    void start(int intervalMs = 1000);
+    void judgeNow();
+
+private:
+    WatchFeed &m_feed;
+    const Settings &m_settings;
+    ProgramLauncher &m_launcher;
+    Clock m_clock;
+    SafetyMonitor m_monitor;
+    QTimer m_timer;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+};
