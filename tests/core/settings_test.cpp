@@ -52,7 +52,7 @@ TEST(Settings, OtherStampResetsEverythingCurrentStampKeepsValues)
 
     // A key added since the stamp is filled in, silently, without touching the rest.
     ASSERT_TRUE(p.store->writeValue(kDriverId, "StaleAfterSeconds", ""));
-    EXPECT_FALSE(writeDefaultsIfNeeded(*p.store));
+    EXPECT_TRUE(writeDefaultsIfNeeded(*p.store));
     EXPECT_EQ(p.store->value(kDriverId, "StaleAfterSeconds"), "30");
     Settings loaded;
     EXPECT_TRUE(loadSettings(*p.store, loaded).isEmpty());
