@@ -1,0 +1,103 @@
+// Drives both graph windows (offscreen) through a week of one-second samples
+// as fast as it can, and prints the cost of one new point (the ticks that make
+// it plus a synchronous repaint of the window) and resident memory at day 1
+// and day 7: with a bounded view both stay flat.
+//   graph_week [days]   (default 7)
+#include "station/weather_state.h"
+#include "windows/graph_window.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QtCharts/QLineSeries>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+long residentKb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int days = argc > 1 ? std::max(2, atoi(argv[1])) : 7;
+
+    WeatherState weather;
+    QDateTime now = QDateTime::currentDateTimeUtc();
+    qint64 second = 0;
+    auto reader = [&](HandBoxField) { return QString::number(20 + 5 * std::sin(double(second) / 3000), 'f', 1); };
+    std::vector<std::unique_ptr<GraphWindow>> windows;
+    windows.emplace_back(newTemperaturesWindow(weather, nullptr, nullptr));
+    windows.emplace_back(newWindHumidityWindow(weather, nullptr, nullptr));
+    for (auto &w : windows) {
+        w->setFieldReader(reader);
+        w->setClock([&now] { return now; });
+        w->sampleTimer().stop(); // the benchmark ticks them itself
+        w->show();
+    }
+    app.processEvents();
+
+    auto oneSecond = [&] {
+        ++second;
+        now = now.addSecs(1);
+        weather.AmbientTempAvgC = 10 + 8 * std::sin(double(second) / 40000);
+        weather.ThermopileTempAvgC = weather.AmbientTempAvgC - 20;
+        weather.RainReading = 300 + int(second % 97);
+        weather.RainAvg = weather.RainReading;
+        for (auto &w : windows)
+            w->tick();
+    };
+    // Cost of one point: its five samples, the plot, and painting both windows.
+    auto measure = [&](int day) {
+        const int points = 200;
+        QElapsedTimer t;
+        qint64 ns = 0;
+        for (int k = 0; k < points; ++k) {
+            t.start();
+            for (int s = 0; s < 5; ++s)
+                oneSecond();
+            for (auto &w : windows)
+                w->repaint();
+            ns += t.nsecsElapsed();
+        }
+        std::printf("day %d: %.3f ms per new point (both windows, painted), RSS %.1f MB, %lld points in view per series\n",
+                    day, double(ns) / points / 1e6, residentKb() / 1024.0,
+                    (long long)windows.front()->series(0)->count());
+        std::fflush(stdout);
+        return double(ns) / points;
+    };
+
+    QElapsedTimer wall;
+    wall.start();
+    double first = 0, last = 0;
+    long firstRss = 0, lastRss = 0;
+    for (int day = 1; day <= days; ++day) {
+        const qint64 plain = (day == 1 || day == days) ? 86400 - 1000 : 86400; // measuring takes 1000 s
+        for (qint64 s = 0; s < plain; ++s) {
+            oneSecond();
+            if (s % 300 == 0)
+                app.processEvents(); // the updates a running program would paint
+        }
+        if (day == 1 || day == days) {
+            const double ns = measure(day);
+            (day == 1 ? first : last) = ns;
+            (day == 1 ? firstRss : lastRss) = residentKb();
+        }
+    }
+    std::printf("%d days simulated in %.1f s; day %d against day 1: point cost %+.1f %%, RSS %+.1f %% "
+                "(goal: within 10 %%)\n",
+                days, wall.elapsed() / 1000.0, days, (last / first - 1) * 100, (double(lastRss) / firstRss - 1) * 100);
+    return 0;
+}
