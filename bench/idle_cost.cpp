@@ -183,7 +183,7 @@ void exchangeTimes(const QString &device, const char *what)
     for (double v : ms)
         sum += v;
     std::printf("exchange wall time (%s): median %.2f ms, mean %.2f, min %.2f, max %.2f over %zu polls "
-                "(goal: within 1 ms of 151.5)\n",
+                "\n",
                 what, ms[ms.size() / 2], sum / double(ms.size()), ms.front(), ms.back(), ms.size());
 }
 
@@ -239,6 +239,8 @@ int main(int argc, char **argv)
         return 1;
     }
     exchangeTimes(probe, "board at 9600 baud, byte by byte");
+    // The same waits with the record there at once (20 + 80 + 20 ms): what the machine adds to any exchange.
+    exchangeTimes(instant, "board answering at once; 120 ms of waits");
     {
         QTemporaryDir logDir;
         logLineCost(logDir.path());

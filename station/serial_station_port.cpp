@@ -74,7 +74,8 @@ PortResult SerialStationPort::clearBuffers()
     if (!m_port.isOpen())
         return PortResult::PortError;
     m_pending.clear();
-    m_port.readAll();
+    m_port.readAll(); // reading turns the port's watch back on
+    watchDevice(false);
     return m_port.clear() ? PortResult::Ok : PortResult::PortError;
 }
 

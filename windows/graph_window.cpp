@@ -35,6 +35,7 @@ constexpr int kLabelRowHeight = 255;
 // column of their own so they never cover the axis numbers.
 constexpr int kTimeRowHeight = 255;
 constexpr int kTagColumnWidth = 420;
+constexpr int kTimeOverhang = 225;
 // A full view has a point at both edges.
 constexpr qsizetype kMaxPoints = kGraphPoints + 1;
 const QColor kGridColor(0, 128, 0);
@@ -274,7 +275,10 @@ void GraphWindow::layoutControls()
     const int chartWidth = std::max(0, width() - px(kLeftMargin) - px(kTagColumnWidth));
     const int chartHeight = std::max(0, height() - pic);
     m_chartView->setGeometry(px(kLeftMargin), 0, chartWidth, chartHeight);
-    m_chart->setPlotArea(QRectF(0, 0, chartWidth, std::max(1, chartHeight - px(kTimeRowHeight))));
+    // Room at both ends for the half of a time that overhangs its tick.
+    const int overhang = px(kTimeOverhang);
+    m_chart->setPlotArea(QRectF(overhang, 0, std::max(1, chartWidth - 2 * overhang),
+                                std::max(1, chartHeight - px(kTimeRowHeight))));
     placeTags();
 
     const double plotHeight = twips(height()) - kPicHolderHeight - kTimeRowHeight;
