@@ -5,6 +5,7 @@
 // for comparison when it is installed. Also the wall time of one exchange with
 // the paced board, and how soon the first record is in after start.
 //   idle_cost [seconds]          (default 60)
+//   idle_cost exchange           (only the exchange times)
 #include "core/program.h"
 #include "fake_hand_box.h"
 #include "station/diagnostic_log.h"
@@ -140,7 +141,10 @@ double firstRecordSeconds(const QStringList &board)
     while (t.elapsed() < 15000) {
         p->waitForReadyRead(50);
         seen += p->readAllStandardError();
-        if (seen.contains("received") && seen.contains("#\""))
+        bool record = false;
+        for (const QByteArray &line : seen.split('\n'))
+            record = record || (line.contains("received") && line.trimmed().endsWith("#\""));
+        if (record)
             break;
     }
     const double s = t.elapsed() / 1000.0;
@@ -228,7 +232,7 @@ long logLines(const QString &folder)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const int seconds = argc > 1 ? std::max(10, atoi(argv[1])) : 60;
+    const int seconds = argc > 1 ? std::max(10, atoi(argv[1])) : 60; // "exchange" stops early
 
     QProcess instantBoard, pacedBoard, probeBoard;
     const QString instant = startBoard(instantBoard, false);
@@ -247,6 +251,13 @@ int main(int argc, char **argv)
     }
     probeBoard.kill();
     probeBoard.waitForFinished();
+    if (argc > 1 && QByteArray(argv[1]) == "exchange") {
+        for (QProcess *b : {&instantBoard, &pacedBoard}) {
+            b->kill();
+            b->waitForFinished();
+        }
+        return 0;
+    }
 
     double worstFirst = 0;
     for (int k = 0; k < 3; ++k)

@@ -137,8 +137,10 @@ bool SerialStationPort::waitForData(int remainingMs, int missing, WaitProgress &
     const bool timed = missing > 1 && (!progress.timed || m_pending.size() > progress.pendingAt);
     progress = {timed, m_pending.size()};
     if (timed) {
-        // 10 bits a character; the missing ones cannot all be in sooner.
-        waitMs = std::min<qint64>(remainingMs, (qint64(missing) * 10000 + m_baud - 1) / std::max(1, m_baud) + 1);
+        // 10 bits a character. The next one is due within one character's
+        // time, so the last is due from (missing - 1) characters' time on:
+        // wake about then, and wait for a last straggler watching the device.
+        waitMs = std::min<qint64>(remainingMs, qint64(missing - 1) * 10000 / std::max(1, m_baud) + 1);
     }
     watchDevice(!timed);
     WaitWake news;

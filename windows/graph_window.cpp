@@ -59,7 +59,7 @@ GraphWindow::GraphWindow(const GraphWindowDef &def, const WeatherState &weather,
     m_fieldReader = [handBox](HandBoxField f) { return handBox ? handBox->fieldText(f) : QString(); };
     m_clock = [] { return QDateTime::currentDateTimeUtc(); };
     m_timer.setObjectName(QStringLiteral("tmrChange"));
-    // Whole-second timers share one wake-up with the station's tick.
+    // On whole seconds: both windows tick on the same wake-up, hidden or shown.
     m_timer.setTimerType(Qt::VeryCoarseTimer);
     connect(&m_timer, &QTimer::timeout, this, &GraphWindow::tick);
 
