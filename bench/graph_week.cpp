@@ -3,6 +3,7 @@
 // it plus a synchronous repaint of the window) and resident memory at day 1
 // and day 7: with a bounded view both stay flat.
 //   graph_week [days] [picture.png]   (default 7 days; the picture shows both windows after day 1)
+#include "proc_status.h"
 #include "station/weather_state.h"
 #include "windows/graph_window.h"
 
@@ -19,18 +20,6 @@
 #include <memory>
 #include <vector>
 
-namespace {
-long residentKb()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
-} // namespace
 
 int main(int argc, char **argv)
 {

@@ -8,6 +8,7 @@
 //   idle_cost exchange           (only the exchange times)
 #include "core/program.h"
 #include "fake_hand_box.h"
+#include "proc_status.h"
 #include "station/diagnostic_log.h"
 #include "station/serial_station_port.h"
 #include "station/station_link.h"
@@ -44,17 +45,6 @@ long long runNs(const QString &schedstat)
     return f.readAll().split(' ').first().toLongLong();
 }
 
-long long statusValue(const QString &path, const QByteArray &key)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').first().toLongLong();
-    return 0;
-}
-
 Counters sample(qint64 pid)
 {
     Counters c;
@@ -66,10 +56,10 @@ Counters sample(qint64 pid)
     for (const QString &t : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         c.ns += std::max(0LL, runNs(tasks.filePath(t) + QStringLiteral("/schedstat")));
         const QString status = tasks.filePath(t) + QStringLiteral("/status");
-        c.voluntary += statusValue(status, "voluntary_ctxt_switches:");
-        c.involuntary += statusValue(status, "nonvoluntary_ctxt_switches:");
+        c.voluntary += std::max(0LL, procStatusValue(status, "voluntary_ctxt_switches:"));
+        c.involuntary += std::max(0LL, procStatusValue(status, "nonvoluntary_ctxt_switches:"));
     }
-    c.rssKb = long(statusValue(QStringLiteral("/proc/%1/status").arg(pid), "VmRSS:"));
+    c.rssKb = residentKb(pid);
     return c;
 }
 

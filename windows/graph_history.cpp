@@ -39,7 +39,15 @@ std::vector<QList<QPointF>> historyPoints(const std::vector<Observation> &observ
         std::fill(sums.begin(), sums.end(), 0.0);
         count = 0;
     };
-    for (const Observation &o : observations) {
+    // Oldest first, as the bins are closed in order.
+    std::vector<const Observation *> ordered;
+    ordered.reserve(observations.size());
+    for (const Observation &o : observations)
+        ordered.push_back(&o);
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const Observation *a, const Observation *b) { return a->utc < b->utc; });
+    for (const Observation *op : ordered) {
+        const Observation &o = *op;
         const qint64 t = o.utc.toMSecsSinceEpoch();
         if (t <= startMs || t > endMs)
             continue;

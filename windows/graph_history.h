@@ -14,7 +14,7 @@
 // Points in view; the time axis spans this many intervals.
 constexpr int kGraphPoints = 180;
 
-// Observations between two UTC times, oldest first (the archive, when there is one).
+// Observations between two UTC times (the archive, when there is one).
 using GraphHistorySource = std::function<std::vector<Observation>(QDateTime fromUtc, QDateTime toUtc)>;
 
 // Milliseconds of the time axis at `interval` seconds per point.

@@ -61,6 +61,32 @@ TEST(BoardProtocolTest, WeatherChangesSlowlyThroughADay)
     EXPECT_GT(maxCloud - minCloud, 0.3);
 }
 
+// A raw pseudo-terminal whose far end is held open, as a board's would be.
+struct RawPty {
+    int master = -1, hold = -1;
+    QString device;
+    bool open()
+    {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+            return false;
+        device = QString::fromLocal8Bit(::ptsname(master));
+        hold = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+        termios tio{};
+        if (hold < 0 || ::tcgetattr(hold, &tio) != 0)
+            return false;
+        ::cfmakeraw(&tio);
+        return ::tcsetattr(hold, TCSANOW, &tio) == 0;
+    }
+    ~RawPty()
+    {
+        if (hold >= 0)
+            ::close(hold);
+        if (master >= 0)
+            ::close(master);
+    }
+};
+
 class SimulatorEndToEnd : public StationFixture {
 protected:
     void SetUp() override
@@ -109,17 +135,10 @@ TEST_F(SimulatorEndToEnd, MissingDeviceGivesTheMessageAndTheProgramGoesOn)
 
 TEST_F(SimulatorEndToEnd, EndlessNoiseOverflowsAndTheNextRecordIsRead)
 {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    termios tio{};
-    const int hold = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
-    ASSERT_GE(hold, 0);
-    ::tcgetattr(hold, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(hold, TCSANOW, &tio);
-    const QString device = QString::fromLocal8Bit(::ptsname(master));
+    RawPty pty;
+    ASSERT_TRUE(pty.open());
+    const int master = pty.master;
+    const QString device = pty.device;
 
     SerialStationPort serial{[device](int) { return device; }};
     serial.setPortNumber(2);
@@ -140,8 +159,6 @@ TEST_F(SimulatorEndToEnd, EndlessNoiseOverflowsAndTheNextRecordIsRead)
     EXPECT_EQ(serial.receive(1, out), PortResult::TimedOut);
     EXPECT_GE(t.elapsed(), 450);
     serial.disconnectPort();
-    ::close(hold);
-    ::close(master);
 }
 
 namespace {
@@ -156,17 +173,10 @@ long threadWakeUps()
 
 TEST_F(SimulatorEndToEnd, RecordSentByteByByteAt9600BaudIsReadInOneWait)
 {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    const int hold = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
-    ASSERT_GE(hold, 0);
-    termios tio{};
-    ::tcgetattr(hold, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(hold, TCSANOW, &tio);
-    const QString device = QString::fromLocal8Bit(::ptsname(master));
+    RawPty pty;
+    ASSERT_TRUE(pty.open());
+    const int master = pty.master;
+    const QString device = pty.device;
     SerialStationPort serial{[device](int) { return device; }};
     serial.setReceiveTimeoutMs(2000);
     ASSERT_EQ(serial.connectPort(), PortResult::Ok);
@@ -214,6 +224,4 @@ TEST_F(SimulatorEndToEnd, RecordSentByteByByteAt9600BaudIsReadInOneWait)
     EXPECT_EQ(out, QStringLiteral("short#"));
     EXPECT_LT(t.elapsed(), 400);
     serial.disconnectPort();
-    ::close(hold);
-    ::close(master);
 }

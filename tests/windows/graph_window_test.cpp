@@ -199,7 +199,7 @@ TEST_F(GraphWindowTest, OpensWithTheArchivesPointsForTheSpanInView)
         asked[0] = from;
         asked[1] = to;
         std::vector<Observation> list;
-        for (int s = 20 * 60; s >= 1; --s) { // one a second for 20 minutes, oldest first
+        for (int s = 1; s <= 20 * 60; ++s) { // one a second for 20 minutes, newest first
             Observation o;
             o.utc = now.addSecs(-s);
             o.ambientC = (s % 2) ? 12.3 : 12.5; // five a bin: 12.42 on average
