@@ -357,8 +357,11 @@ int runProgram(int argc, char **argv, const CommandLine &cl)
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QApplication::setQuitOnLastWindowClosed(false);
     installMessageBoxes(run.headless);
-    if (run.headless)
+    if (run.headless) {
         app.installEventFilter(new NoPainting(&app));
+        // A blinking text cursor nobody sees would wake the program twice a second.
+        QApplication::setCursorFlashTime(0);
+    }
     installSignalHandlers(&app);
 
     ProfileStore profile(profilePath);

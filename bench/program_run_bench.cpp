@@ -1,6 +1,8 @@
 // Runs `tarnwick --headless --simulate` for a while and prints its average
 // processor use and resident memory, sampled once a second from /proc.
 //   program_run_bench [path-to-tarnwick] [seconds]
+#include "proc_status.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -24,17 +26,6 @@ long long cpuTicks(qint64 pid)
     if (fields.size() < 13)
         return -1;
     return fields[11].toLongLong() + fields[12].toLongLong(); // fields 14 and 15 of the line
-}
-
-long residentKb(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
 }
 
 double average(const std::vector<long> &v, size_t from, size_t to)

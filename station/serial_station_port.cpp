@@ -7,6 +7,10 @@
 
 #include <QDeadlineTimer>
 #include <QLoggingCategory>
+#include <QScopeGuard>
+#include <QSocketNotifier>
+#include <algorithm>
+#include <sys/ioctl.h>
 
 // Raw traffic: QT_LOGGING_RULES="tarnwick.station.debug=true"
 Q_LOGGING_CATEGORY(stationLog, "tarnwick.station", QtWarningMsg)
@@ -57,6 +61,9 @@ PortResult SerialStationPort::connectPort()
     }
     m_error.clear();
     m_lost = false;
+    // Bytes are fetched when a receive asks for them; between receives
+    // (the waits after a poll) nothing arriving wakes the thread.
+    watchDevice(false);
     return PortResult::Ok;
 }
 
@@ -72,7 +79,8 @@ PortResult SerialStationPort::clearBuffers()
     if (!m_port.isOpen())
         return PortResult::PortError;
     m_pending.clear();
-    m_port.readAll();
+    m_port.readAll(); // reading turns the port's watch back on
+    watchDevice(false);
     return m_port.clear() ? PortResult::Ok : PortResult::PortError;
 }
 
@@ -91,8 +99,29 @@ PortResult SerialStationPort::transmit(const QString &text)
     return PortResult::Ok;
 }
 
+void SerialStationPort::watchDevice(bool on)
+{
+    // The port's read notifier is its child; without it the wait is timed only.
+    for (QSocketNotifier *n : m_port.findChildren<QSocketNotifier *>())
+        if (n->type() == QSocketNotifier::Read)
+            n->setEnabled(on);
+}
+
+bool SerialStationPort::watchingDevice() const
+{
+    for (QSocketNotifier *n : m_port.findChildren<QSocketNotifier *>())
+        if (n->type() == QSocketNotifier::Read && n->isEnabled())
+            return true;
+    return false;
+}
+
 bool SerialStationPort::takeAvailable()
 {
+    // Bytes that came while the device was not watched: fetch them now.
+    const int fd = int(m_port.handle());
+    int held = 0;
+    if (fd >= 0 && ::ioctl(fd, FIONREAD, &held) == 0 && held > 0)
+        m_port.waitForReadyRead(0);
     if (m_port.bytesAvailable() > 0) {
         const QByteArray bytes = m_port.readAll();
         qCDebug(stationLog) << "received" << bytes;
@@ -108,18 +137,31 @@ bool SerialStationPort::takeAvailable()
     return false;
 }
 
-bool SerialStationPort::waitForData(int remainingMs)
+bool SerialStationPort::waitForData(int remainingMs, int missing, WaitProgress &progress)
 {
+    int waitMs = remainingMs;
+    // The first timed wait, and further ones while they bring characters.
+    const bool timed = missing > 1 && (!progress.timed || m_pending.size() > progress.pendingAt);
+    progress = {timed, m_pending.size()};
+    if (timed) {
+        // 10 bits a character. The next one is due within one character's
+        // time, so the last is due from (missing - 1) characters' time on:
+        // wake about then, and wait for a last straggler watching the device.
+        waitMs = std::min<qint64>(remainingMs, qint64(missing - 1) * 10000 / std::max(1, m_baud) + 1);
+    }
+    watchDevice(!timed);
     WaitWake news;
     QObject::connect(&m_port, &QSerialPort::readyRead, &news, &WaitWake::wake);
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &news, &WaitWake::wake);
     QObject::connect(&m_port, &QSerialPort::aboutToClose, &news, &WaitWake::wake);
-    return waitUntil(news, std::max(1, remainingMs)) != WaitEnd::Quitting;
+    return waitUntil(news, std::max(1, waitMs)) != WaitEnd::Quitting;
 }
 
 PortResult SerialStationPort::receive(int n, QString &out)
 {
     const QDeadlineTimer deadline(m_timeoutMs);
+    const auto unwatch = qScopeGuard([this] { watchDevice(false); });
+    WaitProgress progress;
     for (;;) {
         if (!m_port.isOpen())
             return PortResult::PortError;
@@ -132,7 +174,7 @@ PortResult SerialStationPort::receive(int n, QString &out)
         }
         if (deadline.hasExpired())
             return PortResult::TimedOut;
-        if (!waitForData(int(deadline.remainingTime())))
+        if (!waitForData(int(deadline.remainingTime()), int(n - m_pending.size()), progress))
             return PortResult::TimedOut; // shutting down: no answer will be read now
     }
 }
@@ -141,6 +183,8 @@ PortResult SerialStationPort::receiveUntil(const QString &terminator, QString &o
 {
     const QByteArray term = terminator.toLatin1();
     const QDeadlineTimer deadline(m_timeoutMs);
+    const auto unwatch = qScopeGuard([this] { watchDevice(false); });
+    WaitProgress progress;
     for (;;) {
         if (!m_port.isOpen())
             return PortResult::PortError;
@@ -151,6 +195,7 @@ PortResult SerialStationPort::receiveUntil(const QString &terminator, QString &o
             const qsizetype end = at + term.size();
             out = QString::fromLatin1(m_pending.left(end));
             m_pending.remove(0, end);
+            m_answerLength = int(end);
             return PortResult::Ok;
         }
         if (m_pending.size() >= kMaxAnswer) {
@@ -159,7 +204,7 @@ PortResult SerialStationPort::receiveUntil(const QString &terminator, QString &o
         }
         if (deadline.hasExpired())
             return PortResult::TimedOut; // the partial answer stays until the next clear
-        if (!waitForData(int(deadline.remainingTime())))
+        if (!waitForData(int(deadline.remainingTime()), m_answerLength - int(m_pending.size()), progress))
             return PortResult::TimedOut; // shutting down: no answer will be read now
     }
 }

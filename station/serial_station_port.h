@@ -41,12 +41,25 @@ public:
     // Milliseconds, for tests that cannot wait whole seconds.
     void setReceiveTimeoutMs(int ms) { m_timeoutMs = ms; }
 
+    // Whether the port is watching the device for arriving bytes (only while
+    // a receive waits for a character or for the device's end).
+    bool watchingDevice() const;
+
 private:
     // Sleeps in the event loop until more data, an error, or the deadline.
-    // False when the application is quitting (its event loops no longer run).
-    bool waitForData(int remainingMs);
+    // While `missing` characters of an answer of known length are still to
+    // come, it does not watch the device (each arriving character would wake
+    // the thread) but sleeps the least time they need at the port's speed,
+    // and watches again once such a wait brought nothing. False when the
+    // application is quitting (its event loops no longer run).
+    struct WaitProgress {
+        bool timed = false;       // the last wait did not watch the device
+        qsizetype pendingAt = 0;  // bytes in hand when it began
+    };
+    bool waitForData(int remainingMs, int missing, WaitProgress &progress);
     // Moves received bytes into m_pending; false once the device is gone.
     bool takeAvailable();
+    void watchDevice(bool on);
 
     QSerialPort m_port;
     QByteArray m_pending; // received, not yet handed out
@@ -57,6 +70,9 @@ private:
     QString m_device;
     QString m_error;
     bool m_lost = false;
+    // Length of the last answer read up to a terminator: the next one is
+    // expected to be as long (records have a fixed length).
+    int m_answerLength = 0;
 };
 
 // A one-line reason for an open failure, with what the user can do about it.

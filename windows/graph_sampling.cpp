@@ -57,6 +57,16 @@ std::vector<double> windHumiditySamples(const WeatherState &w, const FieldReader
     };
 }
 
+std::vector<double> temperatureSamples(const Observation &o)
+{
+    return {(o.rainReading - 300) / 20.0, o.skyC, o.ambientC, o.thermopileC, o.rainMean, o.skyBrightness / 22.5};
+}
+
+std::vector<double> windHumiditySamples(const Observation &o)
+{
+    return {o.humidityPercent, o.windCurrent, o.dewPointC, o.ambientC};
+}
+
 namespace {
 // Rounds halves to even; a value outside the integer range is held at its edge
 // rather than failing the tick (a field can hold any number the user typed).
@@ -129,4 +139,29 @@ GraphLabelTops windHumidityAxisLabelTops(double chartHeight)
     t.l25 = chartHeight * 75 / 120 - 123;
     t.l75 = chartHeight * 25 / 120 - 123;
     return t;
+}
+
+std::vector<double> spreadLabelTops(const std::vector<double> &wanted, double height, double bottom)
+{
+    const size_t n = wanted.size();
+    std::vector<size_t> order(n);
+    for (size_t i = 0; i < n; ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return wanted[a] < wanted[b]; });
+    const double lowest = std::max(0.0, bottom - height);
+    std::vector<double> top(n);
+    // Down from the top, each below the one above; then up from the bottom.
+    for (size_t k = 0; k < n; ++k) {
+        const double w = std::clamp(wanted[order[k]], 0.0, lowest);
+        top[order[k]] = k == 0 ? w : std::max(w, top[order[k - 1]] + height);
+    }
+    for (size_t k = n; k-- > 0;) {
+        const double limit = k + 1 == n ? lowest : top[order[k + 1]] - height;
+        top[order[k]] = std::min(top[order[k]], limit);
+    }
+    if (n > 1 && top[order[0]] < 0) {
+        for (size_t k = 0; k < n; ++k)
+            top[order[k]] = lowest * double(k) / double(n - 1);
+    }
+    return top;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/hand_box_field.h"
+#include "core/observation.h"
 #include "station/weather_state.h"
 
 #include <QString>
@@ -29,6 +30,10 @@ double fieldNumber(const QString &text);
 // One sample per series, in series order.
 std::vector<double> temperatureSamples(const WeatherState &w, const FieldReader &field);
 std::vector<double> windHumiditySamples(const WeatherState &w, const FieldReader &field);
+
+// The same samples from an archived observation (its values as the hand box showed them).
+std::vector<double> temperatureSamples(const Observation &o);
+std::vector<double> windHumiditySamples(const Observation &o);
 
 // Plotted values: temperatures in tenths, wind/humidity as they are; both
 // rounded to an integer, halves to even.
@@ -69,3 +74,8 @@ struct GraphLabelTops {
 };
 GraphLabelTops temperatureAxisLabelTops(double chartHeight, double maximum, double minimum);
 GraphLabelTops windHumidityAxisLabelTops(double chartHeight);
+
+// Tops for labels of one height, each as near its wanted top as it can be
+// without overlapping another, all within [0, bottom - height]; when they
+// cannot all fit they share the room evenly. Same order as `wanted`.
+std::vector<double> spreadLabelTops(const std::vector<double> &wanted, double height, double bottom);

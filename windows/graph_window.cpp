@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include <QtCharts/QDateTimeAxis>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 
@@ -30,7 +31,13 @@ constexpr int kClientHeight = 3345;
 constexpr int kPicHolderHeight = 1095;
 constexpr int kLeftMargin = 500;
 constexpr int kLabelRowHeight = 255;
-constexpr int kVisiblePoints = 180; // points in view; older ones scroll off to the left
+// Below the plot, the times (HH:MM); right of it, the series tags, in a
+// column of their own so they never cover the axis numbers.
+constexpr int kTimeRowHeight = 255;
+constexpr int kTagColumnWidth = 420;
+constexpr int kTimeOverhang = 225;
+// A full view has a point at both edges.
+constexpr qsizetype kMaxPoints = kGraphPoints + 1;
 const QColor kGridColor(0, 128, 0);
 const char *kScaleCaption =
     " 5           4            3           2            1      min                            Update Rate =";
@@ -50,7 +57,10 @@ GraphWindow::GraphWindow(const GraphWindowDef &def, const WeatherState &weather,
     setWindowTitle(QString::fromLatin1(def.title));
     setAttribute(Qt::WA_DeleteOnClose, false);
     m_fieldReader = [handBox](HandBoxField f) { return handBox ? handBox->fieldText(f) : QString(); };
+    m_clock = [] { return QDateTime::currentDateTimeUtc(); };
     m_timer.setObjectName(QStringLiteral("tmrChange"));
+    // On whole seconds: both windows tick on the same wake-up, hidden or shown.
+    m_timer.setTimerType(Qt::VeryCoarseTimer);
     connect(&m_timer, &QTimer::timeout, this, &GraphWindow::tick);
 
     buildControls();
@@ -77,10 +87,13 @@ void GraphWindow::buildControls()
     m_yAxis->setTickCount(int((m_def.maximum - m_def.minimum) / m_def.step) + 1);
     m_yAxis->setGridLineColor(kGridColor);
     m_yAxis->setLabelsVisible(false);
-    m_xAxis = new QValueAxis;
-    m_xAxis->setRange(0, kVisiblePoints);
+    m_xAxis = new QDateTimeAxis;
+    m_xAxis->setFormat(QStringLiteral("HH:mm"));
     m_xAxis->setGridLineColor(kGridColor);
-    m_xAxis->setLabelsVisible(false);
+    m_xAxis->setLabelsColor(Qt::lightGray);
+    QFont timeFont = m_xAxis->labelsFont();
+    timeFont.setPointSizeF(7);
+    m_xAxis->setLabelsFont(timeFont);
     m_chart->addAxis(m_yAxis, Qt::AlignLeft);
     m_chart->addAxis(m_xAxis, Qt::AlignBottom);
     m_chartView = new QChartView(m_chart, this);
@@ -120,7 +133,7 @@ void GraphWindow::buildControls()
         auto *label = new QLabel(QString::fromLatin1(d.labelCaption), this);
         label->setObjectName(QString::fromLatin1(d.labelName));
         label->setStyleSheet(QStringLiteral("color: %1;").arg(hexColor(d.color)));
-        label->setGeometry(0, 0, px(kLeftMargin), px(kLabelRowHeight));
+        label->setGeometry(0, 0, px(kTagColumnWidth) - 2, px(kLabelRowHeight));
         m_marginLabels.push_back(label);
 
         // Two columns of three rows, each caption in its series colour.
@@ -160,8 +173,40 @@ void GraphWindow::onUpdateRate(int barValue)
     const int n = intervalFromBar(barValue);
     m_averager.setInterval(n); // also empties the running sums
     m_updateRate->setText(updateRateCaption(n));
-    if (n != GraphRate::kOff)
-        m_timer.start();
+    if (n == GraphRate::kOff)
+        return; // the view stays as it was
+    m_timer.start();
+    m_spanMs = graphSpanMs(n);
+    showSpanEndingAt(m_clock().toMSecsSinceEpoch());
+    if (m_history)
+        fillFromHistory();
+}
+
+void GraphWindow::showSpanEndingAt(qint64 endMs)
+{
+    m_xAxis->setRange(QDateTime::fromMSecsSinceEpoch(endMs - m_spanMs), QDateTime::fromMSecsSinceEpoch(endMs));
+    // Ticks at least a minute apart, so no two read the same.
+    m_xAxis->setTickCount(int(std::clamp<qint64>(m_spanMs / 60000 + 1, 2, 6)));
+}
+
+void GraphWindow::fillFromHistory()
+{
+    const int n = m_averager.interval();
+    if (!m_history || n <= 0 || n == GraphRate::kOff || !m_def.archivedSamples)
+        return;
+    const QDateTime now = m_clock();
+    std::vector<QList<QPointF>> points;
+    try {
+        points = historyPoints(m_history(now.addMSecs(-m_spanMs), now), now, n, m_series.size(), m_def.archivedSamples,
+                               m_def.plotValue);
+    } catch (...) {
+        return; // an archive that fails leaves the chart as it is
+    }
+    if (points.empty() || points.front().isEmpty())
+        return;
+    for (size_t i = 0; i < m_series.size(); ++i)
+        m_series[i]->replace(points[i]);
+    showSpanEndingAt(now.toMSecsSinceEpoch());
 }
 
 void GraphWindow::tick()
@@ -179,19 +224,41 @@ void GraphWindow::plot(const std::vector<double> &averages)
 {
     const double maximum = m_yAxis->max();
     const double minimum = m_yAxis->min();
-    const double h = twips(height()) - kPicHolderHeight - kLabelRowHeight;
+    // The plot's height stands for the chart's, so tags line up with the lines.
+    const double h = twips(height()) - kPicHolderHeight - kTimeRowHeight - kLabelRowHeight;
+    const qint64 now = m_clock().toMSecsSinceEpoch();
 
     m_chartView->setUpdatesEnabled(false);
+    m_tagTops.assign(m_series.size(), 0.0);
     for (size_t i = 0; i < m_series.size() && i < averages.size(); ++i) {
         const double v = m_def.plotValue(averages[i]);
-        QLabel *label = m_marginLabels[i];
-        label->move(label->x(), px(m_def.labelTop(h, averages[i], v, maximum, minimum)));
-        m_series[i]->append(double(m_pointCount), v); // hidden series keep their points too
+        m_tagTops[i] = m_def.labelTop(h, averages[i], v, maximum, minimum);
+        // Hidden series are appended too; every series keeps only what is in view.
+        QLineSeries *series = m_series[i];
+        series->append(double(now), v);
+        if (const qsizetype drop = pointsOutOfView(series->points(), now, m_spanMs, kMaxPoints); drop > 0)
+            series->removePoints(0, int(drop));
     }
-    ++m_pointCount;
-    if (m_pointCount > kVisiblePoints)
-        m_xAxis->setRange(double(m_pointCount - kVisiblePoints), double(m_pointCount));
+    placeTags();
+    showSpanEndingAt(now);
     m_chartView->setUpdatesEnabled(true);
+}
+
+void GraphWindow::placeTags()
+{
+    const int x = width() - px(kTagColumnWidth) + 2;
+    if (m_tagTops.size() != m_marginLabels.size()) { // nothing plotted yet
+        for (QLabel *label : m_marginLabels)
+            label->move(x, label->y());
+        return;
+    }
+    std::vector<double> wanted;
+    for (double t : m_tagTops)
+        wanted.push_back(t / kTwipsPerPixel);
+    const int plotHeight = m_chartView->height() - px(kTimeRowHeight);
+    const std::vector<double> tops = spreadLabelTops(wanted, px(kLabelRowHeight), plotHeight);
+    for (size_t i = 0; i < tops.size(); ++i)
+        m_marginLabels[i]->move(x, int(std::lround(tops[i])));
 }
 
 void GraphWindow::resizeEvent(QResizeEvent *event)
@@ -205,10 +272,17 @@ void GraphWindow::layoutControls()
 {
     const int pic = px(kPicHolderHeight);
     m_picHolder->setGeometry(0, height() - pic, width(), pic);
-    m_chartView->setGeometry(px(kLeftMargin), 0, std::max(0, width() - px(kLeftMargin)), std::max(0, height() - pic));
+    const int chartWidth = std::max(0, width() - px(kLeftMargin) - px(kTagColumnWidth));
+    const int chartHeight = std::max(0, height() - pic);
+    m_chartView->setGeometry(px(kLeftMargin), 0, chartWidth, chartHeight);
+    // Room at both ends for the half of a time that overhangs its tick.
+    const int overhang = px(kTimeOverhang);
+    m_chart->setPlotArea(QRectF(overhang, 0, std::max(1, chartWidth - 2 * overhang),
+                                std::max(1, chartHeight - px(kTimeRowHeight))));
+    placeTags();
 
-    const double chartHeight = twips(height()) - kPicHolderHeight;
-    const GraphLabelTops tops = m_def.axisLabelTops(chartHeight, m_yAxis->max(), m_yAxis->min());
+    const double plotHeight = twips(height()) - kPicHolderHeight - kTimeRowHeight;
+    const GraphLabelTops tops = m_def.axisLabelTops(plotHeight, m_yAxis->max(), m_yAxis->min());
     for (QLabel *label : m_axisLabels) {
         const QString name = label->objectName();
         double top = 0; // LabelMax stays at the top
@@ -244,7 +318,8 @@ GraphWindow *newTemperaturesWindow(const WeatherState &weather, const HandBoxApi
         {"SkyBrightness", QColor(128, 128, 255), "BrightSky_Lab", "SB"},
     };
     d.axisLabels = {{"LabelMax", "+55"}, {"Label_Zero", "0"}, {"Label_Min", "-40"}};
-    d.samples = temperatureSamples;
+    d.samples = [](const WeatherState &w, const FieldReader &f) { return temperatureSamples(w, f); };
+    d.archivedSamples = [](const Observation &o) { return temperatureSamples(o); };
     d.plotValue = temperaturePlotValue;
     d.labelTop = [](double h, double, double plotted, double maximum, double minimum) {
         return temperatureLabelTop(h, plotted, maximum, minimum);
@@ -270,7 +345,8 @@ GraphWindow *newWindHumidityWindow(const WeatherState &weather, const HandBoxApi
     };
     d.axisLabels = {{"LabelMax", "100"}, {"Label75", "75"}, {"Label50", "50"},
                     {"Label25", "25"},   {"Label_Zero", "0"}, {"Label_Min", "-20"}};
-    d.samples = windHumiditySamples;
+    d.samples = [](const WeatherState &w, const FieldReader &f) { return windHumiditySamples(w, f); };
+    d.archivedSamples = [](const Observation &o) { return windHumiditySamples(o); };
     d.plotValue = windHumidityPlotValue;
     d.labelTop = [](double h, double average, double, double, double) { return windHumidityLabelTop(h, average); };
     d.axisLabelTops = [](double chartHeight, double, double) { return windHumidityAxisLabelTops(chartHeight); };

@@ -4,6 +4,7 @@
 // follow each series' latest point.
 #pragma once
 
+#include "windows/graph_history.h"
 #include "windows/graph_sampling.h"
 
 #include <QColor>
@@ -17,6 +18,7 @@ class QCheckBox;
 class QLabel;
 class QLineSeries;
 class QScrollBar;
+class QDateTimeAxis;
 class QValueAxis;
 
 struct GraphSeriesDef {
@@ -41,6 +43,7 @@ struct GraphWindowDef {
     std::vector<GraphSeriesDef> series;
     std::vector<GraphAxisLabelDef> axisLabels;
     std::function<std::vector<double>(const WeatherState &, const FieldReader &)> samples;
+    std::function<std::vector<double>(const Observation &)> archivedSamples;
     std::function<double(double average)> plotValue;
     // Margin label top (twips) from the chart height, the average and its plotted value.
     std::function<double(double h, double average, double plotted, double maximum, double minimum)> labelTop;
@@ -62,6 +65,15 @@ public:
     // One tick of tmrChange: take a sample, plot when the interval is complete.
     void tick();
 
+    // Where the points of the span in view come from when the window opens or
+    // its interval changes (none: the chart starts empty).
+    void setHistorySource(GraphHistorySource source) { m_history = std::move(source); }
+    // Replaces the points in view by the archive's for the span now shown;
+    // an archive with nothing for the span leaves the chart as it is.
+    void fillFromHistory();
+    // The clock points are placed by (UTC).
+    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
+
     int interval() const { return m_averager.interval(); }
     int sampleCount() const { return m_averager.sampleCount(); }
     QLineSeries *series(int index) const { return m_series.at(size_t(index)); }
@@ -76,6 +88,8 @@ private:
     void onUpdateRate(int barValue);
     void plot(const std::vector<double> &averages);
     void layoutControls();
+    void placeTags();
+    void showSpanEndingAt(qint64 endMs);
 
     GraphWindowDef m_def;
     const WeatherState &m_weather;
@@ -84,7 +98,7 @@ private:
     QTimer m_timer;
     QChart *m_chart = nullptr;
     QChartView *m_chartView = nullptr;
-    QValueAxis *m_xAxis = nullptr;
+    QDateTimeAxis *m_xAxis = nullptr;
     QValueAxis *m_yAxis = nullptr;
     QWidget *m_picHolder = nullptr;
     QScrollBar *m_bar = nullptr;
@@ -93,7 +107,10 @@ private:
     std::vector<QCheckBox *> m_checks;
     std::vector<QLabel *> m_marginLabels;
     std::vector<QLabel *> m_axisLabels;
-    qint64 m_pointCount = 0;
+    std::vector<double> m_tagTops; // wanted tops in twips, from the last plot
+    GraphHistorySource m_history;
+    std::function<QDateTime()> m_clock;
+    qint64 m_spanMs = 0;
 };
 
 // frmTaskman, "Temperatures degC", six series.

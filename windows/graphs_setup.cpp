@@ -10,7 +10,20 @@ namespace {
 // Guarded: the hand box owns them and may delete them first.
 QPointer<GraphWindow> g_temperatures;
 QPointer<GraphWindow> g_windHumidity;
+GraphHistorySource g_history;
+
+GraphWindow *opened(GraphWindow *w)
+{
+    w->setHistorySource(g_history);
+    w->fillFromHistory();
+    return w;
+}
 } // namespace
+
+void setGraphHistorySource(GraphHistorySource source)
+{
+    g_history = std::move(source);
+}
 
 GraphWindow *temperaturesGraph()
 {
@@ -32,9 +45,9 @@ void showGraphs(bool show, const WeatherState &weather, HandBox *owner)
         return;
     }
     if (!g_temperatures)
-        g_temperatures = newTemperaturesWindow(weather, owner, owner);
+        g_temperatures = opened(newTemperaturesWindow(weather, owner, owner));
     if (!g_windHumidity)
-        g_windHumidity = newWindHumidityWindow(weather, owner, owner);
+        g_windHumidity = opened(newWindHumidityWindow(weather, owner, owner));
     g_temperatures->show();
     g_windHumidity->show();
     keepOnScreen(g_temperatures);

@@ -1,6 +1,8 @@
 // The graph windows behind the hand box's "Graphs" box.
 #pragma once
 
+#include "windows/graph_history.h"
+
 class GraphWindow;
 class HandBox;
 struct WeatherState;
@@ -9,6 +11,9 @@ struct WeatherState;
 // false hides them, and they keep sampling.
 void showGraphs(bool show, const WeatherState &weather, HandBox *owner);
 void unloadGraphs();
+
+// The archive the windows fill their span from when they open (none by default).
+void setGraphHistorySource(GraphHistorySource source);
 
 // The windows, or null while not loaded.
 GraphWindow *temperaturesGraph();

@@ -7,7 +7,10 @@
 #include "station_fixture.h"
 
 #include <QElapsedTimer>
+#include <chrono>
 #include <cstdlib>
+#include <sys/resource.h>
+#include <thread>
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -85,6 +88,32 @@ TEST(BoardProtocolTest, ForcedWeatherHoldsWhileTheRestIsSimulated)
     EXPECT_FALSE(w.raining());
 }
 
+// A raw pseudo-terminal whose far end is held open, as a board's would be.
+struct RawPty {
+    int master = -1, hold = -1;
+    QString device;
+    bool open()
+    {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+            return false;
+        device = QString::fromLocal8Bit(::ptsname(master));
+        hold = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+        termios tio{};
+        if (hold < 0 || ::tcgetattr(hold, &tio) != 0)
+            return false;
+        ::cfmakeraw(&tio);
+        return ::tcsetattr(hold, TCSANOW, &tio) == 0;
+    }
+    ~RawPty()
+    {
+        if (hold >= 0)
+            ::close(hold);
+        if (master >= 0)
+            ::close(master);
+    }
+};
+
 class SimulatorEndToEnd : public StationFixture {
 protected:
     void SetUp() override
@@ -134,17 +163,10 @@ TEST_F(SimulatorEndToEnd, MissingDeviceGivesTheMessageAndTheProgramGoesOn)
 
 TEST_F(SimulatorEndToEnd, EndlessNoiseOverflowsAndTheNextRecordIsRead)
 {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    termios tio{};
-    const int hold = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
-    ASSERT_GE(hold, 0);
-    ::tcgetattr(hold, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(hold, TCSANOW, &tio);
-    const QString device = QString::fromLocal8Bit(::ptsname(master));
+    RawPty pty;
+    ASSERT_TRUE(pty.open());
+    const int master = pty.master;
+    const QString device = pty.device;
 
     SerialStationPort serial{[device](int) { return device; }};
     serial.setPortNumber(2);
@@ -165,6 +187,69 @@ TEST_F(SimulatorEndToEnd, EndlessNoiseOverflowsAndTheNextRecordIsRead)
     EXPECT_EQ(serial.receive(1, out), PortResult::TimedOut);
     EXPECT_GE(t.elapsed(), 450);
     serial.disconnectPort();
-    ::close(hold);
-    ::close(master);
+}
+
+namespace {
+// Voluntary context switches of the calling thread: how often it slept and was woken.
+long threadWakeUps()
+{
+    rusage u{};
+    ::getrusage(RUSAGE_THREAD, &u);
+    return u.ru_nvcsw;
+}
+} // namespace
+
+TEST_F(SimulatorEndToEnd, RecordSentByteByByteAt9600BaudIsReadInOneWait)
+{
+    RawPty pty;
+    ASSERT_TRUE(pty.open());
+    const int master = pty.master;
+    const QString device = pty.device;
+    SerialStationPort serial{[device](int) { return device; }};
+    serial.setReceiveTimeoutMs(2000);
+    ASSERT_EQ(serial.connectPort(), PortResult::Ok);
+
+    // A UART at 9600 baud: one character every 1.04 ms.
+    auto paced = [master](const QByteArray &bytes) {
+        return std::thread([master, bytes] {
+            for (char c : bytes) {
+                if (::write(master, &c, 1) != 1)
+                    return;
+                std::this_thread::sleep_for(std::chrono::microseconds(1042));
+            }
+        });
+    };
+    const QByteArray record = kTestRecord.toLatin1();
+    QString out;
+    // The first record teaches the port the answer's length.
+    std::thread sender = paced(record);
+    EXPECT_EQ(serial.receiveUntil(QStringLiteral("#"), out), PortResult::Ok);
+    sender.join();
+    EXPECT_EQ(out, kTestRecord);
+    EXPECT_FALSE(serial.watchingDevice()); // the next record does not wake the caller's waits
+
+    for (int k = 0; k < 3; ++k) {
+        const long before = threadWakeUps();
+        QElapsedTimer t;
+        t.start();
+        sender = paced(record);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30)); // the caller's wait after the poll
+        EXPECT_EQ(serial.receiveUntil(QStringLiteral("#"), out), PortResult::Ok);
+        const qint64 took = t.elapsed();
+        const long wakeUps = threadWakeUps() - before;
+        sender.join();
+        EXPECT_EQ(out, kTestRecord);
+        EXPECT_LE(wakeUps, 10) << "woken for each character"; // about 75 when watched throughout
+        EXPECT_LT(took, 300) << "the last character is read as it arrives";
+    }
+
+    // A shorter answer than the last is read once its time is up, not at the time-out.
+    QElapsedTimer t;
+    t.start();
+    sender = paced("short#");
+    EXPECT_EQ(serial.receiveUntil(QStringLiteral("#"), out), PortResult::Ok);
+    sender.join();
+    EXPECT_EQ(out, QStringLiteral("short#"));
+    EXPECT_LT(t.elapsed(), 400);
+    serial.disconnectPort();
 }

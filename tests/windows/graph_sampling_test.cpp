@@ -78,3 +78,15 @@ TEST(GraphSampling, AveragerPlotsAfterTheIntervalAndRestartsOnChange)
     for (int i = 0; i < 300; ++i)
         EXPECT_FALSE(a.add({1, 1}, avg));
 }
+
+TEST(GraphTags, SpreadWithoutOverlapNearWhereTheyWantToBe)
+{
+    // Apart already: unchanged.
+    EXPECT_EQ(spreadLabelTops({10, 50, 30}, 17, 150), (std::vector<double>{10, 50, 30}));
+    // Crowded in the middle: stacked downwards in order.
+    EXPECT_EQ(spreadLabelTops({60, 60, 65}, 17, 150), (std::vector<double>{60, 77, 94}));
+    // Crowded at the foot: pushed up from the bottom edge.
+    EXPECT_EQ(spreadLabelTops({140, 140, 200}, 17, 150), (std::vector<double>{99, 116, 133}));
+    // No room for all: shared out evenly.
+    EXPECT_EQ(spreadLabelTops({0, 0, 0}, 17, 30), (std::vector<double>{0, 6.5, 13}));
+}

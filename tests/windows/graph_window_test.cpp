@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QScrollBar>
+#include <QtCharts/QDateTimeAxis>
 #include <QtCharts/QLineSeries>
 #include <gtest/gtest.h>
 #include <map>
@@ -21,12 +22,14 @@ protected:
     WeatherState weather;
     std::map<HandBoxField, QString> fields;
     std::unique_ptr<GraphWindow> temps;
+    QDateTime now = QDateTime(QDate(2026, 12, 7), QTime(20, 0), Qt::UTC);
 
     void SetUp() override
     {
         resetProgram();
         temps.reset(newTemperaturesWindow(weather, nullptr, nullptr));
         temps->setFieldReader([this](HandBoxField f) { return fields.count(f) ? fields.at(f) : QString(); });
+        temps->setClock([this] { return now; });
     }
     void TearDown() override { resetProgram(); }
 
@@ -41,8 +44,10 @@ protected:
     QString rate(QWidget *w) const { return w->findChild<QLabel *>(QStringLiteral("UpdateRate"))->text(); }
     void ticks(GraphWindow &w, int n)
     {
-        for (int i = 0; i < n; ++i)
+        for (int i = 0; i < n; ++i) {
+            now = now.addSecs(1);
             w.tick();
+        }
     }
 };
 
@@ -87,9 +92,11 @@ TEST_F(GraphWindowTest, FirstPointAfterFiveSamplesHiddenSeriesStillPlotted)
     EXPECT_EQ(temps->series(1)->at(0).y(), 0);
 
     // The hidden series' label still follows its point: H x (550 - 200) / 950, with
-    // H = 3345 - 1095 - 255 = 1995 twips at the load height: 735 twips, 49 pixels.
+    // H = 3345 - 1095 - 255 (times) - 255 = 1740 twips at the load height: 641 twips,
+    // 43 pixels; the five tags at 0 (67 pixels) stack up from the plot's foot and
+    // push it up to 31.
     ASSERT_EQ(temps->height(), 223);
-    EXPECT_EQ(temps->findChild<QLabel *>(QStringLiteral("BrightSky_Lab"))->y(), 49);
+    EXPECT_EQ(temps->findChild<QLabel *>(QStringLiteral("BrightSky_Lab"))->y(), 31);
     ticks(*temps, 5);
     EXPECT_EQ(temps->series(5)->count(), 2);
 }
@@ -135,14 +142,90 @@ TEST(GraphsBehindHandBox, GraphsBoxShowsHidesAndUnloadsBoth)
     box->setCheckState(HandBoxField::GraphCheck1, 1);
     EXPECT_EQ(temperaturesGraph(), temps);
     EXPECT_EQ(wind->series(0)->count(), 1);
-    // Empty fields sample as 0; the label sits at H x 0.8333 = 1662 twips (H = 1995 twips
-    // at the load height), 111 pixels.
+    // Empty fields sample as 0: all four tags want H x 0.8333 = 1450 twips (H = 1740
+    // twips at the load height), 97 pixels; they stack without overlapping, the
+    // lowest at the plot's foot (133 - 17 pixels).
     ASSERT_EQ(wind->height(), 223);
-    EXPECT_EQ(wind->findChild<QLabel *>(QStringLiteral("CS_Label"))->y(), 111);
+    QList<int> tops;
+    for (const char *name : {"CS_Label", "ST_label", "AMB_Label", "TP_Label"})
+        tops << wind->findChild<QLabel *>(QString::fromLatin1(name))->y();
+    std::sort(tops.begin(), tops.end());
+    EXPECT_EQ(tops, QList<int>({65, 82, 99, 116}));
 
     unloadGraphs();
     EXPECT_EQ(temperaturesGraph(), nullptr);
     EXPECT_EQ(windHumidityGraph(), nullptr);
     box.reset();
     resetProgram();
+}
+
+TEST_F(GraphWindowTest, SeriesKeepOnlyTheSpanInViewHoweverLongTheWindowRuns)
+{
+    boxes(temps.get())[2]->setChecked(false); // hidden series are bounded too
+    ticks(*temps, 5 * 1000);
+    for (int i = 0; i < temps->seriesCount(); ++i) {
+        const QLineSeries *s = temps->series(i);
+        ASSERT_EQ(s->count(), kGraphPoints + 1) << i;
+        EXPECT_EQ(qint64(s->at(s->count() - 1).x()), now.toMSecsSinceEpoch());
+        EXPECT_EQ(qint64(s->at(0).x()), now.addSecs(-15 * 60).toMSecsSinceEpoch()); // 180 points of 5 s
+    }
+    auto *axis = qobject_cast<QDateTimeAxis *>(temps->series(0)->attachedAxes().value(0));
+    ASSERT_TRUE(axis);
+    EXPECT_EQ(axis->format(), QStringLiteral("HH:mm"));
+    EXPECT_EQ(axis->max().toMSecsSinceEpoch(), now.toMSecsSinceEpoch());
+
+    // One-second points: the view shrinks to three minutes and the older points go.
+    bar(temps.get())->setValue(300);
+    ticks(*temps, 10);
+    EXPECT_EQ(qint64(temps->series(0)->at(0).x()), now.addSecs(-180).toMSecsSinceEpoch());
+    EXPECT_LE(temps->series(0)->count(), kGraphPoints + 1);
+
+    // Tags stay in their own column, clear of each other and of the axis numbers.
+    QRect chart = temps->findChild<QWidget *>(QStringLiteral("Graph1"))->geometry();
+    QList<QRect> tags;
+    for (const char *name : {"CS_Label", "ST_label", "AMB_Label", "TP_Label", "AMB1_Label", "BrightSky_Lab"}) {
+        const QRect r = temps->findChild<QLabel *>(QString::fromLatin1(name))->geometry();
+        EXPECT_GE(r.left(), chart.right());
+        for (const QRect &other : tags)
+            EXPECT_FALSE(r.intersects(other)) << name;
+        tags << r;
+    }
+}
+
+TEST_F(GraphWindowTest, OpensWithTheArchivesPointsForTheSpanInView)
+{
+    QDateTime asked[2];
+    temps->setHistorySource([&](QDateTime from, QDateTime to) {
+        asked[0] = from;
+        asked[1] = to;
+        std::vector<Observation> list;
+        for (int s = 1; s <= 20 * 60; ++s) { // one a second for 20 minutes, newest first
+            Observation o;
+            o.utc = now.addSecs(-s);
+            o.ambientC = (s % 2) ? 12.3 : 12.5; // five a bin: 12.42 on average
+            o.skyBrightness = 450;
+            list.push_back(o);
+        }
+        return list;
+    });
+    temps->fillFromHistory();
+    EXPECT_EQ(asked[0], now.addSecs(-15 * 60));
+    EXPECT_EQ(asked[1], now);
+    const QLineSeries *ambient = temps->series(2);
+    ASSERT_EQ(ambient->count(), kGraphPoints);
+    EXPECT_EQ(qint64(ambient->at(kGraphPoints - 1).x()), now.toMSecsSinceEpoch());
+    EXPECT_EQ(qint64(ambient->at(0).x()), now.addSecs(-15 * 60 + 5).toMSecsSinceEpoch());
+    EXPECT_NEAR(ambient->at(10).y(), 124, 0.5);
+    EXPECT_EQ(temps->series(5)->at(0).y(), 200);
+
+    // Live points carry on from there, and the view stays bounded.
+    ticks(*temps, 5);
+    EXPECT_EQ(ambient->count(), kGraphPoints + 1);
+
+    // An archive that fails or has nothing leaves the chart as it is.
+    temps->setHistorySource([](QDateTime, QDateTime) -> std::vector<Observation> { throw std::runtime_error("gone"); });
+    temps->fillFromHistory();
+    temps->setHistorySource([](QDateTime, QDateTime) { return std::vector<Observation>{}; });
+    temps->fillFromHistory();
+    EXPECT_EQ(ambient->count(), kGraphPoints + 1);
 }
