@@ -1,5 +1,6 @@
 #include "app/app.h"
 
+#include "archive/archive.h"
 #include "core/messages.h"
 #include "core/port_mapping.h"
 #include "core/program.h"
@@ -24,6 +25,7 @@ App::~App()
     port.reset();
     stationContext.reset();
     simulator.reset();
+    archive.reset();
 }
 
 void App::buildStation()
@@ -54,6 +56,9 @@ bool App::startSimulator()
     }
     serialDeviceOverride = sim->slavePath();
     simulator = std::move(sim);
+    // Until board tracking publishes it, the simulator's records count as readings.
+    watch.setBoard(BoardStatus{BoardState::Simulated, serialDeviceOverride, QStringLiteral("built-in simulator"),
+                               QDateTime::currentDateTimeUtc(), {}});
     return true;
 }
 

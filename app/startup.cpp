@@ -1,7 +1,10 @@
 #include "app/startup.h"
 
 #include "app/app.h"
+#include "app/archive_setup.h"
+#include "app/history_command.h"
 #include "app/config_command.h"
+#include "archive/archive_schema.h"
 #include "core/messages.h"
 #include "core/number_format.h"
 #include "core/profile_store.h"
@@ -140,7 +143,9 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     if (!problems.isEmpty())
         showMessage(problems.join(QLatin1Char('\n')), QStringLiteral("Tarnwick"), MsgIcon::Exclamation);
 
-    // The station exists before anything can tick or click.
+    // The station exists before anything can tick or click; the archive
+    // listens from the first observation.
+    startArchive(a, cl, profile);
     a.buildStation();
 
     // 7. The setup dialog loads hidden; the hand box is loaded.
@@ -190,6 +195,7 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     // Clients may call in from here on, also during the board search's waits.
     if (cl.alpacaEnabled)
         startAlpaca(a.focuser, QHostAddress(cl.alpacaAddress), quint16(cl.alpacaPort));
+    startWebPage(a);
 
     // 10, 12. Window state, then show the hand box and the upload window.
     if (p.StartedByUser)
@@ -260,6 +266,13 @@ int runProgram(int argc, char **argv, const CommandLine &cl)
         QTextStream out(stdout);
         QTextStream err(stderr);
         return runConfigCommand(profile, cl.configArgs, out, err);
+    }
+    if (cl.isHistory) {
+        QCoreApplication app(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return runHistoryCommand(cl.archivePath.isEmpty() ? defaultArchivePath() : cl.archivePath, cl.historyArgs,
+                                 QDateTime::currentDateTimeUtc(), out, err);
     }
 
     if (cl.headless) {

@@ -172,6 +172,8 @@ const std::vector<SettingDef> &settingTable()
         {"g_sPWS_password", false, SettingType::Text, kDefaultPwsPassword},
         {"g_sPWS_site", false, SettingType::Text, kDefaultPwsSite},
         {"g_bAllow_PWS", false, SettingType::Integer, "0"},
+        // Read by the archive at start-up, not kept in Settings.
+        {"ArchiveDays", false, SettingType::Integer, "30"},
     };
     return table;
 }

@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # Fails when a folder includes a header of a folder above it. Arrows point down:
-#   app -> windows, upload, focuser -> station -> core
+#   app -> windows, upload, focuser, web -> station, archive -> core
 set -u
 cd "$1" || exit 2
 allowed() {
     case "$1" in
     core) echo "core" ;;
     station) echo "core station" ;;
-    focuser | upload | windows) echo "core station $1" ;;
-    app) echo "core station focuser upload windows app" ;;
+    archive) echo "core archive" ;;
+    web) echo "core archive web" ;;
+    focuser | upload | windows) echo "core station archive $1" ;;
+    app) echo "core station archive focuser upload windows web app" ;;
     esac
 }
 status=0
-for dir in core station focuser upload windows app; do
+for dir in core station archive focuser upload windows web app; do
     ok=$(allowed "$dir")
     while IFS= read -r line; do
         target=${line#*\#include \"}
@@ -21,7 +23,7 @@ for dir in core station focuser upload windows app; do
         *" $target "*) ;;
         *) echo "$dir reaches up: $line"; status=1 ;;
         esac
-    done < <(grep -Hn '#include "\(core\|station\|focuser\|upload\|windows\|app\)/' "$dir"/*.h "$dir"/*.cpp 2>/dev/null)
+    done < <(grep -Hn '#include "\(core\|station\|archive\|focuser\|upload\|windows\|web\|app\)/' "$dir"/*.h "$dir"/*.cpp 2>/dev/null)
 done
 if grep -n 'prog()' station/*.h station/*.cpp; then
     echo "station reads the process-wide state; hand it in instead"

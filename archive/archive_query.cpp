@@ -1,0 +1,198 @@
+#include "archive/archive_query.h"
+
+#include "archive/archive_schema.h"
+
+#include "core/watch_status.h"
+
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
+
+namespace {
+
+const BoardState kBoardCodes[] = {BoardState::Searching, BoardState::Live, BoardState::Silent,
+                                  BoardState::Lost,      BoardState::Absent, BoardState::Simulated};
+
+double number(const QSqlQuery &q, int column, double scale = 1)
+{
+    const QVariant v = q.value(column);
+    return v.isNull() ? NAN : v.toDouble() / scale;
+}
+
+QString valueColumn(int i)
+{
+    return QString::fromLatin1(archiveValueInfo(archiveValueAt(i)).column);
+}
+
+// Summaries of observation rows over steps of `step` seconds.
+QString fromObservationsSql(int step)
+{
+    QStringList exprs{QStringLiteral("(t / %1) * %2").arg(qint64(step) * 1000).arg(step), QStringLiteral("count(*)")};
+    for (const char *agg : {"avg", "min", "max"})
+        for (int i = 0; i < kArchiveValueCount; ++i)
+            exprs << QStringLiteral("%1(%2) / %3.0").arg(QLatin1String(agg), valueColumn(i))
+                         .arg(archiveValueInfo(archiveValueAt(i)).scale);
+    for (const char *flag : {"raining", "cloudy", "daylight", "windy", "safe"})
+        exprs << QStringLiteral("avg(%1)").arg(QLatin1String(flag));
+    return QStringLiteral("SELECT %1 FROM observations WHERE t >= :from AND t <= :to GROUP BY 1 ORDER BY 1")
+        .arg(exprs.join(QStringLiteral(", ")));
+}
+
+// Summaries of minute rows over steps of whole minutes, weighted by count.
+QString fromMinutesSql(int step)
+{
+    QStringList exprs{QStringLiteral("(t / %1) * %1").arg(step), QStringLiteral("sum(n)")};
+    for (int i = 0; i < kArchiveValueCount; ++i)
+        exprs << QStringLiteral("sum(%1_mean * n) / sum(CASE WHEN %1_mean IS NOT NULL THEN n END)").arg(valueColumn(i));
+    for (const char *agg : {"min", "max"})
+        for (int i = 0; i < kArchiveValueCount; ++i)
+            exprs << QStringLiteral("%1(%2_%1)").arg(QLatin1String(agg), valueColumn(i));
+    for (const char *flag : {"raining", "cloudy", "daylight", "windy", "safe"})
+        exprs << QStringLiteral("sum(%1 * n) / sum(CASE WHEN %1 IS NOT NULL THEN n END)").arg(QLatin1String(flag));
+    return QStringLiteral("SELECT %1 FROM minutes WHERE t >= :from AND t <= :to GROUP BY 1 ORDER BY 1")
+        .arg(exprs.join(QStringLiteral(", ")));
+}
+
+} // namespace
+
+int boardStateCode(BoardState state)
+{
+    for (int i = 0; i < int(std::size(kBoardCodes)); ++i)
+        if (kBoardCodes[i] == state)
+            return i;
+    return 0;
+}
+
+BoardState boardStateFromCode(int code)
+{
+    return code >= 0 && code < int(std::size(kBoardCodes)) ? kBoardCodes[code] : BoardState::Searching;
+}
+
+std::vector<ArchivedObservation> queryObservations(const QSqlDatabase &db, const QDateTime &fromUtc,
+                                                   const QDateTime &toUtc)
+{
+    std::vector<ArchivedObservation> rows;
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT %1 FROM observations WHERE t >= :from AND t <= :to ORDER BY t")
+                  .arg(observationColumns()));
+    q.bindValue(QStringLiteral(":from"), fromUtc.toMSecsSinceEpoch());
+    q.bindValue(QStringLiteral(":to"), toUtc.toMSecsSinceEpoch());
+    if (!q.exec())
+        return rows;
+    while (q.next()) {
+        ArchivedObservation r;
+        r.utc = QDateTime::fromMSecsSinceEpoch(q.value(0).toLongLong(), Qt::UTC);
+        for (int i = 0; i < kArchiveValueCount; ++i)
+            r.values[size_t(i)] = number(q, 1 + i, archiveValueInfo(archiveValueAt(i)).scale);
+        int c = 1 + kArchiveValueCount;
+        const int sky = q.value(c++).toInt();
+        r.sky = sky == 2 ? SkyClass::Overcast : sky == 1 ? SkyClass::PartlyCloudy : SkyClass::Clear;
+        r.raining = q.value(c++).toBool();
+        r.cloudy = q.value(c++).toBool();
+        r.daylight = q.value(c++).toBool();
+        r.windy = q.value(c++).toBool();
+        r.heater = q.value(c++).toInt();
+        r.relay = q.value(c++).toInt();
+        r.board = boardStateFromCode(q.value(c++).toInt());
+        const QVariant safe = q.value(c++);
+        if (!safe.isNull())
+            r.safe = safe.toBool();
+        const QString unsafe = q.value(c++).toString();
+        if (!unsafe.isEmpty())
+            r.unsafe = unsafe.split(QLatin1Char(','));
+        rows.push_back(std::move(r));
+    }
+    return rows;
+}
+
+std::vector<ArchiveSummary> querySummaries(const QSqlDatabase &db, const QDateTime &fromUtc, const QDateTime &toUtc,
+                                           int stepSeconds)
+{
+    std::vector<ArchiveSummary> rows;
+    if (stepSeconds < 1)
+        return rows;
+    const bool minutes = stepSeconds % 60 == 0;
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(minutes ? fromMinutesSql(stepSeconds) : fromObservationsSql(stepSeconds));
+    // Minute rows are keyed by their start in seconds; a minute that began
+    // before fromUtc is left out, as a step that began before it is.
+    const qint64 from = fromUtc.toMSecsSinceEpoch();
+    const qint64 to = toUtc.toMSecsSinceEpoch();
+    q.bindValue(QStringLiteral(":from"), minutes ? (from + 59999) / 60000 * 60 : from);
+    q.bindValue(QStringLiteral(":to"), minutes ? to / 1000 : to);
+    if (!q.exec())
+        return rows;
+    while (q.next()) {
+        ArchiveSummary s;
+        s.utc = QDateTime::fromSecsSinceEpoch(q.value(0).toLongLong(), Qt::UTC);
+        s.seconds = stepSeconds;
+        s.count = q.value(1).toInt();
+        int c = 2;
+        for (ArchiveValues *part : {&s.mean, &s.min, &s.max})
+            for (int i = 0; i < kArchiveValueCount; ++i)
+                (*part)[size_t(i)] = number(q, c++);
+        s.raining = q.value(c++).toDouble();
+        s.cloudy = q.value(c++).toDouble();
+        s.daylight = q.value(c++).toDouble();
+        s.windy = q.value(c++).toDouble();
+        s.safe = number(q, c++);
+        rows.push_back(s);
+    }
+    return rows;
+}
+
+std::vector<ArchiveSummary> queryMinutes(const QSqlDatabase &db, const QDateTime &fromUtc, const QDateTime &toUtc)
+{
+    return querySummaries(db, fromUtc, toUtc, 60);
+}
+
+ArchiveReader::ArchiveReader() : m_connection(QStringLiteral("archive-reader-%1").arg(quintptr(this))) {}
+
+ArchiveReader::~ArchiveReader()
+{
+    m_db = QSqlDatabase();
+    closeArchiveDatabase(m_connection);
+}
+
+bool ArchiveReader::open(const QString &path, QString &error)
+{
+    m_db = openArchiveDatabase(path, m_connection, false, error);
+    return m_db.isOpen();
+}
+
+ArchivedObservation archivedFrom(const Observation &o, BoardState board, const SafetyVerdict &safety)
+{
+    ArchivedObservation r;
+    r.utc = o.utc.toUTC();
+    const bool temps = o.temperaturesOn;
+    const bool humidity = !o.humidityMissing;
+    auto put = [&r](ArchiveValue v, double value, bool present) { r.values[size_t(v)] = present ? value : NAN; };
+    put(ArchiveValue::Ambient, o.ambientC, temps);
+    put(ArchiveValue::Thermopile, o.thermopileC, temps);
+    put(ArchiveValue::Sky, o.skyC, temps);
+    put(ArchiveValue::AmbMinusSky, o.ambientMinusSkyC, temps);
+    put(ArchiveValue::Humidity, o.humidityPercent, humidity);
+    put(ArchiveValue::DewPoint, o.dewPointC, temps && humidity);
+    put(ArchiveValue::Rain, o.rainReading, true);
+    put(ArchiveValue::RainMean, o.rainMean, true);
+    put(ArchiveValue::Brightness, o.skyBrightness, true);
+    put(ArchiveValue::Wind, o.windCurrent, o.windOn);
+    put(ArchiveValue::WindAverage, o.windAverage, o.windOn);
+    put(ArchiveValue::Gust, o.windGust, o.windOn && o.windGust > -10);
+    r.sky = o.sky;
+    r.raining = o.raining;
+    r.cloudy = o.cloudy;
+    r.daylight = o.daylight;
+    r.windy = o.windy;
+    r.heater = o.heater;
+    r.relay = o.relay;
+    r.board = board;
+    if (safety.known) {
+        r.safe = safety.safe;
+        for (const UnsafeCondition &u : safety.unsafe)
+            r.unsafe << u.name;
+    }
+    return r;
+}
