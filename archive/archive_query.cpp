@@ -38,7 +38,7 @@ QString fromObservationsSql(int step)
         .arg(exprs.join(QStringLiteral(", ")));
 }
 
-// Summaries of minute rows over steps of whole minutes, weighted by count.
+// Summaries of minute rows over steps of a minute or more, weighted by count.
 QString fromMinutesSql(int step)
 {
     QStringList exprs{QStringLiteral("(t / %1) * %1").arg(step), QStringLiteral("sum(n)")};
@@ -112,7 +112,9 @@ std::vector<ArchiveSummary> querySummaries(const QSqlDatabase &db, const QDateTi
     std::vector<ArchiveSummary> rows;
     if (stepSeconds < 1)
         return rows;
-    const bool minutes = stepSeconds % 60 == 0;
+    // Steps of a minute or more come from the minute rows (a minute counts in
+    // the step it begins in), shorter ones from the observations.
+    const bool minutes = stepSeconds >= 60;
     QSqlQuery q(db);
     q.setForwardOnly(true);
     q.prepare(minutes ? fromMinutesSql(stepSeconds) : fromObservationsSql(stepSeconds));

@@ -1,6 +1,6 @@
 // Reading the archive: observations, minute summaries, and summaries over
 // steps of any whole number of seconds (from the minute table when the step
-// is whole minutes). Shared by the writer, "tarnwick history" and the web page.
+// is a minute or more). Shared by the writer, "tarnwick history" and the web page.
 #pragma once
 
 #include "archive/archived_observation.h"

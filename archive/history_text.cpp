@@ -8,9 +8,15 @@
 
 namespace {
 
-QString csvNumber(double v)
+// Board counts read as whole numbers; everything else with two decimals.
+QString csvNumber(double v, int scale = 100)
 {
-    return std::isnan(v) ? QString() : QString::number(v, 'f', 2);
+    return std::isnan(v) ? QString() : QString::number(v, 'f', scale == 1 ? 0 : 2);
+}
+
+int scaleOf(int i)
+{
+    return archiveValueInfo(archiveValueAt(i)).scale;
 }
 
 
@@ -94,8 +100,8 @@ QByteArray observationsCsv(const std::vector<ArchivedObservation> &rows)
     out.reserve(int(rows.size()) + 1);
     for (const ArchivedObservation &r : rows) {
         QStringList f{isoUtc(r.utc)};
-        for (double v : r.values)
-            f << csvNumber(v);
+        for (int i = 0; i < kArchiveValueCount; ++i)
+            f << csvNumber(r.values[size_t(i)], scaleOf(i));
         f << skyClassName(r.sky) << QString::number(r.raining) << QString::number(r.cloudy)
           << QString::number(r.daylight) << QString::number(r.windy) << QString::number(r.heater)
           << QString::number(r.relay) << boardStateName(r.board) << safetyWord(r.safe)
@@ -116,7 +122,8 @@ QByteArray summariesCsv(const std::vector<ArchiveSummary> &rows)
     for (const ArchiveSummary &s : rows) {
         QStringList f{isoUtc(s.utc), QString::number(s.seconds), QString::number(s.count)};
         for (int i = 0; i < kArchiveValueCount; ++i)
-            f << csvNumber(s.mean[size_t(i)]) << csvNumber(s.min[size_t(i)]) << csvNumber(s.max[size_t(i)]);
+            f << csvNumber(s.mean[size_t(i)]) << csvNumber(s.min[size_t(i)], scaleOf(i))
+              << csvNumber(s.max[size_t(i)], scaleOf(i));
         for (double share : {s.raining, s.cloudy, s.daylight, s.windy, s.safe})
             f << csvNumber(share);
         out << f.join(QLatin1Char(','));

@@ -16,6 +16,8 @@ namespace {
 // Points per chart are capped so that no question makes the program's one
 // thread busy for long.
 constexpr qint64 kMaxPoints = 20000;
+// Steps under a minute read observation rows: at most this span of them.
+constexpr qint64 kMaxObservationSpan = 6 * 3600;
 
 HttpRouteReply json(int status, const QJsonObject &body)
 {
@@ -155,6 +157,8 @@ HttpRouteReply answerHistory(const HttpRouteRequest &request, const Archive *arc
     if (span / step > kMaxPoints)
         return error(400, QStringLiteral("%1 steps of %2 s are too many (at most %3); choose a larger step")
                               .arg(span / step).arg(step).arg(kMaxPoints));
+    if (step < 60 && span > kMaxObservationSpan)
+        return error(400, QStringLiteral("steps under 60 s cover at most 6 hours; choose a step of 60 s or more"));
     if (format != QLatin1String("json") && format != QLatin1String("csv"))
         return error(400, QStringLiteral("format \"%1\" is neither json nor csv").arg(format));
     if (!archive || !archive->isOpen())

@@ -16,7 +16,8 @@ HttpRouteReply answerPage(const HttpRouteRequest &request);
 HttpRouteReply answerLive(const HttpRouteRequest &request, const WatchStatus &status, const QDateTime &nowUtc);
 // archive may be null (--no-archive, or it could not be opened).
 // ?from=&to= as "history" takes them (ISO UTC, "6h", "now"), &step= seconds,
-// &format=json|csv.
+// &format=json|csv. Steps under 60 s (from observation rows) cover at most
+// 6 hours; at most 20000 steps.
 HttpRouteReply answerHistory(const HttpRouteRequest &request, const Archive *archive, const QDateTime &nowUtc);
 
 using AddRoute = std::function<void(const QString &path, HttpRouteHandler handler)>;

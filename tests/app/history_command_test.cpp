@@ -47,7 +47,7 @@ TEST(HistoryCommand, PrintsTheSpanAsCsvOrJsonBesideARunningWriter)
     EXPECT_TRUE(lines[0].startsWith("time (UTC),ambient (°C),thermopile (°C),sky (°C)")) << lines[0].toStdString();
     EXPECT_TRUE(lines[0].contains("humidity (%)"));
     EXPECT_TRUE(lines[0].contains("wind (mph)"));
-    EXPECT_TRUE(lines[1].startsWith("2026-12-07T20:01:00Z,10.00,11.00,-10.00,")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].startsWith("2026-12-07T20:01:00Z,10.00,11.00,-10.00,20.00,55.50,5.00,321,320.25,900,")) << lines[1].toStdString();
     EXPECT_TRUE(lines[1].endsWith(",partly cloudy,0,1,0,0,1,0,simulated,unknown,")) << lines[1].toStdString();
 
     // "6m" ago from 20:03:20 is 19:57:20: everything committed, not the open batch.

@@ -5,6 +5,8 @@
 #include "archive/archive_schema.h"
 #include "archive_fixture.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -152,6 +154,11 @@ TEST(Archive, MinuteSummariesAndStepsAgreeWithTheRows)
     // Two-minute steps come from the minute rows, weighted by their counts;
     // 30-second steps from the observations.
     const auto two = t.archive->summarize(kT0, kT0.addSecs(3600), 120);
+    // Steps that are not whole minutes take each minute once, in the step it begins in.
+    int counted = 0;
+    for (const ArchiveSummary &s : t.archive->summarize(kT0, kT0.addSecs(3600), 90))
+        counted += s.count;
+    EXPECT_EQ(counted, 90);
     ASSERT_EQ(two.size(), 1u);
     EXPECT_EQ(two[0].count, 90);
     EXPECT_NEAR(two[0].mean[0], (29.5 * 60 + 114.5 * 30) / 90, 1e-9);
@@ -205,4 +212,14 @@ TEST(ArchiveSchema, NewFileIsVersionedAndANewerOneIsLeftAlone)
     QString error;
     EXPECT_FALSE(reader.open(t.path, error));
     EXPECT_TRUE(error.contains("schema 99")) << error.toStdString();
+
+    // A file that is no database is reported, not overwritten.
+    QFile junk(t.dir.path() + "/junk.sqlite");
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(8192, 'j'));
+    junk.close();
+    Archive onJunk([&reports](const QString &r) { reports << r; });
+    EXPECT_FALSE(onJunk.open(junk.fileName()));
+    EXPECT_EQ(reports.size(), 2);
+    EXPECT_EQ(QFileInfo(junk.fileName()).size(), 8192);
 }
