@@ -6,7 +6,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev qt6-charts-dev qt6-multimedia-dev qt6-httpserver-dev
   qt6-websockets-dev libqt6opengl6-dev libxkbcommon-dev libgl-dev qt6-qpa-plugins
   libgtest-dev libgmock-dev
-  libqt6sql6-sqlite chromium
+  libqt6sql6-sqlite libsqlite3-dev chromium
 )
 missing=()
 for p in "${packages[@]}"; do
