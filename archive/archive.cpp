@@ -30,6 +30,10 @@ Archive::Archive(Report report)
 
 Archive::~Archive()
 {
+    // The minute under way is summarized as far as it went; the next run
+    // summarizes it again with the rest of its rows.
+    if (m_db.isOpen() && m_minute >= 0 && beginBatch())
+        summarizeMinutes(m_minute * 60000, (m_minute + 1) * 60000);
     if (m_db.isOpen())
         flush();
     m_insert = QSqlQuery();

@@ -14,6 +14,16 @@ QString csvNumber(double v, int scale = 100)
     return std::isnan(v) ? QString() : QString::number(v, 'f', scale == 1 ? 0 : 2);
 }
 
+// Quoted when it holds a separator, a quote or a line break.
+QString csvField(const QString &text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
 int scaleOf(int i)
 {
     return archiveValueInfo(archiveValueAt(i)).scale;
@@ -105,7 +115,7 @@ QByteArray observationsCsv(const std::vector<ArchivedObservation> &rows)
         f << skyClassName(r.sky) << QString::number(r.raining) << QString::number(r.cloudy)
           << QString::number(r.daylight) << QString::number(r.windy) << QString::number(r.heater)
           << QString::number(r.relay) << boardStateName(r.board) << safetyWord(r.safe)
-          << r.unsafe.join(QLatin1Char(' '));
+          << csvField(r.unsafe.join(QLatin1Char(' ')));
         out << f.join(QLatin1Char(','));
     }
     return lines(out);
