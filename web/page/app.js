@@ -83,7 +83,8 @@ function showLive(reply) {
   $("v-sky").textContent = skyInWords(o);
   for (const key of ["ambient_c", "sky_c", "amb_minus_sky_c", "humidity_pct", "dew_point_c"])
     $("v-" + key).textContent = withUnit(o[key], u[key]);
-  $("v-wind").textContent = withUnit(o.wind, u.wind) + (o.wind_avg === null ? "" : " (avg " + withUnit(o.wind_avg, u.wind_avg) + ")");
+  $("v-wind").textContent = withUnit(o.wind, u.wind);
+  $("v-wind_avg").textContent = withUnit(o.wind_avg, u.wind_avg);
   $("v-gust").textContent = withUnit(o.gust, u.gust);
   $("v-rain").textContent = withUnit(o.rain, u.rain, 0);
   $("v-brightness").textContent = withUnit(o.brightness, u.brightness, 0);
@@ -129,6 +130,23 @@ function bandsPlugin(history) {
   return { hooks: { drawClear: [(u) => { shade(u, "daylight", "rgba(250, 204, 21, 0.18)"); shade(u, "raining", "rgba(59, 130, 246, 0.25)"); }] } };
 }
 
+// A step without observations (program stopped, board silent) becomes an
+// empty point, so lines and bands break there instead of bridging the gap.
+function withGaps(h) {
+  const keys = Object.keys(h).filter((k) => Array.isArray(h[k]) && k !== "time");
+  const out = Object.assign({}, h, { time: [] });
+  for (const k of keys) out[k] = [];
+  for (let i = 0; i < h.time.length; i++) {
+    if (i > 0 && h.time[i] - h.time[i - 1] > h.step) {
+      out.time.push(h.time[i - 1] + h.step);
+      for (const k of keys) out[k].push(null);
+    }
+    out.time.push(h.time[i]);
+    for (const k of keys) out[k].push(h[k][i]);
+  }
+  return out;
+}
+
 function chartSpecs(h) {
   const cloudPct = h.cloudy.map((v) => (v === null ? null : v * 100));
   return [
@@ -139,7 +157,8 @@ function chartSpecs(h) {
   ];
 }
 
-function drawCharts(h) {
+function drawCharts(history) {
+  const h = withGaps(history);
   for (const c of charts) c.destroy();
   charts = [];
   for (const spec of chartSpecs(h)) {
