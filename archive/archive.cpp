@@ -64,9 +64,13 @@ bool Archive::open(const QString &path)
 
     // Minutes the last run had no time to summarize (it was killed, or
     // stopped mid-minute) are summarized from their rows.
-    QSqlQuery last(m_db);
-    if (last.exec(QStringLiteral("SELECT max(t) FROM minutes")) && last.next())
-        summarizeMinutes(last.value(0).toLongLong() * 1000, std::numeric_limits<qint64>::max());
+    qint64 lastMinute = 0;
+    {
+        QSqlQuery last(m_db);
+        if (last.exec(QStringLiteral("SELECT max(t) FROM minutes")) && last.next())
+            lastMinute = last.value(0).toLongLong();
+    }
+    summarizeMinutes(lastMinute * 1000, std::numeric_limits<qint64>::max());
     prune(QDateTime::currentDateTimeUtc());
     return true;
 }
