@@ -1,5 +1,9 @@
 // "tarnwick history" on a real archive file, also while a writer holds a batch open.
+#include "app/command_line.h"
 #include "app/history_command.h"
+#include "app/archive_setup.h"
+#include "core/settings.h"
+#include "temp_profile.h"
 #include "archive/archive.h"
 #include "../archive/archive_fixture.h"
 
@@ -79,5 +83,33 @@ TEST(HistoryCommand, BadInputGetsAClearLine)
         HistoryRun r = history(dir.path() + "/none.sqlite", bad, now);
         EXPECT_EQ(r.status, 2) << bad.join(' ').toStdString();
         EXPECT_TRUE(r.err.startsWith("tarnwick: ")) << r.err.toStdString();
+    }
+}
+
+TEST(HistoryCommand, TheCommandLineHandsOverItsOptions)
+{
+    const CommandLine cl = parseCommandLine({"tarnwick", "--archive", "/x/a.sqlite", "history", "--since", "6h", "--json"});
+    ASSERT_EQ(cl.outcome, CommandLine::Outcome::Run);
+    EXPECT_TRUE(cl.isHistory);
+    EXPECT_EQ(cl.archivePath, "/x/a.sqlite");
+    EXPECT_EQ(cl.historyArgs, QStringList({"--since", "6h", "--json"}));
+    EXPECT_FALSE(parseCommandLine({"tarnwick", "--no-archive"}).archiveEnabled);
+    EXPECT_EQ(parseCommandLine({"tarnwick", "--archive", "a", "--no-archive"}).outcome, CommandLine::Outcome::ExitUsage);
+    EXPECT_EQ(parseCommandLine({"tarnwick", "--archive", ""}).outcome, CommandLine::Outcome::ExitUsage);
+}
+
+TEST(ArchiveSetup, ArchiveDaysDefaultsAndRefusesNonsense)
+{
+    TempProfile p;
+    QString problem;
+    EXPECT_EQ(archiveDaysSetting(*p.store, problem), 30); // profiles from before the setting
+    EXPECT_TRUE(problem.isEmpty());
+    p.store->writeValue(kDriverId, "ArchiveDays", "90");
+    EXPECT_EQ(archiveDaysSetting(*p.store, problem), 90);
+    for (const char *bad : {"0", "-3", "many"}) {
+        p.store->writeValue(kDriverId, "ArchiveDays", bad);
+        problem.clear();
+        EXPECT_EQ(archiveDaysSetting(*p.store, problem), 30) << bad;
+        EXPECT_TRUE(problem.contains("ArchiveDays")) << bad;
     }
 }
