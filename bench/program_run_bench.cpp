@@ -123,7 +123,7 @@ int main(int argc, char **argv)
     const long peak = *std::max_element(rss.begin(), rss.end());
     std::printf("tarnwick --headless --simulate%s for %d s:\n", web ? " with the web page open" : "", seconds);
     std::printf("  processor: %.3f %% of one core (goal < 0.1 %%)\n", cpuPercent);
-    std::printf("  peak resident memory: %.1f MB (goal < 45 MB)\n", peak / 1024.0);
+    std::printf("  peak resident memory: %.1f MB (goal < %d MB)\n", peak / 1024.0, web ? 60 : 45);
     std::printf("  resident, first 10 s: %.1f MB, last 10 s: %.1f MB\n", average(rss, 0, 10) / 1024.0,
                 average(rss, rss.size() - 10, rss.size()) / 1024.0);
     return 0;
