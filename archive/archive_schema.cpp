@@ -20,7 +20,7 @@ const ArchiveValueInfo kValues[kArchiveValueCount] = {
     {"humidity_pct", "humidity", "%", 100},
     {"dew_point_c", "dew point", "°C", 100},
     {"rain", "rain", "counts", 1},
-    {"rain_mean", "rain mean", "counts", 100},
+    {"rain_mean", "rain average", "counts", 100},
     {"brightness", "sky brightness", "counts", 1},
     {"wind", "wind", "mph", 100},
     {"wind_avg", "wind average", "mph", 100},
