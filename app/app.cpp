@@ -1,5 +1,6 @@
 #include "app/app.h"
 
+#include "archive/archive.h"
 #include "core/messages.h"
 #include "core/port_mapping.h"
 #include "core/program.h"
@@ -31,6 +32,8 @@ App::~App()
     port.reset();
     stationContext.reset();
     simulator.reset();
+    setGraphHistorySource({});
+    archive.reset();
 }
 
 void App::buildStation()

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+class Archive;
 class BoardSimulator;
 class HandBox;
 class SafetyWatch;
@@ -33,6 +34,9 @@ public:
     WatchFeed watch;
     FocuserContext focuser{weather};
     std::unique_ptr<HandBox> handBox;
+    // The weather archive, a listener of the watch; null with --no-archive or
+    // when its file cannot be used.
+    std::unique_ptr<Archive> archive;
 
     // Alerts and the diagnostic log
     WaveFilePlayer player;

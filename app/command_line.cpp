@@ -10,6 +10,7 @@ QString usageText()
     return QStringLiteral(
         "Usage: tarnwick [options]\n"
         "       tarnwick [--profile FILE] config list | get [SUBKEY/]KEY | set [SUBKEY/]KEY VALUE\n"
+        "       tarnwick [--archive PATH] history [--since 6h|ISO] [--until ISO] [--minute] [--csv|--json]\n"
         "\n"
         "Weather watch for an observatory: polls the sensor board once a second, shows,\n"
         "logs and uploads its readings, and serves a focuser-shaped automation device\n"
@@ -24,13 +25,22 @@ QString usageText()
         "  --alpaca-port N        port of the Alpaca endpoint (default 11111)\n"
         "  --no-alpaca            do not serve the Alpaca endpoint\n"
         "  --log-dir DIR          folder of log.txt (default the program's folder)\n"
+        "  --archive PATH         weather archive (default $XDG_DATA_HOME/tarnwick/archive.sqlite)\n"
+        "  --no-archive           keep no archive this run\n"
         "  --automation           start as if launched for an automation client\n"
         "  -h, --help             show this help\n"
         "  -v, --version          show the version\n"
         "\n"
         "config list              print every stored value as [SUBKEY/]KEY=VALUE\n"
         "config get KEY           print one value (Capabilities keys are found without their subkey)\n"
-        "config set KEY VALUE     store one value, e.g. config set \"Ports/COM 2\" /dev/ttyUSB0\n");
+        "config set KEY VALUE     store one value, e.g. config set \"Ports/COM 2\" /dev/ttyUSB0\n"
+        "\n"
+        "history                  print archived observations as CSV (readable while the watch runs):\n"
+        "  --since WHEN           start: 90s, 30m, 6h, 2d ago, or an ISO time in UTC such as\n"
+        "                         2026-12-07T20:00 (default 1h)\n"
+        "  --until WHEN           end, in the same forms (default now)\n"
+        "  --minute               one summary line per minute: mean, lowest and highest\n"
+        "  --csv | --json         CSV with units in the heading line (default), or JSON\n");
 }
 
 CommandLine parseCommandLine(const QStringList &arguments)
@@ -48,10 +58,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption logDir(QStringLiteral("log-dir"), QString(), QStringLiteral("DIR"));
     const QCommandLineOption alpacaAddress(QStringLiteral("alpaca-address"), QString(), QStringLiteral("ADDR"));
     const QCommandLineOption alpacaPort(QStringLiteral("alpaca-port"), QString(), QStringLiteral("N"));
+    const QCommandLineOption archive(QStringLiteral("archive"), QString(), QStringLiteral("PATH"));
+    const QCommandLineOption noArchive(QStringLiteral("no-archive"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
     parser.addOptions({headless, simulate, automation, noAlpaca, profile, serial, logDir, alpacaAddress, alpacaPort,
-                       help, version});
+                       archive, noArchive, help, version});
 
     auto fail = [&cl](const QString &why) {
         cl.outcome = CommandLine::Outcome::ExitUsage;
@@ -83,6 +95,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return fail(QStringLiteral("--serial-device needs a device path"));
     if (parser.isSet(logDir) && cl.logDir.isEmpty())
         return fail(QStringLiteral("--log-dir needs a folder"));
+    cl.archivePath = parser.value(archive);
+    cl.archiveEnabled = !parser.isSet(noArchive);
+    if (parser.isSet(archive) && cl.archivePath.isEmpty())
+        return fail(QStringLiteral("--archive needs a file name"));
+    if (parser.isSet(archive) && parser.isSet(noArchive))
+        return fail(QStringLiteral("--archive and --no-archive cannot be used together"));
     if (cl.simulate && !cl.serialDevice.isEmpty())
         return fail(QStringLiteral("--simulate and --serial-device cannot be used together"));
     if (parser.isSet(alpacaAddress)) {
@@ -98,6 +116,11 @@ CommandLine parseCommandLine(const QStringList &arguments)
         cl.alpacaPort = port;
     }
     const QStringList positional = parser.positionalArguments();
+    if (!positional.isEmpty() && positional.first() == QLatin1String("history")) {
+        cl.isHistory = true;
+        cl.historyArgs = positional.mid(1);
+        return cl;
+    }
     if (!positional.isEmpty()) {
         if (positional.first() != QLatin1String("config"))
             return fail(QStringLiteral("unknown argument \"%1\"").arg(positional.first()));

@@ -16,6 +16,10 @@ struct CommandLine {
     int alpacaPort = 11111;
     QStringList configArgs; // after "config"; empty for a normal run
     bool isConfig = false;
+    QString archivePath;          // --archive; empty: the default path
+    bool archiveEnabled = true;   // --no-archive turns it off
+    QStringList historyArgs;      // after "history"
+    bool isHistory = false;
 
     enum class Outcome { Run, ExitOk, ExitUsage };
     Outcome outcome = Outcome::Run;

@@ -1,9 +1,12 @@
 #include "app/startup.h"
 
 #include "app/app.h"
+#include "app/archive_setup.h"
+#include "app/history_command.h"
 #include "app/config_command.h"
 #include "app/display_choice.h"
 #include "app/feed_routes.h"
+#include "archive/archive_schema.h"
 #include "core/messages.h"
 #include "core/number_format.h"
 #include "core/profile_lock.h"
@@ -151,7 +154,9 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     p.settings = Settings{};
     QStringList problems = loadSettings(profile, p.settings);
 
-    // The station exists before anything can tick or click.
+    // The station exists before anything can tick or click; the archive
+    // listens from the first observation.
+    startArchive(a, cl, profile);
     a.buildStation();
     // Judged on every change of the watch and once a second, so a silent board turns stale.
     a.safety = std::make_unique<SafetyWatch>(a.watch, p.settings, a.launcher);
@@ -238,6 +243,7 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
             });
         }
     }
+    startWebPage(a);
 
     // 10, 12. Window state, then show the hand box and the upload window.
     if (p.StartedByUser)
@@ -325,6 +331,13 @@ int runProgram(int argc, char **argv, const CommandLine &cl)
         QTextStream out(stdout);
         QTextStream err(stderr);
         return runConfigAt(profilePath, cl.configArgs, out, err);
+    }
+    if (cl.isHistory) {
+        QCoreApplication app(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return runHistoryCommand(cl.archivePath.isEmpty() ? defaultArchivePath() : cl.archivePath, cl.historyArgs,
+                                 QDateTime::currentDateTimeUtc(), out, err);
     }
 
     // Held for the whole run: "config set" must not change a profile this

@@ -187,6 +187,8 @@ const std::vector<SettingDef> &settingTable()
         {"UnsafeInDaylight", false, SettingType::Boolean, "True", "Safety"},
         {"UnsafeProgram", false, SettingType::Text, "", "Safety"},
         {"SafeProgram", false, SettingType::Text, "", "Safety"},
+        // Read by the archive at start-up, not kept in Settings.
+        {"ArchiveDays", false, SettingType::Integer, "30", ""},
     };
     return table;
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Fails when a folder includes a header of a folder above it. Arrows point down:
-#   app -> windows, upload, focuser, safety -> station -> core
+#   app -> windows, upload, focuser, safety, web -> station, archive -> core
 #   app -> feeds -> core
 set -u
 cd "$1" || exit 2
@@ -8,13 +8,15 @@ allowed() {
     case "$1" in
     core) echo "core" ;;
     station) echo "core station" ;;
-    focuser | upload | windows | safety) echo "core station $1" ;;
+    archive) echo "core archive" ;;
+    web) echo "core archive web" ;;
+    focuser | upload | windows | safety) echo "core station archive $1" ;;
     feeds) echo "core feeds" ;;
-    app) echo "core station focuser upload windows safety feeds app" ;;
+    app) echo "core station archive focuser upload windows safety feeds web app" ;;
     esac
 }
 status=0
-for dir in core station focuser upload windows safety feeds app; do
+for dir in core station archive focuser upload windows safety feeds web app; do
     ok=$(allowed "$dir")
     while IFS= read -r line; do
         target=${line#*\#include \"}
@@ -23,7 +25,7 @@ for dir in core station focuser upload windows safety feeds app; do
         *" $target "*) ;;
         *) echo "$dir reaches up: $line"; status=1 ;;
         esac
-    done < <(grep -Hn '#include "\(core\|station\|focuser\|upload\|windows\|safety\|feeds\|app\)/' "$dir"/*.h "$dir"/*.cpp 2>/dev/null)
+    done < <(grep -Hn '#include "\(core\|station\|archive\|focuser\|upload\|windows\|safety\|feeds\|web\|app\)/' "$dir"/*.h "$dir"/*.cpp 2>/dev/null)
 done
 if grep -n 'prog()' station/*.h station/*.cpp; then
     echo "station reads the process-wide state; hand it in instead"

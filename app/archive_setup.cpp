@@ -1,0 +1,65 @@
+#include "app/archive_setup.h"
+
+#include "app/app.h"
+#include "app/command_line.h"
+#include "archive/archive.h"
+#include "archive/archive_schema.h"
+#include "core/messages.h"
+#include "core/number_format.h"
+#include "core/profile_store.h"
+#include "core/settings.h"
+#include "focuser/alpaca_server.h"
+#include "web/web_routes.h"
+#include "windows/graphs_setup.h"
+
+int archiveDaysSetting(const ProfileStore &profile, QString &problem)
+{
+    const QString text = profile.value(kDriverId, QStringLiteral("ArchiveDays"));
+    if (text.isEmpty())
+        return 30;
+    try {
+        const int days = wholeFromText(text);
+        if (days >= 1)
+            return days;
+    } catch (const ConversionError &) {
+    }
+    problem = QStringLiteral("Setting \"ArchiveDays\" holds \"%1\", which is not a whole number of days from 1; using 30.")
+                  .arg(text);
+    return 30;
+}
+
+void startArchive(App &app, const CommandLine &cl, const ProfileStore &profile)
+{
+    if (!cl.archiveEnabled)
+        return;
+    QString problem;
+    const int days = archiveDaysSetting(profile, problem);
+    if (!problem.isEmpty())
+        printNotice(problem);
+    app.archive = std::make_unique<Archive>([](const QString &text) { printNotice(text); });
+    app.archive->setRetentionDays(days);
+    if (!app.archive->open(cl.archivePath.isEmpty() ? defaultArchivePath() : cl.archivePath)) {
+        app.archive.reset();
+        return;
+    }
+    Archive *archive = app.archive.get();
+    app.watch.listen([archive](const WatchStatus &status, WatchFeed::Change change) { archive->onWatch(status, change); });
+    // A graph window opened after a restart shows its span from the archive.
+    setGraphHistorySource([&app](const QDateTime &fromUtc, const QDateTime &toUtc) {
+        std::vector<Observation> observations;
+        if (app.archive) {
+            for (const ArchivedObservation &row : app.archive->observationsBetween(fromUtc, toUtc))
+                observations.push_back(toObservation(row));
+        }
+        return observations;
+    });
+}
+
+void startWebPage(App &app)
+{
+    AlpacaServer *server = alpacaServer();
+    if (!server)
+        return;
+    installWebRoutes([server](const QString &path, HttpRouteHandler handler) { server->addRoute(path, std::move(handler)); },
+                     app.watch, app.archive.get());
+}

@@ -1,0 +1,16 @@
+// Start-up of the archive (path, retention, the watch feed's listener) and of
+// the web page on the running HTTP endpoint.
+#pragma once
+
+#include <QString>
+
+class App;
+class ProfileStore;
+struct CommandLine;
+
+// "ArchiveDays": whole days of observations kept (summaries stay for ever).
+// A missing value is the default 30; a bad one is 30 and a line in problem.
+int archiveDaysSetting(const ProfileStore &profile, QString &problem);
+void startArchive(App &app, const CommandLine &cl, const ProfileStore &profile);
+// Adds the page and its JSON to the endpoint, if one runs.
+void startWebPage(App &app);

@@ -1,0 +1,209 @@
+#include "archive/archive.h"
+
+#include "archive/archive_query.h"
+#include "archive/archive_schema.h"
+
+#include <QSqlError>
+#include <QStringList>
+#include <cmath>
+
+namespace {
+
+constexpr qint64 kPruneEveryMs = 3600 * 1000;
+
+QVariant scaled(double v, int scale)
+{
+    return std::isfinite(v) ? QVariant(qint64(std::llround(v * scale))) : QVariant();
+}
+
+int skyCode(SkyClass sky)
+{
+    return sky == SkyClass::Overcast ? 2 : sky == SkyClass::PartlyCloudy ? 1 : 0;
+}
+
+} // namespace
+
+Archive::Archive(Report report)
+    : m_report(std::move(report)), m_connection(QStringLiteral("archive-writer-%1").arg(quintptr(this)))
+{
+}
+
+Archive::~Archive()
+{
+    // The minute under way is summarized as far as it went; the next run
+    // summarizes it again with the rest of its rows.
+    if (m_db.isOpen() && m_minute >= 0 && beginBatch())
+        summarizeMinutes(m_minute * 60000, (m_minute + 1) * 60000);
+    if (m_db.isOpen())
+        flush();
+    m_insert = QSqlQuery();
+    m_summarize = QSqlQuery();
+    m_db = QSqlDatabase();
+    closeArchiveDatabase(m_connection);
+}
+
+bool Archive::open(const QString &path)
+{
+    m_path = path;
+    QString error;
+    m_db = openArchiveDatabase(path, m_connection, true, error);
+    if (!m_db.isOpen()) {
+        if (m_report)
+            m_report(QStringLiteral("The weather archive %1 cannot be used (%2); the watch goes on without it.")
+                         .arg(path, error));
+        return false;
+    }
+    m_insert = QSqlQuery(m_db);
+    QStringList marks;
+    for (int i = 0, n = observationColumns().count(QLatin1Char(',')) + 1; i < n; ++i)
+        marks << QStringLiteral("?");
+    m_insert.prepare(QStringLiteral("INSERT OR REPLACE INTO observations (%1) VALUES (%2)")
+                         .arg(observationColumns(), marks.join(QLatin1Char(','))));
+    m_summarize = QSqlQuery(m_db);
+    m_summarize.prepare(summarizeMinutesSql());
+
+    // Minutes the last run had no time to summarize (it was killed, or
+    // stopped mid-minute) are summarized from their rows.
+    qint64 lastMinute = 0;
+    {
+        QSqlQuery last(m_db);
+        if (last.exec(QStringLiteral("SELECT max(t) FROM minutes")) && last.next())
+            lastMinute = last.value(0).toLongLong();
+    }
+    summarizeMinutes(lastMinute * 1000, std::numeric_limits<qint64>::max());
+    prune(QDateTime::currentDateTimeUtc());
+    return true;
+}
+
+void Archive::onWatch(const WatchStatus &status, WatchFeed::Change change)
+{
+    if (change == WatchFeed::Change::Board) {
+        flush();
+        return;
+    }
+    if (change == WatchFeed::Change::Observation && status.latest)
+        add(*status.latest, status.board, status.safety);
+}
+
+bool Archive::beginBatch()
+{
+    if (m_inBatch)
+        return true;
+    if (!m_db.transaction()) {
+        fail(QStringLiteral("begin"), m_db.lastError().text());
+        return false;
+    }
+    m_inBatch = true;
+    m_batchAge.start();
+    return true;
+}
+
+void Archive::add(const Observation &o, const BoardStatus &board, const SafetyVerdict &safety)
+{
+    if (!m_db.isOpen() || o.source != ObservationSource::Live || !deliversReadings(board.state) || !o.utc.isValid())
+        return;
+    const qint64 t = o.utc.toMSecsSinceEpoch();
+    const qint64 minute = t / 60000;
+    if (!beginBatch())
+        return;
+    if (m_minute >= 0 && minute != m_minute)
+        summarizeMinutes(m_minute * 60000, (m_minute + 1) * 60000);
+    m_minute = minute;
+
+    const ArchivedObservation r = archivedFrom(o, board.state, safety);
+    int c = 0;
+    m_insert.bindValue(c++, t);
+    for (int i = 0; i < kArchiveValueCount; ++i)
+        m_insert.bindValue(c++, scaled(r.values[size_t(i)], archiveValueInfo(archiveValueAt(i)).scale));
+    m_insert.bindValue(c++, skyCode(r.sky));
+    m_insert.bindValue(c++, int(r.raining));
+    m_insert.bindValue(c++, int(r.cloudy));
+    m_insert.bindValue(c++, int(r.daylight));
+    m_insert.bindValue(c++, int(r.windy));
+    m_insert.bindValue(c++, r.heater);
+    m_insert.bindValue(c++, r.relay);
+    m_insert.bindValue(c++, boardStateCode(r.board));
+    m_insert.bindValue(c++, r.safe ? QVariant(int(*r.safe)) : QVariant());
+    m_insert.bindValue(c++, r.unsafe.isEmpty() ? QVariant() : QVariant(r.unsafe.join(QLatin1Char(','))));
+    if (!m_insert.exec()) {
+        fail(QStringLiteral("insert"), m_insert.lastError().text());
+        return;
+    }
+    if (m_batchAge.elapsed() >= qint64(m_batchSeconds) * 1000)
+        flush();
+    if (!m_sincePrune.isValid() || m_sincePrune.elapsed() >= kPruneEveryMs)
+        prune(QDateTime::currentDateTimeUtc());
+}
+
+void Archive::summarizeMinutes(qint64 fromMs, qint64 toMs)
+{
+    m_summarize.bindValue(QStringLiteral(":from"), fromMs);
+    m_summarize.bindValue(QStringLiteral(":to"), toMs);
+    if (!m_summarize.exec())
+        fail(QStringLiteral("summary"), m_summarize.lastError().text());
+}
+
+void Archive::flush()
+{
+    if (!m_inBatch)
+        return;
+    m_inBatch = false;
+    if (!m_db.commit()) {
+        fail(QStringLiteral("commit"), m_db.lastError().text());
+        return;
+    }
+    recovered();
+}
+
+void Archive::prune(const QDateTime &nowUtc)
+{
+    m_sincePrune.start();
+    if (!m_db.isOpen() || m_retentionDays < 1)
+        return;
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("DELETE FROM observations WHERE t < ?"));
+    q.addBindValue(nowUtc.addDays(-m_retentionDays).toMSecsSinceEpoch());
+    if (!q.exec())
+        fail(QStringLiteral("prune"), q.lastError().text());
+}
+
+// The batch is dropped; later batches try again. One report per spell of
+// trouble: a full disk would otherwise say so every few seconds.
+void Archive::fail(const QString &what, const QString &why)
+{
+    if (m_inBatch) {
+        m_db.rollback();
+        m_inBatch = false;
+    }
+    if (m_failing)
+        return;
+    m_failing = true;
+    if (m_report)
+        m_report(QStringLiteral("The weather archive %1 cannot be written (%2: %3); the watch goes on, "
+                                "and the archive tries again with the next readings.")
+                     .arg(m_path, what, why));
+}
+
+void Archive::recovered()
+{
+    if (!m_failing)
+        return;
+    m_failing = false;
+    if (m_report)
+        m_report(QStringLiteral("The weather archive %1 is written again.").arg(m_path));
+}
+
+std::vector<ArchivedObservation> Archive::observationsBetween(const QDateTime &fromUtc, const QDateTime &toUtc) const
+{
+    return m_db.isOpen() ? queryObservations(m_db, fromUtc, toUtc) : std::vector<ArchivedObservation>{};
+}
+
+std::vector<ArchiveSummary> Archive::minutesBetween(const QDateTime &fromUtc, const QDateTime &toUtc) const
+{
+    return m_db.isOpen() ? queryMinutes(m_db, fromUtc, toUtc) : std::vector<ArchiveSummary>{};
+}
+
+std::vector<ArchiveSummary> Archive::summarize(const QDateTime &fromUtc, const QDateTime &toUtc, int stepSeconds) const
+{
+    return m_db.isOpen() ? querySummaries(m_db, fromUtc, toUtc, stepSeconds) : std::vector<ArchiveSummary>{};
+}

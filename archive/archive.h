@@ -1,0 +1,69 @@
+// The weather archive: every live observation of a board that delivers
+// readings, kept for ArchiveDays, and a summary per minute kept for ever.
+// Rows are committed in batches; a failing disk is reported once and never
+// stops the watch.
+#pragma once
+
+#include "archive/archived_observation.h"
+#include "core/watch_status.h"
+
+#include <QElapsedTimer>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <functional>
+#include <vector>
+
+class Archive {
+public:
+    using Report = std::function<void(const QString &)>;
+
+    explicit Archive(Report report = {});
+    ~Archive(); // commits the open batch
+    Archive(const Archive &) = delete;
+    Archive &operator=(const Archive &) = delete;
+
+    // Opens or creates the file. False, after reporting why, when it cannot be used.
+    bool open(const QString &path);
+    bool isOpen() const { return m_db.isOpen(); }
+    QString path() const { return m_path; }
+    void setRetentionDays(int days) { m_retentionDays = days; }
+    void setBatchSeconds(int seconds) { m_batchSeconds = seconds; }
+
+    // The watch feed's listener: archives the latest observation when it is a
+    // live record from a board that delivers readings; a change of board
+    // state closes the batch.
+    void onWatch(const WatchStatus &status, WatchFeed::Change change);
+    void add(const Observation &o, const BoardStatus &board, const SafetyVerdict &safety);
+    // Commits the open batch now.
+    void flush();
+    // Deletes observations older than the retention (summaries stay).
+    void prune(const QDateTime &nowUtc);
+
+    // Readers on the writer's own connection (they see the open batch too).
+    std::vector<ArchivedObservation> observationsBetween(const QDateTime &fromUtc, const QDateTime &toUtc) const;
+    std::vector<ArchiveSummary> minutesBetween(const QDateTime &fromUtc, const QDateTime &toUtc) const;
+    std::vector<ArchiveSummary> summarize(const QDateTime &fromUtc, const QDateTime &toUtc, int stepSeconds) const;
+
+    bool failing() const { return m_failing; }
+    QString connectionName() const { return m_connection; }
+
+private:
+    bool beginBatch();
+    void summarizeMinutes(qint64 fromMs, qint64 toMs);
+    void fail(const QString &what, const QString &why);
+    void recovered();
+
+    Report m_report;
+    QString m_path;
+    QString m_connection;
+    QSqlDatabase m_db;
+    QSqlQuery m_insert;
+    QSqlQuery m_summarize;
+    int m_retentionDays = 30;
+    int m_batchSeconds = 10;
+    bool m_inBatch = false;
+    bool m_failing = false;
+    QElapsedTimer m_batchAge;
+    QElapsedTimer m_sincePrune;
+    qint64 m_minute = -1; // minute (ms / 60000) of the last row written
+};

@@ -1,0 +1,218 @@
+#include "archive/archive_query.h"
+
+#include "archive/archive_schema.h"
+
+#include "core/watch_status.h"
+
+#include <QSqlDriver>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
+#include <sqlite3.h>
+
+namespace {
+
+const BoardState kBoardCodes[] = {BoardState::Searching, BoardState::Live, BoardState::Silent,
+                                  BoardState::Lost,      BoardState::Absent, BoardState::Simulated};
+
+double number(const QSqlQuery &q, int column, double scale = 1)
+{
+    const QVariant v = q.value(column);
+    return v.isNull() ? NAN : v.toDouble() / scale;
+}
+
+QString valueColumn(int i)
+{
+    return QString::fromLatin1(archiveValueInfo(archiveValueAt(i)).column);
+}
+
+// Summaries of observation rows over steps of `step` seconds.
+QString fromObservationsSql(int step)
+{
+    QStringList exprs{QStringLiteral("(t / %1) * %2").arg(qint64(step) * 1000).arg(step), QStringLiteral("count(*)")};
+    for (const char *agg : {"avg", "min", "max"})
+        for (int i = 0; i < kArchiveValueCount; ++i)
+            exprs << QStringLiteral("%1(%2) / %3.0").arg(QLatin1String(agg), valueColumn(i))
+                         .arg(archiveValueInfo(archiveValueAt(i)).scale);
+    for (const char *flag : {"raining", "cloudy", "daylight", "windy", "safe"})
+        exprs << QStringLiteral("avg(%1)").arg(QLatin1String(flag));
+    return QStringLiteral("SELECT %1 FROM observations WHERE t >= :from AND t <= :to GROUP BY 1 ORDER BY 1")
+        .arg(exprs.join(QStringLiteral(", ")));
+}
+
+// Summaries of minute rows over steps of a minute or more, weighted by count.
+QString fromMinutesSql(int step)
+{
+    QStringList exprs{QStringLiteral("(t / %1) * %1").arg(step), QStringLiteral("sum(n)")};
+    for (int i = 0; i < kArchiveValueCount; ++i)
+        exprs << QStringLiteral("sum(%1_mean * n) / sum(CASE WHEN %1_mean IS NOT NULL THEN n END)").arg(valueColumn(i));
+    for (const char *agg : {"min", "max"})
+        for (int i = 0; i < kArchiveValueCount; ++i)
+            exprs << QStringLiteral("%1(%2_%1)").arg(QLatin1String(agg), valueColumn(i));
+    for (const char *flag : {"raining", "cloudy", "daylight", "windy", "safe"})
+        exprs << QStringLiteral("sum(%1 * n) / sum(CASE WHEN %1 IS NOT NULL THEN n END)").arg(QLatin1String(flag));
+    return QStringLiteral("SELECT %1 FROM minutes WHERE t >= :from AND t <= :to GROUP BY 1 ORDER BY 1")
+        .arg(exprs.join(QStringLiteral(", ")));
+}
+
+// Observation rows are read straight through the SQLite handle under the Qt
+// connection: Qt's per-value conversions cost several times SQLite's own work
+// on a day of rows, and the graph windows ask for that on the main thread.
+sqlite3 *sqliteHandle(const QSqlDatabase &db)
+{
+    const QVariant h = db.isOpen() ? db.driver()->handle() : QVariant();
+    if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(h.constData());
+}
+
+} // namespace
+
+int boardStateCode(BoardState state)
+{
+    for (int i = 0; i < int(std::size(kBoardCodes)); ++i)
+        if (kBoardCodes[i] == state)
+            return i;
+    return 0;
+}
+
+BoardState boardStateFromCode(int code)
+{
+    return code >= 0 && code < int(std::size(kBoardCodes)) ? kBoardCodes[code] : BoardState::Searching;
+}
+
+std::vector<ArchivedObservation> queryObservations(const QSqlDatabase &db, const QDateTime &fromUtc,
+                                                   const QDateTime &toUtc)
+{
+    std::vector<ArchivedObservation> rows;
+    sqlite3 *handle = sqliteHandle(db);
+    sqlite3_stmt *stmt = nullptr;
+    const QByteArray sql = QStringLiteral("SELECT %1 FROM observations WHERE t >= ? AND t <= ? ORDER BY t")
+                               .arg(observationColumns())
+                               .toUtf8();
+    if (!handle || sqlite3_prepare_v2(handle, sql.constData(), int(sql.size()), &stmt, nullptr) != SQLITE_OK)
+        return rows;
+    sqlite3_bind_int64(stmt, 1, fromUtc.toMSecsSinceEpoch());
+    sqlite3_bind_int64(stmt, 2, toUtc.toMSecsSinceEpoch());
+    auto number = [stmt](int column, double scale) {
+        return sqlite3_column_type(stmt, column) == SQLITE_NULL ? NAN : double(sqlite3_column_int64(stmt, column)) / scale;
+    };
+    auto whole = [stmt](int column) { return sqlite3_column_int(stmt, column); };
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        ArchivedObservation r;
+        r.utc = QDateTime::fromMSecsSinceEpoch(sqlite3_column_int64(stmt, 0), Qt::UTC);
+        for (int i = 0; i < kArchiveValueCount; ++i)
+            r.values[size_t(i)] = number(1 + i, archiveValueInfo(archiveValueAt(i)).scale);
+        int c = 1 + kArchiveValueCount;
+        const int sky = whole(c++);
+        r.sky = sky == 2 ? SkyClass::Overcast : sky == 1 ? SkyClass::PartlyCloudy : SkyClass::Clear;
+        r.raining = whole(c++);
+        r.cloudy = whole(c++);
+        r.daylight = whole(c++);
+        r.windy = whole(c++);
+        r.heater = whole(c++);
+        r.relay = whole(c++);
+        r.board = boardStateFromCode(whole(c++));
+        if (sqlite3_column_type(stmt, c) != SQLITE_NULL)
+            r.safe = whole(c) != 0;
+        ++c;
+        if (const auto *unsafe = sqlite3_column_text(stmt, c))
+            r.unsafe = QString::fromUtf8(reinterpret_cast<const char *>(unsafe)).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        rows.push_back(std::move(r));
+    }
+    sqlite3_finalize(stmt);
+    return rows;
+}
+
+std::vector<ArchiveSummary> querySummaries(const QSqlDatabase &db, const QDateTime &fromUtc, const QDateTime &toUtc,
+                                           int stepSeconds)
+{
+    std::vector<ArchiveSummary> rows;
+    if (stepSeconds < 1)
+        return rows;
+    // Steps of a minute or more come from the minute rows (a minute counts in
+    // the step it begins in), shorter ones from the observations.
+    const bool minutes = stepSeconds >= 60;
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(minutes ? fromMinutesSql(stepSeconds) : fromObservationsSql(stepSeconds));
+    // Minute rows are keyed by their start in seconds; a minute that began
+    // before fromUtc is left out, as a step that began before it is.
+    const qint64 from = fromUtc.toMSecsSinceEpoch();
+    const qint64 to = toUtc.toMSecsSinceEpoch();
+    q.bindValue(QStringLiteral(":from"), minutes ? (from + 59999) / 60000 * 60 : from);
+    q.bindValue(QStringLiteral(":to"), minutes ? to / 1000 : to);
+    if (!q.exec())
+        return rows;
+    while (q.next()) {
+        ArchiveSummary s;
+        s.utc = QDateTime::fromSecsSinceEpoch(q.value(0).toLongLong(), Qt::UTC);
+        s.seconds = stepSeconds;
+        s.count = q.value(1).toInt();
+        int c = 2;
+        for (ArchiveValues *part : {&s.mean, &s.min, &s.max})
+            for (int i = 0; i < kArchiveValueCount; ++i)
+                (*part)[size_t(i)] = number(q, c++);
+        s.raining = q.value(c++).toDouble();
+        s.cloudy = q.value(c++).toDouble();
+        s.daylight = q.value(c++).toDouble();
+        s.windy = q.value(c++).toDouble();
+        s.safe = number(q, c++);
+        rows.push_back(s);
+    }
+    return rows;
+}
+
+std::vector<ArchiveSummary> queryMinutes(const QSqlDatabase &db, const QDateTime &fromUtc, const QDateTime &toUtc)
+{
+    return querySummaries(db, fromUtc, toUtc, 60);
+}
+
+ArchiveReader::ArchiveReader() : m_connection(QStringLiteral("archive-reader-%1").arg(quintptr(this))) {}
+
+ArchiveReader::~ArchiveReader()
+{
+    m_db = QSqlDatabase();
+    closeArchiveDatabase(m_connection);
+}
+
+bool ArchiveReader::open(const QString &path, QString &error)
+{
+    m_db = openArchiveDatabase(path, m_connection, false, error);
+    return m_db.isOpen();
+}
+
+ArchivedObservation archivedFrom(const Observation &o, BoardState board, const SafetyVerdict &safety)
+{
+    ArchivedObservation r;
+    r.utc = o.utc.toUTC();
+    const bool temps = o.temperaturesOn;
+    const bool humidity = !o.humidityMissing;
+    auto put = [&r](ArchiveValue v, double value, bool present) { r.values[size_t(v)] = present ? value : NAN; };
+    put(ArchiveValue::Ambient, o.ambientC, temps);
+    put(ArchiveValue::Thermopile, o.thermopileC, temps);
+    put(ArchiveValue::Sky, o.skyC, temps);
+    put(ArchiveValue::AmbMinusSky, o.ambientMinusSkyC, temps);
+    put(ArchiveValue::Humidity, o.humidityPercent, humidity);
+    put(ArchiveValue::DewPoint, o.dewPointC, temps && humidity);
+    put(ArchiveValue::Rain, o.rainReading, true);
+    put(ArchiveValue::RainMean, o.rainMean, true);
+    put(ArchiveValue::Brightness, o.skyBrightness, true);
+    put(ArchiveValue::Wind, o.windCurrent, o.windOn);
+    put(ArchiveValue::WindAverage, o.windAverage, o.windOn);
+    put(ArchiveValue::Gust, o.windGust, o.windOn && o.windGust > -10);
+    r.sky = o.sky;
+    r.raining = o.raining;
+    r.cloudy = o.cloudy;
+    r.daylight = o.daylight;
+    r.windy = o.windy;
+    r.heater = o.heater;
+    r.relay = o.relay;
+    r.board = board;
+    if (safety.known) {
+        r.safe = safety.safe;
+        for (const UnsafeCondition &u : safety.unsafe)
+            r.unsafe << u.name;
+    }
+    return r;
+}

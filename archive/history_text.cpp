@@ -1,0 +1,197 @@
+#include "archive/history_text.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <cmath>
+
+namespace {
+
+// Board counts read as whole numbers; everything else with two decimals.
+QString csvNumber(double v, int scale = 100)
+{
+    return std::isnan(v) ? QString() : QString::number(v, 'f', scale == 1 ? 0 : 2);
+}
+
+// Quoted when it holds a separator, a quote or a line break.
+QString csvField(const QString &text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+int scaleOf(int i)
+{
+    return archiveValueInfo(archiveValueAt(i)).scale;
+}
+
+
+QString heading(int i, const QString &part = QString())
+{
+    const ArchiveValueInfo &info = archiveValueInfo(archiveValueAt(i));
+    QString label = QString::fromUtf8(info.label);
+    if (!part.isEmpty())
+        label += QLatin1Char(' ') + part;
+    return QStringLiteral("%1 (%2)").arg(label, QString::fromUtf8(info.unit));
+}
+
+QString key(int i)
+{
+    return QString::fromLatin1(archiveValueInfo(archiveValueAt(i)).column);
+}
+
+QByteArray lines(const QStringList &rows)
+{
+    return (rows.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
+}
+
+} // namespace
+
+QJsonValue jsonNumber(double v)
+{
+    return std::isnan(v) ? QJsonValue() : QJsonValue(std::round(v * 100) / 100);
+}
+
+QString isoUtc(const QDateTime &utc)
+{
+    const QDateTime t = utc.toUTC();
+    return t.toString(t.time().msec() ? QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ") : QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
+}
+
+QString safetyWord(const std::optional<bool> &safe)
+{
+    return !safe ? QStringLiteral("unknown") : *safe ? QStringLiteral("safe") : QStringLiteral("unsafe");
+}
+
+std::optional<QDateTime> parseHistoryTime(const QString &text, const QDateTime &nowUtc)
+{
+    const QString s = text.trimmed();
+    if (s == QLatin1String("now"))
+        return nowUtc;
+    static const QRegularExpression ago(QStringLiteral("^(\\d{1,6})([smhd])$"));
+    if (const QRegularExpressionMatch m = ago.match(s); m.hasMatch()) {
+        const qint64 n = m.captured(1).toLongLong();
+        const qint64 unit = m.captured(2) == QLatin1String("s")   ? 1
+                            : m.captured(2) == QLatin1String("m") ? 60
+                            : m.captured(2) == QLatin1String("h") ? 3600
+                                                                  : 86400;
+        return nowUtc.addSecs(-n * unit);
+    }
+    static const QRegularExpression iso(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\d([T ]\\d\\d:\\d\\d(:\\d\\d(\\.\\d{1,3})?)?)?(Z|[+-]\\d\\d:\\d\\d)?$"));
+    if (!iso.match(s).hasMatch())
+        return std::nullopt;
+    QString t = s;
+    t.replace(QLatin1Char(' '), QLatin1Char('T'));
+    const bool hasZone = t.endsWith(QLatin1Char('Z')) || QRegularExpression(QStringLiteral("[+-]\\d\\d:\\d\\d$")).match(t).hasMatch();
+    if (!hasZone)
+        t += QLatin1Char('Z');
+    if (!t.contains(QLatin1Char('T')))
+        t.insert(10, QStringLiteral("T00:00"));
+    QDateTime dt = QDateTime::fromString(t, Qt::ISODateWithMs);
+    if (!dt.isValid())
+        return std::nullopt;
+    return dt.toUTC();
+}
+
+QByteArray observationsCsv(const std::vector<ArchivedObservation> &rows)
+{
+    QStringList head{QStringLiteral("time (UTC)")};
+    for (int i = 0; i < kArchiveValueCount; ++i)
+        head << heading(i);
+    head << QStringLiteral("sky") << QStringLiteral("raining") << QStringLiteral("cloudy") << QStringLiteral("daylight")
+         << QStringLiteral("windy") << QStringLiteral("heater") << QStringLiteral("relay") << QStringLiteral("board")
+         << QStringLiteral("safety") << QStringLiteral("unsafe");
+    QStringList out{head.join(QLatin1Char(','))};
+    out.reserve(int(rows.size()) + 1);
+    for (const ArchivedObservation &r : rows) {
+        QStringList f{isoUtc(r.utc)};
+        for (int i = 0; i < kArchiveValueCount; ++i)
+            f << csvNumber(r.values[size_t(i)], scaleOf(i));
+        f << skyClassName(r.sky) << QString::number(r.raining) << QString::number(r.cloudy)
+          << QString::number(r.daylight) << QString::number(r.windy) << QString::number(r.heater)
+          << QString::number(r.relay) << boardStateName(r.board) << safetyWord(r.safe)
+          << csvField(r.unsafe.join(QLatin1Char(' ')));
+        out << f.join(QLatin1Char(','));
+    }
+    return lines(out);
+}
+
+QByteArray summariesCsv(const std::vector<ArchiveSummary> &rows)
+{
+    QStringList head{QStringLiteral("time (UTC)"), QStringLiteral("seconds"), QStringLiteral("count")};
+    for (int i = 0; i < kArchiveValueCount; ++i)
+        head << heading(i, QStringLiteral("mean")) << heading(i, QStringLiteral("min")) << heading(i, QStringLiteral("max"));
+    head << QStringLiteral("raining (share)") << QStringLiteral("cloudy (share)") << QStringLiteral("daylight (share)")
+         << QStringLiteral("windy (share)") << QStringLiteral("safe (share)");
+    QStringList out{head.join(QLatin1Char(','))};
+    for (const ArchiveSummary &s : rows) {
+        QStringList f{isoUtc(s.utc), QString::number(s.seconds), QString::number(s.count)};
+        for (int i = 0; i < kArchiveValueCount; ++i)
+            f << csvNumber(s.mean[size_t(i)]) << csvNumber(s.min[size_t(i)], scaleOf(i))
+              << csvNumber(s.max[size_t(i)], scaleOf(i));
+        for (double share : {s.raining, s.cloudy, s.daylight, s.windy, s.safe})
+            f << csvNumber(share);
+        out << f.join(QLatin1Char(','));
+    }
+    return lines(out);
+}
+
+QJsonObject observationJson(const ArchivedObservation &r)
+{
+    QJsonObject o{{QStringLiteral("time"), isoUtc(r.utc)}};
+    for (int i = 0; i < kArchiveValueCount; ++i)
+        o.insert(key(i), jsonNumber(r.values[size_t(i)]));
+    o.insert(QStringLiteral("sky"), skyClassName(r.sky));
+    o.insert(QStringLiteral("raining"), r.raining);
+    o.insert(QStringLiteral("cloudy"), r.cloudy);
+    o.insert(QStringLiteral("daylight"), r.daylight);
+    o.insert(QStringLiteral("windy"), r.windy);
+    o.insert(QStringLiteral("heater"), r.heater);
+    o.insert(QStringLiteral("relay"), r.relay);
+    o.insert(QStringLiteral("board"), boardStateName(r.board));
+    o.insert(QStringLiteral("safety"), safetyWord(r.safe));
+    o.insert(QStringLiteral("unsafe"), QJsonArray::fromStringList(r.unsafe));
+    return o;
+}
+
+QJsonObject archiveUnits()
+{
+    QJsonObject units;
+    for (int i = 0; i < kArchiveValueCount; ++i)
+        units.insert(key(i), QString::fromUtf8(archiveValueInfo(archiveValueAt(i)).unit));
+    return units;
+}
+
+QByteArray observationsJson(const std::vector<ArchivedObservation> &rows)
+{
+    QJsonArray out;
+    for (const ArchivedObservation &r : rows)
+        out.append(observationJson(r));
+    return QJsonDocument(out).toJson(QJsonDocument::Compact) + '\n';
+}
+
+QByteArray summariesJson(const std::vector<ArchiveSummary> &rows)
+{
+    QJsonArray out;
+    for (const ArchiveSummary &s : rows) {
+        QJsonObject o{{QStringLiteral("time"), isoUtc(s.utc)},
+                      {QStringLiteral("seconds"), s.seconds},
+                      {QStringLiteral("count"), s.count}};
+        for (int i = 0; i < kArchiveValueCount; ++i)
+            o.insert(key(i), QJsonObject{{QStringLiteral("mean"), jsonNumber(s.mean[size_t(i)])},
+                                         {QStringLiteral("min"), jsonNumber(s.min[size_t(i)])},
+                                         {QStringLiteral("max"), jsonNumber(s.max[size_t(i)])}});
+        o.insert(QStringLiteral("raining"), jsonNumber(s.raining));
+        o.insert(QStringLiteral("cloudy"), jsonNumber(s.cloudy));
+        o.insert(QStringLiteral("daylight"), jsonNumber(s.daylight));
+        o.insert(QStringLiteral("windy"), jsonNumber(s.windy));
+        o.insert(QStringLiteral("safe"), jsonNumber(s.safe));
+        out.append(o);
+    }
+    return QJsonDocument(out).toJson(QJsonDocument::Compact) + '\n';
+}

@@ -1,0 +1,200 @@
+#include "web/web_routes.h"
+
+#include "archive/archive.h"
+#include "archive/history_text.h"
+#include "core/watch_status.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUrlQuery>
+#include <cmath>
+
+namespace {
+
+// Points per chart are capped so that no question makes the program's one
+// thread busy for long.
+constexpr qint64 kMaxPoints = 20000;
+// Steps under a minute read observation rows: at most this span of them.
+constexpr qint64 kMaxObservationSpan = 6 * 3600;
+
+HttpRouteReply json(int status, const QJsonObject &body)
+{
+    return {status, "application/json", QJsonDocument(body).toJson(QJsonDocument::Compact)};
+}
+
+HttpRouteReply error(int status, const QString &why)
+{
+    return json(status, QJsonObject{{QStringLiteral("error"), why}});
+}
+
+bool readOnly(const HttpRouteRequest &r)
+{
+    return r.method == "GET" || r.method == "HEAD";
+}
+
+QJsonValue isoOrNull(const QDateTime &t)
+{
+    return t.isValid() ? QJsonValue(isoUtc(t)) : QJsonValue();
+}
+
+// The smallest usual step that keeps a span near a thousand points or fewer.
+int defaultStep(qint64 spanSeconds)
+{
+    for (int step : {1, 5, 10, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200, 21600})
+        if (spanSeconds / step <= 1000)
+            return step;
+    return 86400;
+}
+
+QJsonArray column(const std::vector<ArchiveSummary> &rows, const std::function<double(const ArchiveSummary &)> &get)
+{
+    QJsonArray out;
+    for (const ArchiveSummary &s : rows)
+        out.append(jsonNumber(get(s)));
+    return out;
+}
+
+} // namespace
+
+HttpRouteReply answerPage(const HttpRouteRequest &request)
+{
+    if (!readOnly(request))
+        return error(405, QStringLiteral("the web page is read-only"));
+    struct File {
+        const char *path;
+        const char *resource;
+        const char *type;
+    };
+    static const File files[] = {
+        {"/", ":/web/index.html", "text/html; charset=utf-8"},
+        {"/app.js", ":/web/app.js", "text/javascript; charset=utf-8"},
+        {"/style.css", ":/web/style.css", "text/css; charset=utf-8"},
+        {"/vendor/uplot/uPlot.iife.min.js", ":/web/vendor/uplot/uPlot.iife.min.js", "text/javascript; charset=utf-8"},
+        {"/vendor/uplot/uPlot.min.css", ":/web/vendor/uplot/uPlot.min.css", "text/css; charset=utf-8"},
+        {"/vendor/uplot/LICENSE", ":/web/vendor/uplot/LICENSE", "text/plain; charset=utf-8"},
+    };
+    for (const File &f : files) {
+        if (request.path != QLatin1String(f.path))
+            continue;
+        QFile file(QString::fromLatin1(f.resource));
+        if (!file.open(QIODevice::ReadOnly))
+            return error(500, QStringLiteral("the page file %1 is missing from the program").arg(request.path));
+        return {200, f.type, file.readAll()};
+    }
+    return error(404, QStringLiteral("no page at %1").arg(request.path));
+}
+
+HttpRouteReply answerLive(const HttpRouteRequest &request, const WatchStatus &status, const QDateTime &nowUtc)
+{
+    if (!readOnly(request))
+        return error(405, QStringLiteral("the web page is read-only"));
+    if (!request.query.isEmpty())
+        return error(400, QStringLiteral("/tarnwick/v1/live takes no parameters"));
+    QJsonObject board{{QStringLiteral("state"), boardStateName(status.board.state)},
+                      {QStringLiteral("device"), status.board.device},
+                      {QStringLiteral("reason"), status.board.reason},
+                      {QStringLiteral("since"), isoOrNull(status.board.since)},
+                      {QStringLiteral("last_record"), isoOrNull(status.board.lastRecord)}};
+    QJsonArray unsafe;
+    for (const UnsafeCondition &u : status.safety.unsafe)
+        unsafe.append(QJsonObject{{QStringLiteral("name"), u.name},
+                                  {QStringLiteral("text"), u.text},
+                                  {QStringLiteral("since"), isoOrNull(u.since)}});
+    QJsonObject safety{{QStringLiteral("known"), status.safety.known},
+                       {QStringLiteral("safe"), status.safety.known ? QJsonValue(status.safety.safe) : QJsonValue()},
+                       {QStringLiteral("unsafe"), unsafe},
+                       {QStringLiteral("changed"), isoOrNull(status.safety.changed)}};
+    // Only readings a board delivered are shown: never the test record.
+    QJsonValue observation;
+    if (status.lastLive) {
+        QJsonObject o = observationJson(archivedFrom(*status.lastLive, status.board.state, status.safety));
+        o.insert(QStringLiteral("age_s"), std::round(status.lastLive->utc.msecsTo(nowUtc) / 100.0) / 10);
+        observation = o;
+    }
+    return json(200, QJsonObject{{QStringLiteral("now"), isoUtc(nowUtc)},
+                                 {QStringLiteral("board"), board},
+                                 {QStringLiteral("safety"), safety},
+                                 {QStringLiteral("observation"), observation},
+                                 {QStringLiteral("units"), archiveUnits()}});
+}
+
+HttpRouteReply answerHistory(const HttpRouteRequest &request, const Archive *archive, const QDateTime &nowUtc)
+{
+    if (!readOnly(request))
+        return error(405, QStringLiteral("the web page is read-only"));
+    const QUrlQuery query(QString::fromUtf8(request.query));
+    QString fromText = QStringLiteral("1h"), toText = QStringLiteral("now"), stepText, format = QStringLiteral("json");
+    for (const auto &[name, value] : query.queryItems(QUrl::FullyDecoded)) {
+        if (name == QLatin1String("from"))
+            fromText = value;
+        else if (name == QLatin1String("to"))
+            toText = value;
+        else if (name == QLatin1String("step"))
+            stepText = value;
+        else if (name == QLatin1String("format"))
+            format = value;
+        else
+            return error(400, QStringLiteral("unknown parameter \"%1\" (from, to, step, format)").arg(name));
+    }
+    const std::optional<QDateTime> from = parseHistoryTime(fromText, nowUtc);
+    const std::optional<QDateTime> to = parseHistoryTime(toText, nowUtc);
+    if (!from)
+        return error(400, QStringLiteral("from \"%1\" is not a time (ISO 8601 UTC, e.g. 2026-12-07T20:00, or 6h)").arg(fromText));
+    if (!to)
+        return error(400, QStringLiteral("to \"%1\" is not a time (ISO 8601 UTC, e.g. 2026-12-07T20:00, or now)").arg(toText));
+    if (*to < *from)
+        return error(400, QStringLiteral("to comes before from"));
+    const qint64 span = from->secsTo(*to);
+    int step = defaultStep(span);
+    if (!stepText.isEmpty()) {
+        bool ok = false;
+        step = stepText.toInt(&ok);
+        if (!ok || step < 1 || step > 86400)
+            return error(400, QStringLiteral("step \"%1\" is not a whole number of seconds from 1 to 86400").arg(stepText));
+    }
+    if (span / step > kMaxPoints)
+        return error(400, QStringLiteral("%1 steps of %2 s are too many (at most %3); choose a larger step")
+                              .arg(span / step).arg(step).arg(kMaxPoints));
+    if (step < 60 && span > kMaxObservationSpan)
+        return error(400, QStringLiteral("steps under 60 s cover at most 6 hours; choose a step of 60 s or more"));
+    if (format != QLatin1String("json") && format != QLatin1String("csv"))
+        return error(400, QStringLiteral("format \"%1\" is neither json nor csv").arg(format));
+    if (!archive || !archive->isOpen())
+        return error(503, QStringLiteral("this program keeps no archive (started with --no-archive, or it could not be opened)"));
+
+    const std::vector<ArchiveSummary> rows = archive->summarize(*from, *to, step);
+    if (format == QLatin1String("csv"))
+        return {200, "text/csv; charset=utf-8", summariesCsv(rows)};
+    QJsonObject out{{QStringLiteral("from"), isoUtc(*from)},
+                    {QStringLiteral("to"), isoUtc(*to)},
+                    {QStringLiteral("step"), step},
+                    {QStringLiteral("units"), archiveUnits()}};
+    QJsonArray times;
+    for (const ArchiveSummary &s : rows)
+        times.append(s.utc.toSecsSinceEpoch());
+    out.insert(QStringLiteral("time"), times);
+    out.insert(QStringLiteral("count"), column(rows, [](const ArchiveSummary &s) { return double(s.count); }));
+    for (int i = 0; i < kArchiveValueCount; ++i)
+        out.insert(QString::fromLatin1(archiveValueInfo(archiveValueAt(i)).column),
+                   column(rows, [i](const ArchiveSummary &s) { return s.mean[size_t(i)]; }));
+    out.insert(QStringLiteral("gust_max"),
+               column(rows, [](const ArchiveSummary &s) { return s.max[size_t(ArchiveValue::Gust)]; }));
+    out.insert(QStringLiteral("raining"), column(rows, [](const ArchiveSummary &s) { return s.raining; }));
+    out.insert(QStringLiteral("cloudy"), column(rows, [](const ArchiveSummary &s) { return s.cloudy; }));
+    out.insert(QStringLiteral("daylight"), column(rows, [](const ArchiveSummary &s) { return s.daylight; }));
+    out.insert(QStringLiteral("safe"), column(rows, [](const ArchiveSummary &s) { return s.safe; }));
+    return json(200, out);
+}
+
+void installWebRoutes(const AddRoute &addRoute, const WatchFeed &watch, const Archive *archive)
+{
+    addRoute(QStringLiteral("/"), &answerPage);
+    addRoute(QStringLiteral("/tarnwick/v1/live"), [&watch](const HttpRouteRequest &r) {
+        return answerLive(r, watch.status(), QDateTime::currentDateTimeUtc());
+    });
+    addRoute(QStringLiteral("/tarnwick/v1/history"), [archive](const HttpRouteRequest &r) {
+        return answerHistory(r, archive, QDateTime::currentDateTimeUtc());
+    });
+}
