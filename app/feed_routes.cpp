@@ -12,6 +12,7 @@ FeedSettings currentFeedSettings()
     FeedSettings f;
     f.partCloudyDegC = s.PartCloudyDegC;
     f.fullCloudyDegC = s.FullCloudyDegC;
+    f.staleAfterSeconds = staleLimitSeconds(s);
     return f;
 }
 

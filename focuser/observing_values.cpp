@@ -30,15 +30,6 @@ const SensorInfo *findSensor(const QString &name)
     return nullptr;
 }
 
-double cloudCoverPercent(double d, double part, double full)
-{
-    if (d <= full)
-        return 100;
-    if (d > part || part <= full)
-        return 0;
-    return (part - d) / (part - full) * 100;
-}
-
 double metresPerSecond(double mph)
 {
     return mph * 0.44704;

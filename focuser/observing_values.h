@@ -4,6 +4,7 @@
 // placeholder for it).
 #pragma once
 
+#include "core/cloud_cover.h"
 #include "core/observation.h"
 
 #include <QString>
@@ -29,8 +30,6 @@ const SensorInfo *findSensor(const QString &name);
 // and any positive value reads as wet.
 inline constexpr double kRainRateWhileWet = 1.0;
 
-// 0 % above partCloudy (Amb - Sky, °C), 100 % at or below fullCloudy, linear between.
-double cloudCoverPercent(double ambientMinusSky, double partCloudy, double fullCloudy);
 double metresPerSecond(double mph);
 
 // The reading in the standard unit, held to physical values (humidity 0-100 %,
