@@ -70,8 +70,8 @@ until_ok 40 sh -c "curl -sf '$feed/watcher' | grep -qx 'forecast=0'" || fail "th
 
 HOME="$tmp" indiserver -p "$indi" -r 0 indi_watcher_weather indi_weather_safety_proxy >"$tmp/indi.out" 2>"$tmp/indi.err" &
 pids+=($!)
-until_ok 20 get "Weather Watcher.WATCH_SOURCE.URL" >/dev/null || fail "the watcher driver did not come up"
-until_ok 10 get "Weather Safety Proxy.WEATHER_SAFETY_URLS.WEATHER_SAFETY_URL" >/dev/null || fail "the safety proxy did not come up"
+until_ok 60 get "Weather Watcher.WATCH_SOURCE.URL" >/dev/null || fail "the watcher driver did not come up"
+until_ok 30 get "Weather Safety Proxy.WEATHER_SAFETY_URLS.WEATHER_SAFETY_URL" >/dev/null || fail "the safety proxy did not come up"
 
 set_prop "Weather Watcher.WATCH_SOURCE.URL=$feed/watcher" || fail "setting the watcher's URL"
 set_prop "Weather Watcher.CONNECTION.CONNECT=On" || fail "connecting the watcher"
