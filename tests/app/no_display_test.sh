@@ -13,7 +13,7 @@ fail() { echo "FAIL: $*"; cat "$tmp/err" 2>/dev/null; exit 1; }
 # run_without LINE ENV...: starts the program with the given environment,
 # waits for its endpoint, ends it, and checks standard error.
 run_without() {
-    local expected=$1 port=$((20000 + RANDOM % 40000))
+    local expected=$1 port=$((20000 + RANDOM % 12000))
     shift
     env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$tmp" XDG_CONFIG_HOME="$tmp" "$@" \
         "$bin" --simulate --profile "$tmp/profile.ini" --log-dir "$tmp" --alpaca-port $port 2>"$tmp/err" &

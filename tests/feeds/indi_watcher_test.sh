@@ -29,7 +29,8 @@ fail() {
 free_port() {
     local p
     for _ in $(seq 50); do
-        p=$((20000 + RANDOM % 40000))
+        # Below the kernel's ephemeral range, where outgoing connections take ports.
+        p=$((20000 + RANDOM % 12000))
         (exec 3<>/dev/tcp/127.0.0.1/$p) 2>/dev/null || { echo $p; return; }
     done
     return 1
@@ -68,8 +69,14 @@ HOME="$tmp" XDG_CONFIG_HOME="$tmp" TARNWICK_SIMULATOR_CONTROL="$tmp/control" \
 pids+=($!)
 until_ok 40 sh -c "curl -sf '$feed/watcher' | grep -qx 'forecast=0'" || fail "the watcher feed never read calm: $(curl -s "$feed/watcher")"
 
-HOME="$tmp" indiserver -p "$indi" -r 0 indi_watcher_weather indi_weather_safety_proxy >"$tmp/indi.out" 2>"$tmp/indi.err" &
-pids+=($!)
+# A port free a moment ago may be taken by the time indiserver binds it: then another one.
+for _ in 1 2 3 4 5; do
+    HOME="$tmp" indiserver -p "$indi" -r 0 indi_watcher_weather indi_weather_safety_proxy >"$tmp/indi.out" 2>"$tmp/indi.err" &
+    pids+=($!)
+    sleep 0.5
+    grep -q 'Address already in use' "$tmp/indi.err" || break
+    indi=$(free_port) || fail "no free port"
+done
 until_ok 60 get "Weather Watcher.WATCH_SOURCE.URL" >/dev/null || fail "the watcher driver did not come up"
 until_ok 30 get "Weather Safety Proxy.WEATHER_SAFETY_URLS.WEATHER_SAFETY_URL" >/dev/null || fail "the safety proxy did not come up"
 
