@@ -29,8 +29,15 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void setElided(QLabel *label, const QString &text);
+    // A text as last shortened for a width.
+    struct Elided {
+        QString full;
+        int width = -1;
+        QString shown;
+    };
+    void setElided(QLabel *label, const QString &text, Elided &last);
     static void setStyle(QLabel *label, const QString &css);
+    static void setTip(QLabel *label, const QString &tip);
 
     QLabel *m_board = nullptr;
     QLabel *m_detail = nullptr;
@@ -38,4 +45,5 @@ private:
     WatchStatus m_status;
     std::function<QDateTime()> m_clock = &QDateTime::currentDateTimeUtc;
     QString m_boardText, m_detailText, m_safetyText;
+    Elided m_device, m_detailElided, m_safetyElided;
 };
