@@ -401,10 +401,10 @@ void HandBox::setFieldText(HandBoxField field, const QString &text)
 void HandBox::showFieldText(HandBoxField field)
 {
     if (!seenOnScreen(this)) {
-        m_stale[size_t(field)] = true;
+        m_textStale[size_t(field)] = true;
         return;
     }
-    m_stale[size_t(field)] = false;
+    m_textStale[size_t(field)] = false;
     const QString &text = m_texts[size_t(field)];
     QWidget *w = control(field);
     m_pushingText = true;
@@ -423,8 +423,10 @@ void HandBox::showStaleFields()
     if (!seenOnScreen(this))
         return;
     for (HandBoxField f : allHandBoxFields()) {
-        if (m_stale[size_t(f)])
+        if (m_textStale[size_t(f)])
             showFieldText(f);
+        if (m_colorsStale[size_t(f)])
+            applyColors(f);
     }
 }
 
@@ -436,7 +438,7 @@ void HandBox::onBoxTextChanged(HandBoxField field, const QString &text)
     runTextHandler(field);
     // The box being worked on shows its answer, seen or not.
     auto *e = static_cast<QLineEdit *>(control(field));
-    m_stale[size_t(field)] = false;
+    m_textStale[size_t(field)] = false;
     if (e->text() != m_texts[size_t(field)]) {
         m_pushingText = true;
         e->setText(m_texts[size_t(field)]);
@@ -478,6 +480,10 @@ void HandBox::setForeColor(HandBoxField field, uint32_t color)
 
 void HandBox::applyColors(HandBoxField field)
 {
+    // A new style sheet re-styles the widget: not for a window nobody sees.
+    m_colorsStale[size_t(field)] = !seenOnScreen(this);
+    if (m_colorsStale[size_t(field)])
+        return;
     QString css;
     if (const auto back = m_back[size_t(field)])
         css += QStringLiteral("background-color: %1;").arg(cssColor(*back));

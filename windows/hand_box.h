@@ -111,8 +111,8 @@ private:
     void bindFields();
     QWidget *control(HandBoxField field) const { return m_fields[size_t(field)]; }
     void applyColors(HandBoxField field);
-    // A field's text goes to its widget now when the window is seen, else
-    // when it is shown again.
+    // A field's text and colours go to its widget now when the window is
+    // seen, else when it is shown again.
     void showFieldText(HandBoxField field);
     void showStaleFields();
     // A text box changed by the user (or by code working on the widget itself).
@@ -136,7 +136,8 @@ private:
     // The label and text box texts: what the program reads back, whether or
     // not the widgets show them yet.
     std::array<QString, kHandBoxFieldCount> m_texts{};
-    std::array<bool, kHandBoxFieldCount> m_stale{};
+    std::array<bool, kHandBoxFieldCount> m_textStale{};
+    std::array<bool, kHandBoxFieldCount> m_colorsStale{};
     bool m_pushingText = false;
     std::array<std::optional<uint32_t>, kHandBoxFieldCount> m_back{};
     std::array<std::optional<uint32_t>, kHandBoxFieldCount> m_fore{};

@@ -231,16 +231,20 @@ TEST_F(HandBoxTest, WidgetsNobodySeesCatchUpWhenShown)
     s.board.lastRecord = now.addSecs(-2);
     box->setATPTemp(12.34);
     box->setWindsGusts(3.26);
+    box->setBackColor(HandBoxField::WindsGustsTF, VbColor::Red);
     box->showWatch(s);
     EXPECT_EQ(box->fieldText(HandBoxField::TPTemp), "12.3");
     EXPECT_EQ(box->fieldText(HandBoxField::WindsGustsTF), "3.3");
     EXPECT_EQ(box->statusStrip()->detailText(), "updated 2 s ago");
+    EXPECT_EQ(box->backColor(HandBoxField::WindsGustsTF), VbColor::Red);
     EXPECT_EQ(ambient->text(), "");
     EXPECT_EQ(age->text(), "");
+    EXPECT_EQ(gusts->styleSheet(), "");
 
     box->show();
     EXPECT_EQ(ambient->text(), "12.3");
     EXPECT_EQ(gusts->text(), "3.3");
+    EXPECT_EQ(gusts->styleSheet(), "background-color: #ff0000;color: #ffffff;");
     EXPECT_EQ(age->text(), "updated 2 s ago");
     box->setATPTemp(5);
     EXPECT_EQ(ambient->text(), "5.0");
