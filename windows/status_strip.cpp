@@ -51,9 +51,15 @@ void StatusStrip::showStatus(const WatchStatus &status)
     refresh();
 }
 
-void StatusStrip::refresh()
+void StatusStrip::updateTexts() const
 {
-    const QDateTime now = m_clock();
+    if (m_textsStale)
+        makeTexts(m_clock());
+}
+
+void StatusStrip::makeTexts(const QDateTime &now) const
+{
+    m_textsStale = false;
     const BoardStatus &b = m_status.board;
     m_boardText = boardWords(b, now);
     QString detail = ageWords(b.lastRecord, now);
@@ -64,7 +70,12 @@ void StatusStrip::refresh()
     }
     m_detailText = detail;
     m_safetyText = safetyWords(m_status.safety);
+}
 
+void StatusStrip::refresh()
+{
+    const BoardStatus &b = m_status.board;
+    m_textsStale = true;
     // Anything but readings coming in is written in red.
     setStyle(m_board, deliversReadings(b.state) ? QString() : QStringLiteral("color: #b00000;"));
     if (!m_status.safety.known)
@@ -75,7 +86,8 @@ void StatusStrip::refresh()
     // The texts nobody sees are shortened and laid out when the window shows.
     if (!seenOnScreen(this))
         return;
-
+    const QDateTime now = m_clock();
+    makeTexts(now);
     // A long device name (/dev/serial/by-id/...) is shortened in its middle so
     // that the words around it still show.
     const int deviceWidth = std::max(40, m_board->width() - 24);
