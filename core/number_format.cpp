@@ -129,10 +129,24 @@ int16_t toInt16(double value)
 
 double realFromText(const QString &text)
 {
-    const QByteArray s = text.trimmed().toLatin1();
+    // A Latin-1 copy of the trimmed text, on the stack when short: the cycle
+    // reads a dozen values back every second.
+    const QStringView t = QStringView(text).trimmed();
+    char small[64];
+    QByteArray large;
+    char *s = small;
+    if (t.size() >= qsizetype(sizeof small)) {
+        large.resize(t.size() + 1);
+        s = large.data();
+    }
+    for (qsizetype k = 0; k < t.size(); ++k) {
+        const char16_t c = t[k].unicode();
+        s[k] = c < 0x100 ? char(c) : '?';
+    }
+    s[t.size()] = '\0';
     // Accept [sign] digits [. digits] [e [sign] digits] with at least one digit.
-    int i = 0;
-    const int n = s.size();
+    qsizetype i = 0;
+    const qsizetype n = t.size();
     if (i < n && (s[i] == '+' || s[i] == '-'))
         ++i;
     int digits = 0;
@@ -163,7 +177,7 @@ double realFromText(const QString &text)
     }
     if (i != n)
         throw ConversionError("Type mismatch");
-    const double v = std::strtod(s.constData(), nullptr);
+    const double v = std::strtod(s, nullptr);
     if (std::isinf(v))
         throw ConversionError("Overflow");
     return v;
