@@ -90,7 +90,7 @@ const SafetyVerdict &SafetyMonitor::judge(const WatchStatus &status, const Safet
     for (const HeldCondition &h : held) {
         auto it = std::find_if(m_tracked.begin(), m_tracked.end(), [&](const Tracked &t) { return t.name == h.name; });
         if (it == m_tracked.end())
-            it = m_tracked.insert(m_tracked.end(), Tracked{h.name, h.text, now, now});
+            it = m_tracked.insert(m_tracked.end(), Tracked{h.name, h.text, now, now, {}, {}, -1});
         it->text = h.text;
         it->lastHeld = now;
     }
@@ -103,10 +103,18 @@ const SafetyVerdict &SafetyMonitor::judge(const WatchStatus &status, const Safet
     SafetyVerdict v;
     v.known = true;
     v.safe = m_tracked.empty();
-    for (const Tracked &t : m_tracked) {
+    for (Tracked &t : m_tracked) {
         QString text = t.text;
-        if (t.lastHeld != now)
-            text += QStringLiteral(" (ended %1; safe again %2 min after)").arg(utcClock(t.lastHeld)).arg(rules.safeDelayMinutes);
+        if (t.lastHeld != now) {
+            if (t.noteHeld != t.lastHeld || t.noteDelay != rules.safeDelayMinutes) {
+                t.endedNote = QStringLiteral(" (ended %1; safe again %2 min after)")
+                                  .arg(utcClock(t.lastHeld))
+                                  .arg(rules.safeDelayMinutes);
+                t.noteHeld = t.lastHeld;
+                t.noteDelay = rules.safeDelayMinutes;
+            }
+            text += t.endedNote;
+        }
         v.unsafe.append({t.name, text, t.since});
     }
     v.changed = (!m_verdict.known || m_verdict.safe != v.safe) ? now : m_verdict.changed;

@@ -44,6 +44,11 @@ private:
         QString text;
         QDateTime since;    // when this episode began
         QDateTime lastHeld; // the last judgement that saw it
+        // "(ended ...)" as made for lastHeld and the delay: judged twice a
+        // second, the same words need not be formatted again each time.
+        QString endedNote;
+        QDateTime noteHeld;
+        int noteDelay = -1;
     };
     std::vector<Tracked> m_tracked; // in the order conditions are checked
     SafetyVerdict m_verdict;

@@ -15,17 +15,16 @@ QString durationWords(qint64 seconds)
 {
     seconds = std::max<qint64>(0, seconds);
     if (seconds < 60)
-        return QStringLiteral("%1 s").arg(seconds);
+        return QString::number(seconds) + QLatin1String(" s");
     if (seconds < 3600)
-        return QStringLiteral("%1 min").arg(seconds / 60);
+        return QString::number(seconds / 60) + QLatin1String(" min");
     if (seconds < 2 * 86400)
-        return QStringLiteral("%1 h").arg(seconds / 3600);
-    return QStringLiteral("%1 days").arg(seconds / 86400);
+        return QString::number(seconds / 3600) + QLatin1String(" h");
+    return QString::number(seconds / 86400) + QLatin1String(" days");
 }
 
 QString boardWords(const BoardStatus &b, const QDateTime &nowUtc)
 {
-    const QString ago = durationWords(b.since.isValid() ? b.since.secsTo(nowUtc) : 0) + QStringLiteral(" ago");
     switch (b.state) {
     case BoardState::Searching:
         return QStringLiteral("Looking for the board") + onDevice(b);
@@ -38,8 +37,10 @@ QString boardWords(const BoardStatus &b, const QDateTime &nowUtc)
         return QStringLiteral("Board silent for ") + durationWords(from.isValid() ? from.secsTo(nowUtc) : 0)
             + onDevice(b) + kDash + QStringLiteral("retrying");
     }
-    case BoardState::Lost:
+    case BoardState::Lost: {
+        const QString ago = durationWords(b.since.isValid() ? b.since.secsTo(nowUtc) : 0) + QStringLiteral(" ago");
         return QStringLiteral("Board lost ") + ago + onDevice(b) + kDash + QStringLiteral("retrying");
+    }
     case BoardState::Absent:
         return QStringLiteral("No board") + onDevice(b) + kDash + QStringLiteral("showing test values");
     }

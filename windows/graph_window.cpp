@@ -96,6 +96,16 @@ void GraphWindow::buildControls()
     m_xAxis->setLabelsFont(timeFont);
     m_chart->addAxis(m_yAxis, Qt::AlignLeft);
     m_chart->addAxis(m_xAxis, Qt::AlignBottom);
+    // Hairlines: the same pixels as the theme's one-pixel pens without
+    // antialiasing, but a moved line's bounds need no outline of its stroke.
+    for (QAbstractAxis *axis : {static_cast<QAbstractAxis *>(m_yAxis), static_cast<QAbstractAxis *>(m_xAxis)}) {
+        QPen grid = axis->gridLinePen();
+        grid.setWidth(0);
+        axis->setGridLinePen(grid);
+        QPen line = axis->linePen();
+        line.setWidth(0);
+        axis->setLinePen(line);
+    }
     m_chartView = new QChartView(m_chart, this);
     m_chartView->setObjectName(QString::fromLatin1(m_def.chartName));
     m_chartView->setRenderHint(QPainter::Antialiasing, false);

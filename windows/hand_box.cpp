@@ -10,6 +10,7 @@
 #include "station/weather_state.h"
 #include "windows/tri_state_check_box.h"
 #include "windows/hand_box_pictures.h"
+#include "windows/seen_on_screen.h"
 #include "windows/status_strip.h"
 #include "windows/wind_colors.h"
 
@@ -246,8 +247,10 @@ void HandBox::buildLayout()
     for (F f : {F::AllowHeater, F::ForceHeater, F::AllowRelay, F::ForceRelay, F::AllowLight, F::AllowWind})
         connect(box(f), &QCheckBox::stateChanged, this, [this, f] { runSwitchBoxHandler(*this, m_weather, f); });
     connect(box(F::GraphCheck1), &QCheckBox::stateChanged, this, &HandBox::onGraphCheck);
-    connect(static_cast<QLineEdit *>(control(F::CloudTemp)), &QLineEdit::textChanged, this,
-            &HandBox::onCloudTempChanged);
+    for (F f : allHandBoxFields()) {
+        if (auto *e = qobject_cast<QLineEdit *>(control(f)))
+            connect(e, &QLineEdit::textChanged, this, [this, f](const QString &text) { onBoxTextChanged(f, text); });
+    }
 
     auto button = [this](const char *name) { return static_cast<QPushButton *>(m_controls[QString::fromLatin1(name)]); };
     // The In/Out state follows the mouse itself (see eventFilter), not the
@@ -365,16 +368,18 @@ void HandBox::bindFields()
         if (!w)
             qFatal("hand box: field %s has no control", qPrintable(fieldName(f)));
         m_fields[size_t(f)] = w;
+        if (auto *e = qobject_cast<QLineEdit *>(w))
+            m_texts[size_t(f)] = e->text();
+        else if (auto *l = qobject_cast<QLabel *>(w))
+            m_texts[size_t(f)] = l->text();
     }
 }
 
 QString HandBox::fieldText(HandBoxField field) const
 {
     QWidget *w = control(field);
-    if (auto *e = qobject_cast<QLineEdit *>(w))
-        return e->text();
-    if (auto *l = qobject_cast<QLabel *>(w))
-        return l->text();
+    if (qobject_cast<QLineEdit *>(w) || qobject_cast<QLabel *>(w))
+        return m_texts[size_t(field)];
     if (auto *b = qobject_cast<QAbstractButton *>(w))
         return b->text();
     return QString();
@@ -382,9 +387,27 @@ QString HandBox::fieldText(HandBoxField field) const
 
 void HandBox::setFieldText(HandBoxField field, const QString &text)
 {
-    // An unchanged text changes nothing (no handler runs for it either), so
-    // the box is not laid out again.
     QWidget *w = control(field);
+    if (!qobject_cast<QLineEdit *>(w) && !qobject_cast<QLabel *>(w))
+        return;
+    // An unchanged text changes nothing (no handler runs for it either).
+    if (m_texts[size_t(field)] == text)
+        return;
+    m_texts[size_t(field)] = text;
+    runTextHandler(field);
+    showFieldText(field);
+}
+
+void HandBox::showFieldText(HandBoxField field)
+{
+    if (!seenOnScreen(this)) {
+        m_textStale[size_t(field)] = true;
+        return;
+    }
+    m_textStale[size_t(field)] = false;
+    const QString &text = m_texts[size_t(field)];
+    QWidget *w = control(field);
+    m_pushingText = true;
     if (auto *e = qobject_cast<QLineEdit *>(w)) {
         if (e->text() != text)
             e->setText(text);
@@ -392,6 +415,41 @@ void HandBox::setFieldText(HandBoxField field, const QString &text)
         if (l->text() != text)
             l->setText(text);
     }
+    m_pushingText = false;
+}
+
+void HandBox::showStaleFields()
+{
+    if (!seenOnScreen(this))
+        return;
+    for (HandBoxField f : allHandBoxFields()) {
+        if (m_textStale[size_t(f)])
+            showFieldText(f);
+        if (m_colorsStale[size_t(f)])
+            applyColors(f);
+    }
+}
+
+void HandBox::onBoxTextChanged(HandBoxField field, const QString &text)
+{
+    if (m_pushingText || m_texts[size_t(field)] == text)
+        return;
+    m_texts[size_t(field)] = text;
+    runTextHandler(field);
+    // The box being worked on shows its answer, seen or not.
+    auto *e = static_cast<QLineEdit *>(control(field));
+    m_textStale[size_t(field)] = false;
+    if (e->text() != m_texts[size_t(field)]) {
+        m_pushingText = true;
+        e->setText(m_texts[size_t(field)]);
+        m_pushingText = false;
+    }
+}
+
+void HandBox::runTextHandler(HandBoxField field)
+{
+    if (field == HandBoxField::CloudTemp)
+        onCloudTempChanged(m_texts[size_t(field)]);
 }
 
 uint32_t HandBox::backColor(HandBoxField field) const
@@ -422,6 +480,10 @@ void HandBox::setForeColor(HandBoxField field, uint32_t color)
 
 void HandBox::applyColors(HandBoxField field)
 {
+    // A new style sheet re-styles the widget: not for a window nobody sees.
+    m_colorsStale[size_t(field)] = !seenOnScreen(this);
+    if (m_colorsStale[size_t(field)])
+        return;
     QString css;
     if (const auto back = m_back[size_t(field)])
         css += QStringLiteral("background-color: %1;").arg(cssColor(*back));
@@ -595,6 +657,22 @@ bool HandBox::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void HandBox::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    showStaleFields();
+    m_strip->refresh();
+}
+
+void HandBox::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && !isMinimized()) {
+        showStaleFields();
+        m_strip->refresh();
+    }
 }
 
 void HandBox::closeEvent(QCloseEvent *event)

@@ -97,6 +97,8 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     QLabel *addLabel(const QString &name, const QString &caption, const QString &tip, bool courier = false,
@@ -109,6 +111,13 @@ private:
     void bindFields();
     QWidget *control(HandBoxField field) const { return m_fields[size_t(field)]; }
     void applyColors(HandBoxField field);
+    // A field's text and colours go to its widget now when the window is
+    // seen, else when it is shown again.
+    void showFieldText(HandBoxField field);
+    void showStaleFields();
+    // A text box changed by the user (or by code working on the widget itself).
+    void onBoxTextChanged(HandBoxField field, const QString &text);
+    void runTextHandler(HandBoxField field);
     void setWindValue(HandBoxField label, double v);
     void enableProcessingBoxes();
     void setValuesGreyed(bool greyed);
@@ -124,6 +133,12 @@ private:
     HandBoxActions m_actions;
     QHash<QString, QWidget *> m_controls;
     std::array<QWidget *, kHandBoxFieldCount> m_fields{};
+    // The label and text box texts: what the program reads back, whether or
+    // not the widgets show them yet.
+    std::array<QString, kHandBoxFieldCount> m_texts{};
+    std::array<bool, kHandBoxFieldCount> m_textStale{};
+    std::array<bool, kHandBoxFieldCount> m_colorsStale{};
+    bool m_pushingText = false;
     std::array<std::optional<uint32_t>, kHandBoxFieldCount> m_back{};
     std::array<std::optional<uint32_t>, kHandBoxFieldCount> m_fore{};
     ButtonStateTracker m_buttons;

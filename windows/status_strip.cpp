@@ -1,6 +1,7 @@
 #include "windows/status_strip.h"
 
 #include "station/board_words.h"
+#include "windows/seen_on_screen.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -50,15 +51,17 @@ void StatusStrip::showStatus(const WatchStatus &status)
     refresh();
 }
 
-void StatusStrip::refresh()
+void StatusStrip::updateTexts() const
 {
-    const QDateTime now = m_clock();
+    if (m_textsStale)
+        makeTexts(m_clock());
+}
+
+void StatusStrip::makeTexts(const QDateTime &now) const
+{
+    m_textsStale = false;
     const BoardStatus &b = m_status.board;
     m_boardText = boardWords(b, now);
-    // A long device name (/dev/serial/by-id/...) is shortened in its middle so
-    // that the words around it still show.
-    BoardStatus shown = b;
-    shown.device = m_board->fontMetrics().elidedText(b.device, Qt::ElideMiddle, std::max(40, m_board->width() - 24));
     QString detail = ageWords(b.lastRecord, now);
     if (m_status.latest) {
         const QString sky = skyWords(*m_status.latest);
@@ -67,31 +70,58 @@ void StatusStrip::refresh()
     }
     m_detailText = detail;
     m_safetyText = safetyWords(m_status.safety);
+}
 
-    if (m_board->text() != boardWords(shown, now))
-        m_board->setText(boardWords(shown, now));
-    m_board->setToolTip(b.reason.isEmpty() ? m_boardText : m_boardText + QLatin1Char('\n') + b.reason);
+void StatusStrip::refresh()
+{
+    const BoardStatus &b = m_status.board;
+    m_textsStale = true;
     // Anything but readings coming in is written in red.
     setStyle(m_board, deliversReadings(b.state) ? QString() : QStringLiteral("color: #b00000;"));
-    setElided(m_detail, m_detailText);
-    m_detail->setToolTip(m_detailText);
-
-    setElided(m_safety, m_safetyText);
-    m_safety->setToolTip(m_safetyText);
     if (!m_status.safety.known)
         setStyle(m_safety, QString());
     else
         setStyle(m_safety, m_status.safety.safe ? QStringLiteral("background-color: #2e8b3a; color: white;")
                                                 : QStringLiteral("background-color: #c00000; color: white;"));
+    // The texts nobody sees are shortened and laid out when the window shows.
+    if (!seenOnScreen(this))
+        return;
+    const QDateTime now = m_clock();
+    makeTexts(now);
+    // A long device name (/dev/serial/by-id/...) is shortened in its middle so
+    // that the words around it still show.
+    const int deviceWidth = std::max(40, m_board->width() - 24);
+    if (m_device.full != b.device || m_device.width != deviceWidth) {
+        m_device = {b.device, deviceWidth,
+                    m_board->fontMetrics().elidedText(b.device, Qt::ElideMiddle, deviceWidth)};
+    }
+    BoardStatus shown = b;
+    shown.device = m_device.shown;
+    const QString boardShown = boardWords(shown, now);
+    if (m_board->text() != boardShown)
+        m_board->setText(boardShown);
+    setTip(m_board, b.reason.isEmpty() ? m_boardText : m_boardText + QLatin1Char('\n') + b.reason);
+    setElided(m_detail, m_detailText, m_detailElided);
+    setElided(m_safety, m_safetyText, m_safetyElided);
 }
 
-void StatusStrip::setElided(QLabel *label, const QString &text)
+void StatusStrip::setElided(QLabel *label, const QString &text, Elided &last)
 {
     const int width = std::max(10, label->width());
-    const QString shown = label->fontMetrics().elidedText(text, Qt::ElideMiddle, width);
-    if (label->text() != shown)
-        label->setText(shown);
+    // Measuring the text is the costly part: only a new text or width needs it.
+    if (last.full == text && last.width == width)
+        return;
+    last = {text, width, label->fontMetrics().elidedText(text, Qt::ElideMiddle, width)};
+    if (label->text() != last.shown)
+        label->setText(last.shown);
     label->setProperty("fullText", text);
+    setTip(label, text);
+}
+
+void StatusStrip::setTip(QLabel *label, const QString &tip)
+{
+    if (label->toolTip() != tip)
+        label->setToolTip(tip);
 }
 
 void StatusStrip::setStyle(QLabel *label, const QString &css)

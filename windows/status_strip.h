@@ -21,21 +21,46 @@ public:
     void refresh();
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
 
-    QString boardText() const { return m_boardText; }
-    QString detailText() const { return m_detailText; }
-    QString safetyText() const { return m_safetyText; }
+    // The words as of now, whether or not the strip shows them.
+    QString boardText() const
+    {
+        updateTexts();
+        return m_boardText;
+    }
+    QString detailText() const
+    {
+        updateTexts();
+        return m_detailText;
+    }
+    QString safetyText() const
+    {
+        updateTexts();
+        return m_safetyText;
+    }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void setElided(QLabel *label, const QString &text);
+    // A text as last shortened for a width.
+    struct Elided {
+        QString full;
+        int width = -1;
+        QString shown;
+    };
+    // Words for a strip nobody sees are made when they are asked for.
+    void updateTexts() const;
+    void makeTexts(const QDateTime &now) const;
+    void setElided(QLabel *label, const QString &text, Elided &last);
     static void setStyle(QLabel *label, const QString &css);
+    static void setTip(QLabel *label, const QString &tip);
 
     QLabel *m_board = nullptr;
     QLabel *m_detail = nullptr;
     QLabel *m_safety = nullptr;
     WatchStatus m_status;
     std::function<QDateTime()> m_clock = &QDateTime::currentDateTimeUtc;
-    QString m_boardText, m_detailText, m_safetyText;
+    mutable QString m_boardText, m_detailText, m_safetyText;
+    mutable bool m_textsStale = true;
+    Elided m_device, m_detailElided, m_safetyElided;
 };

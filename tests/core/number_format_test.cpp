@@ -84,6 +84,9 @@ TEST(Conversions, TextToNumbers)
     EXPECT_DOUBLE_EQ(realFromText(" -1.25 "), -1.25);
     EXPECT_DOUBLE_EQ(realFromText(".5"), 0.5);
     EXPECT_DOUBLE_EQ(realFromText("0.000000713329"), 0.000000713329);
+    EXPECT_DOUBLE_EQ(realFromText(QString(80, QLatin1Char('0')) + QStringLiteral("12.5\t")), 12.5); // a long text
+    EXPECT_THROW(realFromText(QStringLiteral("12\u20ac")), ConversionError);
+    EXPECT_THROW(realFromText(QStringLiteral("1\u0131")), ConversionError); // 0x131: no Latin-1 '1' after the cut
     for (const char *bad : {"", " ", "abc", "12a", "+", "-", ".", "1e", "1.2.3", "0x10", "1 2", "--1"})
         EXPECT_THROW(realFromText(QString::fromLatin1(bad)), ConversionError) << bad;
     EXPECT_THROW(wholeFromText("99999999999"), ConversionError);

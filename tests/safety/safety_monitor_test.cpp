@@ -71,7 +71,9 @@ TEST_F(SafetyFixture, RainIsUnsafeAtOnceAndDryIsSafeOnlyAfterTheDelay)
     live(t0.addSecs(800), true);
     EXPECT_EQ(judgeAt(800).unsafe[0].since, t0.addSecs(700));
     live(t0.addSecs(1399), false);
-    EXPECT_FALSE(judgeAt(1399).safe);
+    const SafetyVerdict &drying2 = judgeAt(1399);
+    EXPECT_FALSE(drying2.safe);
+    EXPECT_TRUE(drying2.unsafe[0].text.contains("ended 22:13:20 UTC")) << drying2.unsafe[0].text.toStdString();
     live(t0.addSecs(1400), false);
     const SafetyVerdict &dry = judgeAt(1400);
     EXPECT_TRUE(dry.safe);

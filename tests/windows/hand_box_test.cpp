@@ -216,6 +216,51 @@ TEST_F(HandBoxTest, TypingIntoCloudTemp)
     EXPECT_EQ(messages.texts.size(), 2); // an empty text says nothing
 }
 
+// Texts that change every second are laid out only for a window someone can
+// see; the program reads them back all the same, and a window shown again
+// (or restored) shows the latest.
+TEST_F(HandBoxTest, WidgetsNobodySeesCatchUpWhenShown)
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    box->statusStrip()->setClock([now] { return now; });
+    auto *ambient = box->findChild<QLineEdit *>("TPTemp");
+    auto *gusts = box->findChild<QLabel *>("WindsGustsTF");
+    auto *age = box->findChild<QLabel *>("lblReadingAge");
+    WatchStatus s;
+    s.board.state = BoardState::Live;
+    s.board.lastRecord = now.addSecs(-2);
+    box->setATPTemp(12.34);
+    box->setWindsGusts(3.26);
+    box->setBackColor(HandBoxField::WindsGustsTF, VbColor::Red);
+    box->showWatch(s);
+    EXPECT_EQ(box->fieldText(HandBoxField::TPTemp), "12.3");
+    EXPECT_EQ(box->fieldText(HandBoxField::WindsGustsTF), "3.3");
+    EXPECT_EQ(box->statusStrip()->detailText(), "updated 2 s ago");
+    EXPECT_EQ(box->backColor(HandBoxField::WindsGustsTF), VbColor::Red);
+    EXPECT_EQ(ambient->text(), "");
+    EXPECT_EQ(age->text(), "");
+    EXPECT_EQ(gusts->styleSheet(), "");
+
+    box->show();
+    EXPECT_EQ(ambient->text(), "12.3");
+    EXPECT_EQ(gusts->text(), "3.3");
+    EXPECT_EQ(gusts->styleSheet(), "background-color: #ff0000;color: #ffffff;");
+    EXPECT_EQ(age->text(), "updated 2 s ago");
+    box->setATPTemp(5);
+    EXPECT_EQ(ambient->text(), "5.0");
+
+    box->showMinimized();
+    box->setATPTemp(6);
+    EXPECT_EQ(ambient->text(), "5.0");
+    box->showNormal();
+    EXPECT_EQ(ambient->text(), "6.0");
+
+    prog().headless = true;
+    box->setATPTemp(7);
+    EXPECT_EQ(ambient->text(), "6.0");
+    EXPECT_EQ(box->fieldText(HandBoxField::TPTemp), "7.0");
+}
+
 TEST_F(HandBoxTest, ButtonStateProtocol)
 {
     auto *in = box->findChild<QPushButton *>("cmdIn");
