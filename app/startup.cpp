@@ -36,6 +36,7 @@
 
 #include <QHostAddress>
 
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
@@ -323,17 +324,28 @@ protected:
 };
 } // namespace
 
+namespace {
+// Qt takes the user's locale for the C library too; the station's numbers are
+// read and written with a decimal point whatever the desktop's language.
+void keepDecimalPoint()
+{
+    std::setlocale(LC_NUMERIC, "C");
+}
+} // namespace
+
 int runProgram(int argc, char **argv, const CommandLine &cl)
 {
     const QString profilePath = cl.profilePath.isEmpty() ? ProfileStore::defaultPath() : cl.profilePath;
     if (cl.isConfig) {
         QCoreApplication app(argc, argv);
+        keepDecimalPoint();
         QTextStream out(stdout);
         QTextStream err(stderr);
         return runConfigAt(profilePath, cl.configArgs, out, err);
     }
     if (cl.isHistory) {
         QCoreApplication app(argc, argv);
+        keepDecimalPoint();
         QTextStream out(stdout);
         QTextStream err(stderr);
         return runHistoryCommand(cl.archivePath.isEmpty() ? defaultArchivePath() : cl.archivePath, cl.historyArgs,
@@ -361,6 +373,7 @@ int runProgram(int argc, char **argv, const CommandLine &cl)
     // The plugins' own complaints while trying the display would be more lines for one fact.
     qInstallMessageHandler(display.fallbackArmed ? quietPlatformTrials : run.headless ? quietOffscreenNotes : nullptr);
     QApplication app(argc, argv);
+    keepDecimalPoint();
     if (display.fallbackArmed) {
         run.headless = QGuiApplication::platformName() == QLatin1String("offscreen");
         if (run.headless)

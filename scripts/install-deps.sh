@@ -7,7 +7,7 @@ packages=(
   qt6-websockets-dev libqt6opengl6-dev libxkbcommon-dev libgl-dev qt6-qpa-plugins
   libgtest-dev libgmock-dev
   indi-bin curl help2man dpkg-dev desktop-file-utils systemd
-  libqt6sql6-sqlite libsqlite3-dev chromium
+  libqt6sql6-sqlite libsqlite3-dev chromium locales
 )
 missing=()
 for p in "${packages[@]}"; do
