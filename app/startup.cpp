@@ -161,7 +161,8 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     a.buildStation();
     // Judged on every change of the watch and once a second, so a silent board turns stale.
     a.safety = std::make_unique<SafetyWatch>(a.watch, p.settings, a.launcher);
-    a.safety->start();
+    // Observations judge it every second; the timer only covers a pause in them.
+    a.safety->start(1500);
 
     // 7. The setup dialog loads hidden; the hand box is loaded.
     SetupLinks setup;

@@ -29,6 +29,10 @@ void SafetyWatch::start(int intervalMs)
 
 void SafetyWatch::judgeNow()
 {
+    // The timer is for a watch that stopped changing (a silent board): while
+    // observations come, they do the judging and the timer never wakes us.
+    if (m_timer.isActive())
+        m_timer.start();
     const SafetyVerdict before = m_feed.status().safety;
     const SafetyVerdict &now = m_monitor.judge(m_feed.status(), safetyRulesFrom(m_settings), m_clock());
     if (sameVerdict(before, now))

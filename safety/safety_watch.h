@@ -1,5 +1,5 @@
-// The running safety monitor: judges the watch on every change of it and once
-// a second (so a silent board turns stale), publishes the verdict into the
+// The running safety monitor: judges the watch on every change of it and, when
+// nothing changes for a while, on a timer (so a silent board turns stale), publishes the verdict into the
 // feed when it changes, and starts the unsafe/safe programs on a turn.
 #pragma once
 
@@ -25,6 +25,7 @@ public:
                 QObject *parent = nullptr);
     ~SafetyWatch() override;
 
+    // Judges now and then whenever intervalMs pass without a change of the watch.
     void start(int intervalMs = 1000);
     void judgeNow();
 
