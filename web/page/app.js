@@ -147,7 +147,7 @@ function withGaps(h) {
   return out;
 }
 
-function chartSpecs(h) {
+function chartLayouts(h) {
   const cloudPct = h.cloudy.map((v) => (v === null ? null : v * 100));
   return [
     { id: "chart-temps", title: "Temperatures (°C)", series: [["Ambient", h.ambient_c, "#dc2626"], ["Sky", h.sky_c, "#2563eb"], ["Dew point", h.dew_point_c, "#059669"]] },
@@ -161,22 +161,22 @@ function drawCharts(history) {
   const h = withGaps(history);
   for (const c of charts) c.destroy();
   charts = [];
-  for (const spec of chartSpecs(h)) {
-    const el = $(spec.id);
+  for (const chart of chartLayouts(h)) {
+    const el = $(chart.id);
     el.replaceChildren();
     const width = Math.max(300, el.clientWidth - 12);
-    const hasPct = spec.series.some((s) => s[3] === "pct");
+    const hasPct = chart.series.some((s) => s[3] === "pct");
     const opts = {
-      title: spec.title,
+      title: chart.title,
       width, height: 200,
       plugins: [bandsPlugin(h)],
       scales: { x: { time: true, range: [Date.parse(h.from) / 1000, Date.parse(h.to) / 1000] }, pct: { range: [0, 100] } },
       axes: [{ values: (u, splits) => splits.map(span > 172800 ? dayClock : clock) }, { size: 50 }].concat(hasPct ? [{ scale: "pct", side: 1, grid: { show: false }, size: 40 }] : []),
-      series: [{ value: (u, t) => (t === null ? "--" : dayClock(t)) }].concat(spec.series.map(([label, , colour, scale]) => ({ label, stroke: colour, width: 1.5, scale: scale || "y", spanGaps: false }))),
+      series: [{ value: (u, t) => (t === null ? "--" : dayClock(t)) }].concat(chart.series.map(([label, , colour, scale]) => ({ label, stroke: colour, width: 1.5, scale: scale || "y", spanGaps: false }))),
     };
-    const data = [h.time].concat(spec.series.map((s) => s[1]));
+    const data = [h.time].concat(chart.series.map((s) => s[1]));
     charts.push(new uPlot(opts, data, el));
-    el.dataset.points = String(spec.series[0][1].filter((v) => v !== null).length);
+    el.dataset.points = String(chart.series[0][1].filter((v) => v !== null).length);
   }
 }
 
