@@ -257,14 +257,10 @@ void GraphWindow::plot(const std::vector<double> &averages)
 void GraphWindow::placeTags()
 {
     const int x = width() - px(kTagColumnWidth) + 2;
-    if (m_tagTops.size() != m_marginLabels.size()) { // nothing plotted yet
-        for (QLabel *label : m_marginLabels)
-            label->move(x, label->y());
-        return;
-    }
-    std::vector<double> wanted;
-    for (double t : m_tagTops)
-        wanted.push_back(t / kTwipsPerPixel);
+    // Before the first point every tag wants the top: they are stacked there.
+    std::vector<double> wanted(m_marginLabels.size(), 0.0);
+    for (size_t i = 0; i < wanted.size() && i < m_tagTops.size(); ++i)
+        wanted[i] = m_tagTops[i] / kTwipsPerPixel;
     const int plotHeight = m_chartView->height() - px(kTimeRowHeight);
     const std::vector<double> tops = spreadLabelTops(wanted, px(kLabelRowHeight), plotHeight);
     for (size_t i = 0; i < tops.size(); ++i)

@@ -18,6 +18,17 @@ GraphWindow *opened(GraphWindow *w)
     w->fillFromHistory();
     return w;
 }
+
+// First shown side by side along the bottom of the screen, right of the hand
+// box, rather than both in the same corner over it; keepOnScreen then pulls
+// them in where the screen is narrow.
+void placeBeside(QWidget *first, QWidget *second, const QWidget *owner)
+{
+    const QRect area = availableAreaFor(owner);
+    const int left = owner ? owner->frameGeometry().right() + 12 : area.left();
+    first->move(left, area.bottom() - first->height());
+    second->move(left + first->width() + 12, area.bottom() - second->height());
+}
 } // namespace
 
 void setGraphHistorySource(GraphHistorySource source)
@@ -43,6 +54,11 @@ void showGraphs(bool show, const WeatherState &weather, HandBox *owner)
         if (g_windHumidity)
             g_windHumidity->hide();
         return;
+    }
+    if (!g_temperatures && !g_windHumidity) {
+        g_temperatures = opened(newTemperaturesWindow(weather, owner, owner));
+        g_windHumidity = opened(newWindHumidityWindow(weather, owner, owner));
+        placeBeside(g_temperatures, g_windHumidity, owner);
     }
     if (!g_temperatures)
         g_temperatures = opened(newTemperaturesWindow(weather, owner, owner));
