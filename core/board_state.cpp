@@ -18,3 +18,8 @@ QString boardStateName(BoardState state)
     }
     return QStringLiteral("unknown");
 }
+
+bool recordFresh(const BoardStatus &board, const QDateTime &nowUtc, int staleAfterSeconds)
+{
+    return board.lastRecord.isValid() && board.lastRecord.secsTo(nowUtc) < staleAfterSeconds;
+}

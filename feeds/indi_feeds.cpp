@@ -39,11 +39,10 @@ QString boardProblem(const WatchStatus &status, const QDateTime &nowUtc, const F
             text += QStringLiteral(" (%1)").arg(b.reason);
         return text;
     }
-    if (!status.lastLive)
+    if (!status.lastLive || !b.lastRecord.isValid())
         return QStringLiteral("No reading from the board yet");
-    const qint64 age = status.lastLive->utc.secsTo(nowUtc);
-    if (age > settings.staleAfterSeconds)
-        return QStringLiteral("Last reading is %1 s old").arg(age);
+    if (!recordFresh(b, nowUtc, settings.staleAfterSeconds))
+        return QStringLiteral("Last reading is %1 s old").arg(b.lastRecord.secsTo(nowUtc));
     return {};
 }
 

@@ -72,10 +72,7 @@ void ObservingConditionsDevice::remember(const WatchStatus &status)
 std::optional<double> ObservingConditionsDevice::readingIfLive(Sensor sensor) const
 {
     const WatchStatus &status = m_feed.status();
-    if (!deliversReadings(status.board.state) || !status.lastLive)
-        return std::nullopt;
-    const QDateTime last = status.board.lastRecord.isValid() ? status.board.lastRecord : status.lastLive->utc;
-    if (last.secsTo(now()) > m_settings.StaleAfterSeconds)
+    if (!status.lastLive || !readingsFresh(status.board, now(), staleLimitSeconds(m_settings)))
         return std::nullopt;
     return sensorReading(sensor, *status.lastLive, m_settings.PartCloudyDegC, m_settings.FullCloudyDegC);
 }

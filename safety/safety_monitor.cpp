@@ -30,13 +30,9 @@ QString boardProblem(const WatchStatus &status, const SafetyRules &rules, const 
             text += QStringLiteral(" (%1)").arg(b.reason);
         return text;
     }
-    QDateTime last = b.lastRecord;
-    if (!last.isValid() && status.lastLive)
-        last = status.lastLive->utc;
-    if (!last.isValid() || !status.lastLive)
+    if (!b.lastRecord.isValid() || !status.lastLive)
         return QStringLiteral("No reading from the board yet");
-    const qint64 age = last.secsTo(now);
-    if (age > rules.staleAfterSeconds)
+    if (!recordFresh(b, now, rules.staleAfterSeconds))
         return QStringLiteral("No reading from the board for more than %1 s").arg(rules.staleAfterSeconds);
     return QString();
 }
@@ -45,7 +41,7 @@ QString boardProblem(const WatchStatus &status, const SafetyRules &rules, const 
 SafetyRules safetyRulesFrom(const Settings &s)
 {
     SafetyRules r;
-    r.staleAfterSeconds = std::max(1, s.StaleAfterSeconds);
+    r.staleAfterSeconds = staleLimitSeconds(s);
     r.safeDelayMinutes = std::max(0, s.SafeDelayMinutes);
     r.windLimit = s.WindSpeedCloseD;
     r.unsafeWhenPartlyCloudy = s.UnsafeWhenPartlyCloudy;

@@ -100,8 +100,7 @@ QString boardChangeLine(const BoardStatus &b)
 
 QString notLiveReason(const BoardStatus &b, const QDateTime &nowUtc, int staleAfterSeconds)
 {
-    const bool fresh = b.lastRecord.isValid() && b.lastRecord.secsTo(nowUtc) <= staleAfterSeconds;
-    if (deliversReadings(b.state) && fresh)
+    if (readingsFresh(b, nowUtc, staleAfterSeconds))
         return QString();
     if (!b.lastRecord.isValid())
         return QStringLiteral("no live reading yet");

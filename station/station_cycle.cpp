@@ -47,11 +47,9 @@ void StationCycle::limitWindowSizes()
 ObservationSource StationCycle::reprocessedSource() const
 {
     // Past StaleAfterSeconds the record in hand is no reading of now.
-    const BoardStatus &b = m_link.board();
-    const bool fresh = b.lastRecord.isValid()
-        && b.lastRecord.secsTo(m_ctx.utcClock ? m_ctx.utcClock() : QDateTime::currentDateTimeUtc())
-            < staleLimitSeconds(m_ctx.settings);
-    return fresh ? ObservationSource::Reprocessed : ObservationSource::Stale;
+    const QDateTime now = m_ctx.utcClock ? m_ctx.utcClock() : QDateTime::currentDateTimeUtc();
+    return recordFresh(m_link.board(), now, staleLimitSeconds(m_ctx.settings)) ? ObservationSource::Reprocessed
+                                                                               : ObservationSource::Stale;
 }
 
 void StationCycle::run()

@@ -23,6 +23,7 @@ WatchStatus liveNight()
     o.windGust = 10;
     WatchStatus s;
     s.board.state = BoardState::Live;
+    s.board.lastRecord = o.utc; // as the feed keeps it
     s.latest = o;
     s.lastLive = o;
     return s;
@@ -118,8 +119,8 @@ TEST(WatcherFeedTest, UntrustedBoardAlertsAndKeepsOnlyWhatItKnows)
 
     // Live, but the last reading (2 s before kNow) is older than the limit.
     WatchStatus stale = liveNight();
-    EXPECT_EQ(lines(watcherFeed(stale, kNow.addSecs(28), {})).value("forecast"), "0");
-    EXPECT_EQ(lines(watcherFeed(stale, kNow.addSecs(29), {})).value("forecast"), "2");
+    EXPECT_EQ(lines(watcherFeed(stale, kNow.addSecs(27), {})).value("forecast"), "0");
+    EXPECT_EQ(lines(watcherFeed(stale, kNow.addSecs(28), {})).value("forecast"), "2");
 
     // Nothing read yet: no made-up readings, only the marker.
     WatchStatus none;
