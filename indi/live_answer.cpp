@@ -49,7 +49,8 @@ void readObservation(const json &o, LiveAnswer &a)
 
 } // namespace
 
-std::optional<long long> parseIsoUtcMs(const std::string &text)
+// "2026-12-07T22:00:01.250Z" (the program's own form) as ms since 1970.
+static std::optional<long long> parseIsoUtcMs(const std::string &text)
 {
     std::tm tm{};
     int ms = 0;

@@ -25,9 +25,6 @@ struct LiveAnswer {
 // The answer's JSON; nullopt, with the reason in problem, when it is not one.
 std::optional<LiveAnswer> parseLiveAnswer(const std::string &body, std::string &problem);
 
-// "2026-12-07T22:00:01.250Z" as ms since 1970; nullopt for anything else.
-std::optional<long long> parseIsoUtcMs(const std::string &text);
-
 struct ReadOutcome {
     bool safe = false;  // Tarnwick's verdict is known and safe, and the read is good and fresh
     bool fresh = false; // the values are a reading of now

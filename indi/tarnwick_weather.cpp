@@ -3,6 +3,7 @@
 #include "live_answer.h"
 #include "live_fetch.h"
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -73,8 +74,11 @@ bool TarnwickWeather::initProperties()
 
     addParameter(kSafety, "Tarnwick verdict (1 = safe)", 1, 1, 0);
     setCriticalParameter(kSafety);
-    for (const Parameter &p : kParameters)
+    for (const Parameter &p : kParameters) {
         addParameter(p.name, p.label, p.min, p.max, 0);
+        setParameterValue(p.name, NAN); // no value before the first reading, rather than a 0 that looks like one
+    }
+    setParameterValue(kSafety, 0);
     addDebugControl();
     return true;
 }

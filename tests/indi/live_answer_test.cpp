@@ -82,13 +82,9 @@ TEST(LiveAnswerTest, NoVerdictAStaleBoardOrABadReadIsNeverSafe)
     EXPECT_FALSE(outcomeOf("", std::nullopt, problem, 0).safe);
 }
 
-TEST(LiveAnswerTest, AddressesAndTimes)
+TEST(LiveAnswerTest, TheAddressAUserGivesLeadsToTheLiveAnswer)
 {
     EXPECT_EQ(liveUrlFrom("http://127.0.0.1:11111"), "http://127.0.0.1:11111/tarnwick/v1/live");
     EXPECT_EQ(liveUrlFrom("http://obs:8080/ "), "http://obs:8080/tarnwick/v1/live");
     EXPECT_EQ(liveUrlFrom("http://obs/tarnwick/v1/live"), "http://obs/tarnwick/v1/live");
-    EXPECT_EQ(parseIsoUtcMs("1970-01-01T00:00:01.5Z"), std::nullopt);
-    EXPECT_EQ(parseIsoUtcMs("1970-01-01T00:00:01.500Z"), 1500);
-    EXPECT_EQ(parseIsoUtcMs("1970-01-01T00:01:00Z"), 60000);
-    EXPECT_EQ(parseIsoUtcMs("1970-01-01T00:01:00+01:00"), std::nullopt);
 }

@@ -1,6 +1,6 @@
-// The wait after a start: the archive of a real SQLite file vouches for the
-// minutes before a restart, or the full delay runs from the first reading and
-// says when it ends.
+// The wait after a start: what the archive of a real SQLite file vouches for,
+// and the full delay from the first reading that says when it ends. (The
+// program started on an archive safe up to the start: tests/app.)
 #include "archive/archive.h"
 #include "safety/safety_monitor.h"
 #include "safety/startup_wait.h"
@@ -65,18 +65,6 @@ protected:
     SafetyMonitor monitor;
 };
 } // namespace
-
-TEST_F(StartupWaitTest, SafeUpToTheRestartIsSafeAtTheFirstSafeReading)
-{
-    archiveSeconds(-660, -5);
-    monitor.setStartupCredit(credit());
-    const SafetyVerdict &searching = judgeAt(0, false);
-    EXPECT_FALSE(searching.safe);
-    ASSERT_EQ(searching.unsafe.size(), 1);
-    EXPECT_EQ(searching.unsafe[0].name, "board");
-    EXPECT_TRUE(judgeAt(2, true).safe);
-    EXPECT_EQ(safetyWords(monitor.verdict()), "Safe");
-}
 
 TEST_F(StartupWaitTest, AFirstReadingThatIsNotSafeKeepsItsOwnDelay)
 {
