@@ -3,6 +3,8 @@
 #include "live_answer.h"
 #include "live_fetch.h"
 
+#include "indilogger.h"
+
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -146,9 +148,17 @@ IPState TarnwickWeather::updateWeather()
 
 void TarnwickWeather::publishVerdict(bool safe, const std::string &reasons)
 {
-    if (reasons != m_reasonsT[0].text || m_reasonsTP.s != (safe ? IPS_OK : IPS_ALERT)) {
+    const IPState state = safe ? IPS_OK : IPS_ALERT;
+    // A turn is worth a line in the client's log; changing words are not.
+    if (m_reasonsTP.s != state) {
+        if (safe)
+            LOG_INFO("Tarnwick says safe");
+        else
+            LOGF_WARN("Alert: %s", reasons.c_str());
+    }
+    if (reasons != m_reasonsT[0].text || m_reasonsTP.s != state) {
         IUSaveText(&m_reasonsT[0], reasons.c_str());
-        m_reasonsTP.s = safe ? IPS_OK : IPS_ALERT;
+        m_reasonsTP.s = state;
         IDSetText(&m_reasonsTP, nullptr);
     }
     // The status follows the verdict now, whatever the base class does after

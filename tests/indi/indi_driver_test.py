@@ -221,7 +221,7 @@ def main():
         fail("a stopped Tarnwick never turned the status to Alert")
     took = client.since("WEATHER_STATUS") - stopped
     print(f"stopped Tarnwick: Alert after {took:.2f} s (limit {limit:.1f} s)")
-    if took > limit + 0.3:
+    if took > limit + 0.5:  # the time the notice takes through indiserver to us
         fail(f"a stopped Tarnwick took {took:.2f} s to Alert")
     if "No answer from Tarnwick" not in client.value("WEATHER_SAFETY_REASONS", "REASONS"):
         fail(f"reasons: {client.value('WEATHER_SAFETY_REASONS', 'REASONS')}")
@@ -238,7 +238,7 @@ def main():
         fail("a killed Tarnwick never turned the status to Alert")
     took = client.since("WEATHER_STATUS") - killed
     print(f"killed Tarnwick: Alert after {took:.2f} s (limit {limit:.1f} s)")
-    if took > limit + 0.3:
+    if took > limit + 0.5:  # the time the notice takes through indiserver to us
         fail(f"a killed Tarnwick took {took:.2f} s to Alert")
 
     # Back, but raining: it answers, and the status stays Alert until its verdict says safe.
