@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "app/archive_setup.h"
+#include "app/startup_credit.h"
 #include "app/history_command.h"
 #include "app/config_command.h"
 #include "app/display_choice.h"
@@ -161,6 +162,7 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     a.buildStation();
     // Judged on every change of the watch and once a second, so a silent board turns stale.
     a.safety = std::make_unique<SafetyWatch>(a.watch, p.settings, a.launcher);
+    creditStartFromArchive(a, p.settings);
     // Observations judge it every second; the timer only covers a pause in them.
     a.safety->start(1500);
 

@@ -21,6 +21,7 @@ EventKind kindOf(const QString &name)
         {"clouds", "Cloud cover", "CloudCover", "AboveThreshold"},
         {"wind", "Wind speed", "WindSpeed", "AboveThreshold"},
         {"daylight", "Daylight", "SkyBrightness", "AboveThreshold"},
+        {"startup", "Wait after start", "Other", "Other"},
     };
     for (const EventKind &k : kinds)
         if (name == QLatin1String(k.name))

@@ -83,6 +83,10 @@ QList<HeldCondition> conditionsNow(const WatchStatus &status, const SafetyRules 
 const SafetyVerdict &SafetyMonitor::judge(const WatchStatus &status, const SafetyRules &rules, const QDateTime &now)
 {
     const QList<HeldCondition> held = conditionsNow(status, rules, now);
+    // Waiting for the first reading is the start-up wait's, not the board's.
+    const bool boardHeld = std::any_of(held.begin(), held.end(), [](const HeldCondition &h) { return h.name == QLatin1String("board"); });
+    if (m_startup.firstReading(boardHeld, status, now, rules))
+        std::erase_if(m_tracked, [](const Tracked &t) { return t.name == QLatin1String("board"); });
     for (const HeldCondition &h : held) {
         auto it = std::find_if(m_tracked.begin(), m_tracked.end(), [&](const Tracked &t) { return t.name == h.name; });
         if (it == m_tracked.end())
@@ -98,7 +102,8 @@ const SafetyVerdict &SafetyMonitor::judge(const WatchStatus &status, const Safet
 
     SafetyVerdict v;
     v.known = true;
-    v.safe = m_tracked.empty();
+    if (std::optional<UnsafeCondition> wait = m_startup.holding(now, rules))
+        v.unsafe.append(*wait);
     for (Tracked &t : m_tracked) {
         QString text = t.text;
         if (t.lastHeld != now) {
@@ -113,6 +118,7 @@ const SafetyVerdict &SafetyMonitor::judge(const WatchStatus &status, const Safet
         }
         v.unsafe.append({t.name, text, t.since});
     }
+    v.safe = v.unsafe.isEmpty();
     v.changed = (!m_verdict.known || m_verdict.safe != v.safe) ? now : m_verdict.changed;
     m_verdict = v;
     return m_verdict;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/watch_status.h"
+#include "safety/startup_wait.h"
 
 #include <QDateTime>
 #include <QList>
@@ -37,6 +38,8 @@ public:
     // Judges the status at nowUtc; the returned verdict is also kept.
     const SafetyVerdict &judge(const WatchStatus &status, const SafetyRules &rules, const QDateTime &nowUtc);
     const SafetyVerdict &verdict() const { return m_verdict; }
+    // What the archive says about the minutes before this start.
+    void setStartupCredit(std::optional<StartupCredit> credit) { m_startup.setCredit(std::move(credit)); }
 
 private:
     struct Tracked {
@@ -52,6 +55,7 @@ private:
     };
     std::vector<Tracked> m_tracked; // in the order conditions are checked
     SafetyVerdict m_verdict;
+    StartupWait m_startup;
 };
 
 // Two verdicts tell a listener the same thing.

@@ -28,6 +28,8 @@ public:
     // Judges now and then whenever intervalMs pass without a change of the watch.
     void start(int intervalMs = 1000);
     void judgeNow();
+    // What the archive says about the minutes before this start; before start().
+    void setStartupCredit(std::optional<StartupCredit> credit) { m_monitor.setStartupCredit(std::move(credit)); }
 
 private:
     WatchFeed &m_feed;

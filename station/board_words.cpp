@@ -83,8 +83,13 @@ QString safetyWords(const SafetyVerdict &safety)
     if (safety.safe)
         return QStringLiteral("Safe");
     QStringList names;
-    for (const UnsafeCondition &c : safety.unsafe)
-        names << c.name;
+    for (const UnsafeCondition &c : safety.unsafe) {
+        // The wait after a start says itself when it ends.
+        if (c.name == QLatin1String("startup") && !c.text.isEmpty())
+            names << c.text.left(1).toLower() + c.text.mid(1);
+        else
+            names << c.name;
+    }
     return names.isEmpty() ? QStringLiteral("Unsafe") : QStringLiteral("Unsafe: ") + names.join(QStringLiteral(", "));
 }
 

@@ -17,7 +17,8 @@ QString ageWords(const QDateTime &lastRecordUtc, const QDateTime &nowUtc);
 // "Clear", "Partly cloudy", "Overcast", "Rain" or "Daylight", with ", Windy"
 // added; "Sky not measured" without temperatures; "" for the test record.
 QString skyWords(const Observation &o);
-// "Safe" or "Unsafe: rain, wind"; "" while no verdict is known.
+// "Safe" or "Unsafe: rain, wind" (the wait after a start in its own words);
+// "" while no verdict is known.
 QString safetyWords(const SafetyVerdict &safety);
 
 // The line for standard error and the traffic window when the state changes:

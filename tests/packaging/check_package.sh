@@ -23,14 +23,16 @@ field() { printf '%s\n' "$info" | sed -n "s/^ $1: //p"; }
 [ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)', not $version"
 [ "$(field Architecture)" = "$arch" ] || fail "Architecture is '$(field Architecture)'"
 depends=$(field Depends)
-for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6serialport6 libqt6httpserver6 qt6-qpa-plugins libqt6sql6-sqlite; do
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6serialport6 libqt6httpserver6 qt6-qpa-plugins libqt6sql6-sqlite \
+    libindidriver1 libcurl4; do
     [[ "$depends" == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
 done
 
 files=$(dpkg-deb -c "$deb" | awk '{print $6}') || fail "dpkg-deb -c"
 for f in ./usr/bin/tarnwick ./usr/lib/systemd/system/tarnwick.service ./usr/lib/systemd/system/tarnwick.socket \
     ./usr/share/applications/tarnwick.desktop ./usr/share/icons/hicolor/scalable/apps/tarnwick.svg \
-    ./usr/share/man/man1/tarnwick.1.gz ./usr/share/doc/tarnwick/README.md ./usr/share/doc/tarnwick/copyright; do
+    ./usr/share/man/man1/tarnwick.1.gz ./usr/share/doc/tarnwick/README.md ./usr/share/doc/tarnwick/copyright \
+    ./usr/bin/indi_tarnwick_weather ./usr/share/indi/indi_tarnwick_weather.xml; do
     printf '%s\n' "$files" | grep -qx -- "$f" || fail "the package lacks $f"
 done
 printf '%s\n' "$files" | grep -q '^\./\(build\|home\|tmp\|work\)' && fail "the package carries build paths"
@@ -47,6 +49,12 @@ out=$("$root/usr/bin/tarnwick" --version) || fail "the installed program does no
 [ "$out" = "tarnwick $version" ] || fail "--version says '$out'"
 man=$(zcat "$root/usr/share/man/man1/tarnwick.1.gz")
 [[ "$man" == *'serial\-device'* && "$man" == *"tarnwick $version"* ]] || fail "the manual page is not the program's --help"
+# INDI clients list the driver from its XML: the Weather group names our executable.
+python3 - "$root/usr/share/indi/indi_tarnwick_weather.xml" "$version" <<'PY' || fail "the INDI driver's XML does not list it"
+import sys, xml.etree.ElementTree as ET
+device = ET.parse(sys.argv[1]).getroot().find("devGroup[@group='Weather']/device")
+assert device.find("driver").text == "indi_tarnwick_weather" and device.find("version").text == sys.argv[2]
+PY
 grep -q '^Exec=tarnwick$' "$root/usr/share/applications/tarnwick.desktop" || fail "desktop entry Exec"
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$root/usr/share/applications/tarnwick.desktop" || fail "desktop entry invalid"

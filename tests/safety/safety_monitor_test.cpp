@@ -52,9 +52,10 @@ TEST_F(SafetyFixture, RainIsUnsafeAtOnceAndDryIsSafeOnlyAfterTheDelay)
     status.board.state = BoardState::Searching; // as at start-up
     EXPECT_FALSE(judgeAt(0).safe);
     live(t0.addSecs(1));
-    EXPECT_FALSE(judgeAt(1).safe); // the board's own delay
+    EXPECT_FALSE(judgeAt(1).safe); // the wait after start, from the first reading
     live(t0.addSecs(600));
-    EXPECT_TRUE(judgeAt(600).safe);
+    EXPECT_FALSE(judgeAt(600).safe);
+    EXPECT_TRUE(judgeAt(601).safe);
 
     live(t0.addSecs(700), true);
     const SafetyVerdict &wet = judgeAt(700);
@@ -152,9 +153,10 @@ TEST(SafetyWatchTest, PublishesChangesAndStartsTheProgramsOnATurn)
     Observation o;
     o.utc = now;
     feed.setBoard(BoardStatus{BoardState::Live, "", "", now, now});
-    feed.publish(o);
+    feed.publish(o); // the first reading: now the wait after start
+    EXPECT_EQ(names(feed.status().safety), QStringList{"startup"});
     watch.judgeNow(); // unchanged verdict: not published again
-    EXPECT_EQ(safetyChanges, 2);
+    EXPECT_EQ(safetyChanges, 3);
     EXPECT_TRUE(launcher.started.isEmpty()); // the first verdict is no turn
 
     now = t0.addSecs(61);

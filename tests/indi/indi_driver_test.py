@@ -1,0 +1,270 @@
+#!/usr/bin/env python3
+"""Our INDI weather driver under the real indiserver, reading a real Tarnwick
+on its simulated board: the values follow Tarnwick's, rain turns the status to
+Alert, a killed or a stopped (SIGSTOP) Tarnwick turns it to Alert within one
+period and the 2 s read time-out, and a Tarnwick that is back is Ok only once
+its verdict says safe.
+
+Usage: indi_driver_test.py TARNWICK_BINARY DRIVER_BINARY"""
+import json
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import urllib.request
+import xml.etree.ElementTree as ET
+
+PERIOD = 1.0  # WEATHER_UPDATE period of the test, seconds
+READ_TIMEOUT = 2.0
+DEVICE = "Tarnwick Weather"
+
+tarnwick_bin, driver_bin = sys.argv[1], os.path.abspath(sys.argv[2])
+for tool in ("indiserver",):
+    if not shutil.which(tool):
+        sys.exit(f"FAIL: {tool} is not installed (scripts/install-deps.sh installs indi-bin)")
+tmp = tempfile.mkdtemp(prefix="indi-driver-")
+procs = []
+
+
+def fail(why):
+    print(f"FAIL: {why}")
+    for name in ("tarnwick.err", "indi.err"):
+        path = os.path.join(tmp, name)
+        if os.path.exists(path):
+            print(f"--- {name}")
+            print(open(path, errors="replace").read()[-3000:])
+    sys.exit(1)
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def until(seconds, check):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        if check():
+            return True
+        time.sleep(0.1)
+    return check()
+
+
+web = free_port()
+live_url = f"http://127.0.0.1:{web}/tarnwick/v1/live"
+env = dict(os.environ, HOME=tmp, XDG_CONFIG_HOME=tmp, XDG_DATA_HOME=tmp,
+           TARNWICK_SIMULATOR_CONTROL=os.path.join(tmp, "control"))
+
+
+def sky(rain):
+    with open(os.path.join(tmp, "control"), "w") as f:
+        f.write(f"rain={rain}\ncloud=0\nwind=0\n")
+
+
+def live():
+    try:
+        with urllib.request.urlopen(live_url, timeout=1) as r:
+            return json.load(r)
+    except OSError:
+        return None
+
+
+def tarnwick_says_safe():
+    answer = live()
+    return bool(answer and answer["safety"]["known"] and answer["safety"]["safe"])
+
+
+def start_tarnwick():
+    p = subprocess.Popen([tarnwick_bin, "--simulate", "--headless", "--no-archive", "--profile",
+                          os.path.join(tmp, "profile.ini"), "--log-dir", tmp, "--alpaca-port", str(web)],
+                         env=env, stdout=subprocess.DEVNULL, stderr=open(os.path.join(tmp, "tarnwick.err"), "a"))
+    procs.append(p)
+    return p
+
+
+class IndiClient:
+    """A client of indiserver's local socket that keeps every property and
+    the monotonic time each light or text last changed state."""
+
+    def __init__(self, path):
+        self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.sock.connect("\0" + path)  # indiserver's local socket is abstract
+        self.props, self.lock = {}, threading.Lock()
+        threading.Thread(target=self._read, daemon=True).start()
+        self.send('<getProperties version="1.7"/>')
+
+    def send(self, xml):
+        self.sock.sendall(xml.encode())
+
+    def _read(self):
+        parser = ET.XMLPullParser(events=("start", "end"))
+        parser.feed("<stream>")
+        depth = 0
+        while True:
+            data = self.sock.recv(65536)
+            if not data:
+                return
+            parser.feed(data.decode(errors="replace"))
+            for event, el in parser.read_events():
+                depth += 1 if event == "start" else -1
+                if event == "end" and depth == 1:
+                    self._take(el)
+
+    def _take(self, el):
+        if el.get("device") != DEVICE or not el.get("name"):
+            return
+        with self.lock:
+            prop = self.props.setdefault(el.get("name"), {"state": None, "since": 0, "values": {}})
+            state = el.get("state")
+            if state and state != prop["state"]:
+                prop["state"], prop["since"] = state, time.monotonic()
+            for child in el:
+                prop["values"][child.get("name")] = (child.text or "").strip()
+
+    def state(self, name):
+        with self.lock:
+            return self.props.get(name, {}).get("state")
+
+    def since(self, name):
+        with self.lock:
+            return self.props.get(name, {}).get("since", 0)
+
+    def value(self, name, element):
+        with self.lock:
+            return self.props.get(name, {}).get("values", {}).get(element)
+
+    def number(self, name, element):
+        text = self.value(name, element)
+        try:
+            return float(text)
+        except (TypeError, ValueError):
+            return None
+
+
+def main():
+    sky(0)
+    for setting in (["Safety/SafeDelayMinutes", "0"], ["Safety/UnsafeInDaylight", "False"]):
+        subprocess.run([tarnwick_bin, "--profile", os.path.join(tmp, "profile.ini"), "config", "set", *setting],
+                       env=env, check=True, stdout=subprocess.DEVNULL)
+    tarnwick = start_tarnwick()
+    if not until(40, tarnwick_says_safe):
+        fail(f"Tarnwick never judged the calm simulated sky safe: {live()}")
+
+    sock_path = os.path.join(tmp, "indiserver")
+    for _ in range(5):  # a port free a moment ago may be taken by now
+        indi_port = free_port()
+        server = subprocess.Popen(["indiserver", "-u", sock_path, "-p", str(indi_port), "-r", "0", driver_bin],
+                                  env=env, stdout=subprocess.DEVNULL, stderr=open(os.path.join(tmp, "indi.err"), "w"))
+        procs.append(server)
+        time.sleep(0.5)
+        if server.poll() is None:
+            break
+    client = None
+    for _ in range(50):
+        try:
+            client = IndiClient(sock_path)
+            break
+        except OSError:
+            time.sleep(0.1)
+    if not client or not until(20, lambda: client.value("TARNWICK_URL", "URL") is not None):
+        fail("the driver did not come up under indiserver")
+    if client.value("TARNWICK_URL", "URL") != "http://127.0.0.1:11111":
+        fail(f"default address {client.value('TARNWICK_URL', 'URL')}")
+
+    client.send(f'<newTextVector device="{DEVICE}" name="TARNWICK_URL"><oneText name="URL">'
+                f'http://127.0.0.1:{web}/</oneText></newTextVector>')
+    client.send(f'<newSwitchVector device="{DEVICE}" name="CONNECTION"><oneSwitch name="CONNECT">On</oneSwitch>'
+                '</newSwitchVector>')
+    if not until(10, lambda: client.number("WEATHER_UPDATE", "PERIOD") is not None):
+        fail("no WEATHER_UPDATE after connecting")
+    if client.number("WEATHER_UPDATE", "PERIOD") != 5:
+        fail(f"default period {client.number('WEATHER_UPDATE', 'PERIOD')}, not 5 s")
+    client.send(f'<newNumberVector device="{DEVICE}" name="WEATHER_UPDATE"><oneNumber name="PERIOD">{PERIOD:g}'
+                '</oneNumber></newNumberVector>')
+
+    # Calm and safe: Ok, and the values are Tarnwick's (the simulated air drifts a little).
+    if not until(10, lambda: client.state("WEATHER_STATUS") == "Ok"):
+        fail(f"calm sky: status {client.state('WEATHER_STATUS')}, reasons {client.value('WEATHER_SAFETY_REASONS', 'REASONS')}")
+    obs = live()["observation"]
+    for element, key, scale, tolerance in (("WEATHER_TEMPERATURE", "ambient_c", 1, 0.3),
+                                           ("WEATHER_HUMIDITY", "humidity_pct", 1, 1.0),
+                                           ("WEATHER_SKY_DIFF", "amb_minus_sky_c", -1, 0.5)):
+        if not until(5, lambda: abs(client.number("WEATHER_PARAMETERS", element) - scale * obs[key]) <= tolerance):
+            fail(f"{element} {client.number('WEATHER_PARAMETERS', element)} vs Tarnwick's {key} {obs[key]}")
+    if client.number("WEATHER_PARAMETERS", "WEATHER_SAFETY") != 1 or client.value("WEATHER_SAFETY_REASONS", "REASONS") != "Safe":
+        fail("a safe verdict is not published as safe")
+
+    # Rain: Alert, with Tarnwick's own reason.
+    sky(1)
+    if not until(10, lambda: client.state("WEATHER_STATUS") == "Alert"):
+        fail(f"rain left the status at {client.state('WEATHER_STATUS')}")
+    if not until(3, lambda: client.number("WEATHER_PARAMETERS", "WEATHER_RAIN") == 1):
+        fail("the rain parameter is not 1")
+    if "Rain on the sensor" not in client.value("WEATHER_SAFETY_REASONS", "REASONS"):
+        fail(f"reasons: {client.value('WEATHER_SAFETY_REASONS', 'REASONS')}")
+    sky(0)
+    if not until(10, lambda: client.state("WEATHER_STATUS") == "Ok"):
+        fail("dry again, the status stayed Alert")
+
+    # Stopped: the read hangs; the 2 s time-out turns it to Alert.
+    limit = PERIOD + READ_TIMEOUT
+    time.sleep(0.3)
+    stopped = time.monotonic()
+    tarnwick.send_signal(signal.SIGSTOP)
+    if not until(limit + 3, lambda: client.state("WEATHER_STATUS") == "Alert"):
+        fail("a stopped Tarnwick never turned the status to Alert")
+    took = client.since("WEATHER_STATUS") - stopped
+    print(f"stopped Tarnwick: Alert after {took:.2f} s (limit {limit:.1f} s)")
+    if took > limit + 0.5:  # the time the notice takes through indiserver to us
+        fail(f"a stopped Tarnwick took {took:.2f} s to Alert")
+    if "No answer from Tarnwick" not in client.value("WEATHER_SAFETY_REASONS", "REASONS"):
+        fail(f"reasons: {client.value('WEATHER_SAFETY_REASONS', 'REASONS')}")
+    tarnwick.send_signal(signal.SIGCONT)
+    if not until(15, lambda: client.state("WEATHER_STATUS") == "Ok"):
+        fail("a Tarnwick that went on did not bring the status back to Ok")
+
+    # Killed: the read is refused; Alert at the next read.
+    time.sleep(0.3)
+    killed = time.monotonic()
+    tarnwick.kill()
+    tarnwick.wait()
+    if not until(limit + 3, lambda: client.state("WEATHER_STATUS") == "Alert"):
+        fail("a killed Tarnwick never turned the status to Alert")
+    took = client.since("WEATHER_STATUS") - killed
+    print(f"killed Tarnwick: Alert after {took:.2f} s (limit {limit:.1f} s)")
+    if took > limit + 0.5:  # the time the notice takes through indiserver to us
+        fail(f"a killed Tarnwick took {took:.2f} s to Alert")
+
+    # Back, but raining: it answers, and the status stays Alert until its verdict says safe.
+    sky(1)
+    start_tarnwick()
+    if not until(40, lambda: live() is not None and live()["safety"]["known"]):
+        fail("Tarnwick did not come back")
+    time.sleep(PERIOD + 5.5)  # a read or two of the unsafe answer
+    if client.state("WEATHER_STATUS") != "Alert":
+        fail(f"an unsafe verdict after the restart shows {client.state('WEATHER_STATUS')}")
+    if "Rain on the sensor" not in client.value("WEATHER_SAFETY_REASONS", "REASONS"):
+        fail(f"reasons after the restart: {client.value('WEATHER_SAFETY_REASONS', 'REASONS')}")
+    sky(0)
+    if not until(40, tarnwick_says_safe):
+        fail("Tarnwick's verdict never turned safe after the restart")
+    if not until(PERIOD + 6, lambda: client.state("WEATHER_STATUS") == "Ok"):
+        fail("the status did not follow the safe verdict after the restart")
+    print("our INDI driver follows Tarnwick and turns to Alert when it dies or hangs")
+
+
+try:
+    main()
+finally:
+    for p in procs:
+        if p.poll() is None:
+            p.send_signal(signal.SIGCONT)
+            p.kill()
+            p.wait()
+    shutil.rmtree(tmp, ignore_errors=True)
