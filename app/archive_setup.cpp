@@ -8,7 +8,7 @@
 #include "core/number_format.h"
 #include "core/profile_store.h"
 #include "core/settings.h"
-#include "focuser/alpaca_server.h"
+#include "alpaca/alpaca_server.h"
 #include "web/web_routes.h"
 #include "windows/graphs_setup.h"
 

@@ -6,9 +6,9 @@
 #include "focuser/compensation.h"
 #include "focuser/focuser.h"
 #include "focuser/focuser_error.h"
-#include "focuser/focuser_setup.h"
+#include "windows/traffic_setup.h"
 #include "focuser/motion.h"
-#include "focuser/traffic_window.h"
+#include "windows/traffic_window.h"
 
 #include <QCheckBox>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // identity for the management answers, and its member calls.
 #pragma once
 
-#include "focuser/alpaca_reply.h"
+#include "alpaca/alpaca_reply.h"
 
 #include <QString>
 

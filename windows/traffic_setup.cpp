@@ -1,8 +1,8 @@
 // The one traffic window.
-#include "focuser/focuser_setup.h"
+#include "windows/traffic_setup.h"
 
 #include "core/program.h"
-#include "focuser/traffic_window.h"
+#include "windows/traffic_window.h"
 
 namespace {
 TrafficWindow *openWindow()

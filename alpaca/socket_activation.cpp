@@ -1,4 +1,4 @@
-#include "focuser/socket_activation.h"
+#include "alpaca/socket_activation.h"
 
 #include <QByteArray>
 

@@ -4,7 +4,7 @@
 // management API and setup pages for all of them.
 #pragma once
 
-#include "focuser/alpaca_served_device.h"
+#include "alpaca/alpaca_served_device.h"
 
 #include <memory>
 #include <vector>

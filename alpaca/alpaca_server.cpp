@@ -1,9 +1,9 @@
 // HTTP side of the Alpaca endpoint.
-#include "focuser/alpaca_server.h"
+#include "alpaca/alpaca_server.h"
 
 #include "core/messages.h"
-#include "focuser/alpaca_discovery.h"
-#include "focuser/socket_activation.h"
+#include "alpaca/alpaca_discovery.h"
+#include "alpaca/socket_activation.h"
 
 #include <QCoreApplication>
 #include <QHttpServerRequest>

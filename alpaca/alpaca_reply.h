@@ -3,7 +3,7 @@
 // transaction IDs.
 #pragma once
 
-#include "focuser/alpaca_request.h"
+#include "alpaca/alpaca_request.h"
 
 #include <QByteArray>
 #include <QDateTime>

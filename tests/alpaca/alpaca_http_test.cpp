@@ -3,10 +3,10 @@
 #include "core/program.h"
 #include "station/weather_state.h"
 #include "fake_hand_box.h"
-#include "focuser/alpaca_discovery.h"
-#include "focuser/alpaca_server.h"
-#include "focuser/focuser_setup.h"
-#include "focuser/traffic_window.h"
+#include "alpaca/alpaca_discovery.h"
+#include "alpaca/alpaca_server.h"
+#include "windows/traffic_setup.h"
+#include "windows/traffic_window.h"
 #include "http_client.h"
 
 #include <QCheckBox>

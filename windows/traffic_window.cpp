@@ -1,5 +1,5 @@
 // The traffic window: fixed layout in twips, a fixed width and a minimum height.
-#include "focuser/traffic_window.h"
+#include "windows/traffic_window.h"
 
 #include "core/platform.h"
 #include "core/program.h"

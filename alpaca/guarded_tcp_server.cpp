@@ -1,6 +1,6 @@
 // Connection limits for the Alpaca endpoint. Our watcher is connected to each
 // socket before the HTTP layer is, so it sees the data first.
-#include "focuser/guarded_tcp_server.h"
+#include "alpaca/guarded_tcp_server.h"
 
 #include <QElapsedTimer>
 #include <QTcpSocket>

@@ -1,4 +1,4 @@
-#include "focuser/safety_monitor_device.h"
+#include "alpaca/devices/safety_monitor_device.h"
 
 #include "core/watch_status.h"
 

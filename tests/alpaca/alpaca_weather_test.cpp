@@ -3,9 +3,9 @@
 // errors, and IsSafe on a clock the test moves.
 #include "core/program.h"
 #include "core/watch_status.h"
-#include "focuser/alpaca_server.h"
-#include "focuser/observing_conditions_device.h"
-#include "focuser/safety_monitor_device.h"
+#include "alpaca/alpaca_server.h"
+#include "alpaca/devices/observing_conditions_device.h"
+#include "alpaca/devices/safety_monitor_device.h"
 #include "safety/safety_watch.h"
 #include "station/alert_engine.h"
 #include "station/weather_state.h"

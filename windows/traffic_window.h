@@ -4,7 +4,7 @@
 #pragma once
 
 #include "core/traffic.h"
-#include "focuser/traffic_log.h"
+#include "windows/traffic_log.h"
 
 #include <QWidget>
 

@@ -5,7 +5,7 @@
 // Focuser object until it disconnects.
 #pragma once
 
-#include "focuser/alpaca_served_device.h"
+#include "alpaca/alpaca_served_device.h"
 #include "focuser/focuser_context.h"
 
 #include <QByteArray>

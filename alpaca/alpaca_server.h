@@ -3,9 +3,9 @@
 // it serves the network.
 #pragma once
 
-#include "focuser/alpaca_device.h"
-#include "focuser/alpaca_endpoint.h"
-#include "focuser/guarded_tcp_server.h"
+#include "alpaca/alpaca_device.h"
+#include "alpaca/alpaca_endpoint.h"
+#include "alpaca/guarded_tcp_server.h"
 #include "core/http_route.h"
 
 #include <QAbstractHttpServer>

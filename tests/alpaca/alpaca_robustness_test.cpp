@@ -3,8 +3,8 @@
 // of the program's events run.
 #include "core/program.h"
 #include "station/weather_state.h"
-#include "focuser/alpaca_request.h"
-#include "focuser/alpaca_server.h"
+#include "alpaca/alpaca_request.h"
+#include "alpaca/alpaca_server.h"
 #include "http_client.h"
 
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 // current unsafe conditions through the SafetyEvents action.
 #pragma once
 
-#include "focuser/alpaca_standard_device.h"
+#include "alpaca/alpaca_standard_device.h"
 
 class WatchFeed;
 struct SafetyVerdict;

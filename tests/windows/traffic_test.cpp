@@ -1,8 +1,8 @@
 // The traffic log's append rules and the traffic window around it.
 #include "core/program.h"
-#include "focuser/focuser_setup.h"
-#include "focuser/traffic_log.h"
-#include "focuser/traffic_window.h"
+#include "windows/traffic_setup.h"
+#include "windows/traffic_log.h"
+#include "windows/traffic_window.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

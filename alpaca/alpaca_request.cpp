@@ -1,5 +1,5 @@
 // Alpaca request syntax.
-#include "focuser/alpaca_request.h"
+#include "alpaca/alpaca_request.h"
 
 #include <QRegularExpression>
 #include <QStringList>

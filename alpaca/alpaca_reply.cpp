@@ -1,4 +1,4 @@
-#include "focuser/alpaca_reply.h"
+#include "alpaca/alpaca_reply.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,4 +1,4 @@
-#include "focuser/observing_values.h"
+#include "alpaca/devices/observing_values.h"
 
 #include <algorithm>
 

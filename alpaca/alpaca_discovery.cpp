@@ -1,6 +1,6 @@
 // Discovery responder on a socket we open ourselves: Qt's own bind sets only
 // SO_REUSEADDR, and peers that use SO_REUSEPORT could not share the port.
-#include "focuser/alpaca_discovery.h"
+#include "alpaca/alpaca_discovery.h"
 
 #include <QNetworkDatagram>
 #include <QNetworkInterface>

@@ -1,4 +1,4 @@
-#include "focuser/alpaca_standard_device.h"
+#include "alpaca/alpaca_standard_device.h"
 
 #include <QJsonObject>
 

@@ -1,4 +1,4 @@
-#include "focuser/alpaca_endpoint.h"
+#include "alpaca/alpaca_endpoint.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

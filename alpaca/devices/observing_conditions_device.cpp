@@ -1,4 +1,4 @@
-#include "focuser/observing_conditions_device.h"
+#include "alpaca/devices/observing_conditions_device.h"
 
 #include "core/settings.h"
 #include "core/watch_status.h"

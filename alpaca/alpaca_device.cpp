@@ -1,5 +1,5 @@
 // Alpaca member table and dispatch for device 0, the focuser.
-#include "focuser/alpaca_device.h"
+#include "alpaca/alpaca_device.h"
 
 #include "core/profile_store.h"
 #include "core/program.h"

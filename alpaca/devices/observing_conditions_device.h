@@ -3,8 +3,8 @@
 // readings; each sensor remembers when it last had a real one.
 #pragma once
 
-#include "focuser/alpaca_standard_device.h"
-#include "focuser/observing_values.h"
+#include "alpaca/alpaca_standard_device.h"
+#include "alpaca/devices/observing_values.h"
 
 #include <map>
 #include <memory>

@@ -1,5 +1,5 @@
 // Append rules of the traffic log; lines end in CRLF as the window shows them.
-#include "focuser/traffic_log.h"
+#include "windows/traffic_log.h"
 
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");

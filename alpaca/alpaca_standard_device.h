@@ -5,7 +5,7 @@
 // ClientID), and the members every device has.
 #pragma once
 
-#include "focuser/alpaca_served_device.h"
+#include "alpaca/alpaca_served_device.h"
 
 #include <QDateTime>
 #include <QJsonArray>
