@@ -28,19 +28,22 @@ inline constexpr int kAlpacaInvalidOperation = 0x40B;
 inline constexpr int kAlpacaActionNotImplemented = 0x40C;
 inline constexpr int kAlpacaUnspecifiedError = 0x4FF;
 
-// A member's failure, answered as HTTP 200 with ErrorNumber/ErrorMessage.
+// A member's failure, answered as HTTP 200 with ErrorNumber/ErrorMessage
+// (and ErrorSource when the source is given).
 class AlpacaError : public std::runtime_error {
 public:
-    AlpacaError(int number, const QString &message)
-        : std::runtime_error(message.toStdString()), m_number(number), m_message(message)
+    AlpacaError(int number, const QString &message, const QString &source = QString())
+        : std::runtime_error(message.toStdString()), m_number(number), m_message(message), m_source(source)
     {
     }
     int number() const { return m_number; }
     QString message() const { return m_message; }
+    QString source() const { return m_source; }
 
 private:
     int m_number;
     QString m_message;
+    QString m_source;
 };
 
 // The server's transaction numbers: one counter for every device, never 0.

@@ -2,27 +2,20 @@
 #include "alpaca/alpaca_server.h"
 
 #include "core/messages.h"
+#include "core/profile_store.h"
+#include "core/settings.h"
 #include "alpaca/alpaca_discovery.h"
 #include "alpaca/socket_activation.h"
 
-#include <QCoreApplication>
 #include <QHttpServerRequest>
 #include <QPointer>
 #include <QHttpServerResponder>
 #include <QTcpSocket>
 #include <QUrl>
+#include <QUuid>
 #include <memory>
 
 namespace {
-// Owned by the application object, so it goes before the event loop's machinery does.
-QPointer<AlpacaServer> &running()
-{
-    static QPointer<AlpacaServer> server;
-    return server;
-}
-
-bool g_socketActivated = false;
-
 QByteArray methodName(QHttpServerRequest::Method method)
 {
     switch (method) {
@@ -42,11 +35,7 @@ QByteArray methodName(QHttpServerRequest::Method method)
 }
 } // namespace
 
-AlpacaServer::AlpacaServer(FocuserContext &focuser, QObject *parent) : QAbstractHttpServer(parent), m_device(focuser)
-{
-    m_device.setUniqueId(alpacaUniqueId());
-    m_endpoint.addDevice(m_device);
-}
+AlpacaServer::AlpacaServer(QObject *parent) : QAbstractHttpServer(parent) {}
 
 AlpacaServer::~AlpacaServer() = default;
 
@@ -123,6 +112,14 @@ const HttpRouteHandler *AlpacaServer::routeFor(const QString &path) const
 
 bool AlpacaServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
 {
+    // A name that is not this machine's: a page elsewhere reached us through
+    // a rebound name. No CORS header is ever sent either.
+    if (!m_hostGuard.allows(request.value("Host"))) {
+        QHttpServerResponder responder = makeResponder(request, socket);
+        responder.write(QByteArray("Forbidden: this host name is not served here (see the AllowedHosts setting)\n"),
+                        "text/plain; charset=utf-8", QHttpServerResponder::StatusCode::Forbidden);
+        return true;
+    }
     const QUrl url = request.url();
     const QString path = url.path(QUrl::FullyDecoded);
     if (const HttpRouteHandler *route = routeFor(path)) {
@@ -161,47 +158,43 @@ void AlpacaServer::missingHandler(const QHttpServerRequest &request, QTcpSocket 
     responder.write(QByteArray("Bad request"), "text/plain", QHttpServerResponder::StatusCode::BadRequest);
 }
 
-bool startAlpaca(FocuserContext &focuser, const QHostAddress &address, quint16 port)
+std::unique_ptr<AlpacaServer> startAlpaca(const QHostAddress &address, quint16 port)
 {
-    auto server = std::make_unique<AlpacaServer>(focuser);
+    auto server = std::make_unique<AlpacaServer>();
     const ActivatedSocket handed = takeActivatedSocket();
     if (!handed.error.isEmpty())
         printNotice(handed.error);
     if (handed.fd >= 0) {
         if (!server->listenOn(handed.fd)) {
             printNotice(server->error());
-            return false;
+            return nullptr;
         }
-        g_socketActivated = true;
+        server->m_socketActivated = true;
     } else {
         if (address.isNull()) {
             printNotice(QStringLiteral("Alpaca endpoint not started: not an address"));
-            return false;
+            return nullptr;
         }
         if (!server->listen(address, port)) {
             printNotice(server->error());
-            return false;
+            return nullptr;
         }
     }
     if (!server->address().isLoopback() && !server->startDiscovery())
         printNotice(server->error());
-    delete running().data();
-    server->setParent(QCoreApplication::instance());
-    running() = server.release();
-    return true;
+    return server;
 }
 
-bool alpacaSocketActivated()
+QString alpacaUniqueId(ProfileStore *profile, const QString &key)
 {
-    return g_socketActivated && running();
-}
-
-AlpacaServer *alpacaServer()
-{
-    return running().data();
-}
-
-void stopAlpaca()
-{
-    delete running().data();
+    const QString subKey = QStringLiteral("Alpaca");
+    if (profile) {
+        const QString stored = profile->value(kDriverId, key, subKey);
+        if (!QUuid(stored).isNull())
+            return stored;
+    }
+    const QString made = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    if (profile)
+        profile->writeValue(kDriverId, key, made, subKey);
+    return made;
 }

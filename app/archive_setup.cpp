@@ -57,7 +57,7 @@ void startArchive(App &app, const CommandLine &cl, const ProfileStore &profile)
 
 void startWebPage(App &app)
 {
-    AlpacaServer *server = alpacaServer();
+    AlpacaServer *server = app.alpaca.get();
     if (!server)
         return;
     installWebRoutes([server](const QString &path, HttpRouteHandler handler) { server->addRoute(path, std::move(handler)); },

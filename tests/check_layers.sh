@@ -44,7 +44,7 @@ for dir in station archive focuser alpaca safety feeds web; do
         status=1
     fi
 done
-for dir in station; do
+for dir in station focuser alpaca; do
     if sources "$dir" | xargs grep -n 'prog()'; then
         echo "$dir reads the process-wide state; hand it in instead"
         status=1

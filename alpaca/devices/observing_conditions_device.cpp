@@ -4,14 +4,14 @@
 #include "core/watch_status.h"
 
 namespace {
-using V = AlpacaStandardDevice::Value;
-using P = AlpacaStandardDevice::Param;
-using Request = AlpacaStandardDevice::Request;
+using V = AlpacaDevice::Value;
+using P = AlpacaDevice::Param;
+using Request = AlpacaDevice::Request;
 } // namespace
 
 ObservingConditionsDevice::ObservingConditionsDevice(WatchFeed &feed, const Settings &settings,
                                                      const QString &uniqueId, Clock clock)
-    : AlpacaStandardDevice(
+    : AlpacaDevice(
           Identity{QStringLiteral("ObservingConditions"), QStringLiteral("Tarnwick weather"),
                    QStringLiteral("Tarnwick weather watch: cloud, rain, wind, temperature and humidity"),
                    QStringLiteral("Tarnwick observing conditions: the cloud and rain sensor board's readings in "
@@ -20,6 +20,7 @@ ObservingConditionsDevice::ObservingConditionsDevice(WatchFeed &feed, const Sett
           std::move(clock)),
       m_feed(feed), m_settings(settings)
 {
+    addCommonMembers();
     std::weak_ptr<bool> alive = m_alive;
     m_feed.listen([this, alive](const WatchStatus &status, WatchFeed::Change change) {
         if (!alive.expired() && change == WatchFeed::Change::Observation)
@@ -28,30 +29,30 @@ ObservingConditionsDevice::ObservingConditionsDevice(WatchFeed &feed, const Sett
     remember(m_feed.status());
 
     std::vector<Member> members = {
-        {"averageperiod", false, nullptr, P::None, V::Double, true, [](const Request &) { return QJsonValue(0.0); }},
+        {"averageperiod", false, nullptr, P::None, V::Double, true, [](Request &) { return QJsonValue(0.0); }},
         {"averageperiod", true, "AveragePeriod", P::Double, V::None, true,
-         [](const Request &r) -> QJsonValue {
+         [](Request &r) -> QJsonValue {
              if (r.number != 0)
                  throw AlpacaError(kAlpacaInvalidValue,
                                    QStringLiteral("AveragePeriod %1 is not available: readings are instantaneous (0 only)")
                                        .arg(r.text.left(40)));
              return QJsonValue();
          }},
-        {"refresh", true, nullptr, P::None, V::None, true, [](const Request &) { return QJsonValue(); }},
+        {"refresh", true, nullptr, P::None, V::None, true, [](Request &) { return QJsonValue(); }},
         {"sensordescription", false, "SensorName", P::Text, V::String, true,
-         [this](const Request &r) {
+         [this](Request &r) {
              const SensorInfo &s = sensorNamed(r.text);
              if (!s.source)
                  throw AlpacaError(kAlpacaNotImplemented, QStringLiteral("%1 is not measured").arg(QLatin1String(s.name)));
              return QJsonValue(QString::fromLatin1(s.source));
          }},
         {"timesincelastupdate", false, "SensorName", P::Text, V::Double, true,
-         [this](const Request &r) { return QJsonValue(secondsSinceUpdate(r.text)); }},
+         [this](Request &r) { return QJsonValue(secondsSinceUpdate(r.text)); }},
     };
     for (const SensorInfo &s : sensorTable()) {
         const Sensor sensor = s.sensor;
         members.push_back({QByteArray(s.name).toLower(), false, nullptr, P::None, V::Double, true,
-                           [this, sensor](const Request &) { return QJsonValue(reading(sensor)); }});
+                           [this, sensor](Request &) { return QJsonValue(reading(sensor)); }});
     }
     addMembers(std::move(members));
 }

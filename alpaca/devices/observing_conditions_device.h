@@ -3,7 +3,7 @@
 // readings; each sensor remembers when it last had a real one.
 #pragma once
 
-#include "alpaca/alpaca_standard_device.h"
+#include "alpaca/alpaca_device.h"
 #include "alpaca/devices/observing_values.h"
 
 #include <map>
@@ -13,7 +13,7 @@ class WatchFeed;
 struct WatchStatus;
 struct Settings;
 
-class ObservingConditionsDevice : public AlpacaStandardDevice {
+class ObservingConditionsDevice : public AlpacaDevice {
 public:
     // The settings give the cloudy thresholds and StaleAfterSeconds; clock gives UTC.
     ObservingConditionsDevice(WatchFeed &feed, const Settings &settings, const QString &uniqueId, Clock clock = {});

@@ -30,7 +30,7 @@ EventKind kindOf(const QString &name)
 } // namespace
 
 SafetyMonitorDevice::SafetyMonitorDevice(const WatchFeed &feed, const QString &uniqueId, Clock clock)
-    : AlpacaStandardDevice(Identity{QStringLiteral("SafetyMonitor"), QStringLiteral("Tarnwick safety"),
+    : AlpacaDevice(Identity{QStringLiteral("SafetyMonitor"), QStringLiteral("Tarnwick safety"),
                                     QStringLiteral("Tarnwick weather watch: safe when dry, clear, calm and dark"),
                                     QStringLiteral("Tarnwick safety monitor: unsafe at once on rain, cloud, wind, "
                                                    "daylight or stale data; safe after a settled delay"),
@@ -38,8 +38,9 @@ SafetyMonitorDevice::SafetyMonitorDevice(const WatchFeed &feed, const QString &u
                            std::move(clock)),
       m_feed(feed)
 {
+    addCommonMembers();
     addMembers({{"issafe", false, nullptr, Param::None, Value::Bool, true,
-                 [this](const Request &) { return QJsonValue(isSafe()); }}});
+                 [this](Request &) { return QJsonValue(isSafe()); }}});
 }
 
 bool SafetyMonitorDevice::isSafe() const

@@ -2,12 +2,12 @@
 // current unsafe conditions through the SafetyEvents action.
 #pragma once
 
-#include "alpaca/alpaca_standard_device.h"
+#include "alpaca/alpaca_device.h"
 
 class WatchFeed;
 struct SafetyVerdict;
 
-class SafetyMonitorDevice : public AlpacaStandardDevice {
+class SafetyMonitorDevice : public AlpacaDevice {
 public:
     SafetyMonitorDevice(const WatchFeed &feed, const QString &uniqueId, Clock clock = {});
 

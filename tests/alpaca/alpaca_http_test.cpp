@@ -5,6 +5,8 @@
 #include "fake_hand_box.h"
 #include "alpaca/alpaca_discovery.h"
 #include "alpaca/alpaca_server.h"
+#include "alpaca/devices/focuser_device.h"
+#include "core/watch_status.h"
 #include "windows/traffic_setup.h"
 #include "windows/traffic_window.h"
 #include "http_client.h"
@@ -28,7 +30,14 @@ protected:
             ++quits;
         };
         focuser.drive = [this](int32_t t) { targets.push_back(t); };
-        server = std::make_unique<AlpacaServer>(focuser);
+        focuser.traffic = &trafficFor;
+        // Readings are fresh: the board's last record is a moment old.
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        feed.setBoard(BoardStatus{BoardState::Live, "/dev/ttyUSB0", "", now, now});
+        focuser.watch = &feed;
+        focuser.clock = [now] { return now; };
+        server = std::make_unique<AlpacaServer>();
+        device = server->addDevice(std::make_unique<FocuserDevice>(focuser, "focuser-uid"));
         ASSERT_TRUE(server->listen(QHostAddress::LocalHost, 0)) << server->error().toStdString();
         port = server->port();
     }
@@ -61,7 +70,9 @@ protected:
     static int error(const QJsonObject &o) { return o.value("ErrorNumber").toInt(); }
 
     WeatherState weather;
-    FocuserContext focuser{weather};
+    FocuserContext focuser{weather, prog().settings};
+    WatchFeed feed;
+    FocuserDevice *device = nullptr;
     FakeHandBox handBox;
     std::vector<int32_t> targets;
     int quits = 0;
@@ -87,7 +98,7 @@ TEST_F(AlpacaHttp, UserStartedProgramNeverDisconnects)
 
 TEST_F(AlpacaHttp, ClientStartedProgramCountsClientsAndClosesWithTheLast)
 {
-    prog().StartedByUser = false;
+    focuser.startedByUser = false;
     TrafficWindow *w = openTraffic({TrafficGroup::OtherCalls});
     put("connected", "Connected=true&ClientID=1");
     put("connected", "Connected=true&ClientID=2");
@@ -96,7 +107,7 @@ TEST_F(AlpacaHttp, ClientStartedProgramCountsClientsAndClosesWithTheLast)
     EXPECT_TRUE(w->log().text().endsWith("Link: True -> False (ignored, not last user)\r\n"));
     EXPECT_TRUE(focuser.Linked);
     EXPECT_EQ(focuser.ClientCount, 1);
-    EXPECT_FALSE(server->device().hasClient(1));
+    EXPECT_FALSE(device->hasClient(1));
     EXPECT_EQ(handBox.unloads, 0);
 
     put("link", "Link=false&ClientID=2");
@@ -108,7 +119,7 @@ TEST_F(AlpacaHttp, ClientStartedProgramCountsClientsAndClosesWithTheLast)
 
 TEST_F(AlpacaHttp, AClientWithoutAConnectionCannotDisconnectAnother)
 {
-    prog().StartedByUser = false;
+    focuser.startedByUser = false;
     put("connected", "Connected=true&ClientID=1");
     EXPECT_EQ(error(put("connected", "Connected=false&ClientID=2")), 0);
     EXPECT_TRUE(focuser.Linked);
@@ -119,7 +130,7 @@ TEST_F(AlpacaHttp, AClientWithoutAConnectionCannotDisconnectAnother)
 
 TEST_F(AlpacaHttp, WithoutARestarterTheLastReleaseKeepsTheProgramRunning)
 {
-    prog().StartedByUser = false;
+    focuser.startedByUser = false;
     focuser.shutDown = nullptr; // nobody would start the program again
     for (int round = 0; round < 2; ++round) {
         put("connected", "Connected=true&ClientID=1");
@@ -167,7 +178,7 @@ TEST(AlpacaDiscoveryRule, AnswersOnlyWhereTheEndpointCanBeReached)
 
 TEST_F(AlpacaHttp, CallsWithoutAnObjectAreNotCounted)
 {
-    prog().StartedByUser = false;
+    focuser.startedByUser = false;
     get("name");
     get("absolute");
     EXPECT_EQ(focuser.ClientCount, 0);
@@ -376,7 +387,7 @@ TEST_F(AlpacaHttp, ManagementAnswersAndDiscoveryReplies)
     ASSERT_EQ(devices.size(), 1);
     EXPECT_EQ(devices[0].toObject().value("DeviceType").toString(), "Focuser");
     EXPECT_EQ(devices[0].toObject().value("DeviceNumber").toInt(), 0);
-    EXPECT_EQ(devices[0].toObject().value("UniqueID").toString(), server->device().uniqueId());
+    EXPECT_EQ(devices[0].toObject().value("UniqueID").toString(), device->uniqueId());
     EXPECT_EQ(httpGet(port, "/setup").status, 200);
     EXPECT_EQ(httpPut(port, "/management/apiversions", "").status, 400);
 
@@ -398,7 +409,7 @@ TEST_F(AlpacaHttp, ManagementAnswersAndDiscoveryReplies)
 
 TEST_F(AlpacaHttp, APortInUseIsRefusedWithOneLine)
 {
-    AlpacaServer second(focuser);
+    AlpacaServer second;
     EXPECT_FALSE(second.listen(QHostAddress::LocalHost, port));
     EXPECT_TRUE(second.error().contains(QString::number(port)));
     EXPECT_FALSE(second.error().contains('\n'));

@@ -5,6 +5,7 @@
 #include "station/weather_state.h"
 #include "alpaca/alpaca_request.h"
 #include "alpaca/alpaca_server.h"
+#include "alpaca/devices/focuser_device.h"
 #include "http_client.h"
 
 #include <QCoreApplication>
@@ -47,6 +48,8 @@ protected:
     void SetUp() override
     {
         resetProgram();
+        server.addDevice(std::make_unique<FocuserDevice>(focuser, "focuser-uid"));
+        server.hostGuard().setAllowedHosts("x"); // the name the raw requests send
         GuardedTcpServer::Limits limits;
         limits.idleTimeoutMs = 200;
         limits.maxConnections = 64;
@@ -57,8 +60,8 @@ protected:
     bool stillServes() { return httpGet(port, "/api/v1/focuser/0/absolute").status == 200; }
 
     WeatherState weather;
-    FocuserContext focuser{weather};
-    AlpacaServer server{focuser};
+    FocuserContext focuser{weather, prog().settings};
+    AlpacaServer server;
     quint16 port = 0;
 };
 
@@ -227,8 +230,10 @@ TEST_F(AlpacaAbuse, RequestHeldByAModalDialogIsNeitherCutNorFreedUnderIt)
 TEST(AlpacaConnections, TheLeastRecentlyActiveConnectionMakesRoom)
 {
     WeatherState weather;
-    FocuserContext focuser{weather};
-    AlpacaServer server(focuser);
+    FocuserContext focuser{weather, prog().settings};
+    AlpacaServer server;
+    server.addDevice(std::make_unique<FocuserDevice>(focuser, "focuser-uid"));
+    server.hostGuard().setAllowedHosts("x");
     GuardedTcpServer::Limits limits;
     limits.maxConnections = 2;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0, limits));
@@ -256,9 +261,7 @@ TEST(AlpacaConnections, TheLeastRecentlyActiveConnectionMakesRoom)
 // cap, even before the event loop has seen the close.
 TEST(AlpacaConnections, OnlyConnectionsStillOpenCount)
 {
-    WeatherState weather;
-    FocuserContext focuser{weather};
-    AlpacaServer server(focuser);
+    AlpacaServer server;
     GuardedTcpServer::Limits limits;
     limits.maxConnections = 2;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0, limits));
@@ -276,7 +279,9 @@ TEST(AlpacaConnections, OnlyConnectionsStillOpenCount)
 // The head of a request has a time limit that trickling bytes do not renew.
 TEST_F(AlpacaAbuse, ARequestHeadDrippingInIsClosedAtItsLimit)
 {
-    AlpacaServer slow(focuser);
+    AlpacaServer slow;
+    slow.addDevice(std::make_unique<FocuserDevice>(focuser, "focuser-uid"));
+    slow.hostGuard().setAllowedHosts("x");
     GuardedTcpServer::Limits limits;
     limits.idleTimeoutMs = 300;
     limits.headTimeoutMs = 600;

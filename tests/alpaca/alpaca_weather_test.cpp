@@ -4,6 +4,7 @@
 #include "core/program.h"
 #include "core/watch_status.h"
 #include "alpaca/alpaca_server.h"
+#include "alpaca/devices/focuser_device.h"
 #include "alpaca/devices/observing_conditions_device.h"
 #include "alpaca/devices/safety_monitor_device.h"
 #include "safety/safety_watch.h"
@@ -29,7 +30,10 @@ protected:
     {
         resetProgram();
         const auto clock = [this] { return now; };
-        server = std::make_unique<AlpacaServer>(focuser);
+        focuser.watch = &feed;
+        focuser.clock = clock;
+        server = std::make_unique<AlpacaServer>();
+        focuserDevice = server->addDevice(std::make_unique<FocuserDevice>(focuser, "focuser-uid"));
         server->addDevice(std::make_unique<ObservingConditionsDevice>(feed, prog().settings, "oc-uid", clock));
         server->addDevice(std::make_unique<SafetyMonitorDevice>(feed, "sm-uid", clock));
         ASSERT_TRUE(server->listen(QHostAddress::LocalHost, 0));
@@ -79,8 +83,9 @@ protected:
 
     QDateTime now = t0;
     WeatherState weather;
-    FocuserContext focuser{weather};
+    FocuserContext focuser{weather, prog().settings};
     WatchFeed feed;
+    FocuserDevice *focuserDevice = nullptr;
     NoPrograms launcher;
     std::unique_ptr<AlpacaServer> server;
     std::unique_ptr<SafetyWatch> watch;
@@ -94,7 +99,7 @@ TEST_F(AlpacaWeather, ThreeDevicesOnOneEndpointWithOneTransactionCounter)
     QStringList seen;
     for (const QJsonValue &d : devices)
         seen << d["DeviceType"].toString() + "/" + QString::number(d["DeviceNumber"].toInt()) + "/" + d["UniqueID"].toString();
-    EXPECT_EQ(seen, (QStringList{"Focuser/0/" + server->device().uniqueId(), "ObservingConditions/0/oc-uid",
+    EXPECT_EQ(seen, (QStringList{"Focuser/0/" + focuserDevice->uniqueId(), "ObservingConditions/0/oc-uid",
                                  "SafetyMonitor/0/sm-uid"}));
 
     const qint64 first = get("focuser/0/name").value("ServerTransactionID").toInteger();
@@ -254,4 +259,35 @@ TEST_F(AlpacaWeather, ReadingsInStandardUnitsAndOnlyPhysicalValues)
     now = t0.addSecs(100);
     EXPECT_EQ(errorOf("temperature"), 0x40B);
     EXPECT_EQ(value("timesincelastupdate", "SensorName=Temperature&ClientID=5"), 90);
+}
+
+// The focuser's Temperature (the wind) takes the same freshness rule as the
+// observing conditions: no reading yet, a silent board and a lost one give
+// InvalidOperation rather than the last value.
+TEST_F(AlpacaWeather, FocuserTemperatureAnswersOnlyWhileReadingsAreFresh)
+{
+    const auto focuserTemperature = [&] { return get("focuser/0/temperature"); };
+    connectBoth();
+    put("focuser/0/connected", "Connected=true&ClientID=5");
+    weather.WindSpeed = 6.5;
+    QJsonObject o = focuserTemperature();
+    EXPECT_EQ(error(o), 0x40B); // no record yet
+    EXPECT_EQ(o.value("Value").toDouble(-1), 0.0);
+    EXPECT_TRUE(o.value("ErrorMessage").toString().contains("no live reading yet"));
+
+    record(Observation{});
+    EXPECT_EQ(focuserTemperature().value("Value").toDouble(), 6.5);
+    EXPECT_EQ(errorOf("temperature"), 0);
+
+    now = t0.addSecs(prog().settings.StaleAfterSeconds); // silent from this age on
+    EXPECT_EQ(error(focuserTemperature()), 0x40B);
+    EXPECT_EQ(errorOf("temperature"), 0x40B);
+
+    now = t0.addSecs(1);
+    record(Observation{});
+    EXPECT_EQ(error(focuserTemperature()), 0);
+    feed.setBoard(BoardStatus{BoardState::Lost, "/dev/ttyUSB0", "I/O error", now, now});
+    o = focuserTemperature();
+    EXPECT_EQ(error(o), 0x40B);
+    EXPECT_EQ(o.value("ErrorSource").toString(), "ASCOM Pellon focuser");
 }

@@ -36,7 +36,8 @@ inline bool answerComplete(const QByteArray &data, HttpAnswer &out)
     return true;
 }
 
-inline HttpAnswer rawExchange(quint16 port, const QByteArray &request, int timeoutMs = 3000)
+inline HttpAnswer rawExchange(quint16 port, const QByteArray &request, int timeoutMs = 3000,
+                              const QHostAddress &to = QHostAddress::LocalHost)
 {
     HttpAnswer answer;
     QTcpSocket socket;
@@ -54,7 +55,7 @@ inline HttpAnswer rawExchange(quint16 port, const QByteArray &request, int timeo
     });
     QObject::connect(&socket, &QTcpSocket::errorOccurred, [&] { loop.quit(); });
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    socket.connectToHost(QHostAddress::LocalHost, port);
+    socket.connectToHost(to, port);
     loop.exec();
     if (answer.status == 0 || answer.body.isNull())
         answerComplete(data + socket.readAll(), answer);

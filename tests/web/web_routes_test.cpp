@@ -28,8 +28,7 @@ protected:
     Archive archive;
     WatchFeed watch;
     WeatherState weather;
-    FocuserContext focuser{weather};
-    AlpacaServer server{focuser};
+    AlpacaServer server;
 };
 
 TEST_F(WebRoutes, ThePageAndItsFilesComeFromTheProgram)
