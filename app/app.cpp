@@ -1,5 +1,6 @@
 #include "app/app.h"
 
+#include "alpaca/alpaca_server.h"
 #include "archive/archive.h"
 #include "core/messages.h"
 #include "core/port_mapping.h"
@@ -18,10 +19,16 @@
 
 #include <QDateTime>
 
-App::App() : alerts(std::make_unique<AlertEngine>(prog().settings, player, launcher)) {}
+App::App() : focuser(weather, prog().settings), alerts(std::make_unique<AlertEngine>(prog().settings, player, launcher))
+{
+    focuser.watch = &watch;
+    focuser.traffic = &trafficFor;
+}
 
 App::~App()
 {
+    // The devices go before the focuser state and the watch they read.
+    alpaca.reset();
     // The upload form outlives the program's objects: it must not ask them any more.
     if (m_uploadWired)
         uploadForm().setReportCheck({});

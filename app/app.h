@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+class AlpacaServer;
 class Archive;
 class BoardSimulator;
 class HandBox;
@@ -32,11 +33,14 @@ public:
     WeatherState weather;
     // What devices for clients, the archive, the web page and feeds read.
     WatchFeed watch;
-    FocuserContext focuser{weather};
+    FocuserContext focuser;
     std::unique_ptr<HandBox> handBox;
     // The weather archive, a listener of the watch; null with --no-archive or
     // when its file cannot be used.
     std::unique_ptr<Archive> archive;
+    // The HTTP endpoint (Alpaca devices, web page, feeds); null with
+    // --no-alpaca or when it could not start.
+    std::unique_ptr<AlpacaServer> alpaca;
 
     // Alerts and the diagnostic log
     WaveFilePlayer player;

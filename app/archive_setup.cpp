@@ -8,7 +8,7 @@
 #include "core/number_format.h"
 #include "core/profile_store.h"
 #include "core/settings.h"
-#include "focuser/alpaca_server.h"
+#include "alpaca/alpaca_server.h"
 #include "web/web_routes.h"
 #include "windows/graphs_setup.h"
 
@@ -57,7 +57,7 @@ void startArchive(App &app, const CommandLine &cl, const ProfileStore &profile)
 
 void startWebPage(App &app)
 {
-    AlpacaServer *server = alpacaServer();
+    AlpacaServer *server = app.alpaca.get();
     if (!server)
         return;
     installWebRoutes([server](const QString &path, HttpRouteHandler handler) { server->addRoute(path, std::move(handler)); },

@@ -3,7 +3,7 @@
 #include "core/program.h"
 #include "core/watch_status.h"
 #include "feeds/indi_feeds.h"
-#include "focuser/alpaca_server.h"
+#include "alpaca/alpaca_server.h"
 
 namespace {
 FeedSettings currentFeedSettings()

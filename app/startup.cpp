@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/app.h"
+#include "app/alpaca_setup.h"
 #include "app/archive_setup.h"
 #include "app/startup_credit.h"
 #include "app/history_command.h"
@@ -15,11 +16,8 @@
 #include "core/program.h"
 #include "core/screen_fit.h"
 #include "core/settings.h"
-#include "focuser/alpaca_server.h"
-#include "focuser/observing_conditions_device.h"
-#include "focuser/safety_monitor_device.h"
 #include "focuser/focuser_routines.h"
-#include "focuser/focuser_setup.h"
+#include "windows/traffic_setup.h"
 #include "focuser/motion.h"
 #include "safety/safety_watch.h"
 #include "station/station_cycle.h"
@@ -136,6 +134,8 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
 
     // 3, 4. Start mode and focuser state.
     p.StartedByUser = !cl.automation;
+    a.focuser.startedByUser = p.StartedByUser;
+    a.focuser.profile = &profile;
     a.focuser.ClientCount = 0;
     a.focuser.Linked = false;
     a.focuser.Moving = false;
@@ -145,7 +145,7 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
 
     // 5. Register the driver on every start; the utility object.
     profile.registerDriver(kDriverId, kDriverName);
-    driverHelperUtil() = DriverHelperUtil{};
+    a.focuser.helperUtil = DriverHelperUtil{};
 
     // 6. Version check, defaults, load.
     // A key left out of a hand-written profile takes its default silently;
@@ -171,7 +171,7 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     setup.handBox = handBox;
     setup.currentValue = [&w] { return w.WindSpeed; };
     setup.restartWindows = [&a] { a.cycle->restartWindows(); };
-    setup.resetPosition = &ResetPosition;
+    setup.resetPosition = [&p](bool absolute, double maxStep) { return ResetPosition(p.settings, absolute, maxStep); };
     setup.refreshFocuser = [&a] { RefreshFocuserState(a.focuser); };
     setup.boardDeviceChosen = [&a] { a.link->deviceChoiceConfirmed(); };
     installSetup(setup);
@@ -223,30 +223,7 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     if (cl.simulate && !a.startSimulator())
         printNotice(QStringLiteral("the board simulator could not start; looking for a real board instead"));
     // Clients may call in from here on, also during the board search's waits.
-    if (cl.alpacaEnabled && startAlpaca(a.focuser, QHostAddress(cl.alpacaAddress), quint16(cl.alpacaPort))) {
-        AlpacaServer *server = alpacaServer();
-        server->addDevice(std::make_unique<ObservingConditionsDevice>(
-            a.watch, p.settings, alpacaUniqueId(QStringLiteral("ObservingConditionsUniqueID"))));
-        server->addDevice(
-            std::make_unique<SafetyMonitorDevice>(a.watch, alpacaUniqueId(QStringLiteral("SafetyMonitorUniqueID"))));
-        addIndiFeedRoutes(*server, a.watch);
-        // Ending at the last client's release is only safe when systemd starts
-        // the program again on the next connection; the last client is the last
-        // of all three devices.
-        if (alpacaSocketActivated()) {
-            a.focuser.shutDown = [&a, server] {
-                if (server->endpoint().connectedClients(&server->device()) > 0) {
-                    a.focuser.ClientCount = 0; // the others' last release ends it
-                    return;
-                }
-                a.shutDownForLastClient();
-            };
-            server->endpoint().setWhenIdle([&a] {
-                if (!prog().StartedByUser && a.focuser.ClientCount == 0)
-                    a.shutDownForLastClient();
-            });
-        }
-    }
+    startAlpacaEndpoint(a, cl);
     startWebPage(a);
 
     // 10, 12. Window state, then show the hand box and the upload window.

@@ -93,6 +93,7 @@ const std::vector<LoadStep> &loadOrder()
         {"UnsafeInDaylight", &Settings::UnsafeInDaylight},
         {"UnsafeProgram", &Settings::UnsafeProgram},
         {"SafeProgram", &Settings::SafeProgram},
+        {"AllowedHosts", &Settings::AllowedHosts},
     };
     return steps;
 }
@@ -187,6 +188,7 @@ const std::vector<SettingDef> &settingTable()
         {"UnsafeInDaylight", false, SettingType::Boolean, "True", "Safety"},
         {"UnsafeProgram", false, SettingType::Text, "", "Safety"},
         {"SafeProgram", false, SettingType::Text, "", "Safety"},
+        {"AllowedHosts", false, SettingType::Text, "", ""},
         // Read by the archive at start-up, not kept in Settings.
         {"ArchiveDays", false, SettingType::Integer, "30", ""},
     };

@@ -100,6 +100,10 @@ struct Settings {
     bool UnsafeInDaylight = true;
     QString UnsafeProgram;
     QString SafeProgram;
+
+    // The HTTP endpoint: host names (comma-separated) it answers besides this
+    // machine's own addresses and names, e.g. the name of a reverse proxy.
+    QString AllowedHosts;
 };
 
 inline const QString kSafetySubKey = QStringLiteral("Safety");

@@ -5,33 +5,35 @@
 #include "focuser/focuser_routines.h"
 #include "core/hand_box_api.h"
 #include "core/number_format.h"
-#include "core/program.h"
-#include "station/weather_state.h"
+#include "core/settings.h"
 #include "core/traffic.h"
+#include "core/watch_status.h"
 #include "focuser/compensation.h"
 #include "focuser/focuser_error.h"
+#include "station/board_words.h"
+#include "station/weather_state.h"
 
 namespace {
 // Reports only while the window is open and the group's box is checked; the
 // text is built only then. Asked again for every report.
 template <typename TextFn>
-void reportLine(TrafficGroup group, TextFn text)
+void reportLine(const FocuserContext &ctx, TrafficGroup group, TextFn text)
 {
-    if (TrafficApi *w = trafficFor(group))
+    if (TrafficApi *w = ctx.trafficFor(group))
         w->TrafficLine(text());
 }
 
 template <typename TextFn>
-void reportStart(TrafficGroup group, TextFn text)
+void reportStart(const FocuserContext &ctx, TrafficGroup group, TextFn text)
 {
-    if (TrafficApi *w = trafficFor(group))
+    if (TrafficApi *w = ctx.trafficFor(group))
         w->TrafficStart(text());
 }
 
 template <typename TextFn>
-void reportEnd(TrafficGroup group, TextFn text)
+void reportEnd(const FocuserContext &ctx, TrafficGroup group, TextFn text)
 {
-    if (TrafficApi *w = trafficFor(group))
+    if (TrafficApi *w = ctx.trafficFor(group))
         w->TrafficEnd(text());
 }
 
@@ -62,13 +64,13 @@ Focuser::~Focuser()
 
 void Focuser::Class_Initialize()
 {
-    if (!prog().StartedByUser)
+    if (!m_ctx.startedByUser)
         ++m_ctx.ClientCount;
 }
 
 void Focuser::Class_Terminate()
 {
-    if (prog().StartedByUser)
+    if (m_ctx.startedByUser)
         return;
     if (m_ctx.ClientCount > 1) {
         --m_ctx.ClientCount;
@@ -91,14 +93,14 @@ void Focuser::CheckConnected()
 
 bool Focuser::Absolute()
 {
-    const bool value = prog().settings.Absolute;
-    reportLine(TrafficGroup::OtherCalls, [&] { return QStringLiteral("Absolute: ") + boolText(value); });
+    const bool value = m_ctx.settings.Absolute;
+    reportLine(m_ctx, TrafficGroup::OtherCalls, [&] { return QStringLiteral("Absolute: ") + boolText(value); });
     return value;
 }
 
 bool Focuser::IsMoving()
 {
-    if (TrafficApi *w = trafficFor(TrafficGroup::IsMoving))
+    if (TrafficApi *w = m_ctx.trafficFor(TrafficGroup::IsMoving))
         w->TrafficChar(QStringLiteral("IsMoving: ") + boolText(m_ctx.Moving));
     CheckConnected();
     return m_ctx.Moving;
@@ -107,32 +109,32 @@ bool Focuser::IsMoving()
 bool Focuser::Link()
 {
     const bool value = m_ctx.Linked;
-    reportLine(TrafficGroup::OtherCalls, [&] { return QStringLiteral("Link: ") + boolText(value); });
+    reportLine(m_ctx, TrafficGroup::OtherCalls, [&] { return QStringLiteral("Link: ") + boolText(value); });
     return value;
 }
 
 void Focuser::setLink(bool value)
 {
     FocuserContext &p = m_ctx;
-    reportStart(TrafficGroup::OtherCalls,
+    reportStart(m_ctx, TrafficGroup::OtherCalls,
                 [&] { return QStringLiteral("Link: ") + boolText(p.Linked) + QStringLiteral(" -> ") + boolText(value); });
     QString outcome = kDone;
     if (value) {
         p.Linked = true;
-    } else if (prog().StartedByUser) {
+    } else if (m_ctx.startedByUser) {
         outcome = QStringLiteral(" (ignored, not auto launch)");
     } else if (p.ClientCount > 1) {
         outcome = QStringLiteral(" (ignored, not last user)");
     } else {
         p.Linked = false;
     }
-    reportEnd(TrafficGroup::OtherCalls, [&] { return outcome; });
+    reportEnd(m_ctx, TrafficGroup::OtherCalls, [&] { return outcome; });
 }
 
 double Focuser::MaxIncrement()
 {
-    const double value = prog().settings.MaxInc;
-    reportLine(TrafficGroup::OtherCalls, [&] { return QStringLiteral("MaxIncrement: ") + number(value); });
+    const double value = m_ctx.settings.MaxInc;
+    reportLine(m_ctx, TrafficGroup::OtherCalls, [&] { return QStringLiteral("MaxIncrement: ") + number(value); });
     return value;
 }
 
@@ -141,50 +143,50 @@ int32_t Focuser::WindSpeedCloseD()
     // Converted before any traffic, so an overflow leaves no report behind.
     int32_t value = 0;
     try {
-        value = toInt32(prog().settings.WindSpeedCloseD);
+        value = toInt32(m_ctx.settings.WindSpeedCloseD);
     } catch (const ConversionError &) {
         throw FocuserError(ErrOverflow, QStringLiteral("Overflow"));
     }
-    reportLine(TrafficGroup::OtherCalls, [&] { return QStringLiteral("WindSpeedCloseD: ") + QString::number(value); });
+    reportLine(m_ctx, TrafficGroup::OtherCalls, [&] { return QStringLiteral("WindSpeedCloseD: ") + QString::number(value); });
     return value;
 }
 
 double Focuser::WindCurrent()
 {
-    reportStart(TrafficGroup::OtherCalls, [] { return QStringLiteral("WindCurrent: "); });
-    if (!prog().settings.Absolute)
+    reportStart(m_ctx, TrafficGroup::OtherCalls, [] { return QStringLiteral("WindCurrent: "); });
+    if (!m_ctx.settings.Absolute)
         notImplemented(QStringLiteral("Property WindCurrent"));
     CheckConnected();
-    const double value = prog().settings.Position;
-    reportEnd(TrafficGroup::OtherCalls, [&] { return number(value); });
+    const double value = m_ctx.settings.Position;
+    reportEnd(m_ctx, TrafficGroup::OtherCalls, [&] { return number(value); });
     return value;
 }
 
 double Focuser::WindSpeedWarn()
 {
-    reportStart(TrafficGroup::OtherCalls, [] { return QStringLiteral("WindSpeedWarn: "); });
-    if (!prog().settings.CanStepSize)
+    reportStart(m_ctx, TrafficGroup::OtherCalls, [] { return QStringLiteral("WindSpeedWarn: "); });
+    if (!m_ctx.settings.CanStepSize)
         notImplemented(QStringLiteral("Property WindSpeedWarn"));
-    const double value = prog().settings.WindSpeedWarn;
-    reportEnd(TrafficGroup::OtherCalls, [&] { return number(value); });
+    const double value = m_ctx.settings.WindSpeedWarn;
+    reportEnd(m_ctx, TrafficGroup::OtherCalls, [&] { return number(value); });
     return value;
 }
 
 bool Focuser::TempComp()
 {
-    reportStart(TrafficGroup::TempRelated, [] { return QStringLiteral("TempComp: "); });
+    reportStart(m_ctx, TrafficGroup::TempRelated, [] { return QStringLiteral("TempComp: "); });
     CheckConnected();
-    const Settings &s = prog().settings;
+    const Settings &s = m_ctx.settings;
     const bool value = m_ctx.weather.TempEnabled && s.CanTempComp && s.CanTemp;
-    reportEnd(TrafficGroup::TempRelated, [&] { return boolText(value); });
+    reportEnd(m_ctx, TrafficGroup::TempRelated, [&] { return boolText(value); });
     return value;
 }
 
 void Focuser::setTempComp(bool value)
 {
     FocuserContext &p = m_ctx;
-    const Settings &s = prog().settings;
-    reportStart(TrafficGroup::TempRelated, [&] {
+    const Settings &s = m_ctx.settings;
+    reportStart(m_ctx, TrafficGroup::TempRelated, [&] {
         return QStringLiteral("TempComp: ") + boolText(p.weather.TempEnabled) + QStringLiteral(" -> ") + boolText(value);
     });
     if (value && (!s.CanTempComp || !s.CanTemp))
@@ -195,43 +197,48 @@ void Focuser::setTempComp(bool value)
     p.weather.TempEnabled = value;
     if (p.handBox)
         p.handBox->setTempComp(value ? 1 : 0);
-    reportEnd(TrafficGroup::TempRelated, [] { return kDone; });
+    reportEnd(m_ctx, TrafficGroup::TempRelated, [] { return kDone; });
 }
 
 bool Focuser::TempCompAvailable()
 {
-    const bool value = prog().settings.CanTempComp && prog().settings.CanTemp;
-    reportLine(TrafficGroup::TempRelated, [&] { return QStringLiteral("TempCompAvailable: ") + boolText(value); });
+    const bool value = m_ctx.settings.CanTempComp && m_ctx.settings.CanTemp;
+    reportLine(m_ctx, TrafficGroup::TempRelated, [&] { return QStringLiteral("TempCompAvailable: ") + boolText(value); });
     return value;
 }
 
 double Focuser::Temperature()
 {
-    reportStart(TrafficGroup::TempRelated, [] { return QStringLiteral("Temperature: "); });
-    if (!prog().settings.CanTemp)
+    reportStart(m_ctx, TrafficGroup::TempRelated, [] { return QStringLiteral("Temperature: "); });
+    if (!m_ctx.settings.CanTemp)
         notImplemented(QStringLiteral("Property Temperature"));
     CheckConnected();
+    // The one freshness rule: a lost or silent board's last value is no reading of now.
+    const QString stale = m_ctx.watch ? notLiveReason(m_ctx.watch->status().board, m_ctx.now(), staleLimitSeconds(m_ctx.settings))
+                                      : QStringLiteral("the board is not watched");
+    if (!stale.isEmpty())
+        throw FocuserError(ErrInvalidOperation, QStringLiteral("Temperature has no current reading: ") + stale);
     const double value = m_ctx.weather.WindSpeed;
-    reportEnd(TrafficGroup::TempRelated, [&] { return number(value); });
+    reportEnd(m_ctx, TrafficGroup::TempRelated, [&] { return number(value); });
     return value;
 }
 
 void Focuser::Halt()
 {
-    reportStart(TrafficGroup::MoveHalt, [] { return QStringLiteral("Halt"); });
-    if (!prog().settings.CanHalt)
+    reportStart(m_ctx, TrafficGroup::MoveHalt, [] { return QStringLiteral("Halt"); });
+    if (!m_ctx.settings.CanHalt)
         notImplemented(QStringLiteral("Halt"));
     CheckConnected();
     m_ctx.Moving = false;
-    reportEnd(TrafficGroup::MoveHalt, [] { return kDone; });
+    reportEnd(m_ctx, TrafficGroup::MoveHalt, [] { return kDone; });
 }
 
 void Focuser::SetupDialog()
 {
-    reportStart(TrafficGroup::OtherCalls, [] { return QStringLiteral("SetupDialog"); });
+    reportStart(m_ctx, TrafficGroup::OtherCalls, [] { return QStringLiteral("SetupDialog"); });
     if (m_ctx.runSetupDialog)
         m_ctx.runSetupDialog();
-    reportEnd(TrafficGroup::OtherCalls, [] { return kDone; });
+    reportEnd(m_ctx, TrafficGroup::OtherCalls, [] { return kDone; });
 }
 
 void Focuser::Move(int32_t /*target*/)
@@ -242,8 +249,8 @@ void Focuser::Move(int32_t /*target*/)
 void Focuser::do_tempcomp()
 {
     FocuserContext &p = m_ctx;
-    const Settings &s = prog().settings;
-    reportLine(TrafficGroup::TempRelated, [&] { return compensationOpening(p.LastComp, p.weather.WindSpeed); });
+    const Settings &s = m_ctx.settings;
+    reportLine(m_ctx, TrafficGroup::TempRelated, [&] { return compensationOpening(p.LastComp, p.weather.WindSpeed); });
 
     CompensationInput in;
     in.lastComp = p.LastComp;
@@ -261,7 +268,7 @@ void Focuser::do_tempcomp()
         if (action.kind == CompensationAction::Kind::Move)
             MoveFocuserTo(m_ctx, action.target);
         else
-            reportLine(TrafficGroup::TempRelated, [&] { return action.text; });
+            reportLine(m_ctx, TrafficGroup::TempRelated, [&] { return action.text; });
     }
     if (plan.compensated)
         p.LastComp = in.windSpeed;

@@ -9,6 +9,8 @@
 inline constexpr int32_t kObjectErrorBase = int32_t(0x80040000u);
 inline constexpr int32_t ErrNotImplemented = int32_t(0x80040400u); // -2147220480
 inline constexpr int32_t ErrNotConnected = int32_t(0x80040402u);   // -2147220478
+// A valid call that cannot be answered now (no fresh reading).
+inline constexpr int32_t ErrInvalidOperation = int32_t(0x8004040Bu);
 // Run-time errors of the arithmetic, numbered as the original runtime numbered them.
 inline constexpr int32_t ErrOverflow = 6;
 inline constexpr int32_t ErrDivisionByZero = 11;

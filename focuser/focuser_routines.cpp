@@ -9,13 +9,13 @@
 #include "core/messages.h"
 #include "core/number_format.h"
 #include "core/profile_store.h"
-#include "core/program.h"
+#include "core/settings.h"
 #include "focuser/focuser_context.h"
 #include "station/weather_state.h"
 
 void RefreshFocuserState(FocuserContext &p)
 {
-    Settings &s = prog().settings;
+    Settings &s = p.settings;
     if (p.handBox) {
         if (!s.CanTempComp || !s.CanTemp) {
             p.weather.TempEnabled = false;
@@ -43,20 +43,14 @@ void MoveFocuserTo(FocuserContext &focuser, int32_t target)
         focuser.drive(target);
 }
 
-DriverHelperUtil &driverHelperUtil()
-{
-    static DriverHelperUtil util;
-    return util;
-}
-
 bool SaveOnExit(FocuserContext &p)
 {
     if (p.handBox)
         p.handBox->setTimerEnabled(false);
     p.Moving = false;
     p.Linked = false;
-    ProfileStore *profile = prog().profile;
-    const Settings &s = prog().settings;
+    ProfileStore *profile = p.profile;
+    const Settings &s = p.settings;
     QStringList failed;
     const auto write = [&](const QString &key, const QString &value) {
         if (!profile->writeValue(kDriverId, key, value))
@@ -73,7 +67,7 @@ bool SaveOnExit(FocuserContext &p)
             write(QStringLiteral("Top"), QString::number(p.handBox->windowTopPx()));
         }
     }
-    driverHelperUtil().value = 0;
+    p.helperUtil.value = 0;
     if (failed.isEmpty())
         return true;
     // The program is ending: standard error is the one place left to say it.

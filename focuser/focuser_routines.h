@@ -11,9 +11,3 @@ void RefreshFocuserState(FocuserContext &focuser);
 void MoveFocuserTo(FocuserContext &focuser, int32_t target);
 // False (said on standard error) when a value did not reach the profile.
 bool SaveOnExit(FocuserContext &focuser);
-
-// The utility object: only its default property exists, and only SaveOnExit sets it.
-struct DriverHelperUtil {
-    int16_t value = 0;
-};
-DriverHelperUtil &driverHelperUtil();

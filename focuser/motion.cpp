@@ -2,7 +2,7 @@
 #include "focuser/motion.h"
 
 #include "core/number_format.h"
-#include "core/program.h"
+#include "core/settings.h"
 
 std::optional<int32_t> resetPositionValue(bool absoluteSelected, double maxStepField)
 {
@@ -15,11 +15,11 @@ std::optional<int32_t> resetPositionValue(bool absoluteSelected, double maxStepF
     }
 }
 
-bool ResetPosition(bool absoluteSelected, double maxStepField)
+bool ResetPosition(Settings &settings, bool absoluteSelected, double maxStepField)
 {
     const std::optional<int32_t> value = resetPositionValue(absoluteSelected, maxStepField);
     if (!value)
         return false;
-    prog().settings.Position = *value;
+    settings.Position = *value;
     return true;
 }

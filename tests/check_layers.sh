@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Fails when a folder includes a header of a folder above it. Arrows point down:
-#   app -> windows, upload, focuser, safety, web -> station, archive -> core
+# Fails when a folder includes a header of a folder above it, when a module
+# below app/ touches Qt Widgets, or reads the process-wide state where it must
+# be handed in. Arrows point down:
+#   app -> windows, upload, alpaca, safety, web -> station, archive -> core
+#   alpaca -> focuser -> station
 #   app -> feeds -> core
 set -u
 cd "$1" || exit 2
+folders="core station archive focuser alpaca upload windows safety feeds web app indi"
 allowed() {
     case "$1" in
     core) echo "core" ;;
@@ -11,13 +15,15 @@ allowed() {
     archive) echo "core archive" ;;
     web) echo "core archive web" ;;
     focuser | upload | windows | safety) echo "core station archive $1" ;;
+    alpaca) echo "core station archive focuser alpaca" ;;
     feeds) echo "core feeds" ;;
     indi) echo "indi" ;; # our INDI driver: a program of its own, it knows Tarnwick by its JSON only
-    app) echo "core station archive focuser upload windows safety feeds web app" ;;
+    app) echo "$folders" ;;
     esac
 }
+sources() { find "$1" -name '*.h' -o -name '*.cpp' | sort; }
 status=0
-for dir in core station archive focuser upload windows safety feeds web app indi; do
+for dir in $folders; do
     ok=$(allowed "$dir")
     while IFS= read -r line; do
         target=${line#*\#include \"}
@@ -26,10 +32,23 @@ for dir in core station archive focuser upload windows safety feeds web app indi
         *" $target "*) ;;
         *) echo "$dir reaches up: $line"; status=1 ;;
         esac
-    done < <(grep -Hn '#include "\(core\|station\|archive\|focuser\|upload\|windows\|safety\|feeds\|web\|app\|indi\)/' "$dir"/*.h "$dir"/*.cpp 2>/dev/null)
+    done < <(sources "$dir" | xargs grep -Hn "#include \"\\(${folders// /\\|}\\)/" 2>/dev/null)
 done
-if grep -n 'prog()' station/*.h station/*.cpp; then
-    echo "station reads the process-wide state; hand it in instead"
-    status=1
-fi
+# Only the windows and the composition root use Qt Widgets.
+for dir in station archive focuser alpaca safety feeds web; do
+    if sources "$dir" | xargs grep -Hn '#include <Q\(Widget\|Dialog\|MainWindow\|PushButton\|CheckBox\|Label\|LineEdit\|PlainTextEdit\|MessageBox\|Application\)>' 2>/dev/null; then
+        echo "$dir uses Qt Widgets; only windows/ and app/ may"
+        status=1
+    fi
+    if grep -qn 'Qt6::Widgets' "$dir/CMakeLists.txt"; then
+        echo "$dir links Qt Widgets; only windows/ and app/ may"
+        status=1
+    fi
+done
+for dir in station focuser alpaca; do
+    if sources "$dir" | xargs grep -n 'prog()'; then
+        echo "$dir reads the process-wide state; hand it in instead"
+        status=1
+    fi
+done
 exit $status

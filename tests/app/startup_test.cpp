@@ -13,7 +13,7 @@
 #include "upload/upload_setup.h"
 #include "upload/upload_window.h"
 
-#include "focuser/http_client.h"
+#include "alpaca/http_client.h"
 
 #include <QApplication>
 #include <QDir>

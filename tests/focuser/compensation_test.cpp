@@ -6,9 +6,9 @@
 #include "focuser/compensation.h"
 #include "focuser/focuser.h"
 #include "focuser/focuser_error.h"
-#include "focuser/focuser_setup.h"
+#include "windows/traffic_setup.h"
 #include "focuser/motion.h"
-#include "focuser/traffic_window.h"
+#include "windows/traffic_window.h"
 
 #include <QCheckBox>
 #include <gtest/gtest.h>
@@ -145,6 +145,7 @@ protected:
         resetProgram();
         context.handBox = &handBox;
         context.drive = [this](int32_t t) { targets.push_back(t); };
+        context.traffic = &trafficFor;
         Settings &s = prog().settings;
         s.TempMax = 1.5;
         s.TempSteps = 30;
@@ -158,7 +159,7 @@ protected:
         resetProgram();
     }
     WeatherState weather;
-    FocuserContext context{weather};
+    FocuserContext context{weather, prog().settings};
     FakeHandBox handBox;
     std::vector<int32_t> targets;
     Focuser focuser{context, Focuser::Lifetime::Uncounted};
@@ -197,13 +198,13 @@ TEST(PositionReset, RelativeGoesToZeroAbsoluteToHalfTheMaximum)
 {
     resetProgram();
     prog().settings.Position = 77;
-    EXPECT_TRUE(ResetPosition(false, 1000));
+    EXPECT_TRUE(ResetPosition(prog().settings, false, 1000));
     EXPECT_EQ(prog().settings.Position, 0);
-    EXPECT_TRUE(ResetPosition(true, 5));
+    EXPECT_TRUE(ResetPosition(prog().settings, true, 5));
     EXPECT_EQ(prog().settings.Position, 2); // 2.5 halves to even
-    EXPECT_TRUE(ResetPosition(true, 7));
+    EXPECT_TRUE(ResetPosition(prog().settings, true, 7));
     EXPECT_EQ(prog().settings.Position, 4);
-    EXPECT_FALSE(ResetPosition(true, 1e12));
+    EXPECT_FALSE(ResetPosition(prog().settings, true, 1e12));
     EXPECT_EQ(prog().settings.Position, 4);
     resetProgram();
 }

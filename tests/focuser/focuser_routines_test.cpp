@@ -8,7 +8,7 @@
 class FocuserRoutines : public ::testing::Test {
 protected:
     WeatherState weather;
-    FocuserContext focuser{weather};
+    FocuserContext focuser{weather, prog().settings};
     void SetUp() override { resetProgram(); }
     void TearDown() override { resetProgram(); }
 };

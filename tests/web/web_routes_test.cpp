@@ -2,7 +2,7 @@
 // live status, the archive as columns or CSV, and refusals of bad questions.
 #include "archive/archive.h"
 #include "core/watch_status.h"
-#include "focuser/alpaca_server.h"
+#include "alpaca/alpaca_server.h"
 #include "http_client.h"
 #include "station/weather_state.h"
 #include "web/web_routes.h"
@@ -28,8 +28,7 @@ protected:
     Archive archive;
     WatchFeed watch;
     WeatherState weather;
-    FocuserContext focuser{weather};
-    AlpacaServer server{focuser};
+    AlpacaServer server;
 };
 
 TEST_F(WebRoutes, ThePageAndItsFilesComeFromTheProgram)

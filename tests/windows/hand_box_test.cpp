@@ -23,6 +23,7 @@ protected:
     {
         resetProgram();
         prog().profile = profile.store.get();
+        focuser.profile = profile.store.get();
         box = std::make_unique<HandBox>(weather);
     }
     void TearDown() override
@@ -35,7 +36,7 @@ protected:
 
     TempProfile profile;
     WeatherState weather;
-    FocuserContext focuser{weather};
+    FocuserContext focuser{weather, prog().settings};
     std::unique_ptr<HandBox> box;
 };
 

@@ -92,7 +92,7 @@ protected:
             weather.WindSampleIndex = 1;
             weather.TempSampleIndex = 1;
         };
-        links.resetPosition = &ResetPosition;
+        links.resetPosition = [](bool absolute, double maxStep) { return ResetPosition(prog().settings, absolute, maxStep); };
         focuser.handBox = &handBox;
         links.refreshFocuser = [this] { RefreshFocuserState(focuser); };
         links.boardDeviceChosen = [this] { ++deviceChoices; };
@@ -156,7 +156,7 @@ protected:
 
     TempProfile profile;
     WeatherState weather;
-    FocuserContext focuser{weather};
+    FocuserContext focuser{weather, prog().settings};
     RecordingHandBox handBox;
     MessageRecorder messages;
     frmSetup *dialog = nullptr;

@@ -1,0 +1,87 @@
+// The Alpaca endpoint: HTTP on the Qt main thread (so client calls arrive
+// between events and inside waits, like any other event), and discovery when
+// it serves the network. It starts with no device; the program adds them.
+// Every request, the program's own routes included, is answered only when
+// its Host names this machine (HostGuard).
+#pragma once
+
+#include "alpaca/alpaca_endpoint.h"
+#include "alpaca/guarded_tcp_server.h"
+#include "alpaca/host_guard.h"
+#include "core/http_route.h"
+
+#include <QAbstractHttpServer>
+#include <QHostAddress>
+#include <map>
+#include <memory>
+
+class AlpacaDiscovery;
+class ProfileStore;
+
+class AlpacaServer : public QAbstractHttpServer {
+    Q_OBJECT
+public:
+    explicit AlpacaServer(QObject *parent = nullptr);
+    ~AlpacaServer() override;
+
+    // Listens on address:port (0 picks a free port). On failure returns false
+    // and error() says why in one line.
+    bool listen(const QHostAddress &address, quint16 port, const GuardedTcpServer::Limits &limits = {});
+    // Serves on a socket that is already listening (one handed over by systemd).
+    bool listenOn(int socketDescriptor, const GuardedTcpServer::Limits &limits = {});
+    // Discovery on the given UDP port; answers loopback askers only unless the
+    // endpoint serves the network.
+    bool startDiscovery(quint16 udpPort = 32227, const QHostAddress &bindAddress = QHostAddress::AnyIPv4);
+
+    // Serves path (exact) or, for a path ending in '/', everything under it
+    // that is not an Alpaca path (/api/, /management/, /setup); the longest wins.
+    void addRoute(const QString &path, HttpRouteHandler handler) { m_routes[path] = std::move(handler); }
+
+    // A device, numbered from 0 within its type; returns it.
+    template <typename Device>
+    Device *addDevice(std::unique_ptr<Device> device)
+    {
+        Device *added = device.get();
+        m_endpoint.addDevice(std::move(device));
+        return added;
+    }
+    AlpacaEndpoint &endpoint() { return m_endpoint; }
+    HostGuard &hostGuard() { return m_hostGuard; }
+
+    quint16 port() const { return m_port; }
+    QHostAddress address() const { return m_address; }
+    QString error() const { return m_error; }
+    // Listens on a socket handed over by socket activation: systemd starts
+    // the program again on the next connection.
+    bool socketActivated() const { return m_socketActivated; }
+    GuardedTcpServer *tcpServer() const { return m_tcp; }
+    AlpacaDiscovery *discovery() const { return m_discovery; }
+
+protected:
+    bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;
+    void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
+
+private:
+    friend std::unique_ptr<AlpacaServer> startAlpaca(const QHostAddress &address, quint16 port);
+    const HttpRouteHandler *routeFor(const QString &path) const;
+    bool adopt(GuardedTcpServer *tcp);
+
+    AlpacaEndpoint m_endpoint;
+    HostGuard m_hostGuard;
+    std::map<QString, HttpRouteHandler> m_routes;
+    GuardedTcpServer *m_tcp = nullptr;
+    AlpacaDiscovery *m_discovery = nullptr;
+    QHostAddress m_address;
+    quint16 m_port = 0;
+    QString m_error;
+    bool m_socketActivated = false;
+};
+
+// Start-up: serves on the socket systemd handed over, if any, or else on
+// address:port (discovery too when the endpoint is not on loopback). A port in
+// use or a bad address is one line on standard error and no server.
+std::unique_ptr<AlpacaServer> startAlpaca(const QHostAddress &address, quint16 port);
+
+// A device's persistent UniqueID, kept under the profile's "Alpaca" subkey:
+// read, or made and stored on first use (a fresh one each run without a profile).
+QString alpacaUniqueId(ProfileStore *profile, const QString &key);

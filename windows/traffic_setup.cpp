@@ -1,0 +1,29 @@
+// The one traffic window.
+#include "windows/traffic_setup.h"
+
+#include "core/program.h"
+#include "windows/traffic_window.h"
+
+namespace {
+TrafficWindow *openWindow()
+{
+    return dynamic_cast<TrafficWindow *>(prog().TrafficWindow);
+}
+} // namespace
+
+void showTrafficWindow()
+{
+    TrafficWindow *window = openWindow();
+    if (!window) {
+        window = new TrafficWindow();
+        window->setTextOffset(1425);
+    }
+    window->show();
+    window->raise();
+}
+
+void unloadTrafficWindow()
+{
+    // Deleted at once, so reporting stops before anything else runs.
+    delete openWindow();
+}
