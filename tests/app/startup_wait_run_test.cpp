@@ -2,7 +2,7 @@
 // before that is safe up to the start: it is safe at its first reading.
 #include "archive/archive.h"
 
-#include "focuser/http_client.h"
+#include "alpaca/http_client.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
