@@ -1,5 +1,6 @@
 #include "app/app.h"
 
+#include "app/automation_setup.h"
 #include "archive/archive.h"
 #include "core/messages.h"
 #include "core/port_mapping.h"

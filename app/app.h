@@ -13,6 +13,7 @@
 #include <memory>
 
 class Archive;
+struct Automation;
 class BoardSimulator;
 class HandBox;
 class SafetyWatch;
@@ -69,6 +70,10 @@ public:
     bool startSimulator();
     // The last client object of a client-started program is gone.
     void shutDownForLastClient();
+
+    // The data file, the notifications and the service watchdog; declared
+    // last, so it goes first and can still say "stopping".
+    std::unique_ptr<Automation> automation;
 
 private:
     bool m_uploadWired = false;

@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "app/archive_setup.h"
+#include "app/automation_setup.h"
 #include "app/history_command.h"
 #include "app/config_command.h"
 #include "app/display_choice.h"
@@ -163,6 +164,7 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     a.safety = std::make_unique<SafetyWatch>(a.watch, p.settings, a.launcher);
     // Observations judge it every second; the timer only covers a pause in them.
     a.safety->start(1500);
+    startAutomation(a);
 
     // 7. The setup dialog loads hidden; the hand box is loaded.
     SetupLinks setup;
@@ -289,6 +291,7 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     // 17. The board search enables the main timer itself.
     a.cycle->limitWindowSizes();
     a.link->boardSearch();
+    automationReady(a);
     return app;
 }
 

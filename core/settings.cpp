@@ -93,6 +93,16 @@ const std::vector<LoadStep> &loadOrder()
         {"UnsafeInDaylight", &Settings::UnsafeInDaylight},
         {"UnsafeProgram", &Settings::UnsafeProgram},
         {"SafeProgram", &Settings::SafeProgram},
+        {"WeatherDataFile", &Settings::WeatherDataFile},
+        {"NotifyWebhookUrl", &Settings::NotifyWebhookUrl},
+        {"NotifyPushUrl", &Settings::NotifyPushUrl},
+        {"NotifySmtpUrl", &Settings::NotifySmtpUrl},
+        {"NotifySmtpUser", &Settings::NotifySmtpUser},
+        {"NotifySmtpPassword", &Settings::NotifySmtpPassword},
+        {"NotifyMailFrom", &Settings::NotifyMailFrom},
+        {"NotifyMailTo", &Settings::NotifyMailTo},
+        {"NotifySmtpStartTls", &Settings::NotifySmtpStartTls},
+        {"NotifyEveryMinutes", &Settings::NotifyEveryMinutes},
     };
     return steps;
 }
@@ -187,6 +197,17 @@ const std::vector<SettingDef> &settingTable()
         {"UnsafeInDaylight", false, SettingType::Boolean, "True", "Safety"},
         {"UnsafeProgram", false, SettingType::Text, "", "Safety"},
         {"SafeProgram", false, SettingType::Text, "", "Safety"},
+        // Observatory automation
+        {"WeatherDataFile", false, SettingType::Text, "", ""},
+        {"NotifyWebhookUrl", false, SettingType::Text, "", "Notify"},
+        {"NotifyPushUrl", false, SettingType::Text, "", "Notify"},
+        {"NotifySmtpUrl", false, SettingType::Text, "", "Notify"},
+        {"NotifySmtpUser", false, SettingType::Text, "", "Notify"},
+        {"NotifySmtpPassword", false, SettingType::Text, "", "Notify"},
+        {"NotifyMailFrom", false, SettingType::Text, "", "Notify"},
+        {"NotifyMailTo", false, SettingType::Text, "", "Notify"},
+        {"NotifySmtpStartTls", false, SettingType::Boolean, "True", "Notify"},
+        {"NotifyEveryMinutes", false, SettingType::Integer, "15", "Notify"},
         // Read by the archive at start-up, not kept in Settings.
         {"ArchiveDays", false, SettingType::Integer, "30", ""},
     };

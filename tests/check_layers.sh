@@ -12,11 +12,14 @@ allowed() {
     web) echo "core archive web" ;;
     focuser | upload | windows | safety) echo "core station archive $1" ;;
     feeds) echo "core feeds" ;;
-    app) echo "core station archive focuser upload windows safety feeds web app" ;;
+    datafile) echo "core station datafile" ;;
+    notify) echo "core notify" ;;
+    service) echo "service" ;;
+    app) echo "core station archive focuser upload windows safety feeds web datafile notify service app" ;;
     esac
 }
 status=0
-for dir in core station archive focuser upload windows safety feeds web app; do
+for dir in core station archive focuser upload windows safety feeds web datafile notify service app; do
     ok=$(allowed "$dir")
     while IFS= read -r line; do
         target=${line#*\#include \"}
@@ -25,7 +28,7 @@ for dir in core station archive focuser upload windows safety feeds web app; do
         *" $target "*) ;;
         *) echo "$dir reaches up: $line"; status=1 ;;
         esac
-    done < <(grep -Hn '#include "\(core\|station\|archive\|focuser\|upload\|windows\|safety\|feeds\|web\|app\)/' "$dir"/*.h "$dir"/*.cpp 2>/dev/null)
+    done < <(grep -Hn '#include "\(core\|station\|archive\|focuser\|upload\|windows\|safety\|feeds\|web\|datafile\|notify\|service\|app\)/' "$dir"/*.h "$dir"/*.cpp 2>/dev/null)
 done
 if grep -n 'prog()' station/*.h station/*.cpp; then
     echo "station reads the process-wide state; hand it in instead"
