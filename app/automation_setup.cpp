@@ -49,6 +49,11 @@ void startAutomation(App &app)
     if (channels.any()) {
         auto sender = std::make_unique<NotifySender>(channels, [](const QString &text) { printNotice(text); });
         a.notifier = std::make_unique<Notifier>(app.watch, settings, std::move(sender));
+        Notifier *notifier = a.notifier.get();
+        app.log.setWriteFailed([notifier, alive](const QString &reason) {
+            if (!alive.expired())
+                notifier->logWriteFailed(reason);
+        });
     }
     const QString stallFile = qEnvironmentVariable("TARNWICK_STALL_WATCH_FILE");
     ServiceNotify *service = &a.service;
