@@ -16,8 +16,8 @@ Automation::Automation() = default;
 Automation::~Automation()
 {
     *alive = false;
-    notifier.reset(); // sends "stopping" and gives it a moment
-    service.stopping();
+    service.stopping(); // first: systemd times the stop from here
+    notifier.reset();   // sends "stopping" and gives it a moment
 }
 
 namespace {
