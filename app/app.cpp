@@ -1,6 +1,7 @@
 #include "app/app.h"
 
 #include "alpaca/alpaca_server.h"
+#include "app/automation_setup.h"
 #include "archive/archive.h"
 #include "core/messages.h"
 #include "core/port_mapping.h"

@@ -14,6 +14,7 @@
 
 class AlpacaServer;
 class Archive;
+struct Automation;
 class BoardSimulator;
 class HandBox;
 class SafetyWatch;
@@ -73,6 +74,10 @@ public:
     bool startSimulator();
     // The last client object of a client-started program is gone.
     void shutDownForLastClient();
+
+    // The data file, the notifications and the service watchdog; declared
+    // last, so it goes first and can still say "stopping".
+    std::unique_ptr<Automation> automation;
 
 private:
     bool m_uploadWired = false;

@@ -4,6 +4,7 @@
 #include "app/alpaca_setup.h"
 #include "app/archive_setup.h"
 #include "app/startup_credit.h"
+#include "app/automation_setup.h"
 #include "app/history_command.h"
 #include "app/config_command.h"
 #include "app/display_choice.h"
@@ -165,6 +166,7 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     creditStartFromArchive(a, p.settings);
     // Observations judge it every second; the timer only covers a pause in them.
     a.safety->start(1500);
+    startAutomation(a);
 
     // 7. The setup dialog loads hidden; the hand box is loaded.
     SetupLinks setup;
@@ -268,6 +270,7 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     // 17. The board search enables the main timer itself.
     a.cycle->limitWindowSizes();
     a.link->boardSearch();
+    automationReady(a);
     return app;
 }
 

@@ -94,6 +94,16 @@ const std::vector<LoadStep> &loadOrder()
         {"UnsafeProgram", &Settings::UnsafeProgram},
         {"SafeProgram", &Settings::SafeProgram},
         {"AllowedHosts", &Settings::AllowedHosts},
+        {"WeatherDataFile", &Settings::WeatherDataFile},
+        {"NotifyWebhookUrl", &Settings::NotifyWebhookUrl},
+        {"NotifyPushUrl", &Settings::NotifyPushUrl},
+        {"NotifySmtpUrl", &Settings::NotifySmtpUrl},
+        {"NotifySmtpUser", &Settings::NotifySmtpUser},
+        {"NotifySmtpPassword", &Settings::NotifySmtpPassword},
+        {"NotifyMailFrom", &Settings::NotifyMailFrom},
+        {"NotifyMailTo", &Settings::NotifyMailTo},
+        {"NotifySmtpStartTls", &Settings::NotifySmtpStartTls},
+        {"NotifyEveryMinutes", &Settings::NotifyEveryMinutes},
     };
     return steps;
 }
@@ -189,6 +199,17 @@ const std::vector<SettingDef> &settingTable()
         {"UnsafeProgram", false, SettingType::Text, "", "Safety"},
         {"SafeProgram", false, SettingType::Text, "", "Safety"},
         {"AllowedHosts", false, SettingType::Text, "", ""},
+        // Observatory automation
+        {"WeatherDataFile", false, SettingType::Text, "", ""},
+        {"NotifyWebhookUrl", false, SettingType::Text, "", "Notify"},
+        {"NotifyPushUrl", false, SettingType::Text, "", "Notify"},
+        {"NotifySmtpUrl", false, SettingType::Text, "", "Notify"},
+        {"NotifySmtpUser", false, SettingType::Text, "", "Notify"},
+        {"NotifySmtpPassword", false, SettingType::Text, "", "Notify"},
+        {"NotifyMailFrom", false, SettingType::Text, "", "Notify"},
+        {"NotifyMailTo", false, SettingType::Text, "", "Notify"},
+        {"NotifySmtpStartTls", false, SettingType::Boolean, "True", "Notify"},
+        {"NotifyEveryMinutes", false, SettingType::Integer, "15", "Notify"},
         // Read by the archive at start-up, not kept in Settings.
         {"ArchiveDays", false, SettingType::Integer, "30", ""},
     };

@@ -104,9 +104,22 @@ struct Settings {
     // The HTTP endpoint: host names (comma-separated) it answers besides this
     // machine's own addresses and names, e.g. the name of a reverse proxy.
     QString AllowedHosts;
+    // Observatory automation: the one-line weather data file (empty: none)
+    // and the notifications (subkey "Notify"; an empty URL leaves its channel off).
+    QString WeatherDataFile;
+    QString NotifyWebhookUrl;
+    QString NotifyPushUrl;
+    QString NotifySmtpUrl; // smtp://host:587 (STARTTLS) or smtps://host:465
+    QString NotifySmtpUser;
+    QString NotifySmtpPassword;
+    QString NotifyMailFrom;
+    QString NotifyMailTo; // one or more addresses, separated by commas
+    bool NotifySmtpStartTls = true;
+    int32_t NotifyEveryMinutes = 15; // at most one message per kind of event in this time
 };
 
 inline const QString kSafetySubKey = QStringLiteral("Safety");
+inline const QString kNotifySubKey = QStringLiteral("Notify");
 
 // StaleAfterSeconds as used: at least 2 s (a record is polled once a second)
 // and at most one day.

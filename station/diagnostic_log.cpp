@@ -190,8 +190,11 @@ bool DiagnosticLog::writeLine(const QString &line)
 void DiagnosticLog::reportFailure(const QString &reason)
 {
     m_failed = true;
-    if (!m_writeFailureReported)
+    if (!m_writeFailureReported) {
         printNotice(QStringLiteral("cannot write to the log %1 (%2); the station goes on").arg(m_path, reason));
+        if (m_writeFailed)
+            m_writeFailed(QStringLiteral("%1: %2").arg(m_path, reason));
+    }
     m_writeFailureReported = true;
 }
 

@@ -37,6 +37,8 @@ public:
     // disturb the station cycle.
     void writeReadings(const WeatherState &w, const FieldReader &field);
     void close();
+    // Told once per run of failing writes, with the file and the reason.
+    void setWriteFailed(std::function<void(const QString &)> sink) { m_writeFailed = std::move(sink); }
 
     // Open, or chosen and to be opened again with the next line.
     bool isOpen() const { return !m_path.isEmpty(); }
@@ -54,4 +56,5 @@ private:
     QString m_path; // the log in use; empty when there is none
     bool m_failed = false; // the last write failed
     bool m_writeFailureReported = false;
+    std::function<void(const QString &)> m_writeFailed;
 };

@@ -57,6 +57,14 @@ void StationCycle::run()
     StationLink::PortUse use(m_link);
     if (!use.active())
         return;
+    struct Ended {
+        const std::function<void()> &call;
+        ~Ended()
+        {
+            if (call)
+                call();
+        }
+    } ended{m_cycleEnded};
     limitWindowSizes();
     m_link.superviseBoard();
     if (!m_link.commandStep())

@@ -22,6 +22,9 @@ public:
     // The main timer's tick. Does nothing while the port is in use (a search,
     // or an earlier cycle waiting between characters).
     void run();
+    // Called at the end of every tick that held the port, however it ended:
+    // the watch's loop is alive (the service watchdog listens).
+    void setCycleEnded(std::function<void()> ended) { m_cycleEnded = std::move(ended); }
 
     // The record processing alone, on StationRecord; throws on a failure.
     void processRecord(ObservationSource source = ObservationSource::Live);
@@ -52,6 +55,7 @@ private:
     StationLink &m_link;
     const StationContext &m_ctx; // outlives the link and the cycle
     std::vector<ObservationSink> m_observers;
+    std::function<void()> m_cycleEnded;
     SampleWindow m_thermopile;
     SampleWindow m_ambient;
     SampleWindow m_rain;

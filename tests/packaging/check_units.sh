@@ -21,7 +21,7 @@ if [ $status -ne 0 ] || [ -n "$ours" ]; then
     echo "FAIL: systemd-analyze verify complained about the units"
     exit 1
 fi
-for key in 'Restart=on-failure' 'SupplementaryGroups=dialout' 'StateDirectory=tarnwick' '--headless' \
+for key in 'Type=notify' 'WatchdogSec=30' 'Restart=on-failure' 'SupplementaryGroups=dialout' 'StateDirectory=tarnwick' '--headless' \
     '--profile /var/lib/tarnwick/'; do
     grep -q -- "$key" "$src/packaging/tarnwick.service" || { echo "FAIL: the service lacks $key"; exit 1; }
 done

@@ -205,8 +205,12 @@ TEST_F(DiagnosticLogTest, UnopenableFolderFallsBackAndFailingWritesNeverStopTheS
         logDir = dir.filePath(QStringLiteral("full"));
         log.openChosen(logDir);
         ASSERT_TRUE(log.isOpen());
+        QStringList told; // the notifications hear of it once
+        log.setWriteFailed([&told](const QString &reason) { told << reason; });
         EXPECT_NO_THROW(cycles(10));
         EXPECT_FALSE(log.writeLine(QStringLiteral("x")));
+        ASSERT_EQ(told.size(), 1);
+        EXPECT_TRUE(told[0].contains(QStringLiteral("full/log.txt"))) << qPrintable(told[0]);
         EXPECT_TRUE(log.isOpen());
     }
     qunsetenv("XDG_DATA_HOME");

@@ -1,0 +1,37 @@
+// Keeps the one-line weather data file current: rewritten after every change
+// of the watch (one per station cycle at least), atomically, so a reader sees
+// the old line or the new one, never a part.
+#pragma once
+
+#include "core/watch_status.h"
+#include "datafile/weather_data_line.h"
+
+#include <QString>
+#include <functional>
+
+struct Settings;
+
+class WeatherDataFile {
+public:
+    using Report = std::function<void(const QString &)>;
+    using Clock = std::function<QDateTime()>; // UTC
+
+    // The settings are read at every write; report takes the one line about a
+    // write that failed and the one about writing again.
+    WeatherDataFile(QString path, const Settings &settings, Report report, Clock clock = {});
+
+    // The watch feed's listener.
+    void onWatch(const WatchStatus &status, WatchFeed::Change change);
+    // Writes the line for status now; false when the file could not be written
+    // (the next call tries again).
+    bool write(const WatchStatus &status);
+    QString path() const { return m_path; }
+
+private:
+    QString m_path;
+    const Settings &m_settings;
+    Report m_report;
+    Clock m_clock;
+    QDateTime m_lastRainUtc;
+    bool m_failing = false;
+};

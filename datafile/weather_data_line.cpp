@@ -1,0 +1,87 @@
+#include "datafile/weather_data_line.h"
+
+#include "station/board_words.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+int rainFlag(bool rainingNow, const QDateTime &lastRainUtc, const QDateTime &nowUtc)
+{
+    if (rainingNow)
+        return 2;
+    if (lastRainUtc.isValid() && lastRainUtc.secsTo(nowUtc) < 60)
+        return 1;
+    return 0;
+}
+
+int cloudCondition(const Observation &o)
+{
+    if (!o.temperaturesOn)
+        return 0;
+    switch (o.sky) {
+    case SkyClass::Clear:
+        return 1;
+    case SkyClass::PartlyCloudy:
+        return 2;
+    case SkyClass::Overcast:
+        return 3;
+    }
+    return 0;
+}
+
+int windCondition(const Observation &o, double veryWindyLimit)
+{
+    if (!o.windOn)
+        return 0;
+    if (o.windAverage >= veryWindyLimit)
+        return 3;
+    return o.windy ? 2 : 1;
+}
+
+QString number(double v, int decimals)
+{
+    // "-0.0" would read as a different value to some parsers.
+    const QString text = QString::number(v, 'f', decimals);
+    return text == QStringLiteral("-0.0") ? QStringLiteral("0.0") : text;
+}
+
+} // namespace
+
+double daysSince1899(const QDateTime &local)
+{
+    const QDate epoch(1899, 12, 30);
+    const QTime t = local.time();
+    return double(epoch.daysTo(local.date())) + t.msecsSinceStartOfDay() / 86400000.0;
+}
+
+QString weatherDataLine(const WatchStatus &status, const QDateTime &nowUtc, const QDateTime &lastRainUtc,
+                        const DataLineSettings &settings)
+{
+    const bool live = status.lastLive && notLiveReason(status.board, nowUtc, settings.staleLimitSeconds).isEmpty();
+    const Observation o = status.lastLive.value_or(Observation{});
+    const bool safe = live && status.safety.known && status.safety.safe;
+
+    qint64 age = 99999;
+    if (status.board.lastRecord.isValid())
+        age = std::clamp<qint64>(status.board.lastRecord.secsTo(nowUtc), 0, 99999);
+
+    const QDateTime local = nowUtc.toLocalTime();
+    const int rain = rainFlag(live && o.raining, lastRainUtc, nowUtc);
+    const int rainCondition = !live ? 0 : o.raining ? 3 : rain == 1 ? 2 : 1;
+
+    QStringList f;
+    f << local.toString(QStringLiteral("yyyy-MM-dd"))
+      << local.toString(QStringLiteral("HH:mm:ss.")) + QStringLiteral("%1").arg(local.time().msec() / 10, 2, 10, QLatin1Char('0'))
+      << QStringLiteral("C") << QStringLiteral("M")
+      << number(-o.ambientMinusSkyC, 1) << number(o.ambientC, 1) << number(o.thermopileC, 1)
+      << number(o.windCurrent, 1) << QString::number(int(std::lround(std::clamp(o.humidityPercent, 0.0, 100.0))))
+      << number(o.dewPointC, 1) << QString::number(o.heater == 1 ? 100 : 0) << QString::number(rain)
+      << QString::number(rain) << QStringLiteral("%1").arg(age, 5, 10, QLatin1Char('0'))
+      << QString::number(daysSince1899(local), 'f', 5)
+      << QString::number(live ? cloudCondition(o) : 0) << QString::number(live ? windCondition(o, settings.veryWindyLimit) : 0)
+      << QString::number(rainCondition) << QString::number(!live ? 0 : o.daylight ? 2 : 1)
+      << QString::number(safe ? 0 : 1) << QString::number(safe ? 0 : 1);
+    return f.join(QLatin1Char(' '));
+}
