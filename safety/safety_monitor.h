@@ -53,6 +53,3 @@ private:
     std::vector<Tracked> m_tracked; // in the order conditions are checked
     SafetyVerdict m_verdict;
 };
-
-// Two verdicts tell a listener the same thing.
-bool sameVerdict(const SafetyVerdict &a, const SafetyVerdict &b);
