@@ -139,7 +139,13 @@ TEST_F(BoardWatch, SilentBoardTurnsSilentAndLiveAgain)
     EXPECT_TRUE(app->handBox->statusStrip()->boardText().startsWith(QStringLiteral("Board silent for ")));
 
     sim.setAnswering(true);
-    ASSERT_TRUE(waitForState(BoardState::Live, 6000));
+    // Every failed try doubles the wait for the next (1, 2, 4, 8 s...): how many
+    // failed depends on how long this test took, so the deadline follows the
+    // next try rather than a fixed time.
+    const QDateTime nextTry = app->link->nextBoardTry();
+    ASSERT_TRUE(nextTry.isValid());
+    const qint64 untilTry = std::max<qint64>(0, QDateTime::currentDateTimeUtc().msecsTo(nextTry));
+    ASSERT_TRUE(waitForState(BoardState::Live, int(untilTry) + 4000)) << "next try was due in " << untilTry << " ms";
     ASSERT_TRUE(server.waitForRequests(reportsAtSilence + 1, 10000));
 }
 
