@@ -46,7 +46,9 @@ QMap<QString, QString> lines(const QByteArray &feed)
 
 QJsonObject roof(const WatchStatus &s, const QDateTime &now = kNow)
 {
-    const QJsonDocument doc = QJsonDocument::fromJson(safetyFeed(s, now, {}));
+    const QByteArray feed = safetyFeed(s, now, {});
+    EXPECT_TRUE(feed.endsWith('\n')) << "the proxy appends reads; without the newline two would merge";
+    const QJsonDocument doc = QJsonDocument::fromJson(feed);
     EXPECT_TRUE(doc.isObject());
     return doc.object().value(QStringLiteral("roof_status")).toObject();
 }
