@@ -149,6 +149,20 @@ TEST_F(BoardWatch, SilentBoardTurnsSilentAndLiveAgain)
     ASSERT_TRUE(server.waitForRequests(reportsAtSilence + 1, 10000));
 }
 
+TEST_F(BoardWatch, ASimulatedBoardsMadeUpWeatherNeverReachesTheWeatherService)
+{
+    BoardSimulator sim(5);
+    ASSERT_TRUE(sim.start());
+    start(sim.slavePath());
+    app->link->setSimulated(true); // as --simulate does, with the simulator behind a real pseudo-terminal
+    ASSERT_TRUE(waitForState(BoardState::Simulated, 5000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [] { return uploadForm().errorsText().contains(QStringLiteral("the simulated board's readings are not sent")); },
+        20000));
+    EXPECT_EQ(reports(), 0);
+    EXPECT_GT(logLines(), 0); // the log still takes them, for trying the program out
+}
+
 TEST_F(BoardWatch, NoBoardAtStartUpShowsTestValuesGreyedAndSendsNothing)
 {
     start(QStringLiteral("/nonexistent/ttyNONE"));
