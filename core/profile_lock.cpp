@@ -1,5 +1,7 @@
 #include "core/profile_lock.h"
 
+#include "core/profile_store.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -55,6 +57,7 @@ ProfileLock::Outcome ProfileLock::acquire(const QString &profilePath, int waitMs
     }
     m_fd = fd;
     m_holderPid = ::getpid();
+    ProfileStore::removeAbandonedCopies(profilePath);
     return Outcome::Held;
 }
 

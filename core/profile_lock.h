@@ -20,6 +20,7 @@ public:
     ProfileLock &operator=(const ProfileLock &) = delete;
 
     // Tries for up to waitMs: a config write holds the lock for milliseconds.
+    // Once held, the copies killed writes left behind are removed.
     Outcome acquire(const QString &profilePath, int waitMs);
     void release();
 

@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -259,6 +261,8 @@ bool ProfileStore::save()
         m_writeError = QStringLiteral("cannot write %1: %2").arg(m_path, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
+    // Held while the copy is written: a copy nobody holds was left by a killed write.
+    ::flock(fd, LOCK_EX);
     struct stat existing {};
     if (::stat(target.constData(), &existing) == 0)
         ::fchmod(fd, existing.st_mode & 07777);
@@ -279,4 +283,26 @@ bool ProfileStore::save()
     }
     m_writeError.clear();
     return true;
+}
+
+int ProfileStore::removeAbandonedCopies(const QString &profilePath)
+{
+    const QFileInfo profile(profilePath);
+    const QString prefix = profile.fileName() + QLatin1Char('.');
+    // mkstemp's six letters and digits after the profile's own name.
+    const QRegularExpression copyName(QStringLiteral("^%1[A-Za-z0-9]{6}$").arg(QRegularExpression::escape(prefix)));
+    const QDir dir = profile.absoluteDir();
+    int removed = 0;
+    for (const QString &name : dir.entryList({prefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden)) {
+        if (!copyName.match(name).hasMatch())
+            continue;
+        const QByteArray path = QFile::encodeName(dir.filePath(name));
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0)
+            continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.constData()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    return removed;
 }

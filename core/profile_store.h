@@ -44,6 +44,11 @@ public:
     QString lastWriteError() const { return m_writeError; }
     bool readOnly() const { return !m_loadError.isEmpty(); }
 
+    // Removes the temporary copies ("<profile>.XXXXXX", upload password and
+    // all) that a write killed half-way left behind: those no running writer
+    // holds. Returns how many went.
+    static int removeAbandonedCopies(const QString &profilePath);
+
     // Text form of the file and its parser, exposed for tests.
     static QString serialize(const QVector<Entry> &entries);
     static bool parse(const QString &text, QVector<Entry> &out, QString &error);

@@ -1,5 +1,21 @@
 #include "core/watch_status.h"
 
+QString boardProblem(const WatchStatus &status, const QDateTime &nowUtc, int staleAfterSeconds)
+{
+    const BoardStatus &b = status.board;
+    if (!deliversReadings(b.state)) {
+        QString text = QStringLiteral("The board is %1").arg(boardStateName(b.state));
+        if (!b.reason.isEmpty())
+            text += QStringLiteral(" (%1)").arg(b.reason);
+        return text;
+    }
+    if (!b.lastRecord.isValid() || !status.lastLive)
+        return QStringLiteral("No reading from the board yet");
+    if (!recordFresh(b, nowUtc, staleAfterSeconds))
+        return QStringLiteral("No reading from the board for more than %1 s").arg(staleAfterSeconds);
+    return QString();
+}
+
 void WatchFeed::publish(const Observation &o)
 {
     m_status.latest = o;
@@ -7,19 +23,32 @@ void WatchFeed::publish(const Observation &o)
         m_status.lastLive = o;
         m_status.board.lastRecord = o.utc; // the board tells only its changes of state
     }
-    tell(Change::Observation);
+    judgeAndTell(Change::Observation);
 }
 
 void WatchFeed::setBoard(const BoardStatus &board)
 {
     m_status.board = board;
-    tell(Change::Board);
+    judgeAndTell(Change::Board);
 }
 
 void WatchFeed::setSafety(const SafetyVerdict &safety)
 {
     m_status.safety = safety;
     tell(Change::Safety);
+}
+
+void WatchFeed::judgeAndTell(Change change)
+{
+    bool verdictChanged = false;
+    if (m_judge) {
+        SafetyVerdict verdict = m_judge(m_status);
+        verdictChanged = !(verdict == m_status.safety);
+        m_status.safety = std::move(verdict);
+    }
+    tell(change);
+    if (verdictChanged)
+        tell(Change::Safety);
 }
 
 void WatchFeed::tell(Change change)

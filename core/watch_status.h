@@ -16,6 +16,7 @@ struct UnsafeCondition {
     QString name;   // "rain", "clouds", "wind", "daylight", "board"
     QString text;   // in words, for people
     QDateTime since; // UTC
+    friend bool operator==(const UnsafeCondition &, const UnsafeCondition &) = default;
 };
 
 struct SafetyVerdict {
@@ -23,6 +24,8 @@ struct SafetyVerdict {
     bool safe = false;
     QList<UnsafeCondition> unsafe; // empty when safe
     QDateTime changed;             // UTC time of the last change of verdict
+    // Two verdicts tell a listener the same thing.
+    friend bool operator==(const SafetyVerdict &, const SafetyVerdict &) = default;
 };
 
 struct WatchStatus {
@@ -32,14 +35,27 @@ struct WatchStatus {
     SafetyVerdict safety;
 };
 
+// What is wrong with the board for anything that judges or sends readings:
+// empty while it delivers readings and its last record is younger than
+// staleAfterSeconds; otherwise a sentence for people ("The board is lost (No
+// such device)", "No reading from the board yet", "No reading from the board
+// for more than 30 s").
+QString boardProblem(const WatchStatus &status, const QDateTime &nowUtc, int staleAfterSeconds);
+
 class WatchFeed {
 public:
     enum class Change { Observation, Board, Safety };
     using Listener = std::function<void(const WatchStatus &, Change)>;
+    // Gives the verdict on a status; it is asked before anyone hears of a new
+    // observation or board state, so every listener sees the verdict judged
+    // on the status it is told about.
+    using Judge = std::function<SafetyVerdict(const WatchStatus &)>;
 
     const WatchStatus &status() const { return m_status; }
-    // Listeners run in the order added, after the status holds the change.
+    // Listeners run in the order added, after the status holds the change and
+    // its verdict; a changed verdict is told as a Safety change right after.
     void listen(Listener listener) { m_listeners.push_back(std::move(listener)); }
+    void setJudge(Judge judge) { m_judge = std::move(judge); }
 
     void publish(const Observation &o);
     void setBoard(const BoardStatus &board);
@@ -47,7 +63,9 @@ public:
 
 private:
     void tell(Change change);
+    void judgeAndTell(Change change);
 
     WatchStatus m_status;
     std::vector<Listener> m_listeners;
+    Judge m_judge;
 };

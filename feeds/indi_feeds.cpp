@@ -16,55 +16,27 @@ QByteArray line(const char *key, double value, int decimals)
     return QByteArray(key) + '=' + QByteArray::number(value, 'f', decimals) + '\n';
 }
 
-// The unsafe conditions of a known unsafe verdict, in words.
-QStringList unsafeReasons(const SafetyVerdict &v)
+} // namespace
+
+QStringList closedReasons(const WatchStatus &status, const QDateTime &nowUtc, int staleAfterSeconds)
 {
     QStringList reasons;
+    const QString board = boardProblem(status, nowUtc, staleAfterSeconds);
+    if (!board.isEmpty())
+        reasons << board;
+    const SafetyVerdict &v = status.safety;
+    if (!v.known)
+        reasons << QStringLiteral("No safety verdict yet");
     if (!v.known || v.safe)
         return reasons;
-    for (const UnsafeCondition &c : v.unsafe)
-        reasons << c.text;
+    for (const UnsafeCondition &c : v.unsafe) {
+        // The board's state now says it better than an older judgement.
+        if (c.name != QLatin1String("board") || board.isEmpty())
+            reasons << c.text;
+    }
     if (reasons.isEmpty())
         reasons << QStringLiteral("Unsafe");
     return reasons;
-}
-} // namespace
-
-QString boardProblem(const WatchStatus &status, const QDateTime &nowUtc, const FeedSettings &settings)
-{
-    const BoardStatus &b = status.board;
-    if (!deliversReadings(b.state)) {
-        QString text = QStringLiteral("Board %1").arg(boardStateName(b.state));
-        if (!b.reason.isEmpty())
-            text += QStringLiteral(" (%1)").arg(b.reason);
-        return text;
-    }
-    if (!status.lastLive || !b.lastRecord.isValid())
-        return QStringLiteral("No reading from the board yet");
-    if (!recordFresh(b, nowUtc, settings.staleAfterSeconds))
-        return QStringLiteral("Last reading is %1 s old").arg(b.lastRecord.secsTo(nowUtc));
-    return {};
-}
-
-QStringList watcherAlerts(const WatchStatus &status, const QDateTime &nowUtc, const FeedSettings &settings)
-{
-    QStringList alerts;
-    const QString board = boardProblem(status, nowUtc, settings);
-    if (!board.isEmpty())
-        alerts << board;
-    alerts << unsafeReasons(status.safety);
-    if (!status.lastLive)
-        return alerts;
-    const Observation &o = *status.lastLive;
-    if (o.raining)
-        alerts << QStringLiteral("Rain");
-    if (!o.temperaturesOn)
-        alerts << QStringLiteral("Cloud cover unknown: temperature processing is off");
-    else if (o.cloudy)
-        alerts << QStringLiteral("Clouds");
-    if (o.windOn && o.windy)
-        alerts << QStringLiteral("Wind");
-    return alerts;
 }
 
 QByteArray watcherFeed(const WatchStatus &status, const QDateTime &nowUtc, const FeedSettings &settings)
@@ -91,19 +63,13 @@ QByteArray watcherFeed(const WatchStatus &status, const QDateTime &nowUtc, const
         }
         out += line("daylight", o.daylight ? 1 : 0, 0);
     }
-    out += line("forecast", watcherAlerts(status, nowUtc, settings).isEmpty() ? 0 : 2, 0);
+    out += line("forecast", closedReasons(status, nowUtc, settings.staleAfterSeconds).isEmpty() ? 0 : 2, 0);
     return out;
 }
 
 QByteArray safetyFeed(const WatchStatus &status, const QDateTime &nowUtc, const FeedSettings &settings)
 {
-    QStringList reasons;
-    const QString board = boardProblem(status, nowUtc, settings);
-    if (!board.isEmpty())
-        reasons << board;
-    if (!status.safety.known)
-        reasons << QStringLiteral("No safety verdict yet");
-    reasons << unsafeReasons(status.safety);
+    const QStringList reasons = closedReasons(status, nowUtc, settings.staleAfterSeconds);
     QJsonObject roof;
     roof.insert(QStringLiteral("open_ok"), reasons.isEmpty() ? 1 : 0);
     roof.insert(QStringLiteral("reasons"), reasons.join(QStringLiteral("; ")));

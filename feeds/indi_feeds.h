@@ -16,20 +16,19 @@ struct FeedSettings {
     int staleAfterSeconds = 30;
 };
 
-// Why the board's readings cannot be trusted now; empty while they can.
-QString boardProblem(const WatchStatus &status, const QDateTime &nowUtc, const FeedSettings &settings);
-
-// Why the watcher's overall state is Alert: an untrusted board, a known unsafe
-// verdict, or rain, cloud or wind in the last live reading. Empty when none.
-QStringList watcherAlerts(const WatchStatus &status, const QDateTime &nowUtc, const FeedSettings &settings);
+// Why the roof must stay closed now, in words: what is wrong with the board
+// (the one freshness rule), no verdict yet, or the unsafe conditions of the
+// safety verdict. Empty exactly when the verdict is known and safe and the
+// readings are fresh. Both feeds answer from this alone.
+QStringList closedReasons(const WatchStatus &status, const QDateTime &nowUtc, int staleAfterSeconds);
 
 // Lines for indi_watcher_weather under its default keywords (temperature,
 // humidity, clouds, precip, wind, gust, forecast) and three of our own
 // (dewpoint, sky_minus_ambient, daylight) that a user may map a keyword to.
-// "forecast" is 0 while watcherAlerts is empty and 2 otherwise; "precip" is 1
+// "forecast" is 0 while closedReasons is empty and 2 (Alert) otherwise; "precip" is 1
 // while raining. Quantities whose processing is off are left out.
 QByteArray watcherFeed(const WatchStatus &status, const QDateTime &nowUtc, const FeedSettings &settings);
 
 // {"roof_status":{"open_ok":0|1,"reasons":"..."}} for indi_weather_safety_proxy.
-// Safe only with a known safe verdict and a board whose readings are fresh.
+// open_ok is 1 exactly while closedReasons is empty; reasons joins them.
 QByteArray safetyFeed(const WatchStatus &status, const QDateTime &nowUtc, const FeedSettings &settings);

@@ -20,22 +20,6 @@ QString utcClock(const QDateTime &t)
     return t.toUTC().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" UTC");
 }
 
-// Board freshness: live (or simulated) and a record younger than the limit.
-QString boardProblem(const WatchStatus &status, const SafetyRules &rules, const QDateTime &now)
-{
-    const BoardStatus &b = status.board;
-    if (!deliversReadings(b.state)) {
-        QString text = QStringLiteral("The board is %1").arg(boardStateName(b.state));
-        if (!b.reason.isEmpty())
-            text += QStringLiteral(" (%1)").arg(b.reason);
-        return text;
-    }
-    if (!b.lastRecord.isValid() || !status.lastLive)
-        return QStringLiteral("No reading from the board yet");
-    if (!recordFresh(b, now, rules.staleAfterSeconds))
-        return QStringLiteral("No reading from the board for more than %1 s").arg(rules.staleAfterSeconds);
-    return QString();
-}
 } // namespace
 
 SafetyRules safetyRulesFrom(const Settings &s)
@@ -53,7 +37,7 @@ SafetyRules safetyRulesFrom(const Settings &s)
 QList<HeldCondition> conditionsNow(const WatchStatus &status, const SafetyRules &rules, const QDateTime &now)
 {
     QList<HeldCondition> held;
-    const QString board = boardProblem(status, rules, now);
+    const QString board = boardProblem(status, now, rules.staleAfterSeconds);
     if (!board.isEmpty()) {
         held.append({QStringLiteral("board"), board});
         return held;
@@ -122,17 +106,4 @@ const SafetyVerdict &SafetyMonitor::judge(const WatchStatus &status, const Safet
     v.changed = (!m_verdict.known || m_verdict.safe != v.safe) ? now : m_verdict.changed;
     m_verdict = v;
     return m_verdict;
-}
-
-bool sameVerdict(const SafetyVerdict &a, const SafetyVerdict &b)
-{
-    if (a.known != b.known || a.safe != b.safe || a.changed != b.changed || a.unsafe.size() != b.unsafe.size())
-        return false;
-    for (qsizetype i = 0; i < a.unsafe.size(); ++i) {
-        const UnsafeCondition &x = a.unsafe[i];
-        const UnsafeCondition &y = b.unsafe[i];
-        if (x.name != y.name || x.text != y.text || x.since != y.since)
-            return false;
-    }
-    return true;
 }

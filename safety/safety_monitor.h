@@ -57,6 +57,3 @@ private:
     SafetyVerdict m_verdict;
     StartupWait m_startup;
 };
-
-// Two verdicts tell a listener the same thing.
-bool sameVerdict(const SafetyVerdict &a, const SafetyVerdict &b);

@@ -10,16 +10,14 @@ SafetyWatch::SafetyWatch(WatchFeed &feed, const Settings &settings, ProgramLaunc
 {
     if (!m_clock)
         m_clock = [] { return QDateTime::currentDateTimeUtc(); };
-    // The feed has no way to forget a listener; this one goes quiet with us.
-    std::weak_ptr<bool> alive = m_alive;
-    m_feed.listen([this, alive](const WatchStatus &, WatchFeed::Change change) {
-        if (!alive.expired() && change != WatchFeed::Change::Safety)
-            judgeNow();
-    });
+    m_feed.setJudge([this](const WatchStatus &status) { return judge(status); });
     connect(&m_timer, &QTimer::timeout, this, &SafetyWatch::judgeNow);
 }
 
-SafetyWatch::~SafetyWatch() = default;
+SafetyWatch::~SafetyWatch()
+{
+    m_feed.setJudge({});
+}
 
 void SafetyWatch::start(int intervalMs)
 {
@@ -29,20 +27,24 @@ void SafetyWatch::start(int intervalMs)
 
 void SafetyWatch::judgeNow()
 {
+    const SafetyVerdict verdict = judge(m_feed.status());
+    if (!(verdict == m_feed.status().safety))
+        m_feed.setSafety(verdict);
+}
+
+SafetyVerdict SafetyWatch::judge(const WatchStatus &status)
+{
     // The timer is for a watch that stopped changing (a silent board): while
     // observations come, they do the judging and the timer never wakes us.
     if (m_timer.isActive())
         m_timer.start();
-    const SafetyVerdict before = m_feed.status().safety;
-    const SafetyVerdict &now = m_monitor.judge(m_feed.status(), safetyRulesFrom(m_settings), m_clock());
-    if (sameVerdict(before, now))
-        return;
-    const SafetyVerdict verdict = now; // the feed's listeners may judge again
-    m_feed.setSafety(verdict);
+    const SafetyVerdict before = status.safety;
+    const SafetyVerdict verdict = m_monitor.judge(status, safetyRulesFrom(m_settings), m_clock());
     // Programs run on a turn only; the first verdict after start is no turn.
-    if (!before.known || before.safe == verdict.safe)
-        return;
-    const QString program = verdict.safe ? m_settings.SafeProgram : m_settings.UnsafeProgram;
-    if (!program.trimmed().isEmpty())
-        m_launcher.start(program);
+    if (before.known && before.safe != verdict.safe) {
+        const QString program = verdict.safe ? m_settings.SafeProgram : m_settings.UnsafeProgram;
+        if (!program.trimmed().isEmpty())
+            m_launcher.start(program);
+    }
+    return verdict;
 }

@@ -1,6 +1,8 @@
-// The running safety monitor: judges the watch on every change of it and, when
-// nothing changes for a while, on a timer (so a silent board turns stale), publishes the verdict into the
-// feed when it changes, and starts the unsafe/safe programs on a turn.
+// The running safety monitor, the feed's one judge: judges every new
+// observation and board state before the feed tells anyone of it and, when
+// nothing changes for a while, on a timer (so a silent board turns stale);
+// publishes the verdict into the feed when it changes, and starts the
+// unsafe/safe programs on a turn.
 #pragma once
 
 #include "safety/safety_monitor.h"
@@ -9,7 +11,6 @@
 #include <QObject>
 #include <QTimer>
 #include <functional>
-#include <memory>
 
 class ProgramLauncher;
 class WatchFeed;
@@ -32,11 +33,12 @@ public:
     void setStartupCredit(std::optional<StartupCredit> credit) { m_monitor.setStartupCredit(std::move(credit)); }
 
 private:
+    SafetyVerdict judge(const WatchStatus &status);
+
     WatchFeed &m_feed;
     const Settings &m_settings;
     ProgramLauncher &m_launcher;
     Clock m_clock;
     SafetyMonitor m_monitor;
     QTimer m_timer;
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

@@ -51,6 +51,7 @@ public:
     bool due(const QDateTime &now) const { return m_next.isValid() && now >= m_next; }
     void stop() { m_next = QDateTime(); }
     bool running() const { return m_next.isValid(); }
+    QDateTime next() const { return m_next; } // invalid while not running
     int delaySeconds() const { return m_delay; }
 
 private:

@@ -35,6 +35,8 @@ public:
 
     // The board's state; each new one also goes to the context's boardChanged.
     const BoardStatus &board() const { return m_tracker.status(); }
+    // When a board that delivers nothing is tried next (UTC); invalid while none is due.
+    QDateTime nextBoardTry() const { return m_backoff.next(); }
     // Records from the built-in simulator make the state simulated, not live.
     void setSimulated(bool on) { m_tracker.setSimulated(on); }
     // Each cycle, before its command step, with the port in hand: silent after

@@ -10,50 +10,25 @@
 #include "core/profile_store.h"
 #include "core/program.h"
 #include "windows/mm_control.h"
+#include "windows/setup_pickers.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
-#include <QFormLayout>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSerialPortInfo>
-#include <QToolButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace {
-
-const char *const kAscomSite = "https://ascom-standards.org/";
-const char *const kMakerSite = "https://www.ascom-alpaca.org/";
-
-// The nine pickers: check box, file box, flag and kind.
-struct PickerDef {
-    const char *check;
-    const char *fileBox;
-    int32_t Settings::*flag;
-    PickerKind kind;
-};
-const PickerDef kPickers[] = {
-    {"chkRainSounds", "RainSounds", &Settings::g_bchkRainSounds, PickerKind::Sound},
-    {"chkWindSounds", "WindSounds", &Settings::g_bchkWindSounds, PickerKind::Sound},
-    {"chkLightSounds", "LightSounds", &Settings::g_bchkLightSounds, PickerKind::Sound},
-    {"chkCloudSounds", "CloudSounds", &Settings::g_bchkCloudSounds, PickerKind::Sound},
-    {"chkRainApp", "RainApp", &Settings::g_bchkRainApp, PickerKind::Program},
-    {"chkWindApp", "WindApp", &Settings::g_bchkWindApp, PickerKind::Program},
-    {"chkLightApp", "LightApp", &Settings::g_bchkLightApp, PickerKind::Program},
-    {"chkCloudApp", "CloudApp", &Settings::g_bchkCloudApp, PickerKind::Program},
-    {"chkRelayApp", "RelayApp", &Settings::g_bchkRelayApp, PickerKind::Program},
-};
 
 int toProgramState(Qt::CheckState s)
 {
@@ -82,19 +57,6 @@ FilePickerHandler &pickerHandler()
 {
     static FilePickerHandler h;
     return h;
-}
-
-// A logo that opens a web site when clicked.
-QToolButton *logo(QWidget *parent, const char *name, const QString &caption, const char *site)
-{
-    auto *b = new QToolButton(parent);
-    b->setObjectName(QLatin1String(name));
-    b->setText(caption);
-    b->setAutoRaise(true);
-    b->setCursor(Qt::PointingHandCursor);
-    b->setToolTip(QString::fromLatin1(site));
-    QObject::connect(b, &QToolButton::clicked, b, [site] { OpenUrl(QString::fromLatin1(site)); });
-    return b;
 }
 
 } // namespace
@@ -133,267 +95,30 @@ frmSetup::frmSetup(QWidget *parent) : QDialog(parent)
 
 frmSetup::~frmSetup() = default;
 
-QLineEdit *frmSetup::addBox(const char *control)
+SetupControl frmSetup::named(const QString &name, bool checkBox)
 {
-    auto *b = new QLineEdit(this);
-    b->setObjectName(QLatin1String(control));
-    // Wide enough for the longest value its format shows.
-    const bool coefficient = QByteArray(control).startsWith("Thermistor");
-    b->setMinimumWidth(fontMetrics().horizontalAdvance(coefficient ? QStringLiteral("-0.000000000000")
-                                                                   : QStringLiteral("-00000.000"))
-                       + 12);
-    m_boxes.insert(QLatin1String(control), b);
-    return b;
+    const std::optional<SetupControl> c = setupControlNamed(name);
+    if (!c || isCheckBox(*c) != checkBox)
+        throw std::invalid_argument(QStringLiteral("the setup dialog has no %1 named \"%2\"")
+                                        .arg(checkBox ? QStringLiteral("check box") : QStringLiteral("text box"), name)
+                                        .toStdString());
+    return *c;
 }
 
-QCheckBox *frmSetup::addCheck(const char *control, const char *caption)
+QLineEdit *frmSetup::box(SetupControl control) const
 {
-    auto *c = new QCheckBox(QString::fromLatin1(caption), this);
-    c->setObjectName(QLatin1String(control));
-    m_checks.insert(QLatin1String(control), c);
-    return c;
+    return static_cast<QLineEdit *>(m_controls[size_t(control)]);
 }
 
-void frmSetup::buildControls()
+QCheckBox *frmSetup::check(SetupControl control) const
 {
-    auto frame = [this](const char *caption) {
-        auto *g = new QGroupBox(QString::fromLatin1(caption), this);
-        g->setObjectName(QStringLiteral("fme") + QString::fromLatin1(caption).remove(QLatin1Char(' ')));
-        return g;
-    };
-    auto form = [this](QGroupBox *g, std::initializer_list<std::pair<const char *, const char *>> rows) {
-        auto *f = new QFormLayout(g);
-        for (const auto &[control, label] : rows)
-            f->addRow(QString::fromLatin1(label), addBox(control));
-        return f;
-    };
-
-    // Basic part
-    QGroupBox *wind = frame("Wind Settings");
-    form(wind, {{"WindSpeedCloseDTF", "WindSpeedClose"},
-                {"WindSpeedWarnTF", "WindSpeedWarn"},
-                {"StepTimeTF", "Multiplier"},
-                {"MaxIncTF", "Wind Speed offset"}});
-
-    QGroupBox *type = frame("Focuser Type");
-    auto *typeLayout = new QVBoxLayout(type);
-    m_optAbsolute = new QRadioButton(QStringLiteral("Absolute"), type);
-    m_optAbsolute->setObjectName(QStringLiteral("optType_0"));
-    m_optRelative = new QRadioButton(QStringLiteral("Relative"), type);
-    m_optRelative->setObjectName(QStringLiteral("optType_1"));
-    m_optAbsolute->setChecked(true);
-    typeLayout->addWidget(m_optAbsolute);
-    typeLayout->addWidget(m_optRelative);
-    typeLayout->addWidget(addCheck("chkReverse", "Reverse Direc"));
-    typeLayout->addWidget(addCheck("chkHalfStep", "Half Step"));
-
-    QGroupBox *options = frame("Options");
-    auto *optionsLayout = new QVBoxLayout(options);
-    optionsLayout->addWidget(addCheck("chkCanTemp", "Allow Heater"));
-    optionsLayout->addWidget(addCheck("chkCanTempComp", "Temperature Compensation"));
-    optionsLayout->addWidget(addCheck("chkCanHalt", "Halt"));
-    optionsLayout->addWidget(addCheck("chkCanStepSize", "Step Size"));
-    optionsLayout->addWidget(addCheck("chkSynchronous", "Appy Backlash on Temp comp"));
-
-    auto *portRow = new QFormLayout;
-    m_gPort = new QComboBox(this);
-    m_gPort->setObjectName(QStringLiteral("gPort"));
-    for (int n = 1; n <= 16; ++n)
-        m_gPort->addItem(QStringLiteral("COM %1").arg(n));
-    portRow->addRow(QStringLiteral("Serial Port"), m_gPort);
-    m_portDevice = new QComboBox(this);
-    m_portDevice->setObjectName(QStringLiteral("gPortDevice"));
-    m_portDevice->setEditable(true);
-    m_portDevice->setInsertPolicy(QComboBox::NoInsert);
-    m_portDevice->setToolTip(QStringLiteral("The device this port number opens on this computer: "
-                                            "choose a detected serial device or type its path"));
-    m_portDevice->setMinimumContentsLength(18);
-    portRow->addRow(QStringLiteral("Device"), m_portDevice);
-    portRow->addRow(QStringLiteral("# wind readings to average"), addBox("WindsAvgCnt"));
-
-    auto *side = new QVBoxLayout;
-    side->addLayout(portRow);
-    side->addWidget(addCheck("chkAlwaysTop", "Always on Top"));
-    side->addWidget(addCheck("chkBacklashDir", "Backlash Dir = IN"));
-    side->addStretch();
-
-    auto *buttons = new QVBoxLayout;
-    auto button = [this, buttons](const char *name, const char *caption) {
-        auto *b = new QPushButton(QString::fromLatin1(caption), this);
-        b->setObjectName(QLatin1String(name));
-        b->setAutoDefault(false);
-        buttons->addWidget(b);
-        return b;
-    };
-    QPushButton *ok = button("cmdOK", "&OK");
-    ok->setDefault(true);
-    QPushButton *cancel = button("cmdCancel", "&Cancel");
-    m_cmdAdvanced = button("cmdAdvanced", "Advanced >>");
-    QPushButton *resetPos = button("cmdResetPos", "Reset Position");
-    buttons->addStretch();
-    buttons->addWidget(logo(this, "picASCOM", QStringLiteral("ASCOM"), kAscomSite));
-    buttons->addWidget(logo(this, "picLogo", QStringLiteral("Tarnwick"), kMakerSite));
-
-    auto *basic = new QHBoxLayout;
-    basic->addWidget(wind);
-    basic->addWidget(type);
-    basic->addWidget(options);
-    basic->addLayout(side);
-    basic->addLayout(buttons);
-
-    m_driverInfo = new QLabel(this);
-    m_driverInfo->setObjectName(QStringLiteral("lblDriverInfo"));
-
-    // Advanced part, below the basic height
-    m_advancedArea = new QWidget(this);
-    m_advancedArea->setObjectName(QStringLiteral("advancedArea"));
-    auto *adv = new QGridLayout(m_advancedArea);
-    adv->setContentsMargins(0, 0, 0, 0);
-
-    QGroupBox *temp = frame("Temperature");
-    auto *tempGrid = new QGridLayout(temp);
-    auto *tempLeft = new QFormLayout;
-    for (const auto &[control, label] : std::initializer_list<std::pair<const char *, const char *>>{
-             {"TempCurTF", "Current Temperature:"}, {"TempMaxTF", "Delta T"},
-             {"TempAvgCntTF", "# reading to average"}, {"BacklashCompTF", "Comp backlash:"},
-             {"TempStepsTF", "Steps / DeltaT:"}})
-        tempLeft->addRow(QString::fromLatin1(label), addBox(control));
-    tempLeft->addRow(addCheck("chkCentigrade", "Centigrade"));
-    auto *tempMid = new QFormLayout;
-    for (const auto &[control, label] : std::initializer_list<std::pair<const char *, const char *>>{
-             {"TPTempHysteresisTF", "Temp Hysteresis"}, {"TPTempOffsetTF", "Temp Offset"},
-             {"Joystick_slopeRTF", "TP Base count"}, {"Joystick_interceptRTF", "TP Divisor"}})
-        tempMid->addRow(QString::fromLatin1(label), addBox(control));
-    auto *coeffs = new QGridLayout;
-    coeffs->addWidget(new QLabel(QStringLiteral("Steinhart Thermistor Coeficients:"), temp), 0, 0, 1, 2);
-    const char *coeffBoxes[] = {"Thermistor_ATF", "ThermistorR_ATF", "Thermistor_BTF",
-                                "ThermistorR_BTF", "Thermistor_CTF", "ThermistorR_CTF"};
-    for (int i = 0; i < 6; ++i)
-        coeffs->addWidget(addBox(coeffBoxes[i]), 1 + i / 2, i % 2);
-    tempGrid->addLayout(tempLeft, 0, 0);
-    tempGrid->addLayout(tempMid, 0, 1);
-    tempGrid->addLayout(coeffs, 0, 2);
-
-    QGroupBox *relay = frame("Thresholds For Relay");
-    form(relay, {{"RainThresh", "Rain Threshhold"}, {"WindThresh", "Wind Threshold"}, {"LightThresh", "Light Threshold"}});
-    QGroupBox *windControl = frame("Wind Control");
-    form(windControl, {{"WindTimer", "Wind Timer"}, {"WindMultiplier", "Wind Multiplier"}});
-    QGroupBox *cloud = frame("Cloud Control");
-    form(cloud, {{"PartCloudyDegC", "PartCloudy(degC)"}, {"FullCloudyDegC", "FullCloudy(degC)"}});
-    QGroupBox *heater = frame("Heater Hysteresis");
-    form(heater, {{"RainOnTime", "Heater on Time"}});
-
-    QGroupBox *external = frame("External Control");
-    auto *ext = new QGridLayout(external);
-    ext->addWidget(addCheck("chkEnableSounds", "Enable Sound/App"), 0, 0);
-    ext->addWidget(addCheck("chkRepeatSounds", "Repeat Sounds"), 0, 1);
-    ext->addWidget(addCheck("chkRepeatApp", "Repeat App"), 0, 2);
-    const char *captions[] = {"Rain Sound", "Wind Sound", "Light Sound", "Cloud Sound", "Rain App",
-                              "WindApp",    "Light App",  "CloudApp",    "RelayApp"};
-    for (int i = 0; i < 9; ++i) {
-        const PickerDef &p = kPickers[i];
-        const int row = 1 + (i < 4 ? i : i - 4);
-        const int col = i < 4 ? 0 : 2;
-        ext->addWidget(addCheck(p.check, captions[i]), row, col);
-        QLineEdit *file = addBox(p.fileBox);
-        file->setEnabled(false);
-        file->setMinimumWidth(180);
-        ext->addWidget(file, row, col + 1);
-    }
-    m_checks.value(QStringLiteral("chkRepeatSounds"))->setToolTip(
-        QStringLiteral("Allow repeating sound every time criteria met"));
-    // What the board and the compensation do with each value.
-    for (const auto &[control, tip] : std::initializer_list<std::pair<const char *, const char *>>{
-             {"RainThresh", "When rain counter > this then signal rain, default = 400"},
-             {"LightThresh", "When light threshold > this then signal daylight"},
-             {"WindThresh", "When wind count > this then signal wind"},
-             {"TPTempOffsetTF", "Add to AMB for heater target temp 0.0 - 9.9"},
-             {"TPTempHysteresisTF", "Hysteresis for heater temp changes"},
-             {"WindTimer", "# clock ticks to count wind for, 122 = 1 second"},
-             {"WindMultiplier", "Multiply this by WindTimer to get total time to count wind for"},
-             {"TempMaxTF", "Do temp comp if temp changes by this amount"}})
-        m_boxes.value(QLatin1String(control))->setToolTip(QString::fromLatin1(tip));
-
-    adv->addWidget(temp, 0, 0, 1, 4);
-    adv->addWidget(relay, 1, 0);
-    adv->addWidget(windControl, 1, 1);
-    adv->addWidget(cloud, 1, 2);
-    adv->addWidget(heater, 1, 3);
-    // The safety monitor that observatory software asks "is it safe?", beside
-    // the alerts so the dialog stays within a small screen's height.
-    QGroupBox *safety = frame("Safety");
-    auto *safetyForm = new QFormLayout(safety);
-    safetyForm->addRow(QStringLiteral("Safe again after (min)"), addBox("SafeDelayMinutes"));
-    safetyForm->addRow(QStringLiteral("Board stale after (s)"), addBox("StaleAfterSeconds"));
-    safetyForm->addRow(addCheck("chkUnsafeWhenPartlyCloudy", "Unsafe when partly cloudy"));
-    safetyForm->addRow(addCheck("chkUnsafeWhenOvercast", "Unsafe when overcast"));
-    safetyForm->addRow(addCheck("chkUnsafeInDaylight", "Unsafe in daylight"));
-    safetyForm->addRow(QStringLiteral("Unsafe program"), addBox("UnsafeProgram"));
-    safetyForm->addRow(QStringLiteral("Safe program"), addBox("SafeProgram"));
-    m_boxes.value(QStringLiteral("SafeDelayMinutes"))
-        ->setToolTip(QStringLiteral("Unsafe turns at once; safe only after the weather stayed safe this long"));
-    m_boxes.value(QStringLiteral("UnsafeProgram"))
-        ->setToolTip(QStringLiteral("Command line started when the monitor turns unsafe, e.g. to close the roof"));
-    m_boxes.value(QStringLiteral("SafeProgram"))
-        ->setToolTip(QStringLiteral("Command line started when the monitor turns safe again"));
-
-    adv->addWidget(external, 2, 0, 1, 3);
-    adv->addWidget(safety, 2, 3);
-
-    // Controls made with the dialog as parent move into the content as they are laid out.
-    m_content = new QWidget;
-    m_content->setObjectName(QStringLiteral("setupContent"));
-    auto *top = new QVBoxLayout(m_content);
-    top->addLayout(basic);
-    top->addWidget(m_driverInfo);
-    top->addWidget(m_advancedArea);
-    top->addStretch();
-
-    // Handlers. State changes made from code run them too, as the window toolkit always has.
-    connect(ok, &QPushButton::clicked, this, &frmSetup::cmdOK_Click);
-    connect(cancel, &QPushButton::clicked, this, &frmSetup::cmdCancel_Click);
-    connect(m_cmdAdvanced, &QPushButton::clicked, this, &frmSetup::cmdAdvanced_Click);
-    connect(resetPos, &QPushButton::clicked, this, &frmSetup::cmdResetPos_Click);
-    connect(m_optRelative, &QRadioButton::toggled, this, &frmSetup::UpdateEnabledControls);
-    for (const char *name : {"chkCanStepSize", "chkCanTemp", "chkCanTempComp", "chkSynchronous"})
-        connect(check(QLatin1String(name)), &QCheckBox::stateChanged, this, &frmSetup::UpdateEnabledControls);
-    for (const PickerDef &p : kPickers) {
-        const QString name = QLatin1String(p.check);
-        connect(check(name), &QCheckBox::stateChanged, this, [this, name] { onPickerClicked(name); });
-    }
-    connect(check(QStringLiteral("chkEnableSounds")), &QCheckBox::stateChanged, this, &frmSetup::onEnableSoundsClicked);
-    connect(check(QStringLiteral("chkRepeatSounds")), &QCheckBox::stateChanged, this, [this] {
-        prog().settings.g_bchkRepeatSounds = checkState(QStringLiteral("chkRepeatSounds")) == Checked ? 1 : 0;
-    });
-    connect(check(QStringLiteral("chkRepeatApp")), &QCheckBox::stateChanged, this, [this] {
-        prog().settings.g_bchkRepeatApp = checkState(QStringLiteral("chkRepeatApp")) == Checked ? 1 : 0;
-    });
-    connect(m_gPort, &QComboBox::currentIndexChanged, this, &frmSetup::onPortChanged);
-    // The sound boxes start as the switch shows; loading must not touch the
-    // stored flag, which the setup procedure puts into the switch later.
-    enableSoundBoxes(checkState(QStringLiteral("chkEnableSounds")) == Checked);
-}
-
-QLineEdit *frmSetup::box(const QString &control) const
-{
-    QLineEdit *b = m_boxes.value(control);
-    if (!b)
-        qWarning("frmSetup has no text box %s", qPrintable(control));
-    return b;
-}
-
-QCheckBox *frmSetup::check(const QString &control) const
-{
-    QCheckBox *c = m_checks.value(control);
-    if (!c)
-        qWarning("frmSetup has no check box %s", qPrintable(control));
-    return c;
+    return static_cast<QCheckBox *>(m_controls[size_t(control)]);
 }
 
 double frmSetup::get(const char *property)
 {
     const FieldRule &rule = fieldRule(QLatin1String(property));
-    QLineEdit *b = box(QLatin1String(rule.control));
+    QLineEdit *b = box(rule.control);
     const FieldReading r = readField(rule, b->text());
     m_lastGetRejected = r.rejected;
     for (const QString &m : r.messages)
@@ -406,12 +131,12 @@ double frmSetup::get(const char *property)
 void frmSetup::let(const char *property, double value)
 {
     const FieldRule &rule = fieldRule(QLatin1String(property));
-    box(QLatin1String(rule.control))->setText(fieldText(rule, value));
+    box(rule.control)->setText(fieldText(rule, value));
 }
 
 void frmSetup::setWindsAvgCnt(int32_t v)
 {
-    box(QStringLiteral("WindsAvgCnt"))->setText(QString::number(v));
+    box(SetupControl::WindsAvgCnt)->setText(QString::number(v));
 }
 
 bool frmSetup::Absolute() const
@@ -424,32 +149,27 @@ void frmSetup::setAbsolute(bool v)
     (v ? m_optAbsolute : m_optRelative)->setChecked(true);
 }
 
-int frmSetup::checkState(const QString &control) const
+int frmSetup::checkState(SetupControl control) const
 {
-    const QCheckBox *c = check(control);
-    return c ? toProgramState(c->checkState()) : Unchecked;
+    return toProgramState(check(control)->checkState());
 }
 
-void frmSetup::setCheckState(const QString &control, int state)
+void frmSetup::setCheckState(SetupControl control, int state)
 {
     QCheckBox *c = check(control);
-    if (!c)
-        return;
     if (state == Greyed)
         c->setTristate(true);
     c->setCheckState(toQtState(state));
 }
 
-QString frmSetup::boxText(const QString &control) const
+QString frmSetup::boxText(SetupControl control) const
 {
-    const QLineEdit *b = box(control);
-    return b ? b->text() : QString();
+    return box(control)->text();
 }
 
-void frmSetup::setBoxText(const QString &control, const QString &text)
+void frmSetup::setBoxText(SetupControl control, const QString &text)
 {
-    if (QLineEdit *b = box(control))
-        b->setText(text);
+    box(control)->setText(text);
 }
 
 void frmSetup::setAdvancedMode(bool on)
@@ -481,27 +201,27 @@ void frmSetup::UpdateEnabledControls()
 {
     EnabledInputs in;
     in.relative = m_optRelative->isChecked();
-    in.canStepSize = checkState(QStringLiteral("chkCanStepSize"));
-    in.canTemp = checkState(QStringLiteral("chkCanTemp"));
-    in.canTempComp = checkState(QStringLiteral("chkCanTempComp"));
-    in.synchronous = checkState(QStringLiteral("chkSynchronous"));
+    in.canStepSize = checkState(SetupControl::chkCanStepSize);
+    in.canTemp = checkState(SetupControl::chkCanTemp);
+    in.canTempComp = checkState(SetupControl::chkCanTempComp);
+    in.synchronous = checkState(SetupControl::chkSynchronous);
     const EnabledControls e = enabledControls(in);
 
-    box(QStringLiteral("WindSpeedCloseDTF"))->setEnabled(e.windSpeedCloseD);
-    box(QStringLiteral("WindSpeedWarnTF"))->setEnabled(e.windSpeedWarn);
-    check(QStringLiteral("chkCanTempComp"))->setEnabled(e.canTempComp);
-    box(QStringLiteral("TempCurTF"))->setEnabled(e.tempCur);
-    box(QStringLiteral("TempMaxTF"))->setEnabled(e.tempMax);
-    box(QStringLiteral("TempAvgCntTF"))->setEnabled(e.tempAvgCnt);
-    box(QStringLiteral("BacklashCompTF"))->setEnabled(e.backlashComp);
-    box(QStringLiteral("TempStepsTF"))->setEnabled(e.tempSteps);
-    check(QStringLiteral("chkCentigrade"))->setEnabled(e.centigrade);
-    box(QStringLiteral("TPTempHysteresisTF"))->setEnabled(e.tpTempHysteresis);
-    box(QStringLiteral("TPTempOffsetTF"))->setEnabled(e.tpTempOffset);
-    for (const char *name : {"Thermistor_ATF", "Thermistor_BTF", "Thermistor_CTF"})
-        box(QLatin1String(name))->setEnabled(e.thermistors);
-    check(QStringLiteral("chkSynchronous"))->setEnabled(e.synchronous);
-    check(QStringLiteral("chkBacklashDir"))->setEnabled(e.backlashDir);
+    box(SetupControl::WindSpeedCloseDTF)->setEnabled(e.windSpeedCloseD);
+    box(SetupControl::WindSpeedWarnTF)->setEnabled(e.windSpeedWarn);
+    check(SetupControl::chkCanTempComp)->setEnabled(e.canTempComp);
+    box(SetupControl::TempCurTF)->setEnabled(e.tempCur);
+    box(SetupControl::TempMaxTF)->setEnabled(e.tempMax);
+    box(SetupControl::TempAvgCntTF)->setEnabled(e.tempAvgCnt);
+    box(SetupControl::BacklashCompTF)->setEnabled(e.backlashComp);
+    box(SetupControl::TempStepsTF)->setEnabled(e.tempSteps);
+    check(SetupControl::chkCentigrade)->setEnabled(e.centigrade);
+    box(SetupControl::TPTempHysteresisTF)->setEnabled(e.tpTempHysteresis);
+    box(SetupControl::TPTempOffsetTF)->setEnabled(e.tpTempOffset);
+    for (SetupControl c : {SetupControl::Thermistor_ATF, SetupControl::Thermistor_BTF, SetupControl::Thermistor_CTF})
+        box(c)->setEnabled(e.thermistors);
+    check(SetupControl::chkSynchronous)->setEnabled(e.synchronous);
+    check(SetupControl::chkBacklashDir)->setEnabled(e.backlashDir);
 }
 
 void frmSetup::cmdOK_Click()
@@ -533,7 +253,7 @@ void frmSetup::cmdResetPos_Click()
     double maxStep = 0;
     if (!relative) {
         try {
-            maxStep = realFromText(boxText(QStringLiteral("WindSpeedCloseDTF")));
+            maxStep = realFromText(boxText(SetupControl::WindSpeedCloseDTF));
         } catch (const ConversionError &) {
             // The position stays as it was rather than taking a value from unreadable text.
             showMessage(QString::fromLatin1(fieldRule(QStringLiteral("WindSpeedCloseD")).conversionMessage));
@@ -547,29 +267,30 @@ void frmSetup::cmdResetPos_Click()
 
 void frmSetup::onEnableSoundsClicked()
 {
-    const bool on = checkState(QStringLiteral("chkEnableSounds")) == Checked;
+    const bool on = checkState(SetupControl::chkEnableSounds) == Checked;
     prog().settings.g_bchkEnableSounds = on ? 1 : 0;
     enableSoundBoxes(on);
 }
 
 void frmSetup::enableSoundBoxes(bool on)
 {
-    for (const char *name : {"chkRainSounds", "chkWindSounds", "chkLightSounds", "chkCloudSounds"})
-        check(QLatin1String(name))->setEnabled(on);
+    for (const PickerDef &p : setupPickers())
+        if (p.kind == PickerKind::Sound)
+            check(p.check)->setEnabled(on);
 }
 
-void frmSetup::onPickerClicked(const QString &control)
+void frmSetup::onPickerClicked(SetupControl control)
 {
     const PickerDef *def = nullptr;
-    for (const PickerDef &p : kPickers)
-        if (control == QLatin1String(p.check))
+    for (const PickerDef &p : setupPickers())
+        if (control == p.check)
             def = &p;
     if (!def)
         return;
     int32_t &flag = prog().settings.*(def->flag);
     const PickerStep step = pickerClick(checkState(control), flag);
     flag = step.flag;
-    QLineEdit *file = box(QLatin1String(def->fileBox));
+    QLineEdit *file = box(def->fileBox);
     if (step.askForFile) {
         const PickerRequest request = pickerRequest(def->kind);
         const QString chosen = pickerHandler() ? pickerHandler()(request, this) : realFilePicker(request, this);

@@ -7,16 +7,19 @@
 #include "windows/setup_fields.h"
 
 #include <QDialog>
-#include <QHash>
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <functional>
 #include <utility>
 
 class QCheckBox;
 class QComboBox;
+class QGroupBox;
+class QLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -109,24 +112,33 @@ public:
 
     bool Absolute() const;
     void setAbsolute(bool v);
-    bool Synchronous() const { return checkState("chkSynchronous") == Checked; }
-    void setSynchronous(bool v) { setCheckState("chkSynchronous", v ? Checked : Unchecked); }
-    bool Centigrade() const { return checkState("chkCentigrade") == Checked; }
-    void setCentigrade(bool v) { setCheckState("chkCentigrade", v ? Checked : Unchecked); }
-    bool Reverse() const { return checkState("chkReverse") == Checked; }
-    void setReverse(bool v) { setCheckState("chkReverse", v ? Checked : Unchecked); }
-    bool HalfStep() const { return checkState("chkHalfStep") == Checked; }
-    void setHalfStep(bool v) { setCheckState("chkHalfStep", v ? Checked : Unchecked); }
+    bool Synchronous() const { return checkState(SetupControl::chkSynchronous) == Checked; }
+    void setSynchronous(bool v) { setCheckState(SetupControl::chkSynchronous, v ? Checked : Unchecked); }
+    bool Centigrade() const { return checkState(SetupControl::chkCentigrade) == Checked; }
+    void setCentigrade(bool v) { setCheckState(SetupControl::chkCentigrade, v ? Checked : Unchecked); }
+    bool Reverse() const { return checkState(SetupControl::chkReverse) == Checked; }
+    void setReverse(bool v) { setCheckState(SetupControl::chkReverse, v ? Checked : Unchecked); }
+    bool HalfStep() const { return checkState(SetupControl::chkHalfStep) == Checked; }
+    void setHalfStep(bool v) { setCheckState(SetupControl::chkHalfStep, v ? Checked : Unchecked); }
 
-    // Check boxes by control name (0 clear, 1 checked, 2 greyed); setting a
-    // new state runs the box's click behaviour.
-    int checkState(const QString &control) const;
-    void setCheckState(const QString &control, int state);
-    int GchkEnableSounds() const { return checkState("chkEnableSounds"); }
-    void LchkEnableSounds(int s) { setCheckState("chkEnableSounds", s); }
-    // Text of a text box by control name (file boxes: RainSounds ... RelayApp).
-    QString boxText(const QString &control) const;
-    void setBoxText(const QString &control, const QString &text);
+    // Check boxes (0 clear, 1 checked, 2 greyed); setting a new state runs the
+    // box's click behaviour.
+    int checkState(SetupControl control) const;
+    void setCheckState(SetupControl control, int state);
+    int GchkEnableSounds() const { return checkState(SetupControl::chkEnableSounds); }
+    void LchkEnableSounds(int s) { setCheckState(SetupControl::chkEnableSounds, s); }
+    // Text of a text box (file boxes: RainSounds ... RelayApp).
+    QString boxText(SetupControl control) const;
+    void setBoxText(SetupControl control, const QString &text);
+    // The same by control name, for callers that hold a name as text. A name
+    // of no control throws std::invalid_argument: it must never read as a
+    // clear box or an empty text.
+    int checkState(const QString &control) const { return checkState(named(control, true)); }
+    void setCheckState(const QString &control, int state) { setCheckState(named(control, true), state); }
+    QString boxText(const QString &control) const { return boxText(named(control, false)); }
+    void setBoxText(const QString &control, const QString &text) { setBoxText(named(control, false), text); }
+    // The widget bound to a control (a QCheckBox or a QLineEdit).
+    QWidget *controlWidget(SetupControl control) const { return m_controls[size_t(control)]; }
 
     void setAllowUnload(bool on) { m_allowUnload = on; }
     bool allowUnload() const { return m_allowUnload; }
@@ -163,13 +175,24 @@ private:
     PositionReset m_positionReset;
     double get(const char *property);
     void let(const char *property, double value);
-    QLineEdit *box(const QString &control) const;
-    QCheckBox *check(const QString &control) const;
+    static SetupControl named(const QString &name, bool checkBox);
+    QLineEdit *box(SetupControl control) const;
+    QCheckBox *check(SetupControl control) const;
 
+    // Building (setup_dialog_build.cpp)
     void buildControls();
-    QLineEdit *addBox(const char *control);
-    QCheckBox *addCheck(const char *control, const char *caption);
-    void onPickerClicked(const QString &control);
+    QLayout *buildBasicPart();
+    QGroupBox *buildTemperatureFrame();
+    QGroupBox *buildExternalFrame();
+    QGroupBox *buildSafetyFrame();
+    void buildAdvancedPart();
+    void connectHandlers();
+    QGroupBox *frame(const char *caption);
+    void addFormRows(QGroupBox *frame, std::initializer_list<std::pair<SetupControl, const char *>> rows);
+    QLineEdit *addBox(SetupControl control);
+    QCheckBox *addCheck(SetupControl control, const char *caption);
+
+    void onPickerClicked(SetupControl control);
     void onEnableSoundsClicked();
     void enableSoundBoxes(bool on);
     void onPortChanged(int index);
@@ -182,12 +205,14 @@ private:
     bool m_advancedMode = false;
     bool m_lastGetRejected = false;
 
-    QHash<QString, QLineEdit *> m_boxes;
-    QHash<QString, QCheckBox *> m_checks;
+    std::array<QWidget *, kSetupControlCount> m_controls{};
     QRadioButton *m_optAbsolute = nullptr;
     QRadioButton *m_optRelative = nullptr;
     QComboBox *m_gPort = nullptr;
     QComboBox *m_portDevice = nullptr;
+    QPushButton *m_cmdOK = nullptr;
+    QPushButton *m_cmdCancel = nullptr;
+    QPushButton *m_cmdResetPos = nullptr;
     QPushButton *m_cmdAdvanced = nullptr;
     QLabel *m_driverInfo = nullptr;
     QWidget *m_advancedArea = nullptr;

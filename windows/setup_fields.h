@@ -2,6 +2,8 @@
 // validated, which controls are enabled, the picker rules, the position reset.
 #pragma once
 
+#include "windows/setup_control.h"
+
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -16,7 +18,7 @@ enum class FieldRange { Any, AtLeastZero, AboveZero, OneTo300 };
 // One validating property of the dialog.
 struct FieldRule {
     const char *property;      // "StepTime"
-    const char *control;       // its text box, "StepTimeTF"
+    SetupControl control;      // its text box, SetupControl::StepTimeTF
     FieldKind kind;
     const char *format;        // how a value is shown: "0", "0.000", ...
     FieldRange range;

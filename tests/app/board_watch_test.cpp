@@ -139,8 +139,28 @@ TEST_F(BoardWatch, SilentBoardTurnsSilentAndLiveAgain)
     EXPECT_TRUE(app->handBox->statusStrip()->boardText().startsWith(QStringLiteral("Board silent for ")));
 
     sim.setAnswering(true);
-    ASSERT_TRUE(waitForState(BoardState::Live, 6000));
+    // Every failed try doubles the wait for the next (1, 2, 4, 8 s...): how many
+    // failed depends on how long this test took, so the deadline follows the
+    // next try rather than a fixed time.
+    const QDateTime nextTry = app->link->nextBoardTry();
+    ASSERT_TRUE(nextTry.isValid());
+    const qint64 untilTry = std::max<qint64>(0, QDateTime::currentDateTimeUtc().msecsTo(nextTry));
+    ASSERT_TRUE(waitForState(BoardState::Live, int(untilTry) + 4000)) << "next try was due in " << untilTry << " ms";
     ASSERT_TRUE(server.waitForRequests(reportsAtSilence + 1, 10000));
+}
+
+TEST_F(BoardWatch, ASimulatedBoardsMadeUpWeatherNeverReachesTheWeatherService)
+{
+    BoardSimulator sim(5);
+    ASSERT_TRUE(sim.start());
+    start(sim.slavePath());
+    app->link->setSimulated(true); // as --simulate does, with the simulator behind a real pseudo-terminal
+    ASSERT_TRUE(waitForState(BoardState::Simulated, 5000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [] { return uploadForm().errorsText().contains(QStringLiteral("the simulated board's readings are not sent")); },
+        20000));
+    EXPECT_EQ(reports(), 0);
+    EXPECT_GT(logLines(), 0); // the log still takes them, for trying the program out
 }
 
 TEST_F(BoardWatch, NoBoardAtStartUpShowsTestValuesGreyedAndSendsNothing)

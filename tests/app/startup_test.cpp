@@ -318,8 +318,14 @@ TEST(ConfigCommandTest, UnknownKeysAndValuesTheSetupDialogRefusesAreErrors)
     EXPECT_EQ(p.store->value(kDriverId, "windtimer"), "");
     for (const auto &[key, value] : std::vector<std::pair<QString, QString>>{
              {"COM Port", "17"}, {"COM Port", "0"}, {"COM Port", "2.5"}, {"TempsAvgCount", "0"},
-             {"WindsAvgCnt", "301"}, {"Capabilities/TempsAvgCount", "1000"}, {"Ports/COM 40", "/dev/ttyS0"}})
+             {"WindsAvgCnt", "301"}, {"Capabilities/TempsAvgCount", "1000"}, {"Ports/COM 40", "/dev/ttyS0"},
+             {"StepTime", "0"}, {"MaxInc", "0"}, {"MaxInc", "-1"}})
         EXPECT_EQ(runConfigCommand(*p.store, {"set", key, value}, out, err), 2) << key.toStdString();
+    err.flush();
+    EXPECT_TRUE(errText.contains("StepTime must be above 0 (not \"0\")")) << errText.toStdString();
+    EXPECT_TRUE(errText.contains("MaxInc must be above 0 (not \"0\")")) << errText.toStdString();
+    EXPECT_NE(p.store->value(kDriverId, "StepTime"), "0");
+    EXPECT_NE(p.store->value(kDriverId, "MaxInc"), "0");
     EXPECT_EQ(p.store->value(kDriverId, "COM Port"), "2");
     EXPECT_EQ(p.store->value(kDriverId, "TempsAvgCount", "Capabilities"), "1");
     // The edges themselves, and keys the profile already holds, are fine.

@@ -1,3 +1,4 @@
+#include "core/profile_lock.h"
 #include "core/profile_store.h"
 #include "temp_profile.h"
 
@@ -7,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -112,6 +115,56 @@ TEST(ProfileStore, KillDuringWritesLeavesCompleteFile)
             }
         }
     }
+}
+
+TEST(ProfileStore, TheNextStartRemovesCopiesKilledWritesLeftButNotOnesInUse)
+{
+    TempProfile p;
+    const QDir dir = QFileInfo(p.path).absoluteDir();
+    const QStringList copyFilter{QFileInfo(p.path).fileName() + ".??????"};
+    auto writeFile = [&](const QString &name) {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Tarnwick]\ng_sPWS_password=secret\n");
+    };
+    // Killed mid-write, again and again.
+    for (int round = 0; round < 40; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ProfileStore store(p.path);
+            for (int i = 0;; ++i)
+                store.writeValue("Tarnwick", QStringLiteral("Key%1").arg(i % 50), QString(4000, QChar('a' + i % 26)));
+        }
+        usleep(3000 + (round % 7) * 1000);
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
+    writeFile("profile.ini.k1lLed"); // surely one, whatever the kills left
+    writeFile("profile.ini.bak");    // not a copy: the user's own files stay
+    writeFile("other.ini.AbCdEf");
+    // A write under way in another process.
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t writer = fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+        const int fd = ::open(QFile::encodeName(dir.filePath("profile.ini.InUse1")).constData(), O_RDWR | O_CREAT, 0600);
+        ::flock(fd, LOCK_EX);
+        [[maybe_unused]] const ssize_t n = ::write(ready[1], "x", 1);
+        pause();
+    }
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    EXPECT_GT(dir.entryList(copyFilter, QDir::Files).size(), 1);
+
+    ProfileLock lock;
+    ASSERT_EQ(lock.acquire(p.path, 1000), ProfileLock::Outcome::Held);
+    EXPECT_EQ(dir.entryList(copyFilter, QDir::Files).join(" ").toStdString(), "profile.ini.InUse1");
+    EXPECT_TRUE(dir.exists("profile.ini.bak") && dir.exists("other.ini.AbCdEf"));
+    EXPECT_FALSE(ProfileStore(p.path).readOnly());
+    kill(writer, SIGKILL);
+    waitpid(writer, nullptr, 0);
 }
 
 TEST(ProfileStore, HandTypedBackslashesAreKept)

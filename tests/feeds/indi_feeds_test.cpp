@@ -26,6 +26,7 @@ WatchStatus liveNight()
     s.board.lastRecord = o.utc; // as the feed keeps it
     s.latest = o;
     s.lastLive = o;
+    s.safety = {true, true, {}, kNow.addSecs(-600)};
     return s;
 }
 
@@ -45,7 +46,9 @@ QMap<QString, QString> lines(const QByteArray &feed)
 
 QJsonObject roof(const WatchStatus &s, const QDateTime &now = kNow)
 {
-    const QJsonDocument doc = QJsonDocument::fromJson(safetyFeed(s, now, {}));
+    const QByteArray feed = safetyFeed(s, now, {});
+    EXPECT_TRUE(feed.endsWith('\n')) << "the proxy appends reads; without the newline two would merge";
+    const QJsonDocument doc = QJsonDocument::fromJson(feed);
     EXPECT_TRUE(doc.isObject());
     return doc.object().value(QStringLiteral("roof_status")).toObject();
 }
@@ -78,32 +81,33 @@ TEST(WatcherFeedTest, CalmNightInTheDriversKeysAndUnits)
     EXPECT_EQ(m.value("gust"), "16.1");
     EXPECT_EQ(m.value("daylight"), "0");
     EXPECT_EQ(m.value("forecast"), "0");
-    EXPECT_TRUE(watcherAlerts(liveNight(), kNow, {}).isEmpty());
+    EXPECT_TRUE(closedReasons(liveNight(), kNow, 30).isEmpty());
 }
 
-TEST(WatcherFeedTest, BadWeatherRaisesTheAlertMarker)
+TEST(WatcherFeedTest, TheAlertMarkerFollowsTheVerdictNotTheReadings)
 {
-    WatchStatus rain = liveNight();
-    rain.lastLive->raining = true;
-    auto m = lines(watcherFeed(rain, kNow, {}));
-    EXPECT_EQ(m.value("precip"), "1");
-    EXPECT_EQ(m.value("forecast"), "2");
-
+    // A partly cloudy, windy-looking sky the verdict finds safe: no alert of the feed's own.
     WatchStatus cloud = liveNight();
     cloud.lastLive->ambientMinusSkyC = 20.5;
     cloud.lastLive->cloudy = true;
-    m = lines(watcherFeed(cloud, kNow, {}));
+    cloud.lastLive->windy = true;
+    auto m = lines(watcherFeed(cloud, kNow, {}));
     EXPECT_EQ(m.value("clouds"), "50");
+    EXPECT_EQ(m.value("forecast"), "0");
+
+    // Rain judged unsafe: the marker and the verdict's own words.
+    WatchStatus rain = liveNight();
+    rain.lastLive->raining = true;
+    rain.safety = {true, false, {{"rain", "Rain on the sensor", kNow}}, kNow};
+    m = lines(watcherFeed(rain, kNow, {}));
+    EXPECT_EQ(m.value("precip"), "1");
     EXPECT_EQ(m.value("forecast"), "2");
+    EXPECT_EQ(closedReasons(rain, kNow, 30), QStringList{"Rain on the sensor"});
 
-    WatchStatus wind = liveNight();
-    wind.lastLive->windy = true;
-    EXPECT_EQ(lines(watcherFeed(wind, kNow, {})).value("forecast"), "2");
-
-    // A known unsafe verdict alerts even while the readings look fine.
-    WatchStatus verdict = liveNight();
-    verdict.safety = {true, false, {{"daylight", "Daylight", kNow}}, kNow};
-    EXPECT_EQ(watcherAlerts(verdict, kNow, {}), QStringList{"Daylight"});
+    // Not judged yet: alert.
+    WatchStatus unjudged = liveNight();
+    unjudged.safety = {};
+    EXPECT_EQ(lines(watcherFeed(unjudged, kNow, {})).value("forecast"), "2");
 }
 
 TEST(WatcherFeedTest, UntrustedBoardAlertsAndKeepsOnlyWhatItKnows)
@@ -115,7 +119,7 @@ TEST(WatcherFeedTest, UntrustedBoardAlertsAndKeepsOnlyWhatItKnows)
     auto m = lines(watcherFeed(lost, kNow, {}));
     EXPECT_EQ(m.value("temperature"), "4.3");
     EXPECT_EQ(m.value("forecast"), "2");
-    EXPECT_EQ(watcherAlerts(lost, kNow, {}).value(0), "Board lost (No such device)");
+    EXPECT_EQ(closedReasons(lost, kNow, 30), QStringList{"The board is lost (No such device)"});
 
     // Live, but the last reading (2 s before kNow) is older than the limit.
     WatchStatus stale = liveNight();
@@ -127,14 +131,13 @@ TEST(WatcherFeedTest, UntrustedBoardAlertsAndKeepsOnlyWhatItKnows)
     none.board.state = BoardState::Simulated;
     EXPECT_EQ(watcherFeed(none, kNow, {}), QByteArray("forecast=2\n"));
 
-    // Processing switched off: those quantities are left out; unknown clouds alert.
+    // Processing switched off: those quantities are left out.
     WatchStatus off = liveNight();
     off.lastLive->temperaturesOn = false;
     off.lastLive->windOn = false;
     m = lines(watcherFeed(off, kNow, {}));
     EXPECT_FALSE(m.contains("temperature") || m.contains("clouds") || m.contains("wind") || m.contains("gust"));
     EXPECT_EQ(m.value("precip"), "0");
-    EXPECT_EQ(m.value("forecast"), "2");
 
     // Humidity past 100 is held at the driver's limit; a missing one is left out.
     WatchStatus humid = liveNight();
@@ -147,6 +150,7 @@ TEST(WatcherFeedTest, UntrustedBoardAlertsAndKeepsOnlyWhatItKnows)
 TEST(SafetyFeedTest, SafeOnlyWithAKnownSafeVerdictFromAFreshBoard)
 {
     WatchStatus s = liveNight();
+    s.safety = {};
     QJsonObject r = roof(s);
     EXPECT_EQ(r.value("open_ok").toInt(-1), 0);
     EXPECT_EQ(r.value("reasons").toString(), "No safety verdict yet");
@@ -161,7 +165,10 @@ TEST(SafetyFeedTest, SafeOnlyWithAKnownSafeVerdictFromAFreshBoard)
     s.board.state = BoardState::Silent;
     r = roof(s);
     EXPECT_EQ(r.value("open_ok").toInt(-1), 0);
-    EXPECT_EQ(r.value("reasons").toString(), "Board silent");
+    EXPECT_EQ(r.value("reasons").toString(), "The board is silent");
+    // The verdict's older words on the board give way to its state now.
+    s.safety = {true, false, {{"board", "No reading from the board for more than 30 s", kNow}}, kNow};
+    EXPECT_EQ(roof(s).value("reasons").toString(), "The board is silent");
 
     s.board.state = BoardState::Live;
     s.safety = {true, false, {{"rain", "Rain since 21:40", kNow}, {"wind", "Wind 30 mph", kNow}}, kNow};

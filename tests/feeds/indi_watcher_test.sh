@@ -8,8 +8,8 @@ set -u
 bin=$1
 for tool in indiserver indi_watcher_weather indi_weather_safety_proxy indi_setprop indi_getprop curl; do
     if ! command -v $tool >/dev/null; then
-        echo "SKIP: $tool is not installed (scripts/install-deps.sh installs indi-bin and curl)"
-        exit 77
+        echo "FAIL: $tool is not installed (scripts/install-deps.sh installs indi-bin and curl)"
+        exit 1
     fi
 done
 
@@ -70,8 +70,9 @@ pids+=($!)
 until_ok 40 sh -c "curl -sf '$feed/watcher' | grep -qx 'forecast=0'" || fail "the watcher feed never read calm: $(curl -s "$feed/watcher")"
 
 # A port free a moment ago may be taken by the time indiserver binds it: then another one.
+# Its local socket is its own too: the default one is shared by every indiserver on the machine.
 for _ in 1 2 3 4 5; do
-    HOME="$tmp" indiserver -p "$indi" -r 0 indi_watcher_weather indi_weather_safety_proxy >"$tmp/indi.out" 2>"$tmp/indi.err" &
+    HOME="$tmp" indiserver -u "$tmp/indiserver" -p "$indi" -r 0 indi_watcher_weather indi_weather_safety_proxy >"$tmp/indi.out" 2>"$tmp/indi.err" &
     pids+=($!)
     sleep 0.5
     grep -q 'Address already in use' "$tmp/indi.err" || break

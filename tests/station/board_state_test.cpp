@@ -2,6 +2,7 @@
 // back-off between tries, and the link's changes of state on the fake port
 // with a clock the test moves.
 #include "core/settings.h"
+#include "station/board_tracker.h"
 #include "station/board_words.h"
 #include "station_fixture.h"
 
@@ -66,6 +67,35 @@ TEST(BoardWords, ReadingsGoOutOnlyFreshFromABoardThatDelivers)
     EXPECT_EQ(notLiveReason(status(BoardState::Lost, "d", 1, 2), kNow, 30),
               "no live reading since " + kNow.addSecs(-2).toLocalTime().toString("HH:mm:ss"));
     EXPECT_EQ(notLiveReason(status(BoardState::Absent, "d", 1), kNow, 30), "no live reading yet");
+    // Live with no record yet is not fresh: nothing has been read.
+    EXPECT_EQ(notLiveReason(status(BoardState::Live, "d", 1), kNow, 30), "no live reading yet");
+    EXPECT_EQ(notLiveReason(status(BoardState::Simulated, "d", 1), kNow, 30), "no live reading yet");
+}
+
+TEST(BoardTrackerTest, QuietTimeRestartsWithEveryStateAndSimulatorRecordsAreNotLive)
+{
+    QDateTime now = kNow;
+    BoardTracker tracker([&now] { return now; }, {});
+    tracker.recordAccepted("/dev/ttyUSB0");
+    EXPECT_EQ(tracker.state(), BoardState::Live);
+    now = kNow.addSecs(5);
+    tracker.enter(BoardState::Lost, "/dev/ttyUSB0", "Input/output error");
+    EXPECT_EQ(tracker.secondsWithoutRecord(), 0);
+    // Plugged in again a minute later: the quiet time counts from the reconnect, not the old record.
+    now = kNow.addSecs(65);
+    tracker.enter(BoardState::Searching, "/dev/ttyUSB0", "device chosen in the setup dialog");
+    now = kNow.addSecs(66);
+    EXPECT_EQ(tracker.secondsWithoutRecord(), 1);
+    now = kNow.addSecs(70);
+    tracker.recordAccepted("/dev/ttyUSB0");
+    now = kNow.addSecs(73);
+    EXPECT_EQ(tracker.secondsWithoutRecord(), 3);
+
+    BoardTracker simulated([&now] { return now; }, {});
+    simulated.setSimulated(true);
+    simulated.recordAccepted("/dev/pts/7");
+    EXPECT_EQ(simulated.state(), BoardState::Simulated);
+    EXPECT_EQ(simulated.status().lastRecord, now);
 }
 
 TEST(ReconnectBackoff, DoublesFromOneSecondUpToThirty)

@@ -70,6 +70,27 @@ TEST_F(Processing, FiveCycleTemperatureWindow)
     EXPECT_EQ(weather().TempSampleIndex, 1);
 }
 
+TEST_F(Processing, ATemperatureWindowMadeSmallerThanTheSlotInUseStartsAgain)
+{
+    settings().TempsAvgCount = 5;
+    port.isOpen = true;
+    auto cycleWithAmbient = [&](int hundredths) {
+        port.answers.push_back({PortResult::Ok, withField(kTestRecord, 59, QStringLiteral("+0%1").arg(hundredths))});
+        cycle.run();
+    };
+    for (int k = 0; k < 3; ++k)
+        cycleWithAmbient(1000);
+    ASSERT_EQ(weather().TempSampleIndex, 4);
+    settings().TempsAvgCount = 2; // as a config edit or the profile leaves it, without a restart
+    cycleWithAmbient(6000);
+    cycleWithAmbient(6000);
+    EXPECT_DOUBLE_EQ(weather().AmbientTempAvgC, 60);
+    cycleWithAmbient(2000);
+    cycleWithAmbient(2000);
+    EXPECT_DOUBLE_EQ(weather().AmbientTempAvgC, 20);
+    EXPECT_EQ(weather().TempSampleIndex, 1);
+}
+
 TEST_F(Processing, SkyRainAndDewPointBoxesShowTheWindowMeans)
 {
     settings().TempsAvgCount = 2;

@@ -301,6 +301,23 @@ TEST_F(BoardSearch, LightAndWindFlagsLandOnTheirOwnBoxes)
     EXPECT_EQ(weather().WindAllow, 1);
 }
 
+TEST_F(BoardSearch, ABoardThatAnswersTheProbeButSendsNoRecordTurnsSilent)
+{
+    QDateTime now = QDateTime::currentDateTimeUtc(); // the link was made a moment ago
+    ctx.utcClock = [&now] { return now; };
+    settings().StaleAfterSeconds = 5;
+    port.answers = {{PortResult::Ok, QStringLiteral("W")}}; // every poll after it times out
+    link.boardSearch();
+    EXPECT_EQ(link.board().state, BoardState::Searching);
+    now = now.addSecs(4);
+    link.superviseBoard();
+    EXPECT_EQ(link.board().state, BoardState::Searching);
+    now = now.addSecs(1);
+    link.superviseBoard();
+    EXPECT_EQ(link.board().state, BoardState::Silent);
+    EXPECT_TRUE(link.nextBoardTry().isValid()); // and it is tried again
+}
+
 TEST_F(BoardSearch, FirstPollTimeOutTakesTheTestRecordsFlags)
 {
     handBox.setCheckState(HandBoxField::AllowLight, 1);

@@ -7,7 +7,10 @@
 
 #include "core/port_mapping.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QSet>
 #include <QLabel>
 #include <QRadioButton>
 
@@ -42,6 +45,28 @@ TEST_F(SetupTest, LoadsHiddenWithCaptionsVersionAndStoredPort)
     EXPECT_EQ(dialog->selectedPort(), 0);
     dialog->cmdOK_Click();
     EXPECT_EQ(stored("COM Port"), "23");
+}
+
+TEST_F(SetupTest, EveryNamedControlIsBoundToItsOwnWidget)
+{
+    QSet<QWidget *> seen;
+    for (SetupControl c : allSetupControls()) {
+        const QString name = setupControlName(c);
+        QWidget *w = dialog->controlWidget(c);
+        ASSERT_NE(w, nullptr) << name.toStdString();
+        EXPECT_EQ(w->objectName(), name);
+        EXPECT_EQ(dialog->findChildren<QWidget *>(name), QList<QWidget *>{w}) << name.toStdString();
+        EXPECT_EQ(isCheckBox(c), qobject_cast<QCheckBox *>(w) != nullptr) << name.toStdString();
+        EXPECT_EQ(!isCheckBox(c), qobject_cast<QLineEdit *>(w) != nullptr) << name.toStdString();
+        EXPECT_EQ(setupControlNamed(name), std::optional<SetupControl>(c));
+        seen.insert(w);
+    }
+    EXPECT_EQ(seen.size(), kSetupControlCount);
+    // A name of no control is an error, never a clear box or an empty text.
+    EXPECT_THROW(dialog->checkState(QStringLiteral("chkUnsafeInDayligth")), std::invalid_argument);
+    EXPECT_THROW(dialog->setBoxText(QStringLiteral("chkUnsafeInDaylight"), "x"), std::invalid_argument);
+    dialog->setCheckState(QStringLiteral("chkUnsafeInDaylight"), Checked);
+    EXPECT_EQ(dialog->checkState(SetupControl::chkUnsafeInDaylight), Checked);
 }
 
 TEST_F(SetupTest, EnabledControlsFollowEveryBoxCombination)
