@@ -19,6 +19,7 @@ class SafetyWatch;
 class SerialStationPort;
 class StationCycle;
 class StationLink;
+class UploadUi;
 struct StationContext;
 struct CommandLine;
 
@@ -60,7 +61,10 @@ public:
     // The station over the real serial port, wired to the hand box, the
     // alerts, the upload and the log.
     void buildStation();
-    // The upload asks the board's state before each report (after installUpload).
+    // The upload form and window; made by wireUpload.
+    std::unique_ptr<UploadUi> upload;
+    // Makes the upload, which reports the observation of the record that
+    // completed the report period and asks the board's state before each report.
     void wireUpload();
     // Why readings must not go out now (empty when they may).
     QString notLiveNow() const;
@@ -71,5 +75,5 @@ public:
     void shutDownForLastClient();
 
 private:
-    bool m_uploadWired = false;
+    bool m_reportDue = false; // the report period ended in the record under way
 };

@@ -93,6 +93,9 @@ const std::vector<LoadStep> &loadOrder()
         {"UnsafeInDaylight", &Settings::UnsafeInDaylight},
         {"UnsafeProgram", &Settings::UnsafeProgram},
         {"SafeProgram", &Settings::SafeProgram},
+        {"UploadBacklogHours", &Settings::UploadBacklogHours},
+        {"UploadCaFile", &Settings::UploadCaFile},
+        {"UploadServices", &Settings::UploadServices},
     };
     return steps;
 }
@@ -187,6 +190,9 @@ const std::vector<SettingDef> &settingTable()
         {"UnsafeInDaylight", false, SettingType::Boolean, "True", "Safety"},
         {"UnsafeProgram", false, SettingType::Text, "", "Safety"},
         {"SafeProgram", false, SettingType::Text, "", "Safety"},
+        {"UploadBacklogHours", false, SettingType::Integer, "6", "Upload"},
+        {"UploadCaFile", false, SettingType::Text, "", "Upload"},
+        {"UploadServices", false, SettingType::Text, "", "Upload"},
         // Read by the archive at start-up, not kept in Settings.
         {"ArchiveDays", false, SettingType::Integer, "30", ""},
     };

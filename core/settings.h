@@ -100,7 +100,14 @@ struct Settings {
     bool UnsafeInDaylight = true;
     QString UnsafeProgram;
     QString SafeProgram;
+
+    // Uploads (subkey "Upload")
+    int32_t UploadBacklogHours = 6; // how far back missed minutes are sent after an outage
+    QString UploadCaFile;           // certificates trusted beside the system's for https://
+    QString UploadServices;         // further services, one per line (see upload/services.h)
 };
+
+inline const QString kUploadSubKey = QStringLiteral("Upload");
 
 inline const QString kSafetySubKey = QStringLiteral("Safety");
 

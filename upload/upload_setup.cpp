@@ -1,63 +1,33 @@
-// The upload's single form and window.
+// The upload's form and window.
 #include "upload/upload_setup.h"
 
 #include "core/screen_fit.h"
-
-#include "upload/upload_form.h"
 #include "upload/upload_window.h"
 
-#include <QCoreApplication>
-#include <QPointer>
-
-namespace {
-QPointer<UploadForm> &formInstance()
+UploadUi::UploadUi(Settings &settings, SettingSaver save)
+    : m_form(std::make_unique<UploadForm>(settings, std::move(save)))
 {
-    static QPointer<UploadForm> form;
-    return form;
 }
 
-QPointer<UploadWindow> &windowInstance()
+UploadUi::~UploadUi()
 {
-    static QPointer<UploadWindow> window;
-    return window;
-}
-} // namespace
-
-void installUpload(const WeatherState &weather, const HandBoxApi *handBox)
-{
-    delete formInstance().data();
-    // Lives as long as the application.
-    formInstance() = new UploadForm(weather, handBox, QCoreApplication::instance());
+    delete m_window.data(); // it is a view of the form
 }
 
-UploadForm &uploadForm()
+void UploadUi::show()
 {
-    Q_ASSERT(formInstance());
-    return *formInstance();
+    m_form->load();
+    if (!m_window)
+        m_window = new UploadWindow(*m_form);
+    m_window->show();
+    keepOnScreen(m_window);
+    m_window->raise();
+    m_window->activateWindow();
 }
 
-UploadWindow *uploadWindow()
+void UploadUi::unload()
 {
-    return windowInstance();
-}
-
-void showUploadWindow()
-{
-    UploadForm &form = uploadForm();
-    form.load();
-    QPointer<UploadWindow> &window = windowInstance();
-    if (!window)
-        window = new UploadWindow(form);
-    window->show();
-    keepOnScreen(window);
-    window->raise();
-    window->activateWindow();
-}
-
-void unloadUploadWindow()
-{
-    if (UploadWindow *window = windowInstance())
-        window->close(); // its close unloads the form
-    if (formInstance())
-        formInstance()->unload();
+    if (m_window)
+        m_window->close(); // its close unloads the form
+    m_form->unload();
 }

@@ -11,7 +11,6 @@
 #include "station/station_link.h"
 #include "temp_profile.h"
 #include "upload/capture_server.h"
-#include "upload/upload_form.h"
 #include "upload/upload_setup.h"
 #include "windows/hand_box.h"
 #include "windows/status_strip.h"
@@ -41,7 +40,8 @@ protected:
     }
     void TearDown() override
     {
-        unloadUploadWindow();
+        if (app)
+            app->upload->unload();
         app.reset();
         resetProgram();
     }
@@ -104,7 +104,7 @@ TEST_F(BoardWatch, UnpluggedMidRunNothingOldGoesOutAndTheBoardComesBackBehindIts
     QTest::qWait(1500); // report periods pass with the old record in hand
     EXPECT_EQ(reports(), reportsAtLoss);
     EXPECT_EQ(logLines(), linesAtLoss);
-    EXPECT_TRUE(uploadForm().errorsText().contains(QStringLiteral("skipped: no live reading since ")));
+    EXPECT_TRUE(app->upload->form().errorsText().contains(QStringLiteral("skipped: no live reading since ")));
     EXPECT_TRUE(app->handBox->valuesGreyed());
     EXPECT_TRUE(app->handBox->statusStrip()->boardText().startsWith(QStringLiteral("Board lost ")));
     ASSERT_TRUE(app->watch.status().latest);
@@ -154,7 +154,7 @@ TEST_F(BoardWatch, NoBoardAtStartUpShowsTestValuesGreyedAndSendsNothing)
               QStringLiteral("No board on /nonexistent/ttyNONE \u2014 showing test values"));
     EXPECT_EQ(reports(), 0);
     EXPECT_EQ(logLines(), 0);
-    EXPECT_TRUE(uploadForm().errorsText().contains(QStringLiteral("skipped: no live reading yet")));
+    EXPECT_TRUE(app->upload->form().errorsText().contains(QStringLiteral("skipped: no live reading yet")));
 }
 
 } // namespace
