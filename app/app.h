@@ -8,6 +8,7 @@
 #include "station/diagnostic_log.h"
 #include "station/weather_state.h"
 
+#include <QJsonArray>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -66,6 +67,8 @@ public:
     // Makes the upload, which reports the observation of the record that
     // completed the report period and asks the board's state before each report.
     void wireUpload();
+    // Each upload service's name and state, for the web page.
+    QJsonArray uploadStates() const;
     // Why readings must not go out now (empty when they may).
     QString notLiveNow() const;
     // Starts the board simulator and points the port at it. False, after

@@ -3,10 +3,13 @@
 #include "app/app.h"
 
 #include "archive/archive.h"
+#include "core/messages.h"
 #include "core/program.h"
 #include "station/station_cycle.h"
 #include "station/station_link.h"
 #include "upload/upload_setup.h"
+
+#include <QJsonObject>
 
 void App::wireUpload()
 {
@@ -21,8 +24,13 @@ void App::wireUpload()
             return archive ? archive->minutesBetween(from, to) : std::vector<ArchiveSummary>{};
         });
     // The report goes with the observation of the record that ended its period.
+    QStringList problems;
+    upload->setServices(parseServices(s.UploadServices, problems), &QDateTime::currentDateTimeUtc, s.UploadCaFile);
+    if (!problems.isEmpty())
+        showMessage(QStringLiteral("UploadServices: ") + problems.join(QStringLiteral("; ")));
     cycle->addObserver([this](const Observation &o) {
         upload->form().setObservation(o);
+        upload->offerObservation(o, upload->form().readingsMayGoOut());
         if (!m_reportDue)
             return;
         m_reportDue = false;
@@ -36,4 +44,17 @@ void App::wireUpload()
             c.skipReason = QStringLiteral("the simulated board's readings are not sent");
         return c;
     });
+}
+
+QJsonArray App::uploadStates() const
+{
+    QJsonArray states;
+    if (!upload)
+        return states;
+    states.append(QJsonObject{{QStringLiteral("service"), QStringLiteral("Weather service")},
+                              {QStringLiteral("state"), upload->form().stateText()}});
+    for (const auto &service : upload->services())
+        states.append(QJsonObject{{QStringLiteral("service"), service->spec().name},
+                                  {QStringLiteral("state"), service->delivery().stateText()}});
+    return states;
 }

@@ -19,6 +19,7 @@ void UploadUi::show()
     m_form->load();
     if (!m_window)
         m_window = new UploadWindow(*m_form);
+    m_window->setOtherServiceStates(serviceStates());
     m_window->show();
     keepOnScreen(m_window);
     m_window->raise();
@@ -30,4 +31,38 @@ void UploadUi::unload()
     if (m_window)
         m_window->close(); // its close unloads the form
     m_form->unload();
+}
+
+void UploadUi::setServices(const std::vector<ServiceSpec> &specs, std::function<QDateTime()> clock,
+                          const QString &caFile)
+{
+    m_services.clear();
+    for (const ServiceSpec &spec : specs) {
+        auto service = std::make_unique<ServiceUploader>(spec, clock);
+        service->setCaFile(caFile);
+        QObject::connect(service.get(), &ServiceUploader::stateChanged, m_form.get(), [this] {
+            if (m_window)
+                m_window->setOtherServiceStates(serviceStates());
+        });
+        service->start();
+        m_services.push_back(std::move(service));
+    }
+}
+
+void UploadUi::offerObservation(const Observation &o, bool mayGoOut)
+{
+    for (const auto &service : m_services) {
+        if (mayGoOut)
+            service->setObservation(o);
+        else
+            service->clearObservation();
+    }
+}
+
+QStringList UploadUi::serviceStates() const
+{
+    QStringList lines;
+    for (const auto &service : m_services)
+        lines << service->stateLine();
+    return lines;
 }

@@ -5,9 +5,11 @@
 
 #include "upload/upload_form.h"
 #include "upload/upload_window.h"
+#include "upload/service_uploader.h"
 
 #include <QPointer>
 #include <memory>
+#include <vector>
 
 
 
@@ -25,7 +27,17 @@ public:
     void show();   // loads the form if needed, shows the window modeless
     void unload(); // closes the window (if any) and unloads the form
 
+    // The services beyond the main one, each on its own interval; started at once.
+    void setServices(const std::vector<ServiceSpec> &specs, std::function<QDateTime()> clock, const QString &caFile);
+    const std::vector<std::unique_ptr<ServiceUploader>> &services() const { return m_services; }
+    // The latest observation for the services; when readings may not go out
+    // (stale, made up) they get none and send nothing.
+    void offerObservation(const Observation &o, bool mayGoOut);
+    // "<name>: <state>" of each service beyond the main one.
+    QStringList serviceStates() const;
+
 private:
     std::unique_ptr<UploadForm> m_form;
     QPointer<UploadWindow> m_window;
+    std::vector<std::unique_ptr<ServiceUploader>> m_services;
 };

@@ -132,20 +132,6 @@ UploadWindow::UploadWindow(UploadForm &form, QWidget *parent)
     showState();
 }
 
-void UploadWindow::showState()
-{
-    QString text = QStringLiteral("Weather service: ") + m_form.stateText();
-    for (const QString &line : m_extraStates)
-        text += QStringLiteral("   ") + line;
-    m_state->setText(text);
-}
-
-void UploadWindow::setOtherServiceStates(const QStringList &lines)
-{
-    m_extraStates = lines;
-    showState();
-}
-
 void UploadWindow::scrollWhenLargerThanTheScreen()
 {
     // The stored layout, whole, in a view that scrolls when the screen is smaller.
@@ -344,10 +330,7 @@ void UploadWindow::buildTexts()
     m_response = multiLine(this, "txtResponse", QRect(120, 3360, 11775, 735));
     label(this, "Label3", QStringLiteral("Errors in comms"), 120, 4200);
     m_errors = multiLine(this, "errsWinsock", QRect(120, 4560, 11775, 735));
-    // Beside the error list's caption: how each service took the last reports.
-    m_state = new QLabel(this);
-    m_state->setObjectName(QStringLiteral("lblServiceState"));
-    place(m_state, QRect(2400, 4200, 12600, 255));
+    buildStateLine();
     // Each error line ends in CR LF, so the box holds one block more than the form's lines.
     m_errors->setMaximumBlockCount(UploadForm::kMaxErrorLines + 1);
 }

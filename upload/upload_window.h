@@ -53,6 +53,7 @@ private:
     void growRows(RowList &list, int index);
     void refreshFields();
     void showState();
+    void buildStateLine();
 
     UploadForm &m_form;
     QLineEdit *m_url = nullptr;
