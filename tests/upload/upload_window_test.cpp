@@ -231,3 +231,22 @@ TEST_F(UploadWindowTest, ClosingUnloadsAndAReportReloadsWithoutShowing)
     shown();
     EXPECT_EQ(control<QPlainTextEdit>(QStringLiteral("txtRequest"))->toPlainText(), shownAs(server.requests[0]));
 }
+
+TEST_F(UploadWindowTest, EachServiceStateShowsBesideTheErrorList)
+{
+    CaptureServer server;
+    server.reply = "HTTP/1.0 200 OK\r\n\r\nINVALIDPASSWORDID|Password or key and/or id are incorrect\r\n";
+    prog().settings.g_sPWS_site = server.url(QStringLiteral("/u"));
+    prog().settings.g_bAllow_PWS = 1;
+    QStringList problems;
+    upload->setServices(parseServices(QStringLiteral("get|Mine|http://127.0.0.1:1/x|60"), problems),
+                        &QDateTime::currentDateTimeUtc, QString());
+    shown();
+    auto *state = control<QLabel>(QStringLiteral("lblServiceState"));
+    ASSERT_NE(state, nullptr);
+    EXPECT_EQ(state->text(), QStringLiteral("Weather service: waiting for the first report   Mine: waiting for the first report"));
+    control<QPushButton>(QStringLiteral("cmdSend"))->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state->text().startsWith("Weather service: credentials refused"); }, 5000))
+        << qPrintable(state->text());
+    EXPECT_TRUE(control<QPlainTextEdit>(QStringLiteral("errsWinsock"))->toPlainText().contains("credentials refused: INVALIDPASSWORDID"));
+}
