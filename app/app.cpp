@@ -13,7 +13,6 @@
 #include "station/serial_station_port.h"
 #include "station/station_cycle.h"
 #include "station/station_link.h"
-#include "upload/upload_form.h"
 #include "upload/upload_setup.h"
 #include "windows/graphs_setup.h"
 #include "windows/hand_box.h"
@@ -30,9 +29,8 @@ App::~App()
 {
     // The devices go before the focuser state and the watch they read.
     alpaca.reset();
-    // The upload form outlives the program's objects: it must not ask them any more.
-    if (m_uploadWired)
-        uploadForm().setReportCheck({});
+    // The upload goes first: it must not ask the station any more.
+    upload.reset();
     // The station goes before the hand box it writes into.
     cycle.reset();
     safety.reset();
@@ -55,7 +53,7 @@ void App::buildStation()
     ctx.alerts = [this](AlertKind kind, bool holds) { alerts->evaluate(kind, holds); };
     ctx.traffic = &trafficFor;
     ctx.boardChanged = [this](const BoardStatus &b) { watch.setBoard(b); };
-    ctx.fifthWindow = {[] { uploadForm().cmdSend_Click(); }, [this] {
+    ctx.fifthWindow = {[this] { m_reportDue = true; }, [this] {
                             // A log line only from live readings.
                             if (!notLiveNow().isEmpty())
                                 return;
@@ -76,22 +74,6 @@ QString App::notLiveNow() const
     if (!link)
         return QStringLiteral("no station");
     return notLiveReason(link->board(), QDateTime::currentDateTimeUtc(), staleLimitSeconds(prog().settings));
-}
-
-void App::wireUpload()
-{
-    m_uploadWired = true;
-    uploadForm().setReportCheck([this] {
-        ReportCheck c;
-        c.skipReason = notLiveNow();
-        // The simulator's weather is made up: it never goes to a public service.
-        if (c.skipReason.isEmpty() && link->board().state == BoardState::Simulated)
-            c.skipReason = QStringLiteral("the simulated board's readings are not sent");
-        c.temperature = cycle->ambientIsReading();
-        c.humidity = cycle->humidityIsReading();
-        c.skyTemperature = cycle->skyIsReading();
-        return c;
-    });
 }
 
 bool App::startSimulator()

@@ -8,6 +8,7 @@
 #include "station/diagnostic_log.h"
 #include "station/weather_state.h"
 
+#include <QJsonArray>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -21,6 +22,7 @@ class SafetyWatch;
 class SerialStationPort;
 class StationCycle;
 class StationLink;
+class UploadUi;
 struct StationContext;
 struct CommandLine;
 
@@ -65,8 +67,13 @@ public:
     // The station over the real serial port, wired to the hand box, the
     // alerts, the upload and the log.
     void buildStation();
-    // The upload asks the board's state before each report (after installUpload).
+    // The upload form and window; made by wireUpload.
+    std::unique_ptr<UploadUi> upload;
+    // Makes the upload, which reports the observation of the record that
+    // completed the report period and asks the board's state before each report.
     void wireUpload();
+    // Each upload service's name and state, for the web page.
+    QJsonArray uploadStates() const;
     // Why readings must not go out now (empty when they may).
     QString notLiveNow() const;
     // Starts the board simulator and points the port at it. False, after
@@ -80,5 +87,5 @@ public:
     std::unique_ptr<Automation> automation;
 
 private:
-    bool m_uploadWired = false;
+    bool m_reportDue = false; // the report period ended in the record under way
 };

@@ -61,5 +61,5 @@ void startWebPage(App &app)
     if (!server)
         return;
     installWebRoutes([server](const QString &path, HttpRouteHandler handler) { server->addRoute(path, std::move(handler)); },
-                     app.watch, app.archive.get());
+                     app.watch, app.archive.get(), [&app] { return app.uploadStates(); });
 }

@@ -201,16 +201,18 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
 
     // The modules are wired before the windows show (the hand box enables the
     // buttons of the windows it can open) and before the log opens.
-    installUpload(w, handBox);
     a.wireUpload();
     a.focuser.runSetupDialog = &RunSetupDialog;
     HandBoxActions actions;
     actions.tick = [&a] { a.cycle->run(); };
     actions.runSetupDialog = &RunSetupDialog;
     actions.showTrafficWindow = &showTrafficWindow;
-    actions.showUploadWindow = &showUploadWindow;
+    actions.showUploadWindow = [&a] { a.upload->show(); };
     actions.showGraphs = [&a](bool show) { showGraphs(show, a.weather, a.handBox.get()); };
-    actions.onUnload = {&unloadSetupDialog, &unloadTrafficWindow, &unloadUploadWindow, &unloadGraphs,
+    actions.onUnload = {&unloadSetupDialog, &unloadTrafficWindow, [&a] {
+                            if (a.upload)
+                                a.upload->unload();
+                        }, &unloadGraphs,
                         [&a] {
                             if (!SaveOnExit(a.focuser))
                                 g_exitSaveFailed = true;
@@ -236,9 +238,9 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     // A place stored on a larger (or another) screen is brought into view,
     // once the window has its shown size.
     keepOnScreen(handBox);
-    showUploadWindow();
+    a.upload->show();
     // First shown beside the hand box rather than over it.
-    if (QWidget *upload = uploadWindow()) {
+    if (QWidget *upload = a.upload->window()) {
         // On the left when the right side has no room for it.
         const QRect hand = handBox->frameGeometry();
         const QRect area = availableAreaFor(handBox);

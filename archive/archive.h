@@ -1,7 +1,8 @@
 // The weather archive: every live observation of a board that delivers
 // readings, kept for ArchiveDays, and a summary per minute kept for ever.
-// Rows are committed in batches; a failing disk is reported once and never
-// stops the watch.
+// Each observation is committed as it comes (WAL with synchronous=NORMAL keeps
+// that cheap), so a killed program loses at most the one in flight; a failing
+// disk is reported once and never stops the watch.
 #pragma once
 
 #include "archive/archived_observation.h"
@@ -18,7 +19,7 @@ public:
     using Report = std::function<void(const QString &)>;
 
     explicit Archive(Report report = {});
-    ~Archive(); // commits the open batch
+    ~Archive(); // commits the open batch, if any
     Archive(const Archive &) = delete;
     Archive &operator=(const Archive &) = delete;
 
@@ -27,6 +28,8 @@ public:
     bool isOpen() const { return m_db.isOpen(); }
     QString path() const { return m_path; }
     void setRetentionDays(int days) { m_retentionDays = days; }
+    // Rows gathered into one transaction for this long; 0 (the default)
+    // commits every observation.
     void setBatchSeconds(int seconds) { m_batchSeconds = seconds; }
 
     // The watch feed's listener: archives the latest observation when it is a
@@ -60,7 +63,7 @@ private:
     QSqlQuery m_insert;
     QSqlQuery m_summarize;
     int m_retentionDays = 30;
-    int m_batchSeconds = 10;
+    int m_batchSeconds = 0;
     bool m_inBatch = false;
     bool m_failing = false;
     QElapsedTimer m_batchAge;

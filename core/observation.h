@@ -28,6 +28,7 @@ struct Observation {
     double ambientC = 0;       // temperature window mean
     double thermopileC = 0;    // temperature window mean
     double skyC = 0;           // measured sky temperature, as shown
+    bool skyOn = true;         // skyC is a reading (temperature processing on)
     double ambientMinusSkyC = 0;
     double humidityPercent = 0; // as computed; may pass 100 on humid nights
     bool humidityMissing = false; // the board sent its "no humidity" marker

@@ -104,6 +104,9 @@ const std::vector<LoadStep> &loadOrder()
         {"NotifyMailTo", &Settings::NotifyMailTo},
         {"NotifySmtpStartTls", &Settings::NotifySmtpStartTls},
         {"NotifyEveryMinutes", &Settings::NotifyEveryMinutes},
+        {"UploadBacklogHours", &Settings::UploadBacklogHours},
+        {"UploadCaFile", &Settings::UploadCaFile},
+        {"UploadServices", &Settings::UploadServices},
     };
     return steps;
 }
@@ -210,6 +213,9 @@ const std::vector<SettingDef> &settingTable()
         {"NotifyMailTo", false, SettingType::Text, "", "Notify"},
         {"NotifySmtpStartTls", false, SettingType::Boolean, "True", "Notify"},
         {"NotifyEveryMinutes", false, SettingType::Integer, "15", "Notify"},
+        {"UploadBacklogHours", false, SettingType::Integer, "6", "Upload"},
+        {"UploadCaFile", false, SettingType::Text, "", "Upload"},
+        {"UploadServices", false, SettingType::Text, "", "Upload"},
         // Read by the archive at start-up, not kept in Settings.
         {"ArchiveDays", false, SettingType::Integer, "30", ""},
     };

@@ -116,7 +116,13 @@ struct Settings {
     QString NotifyMailTo; // one or more addresses, separated by commas
     bool NotifySmtpStartTls = true;
     int32_t NotifyEveryMinutes = 15; // at most one message per kind of event in this time
+    // Uploads (subkey "Upload")
+    int32_t UploadBacklogHours = 6; // how far back missed minutes are sent after an outage
+    QString UploadCaFile;           // certificates trusted beside the system's for https://
+    QString UploadServices;         // further services, one per line (see upload/services.h)
 };
+
+inline const QString kUploadSubKey = QStringLiteral("Upload");
 
 inline const QString kSafetySubKey = QStringLiteral("Safety");
 inline const QString kNotifySubKey = QStringLiteral("Notify");

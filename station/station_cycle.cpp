@@ -204,6 +204,7 @@ void StationCycle::publish(Observation &o)
     o.ambientC = w.AmbientTempAvgC;
     o.thermopileC = w.ThermopileTempAvgC;
     o.skyC = m_measuredSky;
+    o.skyOn = skyIsReading();
     o.ambientMinusSkyC = m_skyDifference;
     o.humidityPercent = m_humidity;
     o.dewPointC = w.DewPointC;

@@ -5,6 +5,8 @@
 #include "upload/http_request.h"
 
 #include <QDateTime>
+#include <QSslConfiguration>
+#include <QStringList>
 
 HttpExchange::HttpExchange(QObject *parent)
     : QObject(parent)
@@ -13,7 +15,14 @@ HttpExchange::HttpExchange(QObject *parent)
     m_replyTimer.setSingleShot(true);
     m_replyTimer.setInterval(30000);
     connect(&m_replyTimer, &QTimer::timeout, this, &HttpExchange::onReplyTimeout);
-    connect(&m_socket, &QTcpSocket::connected, this, &HttpExchange::onConnected);
+    // Over TLS the exchange counts as connected once the session is up and the
+    // certificate passed: before that nothing is written.
+    connect(&m_socket, &QSslSocket::connected, this, [this] {
+        if (!m_tls)
+            onConnected();
+    });
+    connect(&m_socket, &QSslSocket::encrypted, this, &HttpExchange::onConnected);
+    connect(&m_socket, &QSslSocket::sslErrors, this, &HttpExchange::onSslErrors);
     connect(&m_socket, &QTcpSocket::readyRead, this, &HttpExchange::onReadyRead);
     connect(&m_socket, &QTcpSocket::disconnected, this, &HttpExchange::onDisconnected);
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &HttpExchange::onError);
@@ -42,11 +51,18 @@ HttpExchange::Outcome HttpExchange::run(const QByteArray &request)
     m_replyReceived = false;
     m_replyBytes = 0;
     m_aborted = false;
+    m_reply.clear();
+    m_endReported = false;
 
     {
         ReentryGuard waiting(m_waitingForConnection);
         m_connectWait.reset();
-        m_socket.connectToHost(m_remoteHost, static_cast<quint16>(m_remotePort));
+        if (m_tls) {
+            prepareTls();
+            m_socket.connectToHostEncrypted(m_remoteHost, static_cast<quint16>(m_remotePort));
+        } else {
+            m_socket.connectToHost(m_remoteHost, static_cast<quint16>(m_remotePort));
+        }
         if (!m_connected && !m_sendFailed && !m_aborted)
             waitUntil(m_connectWait, m_connectTimeoutMs);
     }
@@ -57,14 +73,15 @@ HttpExchange::Outcome HttpExchange::run(const QByteArray &request)
         return Outcome::Failed;
     if (!m_connected) {
         if (m_wasConnected) {
-            fail(QStringLiteral("The server closed the connection before the request was sent"));
+            fail(QStringLiteral("The server closed the connection before the request was sent"), ExchangeEnd::Reset);
             return Outcome::Failed;
         }
         m_socket.abort();
         fail(QStringLiteral("Connection to %1 port %2 timed out after %3 s")
                  .arg(m_remoteHost)
                  .arg(m_remotePort)
-                 .arg(m_connectTimeoutMs / 1000.0));
+                 .arg(m_connectTimeoutMs / 1000.0),
+             ExchangeEnd::TimedOut);
         return Outcome::TimedOut;
     }
 
@@ -75,6 +92,7 @@ HttpExchange::Outcome HttpExchange::run(const QByteArray &request)
 
 void HttpExchange::abort()
 {
+    m_endReported = true; // dropped on purpose: nothing to judge
     if (m_waitingForConnection)
         m_aborted = true;
     m_replyTimer.stop();
@@ -102,6 +120,7 @@ void HttpExchange::onReadyRead()
     if (!bytes.isEmpty()) {
         m_replyReceived = true;
         m_replyBytes += bytes.size();
+        m_reply += bytes;
         const QString text = m_decoder.decode(bytes);
         if (!text.isEmpty())
             emit dataArrived(NormalizeLineEnds(text));
@@ -119,6 +138,9 @@ void HttpExchange::onDisconnected()
     m_replyTimer.stop();
     setConnected(false);
     m_socket.close();
+    if (m_wasConnected)
+        finish(m_reply.isEmpty() ? ExchangeEnd::Reset : ExchangeEnd::Replied,
+               QStringLiteral("the server closed the connection without a reply"));
 }
 
 void HttpExchange::onError(QAbstractSocket::SocketError error)
@@ -127,8 +149,40 @@ void HttpExchange::onError(QAbstractSocket::SocketError error)
     // handled by onDisconnected, not an error.
     if (error == QAbstractSocket::RemoteHostClosedError)
         return;
-    fail(m_socket.errorString());
+    if (m_endReported && m_sendFailed)
+        return; // the certificate check already said why
+    fail(m_socket.errorString(),
+         error == QAbstractSocket::ConnectionRefusedError ? ExchangeEnd::Refused
+         : error == QAbstractSocket::SocketTimeoutError   ? ExchangeEnd::TimedOut
+                                                          : ExchangeEnd::Failed);
     m_socket.abort();
+}
+
+void HttpExchange::onSslErrors(const QList<QSslError> &errors)
+{
+    QStringList names;
+    for (const QSslError &e : errors)
+        names << e.errorString();
+    // Nothing was written: the request never leaves an unverified session.
+    fail(QStringLiteral("Certificate refused: ") + names.join(QStringLiteral("; ")), ExchangeEnd::CertificateRefused);
+    m_socket.abort();
+}
+
+void HttpExchange::prepareTls()
+{
+    QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
+    conf.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    if (!m_caFile.isEmpty())
+        conf.addCaCertificates(m_caFile);
+    m_socket.setSslConfiguration(conf);
+}
+
+void HttpExchange::finish(ExchangeEnd end, const QString &error)
+{
+    if (m_endReported)
+        return;
+    m_endReported = true;
+    emit ended(end, m_reply, error);
 }
 
 void HttpExchange::onReplyTimeout()
@@ -139,10 +193,11 @@ void HttpExchange::onReplyTimeout()
     const QString seconds = QString::number(m_replyTimer.interval() / 1000.0);
     // The reply (if any) is already in the response box; say which case this was.
     fail(m_replyReceived ? QStringLiteral("The server kept the connection open for %1 s after its reply").arg(seconds)
-                         : QStringLiteral("No reply: the server kept the connection open for %1 s").arg(seconds));
+                         : QStringLiteral("No reply: the server kept the connection open for %1 s").arg(seconds),
+         ExchangeEnd::TimedOut);
 }
 
-void HttpExchange::fail(const QString &description)
+void HttpExchange::fail(const QString &description, ExchangeEnd end)
 {
     emit errorLine(::errorLine(QDateTime::currentDateTime(), description));
     m_sendFailed = true;
@@ -150,6 +205,7 @@ void HttpExchange::fail(const QString &description)
     // An error ends the exchange: later reports must not find it still "connected".
     setConnected(false);
     endWait();
+    finish(end, description);
 }
 
 void HttpExchange::setConnected(bool on)

@@ -4,10 +4,12 @@
 #pragma once
 
 #include "core/wait.h"
+#include "upload/delivery.h"
 
 #include <QObject>
 #include <QStringDecoder>
-#include <QTcpSocket>
+#include <QSslError>
+#include <QSslSocket>
 #include <QTimer>
 
 class HttpExchange : public QObject {
@@ -31,6 +33,11 @@ public:
     QString remoteHost() const { return m_remoteHost; }
     void setRemotePort(int port) { m_remotePort = port; }
     int remotePort() const { return m_remotePort; }
+    // TLS for the next exchanges, checked against the system's CAs plus the
+    // certificates of caFile (when given) and the remote host's name.
+    void setTls(bool on) { m_tls = on; }
+    bool tls() const { return m_tls; }
+    void setExtraCaFile(const QString &path) { m_caFile = path; }
 
     // Limits: for the connection, and for the server to close after the request.
     void setConnectTimeoutMs(int ms) { m_connectTimeoutMs = ms; }
@@ -51,18 +58,24 @@ signals:
     void dataArrived(const QString &chunk);
     // One line for errsWinsock, CR LF included.
     void errorLine(const QString &line);
+    // Once per exchange that got as far as a connection attempt: how it ended,
+    // the raw reply (up to the cap) and the error's text.
+    void ended(ExchangeEnd end, const QByteArray &reply, const QString &error);
 
 private:
     void onConnected();
     void onReadyRead();
     void onDisconnected();
     void onError(QAbstractSocket::SocketError error);
+    void onSslErrors(const QList<QSslError> &errors);
+    void finish(ExchangeEnd end, const QString &error);
+    void prepareTls();
     void onReplyTimeout();
     void setConnected(bool on);
-    void fail(const QString &description);
+    void fail(const QString &description, ExchangeEnd end = ExchangeEnd::Failed);
     void endWait();
 
-    QTcpSocket m_socket;
+    QSslSocket m_socket;
     QTimer m_replyTimer;
     QStringDecoder m_decoder{QStringDecoder::Utf8};
     QString m_remoteHost;
@@ -74,6 +87,10 @@ private:
     bool m_replyReceived = false; // some of the reply has arrived on this connection
     qint64 m_replyBytes = 0;      // of the reply on this connection
     bool m_aborted = false;
+    bool m_tls = false;
+    QString m_caFile;
+    QByteArray m_reply;       // raw, for the judge
+    bool m_endReported = true; // the current exchange's end was told
     bool m_waitingForConnection = false;
     WaitWake m_connectWait; // rung by endWait()
 };

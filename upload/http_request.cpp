@@ -9,6 +9,8 @@ std::optional<int> remotePortFor(const UrlParts &url)
 {
     if (url.Scheme == QLatin1String("http"))
         return url.Port > 0 ? url.Port : 80;
+    if (url.Scheme == QLatin1String("https"))
+        return url.Port > 0 ? url.Port : 443;
     if (url.Scheme.isEmpty())
         return 80; // a URL without a scheme always goes to port 80, even "srv:8080/p"
     return std::nullopt;

@@ -15,7 +15,8 @@ struct HeaderRow {
     QString value;
 };
 
-// Remote port for a URL: its own port (or 80) for "http", 80 for a URL without
+// Remote port for a URL: its own port (or 80) for "http", (or 443) for "https"
+// (sent over TLS), 80 for a URL without
 // a scheme. Any other scheme (the comparison is exact: "HTTP" is not "http")
 // gives no port: the caller says "Invalid protocol schema" and keeps the old one.
 std::optional<int> remotePortFor(const UrlParts &url);

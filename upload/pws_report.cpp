@@ -2,7 +2,11 @@
 #include "upload/pws_report.h"
 
 #include "core/number_format.h"
+#include "core/observation.h"
 #include "upload/url_helper.h"
+
+#include <algorithm>
+#include <cmath>
 
 QDateTime roundToSecond(const QDateTime &t)
 {
@@ -89,11 +93,31 @@ QString UploadQuery(const PwsReading &r)
     if (r.hasTemperature)
         q += QStringLiteral("&tempf=") + PercentEncode(tempfText(r.ambientC));
     q += QStringLiteral("&windspeedmph=") + PercentEncode(windText(r.windSpeed, 5));
-    q += QStringLiteral("&windgustmph=") + PercentEncode(windText(r.windGust, 6));
+    if (r.hasWindGust)
+        q += QStringLiteral("&windgustmph=") + PercentEncode(windText(r.windGust, 6));
     if (r.hasHumidity)
         q += QStringLiteral("&humidity=") + PercentEncode(humidityText(r.humidityText));
     if (r.hasSkyTemperature)
         q += QStringLiteral("&clouds=") + cloudsText(r.skyTempCaption);
-    q += kPwsFixedBlock;
+    q += r.realtime ? kPwsFixedBlock : kPwsLateBlock;
     return q;
+}
+
+PwsReading readingFrom(const Observation &o)
+{
+    PwsReading r;
+    r.utc = o.utc;
+    r.ambientC = o.ambientC;
+    r.windSpeed = o.windAverage;
+    r.windGust = o.windGust;
+    r.hasTemperature = o.temperaturesOn && std::isfinite(o.ambientC);
+    r.hasHumidity = o.temperaturesOn && !o.humidityMissing && std::isfinite(o.humidityPercent);
+    r.hasSkyTemperature = o.skyOn && std::isfinite(o.skyC);
+    r.hasWindGust = o.windGust >= 0; // it starts below zero until the first sample
+    // The shown texts: the hand box shows whole percent, the sky with one decimal.
+    if (r.hasHumidity)
+        r.humidityText = formatNumber(std::clamp(o.humidityPercent, 0.0, 100.0), "0");
+    if (r.hasSkyTemperature)
+        r.skyTempCaption = formatNumber(o.skyC, "0.0");
+    return r;
 }

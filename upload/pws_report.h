@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <QString>
 
+struct Observation;
+
 struct PwsReading {
     QString stationId;   // as typed (see credentialText)
     QString password;    // as typed (see credentialText)
@@ -21,11 +23,23 @@ struct PwsReading {
     bool hasTemperature = true;
     bool hasHumidity = true;
     bool hasSkyTemperature = true;
+    bool hasWindGust = true;
+    // A live report asks for real-time processing; a retried or caught-up
+    // record goes without it, so no rapid-fire request is ever replayed.
+    bool realtime = true;
 };
+
+// The report's values from one observation: the humidity as the hand box shows
+// it (whole percent) and held to 0-100, the sky temperature as shown (one
+// decimal); placeholders (temperature processing off or its window not filled,
+// the no-humidity marker, the gust before its first sample) are marked absent.
+PwsReading readingFrom(const Observation &o);
 
 // The service's fixed tail: software name and real-time processing.
 inline const QString kPwsFixedBlock =
     QStringLiteral("&softwaretype=tarnwick%20v01&action=updateraw&realtime=1&rtfreq=5.0");
+// The same without real-time processing, for records sent late.
+inline const QString kPwsLateBlock = QStringLiteral("&softwaretype=tarnwick%20v01&action=updateraw");
 
 // The system clock in UTC, rounded to the nearest whole second (500 ms up).
 QDateTime UtcNow();

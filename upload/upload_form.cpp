@@ -1,23 +1,16 @@
 // The upload window's state and the PWS send operation.
 #include "upload/upload_form.h"
 
-#include "core/hand_box_api.h"
 #include "core/messages.h"
-#include "core/program.h"
 #include "core/reentry_guard.h"
-#include "station/weather_state.h"
-#include "upload/pws_report.h"
+#include "core/settings.h"
 #include "upload/url_helper.h"
 
-namespace {
-
-
-} // namespace
-
-UploadForm::UploadForm(const WeatherState &weather, const HandBoxApi *handBox, QObject *parent)
+UploadForm::UploadForm(Settings &settings, SettingSaver save, QObject *parent)
     : QObject(parent)
-    , m_weather(weather)
-    , m_handBox(handBox)
+    , m_settings(settings)
+    , m_save(std::move(save))
+    , m_delivery([this] { return m_utcClock(); })
     , m_utcClock(&UtcNow)
 {
     resetFields();
@@ -26,6 +19,10 @@ UploadForm::UploadForm(const WeatherState &weather, const HandBoxApi *handBox, Q
         emit responseAppended(chunk);
     });
     connect(&m_exchange, &HttpExchange::errorLine, this, &UploadForm::appendError);
+    connect(&m_exchange, &HttpExchange::ended, this, &UploadForm::onExchangeEnded);
+    m_retryTimer.setInterval(1000);
+    connect(&m_retryTimer, &QTimer::timeout, this, &UploadForm::retryDue);
+    m_retryTimer.start();
 }
 
 void UploadForm::resetFields()
@@ -48,19 +45,20 @@ void UploadForm::load()
     m_loaded = true;
     m_requestMethod = 0;
     m_exchange.abort();
-    const Settings &s = prog().settings;
     // Each assignment that changes a field runs its handler, which writes the
     // same value back to the profile.
-    setUrl(s.g_sPWS_site);
-    setVariableName(0, s.g_sPWS_name);
-    setVariableValue(0, s.g_sPWS_password);
-    setAllowChecked(s.g_bAllow_PWS == 1);
+    ReentryGuard loading(m_loading);
+    setUrl(m_settings.g_sPWS_site);
+    setVariableName(0, m_settings.g_sPWS_name);
+    setVariableValue(0, m_settings.g_sPWS_password);
+    setAllowChecked(m_settings.g_bAllow_PWS == 1);
     emit fieldsChanged();
 }
 
 void UploadForm::unload()
 {
     m_exchange.abort();
+    m_inFlight.reset();
     m_loaded = false;
     resetFields();
     emit rowsReset();
@@ -75,8 +73,9 @@ void UploadForm::setUrl(const QString &text)
     if (text == m_url)
         return;
     m_url = text;
-    prog().settings.g_sPWS_site = text;
-    saveSettingNow(QStringLiteral("g_sPWS_site"));
+    m_settings.g_sPWS_site = text;
+    m_save(QStringLiteral("g_sPWS_site"));
+    settingsChanged();
 }
 
 void UploadForm::setAllowChecked(bool on)
@@ -84,8 +83,8 @@ void UploadForm::setAllowChecked(bool on)
     if (on == m_allow)
         return;
     m_allow = on;
-    prog().settings.g_bAllow_PWS = on ? 1 : 0;
-    saveSettingNow(QStringLiteral("g_bAllow_PWS"));
+    m_settings.g_bAllow_PWS = on ? 1 : 0;
+    m_save(QStringLiteral("g_bAllow_PWS"));
 }
 
 // Whichever name or value row changed, the setting always takes row 0.
@@ -94,8 +93,9 @@ void UploadForm::setVariableName(int i, const QString &text)
     if (i < 0 || i >= m_variables.size() || m_variables[i].name == text)
         return;
     m_variables[i].name = text;
-    prog().settings.g_sPWS_name = m_variables[0].name;
-    saveSettingNow(QStringLiteral("g_sPWS_name"));
+    m_settings.g_sPWS_name = m_variables[0].name;
+    m_save(QStringLiteral("g_sPWS_name"));
+    settingsChanged();
 }
 
 void UploadForm::setVariableValue(int i, const QString &text)
@@ -103,8 +103,9 @@ void UploadForm::setVariableValue(int i, const QString &text)
     if (i < 0 || i >= m_variables.size() || m_variables[i].value == text)
         return;
     m_variables[i].value = text;
-    prog().settings.g_sPWS_password = m_variables[0].value;
-    saveSettingNow(QStringLiteral("g_sPWS_password"));
+    m_settings.g_sPWS_password = m_variables[0].value;
+    m_save(QStringLiteral("g_sPWS_password"));
+    settingsChanged();
 }
 
 int UploadForm::addVariableRow()
@@ -161,12 +162,12 @@ void UploadForm::cmdSend_Click()
 
     if (!m_loaded)
         load();
-    if (m_exchange.Connected())
+    if (m_exchange.Connected() && m_inFlightOrigin == Origin::Live)
         return; // the previous exchange is still open
     const ReportCheck check = m_reportCheck ? m_reportCheck() : ReportCheck{};
     if (!check.skipReason.isEmpty()) {
         // Stale or made-up values never go out; the window says why nothing did.
-        if (prog().settings.g_bAllow_PWS == 1)
+        if (m_settings.g_bAllow_PWS == 1)
             appendError(errorLine(QDateTime::currentDateTime(), QStringLiteral("skipped: ") + check.skipReason));
         return;
     }
@@ -176,43 +177,27 @@ void UploadForm::cmdSend_Click()
         showMessage(QStringLiteral("Invalid Host"), QStringLiteral("ERROR"), MsgIcon::Critical);
         return;
     }
-
-    m_exchange.setRemoteHost(url.Host);
-    if (const auto port = remotePortFor(url))
-        m_exchange.setRemotePort(*port);
-    else
+    if (!aimExchange(url))
         showMessage(QStringLiteral("Invalid protocol schema")); // keeps the previous port, goes on
     if (!m_loaded)
         return; // the window was closed while its message was up
 
-    const WeatherState &w = m_weather;
-    PwsReading reading;
+    PwsReading reading = readingFrom(m_latest.value_or(noReadings()));
     reading.stationId = variableName(0);
     reading.password = variableValue(0);
     reading.utc = m_utcClock();
-    reading.ambientC = w.AmbientTempAvgC;
-    reading.windSpeed = w.WindSpeed;
-    reading.windGust = w.WindGust;
-    reading.humidityText = handBoxText(HandBoxField::RH);
-    reading.skyTempCaption = handBoxText(HandBoxField::LabelClouds);
-    reading.hasTemperature = check.temperature;
-    reading.hasHumidity = check.humidity;
-    reading.hasSkyTemperature = check.skyTemperature;
-
-    const QString request = ::requestText(url.Host, requestTarget(url, UploadQuery(reading)), m_headers);
 
     setResponse(QString());
-    if (prog().settings.g_bAllow_PWS != 1)
+    if (m_settings.g_bAllow_PWS != 1)
         return;
-    // The copy on show carries no password; the server gets the real one.
-    PwsReading shown = reading;
-    shown.password = QStringLiteral("********");
-    m_request = ::requestText(url.Host, requestTarget(url, UploadQuery(shown)), m_headers);
-    emit requestChanged(m_request);
-    m_exchange.run(request.toUtf8());
-}
-
-QString UploadForm::handBoxText(HandBoxField control) const
-{
-    return m_handBox ? m_handBox->fieldText(control) : QString();
+    // Refused credentials are tried again hourly, or at once after they change.
+    if (m_delivery.last() == Verdict::CredentialsRefused && !m_delivery.mayTryNow())
+        return;
+    // A late record still on its way: this one waits its turn behind it.
+    if (m_exchange.Connected() || m_exchange.waitingForConnection()) {
+        queueForRetry(reading);
+        return;
+    }
+    m_inFlightOrigin = Origin::Live;
+    sendReading(reading, url);
 }

@@ -5,27 +5,31 @@
 // whether or not the window is on screen.
 #pragma once
 
-#include "core/hand_box_field.h"
+#include "core/observation.h"
+#include "upload/catch_up.h"
+#include "upload/delivery.h"
 #include "upload/http_exchange.h"
 #include "upload/http_request.h"
+#include "upload/pws_report.h"
 
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QVector>
+#include <deque>
 #include <functional>
+#include <optional>
 
-class HandBoxApi;
-struct WeatherState;
+struct Settings;
 
-// Asked before each report: whether readings may go out now and which of the
-// report's values are readings rather than placeholders.
+// Asked before each report: whether readings may go out now.
 struct ReportCheck {
     QString skipReason; // not empty: the report is skipped and the error lines say why
-    bool temperature = true;
-    bool humidity = true;
-    bool skyTemperature = true;
 };
+
+// Writes one setting's value to the profile; false when that failed.
+using SettingSaver = std::function<bool(const QString &key)>;
 
 class UploadForm : public QObject {
     Q_OBJECT
@@ -35,9 +39,16 @@ public:
     // an unreachable service for months does not grow without end.
     static constexpr int kMaxErrorLines = 2000;
 
-    // The report reads the station's readings and two hand box texts (the
-    // humidity and the sky temperature as shown); without a hand box they are empty.
-    explicit UploadForm(const WeatherState &weather, const HandBoxApi *handBox = nullptr, QObject *parent = nullptr);
+    // Records waiting for a second try are kept for at most this long.
+    static constexpr int kDefaultBacklogHours = 6;
+    // Late records go out no faster than one per this many seconds.
+    static constexpr int kCatchUpSpacingSeconds = 2;
+
+    // The fields mirror the upload settings, and each change is saved at once.
+    UploadForm(Settings &settings, SettingSaver save, QObject *parent = nullptr);
+
+    // The latest observation: the report reads its values.
+    void setObservation(const Observation &o) { m_latest = o; }
 
     // Load fills the fields from the settings (each changed field writes its
     // setting back, as its change handler does); unload drops the connection and
@@ -82,11 +93,28 @@ public:
 
     // Asked before each report; without one every report goes out whole.
     void setReportCheck(std::function<ReportCheck()> check) { m_reportCheck = std::move(check); }
+    // Whether the report check lets readings go out now.
+    bool readingsMayGoOut() const { return !m_reportCheck || m_reportCheck().skipReason.isEmpty(); }
 
-    // The clock of the report (tests fix it); defaults to UtcNow.
+    // The clock of the report (tests fix it); defaults to UtcNow. The pauses
+    // between tries follow the same clock.
     void setUtcClock(std::function<QDateTime()> clock) { m_utcClock = std::move(clock); }
+    void setBacklogHours(int hours) { m_backlogHours = hours; }
+    // Certificates trusted beside the system's, for an https:// address.
+    void setCaFile(const QString &path) { m_caFile = path; }
+
+    // How the service took the reports: its state and the pause before the next try.
+    const DeliveryState &delivery() const { return m_delivery; }
+    QString stateText() const { return m_delivery.stateText(); }
+    int pendingRecords() const { return static_cast<int>(m_pending.size()); }
+    // Sends the oldest record still due when its pause is over; run once a second.
+    void retryDue();
+    // The archive's minute rows: with them, the minutes of an outage are sent
+    // afterwards from the archive instead of the records kept in memory.
+    void setMinuteSource(MinuteSource source) { m_catchUp.setSource(std::move(source)); }
 
 signals:
+    void stateChanged(const QString &text);
     void fieldsChanged();   // url, allow box or a row text changed from the model side
     void rowAdded(bool headerRow, int index);
     void rowsReset();
@@ -101,11 +129,36 @@ private:
     void appendError(const QString &line);
     void resetFields();
 
-    QString handBoxText(HandBoxField control) const;
+    void onExchangeEnded(ExchangeEnd end, const QByteArray &reply, const QString &error);
+    void queueForRetry(PwsReading reading);
+    void dropExpired();
+    void sendReading(const PwsReading &reading, const UrlParts &url);
+    // Host, port and TLS of the exchange from the address; false for a scheme it cannot take.
+    bool aimExchange(const UrlParts &url);
+    static Observation noReadings();
+    void settingsChanged();
 
-    const WeatherState &m_weather;
-    const HandBoxApi *m_handBox;
+    Settings &m_settings;
+    SettingSaver m_save;
+    std::optional<Observation> m_latest;
     HttpExchange m_exchange;
+    DeliveryState m_delivery;
+    QTimer m_retryTimer;
+    std::deque<PwsReading> m_pending; // failed records, oldest first, without realtime
+    std::optional<PwsReading> m_inFlight; // the record of the exchange under way
+    enum class Origin { Live, Queue, Minute };
+    Origin m_inFlightOrigin = Origin::Live;
+    QDateTime m_inFlightMinute;
+    CatchUp m_catchUp;
+    int m_rowsDue = 0; // catch-up rows still due when last looked
+    // The next late record: the archive's oldest missed minute, else the
+    // oldest record kept in memory.
+    bool sendLate(const UrlParts &url);
+    int rowsDue() const;
+    QDateTime m_lastTry;
+    bool m_loading = false;
+    QString m_caFile;
+    int m_backlogHours = kDefaultBacklogHours;
     std::function<QDateTime()> m_utcClock;
     std::function<ReportCheck()> m_reportCheck;
     bool m_loaded = false;

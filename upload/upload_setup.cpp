@@ -1,63 +1,68 @@
-// The upload's single form and window.
+// The upload's form and window.
 #include "upload/upload_setup.h"
 
 #include "core/screen_fit.h"
-
-#include "upload/upload_form.h"
 #include "upload/upload_window.h"
 
-#include <QCoreApplication>
-#include <QPointer>
-
-namespace {
-QPointer<UploadForm> &formInstance()
+UploadUi::UploadUi(Settings &settings, SettingSaver save)
+    : m_form(std::make_unique<UploadForm>(settings, std::move(save)))
 {
-    static QPointer<UploadForm> form;
-    return form;
 }
 
-QPointer<UploadWindow> &windowInstance()
+UploadUi::~UploadUi()
 {
-    static QPointer<UploadWindow> window;
-    return window;
-}
-} // namespace
-
-void installUpload(const WeatherState &weather, const HandBoxApi *handBox)
-{
-    delete formInstance().data();
-    // Lives as long as the application.
-    formInstance() = new UploadForm(weather, handBox, QCoreApplication::instance());
+    delete m_window.data(); // it is a view of the form
 }
 
-UploadForm &uploadForm()
+void UploadUi::show()
 {
-    Q_ASSERT(formInstance());
-    return *formInstance();
+    m_form->load();
+    if (!m_window)
+        m_window = new UploadWindow(*m_form);
+    m_window->setOtherServiceStates(serviceStates());
+    m_window->show();
+    keepOnScreen(m_window);
+    m_window->raise();
+    m_window->activateWindow();
 }
 
-UploadWindow *uploadWindow()
+void UploadUi::unload()
 {
-    return windowInstance();
+    if (m_window)
+        m_window->close(); // its close unloads the form
+    m_form->unload();
 }
 
-void showUploadWindow()
+void UploadUi::setServices(const std::vector<ServiceSpec> &specs, std::function<QDateTime()> clock,
+                          const QString &caFile)
 {
-    UploadForm &form = uploadForm();
-    form.load();
-    QPointer<UploadWindow> &window = windowInstance();
-    if (!window)
-        window = new UploadWindow(form);
-    window->show();
-    keepOnScreen(window);
-    window->raise();
-    window->activateWindow();
+    m_services.clear();
+    for (const ServiceSpec &spec : specs) {
+        auto service = std::make_unique<ServiceUploader>(spec, clock);
+        service->setCaFile(caFile);
+        QObject::connect(service.get(), &ServiceUploader::stateChanged, m_form.get(), [this] {
+            if (m_window)
+                m_window->setOtherServiceStates(serviceStates());
+        });
+        service->start();
+        m_services.push_back(std::move(service));
+    }
 }
 
-void unloadUploadWindow()
+void UploadUi::offerObservation(const Observation &o, bool mayGoOut)
 {
-    if (UploadWindow *window = windowInstance())
-        window->close(); // its close unloads the form
-    if (formInstance())
-        formInstance()->unload();
+    for (const auto &service : m_services) {
+        if (mayGoOut)
+            service->setObservation(o);
+        else
+            service->clearObservation();
+    }
+}
+
+QStringList UploadUi::serviceStates() const
+{
+    QStringList lines;
+    for (const auto &service : m_services)
+        lines << service->stateLine();
+    return lines;
 }

@@ -1,19 +1,43 @@
-// The program's one upload form (state, socket and send operation) and its window.
+// The upload form (state, socket and send operation) and its window, owned by
+// whoever runs the program: the form lives as long as this object, the window
+// while it is loaded.
 #pragma once
 
-class HandBoxApi;
-class UploadForm;
-class UploadWindow;
-struct WeatherState;
+#include "upload/upload_form.h"
+#include "upload/upload_window.h"
+#include "upload/service_uploader.h"
 
-// Makes the program's upload form over these readings (start-up, once).
-void installUpload(const WeatherState &weather, const HandBoxApi *handBox);
+#include <QPointer>
+#include <memory>
+#include <vector>
 
-// The program's one upload form; installUpload() must have run.
-UploadForm &uploadForm();
-// The window while it is loaded, else nullptr.
-UploadWindow *uploadWindow();
 
-// The hook bodies, for start-up and tests.
-void showUploadWindow();   // loads the form if needed, shows the window modeless
-void unloadUploadWindow(); // closes the window (if any) and unloads the form
+
+class UploadUi {
+public:
+    UploadUi(Settings &settings, SettingSaver save);
+    ~UploadUi();
+    UploadUi(const UploadUi &) = delete;
+    UploadUi &operator=(const UploadUi &) = delete;
+
+    UploadForm &form() { return *m_form; }
+    // The window while it is loaded, else nullptr.
+    UploadWindow *window() const { return m_window; }
+
+    void show();   // loads the form if needed, shows the window modeless
+    void unload(); // closes the window (if any) and unloads the form
+
+    // The services beyond the main one, each on its own interval; started at once.
+    void setServices(const std::vector<ServiceSpec> &specs, std::function<QDateTime()> clock, const QString &caFile);
+    const std::vector<std::unique_ptr<ServiceUploader>> &services() const { return m_services; }
+    // The latest observation for the services; when readings may not go out
+    // (stale, made up) they get none and send nothing.
+    void offerObservation(const Observation &o, bool mayGoOut);
+    // "<name>: <state>" of each service beyond the main one.
+    QStringList serviceStates() const;
+
+private:
+    std::unique_ptr<UploadForm> m_form;
+    QPointer<UploadWindow> m_window;
+    std::vector<std::unique_ptr<ServiceUploader>> m_services;
+};

@@ -118,6 +118,7 @@ UploadWindow::UploadWindow(UploadForm &form, QWidget *parent)
     connect(&m_form, &UploadForm::responseAppended, this, [this](const QString &t) { appendText(m_response, t); });
     connect(&m_form, &UploadForm::errorsChanged, this, [this](const QString &t) { showText(m_errors, t); });
     connect(&m_form, &UploadForm::errorAppended, this, [this](const QString &t) { appendText(m_errors, t); });
+    connect(&m_form, &UploadForm::stateChanged, this, &UploadWindow::showState);
 
     // Rows the form already holds beyond the stored three.
     for (int i = UploadForm::kInitialRows; i < m_form.variableRowCount(); ++i)
@@ -128,6 +129,7 @@ UploadWindow::UploadWindow(UploadForm &form, QWidget *parent)
     showText(m_request, m_form.requestText());
     showText(m_response, m_form.responseText());
     showText(m_errors, m_form.errorsText());
+    showState();
 }
 
 void UploadWindow::scrollWhenLargerThanTheScreen()
@@ -328,6 +330,7 @@ void UploadWindow::buildTexts()
     m_response = multiLine(this, "txtResponse", QRect(120, 3360, 11775, 735));
     label(this, "Label3", QStringLiteral("Errors in comms"), 120, 4200);
     m_errors = multiLine(this, "errsWinsock", QRect(120, 4560, 11775, 735));
+    buildStateLine();
     // Each error line ends in CR LF, so the box holds one block more than the form's lines.
     m_errors->setMaximumBlockCount(UploadForm::kMaxErrorLines + 1);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QRect>
+#include <QStringList>
 #include <QVector>
 #include <QWidget>
 
@@ -20,6 +21,8 @@ public:
 
     // Stored placement of a control in twips, relative to its parent.
     static QRect twipsOf(const QWidget *control);
+    // The states of the services beyond the main one, shown after its own.
+    void setOtherServiceStates(const QStringList &lines);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -49,6 +52,8 @@ private:
                        bool nameLabelVisible, bool nameVisible, bool valueVisible);
     void growRows(RowList &list, int index);
     void refreshFields();
+    void showState();
+    void buildStateLine();
 
     UploadForm &m_form;
     QLineEdit *m_url = nullptr;
@@ -57,6 +62,8 @@ private:
     QPlainTextEdit *m_request = nullptr;
     QPlainTextEdit *m_response = nullptr;
     QPlainTextEdit *m_errors = nullptr;
+    QLabel *m_state = nullptr;
+    QStringList m_extraStates;
     RowList m_variables;
     RowList m_headers;
 };

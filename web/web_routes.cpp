@@ -188,13 +188,25 @@ HttpRouteReply answerHistory(const HttpRouteRequest &request, const Archive *arc
     return json(200, out);
 }
 
-void installWebRoutes(const AddRoute &addRoute, const WatchFeed &watch, const Archive *archive)
+void installWebRoutes(const AddRoute &addRoute, const WatchFeed &watch, const Archive *archive, UploadStates uploads)
 {
     addRoute(QStringLiteral("/"), &answerPage);
-    addRoute(QStringLiteral("/tarnwick/v1/live"), [&watch](const HttpRouteRequest &r) {
-        return answerLive(r, watch.status(), QDateTime::currentDateTimeUtc());
+    addRoute(QStringLiteral("/tarnwick/v1/live"), [&watch, uploads](const HttpRouteRequest &r) {
+        HttpRouteReply reply = answerLive(r, watch.status(), QDateTime::currentDateTimeUtc());
+        return uploads ? withUploadStates(std::move(reply), uploads()) : reply;
     });
     addRoute(QStringLiteral("/tarnwick/v1/history"), [archive](const HttpRouteRequest &r) {
         return answerHistory(r, archive, QDateTime::currentDateTimeUtc());
     });
+}
+
+// The upload services' states: added to a good live answer only.
+HttpRouteReply withUploadStates(HttpRouteReply live, const QJsonArray &uploads)
+{
+    if (live.status != 200)
+        return live;
+    QJsonObject o = QJsonDocument::fromJson(live.body).object();
+    o.insert(QStringLiteral("uploads"), uploads);
+    live.body = QJsonDocument(o).toJson(QJsonDocument::Compact);
+    return live;
 }

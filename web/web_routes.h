@@ -6,6 +6,7 @@
 #include "core/http_route.h"
 
 #include <QDateTime>
+#include <QJsonArray>
 #include <functional>
 
 class Archive;
@@ -21,4 +22,10 @@ HttpRouteReply answerLive(const HttpRouteRequest &request, const WatchStatus &st
 HttpRouteReply answerHistory(const HttpRouteRequest &request, const Archive *archive, const QDateTime &nowUtc);
 
 using AddRoute = std::function<void(const QString &path, HttpRouteHandler handler)>;
-void installWebRoutes(const AddRoute &addRoute, const WatchFeed &watch, const Archive *archive);
+// The upload services' states for "/tarnwick/v1/live": one {"service", "state"} object each.
+using UploadStates = std::function<QJsonArray()>;
+void installWebRoutes(const AddRoute &addRoute, const WatchFeed &watch, const Archive *archive,
+                      UploadStates uploads = {});
+
+// The live answer with the upload services' states added as "uploads".
+HttpRouteReply withUploadStates(HttpRouteReply live, const QJsonArray &uploads);

@@ -11,7 +11,6 @@
 #include "station/station_link.h"
 #include "temp_profile.h"
 #include "upload/capture_server.h"
-#include "upload/upload_form.h"
 #include "upload/upload_setup.h"
 #include "windows/hand_box.h"
 #include "windows/status_strip.h"
@@ -41,7 +40,8 @@ protected:
     }
     void TearDown() override
     {
-        unloadUploadWindow();
+        if (app)
+            app->upload->unload();
         app.reset();
         resetProgram();
     }
@@ -104,7 +104,7 @@ TEST_F(BoardWatch, UnpluggedMidRunNothingOldGoesOutAndTheBoardComesBackBehindIts
     QTest::qWait(1500); // report periods pass with the old record in hand
     EXPECT_EQ(reports(), reportsAtLoss);
     EXPECT_EQ(logLines(), linesAtLoss);
-    EXPECT_TRUE(uploadForm().errorsText().contains(QStringLiteral("skipped: no live reading since ")));
+    EXPECT_TRUE(app->upload->form().errorsText().contains(QStringLiteral("skipped: no live reading since ")));
     EXPECT_TRUE(app->handBox->valuesGreyed());
     EXPECT_TRUE(app->handBox->statusStrip()->boardText().startsWith(QStringLiteral("Board lost ")));
     ASSERT_TRUE(app->watch.status().latest);
@@ -157,7 +157,7 @@ TEST_F(BoardWatch, ASimulatedBoardsMadeUpWeatherNeverReachesTheWeatherService)
     app->link->setSimulated(true); // as --simulate does, with the simulator behind a real pseudo-terminal
     ASSERT_TRUE(waitForState(BoardState::Simulated, 5000));
     ASSERT_TRUE(QTest::qWaitFor(
-        [] { return uploadForm().errorsText().contains(QStringLiteral("the simulated board's readings are not sent")); },
+        [this] { return app->upload->form().errorsText().contains(QStringLiteral("the simulated board's readings are not sent")); },
         20000));
     EXPECT_EQ(reports(), 0);
     EXPECT_GT(logLines(), 0); // the log still takes them, for trying the program out
@@ -174,7 +174,7 @@ TEST_F(BoardWatch, NoBoardAtStartUpShowsTestValuesGreyedAndSendsNothing)
               QStringLiteral("No board on /nonexistent/ttyNONE \u2014 showing test values"));
     EXPECT_EQ(reports(), 0);
     EXPECT_EQ(logLines(), 0);
-    EXPECT_TRUE(uploadForm().errorsText().contains(QStringLiteral("skipped: no live reading yet")));
+    EXPECT_TRUE(app->upload->form().errorsText().contains(QStringLiteral("skipped: no live reading yet")));
 }
 
 } // namespace

@@ -37,6 +37,7 @@ TEST(HistoryCommand, PrintsTheSpanAsCsvOrJsonBesideARunningWriter)
     const QDateTime t0 = utcAt("2026-12-07T20:00:00Z");
     Archive archive;
     archive.setRetentionDays(100000);
+    archive.setBatchSeconds(1000000); // a writer in the middle of a transaction
     ASSERT_TRUE(archive.open(path));
     for (int s = 0; s < 180; ++s)
         archive.add(observationAt(t0.addSecs(s), s < 120 ? 10 : 20), simulatedBoard(), {});

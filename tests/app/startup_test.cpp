@@ -136,7 +136,7 @@ TEST_F(StartupTest, StoredPlaceOffTheScreenIsBroughtIntoView)
     start();
     const QRect area = box->screen()->availableGeometry();
     EXPECT_TRUE(area.contains(box->frameGeometry())) << box->frameGeometry().x() << "," << box->frameGeometry().y() << " " << area.width() << "x" << area.height();
-    QWidget *upload = uploadWindow();
+    QWidget *upload = app->upload->window();
     ASSERT_NE(upload, nullptr);
     EXPECT_TRUE(area.contains(upload->frameGeometry())) << upload->frameGeometry().x();
 }

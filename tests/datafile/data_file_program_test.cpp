@@ -79,7 +79,7 @@ TEST(DataFileProgram, FollowsTheWatchAndAlertsWhenTheBoardIsPulled)
     ASSERT_FALSE(f.isEmpty());
     EXPECT_GT(f[13], age);
 
-    unloadUploadWindow();
+    app->upload->unload();
     app.reset();
     resetProgram();
 }

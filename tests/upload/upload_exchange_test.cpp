@@ -1,9 +1,8 @@
 // The send operation end to end against a local service on 127.0.0.1: the
 // exact request bytes, the reply and error texts, and that every kind of
 // failure leaves the next report free to go out.
-#include "station/weather_state.h"
 #include "capture_server.h"
-#include "fake_hand_box.h"
+#include "observation_for.h"
 #include "temp_profile.h"
 
 #include "core/messages.h"
@@ -65,8 +64,7 @@ private:
 class UploadExchange : public ::testing::Test {
 protected:
     TempProfile profile;
-    WeatherState weather;
-    FakeHandBox handBox;
+    Observation observation = observationFor(21.5, 3.2, 12.4, 68, -2.3);
     CaptureServer server;
     QList<Message> messages;
     MessageHandler previousHandler;
@@ -77,16 +75,11 @@ protected:
         resetProgram();
         prog().profile = profile.store.get();
         previousHandler = setMessageHandler([this](const Message &m) { messages.append(m); });
-        handBox.setFieldText(HandBoxField::RH, QStringLiteral("68"));
-        handBox.setFieldText(HandBoxField::LabelClouds, QStringLiteral("-2.3"));
-        WeatherState &w = weather;
-        w.AmbientTempAvgC = 21.5;
-        w.WindSpeed = 3.2;
-        w.WindGust = 12.4;
         Settings &s = prog().settings;
         s.g_bAllow_PWS = 1;
         s.g_sPWS_site = server.url(kPath);
-        form = std::make_unique<UploadForm>(weather, &handBox);
+        form = std::make_unique<UploadForm>(prog().settings, profileSaver());
+        form->setObservation(observation);
         form->setUtcClock([] { return QDateTime(QDate(2026, 12, 6), QTime(9, 57, 12), Qt::UTC); });
     }
     void TearDown() override
@@ -169,7 +162,8 @@ TEST_F(UploadExchange, NotAllowedClearsTheReplyKeepsTheRequestAndConnectsNowhere
 
     form->setAllowChecked(false);
     EXPECT_EQ(profile.store->value(kDriverId, QStringLiteral("g_bAllow_PWS")), QStringLiteral("0"));
-    handBox.setFieldText(HandBoxField::RH, QStringLiteral("50"));
+    observation.humidityPercent = 50;
+    form->setObservation(observation);
     form->cmdSend_Click();
     QTest::qWait(100);
     EXPECT_TRUE(form->responseText().isEmpty());

@@ -1,9 +1,8 @@
 // Reports driven by a running timer, as the station cycle drives them: each one
 // reaches the local service well formed, and a service that goes away only
 // adds error lines while the timer keeps running.
-#include "station/weather_state.h"
 #include "capture_server.h"
-#include "fake_hand_box.h"
+#include "observation_for.h"
 #include "temp_profile.h"
 
 #include "upload/upload_form.h"
@@ -16,24 +15,23 @@
 TEST(UploadRunning, TimerDrivenReportsSurviveTheServiceGoingAway)
 {
     TempProfile profile;
-    WeatherState weather;
-    FakeHandBox handBox;
     CaptureServer server;
     resetProgram();
     prog().profile = profile.store.get();
-    handBox.setFieldText(HandBoxField::RH, QStringLiteral("71"));
-    handBox.setFieldText(HandBoxField::LabelClouds, QStringLiteral("1.5"));
     prog().settings.g_bAllow_PWS = 1;
     prog().settings.g_sPWS_site = server.url(QStringLiteral("/weatherstation/updateweatherstation.php"));
-    installUpload(weather, &handBox);
-    showUploadWindow();
+    UploadUi upload(prog().settings, profileSaver());
+    upload.show();
+    // The station's state before its first wind sample: the gust is still a placeholder.
+    Observation observation = observationFor(10, 0, -10, 71, 1.5);
 
     int ticks = 0;
     QTimer cycle;
     QObject::connect(&cycle, &QTimer::timeout, [&] {
         ++ticks;
-        weather.AmbientTempAvgC = 10 + ticks * 0.1;
-        uploadForm().cmdSend_Click();
+        observation.ambientC = 10 + ticks * 0.1;
+        upload.form().setObservation(observation);
+        upload.form().cmdSend_Click();
     });
     cycle.start(60);
 
@@ -41,7 +39,7 @@ TEST(UploadRunning, TimerDrivenReportsSurviveTheServiceGoingAway)
     static const QRegularExpression wellFormed(QStringLiteral(
         "^GET /weatherstation/updateweatherstation\\.php\\?ID=KXXTOWN99&PASSWORD=yourpassword"
         "&dateutc=\\d{4}%2D\\d\\d%2D\\d\\d%2B\\d\\d%3A\\d\\d%2E\\d\\d%2E00&tempf=[%0-9A-F]+"
-        "&windspeedmph=%20%200%2E0&windgustmph=%20%2D10%2E0&humidity=%2071%2E0&clouds=OVC"
+        "&windspeedmph=%20%200%2E0&humidity=%2071%2E0&clouds=OVC"
         "&softwaretype=tarnwick%20v01&action=updateraw&realtime=1&rtfreq=5\\.0 HTTP/1\\.0\r\n"
         "Host: 127\\.0\\.0\\.1\r\n\r\n$"));
     for (int i = 0; i < 3; ++i)
@@ -49,11 +47,11 @@ TEST(UploadRunning, TimerDrivenReportsSurviveTheServiceGoingAway)
 
     server.stop();
     const int ticksAtStop = ticks;
-    ASSERT_TRUE(QTest::qWaitFor([] { return uploadForm().errorsText().count(QStringLiteral("\r\n")) >= 2; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return upload.form().errorsText().count(QStringLiteral("\r\n")) >= 2; }, 10000));
     EXPECT_TRUE(cycle.isActive());
     EXPECT_GT(ticks, ticksAtStop);
 
     cycle.stop();
-    unloadUploadWindow();
+    upload.unload();
     resetProgram();
 }

@@ -1,8 +1,7 @@
 // The upload window over its form: stored layout, settings written as fields
 // change, growing rows, and the load/unload life cycle behind the hooks.
-#include "station/weather_state.h"
 #include "capture_server.h"
-#include "fake_hand_box.h"
+#include "observation_for.h"
 #include "temp_profile.h"
 
 #include "core/messages.h"
@@ -27,33 +26,31 @@ namespace {
 class UploadWindowTest : public ::testing::Test {
 protected:
     TempProfile profile;
-    WeatherState weather;
-    FakeHandBox handBox;
+    std::unique_ptr<UploadUi> upload;
     QList<Message> messages;
     MessageHandler previousHandler;
 
     void SetUp() override
     {
-        unloadUploadWindow();
         resetProgram();
         prog().profile = profile.store.get();
-        handBox.setFieldText(HandBoxField::RH, QStringLiteral("55"));
-        handBox.setFieldText(HandBoxField::LabelClouds, QStringLiteral("-8.0"));
         previousHandler = setMessageHandler([this](const Message &m) { messages.append(m); });
-        installUpload(weather, &handBox);
+        upload = std::make_unique<UploadUi>(prog().settings, profileSaver());
+        upload->form().setObservation(observationFor(0, 0, 0, 55, -8.0));
     }
     void TearDown() override
     {
-        unloadUploadWindow();
-        (void)QTest::qWaitFor([] { return uploadWindow() == nullptr; }, 2000);
+        upload->unload();
+        (void)QTest::qWaitFor([this] { return upload->window() == nullptr; }, 2000);
+        upload.reset();
         setMessageHandler(previousHandler);
         resetProgram();
     }
 
     UploadWindow *shown()
     {
-        showUploadWindow();
-        return uploadWindow();
+        upload->show();
+        return upload->window();
     }
     // A multi-line box shows CR LF line ends as plain line breaks, and the request without its password.
     static QString shownAs(const QByteArray &bytes)
@@ -62,7 +59,7 @@ protected:
             .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
             .replace(QStringLiteral("PASSWORD=yourpassword"), QStringLiteral("PASSWORD=********"));
     }
-    template <typename T> T *control(const QString &name) { return uploadWindow()->findChild<T *>(name); }
+    template <typename T> T *control(const QString &name) { return upload->window()->findChild<T *>(name); }
     QString stored(const char *key) { return profile.store->value(kDriverId, QLatin1String(key)); }
 };
 
@@ -108,7 +105,7 @@ TEST_F(UploadWindowTest, LoadFillsTheFieldsAndWritesChangedOnesBack)
     EXPECT_EQ(stored("g_sPWS_name"), QStringLiteral("IABC12345"));
     EXPECT_EQ(stored("g_bAllow_PWS"), QString()); // unchanged box: nothing written
 
-    unloadUploadWindow();
+    upload->unload();
     s.g_bAllow_PWS = 1;
     shown();
     EXPECT_TRUE(control<QCheckBox>(QStringLiteral("chk_AllowPWS"))->isChecked());
@@ -122,7 +119,7 @@ TEST_F(UploadWindowTest, PasswordIsMaskedUntilShownAndAFailedSaveIsReported)
     EXPECT_EQ(password->echoMode(), QLineEdit::Password);
     auto *show = control<QCheckBox>(QStringLiteral("chkShowPassword"));
     ASSERT_NE(show, nullptr);
-    EXPECT_TRUE(show->isVisibleTo(uploadWindow()));
+    EXPECT_TRUE(show->isVisibleTo(upload->window()));
     show->setChecked(true);
     EXPECT_EQ(password->echoMode(), QLineEdit::Normal);
     show->setChecked(false);
@@ -164,7 +161,7 @@ TEST_F(UploadWindowTest, EveryFieldChangeReachesTheProfile)
     // An empty address is kept, and the next report says so.
     control<QLineEdit>(QStringLiteral("txtUrl"))->clear();
     EXPECT_EQ(stored("g_sPWS_site"), QString());
-    uploadForm().cmdSend_Click();
+    upload->form().cmdSend_Click();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages[0].text, QStringLiteral("Invalid Host"));
 }
@@ -205,7 +202,7 @@ TEST_F(UploadWindowTest, MoreRowsScrollIntoViewAndHeaderRowsAreSent)
     EXPECT_TRUE(server.requests[0].endsWith("\r\nHost: 127.0.0.1\r\nX-Row: three\r\n\r\n"));
 
     // The window shows what went out and what came back.
-    ASSERT_TRUE(QTest::qWaitFor([] { return !uploadForm().Connected(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !upload->form().Connected(); }, 5000));
     EXPECT_EQ(control<QPlainTextEdit>(QStringLiteral("txtRequest"))->toPlainText(), shownAs(server.requests[0]));
     EXPECT_EQ(control<QPlainTextEdit>(QStringLiteral("txtResponse"))->toPlainText(),
               QStringLiteral("HTTP/1.0 200 OK\nContent-Type: text/plain\n\nsuccess\n"));
@@ -219,18 +216,37 @@ TEST_F(UploadWindowTest, ClosingUnloadsAndAReportReloadsWithoutShowing)
     UploadWindow *w = shown();
     control<QLineEdit>(QStringLiteral("txtVariableName(0)"))->setText(QStringLiteral("KEDITED01"));
     w->close();
-    ASSERT_TRUE(QTest::qWaitFor([] { return uploadWindow() == nullptr; }, 2000));
-    EXPECT_FALSE(uploadForm().isLoaded());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return upload->window() == nullptr; }, 2000));
+    EXPECT_FALSE(upload->form().isLoaded());
 
-    uploadForm().cmdSend_Click();
-    EXPECT_TRUE(uploadForm().isLoaded());
-    EXPECT_EQ(uploadWindow(), nullptr);
+    upload->form().cmdSend_Click();
+    EXPECT_TRUE(upload->form().isLoaded());
+    EXPECT_EQ(upload->window(), nullptr);
     ASSERT_TRUE(server.waitForRequests(1));
     EXPECT_TRUE(server.requests[0].startsWith("GET /u?ID=KEDITED01&PASSWORD=yourpassword&dateutc="));
     EXPECT_TRUE(server.requests[0].contains("&clouds=SKC&softwaretype="));
 
     // The PWS button shows the same loaded form with what it already holds.
-    ASSERT_TRUE(QTest::qWaitFor([] { return !uploadForm().Connected(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !upload->form().Connected(); }, 5000));
     shown();
     EXPECT_EQ(control<QPlainTextEdit>(QStringLiteral("txtRequest"))->toPlainText(), shownAs(server.requests[0]));
+}
+
+TEST_F(UploadWindowTest, EachServiceStateShowsBesideTheErrorList)
+{
+    CaptureServer server;
+    server.reply = "HTTP/1.0 200 OK\r\n\r\nINVALIDPASSWORDID|Password or key and/or id are incorrect\r\n";
+    prog().settings.g_sPWS_site = server.url(QStringLiteral("/u"));
+    prog().settings.g_bAllow_PWS = 1;
+    QStringList problems;
+    upload->setServices(parseServices(QStringLiteral("get|Mine|http://127.0.0.1:1/x|60"), problems),
+                        &QDateTime::currentDateTimeUtc, QString());
+    shown();
+    auto *state = control<QLabel>(QStringLiteral("lblServiceState"));
+    ASSERT_NE(state, nullptr);
+    EXPECT_EQ(state->text(), QStringLiteral("Weather service: waiting for the first report   Mine: waiting for the first report"));
+    control<QPushButton>(QStringLiteral("cmdSend"))->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state->text().startsWith("Weather service: credentials refused"); }, 5000))
+        << qPrintable(state->text());
+    EXPECT_TRUE(control<QPlainTextEdit>(QStringLiteral("errsWinsock"))->toPlainText().contains("credentials refused: INVALIDPASSWORDID"));
 }

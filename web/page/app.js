@@ -72,6 +72,8 @@ function showLive(reply) {
   liveAt = performance.now();
   $("board").textContent = reply.board.state;
   showSafety(reply.safety);
+  // Upload services: "Weather service: sent 12:04:05 · Wind map: retrying in 40 s"
+  $("uploads").textContent = (reply.uploads || []).map(u => u.service + ": " + u.state).join(" \u00b7 ");
   const o = reply.observation;
   const u = reply.units;
   $("now").dataset.time = o ? o.time : "";

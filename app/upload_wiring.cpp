@@ -1,0 +1,60 @@
+// The upload's place in the program: its settings, the observation it reports
+// and the rule for when readings may go out.
+#include "app/app.h"
+
+#include "archive/archive.h"
+#include "core/messages.h"
+#include "core/program.h"
+#include "station/station_cycle.h"
+#include "station/station_link.h"
+#include "upload/upload_setup.h"
+
+#include <QJsonObject>
+
+void App::wireUpload()
+{
+    upload = std::make_unique<UploadUi>(prog().settings, [](const QString &key) { return saveSettingNow(key); });
+    UploadForm &form = upload->form();
+    const Settings &s = prog().settings;
+    form.setBacklogHours(std::clamp(s.UploadBacklogHours, 0, 24 * 7));
+    form.setCaFile(s.UploadCaFile);
+    // Missed minutes come back from the archive when there is one.
+    if (archive)
+        form.setMinuteSource([this](const QDateTime &from, const QDateTime &to) {
+            return archive ? archive->minutesBetween(from, to) : std::vector<ArchiveSummary>{};
+        });
+    // The report goes with the observation of the record that ended its period.
+    QStringList problems;
+    upload->setServices(parseServices(s.UploadServices, problems), &QDateTime::currentDateTimeUtc, s.UploadCaFile);
+    if (!problems.isEmpty())
+        showMessage(QStringLiteral("UploadServices: ") + problems.join(QStringLiteral("; ")));
+    cycle->addObserver([this](const Observation &o) {
+        upload->form().setObservation(o);
+        upload->offerObservation(o, upload->form().readingsMayGoOut());
+        if (!m_reportDue)
+            return;
+        m_reportDue = false;
+        upload->form().cmdSend_Click();
+    });
+    form.setReportCheck([this] {
+        ReportCheck c;
+        c.skipReason = notLiveNow();
+        // The simulator's weather is made up: it never goes to a public service.
+        if (c.skipReason.isEmpty() && link->board().state == BoardState::Simulated)
+            c.skipReason = QStringLiteral("the simulated board's readings are not sent");
+        return c;
+    });
+}
+
+QJsonArray App::uploadStates() const
+{
+    QJsonArray states;
+    if (!upload)
+        return states;
+    states.append(QJsonObject{{QStringLiteral("service"), QStringLiteral("Weather service")},
+                              {QStringLiteral("state"), upload->form().stateText()}});
+    for (const auto &service : upload->services())
+        states.append(QJsonObject{{QStringLiteral("service"), service->spec().name},
+                                  {QStringLiteral("state"), service->delivery().stateText()}});
+    return states;
+}

@@ -1,0 +1,154 @@
+// Parsing the service list and building each service's request.
+#include "upload/services.h"
+
+#include "core/number_format.h"
+#include "upload/pws_report.h"
+#include "upload/url_helper.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kMetresPerSecondPerMph = 0.44704;
+
+std::optional<ServiceKind> kindFrom(const QString &word)
+{
+    if (word == QLatin1String("pws"))
+        return ServiceKind::Pws;
+    if (word == QLatin1String("windmap"))
+        return ServiceKind::WindMap;
+    if (word == QLatin1String("get"))
+        return ServiceKind::CustomGet;
+    if (word == QLatin1String("post"))
+        return ServiceKind::CustomPost;
+    return std::nullopt;
+}
+
+QString number(double v, bool present)
+{
+    return present && std::isfinite(v) ? PercentEncode(formatNumber(v, "0.0")) : QString();
+}
+
+} // namespace
+
+std::vector<ServiceSpec> parseServices(const QString &text, QStringList &problems)
+{
+    std::vector<ServiceSpec> specs;
+    const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString &raw : lines) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const QStringList f = line.split(QLatin1Char('|'));
+        const auto kind = kindFrom(f.value(0).trimmed());
+        const bool custom = kind == ServiceKind::CustomGet || kind == ServiceKind::CustomPost;
+        const int fields = kind == ServiceKind::CustomGet ? 4 : 5 + (custom ? 0 : 1);
+        bool ok = false;
+        const int seconds = f.value(fields - 1).trimmed().toInt(&ok);
+        if (!kind || f.size() != fields || !ok || seconds < kShortestInterval || f[2].trimmed().isEmpty()) {
+            problems << QStringLiteral("cannot use the service line \"%1\"").arg(line.left(60));
+            continue;
+        }
+        ServiceSpec s;
+        s.kind = *kind;
+        s.name = f[1].trimmed();
+        s.address = f[2].trimmed();
+        if (s.kind == ServiceKind::CustomPost)
+            s.bodyTemplate = f[3];
+        if (!custom) {
+            s.stationId = f[3].trimmed();
+            s.password = f[4].trimmed();
+        }
+        s.intervalSeconds = s.kind == ServiceKind::WindMap ? std::max(seconds, kWindMapShortestInterval) : seconds;
+        specs.push_back(s);
+    }
+    return specs;
+}
+
+QString fillTemplate(const QString &tmpl, const Observation &o, const QDateTime &utc)
+{
+    const PwsReading r = readingFrom(o);
+    const bool dew = r.hasTemperature && r.hasHumidity;
+    const double humidity = std::clamp(o.humidityPercent, 0.0, 100.0);
+    const QList<QPair<QString, QString>> values = {
+        {QStringLiteral("{tempc}"), number(o.ambientC, r.hasTemperature)},
+        {QStringLiteral("{tempf}"), number(o.ambientC * 1.8 + 32, r.hasTemperature)},
+        {QStringLiteral("{humidity}"), r.hasHumidity ? PercentEncode(formatNumber(humidity, "0")) : QString()},
+        {QStringLiteral("{dewptc}"), number(o.dewPointC, dew)},
+        {QStringLiteral("{dewptf}"), number(o.dewPointC * 1.8 + 32, dew)},
+        {QStringLiteral("{windspeedmph}"), number(o.windAverage, true)},
+        {QStringLiteral("{windgustmph}"), number(o.windGust, r.hasWindGust)},
+        {QStringLiteral("{windspeedms}"), number(o.windAverage * kMetresPerSecondPerMph, true)},
+        {QStringLiteral("{windgustms}"), number(o.windGust * kMetresPerSecondPerMph, r.hasWindGust)},
+        {QStringLiteral("{clouds}"), r.hasSkyTemperature ? cloudsText(r.skyTempCaption) : QString()},
+        {QStringLiteral("{dateutc}"), PercentEncode(dateUtcText(utc))},
+    };
+    QString out = tmpl;
+    for (const auto &[key, value] : values)
+        out.replace(key, value);
+    return out;
+}
+
+namespace {
+
+QString windMapQuery(const ServiceSpec &s, const Observation &o, const QDateTime &utc)
+{
+    QString q = QStringLiteral("station_id=") + PercentEncode(s.stationId);
+    q += fillTemplate(QStringLiteral("&wind={windspeedms}&gust={windgustms}"), o, utc);
+    const PwsReading r = readingFrom(o);
+    if (r.hasTemperature)
+        q += fillTemplate(QStringLiteral("&temperature={tempc}"), o, utc);
+    if (r.hasHumidity)
+        q += fillTemplate(QStringLiteral("&rh={humidity}"), o, utc);
+    if (r.hasTemperature && r.hasHumidity)
+        q += fillTemplate(QStringLiteral("&dewpoint={dewptc}"), o, utc);
+    if (!r.hasWindGust)
+        q.remove(QStringLiteral("&gust="));
+    return q;
+}
+
+} // namespace
+
+ServiceRequest buildServiceRequest(const ServiceSpec &s, const Observation &o, const QDateTime &utc)
+{
+    ServiceRequest req;
+    QVector<HeaderRow> headers;
+    QString query;
+    QString method = QStringLiteral("GET");
+    QByteArray body;
+    switch (s.kind) {
+    case ServiceKind::Pws: {
+        req.url = SplitUrl(s.address);
+        PwsReading r = readingFrom(o);
+        r.stationId = s.stationId;
+        r.password = s.password;
+        r.utc = utc;
+        query = UploadQuery(r);
+        req.style = ReplyStyle::PwsBody;
+        break;
+    }
+    case ServiceKind::WindMap:
+        req.url = SplitUrl(s.address);
+        if (!req.url.Path.endsWith(QLatin1String("/api/v2/observation/update")))
+            req.url.Path = (req.url.Path == QLatin1String("/") ? QString() : req.url.Path)
+                           + QStringLiteral("/api/v2/observation/update");
+        query = windMapQuery(s, o, utc);
+        headers.append({QStringLiteral("Authorization"), QStringLiteral("Bearer ") + s.password});
+        break;
+    case ServiceKind::CustomGet:
+        req.url = SplitUrl(fillTemplate(s.address, o, utc));
+        break;
+    case ServiceKind::CustomPost:
+        req.url = SplitUrl(s.address);
+        method = QStringLiteral("POST");
+        body = fillTemplate(s.bodyTemplate, o, utc).toUtf8();
+        headers.append({QStringLiteral("Content-Type"), QStringLiteral("application/x-www-form-urlencoded")});
+        headers.append({QStringLiteral("Content-Length"), QString::number(body.size())});
+        break;
+    }
+    QString text = requestText(req.url.Host, requestTarget(req.url, query), headers);
+    text.replace(0, 3, method); // "GET" at the start
+    req.text = text.toUtf8() + body;
+    return req;
+}
