@@ -4,6 +4,7 @@
 #include "core/profile_store.h"
 
 #include <algorithm>
+#include <cmath>
 #include <variant>
 
 namespace {
@@ -93,6 +94,8 @@ const std::vector<LoadStep> &loadOrder()
         {"UnsafeInDaylight", &Settings::UnsafeInDaylight},
         {"UnsafeProgram", &Settings::UnsafeProgram},
         {"SafeProgram", &Settings::SafeProgram},
+        {"Latitude", &Settings::Latitude},
+        {"Longitude", &Settings::Longitude},
     };
     return steps;
 }
@@ -187,6 +190,8 @@ const std::vector<SettingDef> &settingTable()
         {"UnsafeInDaylight", false, SettingType::Boolean, "True", "Safety"},
         {"UnsafeProgram", false, SettingType::Text, "", "Safety"},
         {"SafeProgram", false, SettingType::Text, "", "Safety"},
+        {"Latitude", false, SettingType::Text, "", ""},
+        {"Longitude", false, SettingType::Text, "", ""},
         // Read by the archive at start-up, not kept in Settings.
         {"ArchiveDays", false, SettingType::Integer, "30", ""},
     };
@@ -228,6 +233,25 @@ bool writeAddedKeyDefaults(ProfileStore &profile)
 int staleLimitSeconds(const Settings &settings)
 {
     return std::clamp(settings.StaleAfterSeconds, 2, 86400);
+}
+
+SiteLocation siteLocation(const Settings &settings)
+{
+    SiteLocation site;
+    const QString lat = settings.Latitude.trimmed(), lon = settings.Longitude.trimmed();
+    if (lat.isEmpty() && lon.isEmpty())
+        return site;
+    auto degrees = [](QString text, double limit, double &out) {
+        bool ok = false;
+        out = text.replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+        return ok && std::abs(out) <= limit;
+    };
+    if (!degrees(lat, 90, site.latitudeDeg))
+        site.problem = QStringLiteral("Latitude \"%1\" is not degrees from -90 to 90").arg(lat);
+    else if (!degrees(lon, 180, site.longitudeDeg))
+        site.problem = QStringLiteral("Longitude \"%1\" is not degrees from -180 to 180 (east positive)").arg(lon);
+    site.known = site.problem.isEmpty();
+    return site;
 }
 
 bool writeDefaultsIfNeeded(ProfileStore &profile)

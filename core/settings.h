@@ -100,6 +100,10 @@ struct Settings {
     bool UnsafeInDaylight = true;
     QString UnsafeProgram;
     QString SafeProgram;
+
+    // The observing site, degrees north and east; empty: not told.
+    QString Latitude;
+    QString Longitude;
 };
 
 inline const QString kSafetySubKey = QStringLiteral("Safety");
@@ -107,6 +111,16 @@ inline const QString kSafetySubKey = QStringLiteral("Safety");
 // StaleAfterSeconds as used: at least 2 s (a record is polled once a second)
 // and at most one day.
 int staleLimitSeconds(const Settings &settings);
+
+// The site as numbers: known when Latitude and Longitude both hold degrees in
+// range ("52.2", "-1,5"); otherwise problem says why, unless both are empty.
+struct SiteLocation {
+    bool known = false;
+    double latitudeDeg = 0;
+    double longitudeDeg = 0;
+    QString problem;
+};
+SiteLocation siteLocation(const Settings &settings);
 
 enum class SettingType { Text, Boolean, Integer, Double };
 

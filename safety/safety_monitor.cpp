@@ -36,6 +36,13 @@ QString boardProblem(const WatchStatus &status, const SafetyRules &rules, const 
         return QStringLiteral("No reading from the board for more than %1 s").arg(rules.staleAfterSeconds);
     return QString();
 }
+// "board lost", "board searching"; "board silent" also for a board that
+// delivers but whose last record is too old (it turns silent at that age).
+QString blindWords(const WatchStatus &status)
+{
+    const BoardState s = status.board.state;
+    return QStringLiteral("board ") + boardStateName(deliversReadings(s) ? BoardState::Silent : s);
+}
 } // namespace
 
 SafetyRules safetyRulesFrom(const Settings &s)
@@ -99,9 +106,15 @@ const SafetyVerdict &SafetyMonitor::judge(const WatchStatus &status, const Safet
     SafetyVerdict v;
     v.known = true;
     v.safe = m_tracked.empty();
+    // While the board gives nothing fresh the weather is unknown: a condition
+    // not seen since then has not ended, it can no longer be seen.
+    const bool blind = !held.isEmpty() && held.front().name == QLatin1String("board");
+    const QString unknown = blind ? QStringLiteral(" \u2014 unknown (%1)").arg(blindWords(status)) : QString();
     for (Tracked &t : m_tracked) {
         QString text = t.text;
-        if (t.lastHeld != now) {
+        if (blind && t.lastHeld != now) {
+            text += unknown;
+        } else if (t.lastHeld != now) {
             if (t.noteHeld != t.lastHeld || t.noteDelay != rules.safeDelayMinutes) {
                 t.endedNote = QStringLiteral(" (ended %1; safe again %2 min after)")
                                   .arg(utcClock(t.lastHeld))

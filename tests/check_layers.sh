@@ -9,7 +9,7 @@ allowed() {
     core) echo "core" ;;
     station) echo "core station" ;;
     archive) echo "core archive" ;;
-    web) echo "core archive web" ;;
+    web) echo "core station archive web" ;;
     focuser | upload | windows | safety) echo "core station archive $1" ;;
     feeds) echo "core feeds" ;;
     app) echo "core station archive focuser upload windows safety feeds web app" ;;
