@@ -44,6 +44,7 @@ TEST_F(WebRoutes, ThePageAndItsFilesComeFromTheProgram)
     EXPECT_TRUE(get("/vendor/uplot/uPlot.iife.min.js").body.contains("uPlot"));
     EXPECT_TRUE(get("/vendor/uplot/LICENSE").body.contains("MIT License"));
     EXPECT_EQ(get("/app.js").status, 200);
+    EXPECT_TRUE(get("/favicon.svg").headers.contains("image/svg+xml"));
     const HttpAnswer missing = get("/../etc/passwd");
     EXPECT_EQ(missing.status, 404);
     EXPECT_TRUE(missing.json().contains("error"));
@@ -144,7 +145,7 @@ TEST_F(WebRoutes, LiveTellsStaleValuesTodayTrendsAndCountsInWords)
     const QJsonObject obs = live["observation"].toObject();
     EXPECT_EQ(obs["rain_words"], "Raining");
     EXPECT_EQ(obs["brightness_words"], "Daylight");
-    EXPECT_EQ(obs["cloud_cover_pct"].toDouble(), 0); // 20 °C colder than the air: clear
+    EXPECT_NEAR(obs["cloud_cover_pct"].toDouble(), 66.67, 0.01); // 20 °C: a third of the way from 19 to 22
     const QJsonObject ambient = live["today"].toObject()["ambient_c"].toObject();
     EXPECT_NEAR(ambient["high"].toDouble(NAN), high, 1e-9);
     EXPECT_NEAR(ambient["low"].toDouble(NAN), low, 1e-9);
@@ -178,7 +179,7 @@ TEST_F(WebRoutes, TheNightAtTheSiteAndItsDarknessOnTheCharts)
     EXPECT_FALSE(night["sunset"].toString().isEmpty());
     EXPECT_FALSE(night["dark_from"].toString().isEmpty());
     const QDateTime t0 = utcAt("2026-12-07T12:00:00Z");
-    for (int h = 0; h < 12; ++h)
+    for (int h = 0; h <= 12; ++h) // the last one closes the minute before it
         archive.add(observationAt(t0.addSecs(h * 3600), 5), simulatedBoard(), {});
     const QJsonObject h = get("/tarnwick/v1/history?from=2026-12-07T12:00Z&to=2026-12-08T00:00Z&step=3600").json();
     EXPECT_EQ(h["dark"].toArray(), QJsonArray({0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0}));

@@ -127,9 +127,9 @@ function showTiles(o, trends) {
   $("v-humidity_pct").textContent = shown(o.humidity_pct, "pct");
   $("v-cloud_cover_pct").textContent = shown(o.cloud_cover_pct, "pct", 0);
   $("v-rain").textContent = o.rain_words;
-  $("c-rain").textContent = "sensor " + fmt(o.rain, 0) + " (raining above " + live.thresholds.rain + ")";
+  $("c-rain").textContent = fmt(o.rain, 0) + " counts · rain above " + live.thresholds.rain;
   $("v-brightness").textContent = o.brightness_words;
-  $("c-brightness").textContent = "sensor " + fmt(o.brightness, 0) + " (daylight at or below " + live.thresholds.light + ")";
+  $("c-brightness").textContent = fmt(o.brightness, 0) + " counts · day at " + live.thresholds.light + " or less";
   $("v-heater").textContent = onOff(o.heater) + " / " + onOff(o.relay);
   const t = trends || {};
   $("t-ambient_c").textContent = perHour(t.ambient_c, "temp");
@@ -148,7 +148,13 @@ function showToday(today) {
       const cell = row.querySelector("." + which);
       if (!(which in r)) continue;
       cell.dataset.value = r[which] === null ? "" : String(r[which]);
-      cell.textContent = r[which] === null ? "–" : shown(r[which], row.dataset.kind) + " at " + isoClock(r[which + "_at"]);
+      cell.textContent = r[which] === null ? "–" : shown(r[which], row.dataset.kind);
+      if (r[which] !== null) {
+        const at = document.createElement("span");
+        at.className = "at";
+        at.textContent = isoClock(r[which + "_at"]);
+        cell.append(at);
+      }
     }
   }
 }
@@ -291,7 +297,7 @@ function drawCharts(history) {
       width: chartWidth(el), height: 200,
       plugins: [bandsPlugin(h)],
       scales: { x: { time: true, range: [Date.parse(h.from) / 1000, Date.parse(h.to) / 1000] }, pct: { range: [0, 100] } },
-      axes: [{ values: (u, splits) => splits.map(span > 172800 ? dayClock : clock) }, { size: 46 }].concat(hasPct ? [{ scale: "pct", side: 1, grid: { show: false }, size: 36 }] : []),
+      axes: [{ values: (u, splits) => splits.map(span > 172800 ? dayClock : clock) }, { size: 46 }].concat(hasPct ? [{ scale: "pct", side: 1, grid: { show: false }, size: 44 }] : []),
       series: [{ value: (u, t) => (t === null ? "--" : dayClock(t)) }].concat(chart.series.map(([label, , colour, scale]) => ({ label, stroke: colour, width: 1.5, scale: scale || "y", spanGaps: false }))),
     };
     const data = [h.time].concat(chart.series.map((s) => s[1]));
