@@ -7,6 +7,7 @@
 #include "core/messages.h"
 #include "core/number_format.h"
 #include "core/profile_store.h"
+#include "core/program.h"
 #include "core/settings.h"
 #include "alpaca/alpaca_server.h"
 #include "web/web_routes.h"
@@ -61,5 +62,5 @@ void startWebPage(App &app)
     if (!server)
         return;
     installWebRoutes([server](const QString &path, HttpRouteHandler handler) { server->addRoute(path, std::move(handler)); },
-                     app.watch, app.archive.get(), [&app] { return app.uploadStates(); });
+                     app.watch, app.archive.get(), &prog().settings, [&app] { return app.uploadStates(); });
 }

@@ -167,12 +167,21 @@ QJsonObject archiveUnits()
     return units;
 }
 
+namespace {
+// The rows with the units their numbers are in.
+QByteArray withUnits(const QJsonArray &rows)
+{
+    const QJsonObject out{{QStringLiteral("units"), archiveUnits()}, {QStringLiteral("rows"), rows}};
+    return QJsonDocument(out).toJson(QJsonDocument::Compact) + '\n';
+}
+} // namespace
+
 QByteArray observationsJson(const std::vector<ArchivedObservation> &rows)
 {
     QJsonArray out;
     for (const ArchivedObservation &r : rows)
         out.append(observationJson(r));
-    return QJsonDocument(out).toJson(QJsonDocument::Compact) + '\n';
+    return withUnits(out);
 }
 
 QByteArray summariesJson(const std::vector<ArchiveSummary> &rows)
@@ -193,5 +202,5 @@ QByteArray summariesJson(const std::vector<ArchiveSummary> &rows)
         o.insert(QStringLiteral("safe"), jsonNumber(s.safe));
         out.append(o);
     }
-    return QJsonDocument(out).toJson(QJsonDocument::Compact) + '\n';
+    return withUnits(out);
 }

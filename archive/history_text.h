@@ -15,6 +15,7 @@ std::optional<QDateTime> parseHistoryTime(const QString &text, const QDateTime &
 
 QByteArray observationsCsv(const std::vector<ArchivedObservation> &rows);
 QByteArray summariesCsv(const std::vector<ArchiveSummary> &rows);
+// JSON: {"units": {"ambient_c": "°C", ...}, "rows": [...]}
 QByteArray observationsJson(const std::vector<ArchivedObservation> &rows);
 QByteArray summariesJson(const std::vector<ArchiveSummary> &rows);
 QJsonObject observationJson(const ArchivedObservation &r);

@@ -4,6 +4,7 @@
 #include "core/profile_store.h"
 
 #include <algorithm>
+#include <cmath>
 #include <variant>
 
 namespace {
@@ -107,6 +108,8 @@ const std::vector<LoadStep> &loadOrder()
         {"UploadBacklogHours", &Settings::UploadBacklogHours},
         {"UploadCaFile", &Settings::UploadCaFile},
         {"UploadServices", &Settings::UploadServices},
+        {"Latitude", &Settings::Latitude},
+        {"Longitude", &Settings::Longitude},
     };
     return steps;
 }
@@ -216,6 +219,8 @@ const std::vector<SettingDef> &settingTable()
         {"UploadBacklogHours", false, SettingType::Integer, "6", "Upload"},
         {"UploadCaFile", false, SettingType::Text, "", "Upload"},
         {"UploadServices", false, SettingType::Text, "", "Upload"},
+        {"Latitude", false, SettingType::Text, "", ""},
+        {"Longitude", false, SettingType::Text, "", ""},
         // Read by the archive at start-up, not kept in Settings.
         {"ArchiveDays", false, SettingType::Integer, "30", ""},
     };
@@ -257,6 +262,25 @@ bool writeAddedKeyDefaults(ProfileStore &profile)
 int staleLimitSeconds(const Settings &settings)
 {
     return std::clamp(settings.StaleAfterSeconds, 2, 86400);
+}
+
+SiteLocation siteLocation(const Settings &settings)
+{
+    SiteLocation site;
+    const QString lat = settings.Latitude.trimmed(), lon = settings.Longitude.trimmed();
+    if (lat.isEmpty() && lon.isEmpty())
+        return site;
+    auto degrees = [](QString text, double limit, double &out) {
+        bool ok = false;
+        out = text.replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+        return ok && std::abs(out) <= limit;
+    };
+    if (!degrees(lat, 90, site.latitudeDeg))
+        site.problem = QStringLiteral("Latitude \"%1\" is not degrees from -90 to 90").arg(lat);
+    else if (!degrees(lon, 180, site.longitudeDeg))
+        site.problem = QStringLiteral("Longitude \"%1\" is not degrees from -180 to 180 (east positive)").arg(lon);
+    site.known = site.problem.isEmpty();
+    return site;
 }
 
 bool writeDefaultsIfNeeded(ProfileStore &profile)

@@ -120,6 +120,9 @@ struct Settings {
     int32_t UploadBacklogHours = 6; // how far back missed minutes are sent after an outage
     QString UploadCaFile;           // certificates trusted beside the system's for https://
     QString UploadServices;         // further services, one per line (see upload/services.h)
+    // The observing site, degrees north and east; empty: not told.
+    QString Latitude;
+    QString Longitude;
 };
 
 inline const QString kUploadSubKey = QStringLiteral("Upload");
@@ -130,6 +133,16 @@ inline const QString kNotifySubKey = QStringLiteral("Notify");
 // StaleAfterSeconds as used: at least 2 s (a record is polled once a second)
 // and at most one day.
 int staleLimitSeconds(const Settings &settings);
+
+// The site as numbers: known when Latitude and Longitude both hold degrees in
+// range ("52.2", "-1,5"); otherwise problem says why, unless both are empty.
+struct SiteLocation {
+    bool known = false;
+    double latitudeDeg = 0;
+    double longitudeDeg = 0;
+    QString problem;
+};
+SiteLocation siteLocation(const Settings &settings);
 
 enum class SettingType { Text, Boolean, Integer, Double };
 

@@ -20,6 +20,13 @@ QString utcClock(const QDateTime &t)
     return t.toUTC().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" UTC");
 }
 
+// "board lost", "board searching"; "board silent" also for a board that
+// delivers but whose last record is too old (it turns silent at that age).
+QString blindWords(const WatchStatus &status)
+{
+    const BoardState s = status.board.state;
+    return QStringLiteral("board ") + boardStateName(deliversReadings(s) ? BoardState::Silent : s);
+}
 } // namespace
 
 SafetyRules safetyRulesFrom(const Settings &s)
@@ -88,9 +95,15 @@ const SafetyVerdict &SafetyMonitor::judge(const WatchStatus &status, const Safet
     v.known = true;
     if (std::optional<UnsafeCondition> wait = m_startup.holding(now, rules))
         v.unsafe.append(*wait);
+    // While the board gives nothing fresh the weather is unknown: a condition
+    // not seen since then has not ended, it can no longer be seen.
+    const bool blind = boardHeld;
+    const QString unknown = blind ? QStringLiteral(" \u2014 unknown (%1)").arg(blindWords(status)) : QString();
     for (Tracked &t : m_tracked) {
         QString text = t.text;
-        if (t.lastHeld != now) {
+        if (blind && t.lastHeld != now) {
+            text += unknown;
+        } else if (t.lastHeld != now) {
             if (t.noteHeld != t.lastHeld || t.noteDelay != rules.safeDelayMinutes) {
                 t.endedNote = QStringLiteral(" (ended %1; safe again %2 min after)")
                                   .arg(utcClock(t.lastHeld))

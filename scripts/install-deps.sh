@@ -9,7 +9,7 @@ packages=(
   indi-bin curl help2man dpkg-dev desktop-file-utils systemd
   libqt6sql6-sqlite libsqlite3-dev chromium locales
   mosquitto mosquitto-clients libmosquitto-dev libindi-dev libsystemd-dev libcurl4-openssl-dev
-  python3-aiosmtpd xvfb
+  python3-aiosmtpd xvfb openbox
 )
 missing=()
 for p in "${packages[@]}"; do

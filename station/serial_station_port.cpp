@@ -6,24 +6,58 @@
 #include "core/wait.h"
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QScopeGuard>
 #include <QSocketNotifier>
 #include <algorithm>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 // Raw traffic: QT_LOGGING_RULES="tarnwick.station.debug=true"
 Q_LOGGING_CATEGORY(stationLog, "tarnwick.station", QtWarningMsg)
 
 SerialStationPort::SerialStationPort(DeviceResolver resolver) : m_resolver(std::move(resolver)) {}
 
-QString openFailureReason(QSerialPort::SerialPortError error, const QString &systemText)
+namespace {
+// The process named in a lock file of the kind serial programs leave
+// ("LCK..ttyUSB0" in /var/lock, /run/lock or /tmp), or empty.
+QString lockHolder(const QString &device)
+{
+    const QString name = QStringLiteral("LCK..") + QFileInfo(device).fileName();
+    for (const char *dir : {"/var/lock", "/run/lock", "/tmp", "/var/tmp", "/var/spool/locks"}) {
+        QFile lock(QString::fromLatin1(dir) + QLatin1Char('/') + name);
+        if (!lock.open(QIODevice::ReadOnly))
+            continue;
+        // The process id first, as text (or, in old files, four binary bytes).
+        bool ok = false;
+        const qint64 pid = QString::fromLatin1(lock.readLine(64)).trimmed().toLongLong(&ok);
+        if (!ok || pid <= 0)
+            return QStringLiteral("a lock file ") + lock.fileName();
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+        const QString program = comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
+        return program.isEmpty() ? QStringLiteral("process %1").arg(pid) : QStringLiteral("%1 (process %2)").arg(program).arg(pid);
+    }
+    return {};
+}
+} // namespace
+
+QString openFailureReason(QSerialPort::SerialPortError error, const QString &systemText, const QString &device)
 {
     switch (error) {
-    case QSerialPort::PermissionError:
-        return QStringLiteral("permission denied or in use (%1); to use serial ports, add your user to the "
+    case QSerialPort::PermissionError: {
+        // Read and write allowed to us: then another program holds the port
+        // (its lock file, or the device busy), and group membership will not help.
+        const bool allowed = !device.isEmpty() && ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0;
+        if (allowed) {
+            const QString holder = lockHolder(device);
+            return QStringLiteral("in use by another program (%1)%2; close it, or choose another port")
+                .arg(systemText, holder.isEmpty() ? QString() : QStringLiteral(": held by ") + holder);
+        }
+        return QStringLiteral("permission denied (%1); to use serial ports, add your user to the "
                               "dialout group (sudo usermod -aG dialout $USER) and log in again")
             .arg(systemText);
+    }
     case QSerialPort::DeviceNotFoundError:
         return QStringLiteral("no such device (%1); check the cable, or map the port to the right device "
                               "(tarnwick config set \"Ports/COM <n>\" /dev/ttyUSB0) or use --serial-device")
@@ -48,7 +82,7 @@ PortResult SerialStationPort::connectPort()
     m_port.setPortName(m_device);
     m_pending.clear();
     if (!m_port.open(QIODevice::ReadWrite)) {
-        m_error = openFailureReason(m_port.error(), m_port.errorString());
+        m_error = openFailureReason(m_port.error(), m_port.errorString(), m_device);
         return PortResult::PortError;
     }
     const bool configured = m_port.setBaudRate(m_baud) && m_port.setDataBits(QSerialPort::Data8)

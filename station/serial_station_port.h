@@ -76,4 +76,6 @@ private:
 };
 
 // A one-line reason for an open failure, with what the user can do about it.
-QString openFailureReason(QSerialPort::SerialPortError error, const QString &systemText);
+// device, when given, tells a port held by another program (a lock file, or
+// the device busy) from one this user may not open.
+QString openFailureReason(QSerialPort::SerialPortError error, const QString &systemText, const QString &device = {});

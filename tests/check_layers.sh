@@ -14,7 +14,7 @@ allowed() {
     core) echo "core" ;;
     station) echo "core station" ;;
     archive) echo "core archive" ;;
-    web) echo "core archive web" ;;
+    web) echo "core station archive web" ;;
     focuser | upload | windows | safety) echo "core station archive $1" ;;
     alpaca) echo "core station archive focuser alpaca" ;;
     feeds) echo "core feeds" ;;

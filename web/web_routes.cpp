@@ -2,6 +2,8 @@
 
 #include "archive/archive.h"
 #include "archive/history_text.h"
+#include "core/solar.h"
+#include "core/cloud_cover.h"
 #include "core/watch_status.h"
 
 #include <QFile>
@@ -74,6 +76,8 @@ HttpRouteReply answerPage(const HttpRouteRequest &request)
         {"/vendor/uplot/uPlot.iife.min.js", ":/web/vendor/uplot/uPlot.iife.min.js", "text/javascript; charset=utf-8"},
         {"/vendor/uplot/uPlot.min.css", ":/web/vendor/uplot/uPlot.min.css", "text/css; charset=utf-8"},
         {"/vendor/uplot/LICENSE", ":/web/vendor/uplot/LICENSE", "text/plain; charset=utf-8"},
+        {"/favicon.svg", ":/web/favicon.svg", "image/svg+xml"},
+        {"/favicon.ico", ":/web/favicon.svg", "image/svg+xml"},
     };
     for (const File &f : files) {
         if (request.path != QLatin1String(f.path))
@@ -86,7 +90,8 @@ HttpRouteReply answerPage(const HttpRouteRequest &request)
     return error(404, QStringLiteral("no page at %1").arg(request.path));
 }
 
-HttpRouteReply answerLive(const HttpRouteRequest &request, const WatchStatus &status, const QDateTime &nowUtc)
+HttpRouteReply answerLive(const HttpRouteRequest &request, const WatchStatus &status, const QDateTime &nowUtc,
+                          const Archive *archive, const LiveRules &rules)
 {
     if (!readOnly(request))
         return error(405, QStringLiteral("the web page is read-only"));
@@ -110,17 +115,42 @@ HttpRouteReply answerLive(const HttpRouteRequest &request, const WatchStatus &st
     QJsonValue observation;
     if (status.lastLive) {
         QJsonObject o = observationJson(archivedFrom(*status.lastLive, status.board.state, status.safety));
-        o.insert(QStringLiteral("age_s"), std::round(status.lastLive->utc.msecsTo(nowUtc) / 100.0) / 10);
+        const Observation &live = *status.lastLive;
+        o.insert(QStringLiteral("age_s"), std::round(live.utc.msecsTo(nowUtc) / 100.0) / 10);
+        o.insert(QStringLiteral("rain_words"), rainWords(live.rainReading, live.rainMean, rules.rainThreshold));
+        o.insert(QStringLiteral("brightness_words"), brightnessWords(live.skyBrightness, rules.lightThreshold));
+        o.insert(QStringLiteral("cloud_cover_pct"),
+                 live.temperaturesOn ? jsonNumber(cloudCoverPercent(live.ambientMinusSkyC, rules.partCloudyDegC,
+                                                                    rules.fullCloudyDegC))
+                                     : QJsonValue());
         observation = o;
     }
-    return json(200, QJsonObject{{QStringLiteral("now"), isoUtc(nowUtc)},
-                                 {QStringLiteral("board"), board},
-                                 {QStringLiteral("safety"), safety},
-                                 {QStringLiteral("observation"), observation},
-                                 {QStringLiteral("units"), archiveUnits()}});
+    QJsonObject units = archiveUnits();
+    units.insert(QStringLiteral("cloud_cover_pct"), QStringLiteral("%"));
+    QJsonObject out{{QStringLiteral("now"), isoUtc(nowUtc)},
+                    {QStringLiteral("board"), board},
+                    {QStringLiteral("freshness"), freshnessJson(status, nowUtc, rules.staleAfterSeconds)},
+                    {QStringLiteral("safety"), safety},
+                    {QStringLiteral("observation"), observation},
+                    {QStringLiteral("units"), units},
+                    {QStringLiteral("thresholds"), QJsonObject{{QStringLiteral("rain"), rules.rainThreshold},
+                                                               {QStringLiteral("light"), rules.lightThreshold}}}};
+    const bool archived = archive && archive->isOpen();
+    if (archived) {
+        // Today: since the program's local midnight.
+        const QDateTime midnight = QDateTime(nowUtc.toLocalTime().date(), QTime(0, 0)).toUTC();
+        out.insert(QStringLiteral("today"), todayJson(archive->minutesBetween(midnight, nowUtc), midnight));
+        out.insert(QStringLiteral("trends"), trendsJson(archive->minutesBetween(nowUtc.addSecs(-30 * 60), nowUtc)));
+    }
+    const QJsonObject night = nightJson(rules.site, nowUtc, [archive, archived](const QDateTime &from, const QDateTime &to) {
+        return archived ? archive->minutesBetween(from, to) : std::vector<ArchiveSummary>{};
+    });
+    out.insert(QStringLiteral("night"), night.isEmpty() ? QJsonValue() : QJsonValue(night));
+    return json(200, out);
 }
 
-HttpRouteReply answerHistory(const HttpRouteRequest &request, const Archive *archive, const QDateTime &nowUtc)
+HttpRouteReply answerHistory(const HttpRouteRequest &request, const Archive *archive, const QDateTime &nowUtc,
+                             const SiteLocation &site)
 {
     if (!readOnly(request))
         return error(405, QStringLiteral("the web page is read-only"));
@@ -185,18 +215,25 @@ HttpRouteReply answerHistory(const HttpRouteRequest &request, const Archive *arc
     out.insert(QStringLiteral("cloudy"), column(rows, [](const ArchiveSummary &s) { return s.cloudy; }));
     out.insert(QStringLiteral("daylight"), column(rows, [](const ArchiveSummary &s) { return s.daylight; }));
     out.insert(QStringLiteral("safe"), column(rows, [](const ArchiveSummary &s) { return s.safe; }));
+    if (site.known)
+        out.insert(QStringLiteral("dark"), column(rows, [&site](const ArchiveSummary &s) {
+                       const QDateTime middle = s.utc.addSecs(s.seconds / 2);
+                       return isAstronomicallyDark(middle, site.latitudeDeg, site.longitudeDeg) ? 1.0 : 0.0;
+                   }));
     return json(200, out);
 }
 
-void installWebRoutes(const AddRoute &addRoute, const WatchFeed &watch, const Archive *archive, UploadStates uploads)
+void installWebRoutes(const AddRoute &addRoute, const WatchFeed &watch, const Archive *archive, const Settings *settings,
+                      UploadStates uploads)
 {
+    auto rules = [settings] { return settings ? liveRulesFrom(*settings) : LiveRules{}; };
     addRoute(QStringLiteral("/"), &answerPage);
-    addRoute(QStringLiteral("/tarnwick/v1/live"), [&watch, uploads](const HttpRouteRequest &r) {
-        HttpRouteReply reply = answerLive(r, watch.status(), QDateTime::currentDateTimeUtc());
+    addRoute(QStringLiteral("/tarnwick/v1/live"), [&watch, archive, rules, uploads](const HttpRouteRequest &r) {
+        HttpRouteReply reply = answerLive(r, watch.status(), QDateTime::currentDateTimeUtc(), archive, rules());
         return uploads ? withUploadStates(std::move(reply), uploads()) : reply;
     });
-    addRoute(QStringLiteral("/tarnwick/v1/history"), [archive](const HttpRouteRequest &r) {
-        return answerHistory(r, archive, QDateTime::currentDateTimeUtc());
+    addRoute(QStringLiteral("/tarnwick/v1/history"), [archive, rules](const HttpRouteRequest &r) {
+        return answerHistory(r, archive, QDateTime::currentDateTimeUtc(), rules().site);
     });
 }
 

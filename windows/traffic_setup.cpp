@@ -2,6 +2,7 @@
 #include "windows/traffic_setup.h"
 
 #include "core/program.h"
+#include "core/screen_fit.h"
 #include "windows/traffic_window.h"
 
 namespace {
@@ -19,6 +20,7 @@ void showTrafficWindow()
         window->setTextOffset(1425);
     }
     window->show();
+    keepOnScreen(window);
     window->raise();
 }
 

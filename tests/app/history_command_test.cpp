@@ -58,7 +58,9 @@ TEST(HistoryCommand, PrintsTheSpanAsCsvOrJsonBesideARunningWriter)
     // "6m" ago from 20:03:20 is 19:57:20: everything committed, not the open batch.
     HistoryRun json = history(path, {"--since", "6m", "--json"}, now);
     ASSERT_EQ(json.status, 0) << json.err.toStdString();
-    const QJsonArray rows = QJsonDocument::fromJson(json.out.toUtf8()).array();
+    const QJsonObject body = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    EXPECT_EQ(body["units"].toObject()["wind"], "mph");
+    const QJsonArray rows = body["rows"].toArray();
     ASSERT_EQ(rows.size(), 180);
     EXPECT_EQ(rows[179].toObject()["ambient_c"].toDouble(), 20);
     EXPECT_EQ(rows[0].toObject()["time"].toString(), "2026-12-07T20:00:00Z");

@@ -104,6 +104,28 @@ TEST_F(SafetyFixture, ABoardThatStopsDeliveringIsUnsafeWithinStaleAfterSeconds)
     EXPECT_TRUE(judgeAt(50).safe);
 }
 
+TEST_F(SafetyFixture, ConditionsSeenBeforeTheBoardWentAreUnknownNotEnded)
+{
+    rules.safeDelayMinutes = 10;
+    // The wait after the start is its own condition; only the weather's are looked at here.
+    const auto weatherOnly = [this](int seconds) {
+        SafetyVerdict v = judgeAt(seconds);
+        v.unsafe.removeIf([](const UnsafeCondition &c) { return c.name == QLatin1String("startup"); });
+        return v;
+    };
+    live(t0, true);
+    judgeAt(0);
+    status.board.state = BoardState::Lost;
+    const SafetyVerdict blind = weatherOnly(5);
+    ASSERT_EQ(names(blind), (QStringList{"board", "rain"}));
+    EXPECT_EQ(blind.unsafe[1].text, "Rain on the sensor \u2014 unknown (board lost)");
+    // Back and dry: now it has ended.
+    live(t0.addSecs(20));
+    const SafetyVerdict back = weatherOnly(20);
+    ASSERT_EQ(names(back), (QStringList{"board", "rain"}));
+    EXPECT_TRUE(back.unsafe[1].text.contains("(ended 22:00:00 UTC")) << back.unsafe[1].text.toStdString();
+}
+
 TEST_F(SafetyFixture, SkyWindAndDaylightFollowTheRules)
 {
     rules.safeDelayMinutes = 0;

@@ -161,6 +161,23 @@ TEST_F(SimulatorEndToEnd, MissingDeviceGivesTheMessageAndTheProgramGoesOn)
     EXPECT_EQ(field(HandBoxField::RH), QStringLiteral("73"));
 }
 
+TEST_F(SimulatorEndToEnd, APortHeldByAnotherProgramIsNamedSoNotAPermissionProblem)
+{
+    BoardSimulator sim(5);
+    ASSERT_TRUE(sim.start()) << qPrintable(sim.errorText());
+    const QString device = sim.slavePath();
+    SerialStationPort first{[device](int) { return device; }};
+    ASSERT_EQ(first.connectPort(), PortResult::Ok);
+    SerialStationPort second{[device](int) { return device; }};
+    ASSERT_EQ(second.connectPort(), PortResult::PortError);
+    EXPECT_TRUE(second.errorText().startsWith("in use by another program")) << qPrintable(second.errorText());
+    EXPECT_FALSE(second.errorText().contains("dialout")) << qPrintable(second.errorText());
+    first.disconnectPort();
+    EXPECT_EQ(second.connectPort(), PortResult::Ok);
+    // A device this user may not open gets the group advice.
+    EXPECT_TRUE(openFailureReason(QSerialPort::PermissionError, "Permission denied", "/nonexistent/ttyS9").contains("dialout"));
+}
+
 TEST_F(SimulatorEndToEnd, EndlessNoiseOverflowsAndTheNextRecordIsRead)
 {
     RawPty pty;

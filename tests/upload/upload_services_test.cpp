@@ -112,7 +112,7 @@ TEST(UploadServices, LiveAnswerCarriesEachServiceState)
             if (path == QStringLiteral("/tarnwick/v1/live"))
                 live = std::move(h);
         },
-        watch, nullptr,
+        watch, nullptr, nullptr,
         [] { return QJsonArray{QJsonObject{{"service", "Wind map"}, {"state", "retrying in 40 s"}}}; });
     ASSERT_TRUE(live);
     const HttpRouteReply reply = live(HttpRouteRequest{"GET", QStringLiteral("/tarnwick/v1/live"), {}, {}});

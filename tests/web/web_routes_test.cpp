@@ -1,6 +1,8 @@
 // The web page's routes on a real HTTP endpoint: the page and its files, the
 // live status, the archive as columns or CSV, and refusals of bad questions.
 #include "archive/archive.h"
+#include "archive/history_text.h"
+#include "core/settings.h"
 #include "core/watch_status.h"
 #include "alpaca/alpaca_server.h"
 #include "http_client.h"
@@ -20,11 +22,12 @@ protected:
         ASSERT_TRUE(archive.open(dir.path() + "/archive.sqlite"));
         ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
         installWebRoutes([this](const QString &p, HttpRouteHandler h) { server.addRoute(p, std::move(h)); }, watch,
-                         &archive);
+                         &archive, &settings);
     }
     HttpAnswer get(const QByteArray &target) { return httpGet(server.port(), target); }
 
     QTemporaryDir dir;
+    Settings settings;
     Archive archive;
     WatchFeed watch;
     WeatherState weather;
@@ -40,6 +43,7 @@ TEST_F(WebRoutes, ThePageAndItsFilesComeFromTheProgram)
     EXPECT_TRUE(get("/vendor/uplot/uPlot.iife.min.js").body.contains("uPlot"));
     EXPECT_TRUE(get("/vendor/uplot/LICENSE").body.contains("MIT License"));
     EXPECT_EQ(get("/app.js").status, 200);
+    EXPECT_TRUE(get("/favicon.svg").headers.contains("image/svg+xml"));
     const HttpAnswer missing = get("/../etc/passwd");
     EXPECT_EQ(missing.status, 404);
     EXPECT_TRUE(missing.json().contains("error"));
@@ -112,4 +116,90 @@ TEST_F(WebRoutes, HistoryGivesColumnsOrCsvAndRefusesBadParameters)
         EXPECT_EQ(a.status, 400) << bad.constData();
         EXPECT_FALSE(a.json()["error"].toString().isEmpty()) << bad.constData();
     }
+}
+
+TEST_F(WebRoutes, LiveTellsStaleValuesTodayTrendsAndCountsInWords)
+{
+    // Twenty minutes of rows, ambient rising 0.1 °C a minute (6 °C an hour).
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QDateTime midnight = QDateTime(now.toLocalTime().date(), QTime(0, 0)).toUTC();
+    const QDateTime first = QDateTime::fromSecsSinceEpoch(now.toSecsSinceEpoch() / 60 * 60 - 20 * 60, Qt::UTC);
+    double high = NAN, low = NAN;
+    for (int minute = 0; minute <= 20; ++minute) {
+        const double ambient = 10 + 0.1 * minute;
+        for (int s = 0; s < 60; s += 10)
+            archive.add(observationAt(first.addSecs(minute * 60 + s), ambient), simulatedBoard(), {});
+        if (minute < 20 && first.addSecs(minute * 60) >= midnight) {
+            high = std::isnan(high) ? ambient : std::max(high, ambient);
+            low = std::isnan(low) ? ambient : std::min(low, ambient);
+        }
+    }
+    archive.flush();
+    watch.setBoard(simulatedBoard());
+    Observation o = observationAt(now.addSecs(-1), 12);
+    o.rainReading = 401;
+    watch.publish(o);
+    QJsonObject live = get("/tarnwick/v1/live").json();
+    EXPECT_EQ(live["freshness"].toObject()["fresh"], true);
+    const QJsonObject obs = live["observation"].toObject();
+    EXPECT_EQ(obs["rain_words"], "Raining");
+    EXPECT_EQ(obs["brightness_words"], "Daylight");
+    EXPECT_NEAR(obs["cloud_cover_pct"].toDouble(), 66.67, 0.01); // 20 °C: a third of the way from 19 to 22
+    const QJsonObject ambient = live["today"].toObject()["ambient_c"].toObject();
+    EXPECT_NEAR(ambient["high"].toDouble(NAN), high, 1e-9);
+    EXPECT_NEAR(ambient["low"].toDouble(NAN), low, 1e-9);
+    EXPECT_EQ(ambient["high_at"], isoUtc(first.addSecs(19 * 60)));
+    const QJsonObject trends = live["trends"].toObject();
+    EXPECT_NEAR(trends["ambient_c"].toDouble(), 6.0, 0.01);
+    EXPECT_NEAR(trends["dew_margin_c"].toDouble(), 0.0, 0.01);
+    EXPECT_TRUE(live["night"].isNull()); // no site told
+
+    // The board goes: the reading stays, marked as of its time, and why.
+    BoardStatus lost = boardIn(BoardState::Lost);
+    lost.lastRecord = o.utc;
+    watch.setBoard(lost);
+    const QJsonObject stale = get("/tarnwick/v1/live").json()["freshness"].toObject();
+    EXPECT_EQ(stale["fresh"], false);
+    EXPECT_EQ(stale["values_from"], isoUtc(o.utc));
+    EXPECT_EQ(stale["why"], "board lost");
+
+    EXPECT_EQ(rainWords(370, 300, 400), "Wet");
+    EXPECT_EQ(rainWords(300, 420, 400), "Wet");
+    EXPECT_EQ(rainWords(300, 300, 400), "Dry");
+    EXPECT_EQ(brightnessWords(960, 950), "Twilight");
+    EXPECT_EQ(brightnessWords(1005, 950), "Dark");
+}
+
+TEST_F(WebRoutes, TheNightAtTheSiteAndItsDarknessOnTheCharts)
+{
+    settings.Latitude = "52,2"; // a decimal comma is read too
+    settings.Longitude = "0.1";
+    const QJsonObject night = get("/tarnwick/v1/live").json()["night"].toObject();
+    EXPECT_FALSE(night["sunset"].toString().isEmpty());
+    EXPECT_FALSE(night["dark_from"].toString().isEmpty());
+    const QDateTime t0 = utcAt("2026-12-07T12:00:00Z");
+    for (int h = 0; h <= 12; ++h) // the last one closes the minute before it
+        archive.add(observationAt(t0.addSecs(h * 3600), 5), simulatedBoard(), {});
+    const QJsonObject h = get("/tarnwick/v1/history?from=2026-12-07T12:00Z&to=2026-12-08T00:00Z&step=3600").json();
+    EXPECT_EQ(h["dark"].toArray(), QJsonArray({0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0}));
+
+    // Last night's clear dark minutes: dark, archived, safe and clear.
+    std::vector<ArchiveSummary> minutes;
+    for (int m = 0; m < 10; ++m) {
+        ArchiveSummary s;
+        s.utc = utcAt("2026-12-07T23:00:00Z").addSecs(m * 60);
+        s.count = 60;
+        s.safe = m == 0 ? 0.0 : 1.0;
+        s.cloudy = m == 1 ? 1.0 : 0.0;
+        minutes.push_back(s);
+    }
+    minutes.push_back(minutes.back());
+    minutes.back().utc = t0; // safe and clear, but daylight
+    const NightSummary n = summarizeNight(minutes, t0, t0.addDays(1), siteLocation(settings));
+    EXPECT_EQ(n.clearDarkMinutes, 8);
+    EXPECT_GT(n.darkMinutes, 11 * 60);
+    EXPECT_LT(n.darkMinutes, 14 * 60);
+
+    settings.Latitude = "north";
+    EXPECT_TRUE(get("/tarnwick/v1/live").json()["night"].toObject()["problem"].toString().startsWith("Latitude"));
 }
