@@ -15,6 +15,7 @@
 class Archive;
 class BoardSimulator;
 class HandBox;
+class MqttPublisher;
 class SafetyWatch;
 class SerialStationPort;
 class StationCycle;
@@ -37,6 +38,8 @@ public:
     // The weather archive, a listener of the watch; null with --no-archive or
     // when its file cannot be used.
     std::unique_ptr<Archive> archive;
+    // The watch on an MQTT broker; null unless enabled and usable.
+    std::unique_ptr<MqttPublisher> mqtt;
 
     // Alerts and the diagnostic log
     WaveFilePlayer player;
