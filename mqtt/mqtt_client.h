@@ -35,6 +35,8 @@ public:
     void subscribe(const QString &topic);
     // Sends at once while connected; false (and nothing queued) otherwise.
     bool publish(const MqttMessage &m);
+    // Sends them as one burst: the kernel puts them in as few segments as it can.
+    void publishAll(const std::vector<MqttMessage> &messages);
     // Sends last, says goodbye and waits at most timeoutMs for it to leave.
     void finish(const MqttMessage &last, int timeoutMs);
 

@@ -43,6 +43,25 @@ QByteArray valueText(const QJsonValue &v)
     return v.toString().toUtf8();
 }
 
+QByteArray jsonText(const QJsonValue &v)
+{
+    if (v.isArray())
+        return QJsonDocument(v.toArray()).toJson(QJsonDocument::Compact);
+    if (v.isString()) {
+        QByteArray text = "\"";
+        for (const char c : v.toString().toUtf8()) {
+            if (c == '"' || c == '\\')
+                text += '\\';
+            if (uchar(c) < 0x20)
+                text += "\\u00" + QByteArray::number(uchar(c), 16).rightJustified(2, '0');
+            else
+                text += c;
+        }
+        return text + '"';
+    }
+    return v.isNull() ? QByteArray("null") : valueText(v);
+}
+
 // Keys of the observation that have topics of their own with a JSON payload,
 // or that are no single value.
 bool ownTopic(const QString &key)
@@ -127,26 +146,39 @@ QString statusTopic(const MqttOptions &o)
 
 std::vector<MqttMessage> observationMessages(const MqttOptions &o, const WatchStatus &status, const Observation &obs)
 {
-    QJsonObject json = observationJson(archivedFrom(obs, status.board.state, status.safety));
-    QJsonObject units = archiveUnits();
-    const QJsonValue ambMinusSky = json.value(QStringLiteral("amb_minus_sky_c"));
-    if (ambMinusSky.isDouble()) {
-        json.insert(QStringLiteral("sky_minus_ambient_c"), jsonNumber(-ambMinusSky.toDouble()));
-        json.insert(QStringLiteral("cloud_cover_pct"),
-                    jsonNumber(cloudCoverPercent(obs.ambientMinusSkyC, o.partCloudyDegC, o.fullCloudyDegC)));
-    }
-    units.insert(QStringLiteral("sky_minus_ambient_c"), QStringLiteral("°C"));
-    units.insert(QStringLiteral("cloud_cover_pct"), QStringLiteral("%"));
-    json.insert(QStringLiteral("units"), units);
-
+    // Written by hand rather than through QJsonObject: this runs on every
+    // record, and inserting into and serialising a document cost several
+    // times the station's own cycle.
+    static const QByteArray unitsText = [] {
+        QJsonObject units = archiveUnits();
+        units.insert(QStringLiteral("sky_minus_ambient_c"), QStringLiteral("°C"));
+        units.insert(QStringLiteral("cloud_cover_pct"), QStringLiteral("%"));
+        return compact(units);
+    }();
+    const QJsonObject base = observationJson(archivedFrom(obs, status.board.state, status.safety));
     std::vector<MqttMessage> out;
-    out.push_back({o.topicPrefix + QStringLiteral("/observation"), compact(json), o.retain});
-    for (auto it = json.constBegin(); it != json.constEnd(); ++it) {
+    out.reserve(size_t(base.size()) + 3);
+    out.push_back({o.topicPrefix + QStringLiteral("/observation"), QByteArray(), o.retain});
+    QByteArray json = "{";
+    json.reserve(1024);
+    const QString levelPrefix = o.topicPrefix + QLatin1Char('/');
+    const auto add = [&](const QString &key, const QJsonValue &v) {
+        const QByteArray text = jsonText(v);
+        json += '"' + key.toLatin1() + "\":" + text + ',';
         // A value not measured (null) is left out rather than sent as a reading.
-        if (ownTopic(it.key()) || it.value().isNull() || it.value().isObject())
-            continue;
-        out.push_back({o.topicPrefix + QLatin1Char('/') + it.key(), valueText(it.value()), o.retain});
+        if (!ownTopic(key) && !v.isNull())
+            out.push_back({levelPrefix + key, v.isString() ? v.toString().toUtf8() : text, o.retain});
+    };
+    for (auto it = base.constBegin(); it != base.constEnd(); ++it)
+        add(it.key(), it.value());
+    const QJsonValue ambMinusSky = base.value(QStringLiteral("amb_minus_sky_c"));
+    if (ambMinusSky.isDouble()) {
+        add(QStringLiteral("sky_minus_ambient_c"), jsonNumber(-ambMinusSky.toDouble()));
+        add(QStringLiteral("cloud_cover_pct"),
+            jsonNumber(cloudCoverPercent(obs.ambientMinusSkyC, o.partCloudyDegC, o.fullCloudyDegC)));
     }
+    json += "\"units\":" + unitsText + '}';
+    out.front().payload = json;
     return out;
 }
 

@@ -3,6 +3,7 @@
 #include "station/board_words.h"
 
 #include <QPointer>
+#include <algorithm>
 
 MqttPublisher::MqttPublisher(const MqttOptions &options, WatchFeed &watch, QString version, Report report)
     : m_options(options),
@@ -69,13 +70,26 @@ void MqttPublisher::onWatch(WatchFeed::Change change)
     const bool record = o.source == ObservationSource::Live || o.source == ObservationSource::Reprocessed;
     if (!record || !notLiveNow().isEmpty())
         return;
-    for (const MqttMessage &m : observationMessages(m_options, status, o))
-        m_client.publish(m);
+    std::vector<MqttMessage> messages = observationMessages(m_options, status, o);
+    const bool all = !m_sinceAllValues.isValid() || m_sinceAllValues.hasExpired(m_options.staleAfterSeconds * 1000LL);
+    if (all)
+        m_sinceAllValues.start();
+    // The first is the whole record; the values follow.
+    const auto unchanged = std::remove_if(messages.begin() + 1, messages.end(), [&](const MqttMessage &m) {
+        QByteArray &last = m_lastValues[m.topic];
+        if (!all && last == m.payload)
+            return true;
+        last = m.payload;
+        return false;
+    });
+    messages.erase(unchanged, messages.end());
+    m_client.publishAll(messages);
 }
 
 void MqttPublisher::onConnected()
 {
     m_reportedSinceConnect = false;
+    m_sinceAllValues.invalidate(); // the broker may have lost them
     m_client.publish({statusTopic(m_options), "online", true});
     publishDiscovery();
     publishState();
@@ -85,12 +99,10 @@ void MqttPublisher::onConnected()
 void MqttPublisher::publishState()
 {
     const WatchStatus &status = m_watch.status();
-    m_client.publish(boardMessage(m_options, status.board, notLiveNow()));
-    m_client.publish(safetyMessage(m_options, status.safety));
+    m_client.publishAll({boardMessage(m_options, status.board, notLiveNow()), safetyMessage(m_options, status.safety)});
 }
 
 void MqttPublisher::publishDiscovery()
 {
-    for (const MqttMessage &m : discoveryMessages(m_options, m_version))
-        m_client.publish(m);
+    m_client.publishAll(discoveryMessages(m_options, m_version));
 }

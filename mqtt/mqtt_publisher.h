@@ -7,6 +7,8 @@
 #include "mqtt/mqtt_client.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QTimer>
 #include <functional>
 
@@ -38,4 +40,8 @@ private:
     MqttClient m_client;
     QTimer m_stateRefresh; // keeps board and safety within Home Assistant's expiry
     bool m_reportedSinceConnect = false;
+    // A value's own topic gets a new message when the value changes, and
+    // every one at least each StaleAfterSeconds (Home Assistant expires them).
+    QHash<QString, QByteArray> m_lastValues;
+    QElapsedTimer m_sinceAllValues;
 };
