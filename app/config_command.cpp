@@ -143,7 +143,7 @@ const Limit kLimits[] = {
     {"COM Port", 1, true, 16},       {"TempsAvgCount", 1, true, 300}, {"WindsAvgCnt", 1, true, 300},
     {"StepTime", 0, false, kNoMax},  {"MaxInc", 0, false, kNoMax},    {"TempMax", 0, false, kNoMax},
     {"TempSteps", 0, false, kNoMax}, {"WindSpeedWarn", 0, false, kNoMax}, {"WindSpeedCloseD", 0, true, kNoMax},
-    {"Port", 1, true, 65535},        {"KeepAliveSeconds", 5, true, 3600},
+    {"Port", 1, true, 65535},        {"KeepAliveSeconds", 6, true, 3600},
 };
 
 bool checkRange(const KeyRef &ref, const QString &value, QString &error)

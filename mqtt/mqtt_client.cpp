@@ -28,6 +28,13 @@ QString errorText(int rc, int savedErrno)
     return QString::fromUtf8(mosquitto_strerror(rc));
 }
 
+// The broker checks keep-alives about once a second: asking for one second
+// less than the setting keeps its "offline" within 1.5 times the setting.
+int brokerKeepAlive(const MqttOptions &o)
+{
+    return std::max(5, o.keepAliveSeconds - 1);
+}
+
 QString clientId(const MqttOptions &o)
 {
     QString id = QStringLiteral("tarnwick-%1-%2").arg(o.topicPrefix.section(QLatin1Char('/'), -1)).arg(QCoreApplication::applicationPid());
@@ -44,7 +51,7 @@ MqttClient::MqttClient(const MqttOptions &options, MqttMessage will, QObject *pa
     mosquitto_disconnect_callback_set(m_mosq, &MqttClient::onDisconnectCallback);
     mosquitto_message_callback_set(m_mosq, &MqttClient::onMessageCallback);
     // Pings are due once per keep-alive; a quarter of it is soon enough.
-    m_misc.setInterval(std::max(1, options.keepAliveSeconds / 4) * 1000);
+    m_misc.setInterval(std::max(1, brokerKeepAlive(options) / 4) * 1000);
     connect(&m_misc, &QTimer::timeout, this, [this] { service(mosquitto_loop_misc(m_mosq)); });
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &MqttClient::attempt);
@@ -124,7 +131,7 @@ void MqttClient::attempt()
         if (m_connector.joinable())
             m_connector.join();
         m_connector = std::thread([this, host = m_options.host.toUtf8()] {
-            const int rc = mosquitto_connect_async(m_mosq, host.constData(), m_options.port, m_options.keepAliveSeconds);
+            const int rc = mosquitto_connect_async(m_mosq, host.constData(), m_options.port, brokerKeepAlive(m_options));
             const int savedErrno = errno;
             QMetaObject::invokeMethod(this, [this, rc, savedErrno] {
                 m_connector.join();
@@ -136,7 +143,7 @@ void MqttClient::attempt()
 
 void MqttClient::connectTo(const QString &address)
 {
-    const int rc = mosquitto_connect_async(m_mosq, address.toUtf8().constData(), m_options.port, m_options.keepAliveSeconds);
+    const int rc = mosquitto_connect_async(m_mosq, address.toUtf8().constData(), m_options.port, brokerKeepAlive(m_options));
     connectStarted(rc, errno);
 }
 

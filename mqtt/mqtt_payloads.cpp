@@ -130,8 +130,8 @@ MqttOptions mqttOptionsFrom(const Settings &s, const QString &hostName, QString 
         problem = QStringLiteral("no broker host is set (Mqtt/Host)");
     else if (o.port < 1 || o.port > 65535)
         problem = QStringLiteral("the broker port %1 is not a port number from 1 to 65535 (Mqtt/Port)").arg(o.port);
-    else if (o.keepAliveSeconds < 5 || o.keepAliveSeconds > 3600)
-        problem = QStringLiteral("the keep-alive of %1 s is outside 5 to 3600 s (Mqtt/KeepAliveSeconds)").arg(o.keepAliveSeconds);
+    else if (o.keepAliveSeconds < 6 || o.keepAliveSeconds > 3600)
+        problem = QStringLiteral("the keep-alive of %1 s is outside 6 to 3600 s (Mqtt/KeepAliveSeconds)").arg(o.keepAliveSeconds);
     else if (wildcard(o.topicPrefix) || o.topicPrefix.startsWith(QLatin1Char('/')))
         problem = QStringLiteral("the topic prefix \"%1\" holds a wildcard or starts with \"/\" (Mqtt/TopicPrefix)").arg(o.topicPrefix);
     else if (wildcard(o.discoveryPrefix))

@@ -14,7 +14,7 @@
 namespace {
 
 const QString kPrefix = QStringLiteral("tarnwick/test");
-constexpr int kKeepAlive = 5;
+constexpr int kKeepAlive = 6;
 
 QJsonObject jsonOf(const QByteArray &payload)
 {
