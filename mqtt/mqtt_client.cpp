@@ -23,9 +23,30 @@ void initLibrary()
 
 QString errorText(int rc, int savedErrno)
 {
-    if (rc == MOSQ_ERR_ERRNO)
-        return QString::fromLocal8Bit(std::strerror(savedErrno));
-    return QString::fromUtf8(mosquitto_strerror(rc));
+    QString text = rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(savedErrno))
+                                        : QString::fromUtf8(mosquitto_strerror(rc));
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
+}
+
+// A socket whose connect failed or that the broker closed, told apart from
+// one still waiting for the broker's part of a handshake.
+bool socketDead(int fd, QString &why)
+{
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error != 0) {
+        why = QString::fromLocal8Bit(std::strerror(error));
+        return true;
+    }
+    char c;
+    const ssize_t n = recv(fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n == 0)
+        why = QStringLiteral("the connection was refused or closed");
+    else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+        why = QString::fromLocal8Bit(std::strerror(errno));
+    return !why.isEmpty();
 }
 
 // The broker checks keep-alives about once a second: asking for one second
@@ -55,6 +76,14 @@ MqttClient::MqttClient(const MqttOptions &options, MqttMessage will, QObject *pa
     connect(&m_misc, &QTimer::timeout, this, [this] { service(mosquitto_loop_misc(m_mosq)); });
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &MqttClient::attempt);
+    m_connectDeadline.setSingleShot(true);
+    connect(&m_connectDeadline, &QTimer::timeout, this, [this] {
+        if (!m_connected && m_readWatch)
+            dropLink(QStringLiteral("no answer from the broker"));
+    });
+    m_handshakePace.setSingleShot(true);
+    m_handshakePace.setInterval(50);
+    connect(&m_handshakePace, &QTimer::timeout, this, &MqttClient::updateWriteWatch);
 }
 
 MqttClient::~MqttClient()
@@ -165,9 +194,17 @@ void MqttClient::watchSocket()
     const int fd = mosquitto_socket(m_mosq);
     m_readWatch = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
     m_writeWatch = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
-    connect(m_readWatch.get(), &QSocketNotifier::activated, this, [this] { service(mosquitto_loop_read(m_mosq, 1)); });
-    connect(m_writeWatch.get(), &QSocketNotifier::activated, this, [this] { service(mosquitto_loop_write(m_mosq, 1)); });
+    connect(m_readWatch.get(), &QSocketNotifier::activated, this, [this] {
+        // A failed connect reads as readable too, with nothing libmosquitto takes as an error.
+        QString why;
+        if (!m_connected && socketDead(mosquitto_socket(m_mosq), why))
+            dropLink(why);
+        else
+            service(mosquitto_loop_read(m_mosq, 1));
+    });
+    connect(m_writeWatch.get(), &QSocketNotifier::activated, this, &MqttClient::onWritable);
     m_misc.start();
+    m_connectDeadline.start(std::max(10, m_options.keepAliveSeconds) * 1000);
     updateWriteWatch();
 }
 
@@ -182,6 +219,27 @@ void MqttClient::service(int rc)
         dropLink(QStringLiteral("the broker did not answer within the keep-alive"));
     else
         updateWriteWatch();
+}
+
+void MqttClient::onWritable()
+{
+    if (m_connected) {
+        service(mosquitto_loop_write(m_mosq, 1));
+        return;
+    }
+    // Before the broker's answer the socket may stay writable with nothing
+    // for libmosquitto to do: a failed connect is dropped, a handshake is
+    // looked at again in a moment instead of at once and for ever.
+    QString why;
+    if (socketDead(mosquitto_socket(m_mosq), why)) {
+        dropLink(why);
+        return;
+    }
+    service(mosquitto_loop_write(m_mosq, 1));
+    if (!m_connected && m_writeWatch) {
+        m_writeWatch->setEnabled(false);
+        m_handshakePace.start();
+    }
 }
 
 void MqttClient::updateWriteWatch()
@@ -200,6 +258,8 @@ void MqttClient::dropLink(const QString &why)
         }
     }
     m_misc.stop();
+    m_connectDeadline.stop();
+    m_handshakePace.stop();
     const bool wasConnected = m_connected;
     m_connected = false;
     emit problem(wasConnected ? QStringLiteral("lost the link to the broker at %1:%2: %3").arg(m_options.host).arg(m_options.port).arg(why)
@@ -250,6 +310,8 @@ void MqttClient::finish(const MqttMessage &last, int timeoutMs)
     }
     m_finishing = true;
     m_misc.stop();
+    m_connectDeadline.stop();
+    m_handshakePace.stop();
     m_readWatch.reset();
     m_writeWatch.reset();
     QElapsedTimer clock;
@@ -272,6 +334,7 @@ void MqttClient::onConnectCallback(mosquitto *, void *self, int rc)
     }
     client->m_connected = true;
     client->m_backoff = 1;
+    client->m_connectDeadline.stop();
     for (const QString &topic : client->m_subscriptions)
         mosquitto_subscribe(client->m_mosq, nullptr, topic.toUtf8().constData(), 1);
     emit client->connected();

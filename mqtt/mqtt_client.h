@@ -57,6 +57,7 @@ private:
     void watchSocket();
     void service(int rc);
     void updateWriteWatch();
+    void onWritable();
     void dropLink(const QString &why);
     void retryLater();
 
@@ -67,6 +68,8 @@ private:
     std::unique_ptr<QSocketNotifier> m_writeWatch;
     QTimer m_misc;
     QTimer m_retry;
+    QTimer m_connectDeadline; // a broker that never answers the connect
+    QTimer m_handshakePace;   // paces the write watch until the broker answered
     std::thread m_connector; // a TLS connect by name: libmosquitto looks the name up itself
     QStringList m_subscriptions;
     QString m_setupError;
