@@ -7,6 +7,7 @@
 #include "core/port_mapping.h"
 #include "core/program.h"
 #include "core/settings.h"
+#include "mqtt/mqtt_publisher.h"
 #include "safety/safety_watch.h"
 #include "station/board_simulator.h"
 #include "station/board_words.h"

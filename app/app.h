@@ -18,6 +18,7 @@ class Archive;
 struct Automation;
 class BoardSimulator;
 class HandBox;
+class MqttPublisher;
 class SafetyWatch;
 class SerialStationPort;
 class StationCycle;
@@ -44,6 +45,8 @@ public:
     // The HTTP endpoint (Alpaca devices, web page, feeds); null with
     // --no-alpaca or when it could not start.
     std::unique_ptr<AlpacaServer> alpaca;
+    // The watch on an MQTT broker; null unless enabled and usable.
+    std::unique_ptr<MqttPublisher> mqtt;
 
     // Alerts and the diagnostic log
     WaveFilePlayer player;

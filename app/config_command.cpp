@@ -27,7 +27,10 @@ bool resolveKey(const QString &arg, KeyRef &ref, QString &error)
         error = QStringLiteral("empty key name");
         return false;
     }
-    if (const SettingDef *def = findSetting(ref.name)) {
+    const SettingDef *def = slash >= 0 ? findSetting(arg) : nullptr;
+    if (!def)
+        def = findSetting(ref.name);
+    if (def) {
         const QString own = subKeyOf(*def);
         if (slash < 0)
             ref.subKey = own;
@@ -140,6 +143,7 @@ const Limit kLimits[] = {
     {"COM Port", 1, true, 16},       {"TempsAvgCount", 1, true, 300}, {"WindsAvgCnt", 1, true, 300},
     {"StepTime", 0, false, kNoMax},  {"MaxInc", 0, false, kNoMax},    {"TempMax", 0, false, kNoMax},
     {"TempSteps", 0, false, kNoMax}, {"WindSpeedWarn", 0, false, kNoMax}, {"WindSpeedCloseD", 0, true, kNoMax},
+    {"Port", 1, true, 65535},        {"KeepAliveSeconds", 6, true, 3600},
 };
 
 bool checkRange(const KeyRef &ref, const QString &value, QString &error)
@@ -155,7 +159,7 @@ bool checkRange(const KeyRef &ref, const QString &value, QString &error)
             return false;
         }
         const bool ok = (l.minIncluded ? v >= l.min : v > l.min) && v <= l.max;
-        if (ok && (ref.name != kComPortKey || v == std::floor(v)))
+        if (ok && (l.max == kNoMax || v == std::floor(v)))
             return true;
         if (l.max != kNoMax)
             error = QStringLiteral("%1 must be a whole number from %2 to %3 (not \"%4\")").arg(ref.name).arg(l.min).arg(l.max).arg(value);
@@ -238,7 +242,7 @@ int runConfigCommand(ProfileStore &profile, const QStringList &args, QTextStream
             return usage(error);
         if (!isKnown(ref, profile))
             return usage(unknownKeyText(args[1], profile));
-        if (!checkType(ref.name, args[2], error) || !checkRange(ref, args[2], error))
+        if (!checkType(fullName(ref.subKey, ref.name), args[2], error) || !checkRange(ref, args[2], error))
             return usage(error);
         if (!profile.writeValue(kDriverId, ref.name, args[2], ref.subKey)) {
             err << "tarnwick: " << profile.lastWriteError() << '\n';

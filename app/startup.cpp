@@ -8,6 +8,7 @@
 #include "app/history_command.h"
 #include "app/config_command.h"
 #include "app/display_choice.h"
+#include "app/mqtt_setup.h"
 #include "app/feed_routes.h"
 #include "archive/archive_schema.h"
 #include "core/messages.h"
@@ -167,6 +168,7 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     // Observations judge it every second; the timer only covers a pause in them.
     a.safety->start(1500);
     startAutomation(a);
+    startMqtt(a);
 
     // 7. The setup dialog loads hidden; the hand box is loaded.
     SetupLinks setup;

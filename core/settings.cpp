@@ -110,15 +110,42 @@ const std::vector<LoadStep> &loadOrder()
         {"UploadServices", &Settings::UploadServices},
         {"Latitude", &Settings::Latitude},
         {"Longitude", &Settings::Longitude},
+        {"Mqtt/Enabled", &Settings::MqttEnabled},
+        {"Mqtt/Host", &Settings::MqttHost},
+        {"Mqtt/Port", &Settings::MqttPort},
+        {"Mqtt/User", &Settings::MqttUser},
+        {"Mqtt/Password", &Settings::MqttPassword},
+        {"Mqtt/TopicPrefix", &Settings::MqttTopicPrefix},
+        {"Mqtt/Tls", &Settings::MqttTls},
+        {"Mqtt/CaFile", &Settings::MqttCaFile},
+        {"Mqtt/Retain", &Settings::MqttRetain},
+        {"Mqtt/DiscoveryPrefix", &Settings::MqttDiscoveryPrefix},
+        {"Mqtt/KeepAliveSeconds", &Settings::MqttKeepAliveSeconds},
     };
     return steps;
 }
 
+// "SUBKEY/KEY" names the key under its subkey; a plain name matches the first
+// key of that name.
+bool namesKey(const QString &key, const char *name, const QString &subKey)
+{
+    const int slash = key.indexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return key == QLatin1String(name);
+    return key.left(slash) == subKey && key.mid(slash + 1) == QLatin1String(name);
+}
+
 const LoadStep *findStep(const QString &key)
 {
-    for (const LoadStep &s : loadOrder())
-        if (key == QLatin1String(s.key))
+    const SettingDef *def = findSetting(key);
+    if (!def)
+        return nullptr;
+    const QString qualified = subKeyOf(*def) + QLatin1Char('/') + QString::fromLatin1(def->key);
+    for (const LoadStep &s : loadOrder()) {
+        const QString step = QString::fromLatin1(s.key);
+        if (step == QLatin1String(def->key) || step == qualified)
             return &s;
+    }
     return nullptr;
 }
 
@@ -223,6 +250,17 @@ const std::vector<SettingDef> &settingTable()
         {"Longitude", false, SettingType::Text, "", ""},
         // Read by the archive at start-up, not kept in Settings.
         {"ArchiveDays", false, SettingType::Integer, "30", ""},
+        {"Enabled", false, SettingType::Boolean, "False", "Mqtt"},
+        {"Host", false, SettingType::Text, "localhost", "Mqtt"},
+        {"Port", false, SettingType::Integer, "1883", "Mqtt"},
+        {"User", false, SettingType::Text, "", "Mqtt"},
+        {"Password", false, SettingType::Text, "", "Mqtt"},
+        {"TopicPrefix", false, SettingType::Text, "", "Mqtt"},
+        {"Tls", false, SettingType::Boolean, "False", "Mqtt"},
+        {"CaFile", false, SettingType::Text, "", "Mqtt"},
+        {"Retain", false, SettingType::Boolean, "False", "Mqtt"},
+        {"DiscoveryPrefix", false, SettingType::Text, "homeassistant", "Mqtt"},
+        {"KeepAliveSeconds", false, SettingType::Integer, "30", "Mqtt"},
     };
     return table;
 }
@@ -230,7 +268,7 @@ const std::vector<SettingDef> &settingTable()
 const SettingDef *findSetting(const QString &key)
 {
     for (const SettingDef &d : settingTable())
-        if (key == QLatin1String(d.key))
+        if (namesKey(key, d.key, subKeyOf(d)))
             return &d;
     return nullptr;
 }
@@ -311,7 +349,7 @@ QStringList loadSettings(const ProfileStore &profile, Settings &settings)
     QStringList problems;
     for (const LoadStep &step : loadOrder()) {
         const SettingDef *def = findSetting(QString::fromLatin1(step.key));
-        const QString text = profile.value(kDriverId, QString::fromLatin1(step.key), subKeyOf(*def));
+        const QString text = profile.value(kDriverId, QString::fromLatin1(def->key), subKeyOf(*def));
         try {
             std::visit(
                 [&](auto member) {
@@ -328,7 +366,7 @@ QStringList loadSettings(const ProfileStore &profile, Settings &settings)
                 step.member);
         } catch (const ConversionError &) {
             problems << QStringLiteral("Setting \"%1\" holds \"%2\", which is not a valid %3; using its default \"%4\".")
-                            .arg(QString::fromLatin1(step.key), text,
+                            .arg(QString::fromLatin1(def->key), text,
                                  def->type == SettingType::Boolean   ? QStringLiteral("True/False value")
                                  : def->type == SettingType::Integer ? QStringLiteral("whole number")
                                                                      : QStringLiteral("number"),
@@ -363,5 +401,5 @@ bool saveSetting(ProfileStore &profile, const Settings &settings, const QString 
     const SettingDef *def = findSetting(key);
     if (!def)
         return false;
-    return profile.writeValue(kDriverId, key, settingText(settings, key), subKeyOf(*def));
+    return profile.writeValue(kDriverId, QString::fromLatin1(def->key), settingText(settings, key), subKeyOf(*def));
 }

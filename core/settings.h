@@ -123,12 +123,25 @@ struct Settings {
     // The observing site, degrees north and east; empty: not told.
     QString Latitude;
     QString Longitude;
+    // The MQTT link to a broker (subkey "Mqtt")
+    bool MqttEnabled = false;
+    QString MqttHost = QStringLiteral("localhost");
+    int32_t MqttPort = 1883;
+    QString MqttUser;
+    QString MqttPassword;
+    QString MqttTopicPrefix; // empty: "tarnwick/" and the upload station ID (or the host name)
+    bool MqttTls = false;
+    QString MqttCaFile; // empty with Tls: the system's certificate authorities
+    bool MqttRetain = false;
+    QString MqttDiscoveryPrefix = QStringLiteral("homeassistant");
+    int32_t MqttKeepAliveSeconds = 30;
 };
 
 inline const QString kUploadSubKey = QStringLiteral("Upload");
 
 inline const QString kSafetySubKey = QStringLiteral("Safety");
 inline const QString kNotifySubKey = QStringLiteral("Notify");
+inline const QString kMqttSubKey = QStringLiteral("Mqtt");
 
 // StaleAfterSeconds as used: at least 2 s (a record is polled once a second)
 // and at most one day.
@@ -158,6 +171,7 @@ struct SettingDef {
 
 // Every key in the order its default is written ("RegVer" first).
 const std::vector<SettingDef> &settingTable();
+// "KEY" (the first of that name) or "SUBKEY/KEY".
 const SettingDef *findSetting(const QString &key);
 QString subKeyOf(const SettingDef &def);
 
@@ -173,7 +187,8 @@ bool writeMissingDefaults(ProfileStore &profile);
 // convert leaves the key at its default; one message per such key is returned.
 QStringList loadSettings(const ProfileStore &profile, Settings &settings);
 
-// Text form of a setting's current value, as the program writes it.
+// Text form of a setting's current value, as the program writes it ("KEY" or
+// "SUBKEY/KEY", as findSetting takes it).
 QString settingText(const Settings &settings, const QString &key);
 // Writes one setting's current value to the profile under its subkey.
 bool saveSetting(ProfileStore &profile, const Settings &settings, const QString &key);

@@ -93,8 +93,6 @@ const SafetyVerdict &SafetyMonitor::judge(const WatchStatus &status, const Safet
 
     SafetyVerdict v;
     v.known = true;
-    if (std::optional<UnsafeCondition> wait = m_startup.holding(now, rules))
-        v.unsafe.append(*wait);
     // While the board gives nothing fresh the weather is unknown: a condition
     // not seen since then has not ended, it can no longer be seen.
     const bool blind = boardHeld;
@@ -115,6 +113,9 @@ const SafetyVerdict &SafetyMonitor::judge(const WatchStatus &status, const Safet
         }
         v.unsafe.append({t.name, text, t.since});
     }
+    // The wait after a start comes after what is wrong now: a lost board is the first reason.
+    if (std::optional<UnsafeCondition> wait = m_startup.holding(now, rules))
+        v.unsafe.append(*wait);
     v.safe = v.unsafe.isEmpty();
     v.changed = (!m_verdict.known || m_verdict.safe != v.safe) ? now : m_verdict.changed;
     m_verdict = v;

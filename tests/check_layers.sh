@@ -6,9 +6,10 @@
 #   alpaca -> focuser -> station
 #   app -> feeds -> core
 #   app -> datafile -> station; app -> notify -> core; app -> service
+#   app -> mqtt -> station, archive -> core
 set -u
 cd "$1" || exit 2
-folders="core station archive focuser alpaca upload windows safety feeds web datafile notify service app indi"
+folders="core station archive focuser alpaca upload windows safety feeds web datafile notify service mqtt app indi"
 allowed() {
     case "$1" in
     core) echo "core" ;;
@@ -18,6 +19,7 @@ allowed() {
     focuser | upload | windows | safety) echo "core station archive $1" ;;
     alpaca) echo "core station archive focuser alpaca" ;;
     feeds) echo "core feeds" ;;
+    mqtt) echo "core station archive mqtt" ;;
     datafile) echo "core station datafile" ;;
     notify) echo "core notify" ;;
     service) echo "service" ;;
@@ -39,7 +41,7 @@ for dir in $folders; do
     done < <(sources "$dir" | xargs grep -Hn "#include \"\\(${folders// /\\|}\\)/" 2>/dev/null)
 done
 # Only the windows and the composition root use Qt Widgets.
-for dir in station archive focuser alpaca safety feeds web datafile notify service; do
+for dir in station archive focuser alpaca safety feeds web datafile notify service mqtt; do
     if sources "$dir" | xargs grep -Hn '#include <Q\(Widget\|Dialog\|MainWindow\|PushButton\|CheckBox\|Label\|LineEdit\|PlainTextEdit\|MessageBox\|Application\)>' 2>/dev/null; then
         echo "$dir uses Qt Widgets; only windows/ and app/ may"
         status=1

@@ -1,0 +1,8 @@
+// Start-up of the MQTT link, when the profile enables it.
+#pragma once
+
+class App;
+
+// Reads the "Mqtt" settings; a setting that cannot be used is told in one
+// message and the run goes on without MQTT.
+void startMqtt(App &app);

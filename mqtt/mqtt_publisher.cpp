@@ -1,0 +1,108 @@
+#include "mqtt/mqtt_publisher.h"
+
+#include "station/board_words.h"
+
+#include <QPointer>
+#include <algorithm>
+
+MqttPublisher::MqttPublisher(const MqttOptions &options, WatchFeed &watch, QString version, Report report)
+    : m_options(options),
+      m_watch(watch),
+      m_version(std::move(version)),
+      m_report(std::move(report)),
+      m_client(options, {statusTopic(options), "offline", true})
+{
+    connect(&m_client, &MqttClient::connected, this, &MqttPublisher::onConnected);
+    connect(&m_client, &MqttClient::problem, this, [this](const QString &text) {
+        if (m_reportedSinceConnect)
+            return;
+        m_reportedSinceConnect = true;
+        m_report(QStringLiteral("MQTT: %1; trying again in the background").arg(text));
+    });
+    connect(&m_client, &MqttClient::messageReceived, this, [this](const QString &topic, const QByteArray &payload) {
+        // Home Assistant came (back) up: it wants the configs again.
+        if (topic == m_options.discoveryPrefix + QStringLiteral("/status") && payload.trimmed() == "online") {
+            publishDiscovery();
+            publishState();
+        }
+    });
+    m_stateRefresh.setInterval(m_options.staleAfterSeconds * 1000);
+    connect(&m_stateRefresh, &QTimer::timeout, this, &MqttPublisher::publishState);
+    // The feed outlives nothing it is told about: a gone publisher hears no more.
+    QPointer<MqttPublisher> self(this);
+    m_watch.listen([self](const WatchStatus &, WatchFeed::Change change) {
+        if (self)
+            self->onWatch(change);
+    });
+}
+
+MqttPublisher::~MqttPublisher()
+{
+    m_client.finish({statusTopic(m_options), "offline", true}, 1000);
+}
+
+bool MqttPublisher::start()
+{
+    if (!m_options.discoveryPrefix.isEmpty())
+        m_client.subscribe(m_options.discoveryPrefix + QStringLiteral("/status"));
+    if (m_client.start())
+        return true;
+    m_report(QStringLiteral("MQTT is not started: %1").arg(m_client.setupError()));
+    return false;
+}
+
+QString MqttPublisher::notLiveNow() const
+{
+    return notLiveReason(m_watch.status().board, QDateTime::currentDateTimeUtc(), m_options.staleAfterSeconds);
+}
+
+void MqttPublisher::onWatch(WatchFeed::Change change)
+{
+    if (!m_client.isConnected())
+        return;
+    const WatchStatus &status = m_watch.status();
+    if (change != WatchFeed::Change::Observation) {
+        publishState();
+        return;
+    }
+    // Only a record of now goes out; the board's topic says why nothing does.
+    const Observation &o = *status.latest;
+    const bool record = o.source == ObservationSource::Live || o.source == ObservationSource::Reprocessed;
+    if (!record || !notLiveNow().isEmpty())
+        return;
+    std::vector<MqttMessage> messages = observationMessages(m_options, status, o);
+    const bool all = !m_sinceAllValues.isValid() || m_sinceAllValues.hasExpired(m_options.staleAfterSeconds * 1000LL);
+    if (all)
+        m_sinceAllValues.start();
+    // The first is the whole record; the values follow.
+    const auto unchanged = std::remove_if(messages.begin() + 1, messages.end(), [&](const MqttMessage &m) {
+        QByteArray &last = m_lastValues[m.topic];
+        if (!all && last == m.payload)
+            return true;
+        last = m.payload;
+        return false;
+    });
+    messages.erase(unchanged, messages.end());
+    m_client.publishAll(messages);
+}
+
+void MqttPublisher::onConnected()
+{
+    m_reportedSinceConnect = false;
+    m_sinceAllValues.invalidate(); // the broker may have lost them
+    m_client.publish({statusTopic(m_options), "online", true});
+    publishDiscovery();
+    publishState();
+    m_stateRefresh.start();
+}
+
+void MqttPublisher::publishState()
+{
+    const WatchStatus &status = m_watch.status();
+    m_client.publishAll({boardMessage(m_options, status.board, notLiveNow()), safetyMessage(m_options, status.safety)});
+}
+
+void MqttPublisher::publishDiscovery()
+{
+    m_client.publishAll(discoveryMessages(m_options, m_version));
+}

@@ -1,0 +1,120 @@
+// The real broker (Debian's mosquitto) on a free loopback port, and a real
+// subscriber (mosquitto_sub) that records what the broker delivers.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <vector>
+
+inline quint16 freeLoopbackPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+class Broker {
+public:
+    quint16 port = freeLoopbackPort();
+
+    // The broker answering on its port, or false (with the reason in log()).
+    bool start()
+    {
+        QFile conf(m_dir.path() + QStringLiteral("/broker.conf"));
+        conf.open(QIODevice::WriteOnly);
+        conf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\n").arg(port).toUtf8());
+        conf.close();
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), conf.fileName()});
+        if (!m_process.waitForStarted(3000))
+            return false;
+        return QTest::qWaitFor([this] {
+            QTcpSocket s;
+            s.connectToHost(QHostAddress::LocalHost, port);
+            return s.waitForConnected(100);
+        }, 5000);
+    }
+    void stop()
+    {
+        m_process.terminate();
+        m_process.waitForFinished(3000);
+    }
+    QByteArray log() { return m_process.readAll(); }
+    ~Broker() { stop(); }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+};
+
+struct Delivery {
+    QString topic;
+    QByteArray payload;
+    qint64 atMs; // on the subscriber's clock
+};
+
+class Subscriber {
+public:
+    std::vector<Delivery> got;
+    QElapsedTimer clock;
+
+    explicit Subscriber(quint16 port, const QString &filter = QStringLiteral("#"))
+    {
+        clock.start();
+        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] { take(); });
+        m_process.start(QStringLiteral("mosquitto_sub"), {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                                                          QString::number(port), QStringLiteral("-t"), filter, QStringLiteral("-v")});
+        m_process.waitForStarted(3000);
+    }
+    ~Subscriber()
+    {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+
+    // Waits for a delivery on topic (whose payload passes the check) from the
+    // index `from` on; its index, or -1.
+    int waitFor(const QString &topic, int ms, size_t from = 0,
+                const std::function<bool(const QByteArray &)> &check = {})
+    {
+        int found = -1;
+        QTest::qWaitFor([&] {
+            for (size_t i = from; i < got.size(); ++i)
+                if (got[i].topic == topic && (!check || check(got[i].payload))) {
+                    found = int(i);
+                    return true;
+                }
+            return false;
+        }, ms);
+        return found;
+    }
+    int count(const std::function<bool(const Delivery &)> &pick, size_t from = 0) const
+    {
+        int n = 0;
+        for (size_t i = from; i < got.size(); ++i)
+            n += pick(got[i]) ? 1 : 0;
+        return n;
+    }
+
+private:
+    void take()
+    {
+        m_partial += m_process.readAllStandardOutput();
+        int end;
+        while ((end = int(m_partial.indexOf('\n'))) >= 0) {
+            const QByteArray line = m_partial.left(end);
+            m_partial.remove(0, end + 1);
+            const int space = int(line.indexOf(' '));
+            got.push_back({QString::fromUtf8(space < 0 ? line : line.left(space)), space < 0 ? QByteArray() : line.mid(space + 1),
+                           clock.elapsed()});
+        }
+    }
+    QProcess m_process;
+    QByteArray m_partial;
+};
