@@ -14,6 +14,7 @@
 #include "upload/upload_form.h"
 #include "upload/upload_setup.h"
 #include "windows/graphs_setup.h"
+#include "station/watch_model.h"
 #include "windows/hand_box.h"
 
 #include <QDateTime>
@@ -25,7 +26,7 @@ App::~App()
     // The upload form outlives the program's objects: it must not ask them any more.
     if (m_uploadWired)
         uploadForm().setReportCheck({});
-    // The station goes before the hand box it writes into.
+    // The station goes before the model it writes into.
     cycle.reset();
     safety.reset();
     link.reset();
@@ -41,7 +42,7 @@ void App::buildStation()
     port = std::make_unique<SerialStationPort>([this](int portNumber) {
         return deviceForBoard(prog().profile, serialDeviceOverride, portNumber);
     });
-    stationContext = std::make_unique<StationContext>(StationContext{prog().settings, weather, *handBox});
+    stationContext = std::make_unique<StationContext>(StationContext{prog().settings, weather, *model});
     StationContext &ctx = *stationContext;
     ctx.profile = prog().profile;
     ctx.alerts = [this](AlertKind kind, bool holds) { alerts->evaluate(kind, holds); };
@@ -51,8 +52,8 @@ void App::buildStation()
                             // A log line only from live readings.
                             if (!notLiveNow().isEmpty())
                                 return;
-                            HandBox *hb = handBox.get();
-                            log.writeReadings(weather, [hb](HandBoxField f) { return hb->fieldText(f); });
+                            WatchModel *shown = model.get();
+                            log.writeReadings(weather, [shown](HandBoxField f) { return shown->fieldText(f); });
                         }};
     link = std::make_unique<StationLink>(*port, ctx);
     cycle = std::make_unique<StationCycle>(*link, ctx);
@@ -106,8 +107,8 @@ bool App::startSimulator()
 void App::shutDownForLastClient()
 {
     log.close();
-    if (handBox)
-        handBox->unload();
+    if (model)
+        model->unload();
     unloadGraphs();
     if (quit)
         quit();

@@ -23,6 +23,7 @@
 #include "safety/safety_watch.h"
 #include "station/station_cycle.h"
 #include "station/station_link.h"
+#include "station/watch_model.h"
 #include "upload/upload_setup.h"
 #include "upload/upload_window.h"
 #include "windows/graphs_setup.h"
@@ -45,7 +46,7 @@
 namespace {
 
 int g_signalFds[2] = {-1, -1};
-HandBox *g_handBox = nullptr; // closed by SIGTERM and SIGINT
+WatchModel *g_watch = nullptr; // closed by SIGTERM and SIGINT
 // Set once the program is to end. An exit asked for before the main loop runs
 // (during the board search's waits) would otherwise be lost.
 bool g_quitRequested = false;
@@ -73,8 +74,8 @@ void installSignalHandlers(QObject *parent)
     QObject::connect(notifier, &QSocketNotifier::activated, parent, [] {
         char c;
         [[maybe_unused]] const ssize_t n = ::read(g_signalFds[1], &c, 1);
-        if (g_handBox)
-            g_handBox->unload();
+        if (g_watch)
+            g_watch->unload();
         requestQuit();
     });
     struct sigaction sa {};
@@ -105,26 +106,13 @@ int placement(ProfileStore &profile, const QString &key, QStringList &problems)
 
 } // namespace
 
-std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::function<void()> quit)
+namespace {
+
+// 2-6: the profile, the start mode, the focuser state and the settings.
+QStringList loadProfileAndSettings(App &a, const CommandLine &cl, ProfileStore &profile)
 {
     Program &p = prog();
-    auto app = std::make_unique<App>();
-    App &a = *app;
-    a.quit = std::move(quit);
     WeatherState &w = a.weather;
-    p.headless = cl.headless;
-    a.serialDeviceOverride = cl.serialDevice;
-    a.logDir = cl.logDir;
-
-    // 1. The hand box loads before any setting is read: its topmost call sees false.
-    p.settings.AlwaysOnTop = false;
-    a.handBox = std::make_unique<HandBox>(w);
-    HandBox *handBox = a.handBox.get();
-    g_handBox = handBox;
-    handBox->setAttribute(Qt::WA_DeleteOnClose, false);
-    a.focuser.handBox = handBox;
-
-    // 2. Profile store and serial object.
     p.profile = &profile;
     profile.setDeviceType(QStringLiteral("Focuser"));
     if (!profile.loadError().isEmpty())
@@ -133,8 +121,8 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
                         .arg(profile.filePath(), profile.loadError()),
                     QStringLiteral("Tarnwick"), MsgIcon::Exclamation);
 
-    // 3, 4. Start mode and focuser state.
     p.StartedByUser = !cl.automation;
+    a.model->setStartedByUser(p.StartedByUser);
     a.focuser.ClientCount = 0;
     a.focuser.Linked = false;
     a.focuser.Moving = false;
@@ -142,85 +130,70 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     w.WindEnabled = true;
     w.WindAverageCount = 0;
 
-    // 5. Register the driver on every start; the utility object.
+    // Register the driver on every start; the utility object.
     profile.registerDriver(kDriverId, kDriverName);
     driverHelperUtil() = DriverHelperUtil{};
 
-    // 6. Version check, defaults, load.
-    // A key left out of a hand-written profile takes its default silently;
-    // only values that are there and cannot be used are worth a word.
+    // Version check, defaults, load. A key left out of a hand-written profile
+    // takes its default silently; only values that are there and cannot be
+    // used are worth a word.
     writeDefaultsIfNeeded(profile);
     if (!writeMissingDefaults(profile))
         printNotice(QStringLiteral("the defaults of missing settings were not saved (%1)").arg(profile.lastWriteError()));
     p.settings = Settings{};
-    QStringList problems = loadSettings(profile, p.settings);
+    return loadSettings(profile, p.settings);
+}
 
-    // The station exists before anything can tick or click; the archive
-    // listens from the first observation.
-    startArchive(a, cl, profile);
-    a.buildStation();
-    // Judged on every change of the watch and once a second, so a silent board turns stale.
-    a.safety = std::make_unique<SafetyWatch>(a.watch, p.settings, a.launcher);
-    // Observations judge it every second; the timer only covers a pause in them.
-    a.safety->start(1500);
-
-    // 7. The setup dialog loads hidden; the hand box is loaded.
+// The setup dialog loads hidden; sounds play through its player.
+void installSetupDialog(App &a)
+{
     SetupLinks setup;
-    setup.handBox = handBox;
-    setup.currentValue = [&w] { return w.WindSpeed; };
+    setup.handBox = a.model.get();
+    setup.currentValue = [&a] { return a.weather.WindSpeed; };
     setup.restartWindows = [&a] { a.cycle->restartWindows(); };
     setup.resetPosition = &ResetPosition;
     setup.refreshFocuser = [&a] { RefreshFocuserState(a.focuser); };
     setup.boardDeviceChosen = [&a] { a.link->deviceChoiceConfirmed(); };
     installSetup(setup);
     a.player.setPlay(&playWaveFile);
+}
 
-    // 8.
-    RefreshFocuserState(a.focuser);
-
-    // 9. Placement from Left/Top (pixels).
-    const int left = placement(profile, QStringLiteral("Left"), problems);
-    const int top = placement(profile, QStringLiteral("Top"), problems);
-    handBox->moveWindowPx(left, top);
-    // One notice for them all; it never holds start-up.
-    if (!problems.isEmpty())
-        showMessage(QStringLiteral("%1 setting(s) in %2 cannot be used; their defaults apply for this run and the "
-                                   "file is left as it is:\n")
-                            .arg(problems.size())
-                            .arg(profile.filePath())
-                        + problems.join(QLatin1Char('\n')),
-                    QStringLiteral("Tarnwick"), MsgIcon::Exclamation);
-
-    // 11.
-    w.WindSampleIndex = 1;
-    w.WindSpeed = 0;
-
-    // The modules are wired before the windows show (the hand box enables the
-    // buttons of the windows it can open) and before the log opens.
-    installUpload(w, handBox);
-    a.wireUpload();
-    a.focuser.runSetupDialog = &RunSetupDialog;
-    HandBoxActions actions;
-    actions.tick = [&a] { a.cycle->run(); };
-    actions.runSetupDialog = &RunSetupDialog;
-    actions.showTrafficWindow = &showTrafficWindow;
-    actions.showUploadWindow = &showUploadWindow;
-    actions.showGraphs = [&a](bool show) { showGraphs(show, a.weather, a.handBox.get()); };
-    actions.onUnload = {&unloadSetupDialog, &unloadTrafficWindow, &unloadUploadWindow, &unloadGraphs,
+// What closing the watch runs, and what the hand box's buttons open.
+void wireClosingAndButtons(App &a)
+{
+    ClosingSteps closing;
+    closing.onUnload = {[&a] {
+                            if (a.handBox)
+                                unloadSetupDialog();
+                        },
+                        &unloadTrafficWindow, &unloadUploadWindow, &unloadGraphs,
                         [&a] {
                             if (!SaveOnExit(a.focuser))
                                 g_exitSaveFailed = true;
                         }};
-    actions.clientsRemain = [&a] { return a.focuser.ClientCount > 0; };
-    actions.quit = [&a] {
+    closing.clientsRemain = [&a] { return a.focuser.ClientCount > 0; };
+    closing.quit = [&a] {
         if (a.quit)
             a.quit();
     };
-    handBox->setActions(actions);
+    a.model->setClosing(closing);
+    a.model->setTick([&a] { a.cycle->run(); });
+    // Headless, the procedure says why it shows nothing.
+    a.focuser.runSetupDialog = &RunSetupDialog;
+    if (!a.handBox)
+        return;
+    HandBoxActions actions;
+    actions.runSetupDialog = &RunSetupDialog;
+    actions.showTrafficWindow = &showTrafficWindow;
+    actions.showUploadWindow = &showUploadWindow;
+    actions.showGraphs = [&a](bool show) { showGraphs(show, a.weather, a.model.get(), a.handBox.get()); };
+    a.handBox->setActions(actions);
+}
 
-    if (cl.simulate && !a.startSimulator())
-        printNotice(QStringLiteral("the board simulator could not start; looking for a real board instead"));
-    // Clients may call in from here on, also during the board search's waits.
+// Clients may call in from here on, also during the board search's waits.
+void startClientServers(App &a, const CommandLine &cl)
+{
+    Program &p = prog();
     if (cl.alpacaEnabled && startAlpaca(a.focuser, QHostAddress(cl.alpacaAddress), quint16(cl.alpacaPort))) {
         AlpacaServer *server = alpacaServer();
         server->addDevice(std::make_unique<ObservingConditionsDevice>(
@@ -246,12 +219,18 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
         }
     }
     startWebPage(a);
+}
 
-    // 10, 12. Window state, then show the hand box and the upload window.
-    if (p.StartedByUser)
-        handBox->showWindow();
+// 10, 12. Window state, then show the hand box and the upload window.
+void showWindows(App &a)
+{
+    if (prog().StartedByUser)
+        a.model->showWindow();
     else
-        handBox->showMinimizedWindow();
+        a.model->showMinimizedWindow();
+    HandBox *handBox = a.handBox.get();
+    if (!handBox)
+        return;
     // A place stored on a larger (or another) screen is brought into view,
     // once the window has its shown size.
     keepOnScreen(handBox);
@@ -268,12 +247,85 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
         upload->move(x, handBox->y());
         keepOnScreen(upload);
     }
+}
+
+void reportProblems(const ProfileStore &profile, const QStringList &problems)
+{
+    // One notice for them all; it never holds start-up.
+    if (!problems.isEmpty())
+        showMessage(QStringLiteral("%1 setting(s) in %2 cannot be used; their defaults apply for this run and the "
+                                   "file is left as it is:\n")
+                            .arg(problems.size())
+                            .arg(profile.filePath())
+                        + problems.join(QLatin1Char('\n')),
+                    QStringLiteral("Tarnwick"), MsgIcon::Exclamation);
+}
+
+} // namespace
+
+std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::function<void()> quit)
+{
+    Program &p = prog();
+    auto app = std::make_unique<App>();
+    App &a = *app;
+    a.quit = std::move(quit);
+    WeatherState &w = a.weather;
+    p.headless = cl.headless;
+    a.serialDeviceOverride = cl.serialDevice;
+    a.logDir = cl.logDir;
+
+    // 1. The watch first; its window, when somebody looks, loads before any
+    // setting is read: its topmost call sees false.
+    p.settings.AlwaysOnTop = false;
+    a.model = std::make_unique<WatchModel>(p.settings, w, [](const QString &key) { saveSettingNow(key); });
+    g_watch = a.model.get();
+    if (!cl.headless) {
+        a.handBox = std::make_unique<HandBox>(*a.model, p.settings.AlwaysOnTop);
+        a.handBox->setAttribute(Qt::WA_DeleteOnClose, false);
+    }
+    a.focuser.handBox = a.model.get();
+
+    QStringList problems = loadProfileAndSettings(a, cl, profile);
+    // The station exists before anything can tick or click; the archive
+    // listens from the first observation.
+    startArchive(a, cl, profile);
+    a.buildStation();
+    // Judged on every change of the watch and once a second, so a silent board turns stale.
+    a.safety = std::make_unique<SafetyWatch>(a.watch, p.settings, a.launcher);
+    // Observations judge it every second; the timer only covers a pause in them.
+    a.safety->start(1500);
+
+    // 7, 8. The setup dialog (with a display) loads hidden; the focuser state.
+    if (a.handBox)
+        installSetupDialog(a);
+    RefreshFocuserState(a.focuser);
+
+    // 9. Placement from Left/Top (pixels).
+    const int left = placement(profile, QStringLiteral("Left"), problems);
+    const int top = placement(profile, QStringLiteral("Top"), problems);
+    a.model->moveWindowPx(left, top);
+    reportProblems(profile, problems);
+
+    // 11.
+    w.WindSampleIndex = 1;
+    w.WindSpeed = 0;
+
+    // The modules are wired before the windows show (the hand box enables the
+    // buttons of the windows it can open) and before the log opens.
+    installUpload(w, a.model.get());
+    a.wireUpload();
+    wireClosingAndButtons(a);
+
+    if (cl.simulate && !a.startSimulator())
+        printNotice(QStringLiteral("the board simulator could not start; looking for a real board instead"));
+    startClientServers(a, cl);
+    showWindows(a);
 
     // 13.
     w.WindGust = -10;
     w.GustCycleCount = 0;
     w.GustResetCycles = 300;
-    handBox->setTimerInterval(1000);
+    a.model->setTimerInterval(1000);
 
     // 14. The diagnostic log.
     a.log.openChosen(a.logDir);
@@ -394,7 +446,7 @@ int runProgram(int argc, char **argv, const CommandLine &cl)
     ProfileStore profile(profilePath);
     std::unique_ptr<App> program = Main(run, profile, [] { requestQuit(); });
     const int status = g_quitRequested ? 0 : app.exec();
-    g_handBox = nullptr;
+    g_watch = nullptr;
     program.reset();
     return status != 0 ? status : g_exitSaveFailed ? 1 : 0;
 }
