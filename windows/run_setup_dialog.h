@@ -1,7 +1,8 @@
 // The setup procedure: fills the setup dialog from Settings, shows it modally
-// with the main timer stopped, reads it back on OK (showing it again while a
-// field is rejected), stores and writes each accepted value, then restarts the
-// averaging windows and the timer.
+// while the watch runs on, reads it back on OK into a copy of the settings
+// (showing it again while a field is rejected), writes each accepted value and
+// applies what was read to the running program, then restarts the averaging
+// windows.
 #pragma once
 
 #include <QString>
@@ -12,7 +13,7 @@ class frmSetup;
 
 // What the setup procedure reaches around it.
 struct SetupLinks {
-    HandBoxApi *handBox = nullptr;         // its main timer stops while the dialog is up
+    HandBoxApi *handBox = nullptr;         // its window hides while the dialog is up
     std::function<double()> currentValue;  // shown in "TempCur" (the station's wind value)
     std::function<void()> restartWindows;  // the averaging windows start again after OK
     std::function<bool(bool absolute, double maxStep)> resetPosition; // "Reset Position"
