@@ -12,7 +12,7 @@
 #include "core/profile_lock.h"
 #include "core/profile_store.h"
 #include "core/program.h"
-#include "core/screen_fit.h"
+#include "screen/screen_fit.h"
 #include "core/settings.h"
 #include "focuser/alpaca_server.h"
 #include "focuser/observing_conditions_device.h"
@@ -148,6 +148,9 @@ QStringList loadProfileAndSettings(App &a, const CommandLine &cl, ProfileStore &
 void installSetupDialog(App &a)
 {
     SetupLinks setup;
+    setup.settings = &prog().settings;
+    setup.profile = prog().profile;
+    setup.headless = prog().headless;
     setup.handBox = a.model.get();
     setup.currentValue = [&a] { return a.weather.WindSpeed; };
     setup.restartWindows = [&a] { a.cycle->restartWindows(); };

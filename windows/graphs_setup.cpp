@@ -1,6 +1,6 @@
 #include "windows/graphs_setup.h"
 
-#include "core/screen_fit.h"
+#include "screen/screen_fit.h"
 #include "windows/graph_window.h"
 
 #include <QPointer>

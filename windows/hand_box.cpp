@@ -1,6 +1,6 @@
 #include "windows/hand_box.h"
 
-#include "core/platform.h"
+#include "screen/window_system.h"
 #include "windows/seen_on_screen.h"
 #include "windows/status_strip.h"
 

@@ -3,6 +3,7 @@
 #include "windows/hand_box.h"
 
 #include "core/platform.h"
+#include "screen/window_system.h"
 #include "windows/hand_box_pictures.h"
 #include "windows/status_strip.h"
 #include "windows/tri_state_check_box.h"

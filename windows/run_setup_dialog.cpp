@@ -4,9 +4,9 @@
 #include "core/hand_box_api.h"
 #include "core/messages.h"
 #include "core/number_format.h"
-#include "core/platform.h"
+#include "screen/window_system.h"
 #include "core/profile_store.h"
-#include "core/program.h"
+#include "core/settings.h"
 #include "core/reentry_guard.h"
 #include "windows/mm_control.h"
 #include "windows/setup_dialog.h"
@@ -40,7 +40,7 @@ public:
     void operator()(const char *key)
     {
         m_read << QLatin1String(key);
-        ProfileStore *profile = prog().profile;
+        ProfileStore *profile = links().profile;
         if (profile && !saveSetting(*profile, m_edited, QLatin1String(key)))
             m_failed << QLatin1String(key);
     }
@@ -57,18 +57,18 @@ private:
 
 void reportSaveFailures(QStringList keys)
 {
-    if (keys.isEmpty() || !prog().profile)
+    ProfileStore *profile = links().profile;
+    if (keys.isEmpty() || !profile)
         return;
     keys.removeDuplicates(); // a key written on every OK pass is named once
     showMessage(QStringLiteral("These settings could not be saved to %1 (%2) and apply only until the program ends: %3")
-                    .arg(prog().profile->filePath(), prog().profile->lastWriteError(), keys.join(QStringLiteral(", "))),
+                    .arg(profile->filePath(), profile->lastWriteError(), keys.join(QStringLiteral(", "))),
                 QStringLiteral("Wind and Rain Setup"), MsgIcon::Exclamation);
 }
 
 void fillDialog(frmSetup &d)
 {
-    const Program &p = prog();
-    const Settings &s = p.settings;
+    const Settings &s = *links().settings;
     d.setWindSpeedCloseD(s.WindSpeedCloseD);
     d.setStepTime(s.StepTime);
     d.setWindSpeedWarn(s.WindSpeedWarn);
@@ -346,10 +346,10 @@ namespace {
 // was read back applies to the running program, even before a rejection.
 bool applyOkPass(frmSetup &d, QStringList &failed)
 {
-    Settings edited = prog().settings;
+    Settings edited = *links().settings;
     SettingWriter write(edited);
     const bool accepted = readBack(d, edited, write);
-    Settings &running = prog().settings;
+    Settings &running = *links().settings;
     for (const QString &key : write.readKeys())
         copySetting(edited, running, key);
     failed << write.failedKeys();
@@ -359,13 +359,14 @@ bool applyOkPass(frmSetup &d, QStringList &failed)
 
 void RunSetupDialog()
 {
-    const Program &p = prog();
     HandBoxApi *handBox = links().handBox;
-    if (p.headless) {
+    // Headless there is no dialog to show (nor links to it).
+    if (links().headless || !links().settings) {
         printNotice(QStringLiteral("Setup dialog not shown: running headless, nobody can answer it. "
                                    "Settings unchanged, as after Cancel; use 'tarnwick config set' to change them."));
         return;
     }
+    const Settings &settings = *links().settings;
     frmSetup *d = setupDialog();
     ReentryGuard running(g_running);
     if (!running.active()) {
@@ -379,7 +380,7 @@ void RunSetupDialog()
     // The watch runs on meanwhile with the settings as they stand; the
     // dialog's fields are the copy being edited.
     d->setAllowUnload(false);
-    d->setAdvancedMode(p.settings.AdvancedSetup);
+    d->setAdvancedMode(settings.AdvancedSetup);
     fillDialog(*d);
     if (handBox)
         handBox->hideWindow();
@@ -401,7 +402,7 @@ void RunSetupDialog()
 
     d->setAllowUnload(true);
     if (handBox) {
-        handBox->setTopMost(p.settings.AlwaysOnTop);
+        handBox->setTopMost(settings.AlwaysOnTop);
         handBox->showWindow();
     }
     if (links().restartWindows)

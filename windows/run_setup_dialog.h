@@ -9,10 +9,15 @@
 #include <functional>
 
 class HandBoxApi;
+class ProfileStore;
 class frmSetup;
+struct Settings;
 
 // What the setup procedure reaches around it.
 struct SetupLinks {
+    Settings *settings = nullptr;          // the running program's, filled in and applied to
+    ProfileStore *profile = nullptr;       // accepted values are written here (none: not saved)
+    bool headless = false;                 // nobody could answer the dialog: it is not shown
     HandBoxApi *handBox = nullptr;         // its window hides while the dialog is up
     std::function<double()> currentValue;  // shown in "TempCur" (the station's wind value)
     std::function<void()> restartWindows;  // the averaging windows start again after OK

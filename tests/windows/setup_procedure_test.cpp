@@ -114,6 +114,8 @@ TEST_F(SetupTest, SettingsThatCannotReachTheDiskAreNamedInOneMessage)
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     profile.store = std::make_unique<ProfileStore>(blocker.fileName() + "/profile.ini");
     prog().profile = profile.store.get();
+    links.profile = profile.store.get();
+    installSetup(links);
     runSetup({[this](frmSetup &d) {
         d.findChild<QComboBox *>("gPort")->setCurrentIndex(4);
         clickOk(d);
@@ -307,7 +309,8 @@ TEST_F(SetupTest, SecondRequestWhileOpenReturnsAtOnce)
 
 TEST_F(SetupTest, HeadlessReturnsAsCancelWithoutShowing)
 {
-    prog().headless = true;
+    links.headless = true;
+    installSetup(links);
     handBox.calls.clear();
     RunSetupDialog();
     EXPECT_FALSE(dialog->isVisible());
