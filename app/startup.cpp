@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/app.h"
+#include "app/app_logging.h"
 #include "app/archive_setup.h"
 #include "app/history_command.h"
 #include "app/config_command.h"
@@ -42,6 +43,8 @@
 #include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcApp, "tarnwick.app")
 
 namespace {
 
@@ -287,6 +290,7 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
         a.handBox->setAttribute(Qt::WA_DeleteOnClose, false);
     }
     a.focuser.handBox = a.model.get();
+    qCDebug(lcApp) << "watch built" << (a.handBox ? "with its window" : "without windows");
 
     QStringList problems = loadProfileAndSettings(a, cl, profile);
     // The station exists before anything can tick or click; the archive

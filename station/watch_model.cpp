@@ -5,10 +5,11 @@
 #include "core/number_format.h"
 #include "core/settings.h"
 #include "station/hand_box_rules.h"
+#include "station/station_logging.h"
 #include "station/weather_state.h"
 #include "station/wind_colors.h"
 
-Q_LOGGING_CATEGORY(lcWatch, "tarnwick.watch")
+Q_LOGGING_CATEGORY(lcStation, "tarnwick.station")
 
 WatchModel::WatchModel(Settings &settings, WeatherState &weather, std::function<void(const QString &)> saveSetting,
                        QObject *parent)
@@ -212,6 +213,8 @@ void WatchModel::onCloudTempChanged(const QString &text)
 
 void WatchModel::setTimerEnabled(bool on)
 {
+    if (on != m_clock.isActive())
+        qCDebug(lcStation) << "watch clock" << (on ? "started" : "stopped");
     if (on && !m_clock.isActive())
         m_clock.start();
     else if (!on)
@@ -275,7 +278,7 @@ void WatchModel::unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    qCDebug(lcWatch) << "closing the watch";
+    qCDebug(lcStation) << "closing the watch";
     // A copy: a step may replace the steps.
     const ClosingSteps c = m_closing;
     auto step = [](const std::function<void()> &f) {

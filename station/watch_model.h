@@ -9,7 +9,6 @@
 #include "core/hand_box_api.h"
 #include "station/button_state.h"
 
-#include <QLoggingCategory>
 #include <QObject>
 #include <QTimer>
 #include <array>
@@ -19,8 +18,6 @@
 
 struct Settings;
 struct WeatherState;
-
-Q_DECLARE_LOGGING_CATEGORY(lcWatch)
 
 // One field as a window shows it: a copy, so it may cross threads.
 struct FieldLook {

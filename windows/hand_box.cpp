@@ -3,6 +3,7 @@
 #include "screen/window_system.h"
 #include "windows/seen_on_screen.h"
 #include "windows/status_strip.h"
+#include "windows/windows_logging.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -10,6 +11,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
+Q_LOGGING_CATEGORY(lcWindows, "tarnwick.windows")
 
 namespace {
 QString cssColor(uint32_t vb)
@@ -281,6 +284,7 @@ void HandBox::setValuesGreyed(bool greyed)
 
 void HandBox::onWindowRequested(WindowRequest request, int a, int b)
 {
+    qCDebug(lcWindows) << "hand box asked" << int(request) << a << b;
     switch (request) {
     case WindowRequest::Show:
         updateHookButtons();
