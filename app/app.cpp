@@ -48,16 +48,15 @@ void App::buildStation()
     ctx.alerts = [this](AlertKind kind, bool holds) { alerts->evaluate(kind, holds); };
     ctx.traffic = &trafficFor;
     ctx.boardChanged = [this](const BoardStatus &b) { watch.setBoard(b); };
-    ctx.fifthWindow = {[] { uploadForm().cmdSend_Click(); }, [this] {
-                            // A log line only from live readings.
-                            if (!notLiveNow().isEmpty())
-                                return;
-                            WatchModel *shown = model.get();
-                            log.writeReadings(weather, [shown](HandBoxField f) { return shown->fieldText(f); });
-                        }};
+    ctx.fifthWindow = {[] { uploadForm().cmdSend_Click(); }};
     link = std::make_unique<StationLink>(*port, ctx);
     cycle = std::make_unique<StationCycle>(*link, ctx);
     cycle->addObserver([this](const Observation &o) { watch.publish(o); });
+    cycle->addObserver([this](const Observation &o) {
+        // A log line every fifth wind window, only from live readings.
+        if (o.extras.reportDue && notLiveNow().isEmpty())
+            log.writeReadings(o);
+    });
     watch.listen([this](const WatchStatus &status, WatchFeed::Change) {
         if (handBox)
             handBox->showWatch(status);
