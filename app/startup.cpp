@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "app/app_logging.h"
+#include "app/window_setup.h"
 #include "app/archive_setup.h"
 #include "app/history_command.h"
 #include "app/config_command.h"
@@ -147,55 +148,6 @@ QStringList loadProfileAndSettings(App &a, const CommandLine &cl, ProfileStore &
     return loadSettings(profile, p.settings);
 }
 
-// The setup dialog loads hidden; sounds play through its player.
-void installSetupDialog(App &a)
-{
-    SetupLinks setup;
-    setup.settings = &prog().settings;
-    setup.profile = prog().profile;
-    setup.headless = prog().headless;
-    setup.handBox = a.model.get();
-    setup.currentValue = [&a] { return a.weather.WindSpeed; };
-    setup.restartWindows = [&a] { a.cycle->restartWindows(); };
-    setup.resetPosition = &ResetPosition;
-    setup.refreshFocuser = [&a] { RefreshFocuserState(a.focuser); };
-    setup.boardDeviceChosen = [&a] { a.link->deviceChoiceConfirmed(); };
-    installSetup(setup);
-    a.player.setPlay(&playWaveFile);
-}
-
-// What closing the watch runs, and what the hand box's buttons open.
-void wireClosingAndButtons(App &a)
-{
-    ClosingSteps closing;
-    closing.onUnload = {[&a] {
-                            if (a.handBox)
-                                unloadSetupDialog();
-                        },
-                        &unloadTrafficWindow, &unloadUploadWindow, &unloadGraphs,
-                        [&a] {
-                            if (!SaveOnExit(a.focuser))
-                                g_exitSaveFailed = true;
-                        }};
-    closing.clientsRemain = [&a] { return a.focuser.ClientCount > 0; };
-    closing.quit = [&a] {
-        if (a.quit)
-            a.quit();
-    };
-    a.model->setClosing(closing);
-    a.model->setTick([&a] { a.cycle->run(); });
-    // Headless, the procedure says why it shows nothing.
-    a.focuser.runSetupDialog = &RunSetupDialog;
-    if (!a.handBox)
-        return;
-    HandBoxActions actions;
-    actions.runSetupDialog = &RunSetupDialog;
-    actions.showTrafficWindow = &showTrafficWindow;
-    actions.showUploadWindow = &showUploadWindow;
-    actions.showGraphs = [&a](bool show) { showGraphs(show, a.weather, a.model.get(), a.handBox.get()); };
-    a.handBox->setActions(actions);
-}
-
 // Clients may call in from here on, also during the board search's waits.
 void startClientServers(App &a, const CommandLine &cl)
 {
@@ -225,34 +177,6 @@ void startClientServers(App &a, const CommandLine &cl)
         }
     }
     startWebPage(a);
-}
-
-// 10, 12. Window state, then show the hand box and the upload window.
-void showWindows(App &a)
-{
-    if (prog().StartedByUser)
-        a.model->showWindow();
-    else
-        a.model->showMinimizedWindow();
-    HandBox *handBox = a.handBox.get();
-    if (!handBox)
-        return;
-    // A place stored on a larger (or another) screen is brought into view,
-    // once the window has its shown size.
-    keepOnScreen(handBox);
-    showUploadWindow();
-    // First shown beside the hand box rather than over it.
-    if (QWidget *upload = uploadWindow()) {
-        // On the left when the right side has no room for it.
-        const QRect hand = handBox->frameGeometry();
-        const QRect area = availableAreaFor(handBox);
-        int x = hand.right() + 12;
-        const int width = upload->frameGeometry().width();
-        if (x + width > area.right() + 1 && hand.left() - 12 - width >= area.left())
-            x = hand.left() - 12 - width;
-        upload->move(x, handBox->y());
-        keepOnScreen(upload);
-    }
 }
 
 void reportProblems(const ProfileStore &profile, const QStringList &problems)
@@ -313,15 +237,14 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     a.model->moveWindowPx(left, top);
     reportProblems(profile, problems);
 
-    // 11.
-    w.WindSampleIndex = 1;
+    w.WindSampleIndex = 1; // 11.
     w.WindSpeed = 0;
 
     // The modules are wired before the windows show (the hand box enables the
     // buttons of the windows it can open) and before the log opens.
     installUpload(w, a.model.get());
     a.wireUpload();
-    wireClosingAndButtons(a);
+    wireClosingAndButtons(a, [] { g_exitSaveFailed = true; });
 
     if (cl.simulate && !a.startSimulator())
         printNotice(QStringLiteral("the board simulator could not start; looking for a real board instead"));
@@ -342,8 +265,7 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     if (profile.value(kDriverId, kComPortKey).isEmpty())
         profile.writeValue(kDriverId, kComPortKey, QStringLiteral("2"));
 
-    // 16.
-    w.StationRecord = kTestRecord;
+    w.StationRecord = kTestRecord; // 16.
 
     // 17. The board search enables the main timer itself.
     a.cycle->limitWindowSizes();
