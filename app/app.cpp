@@ -16,6 +16,7 @@
 #include "station/station_link.h"
 #include "upload/upload_setup.h"
 #include "windows/graphs_setup.h"
+#include "station/watch_model.h"
 #include "windows/hand_box.h"
 
 #include <QDateTime>
@@ -32,7 +33,7 @@ App::~App()
     alpaca.reset();
     // The upload goes first: it must not ask the station any more.
     upload.reset();
-    // The station goes before the hand box it writes into.
+    // The station goes before the model it writes into.
     cycle.reset();
     safety.reset();
     link.reset();
@@ -48,22 +49,21 @@ void App::buildStation()
     port = std::make_unique<SerialStationPort>([this](int portNumber) {
         return deviceForBoard(prog().profile, serialDeviceOverride, portNumber);
     });
-    stationContext = std::make_unique<StationContext>(StationContext{prog().settings, weather, *handBox});
+    stationContext = std::make_unique<StationContext>(StationContext{prog().settings, weather, *model});
     StationContext &ctx = *stationContext;
     ctx.profile = prog().profile;
     ctx.alerts = [this](AlertKind kind, bool holds) { alerts->evaluate(kind, holds); };
     ctx.traffic = &trafficFor;
     ctx.boardChanged = [this](const BoardStatus &b) { watch.setBoard(b); };
-    ctx.fifthWindow = {[this] { m_reportDue = true; }, [this] {
-                            // A log line only from live readings.
-                            if (!notLiveNow().isEmpty())
-                                return;
-                            HandBox *hb = handBox.get();
-                            log.writeReadings(weather, [hb](HandBoxField f) { return hb->fieldText(f); });
-                        }};
+    ctx.fifthWindow = {[this] { m_reportDue = true; }};
     link = std::make_unique<StationLink>(*port, ctx);
     cycle = std::make_unique<StationCycle>(*link, ctx);
     cycle->addObserver([this](const Observation &o) { watch.publish(o); });
+    cycle->addObserver([this](const Observation &o) {
+        // A log line every fifth wind window, only from live readings.
+        if (o.extras.reportDue && notLiveNow().isEmpty())
+            log.writeReadings(o);
+    });
     watch.listen([this](const WatchStatus &status, WatchFeed::Change) {
         if (handBox)
             handBox->showWatch(status);
@@ -97,8 +97,8 @@ bool App::startSimulator()
 void App::shutDownForLastClient()
 {
     log.close();
-    if (handBox)
-        handBox->unload();
+    if (model)
+        model->unload();
     unloadGraphs();
     if (quit)
         quit();

@@ -19,6 +19,7 @@ struct Automation;
 class BoardSimulator;
 class HandBox;
 class MqttPublisher;
+class WatchModel;
 class SafetyWatch;
 class SerialStationPort;
 class StationCycle;
@@ -38,6 +39,9 @@ public:
     // What devices for clients, the archive, the web page and feeds read.
     WatchFeed watch;
     FocuserContext focuser;
+    // The watch as shown, with the station's clock; the hand box window
+    // mirrors it and is null when nobody looks (headless).
+    std::unique_ptr<WatchModel> model;
     std::unique_ptr<HandBox> handBox;
     // The weather archive, a listener of the watch; null with --no-archive or
     // when its file cannot be used.
@@ -56,7 +60,7 @@ public:
     // Judges the watch and publishes the safety verdict into it.
     std::unique_ptr<SafetyWatch> safety;
 
-    // The station, once the hand box exists
+    // The station, once the watch model exists
     std::unique_ptr<StationContext> stationContext;
     std::unique_ptr<SerialStationPort> port;
     std::unique_ptr<StationLink> link;
@@ -67,7 +71,7 @@ public:
     QString logDir;               // --log-dir
     std::function<void()> quit;   // ends the process once windows are gone
 
-    // The station over the real serial port, wired to the hand box, the
+    // The station over the real serial port, wired to the watch model, the
     // alerts, the upload and the log.
     void buildStation();
     // The upload form and window; made by wireUpload.

@@ -43,6 +43,45 @@ QString usageText()
         "  --csv | --json         CSV with units in the heading line (default), or JSON\n");
 }
 
+namespace {
+// "history ..." or "config ..." after the options; the reason when they are
+// not usable, else empty.
+QString readSubcommand(const QStringList &positional, CommandLine &cl)
+{
+    if (!positional.isEmpty() && positional.first() == QLatin1String("history")) {
+        cl.isHistory = true;
+        cl.historyArgs = positional.mid(1);
+        return QString();
+    }
+    if (positional.isEmpty())
+        return QString();
+    if (positional.first() != QLatin1String("config"))
+        return QStringLiteral("unknown argument \"%1\"").arg(positional.first());
+    cl.isConfig = true;
+    cl.configArgs = positional.mid(1);
+    // Options after the subcommand arrive as words; "--profile" is the one config uses.
+    for (int i = 0; i < cl.configArgs.size();) {
+        const QString &a = cl.configArgs[i];
+        if (a == QLatin1String("--profile")) {
+            if (i + 1 >= cl.configArgs.size() || cl.configArgs[i + 1].isEmpty())
+                return QStringLiteral("--profile needs a file name");
+            cl.profilePath = cl.configArgs[i + 1];
+            cl.configArgs.remove(i, 2);
+        } else if (a.startsWith(QLatin1String("--profile="))) {
+            cl.profilePath = a.mid(10);
+            if (cl.profilePath.isEmpty())
+                return QStringLiteral("--profile needs a file name");
+            cl.configArgs.remove(i);
+        } else {
+            ++i;
+        }
+    }
+    if (cl.configArgs.isEmpty())
+        return QStringLiteral("config needs list, get KEY or set KEY VALUE");
+    return QString();
+}
+} // namespace
+
 CommandLine parseCommandLine(const QStringList &arguments)
 {
     CommandLine cl;
@@ -115,36 +154,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
             return fail(QStringLiteral("--alpaca-port \"%1\" is not a port number (1 to 65535)").arg(parser.value(alpacaPort)));
         cl.alpacaPort = port;
     }
-    const QStringList positional = parser.positionalArguments();
-    if (!positional.isEmpty() && positional.first() == QLatin1String("history")) {
-        cl.isHistory = true;
-        cl.historyArgs = positional.mid(1);
-        return cl;
-    }
-    if (!positional.isEmpty()) {
-        if (positional.first() != QLatin1String("config"))
-            return fail(QStringLiteral("unknown argument \"%1\"").arg(positional.first()));
-        cl.isConfig = true;
-        cl.configArgs = positional.mid(1);
-        // Options after the subcommand arrive as words; "--profile" is the one config uses.
-        for (int i = 0; i < cl.configArgs.size();) {
-            const QString &a = cl.configArgs[i];
-            if (a == QLatin1String("--profile")) {
-                if (i + 1 >= cl.configArgs.size() || cl.configArgs[i + 1].isEmpty())
-                    return fail(QStringLiteral("--profile needs a file name"));
-                cl.profilePath = cl.configArgs[i + 1];
-                cl.configArgs.remove(i, 2);
-            } else if (a.startsWith(QLatin1String("--profile="))) {
-                cl.profilePath = a.mid(10);
-                if (cl.profilePath.isEmpty())
-                    return fail(QStringLiteral("--profile needs a file name"));
-                cl.configArgs.remove(i);
-            } else {
-                ++i;
-            }
-        }
-        if (cl.configArgs.isEmpty())
-            return fail(QStringLiteral("config needs list, get KEY or set KEY VALUE"));
-    }
+    const QString subcommandProblem = readSubcommand(parser.positionalArguments(), cl);
+    if (!subcommandProblem.isEmpty())
+        return fail(subcommandProblem);
     return cl;
 }

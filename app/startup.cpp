@@ -1,14 +1,16 @@
 #include "app/startup.h"
 
 #include "app/app.h"
+#include "app/app_logging.h"
+#include "app/window_setup.h"
 #include "app/alpaca_setup.h"
 #include "app/archive_setup.h"
-#include "app/startup_credit.h"
 #include "app/automation_setup.h"
+#include "app/mqtt_setup.h"
+#include "app/startup_credit.h"
 #include "app/history_command.h"
 #include "app/config_command.h"
 #include "app/display_choice.h"
-#include "app/mqtt_setup.h"
 #include "app/feed_routes.h"
 #include "archive/archive_schema.h"
 #include "core/messages.h"
@@ -16,7 +18,7 @@
 #include "core/profile_lock.h"
 #include "core/profile_store.h"
 #include "core/program.h"
-#include "core/screen_fit.h"
+#include "screen/screen_fit.h"
 #include "core/settings.h"
 #include "focuser/focuser_routines.h"
 #include "windows/traffic_setup.h"
@@ -24,6 +26,7 @@
 #include "safety/safety_watch.h"
 #include "station/station_cycle.h"
 #include "station/station_link.h"
+#include "station/watch_model.h"
 #include "upload/upload_setup.h"
 #include "upload/upload_window.h"
 #include "windows/graphs_setup.h"
@@ -43,10 +46,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+Q_LOGGING_CATEGORY(lcApp, "tarnwick.app")
+
 namespace {
 
 int g_signalFds[2] = {-1, -1};
-HandBox *g_handBox = nullptr; // closed by SIGTERM and SIGINT
+WatchModel *g_watch = nullptr; // closed by SIGTERM and SIGINT
 // Set once the program is to end. An exit asked for before the main loop runs
 // (during the board search's waits) would otherwise be lost.
 bool g_quitRequested = false;
@@ -74,8 +79,8 @@ void installSignalHandlers(QObject *parent)
     QObject::connect(notifier, &QSocketNotifier::activated, parent, [] {
         char c;
         [[maybe_unused]] const ssize_t n = ::read(g_signalFds[1], &c, 1);
-        if (g_handBox)
-            g_handBox->unload();
+        if (g_watch)
+            g_watch->unload();
         requestQuit();
     });
     struct sigaction sa {};
@@ -106,6 +111,67 @@ int placement(ProfileStore &profile, const QString &key, QStringList &problems)
 
 } // namespace
 
+namespace {
+
+// 2-6: the profile, the start mode, the focuser state and the settings.
+QStringList loadProfileAndSettings(App &a, const CommandLine &cl, ProfileStore &profile)
+{
+    Program &p = prog();
+    WeatherState &w = a.weather;
+    p.profile = &profile;
+    profile.setDeviceType(QStringLiteral("Focuser"));
+    if (!profile.loadError().isEmpty())
+        showMessage(QStringLiteral("The settings profile %1 could not be used (%2). It was left untouched; "
+                                   "this run uses default settings and saves nothing.")
+                        .arg(profile.filePath(), profile.loadError()),
+                    QStringLiteral("Tarnwick"), MsgIcon::Exclamation);
+
+    p.StartedByUser = !cl.automation;
+    a.model->setStartedByUser(p.StartedByUser);
+    a.focuser.startedByUser = p.StartedByUser;
+    a.focuser.profile = &profile;
+    a.focuser.ClientCount = 0;
+    a.focuser.Linked = false;
+    a.focuser.Moving = false;
+    w.TempEnabled = true;
+    w.WindEnabled = true;
+    w.WindAverageCount = 0;
+
+    // Register the driver on every start; the utility object.
+    profile.registerDriver(kDriverId, kDriverName);
+    a.focuser.helperUtil = DriverHelperUtil{};
+
+    // Version check, defaults, load. A key left out of a hand-written profile
+    // takes its default silently; only values that are there and cannot be
+    // used are worth a word.
+    writeDefaultsIfNeeded(profile);
+    if (!writeMissingDefaults(profile))
+        printNotice(QStringLiteral("the defaults of missing settings were not saved (%1)").arg(profile.lastWriteError()));
+    p.settings = Settings{};
+    return loadSettings(profile, p.settings);
+}
+
+// Clients may call in from here on, also during the board search's waits.
+void startClientServers(App &a, const CommandLine &cl)
+{
+    startAlpacaEndpoint(a, cl);
+    startWebPage(a);
+}
+
+void reportProblems(const ProfileStore &profile, const QStringList &problems)
+{
+    // One notice for them all; it never holds start-up.
+    if (!problems.isEmpty())
+        showMessage(QStringLiteral("%1 setting(s) in %2 cannot be used; their defaults apply for this run and the "
+                                   "file is left as it is:\n")
+                            .arg(problems.size())
+                            .arg(profile.filePath())
+                        + problems.join(QLatin1Char('\n')),
+                    QStringLiteral("Tarnwick"), MsgIcon::Exclamation);
+}
+
+} // namespace
+
 std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::function<void()> quit)
 {
     Program &p = prog();
@@ -117,47 +183,19 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     a.serialDeviceOverride = cl.serialDevice;
     a.logDir = cl.logDir;
 
-    // 1. The hand box loads before any setting is read: its topmost call sees false.
+    // 1. The watch first; its window, when somebody looks, loads before any
+    // setting is read: its topmost call sees false.
     p.settings.AlwaysOnTop = false;
-    a.handBox = std::make_unique<HandBox>(w);
-    HandBox *handBox = a.handBox.get();
-    g_handBox = handBox;
-    handBox->setAttribute(Qt::WA_DeleteOnClose, false);
-    a.focuser.handBox = handBox;
+    a.model = std::make_unique<WatchModel>(p.settings, w, [](const QString &key) { saveSettingNow(key); });
+    g_watch = a.model.get();
+    if (!cl.headless) {
+        a.handBox = std::make_unique<HandBox>(*a.model, p.settings.AlwaysOnTop);
+        a.handBox->setAttribute(Qt::WA_DeleteOnClose, false);
+    }
+    a.focuser.handBox = a.model.get();
+    qCDebug(lcApp) << "watch built" << (a.handBox ? "with its window" : "without windows");
 
-    // 2. Profile store and serial object.
-    p.profile = &profile;
-    profile.setDeviceType(QStringLiteral("Focuser"));
-    if (!profile.loadError().isEmpty())
-        showMessage(QStringLiteral("The settings profile %1 could not be used (%2). It was left untouched; "
-                                   "this run uses default settings and saves nothing.")
-                        .arg(profile.filePath(), profile.loadError()),
-                    QStringLiteral("Tarnwick"), MsgIcon::Exclamation);
-
-    // 3, 4. Start mode and focuser state.
-    p.StartedByUser = !cl.automation;
-    a.focuser.startedByUser = p.StartedByUser;
-    a.focuser.profile = &profile;
-    a.focuser.ClientCount = 0;
-    a.focuser.Linked = false;
-    a.focuser.Moving = false;
-    w.TempEnabled = true;
-    w.WindEnabled = true;
-    w.WindAverageCount = 0;
-
-    // 5. Register the driver on every start; the utility object.
-    profile.registerDriver(kDriverId, kDriverName);
-    a.focuser.helperUtil = DriverHelperUtil{};
-
-    // 6. Version check, defaults, load.
-    // A key left out of a hand-written profile takes its default silently;
-    // only values that are there and cannot be used are worth a word.
-    writeDefaultsIfNeeded(profile);
-    if (!writeMissingDefaults(profile))
-        printNotice(QStringLiteral("the defaults of missing settings were not saved (%1)").arg(profile.lastWriteError()));
-    p.settings = Settings{};
-    QStringList problems = loadSettings(profile, p.settings);
-
+    QStringList problems = loadProfileAndSettings(a, cl, profile);
     // The station exists before anything can tick or click; the archive
     // listens from the first observation.
     startArchive(a, cl, profile);
@@ -170,95 +208,35 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     startAutomation(a);
     startMqtt(a);
 
-    // 7. The setup dialog loads hidden; the hand box is loaded.
-    SetupLinks setup;
-    setup.handBox = handBox;
-    setup.currentValue = [&w] { return w.WindSpeed; };
-    setup.restartWindows = [&a] { a.cycle->restartWindows(); };
-    setup.resetPosition = [&p](bool absolute, double maxStep) { return ResetPosition(p.settings, absolute, maxStep); };
-    setup.refreshFocuser = [&a] { RefreshFocuserState(a.focuser); };
-    setup.boardDeviceChosen = [&a] { a.link->deviceChoiceConfirmed(); };
-    installSetup(setup);
-    a.player.setPlay(&playWaveFile);
-
-    // 8.
+    // 7, 8. The setup dialog (with a display) loads hidden; the focuser state.
+    if (a.handBox)
+        installSetupDialog(a);
     RefreshFocuserState(a.focuser);
 
     // 9. Placement from Left/Top (pixels).
     const int left = placement(profile, QStringLiteral("Left"), problems);
     const int top = placement(profile, QStringLiteral("Top"), problems);
-    handBox->moveWindowPx(left, top);
-    // One notice for them all; it never holds start-up.
-    if (!problems.isEmpty())
-        showMessage(QStringLiteral("%1 setting(s) in %2 cannot be used; their defaults apply for this run and the "
-                                   "file is left as it is:\n")
-                            .arg(problems.size())
-                            .arg(profile.filePath())
-                        + problems.join(QLatin1Char('\n')),
-                    QStringLiteral("Tarnwick"), MsgIcon::Exclamation);
+    a.model->moveWindowPx(left, top);
+    reportProblems(profile, problems);
 
-    // 11.
-    w.WindSampleIndex = 1;
+    w.WindSampleIndex = 1; // 11.
     w.WindSpeed = 0;
 
     // The modules are wired before the windows show (the hand box enables the
     // buttons of the windows it can open) and before the log opens.
     a.wireUpload();
-    a.focuser.runSetupDialog = &RunSetupDialog;
-    HandBoxActions actions;
-    actions.tick = [&a] { a.cycle->run(); };
-    actions.runSetupDialog = &RunSetupDialog;
-    actions.showTrafficWindow = &showTrafficWindow;
-    actions.showUploadWindow = [&a] { a.upload->show(); };
-    actions.showGraphs = [&a](bool show) { showGraphs(show, a.weather, a.handBox.get()); };
-    actions.onUnload = {&unloadSetupDialog, &unloadTrafficWindow, [&a] {
-                            if (a.upload)
-                                a.upload->unload();
-                        }, &unloadGraphs,
-                        [&a] {
-                            if (!SaveOnExit(a.focuser))
-                                g_exitSaveFailed = true;
-                        }};
-    actions.clientsRemain = [&a] { return a.focuser.ClientCount > 0; };
-    actions.quit = [&a] {
-        if (a.quit)
-            a.quit();
-    };
-    handBox->setActions(actions);
+    wireClosingAndButtons(a, [] { g_exitSaveFailed = true; });
 
     if (cl.simulate && !a.startSimulator())
         printNotice(QStringLiteral("the board simulator could not start; looking for a real board instead"));
-    // Clients may call in from here on, also during the board search's waits.
-    startAlpacaEndpoint(a, cl);
-    startWebPage(a);
-
-    // 10, 12. Window state, then show the hand box and the upload window.
-    if (p.StartedByUser)
-        handBox->showWindow();
-    else
-        handBox->showMinimizedWindow();
-    // A place stored on a larger (or another) screen is brought into view,
-    // once the window has its shown size.
-    keepOnScreen(handBox);
-    a.upload->show();
-    // First shown beside the hand box rather than over it.
-    if (QWidget *upload = a.upload->window()) {
-        // On the left when the right side has no room for it.
-        const QRect hand = handBox->frameGeometry();
-        const QRect area = availableAreaFor(handBox);
-        int x = hand.right() + 12;
-        const int width = upload->frameGeometry().width();
-        if (x + width > area.right() + 1 && hand.left() - 12 - width >= area.left())
-            x = hand.left() - 12 - width;
-        upload->move(x, handBox->y());
-        keepOnScreen(upload);
-    }
+    startClientServers(a, cl);
+    showWindows(a);
 
     // 13.
     w.WindGust = -10;
     w.GustCycleCount = 0;
     w.GustResetCycles = 300;
-    handBox->setTimerInterval(1000);
+    a.model->setTimerInterval(1000);
 
     // 14. The diagnostic log.
     a.log.openChosen(a.logDir);
@@ -268,8 +246,7 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     if (profile.value(kDriverId, kComPortKey).isEmpty())
         profile.writeValue(kDriverId, kComPortKey, QStringLiteral("2"));
 
-    // 16.
-    w.StationRecord = kTestRecord;
+    w.StationRecord = kTestRecord; // 16.
 
     // 17. The board search enables the main timer itself.
     a.cycle->limitWindowSizes();
@@ -380,7 +357,7 @@ int runProgram(int argc, char **argv, const CommandLine &cl)
     ProfileStore profile(profilePath);
     std::unique_ptr<App> program = Main(run, profile, [] { requestQuit(); });
     const int status = g_quitRequested ? 0 : app.exec();
-    g_handBox = nullptr;
+    g_watch = nullptr;
     program.reset();
     return status != 0 ? status : g_exitSaveFailed ? 1 : 0;
 }

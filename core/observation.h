@@ -17,6 +17,37 @@ enum class ObservationSource {
 // The sky's class from Amb - Sky and the cloudy thresholds.
 enum class SkyClass { Clear, PartlyCloudy, Overcast };
 
+// Texts as the hand box shows them, where a reader needs the exact shown text
+// (the diagnostic log writes these, not the full-precision values).
+struct ShownTexts {
+    QString humidity;      // "RH"
+    QString measuredSky;   // "LabelClouds"
+    QString calculatedSky; // "LabelCloudsNarrow"
+    QString skyDifference; // "Cloud_Sky"
+    QString rawSky;        // "Raw_TP"
+    QString rawHumidity;   // "Raw_RH"
+    QString brightness;    // "Label_SkyBright"
+};
+
+// The board's switch flags as its first record gave them.
+struct BoardStartFlags {
+    int heaterAllowed = 0;
+    int heaterOn = 0;
+    int relayAllowed = 0;
+    int relayOn = 0;
+    int lightAllowed = 0;
+    int windAllowed = 0;
+};
+
+// What a record's observation adds for the readers that report periodically.
+struct ObservationExtras {
+    ShownTexts shown;
+    BoardStartFlags start;
+    // This record completed every fifth wind window: the log line and the
+    // weather service's report are due.
+    bool reportDue = false;
+};
+
 struct Observation {
     QDateTime utc;
     ObservationSource source = ObservationSource::Live;
@@ -53,6 +84,8 @@ struct Observation {
 
     int heater = 0;            // board digits: 1 on, 2 undetermined, other off
     int relay = 0;
+
+    ObservationExtras extras;
 };
 
 using ObservationSink = std::function<void(const Observation &)>;

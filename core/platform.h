@@ -1,14 +1,5 @@
-// Small window-system routines used across the program.
+// Window measures shared by the windows: pixels to twips and back.
 #pragma once
-
-#include <QString>
-
-class QWidget;
-
-// Keeps a window above all others, or releases it.
-void SetTopMost(QWidget *window, bool on);
-// Opens an address in the default browser; says so when that is impossible.
-void OpenUrl(const QString &address);
 
 // Pixels to twips and back (15 twips per pixel).
 constexpr int kTwipsPerPixel = 15;

@@ -403,3 +403,12 @@ bool saveSetting(ProfileStore &profile, const Settings &settings, const QString 
         return false;
     return profile.writeValue(kDriverId, QString::fromLatin1(def->key), settingText(settings, key), subKeyOf(*def));
 }
+
+bool copySetting(const Settings &from, Settings &to, const QString &key)
+{
+    const LoadStep *step = findStep(key);
+    if (!step)
+        return false;
+    std::visit([&](auto member) { to.*member = from.*member; }, step->member);
+    return true;
+}

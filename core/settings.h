@@ -192,3 +192,7 @@ QStringList loadSettings(const ProfileStore &profile, Settings &settings);
 QString settingText(const Settings &settings, const QString &key);
 // Writes one setting's current value to the profile under its subkey.
 bool saveSetting(ProfileStore &profile, const Settings &settings, const QString &key);
+
+// Copies one setting by its key (an edited copy applied key by key, leaving
+// the rest as the running program has them). False for an unknown key.
+bool copySetting(const Settings &from, Settings &to, const QString &key);

@@ -47,29 +47,30 @@ QString logTimeStamp(const QDateTime &when)
            + (t.hour() < 12 ? QStringLiteral(" AM") : QStringLiteral(" PM"));
 }
 
-QString diagnosticLogLine(const WeatherState &w, const FieldReader &field, const QDateTime &when)
+QString diagnosticLogLine(const Observation &o, const QDateTime &when)
 {
-    auto text = [&](HandBoxField f) { return field ? field(f) : QString(); };
+    const ShownTexts &shown = o.extras.shown;
+    const BoardStartFlags &start = o.extras.start;
     QString line = logTimeStamp(when);
-    line += QStringLiteral(" WingAvg = ") + formatted(w.WindSpeed, "0.0", 6);
-    line += QStringLiteral(" Gusts = ") + formatted(w.WindGust, "0.0", 6);
-    line += QStringLiteral(" Rain = ") + formatted(w.RainReading, "0", 4);
-    line += QStringLiteral(" TpT = ") + formatted(w.ThermopileTempAvgC, "0.0", 6);
-    line += QStringLiteral(" AmbT = ") + formatted(w.AmbientTempAvgC, "0.0", 6);
-    line += QStringLiteral(" DpT = ") + formatted(w.DewPointC, "0.0", 6);
-    line += QStringLiteral(" RH = ") + formattedText(text(HandBoxField::RH), "0.0", 5);
-    line += QStringLiteral(" MeasSky = ") + formattedText(text(HandBoxField::LabelClouds), "0.0", 6);
-    line += QStringLiteral(" CalcSky = ") + formattedText(text(HandBoxField::LabelCloudsNarrow), "0.0", 6);
-    line += QStringLiteral(" Diff = ") + formattedText(text(HandBoxField::Cloud_Sky), "0.0", 6);
-    line += QStringLiteral(" TPraw = ") + formattedText(text(HandBoxField::Raw_TP), "0.0", 6);
-    line += QStringLiteral(" Hraw = ") + formattedText(text(HandBoxField::Raw_RH), "0", 6);
-    line += QStringLiteral(" Brght = ") + formattedText(text(HandBoxField::Label_SkyBright), "0", 6);
-    line += QStringLiteral(" HTRaL = ") + formatted(w.StartHeaterAllowed, "0", 3);
-    line += QStringLiteral(" HTRoN = ") + formatted(w.StartHeaterOn, "0", 3);
-    line += QStringLiteral(" RLYaL = ") + formatted(w.StartRelayAllowed, "0", 3);
-    line += QStringLiteral(" RLYoN = ") + formatted(w.StartRelayOn, "0", 3);
-    line += QStringLiteral(" ALght = ") + formatted(w.StartLightAllowed, "0", 3);
-    line += QStringLiteral(" AWnd = ") + formatted(w.StartWindAllowed, "0", 3);
+    line += QStringLiteral(" WingAvg = ") + formatted(o.windAverage, "0.0", 6);
+    line += QStringLiteral(" Gusts = ") + formatted(o.windGust, "0.0", 6);
+    line += QStringLiteral(" Rain = ") + formatted(o.rainReading, "0", 4);
+    line += QStringLiteral(" TpT = ") + formatted(o.thermopileC, "0.0", 6);
+    line += QStringLiteral(" AmbT = ") + formatted(o.ambientC, "0.0", 6);
+    line += QStringLiteral(" DpT = ") + formatted(o.dewPointC, "0.0", 6);
+    line += QStringLiteral(" RH = ") + formattedText(shown.humidity, "0.0", 5);
+    line += QStringLiteral(" MeasSky = ") + formattedText(shown.measuredSky, "0.0", 6);
+    line += QStringLiteral(" CalcSky = ") + formattedText(shown.calculatedSky, "0.0", 6);
+    line += QStringLiteral(" Diff = ") + formattedText(shown.skyDifference, "0.0", 6);
+    line += QStringLiteral(" TPraw = ") + formattedText(shown.rawSky, "0.0", 6);
+    line += QStringLiteral(" Hraw = ") + formattedText(shown.rawHumidity, "0", 6);
+    line += QStringLiteral(" Brght = ") + formattedText(shown.brightness, "0", 6);
+    line += QStringLiteral(" HTRaL = ") + formatted(start.heaterAllowed, "0", 3);
+    line += QStringLiteral(" HTRoN = ") + formatted(start.heaterOn, "0", 3);
+    line += QStringLiteral(" RLYaL = ") + formatted(start.relayAllowed, "0", 3);
+    line += QStringLiteral(" RLYoN = ") + formatted(start.relayOn, "0", 3);
+    line += QStringLiteral(" ALght = ") + formatted(start.lightAllowed, "0", 3);
+    line += QStringLiteral(" AWnd = ") + formatted(start.windAllowed, "0", 3);
     return line;
 }
 
@@ -210,10 +211,10 @@ bool DiagnosticLog::openChosen(const QString &chosenFolder)
     return open(chosenFolder.isEmpty() ? defaultFolder() : chosenFolder, fallbackFolder());
 }
 
-void DiagnosticLog::writeReadings(const WeatherState &w, const FieldReader &field)
+void DiagnosticLog::writeReadings(const Observation &o)
 {
     try {
-        writeLine(diagnosticLogLine(w, field, QDateTime::currentDateTime()));
+        writeLine(diagnosticLogLine(o, QDateTime::currentDateTime()));
     } catch (...) {
     }
 }

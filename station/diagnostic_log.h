@@ -1,10 +1,9 @@
 // The station's diagnostic log: one line per upload period in log.txt, built
-// from WeatherState and the hand box texts (a pure function), and the file that
-// holds it (appended to, one CR LF line at a time, flushed at once).
+// from the record's Observation with its shown texts (a pure function), and the
+// file that holds it (appended to, one CR LF line at a time, flushed at once).
 #pragma once
 
-#include "core/hand_box_field.h"
-#include "station/weather_state.h"
+#include "core/observation.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -17,7 +16,7 @@ QString logTimeStamp(const QDateTime &when);
 
 // The 22 pieces of one log line, without the line end. A field that holds no
 // number is written as it stands, right-aligned, rather than losing the line.
-QString diagnosticLogLine(const WeatherState &w, const FieldReader &field, const QDateTime &when);
+QString diagnosticLogLine(const Observation &o, const QDateTime &when);
 
 class DiagnosticLog {
 public:
@@ -35,7 +34,7 @@ public:
     bool writeLine(const QString &line);
     // One line of the readings as they are now. Never throws: the log must not
     // disturb the station cycle.
-    void writeReadings(const WeatherState &w, const FieldReader &field);
+    void writeReadings(const Observation &o);
     void close();
     // Told once per run of failing writes, with the file and the reason.
     void setWriteFailed(std::function<void(const QString &)> sink) { m_writeFailed = std::move(sink); }

@@ -25,7 +25,8 @@ struct StationContext {
     AlertHandler alerts;             // each condition as it is evaluated
     // The open traffic window when its group is on, else nullptr.
     std::function<TrafficApi *(TrafficGroup)> traffic;
-    // Every fifth completed wind window, in this order (the PWS report, then the log line).
+    // Every fifth completed wind window, in this order, while the record is
+    // processed (the PWS report); the log line reads the Observation's reportDue.
     std::vector<std::function<void()>> fifthWindow;
     std::function<QDateTime()> utcClock = &QDateTime::currentDateTimeUtc;
     // Every new board status (state, device, reason); the link also writes a

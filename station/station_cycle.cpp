@@ -129,6 +129,7 @@ void StationCycle::processRecord(ObservationSource source)
     const QString record = w.StationRecord;
     Observation o; // this record's own facts; publish() adds the windows' results
     o.source = source;
+    m_reportDue = false;
     // Live records after test or stale ones: the averaging windows start
     // again, so no mean mixes the two, and the temperatures wait for theirs.
     const bool live = source == ObservationSource::Live || source == ObservationSource::Reprocessed;
@@ -217,6 +218,13 @@ void StationCycle::publish(Observation &o)
     o.windy = m_windy;
     o.heater = w.HeaterStatus;
     o.relay = w.RelayStatus;
+    const HandBoxApi &hb = m_ctx.handBox;
+    o.extras.shown = {hb.fieldText(HandBoxField::RH), hb.fieldText(HandBoxField::LabelClouds),
+                      hb.fieldText(HandBoxField::LabelCloudsNarrow), hb.fieldText(HandBoxField::Cloud_Sky),
+                      hb.fieldText(kRawTp), hb.fieldText(kRawRh), hb.fieldText(kSkyBright)};
+    o.extras.start = {w.StartHeaterAllowed, w.StartHeaterOn, w.StartRelayAllowed, w.StartRelayOn, w.StartLightAllowed,
+                      w.StartWindAllowed};
+    o.extras.reportDue = m_reportDue;
     // A copy: an observer may add another while this one runs.
     const std::vector<ObservationSink> observers = m_observers;
     for (const ObservationSink &sink : observers)
@@ -341,6 +349,7 @@ void StationCycle::windStep(const QString &record)
             // Reset first: the report may pump events, and a failure in it
             // must not repeat the upload on the recovery pass.
             w.WindAverageCount = 0;
+            m_reportDue = true;
             for (const auto &consumer : m_ctx.fifthWindow) {
                 if (consumer)
                     consumer();

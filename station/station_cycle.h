@@ -69,4 +69,5 @@ private:
     bool m_temperaturesFilled = false; // a temperature window completed on live records
     bool m_humidityMissing = false;    // the record in hand has the no-humidity marker
     bool m_lastLive = false;           // the previous record processed was a live one
+    bool m_reportDue = false;          // this record completed every fifth wind window
 };

@@ -1,7 +1,9 @@
 // The upload's form and window.
 #include "upload/upload_setup.h"
 
-#include "core/screen_fit.h"
+#include "screen/screen_fit.h"
+
+#include "upload/upload_form.h"
 #include "upload/upload_window.h"
 
 UploadUi::UploadUi(Settings &settings, SettingSaver save)

@@ -1,8 +1,7 @@
 #include "windows/graphs_setup.h"
 
-#include "core/screen_fit.h"
+#include "screen/screen_fit.h"
 #include "windows/graph_window.h"
-#include "windows/hand_box.h"
 
 #include <QPointer>
 
@@ -46,7 +45,7 @@ GraphWindow *windHumidityGraph()
     return g_windHumidity.data();
 }
 
-void showGraphs(bool show, const WeatherState &weather, HandBox *owner)
+void showGraphs(bool show, const WeatherState &weather, const HandBoxApi *values, QWidget *owner)
 {
     if (!show) {
         if (g_temperatures)
@@ -56,14 +55,14 @@ void showGraphs(bool show, const WeatherState &weather, HandBox *owner)
         return;
     }
     if (!g_temperatures && !g_windHumidity) {
-        g_temperatures = opened(newTemperaturesWindow(weather, owner, owner));
-        g_windHumidity = opened(newWindHumidityWindow(weather, owner, owner));
+        g_temperatures = opened(newTemperaturesWindow(weather, values, owner));
+        g_windHumidity = opened(newWindHumidityWindow(weather, values, owner));
         placeBeside(g_temperatures, g_windHumidity, owner);
     }
     if (!g_temperatures)
-        g_temperatures = opened(newTemperaturesWindow(weather, owner, owner));
+        g_temperatures = opened(newTemperaturesWindow(weather, values, owner));
     if (!g_windHumidity)
-        g_windHumidity = opened(newWindHumidityWindow(weather, owner, owner));
+        g_windHumidity = opened(newWindHumidityWindow(weather, values, owner));
     g_temperatures->show();
     g_windHumidity->show();
     keepOnScreen(g_temperatures);

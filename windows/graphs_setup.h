@@ -4,12 +4,14 @@
 #include "windows/graph_history.h"
 
 class GraphWindow;
-class HandBox;
+class HandBoxApi;
+class QWidget;
 struct WeatherState;
 
-// True shows both windows, creating them on first use (owned by the hand box);
-// false hides them, and they keep sampling.
-void showGraphs(bool show, const WeatherState &weather, HandBox *owner);
+// True shows both windows, creating them on first use (owned by `owner`, the
+// hand box); false hides them, and they keep sampling. They read the shown
+// values from `values`.
+void showGraphs(bool show, const WeatherState &weather, const HandBoxApi *values, QWidget *owner);
 void unloadGraphs();
 
 // The archive the windows fill their span from when they open (none by default).

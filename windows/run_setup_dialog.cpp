@@ -4,9 +4,9 @@
 #include "core/hand_box_api.h"
 #include "core/messages.h"
 #include "core/number_format.h"
-#include "core/platform.h"
+#include "screen/window_system.h"
 #include "core/profile_store.h"
-#include "core/program.h"
+#include "core/settings.h"
 #include "core/reentry_guard.h"
 #include "windows/mm_control.h"
 #include "windows/setup_dialog.h"
@@ -31,35 +31,44 @@ SetupLinks &links()
 bool g_running = false;         // the procedure is showing the dialog
 bool g_unloadRequested = false; // unload asked for while it was
 
-// Writes settings to the profile and remembers any that did not reach the disk.
+// Writes settings of the edited copy to the profile, remembers which were
+// read back (they apply to the running program when the dialog closes) and
+// any that did not reach the disk.
 class SettingWriter {
 public:
+    explicit SettingWriter(const Settings &edited) : m_edited(edited) {}
     void operator()(const char *key)
     {
-        ProfileStore *profile = prog().profile;
-        if (profile && !saveSetting(*profile, prog().settings, QLatin1String(key)))
+        m_read << QLatin1String(key);
+        ProfileStore *profile = links().profile;
+        if (profile && !saveSetting(*profile, m_edited, QLatin1String(key)))
             m_failed << QLatin1String(key);
     }
-    void addFailed(const QStringList &keys) { m_failed << keys; }
-    void reportFailures() const
-    {
-        if (m_failed.isEmpty() || !prog().profile)
-            return;
-        QStringList keys = m_failed; // a key written on every OK pass is named once
-        keys.removeDuplicates();
-        showMessage(QStringLiteral("These settings could not be saved to %1 (%2) and apply only until the program ends: %3")
-                        .arg(prog().profile->filePath(), prog().profile->lastWriteError(), keys.join(QStringLiteral(", "))),
-                    QStringLiteral("Wind and Rain Setup"), MsgIcon::Exclamation);
-    }
+    // Read back without a write of its own (written at exit).
+    void readOnly(const char *key) { m_read << QLatin1String(key); }
+    const QStringList &readKeys() const { return m_read; }
+    const QStringList &failedKeys() const { return m_failed; }
 
 private:
+    const Settings &m_edited;
+    QStringList m_read;
     QStringList m_failed;
 };
 
+void reportSaveFailures(QStringList keys)
+{
+    ProfileStore *profile = links().profile;
+    if (keys.isEmpty() || !profile)
+        return;
+    keys.removeDuplicates(); // a key written on every OK pass is named once
+    showMessage(QStringLiteral("These settings could not be saved to %1 (%2) and apply only until the program ends: %3")
+                    .arg(profile->filePath(), profile->lastWriteError(), keys.join(QStringLiteral(", "))),
+                QStringLiteral("Wind and Rain Setup"), MsgIcon::Exclamation);
+}
+
 void fillDialog(frmSetup &d)
 {
-    const Program &p = prog();
-    const Settings &s = p.settings;
+    const Settings &s = *links().settings;
     d.setWindSpeedCloseD(s.WindSpeedCloseD);
     d.setStepTime(s.StepTime);
     d.setWindSpeedWarn(s.WindSpeedWarn);
@@ -142,11 +151,14 @@ int32_t wholeOrKept(const QString &text, int32_t least, int32_t kept)
     }
 }
 
+void readAlertsAndSafety(frmSetup &d, Settings &s, SettingWriter &write);
+
 // One OK pass. Returns false when a field was rejected and the dialog must be
 // shown again; what was read before the rejection stays stored and written.
-bool readBack(frmSetup &d, SettingWriter &write)
+// The wind values, the motion switches and the calibrations, in that order;
+// false at the first rejected field.
+bool readWindAndCalibration(frmSetup &d, Settings &s, SettingWriter &write)
 {
-    Settings &s = prog().settings;
     double v = 0;
     // Only a refused text shows the dialog again; -9999 typed into a box that takes any number is kept.
     auto rejected = [&v, &d](double value) {
@@ -201,6 +213,20 @@ bool readBack(frmSetup &d, SettingWriter &write)
     for (const Calibration &c : calibrations)
         write(c.key);
 
+    return true;
+}
+
+bool readBack(frmSetup &d, Settings &s, SettingWriter &write)
+{
+    double v = 0;
+    // Only a refused text shows the dialog again; -9999 typed into a box that takes any number is kept.
+    auto rejected = [&v, &d](double value) {
+        v = value;
+        return v == RejectedValue && d.lastGetRejected();
+    };
+
+    if (!readWindAndCalibration(d, s, write))
+        return false;
     s.AlwaysOnTop = d.checkState(QStringLiteral("chkAlwaysTop")) == Checked;
     write("AlwaysOnTop");
     s.AdvancedSetup = d.AdvancedMode();
@@ -224,6 +250,7 @@ bool readBack(frmSetup &d, SettingWriter &write)
     write("WindsAvgCnt");
     if (rejected(d.BacklashComp())) return false;
     s.BacklashComp = toInt32(v);
+    write.readOnly("BacklashComp");
     if (rejected(d.TempAvgCnt())) return false;
     s.TempsAvgCount = toInt32(v);
     write("TempsAvgCount");
@@ -231,7 +258,17 @@ bool readBack(frmSetup &d, SettingWriter &write)
     if (rejected(d.TempSteps())) return false;
     s.TempSteps = toInt32(v);
     write("TempSteps");
+    readAlertsAndSafety(d, s, write);
+    // A rejected current temperature is kept as the rejection value, without showing the dialog again.
+    s.Temp = d.TempCur();
+    write.readOnly("Temp");
+    return true;
+}
 
+// The fields read back as they are (no rejection): the alert thresholds,
+// sounds and programs, the safety verdict's settings.
+void readAlertsAndSafety(frmSetup &d, Settings &s, SettingWriter &write)
+{
     // These fall back to their defaults instead of being rejected.
     s.WindMultiplier = toInt32(d.WindMultiplierL());
     s.WindTimer = toInt32(d.WindTimerL());
@@ -275,12 +312,6 @@ bool readBack(frmSetup &d, SettingWriter &write)
     for (const char *key : {"SafeDelayMinutes", "StaleAfterSeconds", "UnsafeWhenPartlyCloudy", "UnsafeWhenOvercast",
                             "UnsafeInDaylight", "UnsafeProgram", "SafeProgram"})
         write(key);
-
-    // A rejected current temperature is kept as the rejection value, without showing the dialog again.
-    s.Temp = d.TempCur();
-    if (links().refreshFocuser)
-        links().refreshFocuser();
-    return true;
 }
 
 } // namespace
@@ -310,15 +341,32 @@ void unloadSetupDialog()
     delete d;
 }
 
+namespace {
+// One OK pass on a copy of the settings as they stand when OK is pressed; what
+// was read back applies to the running program, even before a rejection.
+bool applyOkPass(frmSetup &d, QStringList &failed)
+{
+    Settings edited = *links().settings;
+    SettingWriter write(edited);
+    const bool accepted = readBack(d, edited, write);
+    Settings &running = *links().settings;
+    for (const QString &key : write.readKeys())
+        copySetting(edited, running, key);
+    failed << write.failedKeys();
+    return accepted;
+}
+} // namespace
+
 void RunSetupDialog()
 {
-    const Program &p = prog();
     HandBoxApi *handBox = links().handBox;
-    if (p.headless) {
+    // Headless there is no dialog to show (nor links to it).
+    if (links().headless || !links().settings) {
         printNotice(QStringLiteral("Setup dialog not shown: running headless, nobody can answer it. "
                                    "Settings unchanged, as after Cancel; use 'tarnwick config set' to change them."));
         return;
     }
+    const Settings &settings = *links().settings;
     frmSetup *d = setupDialog();
     ReentryGuard running(g_running);
     if (!running.active()) {
@@ -329,38 +377,38 @@ void RunSetupDialog()
     }
     g_unloadRequested = false;
 
-    if (handBox)
-        handBox->setTimerEnabled(false);
+    // The watch runs on meanwhile with the settings as they stand; the
+    // dialog's fields are the copy being edited.
     d->setAllowUnload(false);
-    d->setAdvancedMode(p.settings.AdvancedSetup);
+    d->setAdvancedMode(settings.AdvancedSetup);
     fillDialog(*d);
     if (handBox)
         handBox->hideWindow();
     SetTopMost(d, true);
 
-    SettingWriter write;
+    QStringList failed;
     bool accepted = false;
     for (;;) {
         d->exec();
         if (g_unloadRequested || !d->Result())
             break;
-        if ((accepted = readBack(*d, write)))
+        if ((accepted = applyOkPass(*d, failed)))
             break;
     }
-    write.addFailed(d->takeFailedWrites());
-    write.reportFailures();
+    if (accepted && links().refreshFocuser)
+        links().refreshFocuser();
+    failed << d->takeFailedWrites();
+    reportSaveFailures(failed);
 
     d->setAllowUnload(true);
     if (handBox) {
-        handBox->setTopMost(p.settings.AlwaysOnTop);
+        handBox->setTopMost(settings.AlwaysOnTop);
         handBox->showWindow();
     }
     if (links().restartWindows)
         links().restartWindows();
     if (accepted && links().boardDeviceChosen)
         links().boardDeviceChosen();
-    if (handBox)
-        handBox->setTimerEnabled(true);
     running.release(); // the unload below must find the procedure over
 
     if (g_unloadRequested) {

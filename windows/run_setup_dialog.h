@@ -1,18 +1,24 @@
 // The setup procedure: fills the setup dialog from Settings, shows it modally
-// with the main timer stopped, reads it back on OK (showing it again while a
-// field is rejected), stores and writes each accepted value, then restarts the
-// averaging windows and the timer.
+// while the watch runs on, reads it back on OK into a copy of the settings
+// (showing it again while a field is rejected), writes each accepted value and
+// applies what was read to the running program, then restarts the averaging
+// windows.
 #pragma once
 
 #include <QString>
 #include <functional>
 
 class HandBoxApi;
+class ProfileStore;
 class frmSetup;
+struct Settings;
 
 // What the setup procedure reaches around it.
 struct SetupLinks {
-    HandBoxApi *handBox = nullptr;         // its main timer stops while the dialog is up
+    Settings *settings = nullptr;          // the running program's, filled in and applied to
+    ProfileStore *profile = nullptr;       // accepted values are written here (none: not saved)
+    bool headless = false;                 // nobody could answer the dialog: it is not shown
+    HandBoxApi *handBox = nullptr;         // its window hides while the dialog is up
     std::function<double()> currentValue;  // shown in "TempCur" (the station's wind value)
     std::function<void()> restartWindows;  // the averaging windows start again after OK
     std::function<bool(bool absolute, double maxStep)> resetPosition; // "Reset Position"

@@ -1,10 +1,10 @@
 #include "windows/seen_on_screen.h"
 
-#include "core/program.h"
-
+#include <QVariant>
 #include <QWidget>
 
 bool seenOnScreen(const QWidget *widget)
 {
-    return !prog().headless && widget->isVisible() && !widget->window()->isMinimized();
+    const QWidget *window = widget->window();
+    return !window->property(kNobodyLooks).toBool() && widget->isVisible() && !window->isMinimized();
 }

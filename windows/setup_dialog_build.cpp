@@ -4,6 +4,7 @@
 #include "windows/setup_dialog.h"
 
 #include "core/platform.h"
+#include "screen/window_system.h"
 #include "core/program.h"
 #include "windows/setup_pickers.h"
 

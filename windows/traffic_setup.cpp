@@ -2,7 +2,7 @@
 #include "windows/traffic_setup.h"
 
 #include "core/program.h"
-#include "core/screen_fit.h"
+#include "screen/screen_fit.h"
 #include "windows/traffic_window.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include "temp_profile.h"
 #include "upload/capture_server.h"
 #include "upload/upload_setup.h"
+#include "station/watch_model.h"
 #include "windows/hand_box.h"
 #include "windows/status_strip.h"
 
@@ -52,7 +53,7 @@ protected:
             {"tarnwick", "--serial-device", device, "--no-alpaca", "--log-dir", profile.dir.path()});
         app = Main(cl, *profile.store);
         // Cycles as fast as the board answers; a silent board is noticed soon.
-        app->handBox->setTimerInterval(100);
+        app->model->setTimerInterval(100);
         app->port->setReceiveTimeoutMs(300);
     }
     BoardState state() const { return app->link->board().state; }
@@ -85,7 +86,7 @@ TEST_F(BoardWatch, UnpluggedMidRunNothingOldGoesOutAndTheBoardComesBackBehindIts
     EXPECT_LE(app->watch.status().board.lastRecord.secsTo(QDateTime::currentDateTimeUtc()), 2);
 
     // Allow Temp off: the placeholders stay out of the report, the wind goes.
-    app->handBox->setCheckState(HandBoxField::TempCompCB, 0);
+    app->model->setCheckState(HandBoxField::TempCompCB, 0);
     const int before = reports();
     ASSERT_TRUE(server.waitForRequests(before + 1, 10000));
     const QByteArray query = server.requests.last();
@@ -93,7 +94,7 @@ TEST_F(BoardWatch, UnpluggedMidRunNothingOldGoesOutAndTheBoardComesBackBehindIts
     EXPECT_FALSE(query.contains("humidity="));
     EXPECT_FALSE(query.contains("clouds="));
     EXPECT_TRUE(query.contains("windspeedmph=") && query.contains("windgustmph="));
-    app->handBox->setCheckState(HandBoxField::TempCompCB, 1);
+    app->model->setCheckState(HandBoxField::TempCompCB, 1);
 
     sim.reset(); // the adapter is pulled out
     ASSERT_TRUE(waitForState(BoardState::Lost, 2000));
@@ -168,7 +169,7 @@ TEST_F(BoardWatch, NoBoardAtStartUpShowsTestValuesGreyedAndSendsNothing)
     start(QStringLiteral("/nonexistent/ttyNONE"));
     ASSERT_EQ(state(), BoardState::Absent);
     QTest::qWait(1500);
-    EXPECT_EQ(app->handBox->fieldText(HandBoxField::RH), QStringLiteral("73")); // the test record
+    EXPECT_EQ(app->model->fieldText(HandBoxField::RH), QStringLiteral("73")); // the test record
     EXPECT_TRUE(app->handBox->valuesGreyed());
     EXPECT_EQ(app->handBox->statusStrip()->boardText(),
               QStringLiteral("No board on /nonexistent/ttyNONE \u2014 showing test values"));

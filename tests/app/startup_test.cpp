@@ -72,10 +72,10 @@ TEST_F(StartupTest, FirstStartWritesDefaultsLoadsThemAndRuns)
     EXPECT_TRUE(prog().StartedByUser);
     EXPECT_EQ(app->weather.WindGust, -10);
     EXPECT_EQ(app->weather.StationRecord, kTestRecord);
-    EXPECT_TRUE(box->timerEnabled());
+    EXPECT_TRUE(app->model->timerEnabled());
     EXPECT_TRUE(box->isVisible());
-    EXPECT_EQ(box->checkState(HandBoxField::TempCompCB), 1);
-    EXPECT_EQ(box->checkState(HandBoxField::AllowAsyncWindCB), 1);
+    EXPECT_EQ(app->model->checkState(HandBoxField::TempCompCB), 1);
+    EXPECT_EQ(app->model->checkState(HandBoxField::AllowAsyncWindCB), 1);
     // Only the board search spoke: it found no board and the station runs on.
     ASSERT_EQ(messages.texts.size(), 2);
     EXPECT_EQ(messages.texts[0], "Looking for Weather serial on Com Port = 2\non /nonexistent/ttyTEST");
@@ -95,7 +95,7 @@ TEST_F(StartupTest, KeptValuesNegativePlacementAndBadValues)
     start();
     EXPECT_EQ(stored("Left"), "100");
     EXPECT_EQ(stored("Top"), "0");
-    EXPECT_EQ(box->windowLeftPx(), 100);
+    EXPECT_EQ(app->model->windowLeftPx(), 100);
     EXPECT_EQ(prog().settings.Position, 1234);
     EXPECT_EQ(prog().settings.WindTimer, 122);
     EXPECT_EQ(stored("WindTimer"), "soon");
@@ -156,7 +156,7 @@ TEST_F(StartupTest, ClientStartedRunsMinimisedAndSavesTheRestoredPlace)
     EXPECT_EQ(stored("Top"), "90");
     EXPECT_EQ(stored("Temp"), "12.5");
     EXPECT_EQ(stored("Position"), "17");
-    EXPECT_FALSE(box->timerEnabled());
+    EXPECT_FALSE(app->model->timerEnabled());
 }
 
 TEST_F(StartupTest, SimulateWiresTheStationToTheBuiltInBoard)
@@ -165,10 +165,10 @@ TEST_F(StartupTest, SimulateWiresTheStationToTheBuiltInBoard)
     app = Main(cl, *profile.store);
     box = app->handBox.get();
     EXPECT_TRUE(app->serialDeviceOverride.startsWith(QStringLiteral("/dev/pts/")));
-    EXPECT_TRUE(box->timerEnabled());
+    EXPECT_TRUE(app->model->timerEnabled());
     app->cycle->run();
     EXPECT_EQ(messages.texts.size(), 1);
-    EXPECT_FALSE(box->fieldText(HandBoxField::DewPointT).isEmpty());
+    EXPECT_FALSE(app->model->fieldText(HandBoxField::DewPointT).isEmpty());
     EXPECT_NE(app->weather.StationRecord, kTestRecord);
 }
 

@@ -40,7 +40,7 @@ TEST(WindowPlacement, EveryFrameIsOnTheScreen)
     writeDefaultsIfNeeded(*profile.store);
     auto app = Main(parseCommandLine({"tarnwick", "--simulate", "--no-alpaca", "--no-archive", "--log-dir", profile.dir.path()}),
                     *profile.store);
-    showGraphs(true, app->weather, app->handBox.get());
+    showGraphs(true, app->weather, app->model.get(), app->handBox.get());
     showTrafficWindow();
     frmSetup *setup = setupDialog();
     setup->setAdvancedMode(true);

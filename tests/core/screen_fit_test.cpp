@@ -1,4 +1,4 @@
-#include "core/screen_fit.h"
+#include "screen/screen_fit.h"
 
 #include <gtest/gtest.h>
 

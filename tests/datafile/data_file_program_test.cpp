@@ -49,7 +49,7 @@ TEST(DataFileProgram, FollowsTheWatchAndAlertsWhenTheBoardIsPulled)
     std::unique_ptr<App> app = Main(parseCommandLine({"tarnwick", "--serial-device", sim->slavePath(), "--no-alpaca",
                                                       "--no-archive", "--log-dir", profile.dir.path()}),
                                     *profile.store);
-    app->handBox->setTimerInterval(200);
+    app->model->setTimerInterval(200);
     app->port->setReceiveTimeoutMs(300);
     ASSERT_TRUE(QTest::qWaitFor([&] { return app->watch.status().lastLive && !fields(path).isEmpty(); }, 10000));
 

@@ -59,12 +59,17 @@ protected:
     QTemporaryDir dir;
     DiagnosticLog log;
     QString logDir;
+    Observation last; // the last record's
 
     void SetUp() override
     {
         resetProgram();
         logDir = dir.path();
-        ctx.fifthWindow = {[this] { log.writeReadings(weather, [this](HandBoxField f) { return handBox.fieldText(f); }); }};
+        cycle.addObserver([this](const Observation &o) {
+            last = o;
+            if (o.extras.reportDue)
+                log.writeReadings(o);
+        });
         log.openChosen(logDir);
     }
     void TearDown() override
@@ -87,11 +92,7 @@ protected:
         EXPECT_EQ(lines.takeLast(), QString()); // every line ends in CR LF
         return lines;
     }
-    QString line() const
-    {
-        return diagnosticLogLine(weather, [this](HandBoxField f) { return handBox.fieldText(f); },
-                                 kExampleTime);
-    }
+    QString line() const { return diagnosticLogLine(last, kExampleTime); }
 };
 
 } // namespace
@@ -139,7 +140,7 @@ TEST_F(DiagnosticLogTest, PlaceholdersAndWideValuesKeepTheirFields)
 {
     weather.TempEnabled = false;
     cycles(1);
-    weather.WindGust = 12345.67;
+    last.windGust = 12345.67;
     const QString l = line();
     EXPECT_TRUE(l.contains(QStringLiteral(" TpT =  -99.0 AmbT =  -99.0 "))) << l.toStdString();
     EXPECT_TRUE(l.contains(QStringLiteral(" TPraw =  999.0 Hraw =    999 "))) << l.toStdString();
@@ -152,23 +153,20 @@ TEST(DiagnosticLogLine, StampUsesTwelveHourClockAndFieldsThatHoldNoNumberStay)
     EXPECT_EQ(logTimeStamp(QDateTime(QDate(2027, 1, 2), QTime(12, 0))), QStringLiteral("01/02/2027 12:00 PM"));
     EXPECT_EQ(logTimeStamp(QDateTime(QDate(2027, 11, 30), QTime(23, 59))), QStringLiteral("11/30/2027 11:59 PM"));
 
-    WeatherState w;
-    const QString l = diagnosticLogLine(w, [](HandBoxField f) { return f == HandBoxField::RH ? QString() : QStringLiteral("x"); },
-                                        kExampleTime);
+    Observation o;
+    o.windGust = -10; // as before the first wind sample
+    o.extras.shown = {QString(), QStringLiteral("x"), QStringLiteral("x"), QStringLiteral("x"), QStringLiteral("x"),
+                      QStringLiteral("x"), QStringLiteral("x")};
+    const QString l = diagnosticLogLine(o, kExampleTime);
     EXPECT_TRUE(l.contains(QStringLiteral(" RH =       MeasSky =      x "))) << l.toStdString();
     EXPECT_TRUE(l.contains(QStringLiteral(" Gusts =  -10.0 "))) << l.toStdString();
 }
 
 TEST(DiagnosticLogLine, StartFlagsEachInTheirOwnColumn)
 {
-    WeatherState w;
-    w.StartHeaterAllowed = 1;
-    w.StartHeaterOn = 0;
-    w.StartRelayAllowed = 0;
-    w.StartRelayOn = 1;
-    w.StartLightAllowed = 1;
-    w.StartWindAllowed = 0;
-    const QString l = diagnosticLogLine(w, {}, kExampleTime);
+    Observation o;
+    o.extras.start = {1, 0, 0, 1, 1, 0};
+    const QString l = diagnosticLogLine(o, kExampleTime);
     EXPECT_TRUE(l.endsWith(QStringLiteral(" HTRaL =   1 HTRoN =   0 RLYaL =   0 RLYoN =   1 ALght =   1 AWnd =   0")))
         << l.toStdString();
 }

@@ -123,11 +123,12 @@ TEST(GraphsBehindHandBox, GraphsBoxShowsHidesAndUnloadsBoth)
     TempProfile profile;
     prog().profile = profile.store.get();
     WeatherState weather;
-    auto box = std::make_unique<HandBox>(weather);
-    box->setActions({.showGraphs = [&](bool show) { showGraphs(show, weather, box.get()); }});
+    WatchModel model(prog().settings, weather);
+    auto box = std::make_unique<HandBox>(model);
+    box->setActions({.showGraphs = [&](bool show) { showGraphs(show, weather, &model, box.get()); }});
     box->show();
 
-    box->setCheckState(HandBoxField::GraphCheck1, 1);
+    model.setCheckState(HandBoxField::GraphCheck1, 1);
     GraphWindow *temps = temperaturesGraph();
     GraphWindow *wind = windHumidityGraph();
     ASSERT_TRUE(temps && wind);
@@ -136,10 +137,10 @@ TEST(GraphsBehindHandBox, GraphsBoxShowsHidesAndUnloadsBoth)
     for (int i = 0; i < 5; ++i)
         wind->tick();
 
-    box->setCheckState(HandBoxField::GraphCheck1, 0);
+    model.setCheckState(HandBoxField::GraphCheck1, 0);
     EXPECT_FALSE(temps->isVisible() || wind->isVisible());
     EXPECT_TRUE(wind->sampleTimer().isActive()); // hidden windows keep sampling
-    box->setCheckState(HandBoxField::GraphCheck1, 1);
+    model.setCheckState(HandBoxField::GraphCheck1, 1);
     EXPECT_EQ(temperaturesGraph(), temps);
     EXPECT_EQ(wind->series(0)->count(), 1);
     // Empty fields sample as 0: all four tags want H x 0.8333 = 1450 twips (H = 1740

@@ -24,11 +24,13 @@ protected:
         resetProgram();
         prog().profile = profile.store.get();
         focuser.profile = profile.store.get();
-        box = std::make_unique<HandBox>(weather);
+        model = std::make_unique<WatchModel>(prog().settings, weather, [](const QString &key) { saveSettingNow(key); });
+        box = std::make_unique<HandBox>(*model);
     }
     void TearDown() override
     {
         box.reset();
+        model.reset();
         resetProgram();
     }
     WeatherState &ws() { return weather; }
@@ -37,6 +39,7 @@ protected:
     TempProfile profile;
     WeatherState weather;
     FocuserContext focuser{weather, prog().settings};
+    std::unique_ptr<WatchModel> model;
     std::unique_ptr<HandBox> box;
 };
 
@@ -54,7 +57,7 @@ TEST_F(HandBoxTest, EveryControlExistsWithItsCaption)
     for (const char *n : names)
         EXPECT_NE(box->findChild<QWidget *>(n), nullptr) << n;
     EXPECT_EQ(box->windowTitle(), "Wind and Rain");
-    EXPECT_EQ(box->fieldText(HandBoxField::Cloud_Sky), "Here");
+    EXPECT_EQ(model->fieldText(HandBoxField::Cloud_Sky), "Here");
     EXPECT_EQ(box->findChild<QLabel *>("LCloud_Calc")->text(), "Amb - Sky =");
     EXPECT_EQ(box->findChild<QCheckBox *>("AllowLight")->toolTip(),
               "Allow Light threshold to control relay(requires Allow Relay)");
@@ -69,41 +72,41 @@ TEST_F(HandBoxTest, WindColoursUseGreaterThan)
 {
     prog().settings.WindSpeedWarn = 10;
     prog().settings.WindSpeedCloseD = 20;
-    box->setWindCurrent(12.0);
-    EXPECT_EQ(box->fieldText(HandBoxField::WindCurrentTF), "12.0");
-    EXPECT_EQ(box->backColor(HandBoxField::WindCurrentTF), VbColor::Yellow);
-    EXPECT_EQ(box->foreColor(HandBoxField::WindCurrentTF), VbColor::Black);
-    EXPECT_EQ(box->backColor(HandBoxField::LabelWind), VbColor::Yellow);
-    box->setWindCurrent(20.0);
-    EXPECT_EQ(box->backColor(HandBoxField::WindCurrentTF), VbColor::Yellow);
-    box->setWindCurrent(20.1);
-    EXPECT_EQ(box->backColor(HandBoxField::WindCurrentTF), VbColor::Red);
-    EXPECT_EQ(box->foreColor(HandBoxField::WindCurrentTF), VbColor::White);
-    EXPECT_EQ(box->backColor(HandBoxField::LabelWind), VbColor::Red);
-    box->setWindCurrent(3);
-    EXPECT_EQ(box->backColor(HandBoxField::LabelWind), VbColor::Green);
-    EXPECT_EQ(box->backColor(HandBoxField::WindCurrentTF), VbColor::Black);
+    model->setWindCurrent(12.0);
+    EXPECT_EQ(model->fieldText(HandBoxField::WindCurrentTF), "12.0");
+    EXPECT_EQ(model->backColor(HandBoxField::WindCurrentTF), VbColor::Yellow);
+    EXPECT_EQ(model->foreColor(HandBoxField::WindCurrentTF), VbColor::Black);
+    EXPECT_EQ(model->backColor(HandBoxField::LabelWind), VbColor::Yellow);
+    model->setWindCurrent(20.0);
+    EXPECT_EQ(model->backColor(HandBoxField::WindCurrentTF), VbColor::Yellow);
+    model->setWindCurrent(20.1);
+    EXPECT_EQ(model->backColor(HandBoxField::WindCurrentTF), VbColor::Red);
+    EXPECT_EQ(model->foreColor(HandBoxField::WindCurrentTF), VbColor::White);
+    EXPECT_EQ(model->backColor(HandBoxField::LabelWind), VbColor::Red);
+    model->setWindCurrent(3);
+    EXPECT_EQ(model->backColor(HandBoxField::LabelWind), VbColor::Green);
+    EXPECT_EQ(model->backColor(HandBoxField::WindCurrentTF), VbColor::Black);
 
     prog().settings.WindSpeedWarn = 0;
-    box->setWindsAvg(0);
-    EXPECT_EQ(box->backColor(HandBoxField::WindsAvgTF), VbColor::Black);
-    EXPECT_EQ(box->fieldText(HandBoxField::WindsAvgTF), "0.0");
-    box->setWindsGusts(25.25);
-    EXPECT_EQ(box->fieldText(HandBoxField::WindsGustsTF), "25.3");
-    EXPECT_EQ(box->backColor(HandBoxField::WindsGustsTF), VbColor::Red);
-    box->setRawWind(12.5);
-    EXPECT_EQ(box->fieldText(HandBoxField::RawWindTF), "13");
+    model->setWindsAvg(0);
+    EXPECT_EQ(model->backColor(HandBoxField::WindsAvgTF), VbColor::Black);
+    EXPECT_EQ(model->fieldText(HandBoxField::WindsAvgTF), "0.0");
+    model->setWindsGusts(25.25);
+    EXPECT_EQ(model->fieldText(HandBoxField::WindsGustsTF), "25.3");
+    EXPECT_EQ(model->backColor(HandBoxField::WindsGustsTF), VbColor::Red);
+    model->setRawWind(12.5);
+    EXPECT_EQ(model->fieldText(HandBoxField::RawWindTF), "13");
 }
 
 TEST_F(HandBoxTest, WindSampleAlsoColoursTheRainIndicator)
 {
     prog().settings.RainThreshold = 400;
     ws().RainReading = 401;
-    box->setWindCurrent(0);
-    EXPECT_EQ(box->backColor(HandBoxField::LabelRain), VbColor::Red);
+    model->setWindCurrent(0);
+    EXPECT_EQ(model->backColor(HandBoxField::LabelRain), VbColor::Red);
     ws().RainReading = 400;
-    box->setWindCurrent(0);
-    EXPECT_EQ(box->backColor(HandBoxField::LabelRain), VbColor::Green);
+    model->setWindCurrent(0);
+    EXPECT_EQ(model->backColor(HandBoxField::LabelRain), VbColor::Green);
 }
 
 TEST_F(HandBoxTest, AllowHeaterWhileForceIsClear)
@@ -120,8 +123,8 @@ TEST_F(HandBoxTest, AllowHeaterWhileForcedClearsBoth)
     EXPECT_EQ(ws().HeaterForce, 1);
     EXPECT_EQ(ws().HeaterAllowSent, 1);
     click("AllowHeater");
-    EXPECT_EQ(box->checkState(HandBoxField::AllowHeater), 0);
-    EXPECT_EQ(box->checkState(HandBoxField::ForceHeater), 0);
+    EXPECT_EQ(model->checkState(HandBoxField::AllowHeater), 0);
+    EXPECT_EQ(model->checkState(HandBoxField::ForceHeater), 0);
     EXPECT_EQ(ws().HeaterAllow, 0);
     EXPECT_EQ(ws().HeaterAllowSent, 1);
     EXPECT_EQ(ws().HeaterForce, 2);
@@ -132,8 +135,8 @@ TEST_F(HandBoxTest, ForceRelayWhileAllowedGivesForcedOn)
     click("AllowRelay");
     EXPECT_EQ(ws().RelayAllow, 1);
     click("ForceRelay");
-    EXPECT_EQ(box->checkState(HandBoxField::AllowRelay), 0);
-    EXPECT_EQ(box->checkState(HandBoxField::ForceRelay), 1);
+    EXPECT_EQ(model->checkState(HandBoxField::AllowRelay), 0);
+    EXPECT_EQ(model->checkState(HandBoxField::ForceRelay), 1);
     EXPECT_EQ(ws().RelayAllow, 0);
     EXPECT_EQ(ws().RelayAllowSent, 1);
     EXPECT_EQ(ws().RelayForce, 1);
@@ -141,61 +144,61 @@ TEST_F(HandBoxTest, ForceRelayWhileAllowedGivesForcedOn)
 
 TEST_F(HandBoxTest, SettingABoxFromCodeRunsItsHandlerOnlyOnChange)
 {
-    box->setCheckState(HandBoxField::AllowLight, 1);
+    model->setCheckState(HandBoxField::AllowLight, 1);
     EXPECT_EQ(ws().LightAllow, 1);
     ws().LightAllowSent = 1;
-    box->setCheckState(HandBoxField::AllowLight, 1); // no change: no handler
+    model->setCheckState(HandBoxField::AllowLight, 1); // no change: no handler
     EXPECT_EQ(ws().LightAllowSent, 1);
-    box->setCheckState(HandBoxField::AllowWind, 1);
-    box->setCheckState(HandBoxField::AllowWind, 0);
+    model->setCheckState(HandBoxField::AllowWind, 1);
+    model->setCheckState(HandBoxField::AllowWind, 0);
     EXPECT_EQ(ws().WindAllow, 0);
     EXPECT_EQ(ws().WindAllowSent, 1);
 }
 
 TEST_F(HandBoxTest, ProcessingEnablesFollowTheirBoxes)
 {
-    box->setTempComp(0); // already clear at load: no change, no handler
+    model->setTempComp(0); // already clear at load: no change, no handler
     EXPECT_TRUE(ws().TempEnabled);
-    box->setTempComp(1);
-    box->setTempComp(0);
+    model->setTempComp(1);
+    model->setTempComp(0);
     EXPECT_FALSE(ws().TempEnabled);
-    box->setTempComp(1);
+    model->setTempComp(1);
     EXPECT_TRUE(ws().TempEnabled);
     ws().TempEnabled = false;
-    box->setTempComp(2); // greyed leaves the enable as it is
+    model->setTempComp(2); // greyed leaves the enable as it is
     EXPECT_FALSE(ws().TempEnabled);
     EXPECT_TRUE(box->findChild<QCheckBox *>("TempCompCB")->isEnabled());
-    box->setAllowAsyncWind(1);
-    box->setAllowAsyncWind(0);
+    model->setAllowAsyncWind(1);
+    model->setAllowAsyncWind(0);
     EXPECT_FALSE(ws().WindEnabled);
     click("AllowAsyncWindCB");
     EXPECT_TRUE(ws().WindEnabled);
     // A user's click never greys a box.
-    box->setTempComp(1);
+    model->setTempComp(1);
     click("TempCompCB");
-    EXPECT_EQ(box->checkState(HandBoxField::TempCompCB), 0);
+    EXPECT_EQ(model->checkState(HandBoxField::TempCompCB), 0);
     click("TempCompCB");
-    EXPECT_EQ(box->checkState(HandBoxField::TempCompCB), 1);
+    EXPECT_EQ(model->checkState(HandBoxField::TempCompCB), 1);
 }
 
 TEST_F(HandBoxTest, TemperatureBoxes)
 {
-    EXPECT_EQ(box->aTPTemp(), 0);
-    EXPECT_EQ(box->fieldText(HandBoxField::TPTemp), "200");
-    box->setATPTemp(26.31);
-    EXPECT_EQ(box->fieldText(HandBoxField::TPTemp), "26.3");
-    EXPECT_EQ(box->aTPTemp(), 26);
-    box->setFieldText(HandBoxField::TPTemp, "warm");
-    EXPECT_THROW(box->aTPTemp(), ConversionError);
+    EXPECT_EQ(model->aTPTemp(), 0);
+    EXPECT_EQ(model->fieldText(HandBoxField::TPTemp), "200");
+    model->setATPTemp(26.31);
+    EXPECT_EQ(model->fieldText(HandBoxField::TPTemp), "26.3");
+    EXPECT_EQ(model->aTPTemp(), 26);
+    model->setFieldText(HandBoxField::TPTemp, "warm");
+    EXPECT_THROW(model->aTPTemp(), ConversionError);
 
     MessageRecorder messages;
-    box->setACloudTemp(26.5);
+    model->setACloudTemp(26.5);
     EXPECT_EQ(prog().settings.MaxCloudTemp, 26);
     EXPECT_EQ(profile.store->value(kDriverId, "MaxCloudTemp"), "26");
-    EXPECT_EQ(box->aCloudTemp(), 26);
-    box->setACloudTemp(-3);
+    EXPECT_EQ(model->aCloudTemp(), 26);
+    model->setACloudTemp(-3);
     EXPECT_EQ(prog().settings.MaxCloudTemp, -3); // negatives are stored
-    EXPECT_EQ(box->aCloudTemp(), -9999);
+    EXPECT_EQ(model->aCloudTemp(), -9999);
     EXPECT_EQ(messages.texts.value(0), "Error in manual step size0, must be >0");
     EXPECT_TRUE(messages.texts.size() == 1);
 }
@@ -230,14 +233,14 @@ TEST_F(HandBoxTest, WidgetsNobodySeesCatchUpWhenShown)
     WatchStatus s;
     s.board.state = BoardState::Live;
     s.board.lastRecord = now.addSecs(-2);
-    box->setATPTemp(12.34);
-    box->setWindsGusts(3.26);
-    box->setBackColor(HandBoxField::WindsGustsTF, VbColor::Red);
+    model->setATPTemp(12.34);
+    model->setWindsGusts(3.26);
+    model->setBackColor(HandBoxField::WindsGustsTF, VbColor::Red);
     box->showWatch(s);
-    EXPECT_EQ(box->fieldText(HandBoxField::TPTemp), "12.3");
-    EXPECT_EQ(box->fieldText(HandBoxField::WindsGustsTF), "3.3");
+    EXPECT_EQ(model->fieldText(HandBoxField::TPTemp), "12.3");
+    EXPECT_EQ(model->fieldText(HandBoxField::WindsGustsTF), "3.3");
     EXPECT_EQ(box->statusStrip()->detailText(), "updated 2 s ago");
-    EXPECT_EQ(box->backColor(HandBoxField::WindsGustsTF), VbColor::Red);
+    EXPECT_EQ(model->backColor(HandBoxField::WindsGustsTF), VbColor::Red);
     EXPECT_EQ(ambient->text(), "");
     EXPECT_EQ(age->text(), "");
     EXPECT_EQ(gusts->styleSheet(), "");
@@ -247,19 +250,19 @@ TEST_F(HandBoxTest, WidgetsNobodySeesCatchUpWhenShown)
     EXPECT_EQ(gusts->text(), "3.3");
     EXPECT_EQ(gusts->styleSheet(), "background-color: #ff0000;color: #ffffff;");
     EXPECT_EQ(age->text(), "updated 2 s ago");
-    box->setATPTemp(5);
+    model->setATPTemp(5);
     EXPECT_EQ(ambient->text(), "5.0");
 
     box->showMinimized();
-    box->setATPTemp(6);
+    model->setATPTemp(6);
     EXPECT_EQ(ambient->text(), "5.0");
     box->showNormal();
     EXPECT_EQ(ambient->text(), "6.0");
 
-    prog().headless = true;
-    box->setATPTemp(7);
+    box->setNobodyLooks(true);
+    model->setATPTemp(7);
     EXPECT_EQ(ambient->text(), "6.0");
-    EXPECT_EQ(box->fieldText(HandBoxField::TPTemp), "7.0");
+    EXPECT_EQ(model->fieldText(HandBoxField::TPTemp), "7.0");
 }
 
 TEST_F(HandBoxTest, ButtonStateProtocol)
@@ -267,66 +270,67 @@ TEST_F(HandBoxTest, ButtonStateProtocol)
     auto *in = box->findChild<QPushButton *>("cmdIn");
     auto *out = box->findChild<QPushButton *>("cmdOut");
     QTest::mousePress(in, Qt::LeftButton);
-    EXPECT_EQ(box->buttonState(), 0);
-    EXPECT_EQ(box->buttonState(), 1);
+    EXPECT_EQ(model->buttonState(), 0);
+    EXPECT_EQ(model->buttonState(), 1);
     QTest::mouseRelease(in, Qt::LeftButton);
-    EXPECT_EQ(box->buttonState(), 1);
-    EXPECT_EQ(box->buttonState(), 0);
+    EXPECT_EQ(model->buttonState(), 1);
+    EXPECT_EQ(model->buttonState(), 0);
 
     QTest::mouseClick(out, Qt::LeftButton);
-    EXPECT_EQ(box->buttonState(), 2);
-    EXPECT_EQ(box->buttonState(), 0);
+    EXPECT_EQ(model->buttonState(), 2);
+    EXPECT_EQ(model->buttonState(), 0);
 
     // A held button stays held while the pointer slides off it, and the
     // keyboard is no press at all.
     QTest::mousePress(in, Qt::LeftButton);
     QTest::mouseMove(in, QPoint(-20, -20));
-    EXPECT_EQ(box->buttonState(), 0);
-    EXPECT_EQ(box->buttonState(), 1);
-    EXPECT_EQ(box->buttonState(), 1);
+    EXPECT_EQ(model->buttonState(), 0);
+    EXPECT_EQ(model->buttonState(), 1);
+    EXPECT_EQ(model->buttonState(), 1);
     QTest::mouseRelease(in, Qt::LeftButton, {}, QPoint(-20, -20));
-    EXPECT_EQ(box->buttonState(), 1);
-    EXPECT_EQ(box->buttonState(), 0);
+    EXPECT_EQ(model->buttonState(), 1);
+    EXPECT_EQ(model->buttonState(), 0);
     QTest::keyClick(out, Qt::Key_Space);
-    EXPECT_EQ(box->buttonState(), 0);
+    EXPECT_EQ(model->buttonState(), 0);
 }
 
 TEST_F(HandBoxTest, UnloadRunsEveryStepEvenWhenOneFails)
 {
     QStringList order;
-    focuser.handBox = box.get();
-    HandBoxActions a;
+    focuser.handBox = model.get();
+    ClosingSteps a;
     a.onUnload = {[&] {
                       order << "setup";
                       throw std::runtime_error("gone");
                   },
                   [&] { order << "upload"; }, [&] { SaveOnExit(focuser); }};
     a.quit = [&] { order << "quit"; };
-    box->setActions(a);
+    model->setClosing(a);
     prog().settings.Position = 321;
     box->show();
     box->move(40, 60);
-    box->unload();
+    model->unload();
     EXPECT_EQ(order, (QStringList{"setup", "upload", "quit"}));
     EXPECT_EQ(profile.store->value(kDriverId, "Position"), "321");
-    EXPECT_FALSE(box->timerEnabled());
-    box->unload(); // a second close does nothing
+    EXPECT_FALSE(model->timerEnabled());
+    model->unload(); // a second close does nothing
     EXPECT_EQ(order.size(), 3);
 }
 
 TEST_F(HandBoxTest, ClosingAClientStartedProgramWaitsForItsClients)
 {
     int quits = 0;
-    HandBoxActions a;
+    ClosingSteps a;
     a.quit = [&] { ++quits; };
     a.clientsRemain = [&] { return focuser.ClientCount > 0; };
-    box->setActions(a);
-    prog().StartedByUser = false;
+    model->setClosing(a);
+    model->setStartedByUser(false);
     focuser.ClientCount = 1;
-    box->unload();
+    model->unload();
     EXPECT_EQ(quits, 0); // the last client's release ends the program
-    auto other = std::make_unique<HandBox>(weather);
-    other->setActions(a);
+    auto other = std::make_unique<WatchModel>(prog().settings, weather);
+    other->setClosing(a);
+    other->setStartedByUser(false);
     focuser.ClientCount = 0;
     other->unload();
     EXPECT_EQ(quits, 1);

@@ -27,7 +27,7 @@ TEST_F(SetupTest, FillsFromSettingsAndFinishesWithTimerAndWindowsRestarted)
     weather.WindSpeed = 3.26;
     weather.WindSampleIndex = 7;
     weather.TempSampleIndex = 4;
-    handBox.onHide = [this] { EXPECT_FALSE(handBox.timerOn) << "the timer stops before the dialog shows"; };
+    handBox.onHide = [this] { EXPECT_TRUE(handBox.timerOn) << "the watch runs on while the dialog shows"; };
 
     runSetup({[this](frmSetup &d) {
         EXPECT_FALSE(handBox.visible);
@@ -62,8 +62,9 @@ TEST_F(SetupTest, FillsFromSettingsAndFinishesWithTimerAndWindowsRestarted)
     EXPECT_EQ(weather.WindSampleIndex, 1);
     EXPECT_EQ(weather.TempSampleIndex, 1);
     EXPECT_TRUE(dialog->allowUnload());
-    const std::vector<std::string> tail(handBox.calls.end() - 3, handBox.calls.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"notTopMost", "show", "timerOn"}));
+    const std::vector<std::string> tail(handBox.calls.end() - 2, handBox.calls.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"notTopMost", "show"}));
+    EXPECT_EQ(std::find(handBox.calls.begin(), handBox.calls.end(), "timerOff"), handBox.calls.end());
     EXPECT_NE(std::find(handBox.calls.begin(), handBox.calls.end(), "setTempComp"), handBox.calls.end())
         << "the focuser state is refreshed after OK";
     EXPECT_EQ(deviceChoices, 1) << "the board's device is applied at once";
@@ -113,6 +114,8 @@ TEST_F(SetupTest, SettingsThatCannotReachTheDiskAreNamedInOneMessage)
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     profile.store = std::make_unique<ProfileStore>(blocker.fileName() + "/profile.ini");
     prog().profile = profile.store.get();
+    links.profile = profile.store.get();
+    installSetup(links);
     runSetup({[this](frmSetup &d) {
         d.findChild<QComboBox *>("gPort")->setCurrentIndex(4);
         clickOk(d);
@@ -296,7 +299,7 @@ TEST_F(SetupTest, SecondRequestWhileOpenReturnsAtOnce)
         RunSetupDialog(); // e.g. a client asks while the user has the dialog open
         innerReturned = true;
         EXPECT_TRUE(d.isVisible());
-        EXPECT_FALSE(handBox.timerOn);
+        EXPECT_TRUE(handBox.timerOn);
         clickOk(d);
     }});
     EXPECT_TRUE(innerReturned);
@@ -306,7 +309,8 @@ TEST_F(SetupTest, SecondRequestWhileOpenReturnsAtOnce)
 
 TEST_F(SetupTest, HeadlessReturnsAsCancelWithoutShowing)
 {
-    prog().headless = true;
+    links.headless = true;
+    installSetup(links);
     handBox.calls.clear();
     RunSetupDialog();
     EXPECT_FALSE(dialog->isVisible());

@@ -85,7 +85,8 @@ protected:
             pickerRequests.push_back(r);
             return pickerAnswer;
         });
-        SetupLinks links;
+        links.settings = &prog().settings;
+        links.profile = profile.store.get();
         links.handBox = &handBox;
         links.currentValue = [this] { return weather.WindSpeed; };
         links.restartWindows = [this] {
@@ -100,6 +101,7 @@ protected:
         dialog = setupDialog();
     }
     int deviceChoices = 0; // the board's device choice applied after OK
+    SetupLinks links;
 
     void TearDown() override
     {

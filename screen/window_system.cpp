@@ -1,4 +1,4 @@
-#include "core/platform.h"
+#include "screen/window_system.h"
 
 #include "core/messages.h"
 

@@ -1,0 +1,99 @@
+#include "app/window_setup.h"
+
+#include "app/app.h"
+#include "core/program.h"
+#include "focuser/focuser_routines.h"
+#include "focuser/motion.h"
+#include "screen/screen_fit.h"
+#include "station/station_cycle.h"
+#include "station/station_link.h"
+#include "station/watch_model.h"
+#include "upload/upload_setup.h"
+#include "upload/upload_window.h"
+#include "windows/graphs_setup.h"
+#include "windows/hand_box.h"
+#include "windows/run_setup_dialog.h"
+#include "windows/traffic_setup.h"
+
+// The setup dialog loads hidden; sounds play through its player.
+void installSetupDialog(App &a)
+{
+    SetupLinks setup;
+    setup.settings = &prog().settings;
+    setup.profile = prog().profile;
+    setup.headless = prog().headless;
+    setup.handBox = a.model.get();
+    setup.currentValue = [&a] { return a.weather.WindSpeed; };
+    setup.restartWindows = [&a] { a.cycle->restartWindows(); };
+    setup.resetPosition = [](bool absolute, double maxStep) { return ResetPosition(prog().settings, absolute, maxStep); };
+    setup.refreshFocuser = [&a] { RefreshFocuserState(a.focuser); };
+    setup.boardDeviceChosen = [&a] { a.link->deviceChoiceConfirmed(); };
+    installSetup(setup);
+    a.player.setPlay(&playWaveFile);
+}
+
+// What closing the watch runs, and what the hand box's buttons open.
+void wireClosingAndButtons(App &a, std::function<void()> exitSaveFailed)
+{
+    ClosingSteps closing;
+    closing.onUnload = {[&a] {
+                            if (a.handBox)
+                                unloadSetupDialog();
+                        },
+                        &unloadTrafficWindow,
+                        [&a] {
+                            if (a.upload)
+                                a.upload->unload();
+                        },
+                        &unloadGraphs,
+                        [&a, exitSaveFailed] {
+                            if (!SaveOnExit(a.focuser) && exitSaveFailed)
+                                exitSaveFailed();
+                        }};
+    closing.clientsRemain = [&a] { return a.focuser.ClientCount > 0; };
+    closing.quit = [&a] {
+        if (a.quit)
+            a.quit();
+    };
+    a.model->setClosing(closing);
+    a.model->setTick([&a] { a.cycle->run(); });
+    // Headless, the procedure says why it shows nothing.
+    a.focuser.runSetupDialog = &RunSetupDialog;
+    if (!a.handBox)
+        return;
+    HandBoxActions actions;
+    actions.runSetupDialog = &RunSetupDialog;
+    actions.showTrafficWindow = &showTrafficWindow;
+    actions.showUploadWindow = [&a] { a.upload->show(); };
+    actions.showGraphs = [&a](bool show) { showGraphs(show, a.weather, a.model.get(), a.handBox.get()); };
+    a.handBox->setActions(actions);
+}
+
+// 10, 12. Window state, then show the hand box and the upload window.
+void showWindows(App &a)
+{
+    if (prog().StartedByUser)
+        a.model->showWindow();
+    else
+        a.model->showMinimizedWindow();
+    HandBox *handBox = a.handBox.get();
+    if (!handBox)
+        return;
+    // A place stored on a larger (or another) screen is brought into view,
+    // once the window has its shown size.
+    keepOnScreen(handBox);
+    a.upload->show();
+    // First shown beside the hand box rather than over it.
+    if (QWidget *upload = a.upload->window()) {
+        // On the left when the right side has no room for it.
+        const QRect hand = handBox->frameGeometry();
+        const QRect area = availableAreaFor(handBox);
+        int x = hand.right() + 12;
+        const int width = upload->frameGeometry().width();
+        if (x + width > area.right() + 1 && hand.left() - 12 - width >= area.left())
+            x = hand.left() - 12 - width;
+        upload->move(x, handBox->y());
+        keepOnScreen(upload);
+    }
+}
+
