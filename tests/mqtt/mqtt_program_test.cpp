@@ -14,7 +14,7 @@
 namespace {
 
 const QString kPrefix = QStringLiteral("tarnwick/test");
-constexpr int kKeepAlive = 8;
+constexpr int kKeepAlive = 12;
 
 QJsonObject jsonOf(const QByteArray &payload)
 {
