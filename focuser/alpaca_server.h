@@ -49,6 +49,8 @@ protected:
     void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override;
 
 private:
+    // Computes a slow route's answer beside this thread and sends it when ready.
+    void answerLater(const QHttpServerRequest &request, QTcpSocket *socket, std::function<HttpRouteReply()> compute);
     const HttpRouteHandler *routeFor(const QString &path) const;
     bool adopt(GuardedTcpServer *tcp);
 

@@ -1,6 +1,7 @@
 #include "web/web_routes.h"
 
 #include "archive/archive.h"
+#include "archive/archive_query.h"
 #include "archive/history_text.h"
 #include "core/watch_status.h"
 
@@ -120,7 +121,7 @@ HttpRouteReply answerLive(const HttpRouteRequest &request, const WatchStatus &st
                                  {QStringLiteral("units"), archiveUnits()}});
 }
 
-HttpRouteReply answerHistory(const HttpRouteRequest &request, const Archive *archive, const QDateTime &nowUtc)
+HttpRouteReply answerHistory(const HttpRouteRequest &request, Archive *archive, const QDateTime &nowUtc)
 {
     if (!readOnly(request))
         return error(405, QStringLiteral("the web page is read-only"));
@@ -164,11 +165,28 @@ HttpRouteReply answerHistory(const HttpRouteRequest &request, const Archive *arc
     if (!archive || !archive->isOpen())
         return error(503, QStringLiteral("this program keeps no archive (started with --no-archive, or it could not be opened)"));
 
-    const std::vector<ArchiveSummary> rows = archive->summarize(*from, *to, step);
-    if (format == QLatin1String("csv"))
+    // A long read (6 h at 2 s steps takes a good part of a second) runs on a
+    // connection of its own beside the watch; the open batch is committed
+    // first so that it sees every row written so far.
+    archive->flush();
+    HttpRouteReply reply;
+    reply.later = [path = archive->path(), from = *from, to = *to, step, csv = format == QLatin1String("csv")] {
+        ArchiveReader reader;
+        QString why;
+        if (!reader.open(path, why))
+            return error(503, QStringLiteral("the archive cannot be read: %1").arg(why));
+        return summaryReply(querySummaries(reader.database(), from, to, step), from, to, step, csv);
+    };
+    return reply;
+}
+
+HttpRouteReply summaryReply(const std::vector<ArchiveSummary> &rows, const QDateTime &from, const QDateTime &to,
+                            int step, bool csv)
+{
+    if (csv)
         return {200, "text/csv; charset=utf-8", summariesCsv(rows)};
-    QJsonObject out{{QStringLiteral("from"), isoUtc(*from)},
-                    {QStringLiteral("to"), isoUtc(*to)},
+    QJsonObject out{{QStringLiteral("from"), isoUtc(from)},
+                    {QStringLiteral("to"), isoUtc(to)},
                     {QStringLiteral("step"), step},
                     {QStringLiteral("units"), archiveUnits()}};
     QJsonArray times;
@@ -188,7 +206,7 @@ HttpRouteReply answerHistory(const HttpRouteRequest &request, const Archive *arc
     return json(200, out);
 }
 
-void installWebRoutes(const AddRoute &addRoute, const WatchFeed &watch, const Archive *archive)
+void installWebRoutes(const AddRoute &addRoute, const WatchFeed &watch, Archive *archive)
 {
     addRoute(QStringLiteral("/"), &answerPage);
     addRoute(QStringLiteral("/tarnwick/v1/live"), [&watch](const HttpRouteRequest &r) {

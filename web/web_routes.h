@@ -5,7 +5,10 @@
 
 #include "core/http_route.h"
 
+#include "archive/archived_observation.h"
+
 #include <QDateTime>
+#include <vector>
 #include <functional>
 
 class Archive;
@@ -18,7 +21,12 @@ HttpRouteReply answerLive(const HttpRouteRequest &request, const WatchStatus &st
 // ?from=&to= as "history" takes them (ISO UTC, "6h", "now"), &step= seconds,
 // &format=json|csv. Steps under 60 s (from observation rows) cover at most
 // 6 hours; at most 20000 steps.
-HttpRouteReply answerHistory(const HttpRouteRequest &request, const Archive *archive, const QDateTime &nowUtc);
+// The rows are read on a worker thread (the reply's `later`); the open batch
+// is committed first.
+HttpRouteReply answerHistory(const HttpRouteRequest &request, Archive *archive, const QDateTime &nowUtc);
+// The summaries as the history route sends them (JSON columns or CSV).
+HttpRouteReply summaryReply(const std::vector<ArchiveSummary> &rows, const QDateTime &from, const QDateTime &to,
+                            int step, bool csv);
 
 using AddRoute = std::function<void(const QString &path, HttpRouteHandler handler)>;
-void installWebRoutes(const AddRoute &addRoute, const WatchFeed &watch, const Archive *archive);
+void installWebRoutes(const AddRoute &addRoute, const WatchFeed &watch, Archive *archive);
