@@ -1,4 +1,5 @@
 #include "app/app.h"
+#include "app/watch_thread.h"
 
 #include "archive/archive.h"
 #include "core/messages.h"
@@ -18,6 +19,7 @@
 #include "windows/hand_box.h"
 
 #include <QDateTime>
+#include <QThread>
 
 App::App() : alerts(std::make_unique<AlertEngine>(prog().settings, player, launcher)) {}
 
@@ -26,6 +28,7 @@ App::~App()
     // The upload form outlives the program's objects: it must not ask them any more.
     if (m_uploadWired)
         uploadForm().setReportCheck({});
+    stopWatchThread(*this);
     // The station goes before the model it writes into.
     cycle.reset();
     safety.reset();
@@ -48,7 +51,8 @@ void App::buildStation()
     ctx.alerts = [this](AlertKind kind, bool holds) { alerts->evaluate(kind, holds); };
     ctx.traffic = &trafficFor;
     ctx.boardChanged = [this](const BoardStatus &b) { watch.setBoard(b); };
-    ctx.fifthWindow = {[] { uploadForm().cmdSend_Click(); }};
+    // The upload form belongs to the window thread with the upload window.
+    ctx.fifthWindow = {[] { QMetaObject::invokeMethod(&uploadForm(), [] { uploadForm().cmdSend_Click(); }); }};
     link = std::make_unique<StationLink>(*port, ctx);
     cycle = std::make_unique<StationCycle>(*link, ctx);
     cycle->addObserver([this](const Observation &o) { watch.publish(o); });
@@ -58,8 +62,9 @@ void App::buildStation()
             log.writeReadings(o);
     });
     watch.listen([this](const WatchStatus &status, WatchFeed::Change) {
-        if (handBox)
-            handBox->showWatch(status);
+        // A copy for the window, on the window's thread.
+        if (HandBox *window = handBox.get())
+            QMetaObject::invokeMethod(window, [window, status] { window->showWatch(status); });
     });
 }
 

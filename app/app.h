@@ -13,6 +13,7 @@
 #include <memory>
 
 class Archive;
+class QThread;
 class BoardSimulator;
 class HandBox;
 class WatchModel;
@@ -76,4 +77,9 @@ public:
 
 private:
     bool m_uploadWired = false;
+
+public:
+    // The thread the watch runs on beside the windows (null: it runs on the
+    // window thread); see app/watch_thread.h.
+    std::unique_ptr<QThread> watchThread;
 };

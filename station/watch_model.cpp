@@ -13,7 +13,7 @@ Q_LOGGING_CATEGORY(lcStation, "tarnwick.station")
 
 WatchModel::WatchModel(Settings &settings, WeatherState &weather, std::function<void(const QString &)> saveSetting,
                        QObject *parent)
-    : QObject(parent), m_settings(settings), m_weather(weather), m_saveSetting(std::move(saveSetting))
+    : QObject(parent), m_settings(settings), m_weather(weather), m_saveSetting(std::move(saveSetting)), m_clock(this)
 {
     qRegisterMetaType<FieldLook>();
     qRegisterMetaType<HandBoxField>();

@@ -1,0 +1,58 @@
+#include "app/watch_thread.h"
+
+#include "app/app.h"
+#include "archive/archive.h"
+#include "focuser/alpaca_server.h"
+#include "safety/safety_watch.h"
+#include "station/board_simulator.h"
+#include "station/serial_station_port.h"
+#include "station/watch_model.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+namespace {
+// Every object of the watch with a thread of its own, moved from the thread
+// that runs this. The server is a child of the application until it moves.
+void moveWatch(App &a, QThread *to)
+{
+    a.model->moveToThread(to);
+    if (a.safety)
+        a.safety->moveToThread(to);
+    if (a.port)
+        a.port->moveToThread(to);
+    if (a.simulator)
+        a.simulator->moveToThread(to);
+    if (a.archive)
+        a.archive->moveToThread(to);
+    if (AlpacaServer *server = alpacaServer()) {
+        const bool home = to == QCoreApplication::instance()->thread();
+        if (!home)
+            server->setParent(nullptr);
+        server->moveToThread(to);
+        if (home)
+            server->setParent(QCoreApplication::instance());
+    }
+}
+} // namespace
+
+void startWatchThread(App &a)
+{
+    if (a.watchThread || !a.model)
+        return;
+    a.watchThread = std::make_unique<QThread>();
+    a.watchThread->setObjectName(QStringLiteral("watch"));
+    moveWatch(a, a.watchThread.get());
+    a.watchThread->start();
+}
+
+void stopWatchThread(App &a)
+{
+    if (!a.watchThread)
+        return;
+    QThread *home = QCoreApplication::instance()->thread();
+    QMetaObject::invokeMethod(a.model.get(), [&a, home] { moveWatch(a, home); }, Qt::BlockingQueuedConnection);
+    a.watchThread->quit();
+    a.watchThread->wait();
+    a.watchThread.reset();
+}
