@@ -36,6 +36,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <QThread>
 
 #include <QHostAddress>
 
@@ -78,8 +79,12 @@ void installSignalHandlers(QObject *parent)
     QObject::connect(notifier, &QSocketNotifier::activated, parent, [] {
         char c;
         [[maybe_unused]] const ssize_t n = ::read(g_signalFds[1], &c, 1);
-        if (g_watch)
-            g_watch->unload();
+        // Closed where the watch runs (the settings are saved there); waiting
+        // for the watch is fine, the watch never waits for this thread.
+        if (WatchModel *watch = g_watch)
+            QMetaObject::invokeMethod(watch, [watch] { watch->unload(); },
+                                      watch->thread() == QThread::currentThread() ? Qt::DirectConnection
+                                                                                  : Qt::BlockingQueuedConnection);
         requestQuit();
     });
     struct sigaction sa {};

@@ -56,3 +56,20 @@ void stopWatchThread(App &a)
     a.watchThread->wait();
     a.watchThread.reset();
 }
+
+void onWatchThread(App &a, const std::function<void()> &step)
+{
+    if (!a.watchThread || QThread::currentThread() == a.watchThread.get())
+        step();
+    else
+        QMetaObject::invokeMethod(a.model.get(), step, Qt::BlockingQueuedConnection);
+}
+
+void onWindowThread(std::function<void()> step)
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread())
+        step();
+    else
+        QMetaObject::invokeMethod(app, std::move(step), Qt::QueuedConnection);
+}

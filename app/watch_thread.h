@@ -6,6 +6,8 @@
 // the user's actions by queued calls.
 #pragma once
 
+#include <functional>
+
 class App;
 
 // Moves the built watch onto App::watchThread and starts it.
@@ -13,3 +15,11 @@ void startWatchThread(App &app);
 // Brings the watch back to the window thread and ends the thread (the
 // objects are then destroyed where they were made). Nothing without a thread.
 void stopWatchThread(App &app);
+
+// Runs step on the watch's thread and returns when it is done: the window
+// thread may wait for the watch, never the other way round. At once without a
+// watch thread or when called on it.
+void onWatchThread(App &app, const std::function<void()> &step);
+// Posts step to the window thread and returns at once (runs it at once when
+// called there): the watch never waits for a window.
+void onWindowThread(std::function<void()> step);

@@ -1,6 +1,7 @@
 #include "app/window_setup.h"
 
 #include "app/app.h"
+#include "app/watch_thread.h"
 #include "core/program.h"
 #include "focuser/focuser_routines.h"
 #include "focuser/focuser_setup.h"
@@ -25,9 +26,14 @@ void installSetupDialog(App &a)
     setup.handBox = a.model.get();
     setup.currentValue = [&a] { return a.weather.WindSpeed; };
     setup.restartWindows = [&a] { a.cycle->restartWindows(); };
-    setup.resetPosition = &ResetPosition;
+    setup.resetPosition = [&a](bool absolute, double maxStep) {
+        bool done = false;
+        onWatchThread(a, [&] { done = ResetPosition(absolute, maxStep); });
+        return done;
+    };
     setup.refreshFocuser = [&a] { RefreshFocuserState(a.focuser); };
     setup.boardDeviceChosen = [&a] { a.link->deviceChoiceConfirmed(); };
+    setup.onWatch = [&a](const std::function<void()> &step) { onWatchThread(a, step); };
     installSetup(setup);
     a.player.setPlay(&playWaveFile);
 }
@@ -35,25 +41,33 @@ void installSetupDialog(App &a)
 // What closing the watch runs, and what the hand box's buttons open.
 void wireClosingAndButtons(App &a, std::function<void()> exitSaveFailed)
 {
+    // Closing runs where the watch runs; the windows close on their own
+    // thread, in order, and the program ends after them.
     ClosingSteps closing;
     closing.onUnload = {[&a] {
-                            if (a.handBox)
-                                unloadSetupDialog();
+                            onWindowThread([&a] {
+                                if (a.handBox)
+                                    unloadSetupDialog();
+                            });
                         },
-                        &unloadTrafficWindow, &unloadUploadWindow, &unloadGraphs,
+                        [] { onWindowThread(&unloadTrafficWindow); }, [] { onWindowThread(&unloadUploadWindow); },
+                        [] { onWindowThread(&unloadGraphs); },
                         [&a, exitSaveFailed] {
                             if (!SaveOnExit(a.focuser) && exitSaveFailed)
                                 exitSaveFailed();
                         }};
     closing.clientsRemain = [&a] { return a.focuser.ClientCount > 0; };
     closing.quit = [&a] {
-        if (a.quit)
-            a.quit();
+        onWindowThread([&a] {
+            if (a.quit)
+                a.quit();
+        });
     };
     a.model->setClosing(closing);
     a.model->setTick([&a] { a.cycle->run(); });
-    // Headless, the procedure says why it shows nothing.
-    a.focuser.runSetupDialog = &RunSetupDialog;
+    // Headless, the procedure says why it shows nothing. A client's call from
+    // the watch's thread opens it on the window thread without waiting for it.
+    a.focuser.runSetupDialog = [] { onWindowThread(&RunSetupDialog); };
     if (!a.handBox)
         return;
     HandBoxActions actions;
