@@ -16,6 +16,9 @@
 #include "windows/hand_box.h"
 #include "windows/run_setup_dialog.h"
 
+#include <QCoreApplication>
+#include <QThread>
+
 // The setup dialog loads hidden; sounds play through its player.
 void installSetupDialog(App &a)
 {
@@ -35,7 +38,14 @@ void installSetupDialog(App &a)
     setup.boardDeviceChosen = [&a] { a.link->deviceChoiceConfirmed(); };
     setup.onWatch = [&a](const std::function<void()> &step) { onWatchThread(a, step); };
     installSetup(setup);
-    a.player.setPlay(&playWaveFile);
+    // A sound asked for by the watch's thread plays on the window thread; the
+    // watch does not wait for it.
+    a.player.setPlay([](const QString &path) {
+        if (QThread::currentThread() == QCoreApplication::instance()->thread())
+            return playWaveFile(path);
+        onWindowThread([path] { playWaveFile(path); });
+        return true;
+    });
 }
 
 // What closing the watch runs, and what the hand box's buttons open.

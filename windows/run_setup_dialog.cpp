@@ -12,6 +12,7 @@
 #include "windows/setup_dialog.h"
 
 #include <QPointer>
+#include <QThread>
 #include <QStringList>
 
 namespace {
@@ -450,7 +451,10 @@ bool playWaveFile(const QString &path)
     // local event loop, so the main timer is held meanwhile: no station cycle
     // may start inside the one that raised the alert.
     HandBoxApi *handBox = links().handBox;
-    const bool timerWasOn = handBox && handBox->timerEnabled();
+    // A watch on a thread of its own never waits for the sound: nothing to hold.
+    const auto *clockOwner = dynamic_cast<const QObject *>(handBox);
+    const bool watchHere = !clockOwner || clockOwner->thread() == QThread::currentThread();
+    const bool timerWasOn = watchHere && handBox && handBox->timerEnabled();
     if (timerWasOn)
         handBox->setTimerEnabled(false);
     // The player lives on the dialog, which is loaded again if it was unloaded.
