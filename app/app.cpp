@@ -78,15 +78,18 @@ QString App::notLiveNow() const
 void App::wireUpload()
 {
     m_uploadWired = true;
+    // Asked on the upload form's (window) thread, answered where the watch runs.
     uploadForm().setReportCheck([this] {
         ReportCheck c;
-        c.skipReason = notLiveNow();
-        // The simulator's weather is made up: it never goes to a public service.
-        if (c.skipReason.isEmpty() && link->board().state == BoardState::Simulated)
-            c.skipReason = QStringLiteral("the simulated board's readings are not sent");
-        c.temperature = cycle->ambientIsReading();
-        c.humidity = cycle->humidityIsReading();
-        c.skyTemperature = cycle->skyIsReading();
+        onWatchThread(*this, [this, &c] {
+            c.skipReason = notLiveNow();
+            // The simulator's weather is made up: it never goes to a public service.
+            if (c.skipReason.isEmpty() && link->board().state == BoardState::Simulated)
+                c.skipReason = QStringLiteral("the simulated board's readings are not sent");
+            c.temperature = cycle->ambientIsReading();
+            c.humidity = cycle->humidityIsReading();
+            c.skyTemperature = cycle->skyIsReading();
+        });
         return c;
     });
 }
@@ -113,7 +116,9 @@ void App::shutDownForLastClient()
     log.close();
     if (model)
         model->unload();
-    unloadGraphs();
-    if (quit)
-        quit();
+    onWindowThread([this] {
+        unloadGraphs();
+        if (quit)
+            quit();
+    });
 }

@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "app/app_logging.h"
 #include "app/window_setup.h"
+#include "app/watch_thread.h"
 #include "app/archive_setup.h"
 #include "app/history_command.h"
 #include "app/config_command.h"
@@ -379,6 +380,10 @@ int runProgram(int argc, char **argv, const CommandLine &cl)
 
     ProfileStore profile(profilePath);
     std::unique_ptr<App> program = Main(run, profile, [] { requestQuit(); });
+    // With windows, the watch runs beside them; headless there is no window
+    // thread to stall, and one thread keeps the run simple.
+    if (!run.headless)
+        startWatchThread(*program);
     const int status = g_quitRequested ? 0 : app.exec();
     g_watch = nullptr;
     program.reset();
