@@ -89,6 +89,9 @@ void App::wireUpload()
             c.temperature = cycle->ambientIsReading();
             c.humidity = cycle->humidityIsReading();
             c.skyTemperature = cycle->skyIsReading();
+            c.ambientC = weather.AmbientTempAvgC;
+            c.windSpeed = weather.WindSpeed;
+            c.windGust = weather.WindGust;
         });
         return c;
     });

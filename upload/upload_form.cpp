@@ -190,9 +190,9 @@ void UploadForm::cmdSend_Click()
     reading.stationId = variableName(0);
     reading.password = variableValue(0);
     reading.utc = m_utcClock();
-    reading.ambientC = w.AmbientTempAvgC;
-    reading.windSpeed = w.WindSpeed;
-    reading.windGust = w.WindGust;
+    reading.ambientC = check.ambientC.value_or(w.AmbientTempAvgC);
+    reading.windSpeed = check.windSpeed.value_or(w.WindSpeed);
+    reading.windGust = check.windGust.value_or(w.WindGust);
     reading.humidityText = handBoxText(HandBoxField::RH);
     reading.skyTempCaption = handBoxText(HandBoxField::LabelClouds);
     reading.hasTemperature = check.temperature;

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QVector>
 #include <functional>
+#include <optional>
 
 class HandBoxApi;
 struct WeatherState;
@@ -25,6 +26,11 @@ struct ReportCheck {
     bool temperature = true;
     bool humidity = true;
     bool skyTemperature = true;
+    // The readings as they stood where the watch runs, taken with the check
+    // (unset: read from the weather state when the report is built).
+    std::optional<double> ambientC;
+    std::optional<double> windSpeed;
+    std::optional<double> windGust;
 };
 
 class UploadForm : public QObject {
