@@ -13,6 +13,7 @@
 #include <QTcpSocket>
 #include <QUrl>
 #include <QUuid>
+#include <QtConcurrent/QtConcurrentRun>
 #include <memory>
 
 namespace {
@@ -123,8 +124,12 @@ bool AlpacaServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *
     const QUrl url = request.url();
     const QString path = url.path(QUrl::FullyDecoded);
     if (const HttpRouteHandler *route = routeFor(path)) {
-        const HttpRouteReply reply = (*route)(HttpRouteRequest{methodName(request.method()), path,
-                                                                url.query(QUrl::FullyEncoded).toUtf8(), request.body()});
+        HttpRouteReply reply = (*route)(HttpRouteRequest{methodName(request.method()), path,
+                                                          url.query(QUrl::FullyEncoded).toUtf8(), request.body()});
+        if (reply.later) {
+            answerLater(request, socket, std::move(reply.later));
+            return true;
+        }
         QHttpServerResponder responder = makeResponder(request, socket);
         responder.write(reply.body, reply.contentType, QHttpServerResponder::StatusCode(reply.status));
         return true;
@@ -149,6 +154,29 @@ bool AlpacaServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *
     if (reply.afterSend)
         reply.afterSend();
     return true;
+}
+
+void AlpacaServer::answerLater(const QHttpServerRequest &request, QTcpSocket *socket,
+                               std::function<HttpRouteReply()> compute)
+{
+    // The request lives as long as its socket and the client waits for this
+    // answer before asking again; a client gone meanwhile gets nothing.
+    QPointer<QTcpSocket> guard(socket);
+    if (m_tcp)
+        m_tcp->setBusy(socket, true);
+    QtConcurrent::run(std::move(compute)).then(this, [this, &request, guard](const HttpRouteReply &reply) {
+        if (!guard)
+            return;
+        if (guard->state() == QAbstractSocket::ConnectedState) {
+            {
+                QHttpServerResponder responder = makeResponder(request, guard);
+                responder.write(reply.body, reply.contentType, QHttpServerResponder::StatusCode(reply.status));
+            }
+            guard->flush();
+        }
+        if (m_tcp)
+            m_tcp->setBusy(guard, false);
+    });
 }
 
 void AlpacaServer::missingHandler(const QHttpServerRequest &request, QTcpSocket *socket)

@@ -63,6 +63,8 @@ protected:
 
 private:
     friend std::unique_ptr<AlpacaServer> startAlpaca(const QHostAddress &address, quint16 port);
+    // Computes a slow route's answer beside this thread and sends it when ready.
+    void answerLater(const QHttpServerRequest &request, QTcpSocket *socket, std::function<HttpRouteReply()> compute);
     const HttpRouteHandler *routeFor(const QString &path) const;
     bool adopt(GuardedTcpServer *tcp);
 

@@ -1,4 +1,5 @@
 #include "app/app.h"
+#include "app/watch_thread.h"
 
 #include "alpaca/alpaca_server.h"
 #include "app/automation_setup.h"
@@ -20,6 +21,7 @@
 #include "windows/hand_box.h"
 
 #include <QDateTime>
+#include <QThread>
 
 App::App() : focuser(weather, prog().settings), alerts(std::make_unique<AlertEngine>(prog().settings, player, launcher))
 {
@@ -29,6 +31,9 @@ App::App() : focuser(weather, prog().settings), alerts(std::make_unique<AlertEng
 
 App::~App()
 {
+    // The watch comes back to this thread first: what follows is destroyed
+    // where it was made.
+    stopWatchThread(*this);
     // The devices go before the focuser state and the watch they read.
     alpaca.reset();
     // The upload goes first: it must not ask the station any more.
@@ -65,8 +70,9 @@ void App::buildStation()
             log.writeReadings(o);
     });
     watch.listen([this](const WatchStatus &status, WatchFeed::Change) {
-        if (handBox)
-            handBox->showWatch(status);
+        // A copy for the window, on the window's thread.
+        if (HandBox *window = handBox.get())
+            QMetaObject::invokeMethod(window, [window, status] { window->showWatch(status); });
     });
 }
 
@@ -99,7 +105,9 @@ void App::shutDownForLastClient()
     log.close();
     if (model)
         model->unload();
-    unloadGraphs();
-    if (quit)
-        quit();
+    onWindowThread([this] {
+        unloadGraphs();
+        if (quit)
+            quit();
+    });
 }

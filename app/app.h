@@ -9,6 +9,7 @@
 #include "station/weather_state.h"
 
 #include <QJsonArray>
+#include <QMutex>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -16,6 +17,7 @@
 class AlpacaServer;
 class Archive;
 struct Automation;
+class QThread;
 class BoardSimulator;
 class HandBox;
 class MqttPublisher;
@@ -79,8 +81,11 @@ public:
     // Makes the upload, which reports the observation of the record that
     // completed the report period and asks the board's state before each report.
     void wireUpload();
-    // Each upload service's name and state, for the web page.
+    // Each upload service's name and state (on the upload's thread).
     QJsonArray uploadStates() const;
+    // The same as taken after the last observation, from any thread: for the
+    // web page, which is answered where the watch runs.
+    QJsonArray uploadStatesSeen() const;
     // Why readings must not go out now (empty when they may).
     QString notLiveNow() const;
     // Starts the board simulator and points the port at it. False, after
@@ -95,4 +100,11 @@ public:
 
 private:
     bool m_reportDue = false; // the report period ended in the record under way
+    mutable QMutex m_uploadStatesLock;
+    QJsonArray m_uploadStates;
+
+public:
+    // The thread the watch runs on beside the windows (null: it runs on the
+    // window thread); see app/watch_thread.h.
+    std::unique_ptr<QThread> watchThread;
 };

@@ -2,7 +2,9 @@
 
 #include "app/app.h"
 #include "app/command_line.h"
+#include "app/watch_thread.h"
 #include "archive/archive.h"
+#include "archive/archive_query.h"
 #include "archive/archive_schema.h"
 #include "core/messages.h"
 #include "core/number_format.h"
@@ -45,13 +47,24 @@ void startArchive(App &app, const CommandLine &cl, const ProfileStore &profile)
     }
     Archive *archive = app.archive.get();
     app.watch.listen([archive](const WatchStatus &status, WatchFeed::Change change) { archive->onWatch(status, change); });
-    // A graph window opened after a restart shows its span from the archive.
+    // A graph window opened after a restart shows its span from the archive,
+    // read on the window's thread with a connection of its own once the
+    // writer has committed what it holds.
     setGraphHistorySource([&app](const QDateTime &fromUtc, const QDateTime &toUtc) {
         std::vector<Observation> observations;
-        if (app.archive) {
-            for (const ArchivedObservation &row : app.archive->observationsBetween(fromUtc, toUtc))
-                observations.push_back(toObservation(row));
-        }
+        if (!app.archive)
+            return observations;
+        QString path;
+        onWatchThread(app, [&app, &path] {
+            app.archive->flush();
+            path = app.archive->path();
+        });
+        ArchiveReader reader;
+        QString why;
+        if (!reader.open(path, why))
+            return observations;
+        for (const ArchivedObservation &row : queryObservations(reader.database(), fromUtc, toUtc))
+            observations.push_back(toObservation(row));
         return observations;
     });
 }
@@ -62,5 +75,5 @@ void startWebPage(App &app)
     if (!server)
         return;
     installWebRoutes([server](const QString &path, HttpRouteHandler handler) { server->addRoute(path, std::move(handler)); },
-                     app.watch, app.archive.get(), &prog().settings, [&app] { return app.uploadStates(); });
+                     app.watch, app.archive.get(), &prog().settings, [&app] { return app.uploadStatesSeen(); });
 }

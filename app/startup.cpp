@@ -4,6 +4,7 @@
 #include "app/app_logging.h"
 #include "app/window_setup.h"
 #include "app/alpaca_setup.h"
+#include "app/watch_thread.h"
 #include "app/archive_setup.h"
 #include "app/automation_setup.h"
 #include "app/mqtt_setup.h"
@@ -37,6 +38,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <QThread>
 
 #include <QHostAddress>
 
@@ -79,8 +81,12 @@ void installSignalHandlers(QObject *parent)
     QObject::connect(notifier, &QSocketNotifier::activated, parent, [] {
         char c;
         [[maybe_unused]] const ssize_t n = ::read(g_signalFds[1], &c, 1);
-        if (g_watch)
-            g_watch->unload();
+        // Closed where the watch runs (the settings are saved there); waiting
+        // for the watch is fine, the watch never waits for this thread.
+        if (WatchModel *watch = g_watch)
+            QMetaObject::invokeMethod(watch, [watch] { watch->unload(); },
+                                      watch->thread() == QThread::currentThread() ? Qt::DirectConnection
+                                                                                  : Qt::BlockingQueuedConnection);
         requestQuit();
     });
     struct sigaction sa {};
@@ -356,6 +362,10 @@ int runProgram(int argc, char **argv, const CommandLine &cl)
 
     ProfileStore profile(profilePath);
     std::unique_ptr<App> program = Main(run, profile, [] { requestQuit(); });
+    // With windows, the watch runs beside them; headless there is no window
+    // thread to stall, and one thread keeps the run simple.
+    if (!run.headless)
+        startWatchThread(*program);
     const int status = g_quitRequested ? 0 : app.exec();
     g_watch = nullptr;
     program.reset();

@@ -1,6 +1,7 @@
 // The upload's place in the program: its settings, the observation it reports
 // and the rule for when readings may go out.
 #include "app/app.h"
+#include "app/watch_thread.h"
 
 #include "archive/archive.h"
 #include "core/messages.h"
@@ -10,6 +11,10 @@
 #include "upload/upload_setup.h"
 
 #include <QJsonObject>
+#include <QMutexLocker>
+#include <QThread>
+
+#include <utility>
 
 void App::wireUpload()
 {
@@ -28,22 +33,40 @@ void App::wireUpload()
     upload->setServices(parseServices(s.UploadServices, problems), &QDateTime::currentDateTimeUtc, s.UploadCaFile);
     if (!problems.isEmpty())
         showMessage(QStringLiteral("UploadServices: ") + problems.join(QStringLiteral("; ")));
+    // The observer runs where the watch runs; the upload (its form, window and
+    // sockets) stays on the window thread and gets a copy there.
     cycle->addObserver([this](const Observation &o) {
-        upload->form().setObservation(o);
-        upload->offerObservation(o, upload->form().readingsMayGoOut());
-        if (!m_reportDue)
-            return;
-        m_reportDue = false;
-        upload->form().cmdSend_Click();
+        const bool send = std::exchange(m_reportDue, false);
+        UploadUi *ui = upload.get();
+        QMetaObject::invokeMethod(&ui->form(), [this, ui, o, send] {
+            ui->form().setObservation(o);
+            ui->offerObservation(o, ui->form().readingsMayGoOut());
+            if (send)
+                ui->form().cmdSend_Click();
+            const QJsonArray states = uploadStates();
+            const QMutexLocker lock(&m_uploadStatesLock);
+            m_uploadStates = states;
+        });
     });
+    // Asked on the window thread, answered where the watch runs.
     form.setReportCheck([this] {
         ReportCheck c;
-        c.skipReason = notLiveNow();
-        // The simulator's weather is made up: it never goes to a public service.
-        if (c.skipReason.isEmpty() && link->board().state == BoardState::Simulated)
-            c.skipReason = QStringLiteral("the simulated board's readings are not sent");
+        onWatchThread(*this, [this, &c] {
+            c.skipReason = notLiveNow();
+            // The simulator's weather is made up: it never goes to a public service.
+            if (c.skipReason.isEmpty() && link->board().state == BoardState::Simulated)
+                c.skipReason = QStringLiteral("the simulated board's readings are not sent");
+        });
         return c;
     });
+}
+
+QJsonArray App::uploadStatesSeen() const
+{
+    if (upload && upload->form().thread() == QThread::currentThread())
+        return uploadStates();
+    const QMutexLocker lock(&m_uploadStatesLock);
+    return m_uploadStates;
 }
 
 QJsonArray App::uploadStates() const

@@ -1,6 +1,7 @@
 #include "app/window_setup.h"
 
 #include "app/app.h"
+#include "app/watch_thread.h"
 #include "core/program.h"
 #include "focuser/focuser_routines.h"
 #include "focuser/motion.h"
@@ -15,6 +16,9 @@
 #include "windows/run_setup_dialog.h"
 #include "windows/traffic_setup.h"
 
+#include <QCoreApplication>
+#include <QThread>
+
 // The setup dialog loads hidden; sounds play through its player.
 void installSetupDialog(App &a)
 {
@@ -25,40 +29,61 @@ void installSetupDialog(App &a)
     setup.handBox = a.model.get();
     setup.currentValue = [&a] { return a.weather.WindSpeed; };
     setup.restartWindows = [&a] { a.cycle->restartWindows(); };
-    setup.resetPosition = [](bool absolute, double maxStep) { return ResetPosition(prog().settings, absolute, maxStep); };
+    setup.resetPosition = [&a](bool absolute, double maxStep) {
+        bool done = false;
+        onWatchThread(a, [&] { done = ResetPosition(prog().settings, absolute, maxStep); });
+        return done;
+    };
     setup.refreshFocuser = [&a] { RefreshFocuserState(a.focuser); };
     setup.boardDeviceChosen = [&a] { a.link->deviceChoiceConfirmed(); };
+    setup.onWatch = [&a](const std::function<void()> &step) { onWatchThread(a, step); };
     installSetup(setup);
-    a.player.setPlay(&playWaveFile);
+    // A sound asked for by the watch's thread plays on the window thread; the
+    // watch does not wait for it.
+    a.player.setPlay([](const QString &path) {
+        if (QThread::currentThread() == QCoreApplication::instance()->thread())
+            return playWaveFile(path);
+        onWindowThread([path] { playWaveFile(path); });
+        return true;
+    });
 }
 
 // What closing the watch runs, and what the hand box's buttons open.
 void wireClosingAndButtons(App &a, std::function<void()> exitSaveFailed)
 {
+    // Closing runs where the watch runs; the windows close on their own
+    // thread, in order, and the program ends after them.
     ClosingSteps closing;
     closing.onUnload = {[&a] {
-                            if (a.handBox)
-                                unloadSetupDialog();
+                            onWindowThread([&a] {
+                                if (a.handBox)
+                                    unloadSetupDialog();
+                            });
                         },
-                        &unloadTrafficWindow,
+                        [] { onWindowThread(&unloadTrafficWindow); },
                         [&a] {
-                            if (a.upload)
-                                a.upload->unload();
+                            onWindowThread([&a] {
+                                if (a.upload)
+                                    a.upload->unload();
+                            });
                         },
-                        &unloadGraphs,
+                        [] { onWindowThread(&unloadGraphs); },
                         [&a, exitSaveFailed] {
                             if (!SaveOnExit(a.focuser) && exitSaveFailed)
                                 exitSaveFailed();
                         }};
     closing.clientsRemain = [&a] { return a.focuser.ClientCount > 0; };
     closing.quit = [&a] {
-        if (a.quit)
-            a.quit();
+        onWindowThread([&a] {
+            if (a.quit)
+                a.quit();
+        });
     };
     a.model->setClosing(closing);
     a.model->setTick([&a] { a.cycle->run(); });
-    // Headless, the procedure says why it shows nothing.
-    a.focuser.runSetupDialog = &RunSetupDialog;
+    // Headless, the procedure says why it shows nothing. A client's call from
+    // the watch's thread opens it on the window thread without waiting for it.
+    a.focuser.runSetupDialog = [] { onWindowThread(&RunSetupDialog); };
     if (!a.handBox)
         return;
     HandBoxActions actions;

@@ -3,6 +3,7 @@
 #include "archive/archive_query.h"
 #include "archive/archive_schema.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QStringList>
 #include <cmath>
@@ -141,6 +142,12 @@ void Archive::summarizeMinutes(qint64 fromMs, qint64 toMs)
     m_summarize.bindValue(QStringLiteral(":to"), toMs);
     if (!m_summarize.exec())
         fail(QStringLiteral("summary"), m_summarize.lastError().text());
+}
+
+void Archive::moveToThread(QThread *thread)
+{
+    if (QSqlDriver *driver = m_db.driver())
+        driver->moveToThread(thread);
 }
 
 void Archive::flush()

@@ -14,6 +14,8 @@
 #include <functional>
 #include <vector>
 
+class QThread;
+
 class Archive {
 public:
     using Report = std::function<void(const QString &)>;
@@ -47,6 +49,8 @@ public:
     std::vector<ArchiveSummary> minutesBetween(const QDateTime &fromUtc, const QDateTime &toUtc) const;
     std::vector<ArchiveSummary> summarize(const QDateTime &fromUtc, const QDateTime &toUtc, int stepSeconds) const;
 
+    // The connection's driver goes with the writer to the thread that writes.
+    void moveToThread(QThread *thread);
     bool failing() const { return m_failing; }
     QString connectionName() const { return m_connection; }
 

@@ -17,6 +17,10 @@ struct HttpRouteReply {
     int status = 200;
     QByteArray contentType = "application/json";
     QByteArray body;
+    // Set for an answer that takes long to compute (an archive read): the
+    // server calls it on a worker thread and goes on serving meanwhile; the
+    // fields above are then unused. It must use nothing of the serving thread.
+    std::function<HttpRouteReply()> later = {};
 };
 
 // Answers paths equal to the route's prefix or under it ("/tarnwick/v1/live",

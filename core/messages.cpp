@@ -1,5 +1,7 @@
 #include "core/messages.h"
 
+#include <QCoreApplication>
+#include <QThread>
 #include <cstdio>
 
 namespace {
@@ -18,22 +20,36 @@ void printNotice(const QString &text)
     std::fflush(stderr);
 }
 
-void showMessage(const QString &text, const QString &title, MsgIcon icon)
+namespace {
+void deliver(const Message &m)
 {
-    const Message m{text, title, icon};
     if (handler())
         handler()(m);
     else
-        printNotice(title.isEmpty() ? text : title + QStringLiteral(": ") + text);
+        printNotice(m.title.isEmpty() ? m.text : m.title + QStringLiteral(": ") + m.text);
+}
+
+// Boxes belong to the window thread. Asked for from another thread (the
+// watch's), the message is posted there and the caller goes on at once.
+void deliverOnWindowThread(const Message &m)
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread()) {
+        deliver(m);
+        return;
+    }
+    QMetaObject::invokeMethod(app, [m] { deliver(m); }, Qt::QueuedConnection);
+}
+} // namespace
+
+void showMessage(const QString &text, const QString &title, MsgIcon icon)
+{
+    deliverOnWindowThread(Message{text, title, icon});
 }
 
 void showTimedMessage(const QString &text, int autoCloseMs)
 {
-    const Message m{text, QString(), MsgIcon::None, autoCloseMs};
-    if (handler())
-        handler()(m);
-    else
-        printNotice(text);
+    deliverOnWindowThread(Message{text, QString(), MsgIcon::None, autoCloseMs});
 }
 
 MessageHandler setMessageHandler(MessageHandler h)

@@ -116,12 +116,14 @@ QString ProfileStore::sectionOf(const QString &driverId, const QString &subKey)
 
 void ProfileStore::registerDriver(const QString &driverId, const QString &description)
 {
+    QMutexLocker locked(&m_lock);
     set(driverId, QString::fromLatin1(kDescriptionKey), description);
     save();
 }
 
 bool ProfileStore::isRegistered(const QString &driverId) const
 {
+    QMutexLocker locked(&m_lock);
     for (const Entry &e : m_entries)
         if (e.section == driverId && e.name == QLatin1String(kDescriptionKey))
             return true;
@@ -130,6 +132,7 @@ bool ProfileStore::isRegistered(const QString &driverId) const
 
 QString ProfileStore::value(const QString &driverId, const QString &name, const QString &subKey) const
 {
+    QMutexLocker locked(&m_lock);
     const QString section = sectionOf(driverId, subKey);
     for (const Entry &e : m_entries)
         if (e.section == section && e.name == name)
@@ -140,12 +143,14 @@ QString ProfileStore::value(const QString &driverId, const QString &name, const 
 bool ProfileStore::writeValue(const QString &driverId, const QString &name, const QString &value,
                               const QString &subKey)
 {
+    QMutexLocker locked(&m_lock);
     set(sectionOf(driverId, subKey), name, value);
     return save();
 }
 
 bool ProfileStore::contains(const QString &driverId, const QString &name, const QString &subKey) const
 {
+    QMutexLocker locked(&m_lock);
     const QString section = sectionOf(driverId, subKey);
     return std::any_of(m_entries.begin(), m_entries.end(),
                        [&](const Entry &e) { return e.section == section && e.name == name; });
@@ -153,6 +158,7 @@ bool ProfileStore::contains(const QString &driverId, const QString &name, const 
 
 bool ProfileStore::writeValues(const QVector<Entry> &entries)
 {
+    QMutexLocker locked(&m_lock);
     for (const Entry &e : entries)
         set(e.section, e.name, e.value);
     return save();

@@ -3,6 +3,7 @@
 // atomically (temporary file, fsync, rename) before the call returns.
 #pragma once
 
+#include <QRecursiveMutex>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -34,14 +35,22 @@ public:
         QString name;
         QString value;
     };
-    QVector<Entry> entries() const { return m_entries; }
+    QVector<Entry> entries() const
+    {
+        QMutexLocker locked(&m_lock);
+        return m_entries;
+    }
     // Several values in one write to disk.
     bool writeValues(const QVector<Entry> &entries);
     static QString sectionOf(const QString &driverId, const QString &subKey);
 
     QString filePath() const { return m_path; }
     QString loadError() const { return m_loadError; }
-    QString lastWriteError() const { return m_writeError; }
+    QString lastWriteError() const
+    {
+        QMutexLocker locked(&m_lock);
+        return m_writeError;
+    }
     bool readOnly() const { return !m_loadError.isEmpty(); }
 
     // Removes the temporary copies ("<profile>.XXXXXX", upload password and
@@ -57,6 +66,9 @@ private:
     void set(const QString &section, const QString &name, const QString &value);
     bool save();
 
+    // The watch saves a setting now and then while a window (Setup) reads and
+    // writes others: one caller at a time.
+    mutable QRecursiveMutex m_lock;
     QString m_path;
     QString m_deviceType;
     QVector<Entry> m_entries;

@@ -67,6 +67,9 @@ QString clientId(const MqttOptions &o)
 MqttClient::MqttClient(const MqttOptions &options, MqttMessage will, QObject *parent)
     : QObject(parent), m_options(options), m_will(std::move(will))
 {
+    // The timers go with this object to another thread.
+    for (QTimer *timer : {&m_misc, &m_retry, &m_connectDeadline, &m_handshakePace})
+        timer->setParent(this);
     initLibrary();
     m_mosq = mosquitto_new(clientId(options).toUtf8().constData(), true, this);
     mosquitto_connect_callback_set(m_mosq, &MqttClient::onConnectCallback);
@@ -193,8 +196,8 @@ void MqttClient::connectStarted(int rc, int savedErrno)
 void MqttClient::watchSocket()
 {
     const int fd = mosquitto_socket(m_mosq);
-    m_readWatch = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-    m_writeWatch = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
+    m_readWatch = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read, this);
+    m_writeWatch = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write, this);
     connect(m_readWatch.get(), &QSocketNotifier::activated, this, [this] {
         // A failed connect reads as readable too, with nothing libmosquitto takes as an error.
         QString why;

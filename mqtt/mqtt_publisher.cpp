@@ -12,6 +12,9 @@ MqttPublisher::MqttPublisher(const MqttOptions &options, WatchFeed &watch, QStri
       m_report(std::move(report)),
       m_client(options, {statusTopic(options), "offline", true})
 {
+    // The client and the timer go with this object to another thread.
+    m_client.setParent(this);
+    m_stateRefresh.setParent(this);
     connect(&m_client, &MqttClient::connected, this, &MqttPublisher::onConnected);
     connect(&m_client, &MqttClient::problem, this, [this](const QString &text) {
         if (m_reportedSinceConnect)

@@ -26,6 +26,10 @@ Notifier::Notifier(WatchFeed &feed, const Settings &settings, std::unique_ptr<No
         if (!alive.expired())
             onWatch(status, change);
     });
+    // The timer and the sender go with this object to another thread.
+    m_timer.setParent(this);
+    if (m_sender)
+        m_sender->setParent(this);
     connect(&m_timer, &QTimer::timeout, this, [this] { checkDue(); });
     m_timer.start(1000);
 }

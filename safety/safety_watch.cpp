@@ -6,7 +6,8 @@
 
 SafetyWatch::SafetyWatch(WatchFeed &feed, const Settings &settings, ProgramLauncher &launcher, Clock clock,
                          QObject *parent)
-    : QObject(parent), m_feed(feed), m_settings(settings), m_launcher(launcher), m_clock(std::move(clock))
+    : QObject(parent), m_feed(feed), m_settings(settings), m_launcher(launcher), m_clock(std::move(clock)),
+      m_timer(this)
 {
     if (!m_clock)
         m_clock = [] { return QDateTime::currentDateTimeUtc(); };

@@ -11,6 +11,8 @@
 
 class SerialStationPort : public StationPort {
 public:
+    // The serial port object goes with the station to the thread that polls it.
+    void moveToThread(QThread *thread) { m_port.moveToThread(thread); }
     // Longest answer accepted while looking for a terminator: far above a
     // record, so a device that never sends "#" cannot fill memory.
     static constexpr int kMaxAnswer = 1024;

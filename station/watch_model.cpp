@@ -13,7 +13,7 @@ Q_LOGGING_CATEGORY(lcStation, "tarnwick.station")
 
 WatchModel::WatchModel(Settings &settings, WeatherState &weather, std::function<void(const QString &)> saveSetting,
                        QObject *parent)
-    : QObject(parent), m_settings(settings), m_weather(weather), m_saveSetting(std::move(saveSetting))
+    : QObject(parent), m_settings(settings), m_weather(weather), m_saveSetting(std::move(saveSetting)), m_clock(this)
 {
     qRegisterMetaType<FieldLook>();
     qRegisterMetaType<HandBoxField>();
@@ -30,7 +30,20 @@ WatchModel::WatchModel(Settings &settings, WeatherState &weather, std::function<
 
 FieldLook WatchModel::look(HandBoxField f) const
 {
+    QMutexLocker locked(&m_shown);
     return FieldLook{m_texts[size_t(f)], m_back[size_t(f)], m_fore[size_t(f)], m_checks[size_t(f)]};
+}
+
+QString WatchModel::fieldText(HandBoxField field) const
+{
+    QMutexLocker locked(&m_shown);
+    return m_texts[size_t(field)];
+}
+
+int WatchModel::checkState(HandBoxField field) const
+{
+    QMutexLocker locked(&m_shown);
+    return m_checks[size_t(field)];
 }
 
 // ---- values and their colour rules -------------------------------------------
@@ -113,7 +126,10 @@ void WatchModel::setFieldText(HandBoxField field, const QString &text)
     // An unchanged text changes nothing (no handler runs for it either).
     if (m_texts[size_t(field)] == text)
         return;
-    m_texts[size_t(field)] = text;
+    {
+        QMutexLocker locked(&m_shown);
+        m_texts[size_t(field)] = text;
+    }
     if (field == HandBoxField::CloudTemp)
         onCloudTempChanged(text);
     changed(field);
@@ -130,11 +146,13 @@ void WatchModel::userEditedText(HandBoxField field, const QString &text)
 
 uint32_t WatchModel::backColor(HandBoxField field) const
 {
+    QMutexLocker locked(&m_shown);
     return m_back[size_t(field)].value_or(VbColor::White);
 }
 
 uint32_t WatchModel::foreColor(HandBoxField field) const
 {
+    QMutexLocker locked(&m_shown);
     return m_fore[size_t(field)].value_or(VbColor::Black);
 }
 
@@ -142,7 +160,10 @@ void WatchModel::setBackColor(HandBoxField field, uint32_t color)
 {
     if (m_back[size_t(field)] == color)
         return;
-    m_back[size_t(field)] = color;
+    {
+        QMutexLocker locked(&m_shown);
+        m_back[size_t(field)] = color;
+    }
     changed(field);
 }
 
@@ -150,7 +171,10 @@ void WatchModel::setForeColor(HandBoxField field, uint32_t color)
 {
     if (m_fore[size_t(field)] == color)
         return;
-    m_fore[size_t(field)] = color;
+    {
+        QMutexLocker locked(&m_shown);
+        m_fore[size_t(field)] = color;
+    }
     changed(field);
 }
 
@@ -159,7 +183,10 @@ void WatchModel::setCheckState(HandBoxField field, int state)
     // The handler runs exactly on a change, as a click's would.
     if (m_checks[size_t(field)] == state)
         return;
-    m_checks[size_t(field)] = state;
+    {
+        QMutexLocker locked(&m_shown);
+        m_checks[size_t(field)] = state;
+    }
     changed(field);
     runCheckHandler(field);
 }

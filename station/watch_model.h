@@ -9,6 +9,7 @@
 #include "core/hand_box_api.h"
 #include "station/button_state.h"
 
+#include <QMutex>
 #include <QObject>
 #include <QTimer>
 #include <array>
@@ -68,13 +69,13 @@ public:
     double aTPTemp() override;
     void setATPTemp(double v) override;
 
-    QString fieldText(HandBoxField field) const override { return m_texts[size_t(field)]; }
+    QString fieldText(HandBoxField field) const override;
     void setFieldText(HandBoxField field, const QString &text) override;
     uint32_t backColor(HandBoxField field) const override;
     void setBackColor(HandBoxField field, uint32_t color) override;
     uint32_t foreColor(HandBoxField field) const override;
     void setForeColor(HandBoxField field, uint32_t color) override;
-    int checkState(HandBoxField field) const override { return m_checks[size_t(field)]; }
+    int checkState(HandBoxField field) const override;
     void setCheckState(HandBoxField field, int state) override;
 
     void setTimerEnabled(bool on) override;
@@ -122,6 +123,9 @@ private:
     std::function<void(const QString &)> m_saveSetting;
     std::function<void()> m_tick;
     ClosingSteps m_closing;
+    // The shown fields are written by the watch only and read by windows on
+    // another thread (the upload report, the graphs): those reads are locked.
+    mutable QMutex m_shown;
     std::array<QString, kHandBoxFieldCount> m_texts{};
     std::array<std::optional<uint32_t>, kHandBoxFieldCount> m_back{};
     std::array<std::optional<uint32_t>, kHandBoxFieldCount> m_fore{};

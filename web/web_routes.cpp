@@ -1,6 +1,7 @@
 #include "web/web_routes.h"
 
 #include "archive/archive.h"
+#include "archive/archive_query.h"
 #include "archive/history_text.h"
 #include "core/solar.h"
 #include "core/cloud_cover.h"
@@ -149,7 +150,7 @@ HttpRouteReply answerLive(const HttpRouteRequest &request, const WatchStatus &st
     return json(200, out);
 }
 
-HttpRouteReply answerHistory(const HttpRouteRequest &request, const Archive *archive, const QDateTime &nowUtc,
+HttpRouteReply answerHistory(const HttpRouteRequest &request, Archive *archive, const QDateTime &nowUtc,
                              const SiteLocation &site)
 {
     if (!readOnly(request))
@@ -194,11 +195,28 @@ HttpRouteReply answerHistory(const HttpRouteRequest &request, const Archive *arc
     if (!archive || !archive->isOpen())
         return error(503, QStringLiteral("this program keeps no archive (started with --no-archive, or it could not be opened)"));
 
-    const std::vector<ArchiveSummary> rows = archive->summarize(*from, *to, step);
-    if (format == QLatin1String("csv"))
+    // A long read (6 h at 2 s steps takes a good part of a second) runs on a
+    // connection of its own beside the watch; the open batch is committed
+    // first so that it sees every row written so far.
+    archive->flush();
+    HttpRouteReply reply;
+    reply.later = [path = archive->path(), from = *from, to = *to, step, csv = format == QLatin1String("csv"), site] {
+        ArchiveReader reader;
+        QString why;
+        if (!reader.open(path, why))
+            return error(503, QStringLiteral("the archive cannot be read: %1").arg(why));
+        return summaryReply(querySummaries(reader.database(), from, to, step), from, to, step, csv, site);
+    };
+    return reply;
+}
+
+HttpRouteReply summaryReply(const std::vector<ArchiveSummary> &rows, const QDateTime &from, const QDateTime &to,
+                            int step, bool csv, const SiteLocation &site)
+{
+    if (csv)
         return {200, "text/csv; charset=utf-8", summariesCsv(rows)};
-    QJsonObject out{{QStringLiteral("from"), isoUtc(*from)},
-                    {QStringLiteral("to"), isoUtc(*to)},
+    QJsonObject out{{QStringLiteral("from"), isoUtc(from)},
+                    {QStringLiteral("to"), isoUtc(to)},
                     {QStringLiteral("step"), step},
                     {QStringLiteral("units"), archiveUnits()}};
     QJsonArray times;
@@ -223,7 +241,7 @@ HttpRouteReply answerHistory(const HttpRouteRequest &request, const Archive *arc
     return json(200, out);
 }
 
-void installWebRoutes(const AddRoute &addRoute, const WatchFeed &watch, const Archive *archive, const Settings *settings,
+void installWebRoutes(const AddRoute &addRoute, const WatchFeed &watch, Archive *archive, const Settings *settings,
                       UploadStates uploads)
 {
     auto rules = [settings] { return settings ? liveRulesFrom(*settings) : LiveRules{}; };

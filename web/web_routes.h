@@ -6,9 +6,12 @@
 #include "core/http_route.h"
 #include "web/live_extras.h"
 
+#include "archive/archived_observation.h"
+
 #include <QDateTime>
 #include <QJsonArray>
 #include <functional>
+#include <vector>
 
 class Archive;
 struct WatchStatus;
@@ -25,15 +28,20 @@ HttpRouteReply answerLive(const HttpRouteRequest &request, const WatchStatus &st
 // &format=json|csv. Steps under 60 s (from observation rows) cover at most
 // 6 hours; at most 20000 steps. With a site, "dark" tells for each step
 // whether the Sun was 18° or more below the horizon at its middle.
-HttpRouteReply answerHistory(const HttpRouteRequest &request, const Archive *archive, const QDateTime &nowUtc,
+// The rows are read on a worker thread (the reply's `later`); the open batch
+// is committed first.
+HttpRouteReply answerHistory(const HttpRouteRequest &request, Archive *archive, const QDateTime &nowUtc,
                              const SiteLocation &site = {});
+// The summaries as the history route sends them (JSON columns or CSV).
+HttpRouteReply summaryReply(const std::vector<ArchiveSummary> &rows, const QDateTime &from, const QDateTime &to,
+                            int step, bool csv, const SiteLocation &site = {});
 
 using AddRoute = std::function<void(const QString &path, HttpRouteHandler handler)>;
 // The upload services' states for "/tarnwick/v1/live": one {"service", "state"} object each.
 using UploadStates = std::function<QJsonArray()>;
 // settings may be null (the defaults); read on every question, so a change
 // made in the setup dialog shows at once.
-void installWebRoutes(const AddRoute &addRoute, const WatchFeed &watch, const Archive *archive,
+void installWebRoutes(const AddRoute &addRoute, const WatchFeed &watch, Archive *archive,
                       const Settings *settings = nullptr, UploadStates uploads = {});
 
 // The live answer with the upload services' states added as "uploads".

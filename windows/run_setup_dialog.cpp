@@ -12,6 +12,7 @@
 #include "windows/setup_dialog.h"
 
 #include <QPointer>
+#include <QThread>
 #include <QStringList>
 
 namespace {
@@ -66,9 +67,25 @@ void reportSaveFailures(QStringList keys)
                 QStringLiteral("Wind and Rain Setup"), MsgIcon::Exclamation);
 }
 
+void onWatch(const std::function<void()> &step)
+{
+    if (links().onWatch)
+        links().onWatch(step);
+    else
+        step();
+}
+
+// The running settings as they stand, copied where the watch runs.
+Settings runningSettings()
+{
+    Settings copy;
+    onWatch([&copy] { copy = *links().settings; });
+    return copy;
+}
+
 void fillDialog(frmSetup &d)
 {
-    const Settings &s = *links().settings;
+    const Settings s = runningSettings();
     d.setWindSpeedCloseD(s.WindSpeedCloseD);
     d.setStepTime(s.StepTime);
     d.setWindSpeedWarn(s.WindSpeedWarn);
@@ -125,7 +142,10 @@ void fillDialog(frmSetup &d)
     d.setCheckState(QStringLiteral("chkCanStepSize"), state(s.CanStepSize));
     d.setCheckState(QStringLiteral("chkCanHalt"), state(s.CanHalt));
     d.setCheckState(QStringLiteral("chkBacklashDir"), state(s.BacklashDir));
-    d.setTempCur(links().currentValue ? links().currentValue() : 0); // the current wind value, not Temp
+    double windNow = 0; // the current wind value, not Temp
+    if (links().currentValue)
+        onWatch([&windNow] { windNow = links().currentValue(); });
+    d.setTempCur(windNow);
     d.setTempMax(s.TempMax);
     d.setWindsAvgCnt(s.WindsAvgCnt);
     d.setTempAvgCnt(s.TempsAvgCount);
@@ -346,12 +366,14 @@ namespace {
 // was read back applies to the running program, even before a rejection.
 bool applyOkPass(frmSetup &d, QStringList &failed)
 {
-    Settings edited = *links().settings;
+    Settings edited = runningSettings();
     SettingWriter write(edited);
     const bool accepted = readBack(d, edited, write);
-    Settings &running = *links().settings;
-    for (const QString &key : write.readKeys())
-        copySetting(edited, running, key);
+    onWatch([&edited, &write] {
+        Settings &running = *links().settings;
+        for (const QString &key : write.readKeys())
+            copySetting(edited, running, key);
+    });
     failed << write.failedKeys();
     return accepted;
 }
@@ -366,7 +388,6 @@ void RunSetupDialog()
                                    "Settings unchanged, as after Cancel; use 'tarnwick config set' to change them."));
         return;
     }
-    const Settings &settings = *links().settings;
     frmSetup *d = setupDialog();
     ReentryGuard running(g_running);
     if (!running.active()) {
@@ -380,10 +401,10 @@ void RunSetupDialog()
     // The watch runs on meanwhile with the settings as they stand; the
     // dialog's fields are the copy being edited.
     d->setAllowUnload(false);
-    d->setAdvancedMode(settings.AdvancedSetup);
+    d->setAdvancedMode(runningSettings().AdvancedSetup);
     fillDialog(*d);
     if (handBox)
-        handBox->hideWindow();
+        onWatch([handBox] { handBox->hideWindow(); });
     SetTopMost(d, true);
 
     QStringList failed;
@@ -396,19 +417,20 @@ void RunSetupDialog()
             break;
     }
     if (accepted && links().refreshFocuser)
-        links().refreshFocuser();
+        onWatch(links().refreshFocuser);
     failed << d->takeFailedWrites();
     reportSaveFailures(failed);
 
     d->setAllowUnload(true);
-    if (handBox) {
-        handBox->setTopMost(settings.AlwaysOnTop);
-        handBox->showWindow();
-    }
+    if (handBox)
+        onWatch([handBox] {
+            handBox->setTopMost(links().settings->AlwaysOnTop);
+            handBox->showWindow();
+        });
     if (links().restartWindows)
-        links().restartWindows();
+        onWatch(links().restartWindows);
     if (accepted && links().boardDeviceChosen)
-        links().boardDeviceChosen();
+        onWatch(links().boardDeviceChosen);
     running.release(); // the unload below must find the procedure over
 
     if (g_unloadRequested) {
@@ -429,7 +451,10 @@ bool playWaveFile(const QString &path)
     // local event loop, so the main timer is held meanwhile: no station cycle
     // may start inside the one that raised the alert.
     HandBoxApi *handBox = links().handBox;
-    const bool timerWasOn = handBox && handBox->timerEnabled();
+    // A watch on a thread of its own never waits for the sound: nothing to hold.
+    const auto *clockOwner = dynamic_cast<const QObject *>(handBox);
+    const bool watchHere = !clockOwner || clockOwner->thread() == QThread::currentThread();
+    const bool timerWasOn = watchHere && handBox && handBox->timerEnabled();
     if (timerWasOn)
         handBox->setTimerEnabled(false);
     // The player lives on the dialog, which is loaded again if it was unloaded.

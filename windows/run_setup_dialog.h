@@ -24,6 +24,10 @@ struct SetupLinks {
     std::function<bool(bool absolute, double maxStep)> resetPosition; // "Reset Position"
     std::function<void()> refreshFocuser;  // the focuser follows the accepted settings
     std::function<void()> boardDeviceChosen; // after OK: the board's device choice applies at once
+    // Runs a step where the watch runs and returns when it is done (unset: at
+    // once). The running settings, the hand box and the links above are the
+    // watch's: the dialog reads and changes them only through this.
+    std::function<void(const std::function<void()> &)> onWatch;
 };
 
 void RunSetupDialog();

@@ -1,6 +1,9 @@
 // The watch runs without windows and never waits for one.
 #include "app/app.h"
 #include "app/startup.h"
+#include "app/watch_thread.h"
+#include "alpaca/alpaca_server.h"
+#include "http_client.h"
 
 #include "app/command_line.h"
 #include "archive/archive.h"
@@ -18,6 +21,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMutex>
+#include <QTcpServer>
+#include <QThread>
 #include <QTimer>
 #include <QSet>
 #include <QTest>
@@ -143,4 +149,95 @@ TEST_F(WatchTest, SetupDialogOpenDoesNotStopTheWatch)
     const SafetyVerdict after = app->watch.status().safety;
     EXPECT_EQ(unsafeNames(after), unsafeNames(before));
     EXPECT_EQ(after.changed, before.changed);
+}
+
+namespace {
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// One request with the blocking socket calls: no event loop runs on the
+// thread that asks.
+HttpAnswer blockingGet(quint16 port, const QByteArray &target)
+{
+    HttpAnswer answer;
+    QTcpSocket s;
+    s.connectToHost(QHostAddress::LocalHost, port);
+    if (!s.waitForConnected(1000))
+        return answer;
+    s.write("GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    QByteArray data;
+    while (!answerComplete(data, answer) && s.waitForReadyRead(1000))
+        data += s.readAll();
+    return answer;
+}
+} // namespace
+
+// The window thread held for 40 s by a call that never returns to its loop
+// meanwhile (as a stalled display would hold it): the watch goes on once a
+// second and IsSafe is answered at once all the while.
+TEST_F(WatchTest, AStalledWindowThreadStopsNeitherTheWatchNorTheServer)
+{
+    const quint16 port = freePort();
+    app = Main(parseCommandLine({"tarnwick", "--simulate", "--no-archive", "--alpaca-port", QString::number(port),
+                                 "--log-dir", profile.dir.path()}),
+               *profile.store);
+    ASSERT_TRUE(app->handBox);
+    QElapsedTimer clock;
+    clock.start();
+    QMutex lock;
+    QList<qint64> seenAt; // ms on `clock`, written on the watch's thread
+    app->cycle->addObserver([&](const Observation &o) {
+        QMutexLocker held(&lock);
+        if (o.source == ObservationSource::Live)
+            seenAt << clock.elapsed();
+    });
+    startWatchThread(*app);
+    ASSERT_TRUE(waitFor([&] { QMutexLocker held(&lock); return seenAt.size() >= 3; }, 20000));
+
+    qint64 stallStart = 0, stallEnd = 0, slowest = 0;
+    int asked = 0, answered = 0;
+    QMetaObject::invokeMethod(
+        qApp,
+        [&] {
+            stallStart = clock.elapsed();
+            while (clock.elapsed() - stallStart < 40000) {
+                QElapsedTimer t;
+                t.start();
+                ++asked;
+                const HttpAnswer a = blockingGet(port, "/api/v1/safetymonitor/0/issafe?ClientID=1&ClientTransactionID=1");
+                slowest = std::max(slowest, t.elapsed());
+                if (a.status == 200 && a.json().contains("Value"))
+                    ++answered;
+                QThread::msleep(500);
+            }
+            stallEnd = clock.elapsed();
+        },
+        Qt::QueuedConnection);
+    QCoreApplication::processEvents(); // returns when the stall is over
+
+    QList<qint64> during;
+    {
+        QMutexLocker held(&lock);
+        for (qint64 t : seenAt)
+            if (t >= stallStart && t <= stallEnd)
+                during << t;
+    }
+    ASSERT_GE(during.size(), 2);
+    qint64 longestGap = 0;
+    for (int i = 1; i < during.size(); ++i)
+        longestGap = std::max(longestGap, during[i] - during[i - 1]);
+    const double period = double(during.last() - during.first()) / (during.size() - 1);
+    std::printf("stall %lld ms: %lld observations, mean period %.0f ms, longest gap %lld ms; "
+                "IsSafe %d/%d answered, slowest %lld ms\n",
+                stallEnd - stallStart, qint64(during.size()), period, longestGap, answered, asked, slowest);
+    EXPECT_GE(during.size(), 36);
+    EXPECT_NEAR(period, 1000, 100);
+    EXPECT_LT(longestGap, 2500);
+    EXPECT_EQ(answered, asked);
+    EXPECT_LT(slowest, 100);
+    app.reset();
 }

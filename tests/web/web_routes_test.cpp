@@ -11,6 +11,10 @@
 #include "../archive/archive_fixture.h"
 
 #include <QJsonArray>
+#include <QSemaphore>
+#include <QTest>
+#include <QThread>
+#include <atomic>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -202,4 +206,49 @@ TEST_F(WebRoutes, TheNightAtTheSiteAndItsDarknessOnTheCharts)
 
     settings.Latitude = "north";
     EXPECT_TRUE(get("/tarnwick/v1/live").json()["night"].toObject()["problem"].toString().startsWith("Latitude"));
+}
+
+// A slow answer (an archive read) is computed beside the server: the live
+// status is answered meanwhile, the slow one follows, and a client that left
+// before its answer was ready costs nothing.
+TEST_F(WebRoutes, ASlowAnswerDoesNotHoldTheServer)
+{
+    QSemaphore release;
+    std::atomic<bool> servingThread{true};
+    server.addRoute(QStringLiteral("/slow"), [&](const HttpRouteRequest &) {
+        HttpRouteReply r;
+        r.later = [&] {
+            servingThread = QThread::currentThread() == server.thread();
+            release.tryAcquire(1, 5000); // answered inline, the server would stop here
+            return HttpRouteReply{200, "text/plain", "slow"};
+        };
+        return r;
+    });
+    auto ask = [&](QTcpSocket &s) {
+        s.connectToHost(QHostAddress::LocalHost, server.port());
+        ASSERT_TRUE(s.waitForConnected(3000));
+        s.write("GET /slow HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+        s.flush();
+    };
+    QTcpSocket gone;
+    ask(gone);
+    QTest::qWait(100);
+    gone.abort();
+    release.release();
+
+    QTcpSocket slow;
+    ask(slow);
+    EXPECT_EQ(get("/tarnwick/v1/live").status, 200);
+    EXPECT_FALSE(servingThread);
+    release.release();
+    QByteArray data;
+    HttpAnswer answer;
+    QElapsedTimer t;
+    t.start();
+    while (!answerComplete(data, answer) && t.elapsed() < 3000) {
+        QTest::qWait(10);
+        data += slow.readAll();
+    }
+    EXPECT_EQ(answer.status, 200);
+    EXPECT_EQ(answer.body, "slow");
 }

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTextEdit>
+#include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -90,4 +91,20 @@ TEST_F(MessageBoxes, ALongListFitsTheScreenAndScrolls)
     auto *details = box->findChild<QTextEdit *>();
     ASSERT_NE(details, nullptr);
     EXPECT_TRUE(details->isVisible());
+}
+
+// Asked for by the watch's thread, the box is posted to the window thread:
+// the caller goes on at once, even while the window thread is busy.
+TEST_F(MessageBoxes, ABoxAskedForByAnotherThreadIsPostedToTheWindowThread)
+{
+    QThread *watch = QThread::create([] { showMessage("Board lost", "Tarnwick", MsgIcon::Exclamation); });
+    watch->start();
+    EXPECT_TRUE(watch->wait(3000)) << "the caller waited for the window thread";
+    delete watch;
+    EXPECT_TRUE(visibleBoxes().isEmpty());
+    QCoreApplication::processEvents();
+    const QList<QMessageBox *> boxes = visibleBoxes();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0]->text(), "Board lost");
+    EXPECT_EQ(boxes[0]->thread(), QApplication::instance()->thread());
 }

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QThread>
 #include <gtest/gtest.h>
 
 TEST(TrafficLog, StartEndLineAndItemsJoinAsTheWindowShowsThem)
@@ -139,4 +140,33 @@ TEST_F(TrafficWindowTest, WidthIsFixedAndHeightHasAMinimum)
     QCoreApplication::processEvents();
     EXPECT_EQ(w->width(), 361); // 5415 twips
     EXPECT_GE((w->height() + frameExtra) * 15, 1425 + 400);
+}
+
+// Reports from the watch's thread reach the window on its own thread, in
+// order, only for groups that are on; once the window is gone they are dropped.
+TEST_F(TrafficWindowTest, ReportsFromAnotherThreadArePostedToTheWindow)
+{
+    showTrafficWindow();
+    auto report = [] {
+        QThread *watch = QThread::create([] {
+            for (TrafficGroup g : {TrafficGroup::MoveHalt, TrafficGroup::OtherCalls})
+                if (TrafficApi *t = trafficFor(g)) {
+                    t->TrafficStart(g == TrafficGroup::MoveHalt ? "Halt" : "Other");
+                    t->TrafficEnd(" (done)");
+                }
+        });
+        watch->start();
+        EXPECT_TRUE(watch->wait(3000));
+        delete watch;
+    };
+    report();
+    EXPECT_TRUE(window()->log().text().isEmpty()) << "the window was written from another thread";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window()->log().text(), "Halt (done)\r\n");
+
+    window()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    report();
+    QCoreApplication::processEvents(); // nothing to show them in: dropped
+    EXPECT_EQ(prog().TrafficWindow, nullptr);
 }
