@@ -77,7 +77,7 @@ QJsonArray App::uploadStates() const
     states.append(QJsonObject{{QStringLiteral("service"), QStringLiteral("Weather service")},
                               {QStringLiteral("state"), upload->form().stateText()}});
     for (const auto &service : upload->services())
-        states.append(QJsonObject{{QStringLiteral("service"), service->spec().name},
+        states.append(QJsonObject{{QStringLiteral("service"), service->config().name},
                                   {QStringLiteral("state"), service->delivery().stateText()}});
     return states;
 }

@@ -3,9 +3,9 @@
 
 #include "core/reentry_guard.h"
 
-ServiceUploader::ServiceUploader(ServiceSpec spec, std::function<QDateTime()> clock, QObject *parent)
+ServiceUploader::ServiceUploader(ServiceConfig config, std::function<QDateTime()> clock, QObject *parent)
     : QObject(parent)
-    , m_spec(std::move(spec))
+    , m_config(std::move(config))
     , m_clock(std::move(clock))
     , m_delivery(m_clock)
 {
@@ -19,7 +19,7 @@ ServiceUploader::ServiceUploader(ServiceSpec spec, std::function<QDateTime()> cl
 
 QString ServiceUploader::stateLine() const
 {
-    return m_spec.name + QStringLiteral(": ") + m_delivery.stateText();
+    return m_config.name + QStringLiteral(": ") + m_delivery.stateText();
 }
 
 void ServiceUploader::tick()
@@ -28,12 +28,12 @@ void ServiceUploader::tick()
         return;
     const QDateTime now = m_clock();
     // The tick comes once a second: a little early still counts as on time.
-    if (m_lastSent.isValid() && m_lastSent.msecsTo(now) < qint64(m_spec.intervalSeconds) * 1000 - 250)
+    if (m_lastSent.isValid() && m_lastSent.msecsTo(now) < qint64(m_config.intervalSeconds) * 1000 - 250)
         return;
     if (!m_delivery.mayTryNow())
         return;
     ReentryGuard busy(m_busy);
-    const ServiceRequest req = buildServiceRequest(m_spec, *m_latest, now);
+    const ServiceRequest req = buildServiceRequest(m_config, *m_latest, now);
     const auto port = remotePortFor(req.url);
     if (req.url.Host.isEmpty() || !port) {
         m_delivery.note({Verdict::Rejected, QStringLiteral("the address cannot be used")});

@@ -16,9 +16,9 @@
 class ServiceUploader : public QObject {
     Q_OBJECT
 public:
-    ServiceUploader(ServiceSpec spec, std::function<QDateTime()> clock, QObject *parent = nullptr);
+    ServiceUploader(ServiceConfig config, std::function<QDateTime()> clock, QObject *parent = nullptr);
 
-    const ServiceSpec &spec() const { return m_spec; }
+    const ServiceConfig &config() const { return m_config; }
     HttpExchange &exchange() { return m_exchange; }
     const DeliveryState &delivery() const { return m_delivery; }
     // "<name>: <state>"
@@ -39,7 +39,7 @@ signals:
 private:
     void onEnded(ExchangeEnd end, const QByteArray &reply, const QString &error);
 
-    ServiceSpec m_spec;
+    ServiceConfig m_config;
     std::function<QDateTime()> m_clock;
     HttpExchange m_exchange;
     DeliveryState m_delivery;

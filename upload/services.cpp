@@ -32,9 +32,9 @@ QString number(double v, bool present)
 
 } // namespace
 
-std::vector<ServiceSpec> parseServices(const QString &text, QStringList &problems)
+std::vector<ServiceConfig> parseServices(const QString &text, QStringList &problems)
 {
-    std::vector<ServiceSpec> specs;
+    std::vector<ServiceConfig> configs;
     const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const QString &raw : lines) {
         const QString line = raw.trimmed();
@@ -50,7 +50,7 @@ std::vector<ServiceSpec> parseServices(const QString &text, QStringList &problem
             problems << QStringLiteral("cannot use the service line \"%1\"").arg(line.left(60));
             continue;
         }
-        ServiceSpec s;
+        ServiceConfig s;
         s.kind = *kind;
         s.name = f[1].trimmed();
         s.address = f[2].trimmed();
@@ -61,9 +61,9 @@ std::vector<ServiceSpec> parseServices(const QString &text, QStringList &problem
             s.password = f[4].trimmed();
         }
         s.intervalSeconds = s.kind == ServiceKind::WindMap ? std::max(seconds, kWindMapShortestInterval) : seconds;
-        specs.push_back(s);
+        configs.push_back(s);
     }
-    return specs;
+    return configs;
 }
 
 QString fillTemplate(const QString &tmpl, const Observation &o, const QDateTime &utc)
@@ -92,7 +92,7 @@ QString fillTemplate(const QString &tmpl, const Observation &o, const QDateTime 
 
 namespace {
 
-QString windMapQuery(const ServiceSpec &s, const Observation &o, const QDateTime &utc)
+QString windMapQuery(const ServiceConfig &s, const Observation &o, const QDateTime &utc)
 {
     QString q = QStringLiteral("station_id=") + PercentEncode(s.stationId);
     q += fillTemplate(QStringLiteral("&wind={windspeedms}&gust={windgustms}"), o, utc);
@@ -110,7 +110,7 @@ QString windMapQuery(const ServiceSpec &s, const Observation &o, const QDateTime
 
 } // namespace
 
-ServiceRequest buildServiceRequest(const ServiceSpec &s, const Observation &o, const QDateTime &utc)
+ServiceRequest buildServiceRequest(const ServiceConfig &s, const Observation &o, const QDateTime &utc)
 {
     ServiceRequest req;
     QVector<HeaderRow> headers;

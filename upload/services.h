@@ -17,7 +17,7 @@
 
 enum class ServiceKind { Pws, WindMap, CustomGet, CustomPost };
 
-struct ServiceSpec {
+struct ServiceConfig {
     ServiceKind kind = ServiceKind::Pws;
     QString name;
     QString address; // a URL, or a URL template for a custom GET
@@ -33,7 +33,7 @@ inline constexpr int kWindMapShortestInterval = 300;
 inline constexpr int kShortestInterval = 1;
 
 // Lines that cannot be used are named in problems and left out.
-std::vector<ServiceSpec> parseServices(const QString &text, QStringList &problems);
+std::vector<ServiceConfig> parseServices(const QString &text, QStringList &problems);
 
 // {tempc} {tempf} {humidity} {dewptc} {dewptf} {windspeedmph} {windgustmph}
 // {windspeedms} {windgustms} {clouds} {dateutc}, each percent-encoded; a value
@@ -45,4 +45,4 @@ struct ServiceRequest {
     QByteArray text; // the whole request
     ReplyStyle style = ReplyStyle::StatusOnly;
 };
-ServiceRequest buildServiceRequest(const ServiceSpec &spec, const Observation &o, const QDateTime &utc);
+ServiceRequest buildServiceRequest(const ServiceConfig &config, const Observation &o, const QDateTime &utc);

@@ -35,12 +35,12 @@ void UploadUi::unload()
     m_form->unload();
 }
 
-void UploadUi::setServices(const std::vector<ServiceSpec> &specs, std::function<QDateTime()> clock,
+void UploadUi::setServices(const std::vector<ServiceConfig> &configs, std::function<QDateTime()> clock,
                           const QString &caFile)
 {
     m_services.clear();
-    for (const ServiceSpec &spec : specs) {
-        auto service = std::make_unique<ServiceUploader>(spec, clock);
+    for (const ServiceConfig &config : configs) {
+        auto service = std::make_unique<ServiceUploader>(config, clock);
         service->setCaFile(caFile);
         QObject::connect(service.get(), &ServiceUploader::stateChanged, m_form.get(), [this] {
             if (m_window)

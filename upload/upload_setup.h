@@ -28,7 +28,7 @@ public:
     void unload(); // closes the window (if any) and unloads the form
 
     // The services beyond the main one, each on its own interval; started at once.
-    void setServices(const std::vector<ServiceSpec> &specs, std::function<QDateTime()> clock, const QString &caFile);
+    void setServices(const std::vector<ServiceConfig> &configs, std::function<QDateTime()> clock, const QString &caFile);
     const std::vector<std::unique_ptr<ServiceUploader>> &services() const { return m_services; }
     // The latest observation for the services; when readings may not go out
     // (stale, made up) they get none and send nothing.

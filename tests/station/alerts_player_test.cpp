@@ -92,8 +92,8 @@ TEST_F(WavePlayerTest, BadFilesFailSilentlyAndTheEvaluationGoesOn)
 
 TEST_F(WavePlayerTest, ShortWaveFilePlaysToItsEnd)
 {
-    if (QMediaDevices::defaultAudioOutput().isNull())
-        GTEST_SKIP() << "no sound device";
     player.play(file(QStringLiteral("short.wav"), silentWave(150)));
-    EXPECT_EQ(results, QStringList({"short.wav played"}));
+    // Without a sound device the play fails quietly, as a bad file does; with one it plays to its end.
+    const bool device = !QMediaDevices::defaultAudioOutput().isNull();
+    EXPECT_EQ(results, QStringList({device ? "short.wav played" : "short.wav failed"}));
 }

@@ -350,5 +350,6 @@ TEST_F(UploadExchange, FormGoesWhileTheConnectionIsOpen)
     ASSERT_TRUE(form->Connected());
     form.reset();
     QTest::qWait(20);
-    SUCCEED();
+    // Still here, and the form's going sent nothing more.
+    EXPECT_EQ(server.connections(), 1);
 }

@@ -30,30 +30,30 @@ quint16 deadPort()
 TEST(UploadServices, ListLinesAndTheirRequests)
 {
     QStringList problems;
-    const auto specs = parseServices(QStringLiteral("pws|Second|http://h/p.php|ID2|K2|60\n"
+    const auto configs = parseServices(QStringLiteral("pws|Second|http://h/p.php|ID2|K2|60\n"
                                                     "windmap|Wind|https://w.example|ST1|secret|60\n"
                                                     "# a note\n"
                                                     "post|Mine|http://m/in|t={tempc}&w={windspeedms}|30\n"
                                                     "get|Broken|http://x|zero\n"),
                                      problems);
-    ASSERT_EQ(specs.size(), 3u);
+    ASSERT_EQ(configs.size(), 3u);
     EXPECT_EQ(problems.size(), 1);
-    EXPECT_EQ(specs[1].intervalSeconds, kWindMapShortestInterval); // at most one update per 5 minutes
+    EXPECT_EQ(configs[1].intervalSeconds, kWindMapShortestInterval); // at most one update per 5 minutes
 
     Observation o = observationFor(21.5, 10, 20, 130, -2.3);
     o.dewPointC = 12.25;
     const QDateTime t(QDate(2026, 12, 6), QTime(9, 57, 12), Qt::UTC);
-    const QByteArray wind = buildServiceRequest(specs[1], o, t).text;
+    const QByteArray wind = buildServiceRequest(configs[1], o, t).text;
     EXPECT_EQ(wind, "GET /api/v2/observation/update?station_id=ST1&wind=4%2E5&gust=8%2E9&temperature=21%2E5&rh=100"
                     "&dewpoint=12%2E3 HTTP/1.0\r\nHost: w.example\r\nAuthorization: Bearer secret\r\n\r\n");
-    const QByteArray post = buildServiceRequest(specs[2], o, t).text;
+    const QByteArray post = buildServiceRequest(configs[2], o, t).text;
     EXPECT_TRUE(post.startsWith("POST /in HTTP/1.0\r\nHost: m\r\n")) << post.constData();
     EXPECT_TRUE(post.endsWith("Content-Length: 16\r\n\r\nt=21%2E5&w=4%2E5")) << post.constData();
-    const QByteArray pws = buildServiceRequest(specs[0], o, t).text;
+    const QByteArray pws = buildServiceRequest(configs[0], o, t).text;
     EXPECT_TRUE(pws.startsWith("GET /p.php?ID=ID2&PASSWORD=K2&dateutc=2026%2D12%2D06%2B09%3A57%2E12%2E00&tempf="));
 
     o.humidityMissing = true; // no field from a placeholder
-    EXPECT_FALSE(buildServiceRequest(specs[1], o, t).text.contains("rh="));
+    EXPECT_FALSE(buildServiceRequest(configs[1], o, t).text.contains("rh="));
 }
 
 TEST(UploadServices, ThreeAtOnceOneDownTheOthersUnaffected)
