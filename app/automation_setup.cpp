@@ -7,6 +7,8 @@
 #include "datafile/weather_data_file.h"
 #include "notify/notifier.h"
 #include "station/station_cycle.h"
+#include "upload/upload_setup.h"
+#include "archive/archive.h"
 
 #include <QFile>
 #include <QThread>
@@ -54,6 +56,12 @@ void startAutomation(App &app)
             if (!alive.expired())
                 notifier->logWriteFailed(reason);
         });
+        // The archive writes where the notifier runs.
+        if (app.archive)
+            app.archive->setWriteFailed([notifier, alive](const QString &reason) {
+                if (!alive.expired())
+                    notifier->archiveWriteFailed(reason);
+            });
     }
     const QString stallFile = qEnvironmentVariable("TARNWICK_STALL_WATCH_FILE");
     ServiceNotify *service = &a.service;
@@ -69,6 +77,12 @@ void automationReady(App &app)
     if (!app.automation)
         return;
     app.automation->service.ready();
-    if (app.automation->notifier)
-        app.automation->notifier->programStarted();
+    Notifier *notifier = app.automation->notifier.get();
+    if (!notifier)
+        return;
+    notifier->programStarted();
+    // The upload reports from the window thread; the notifier hears it where it runs.
+    if (app.upload)
+        QObject::connect(&app.upload->form(), &UploadForm::delivered, notifier,
+                         [notifier](bool ok, const QString &reason) { notifier->uploadResult(ok, reason); });
 }

@@ -189,6 +189,8 @@ void Archive::fail(const QString &what, const QString &why)
         m_report(QStringLiteral("The weather archive %1 cannot be written (%2: %3); the watch goes on, "
                                 "and the archive tries again with the next readings.")
                      .arg(m_path, what, why));
+    if (m_writeFailed)
+        m_writeFailed(QStringLiteral("%1: %2 failed (%3)").arg(m_path, what, why));
 }
 
 void Archive::recovered()

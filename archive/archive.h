@@ -52,6 +52,8 @@ public:
     // The connection's driver goes with the writer to the thread that writes.
     void moveToThread(QThread *thread);
     bool failing() const { return m_failing; }
+    // Told once per spell of write trouble (besides the report), for messages to a person.
+    void setWriteFailed(Report sink) { m_writeFailed = std::move(sink); }
     QString connectionName() const { return m_connection; }
 
 private:
@@ -61,6 +63,7 @@ private:
     void recovered();
 
     Report m_report;
+    Report m_writeFailed;
     QString m_path;
     QString m_connection;
     QSqlDatabase m_db;

@@ -93,6 +93,7 @@ const std::vector<SettingDef> &settingTable()
         {"NotifyMailFrom", false, SettingType::Text, "", "Notify"},
         {"NotifyMailTo", false, SettingType::Text, "", "Notify"},
         {"NotifySmtpStartTls", false, SettingType::Boolean, "True", "Notify"},
+        {"NotifyCaFile", false, SettingType::Text, "", "Notify"},
         {"NotifyEveryMinutes", false, SettingType::Integer, "15", "Notify"},
         {"UploadBacklogHours", false, SettingType::Integer, "6", "Upload"},
         {"UploadCaFile", false, SettingType::Text, "", "Upload"},

@@ -104,6 +104,7 @@ const std::vector<LoadStep> &loadOrder()
         {"NotifyMailFrom", &Settings::NotifyMailFrom},
         {"NotifyMailTo", &Settings::NotifyMailTo},
         {"NotifySmtpStartTls", &Settings::NotifySmtpStartTls},
+        {"NotifyCaFile", &Settings::NotifyCaFile},
         {"NotifyEveryMinutes", &Settings::NotifyEveryMinutes},
         {"UploadBacklogHours", &Settings::UploadBacklogHours},
         {"UploadCaFile", &Settings::UploadCaFile},

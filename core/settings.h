@@ -115,6 +115,7 @@ struct Settings {
     QString NotifyMailFrom;
     QString NotifyMailTo; // one or more addresses, separated by commas
     bool NotifySmtpStartTls = true;
+    QString NotifyCaFile; // a certificate authority of one's own mail or push server, beside the system's
     int32_t NotifyEveryMinutes = 15; // at most one message per kind of event in this time
     // Uploads (subkey "Upload")
     int32_t UploadBacklogHours = 6; // how far back missed minutes are sent after an outage

@@ -59,6 +59,8 @@ Easy makeEasy(const QString &url, const char *protocols, const CurlLimits &limit
     curl_easy_setopt(c.get(), CURLOPT_XFERINFOFUNCTION, &abortCheck);
     curl_easy_setopt(c.get(), CURLOPT_XFERINFODATA, limits.abort);
     curl_easy_setopt(c.get(), CURLOPT_USERAGENT, "Tarnwick");
+    if (!limits.caFile.isEmpty()) // libcurl copies the text
+        curl_easy_setopt(c.get(), CURLOPT_CAINFO, limits.caFile.toUtf8().constData());
     return c;
 }
 

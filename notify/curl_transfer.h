@@ -11,6 +11,7 @@
 struct CurlLimits {
     int timeoutMs = 30000;
     const std::atomic<bool> *abort = nullptr; // set: the transfer ends at once
+    QString caFile; // set: this authority is trusted too (the system's directory stays)
 };
 
 // Empty on success (a 2xx answer), else why it failed in words.

@@ -9,6 +9,7 @@ NotifyChannels notifyChannels(const Settings &s)
     c.pushUrl = s.NotifyPushUrl.trimmed();
     c.smtp = SmtpAccount{s.NotifySmtpUrl.trimmed(), s.NotifySmtpUser, s.NotifySmtpPassword, s.NotifySmtpStartTls};
     c.mailFrom = s.NotifyMailFrom.trimmed();
+    c.caFile = s.NotifyCaFile.trimmed();
     for (const QString &to : s.NotifyMailTo.split(QLatin1Char(','), Qt::SkipEmptyParts))
         if (!to.trimmed().isEmpty())
             c.mailTo << to.trimmed();

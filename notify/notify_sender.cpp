@@ -29,7 +29,7 @@ public:
     void deliver(Delivery d)
     {
         const NotifyChannels &ch = m_owner.m_channels;
-        const CurlLimits limits{m_owner.m_timing.timeoutMs, &m_owner.m_abort};
+        const CurlLimits limits{m_owner.m_timing.timeoutMs, &m_owner.m_abort, ch.caFile};
         ++m_owner.m_attempts;
         const QString error = d.channel == Channel::Mail
                                   ? curlMail(ch.smtp, ch.mailFrom, ch.mailTo, d.payload, limits)

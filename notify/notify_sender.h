@@ -18,6 +18,7 @@ struct NotifyChannels {
     SmtpAccount smtp;   // url empty: no mail
     QString mailFrom;
     QStringList mailTo;
+    QString caFile; // trusted beside the system's authorities
     bool any() const { return !webhookUrl.isEmpty() || !pushUrl.isEmpty() || (!smtp.url.isEmpty() && !mailTo.isEmpty()); }
 };
 

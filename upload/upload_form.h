@@ -115,6 +115,9 @@ public:
 
 signals:
     void stateChanged(const QString &text);
+    // Each finished exchange: taken (true) or failed and why; a dropped or
+    // rate-limited record says neither.
+    void delivered(bool ok, const QString &reason);
     void fieldsChanged();   // url, allow box or a row text changed from the model side
     void rowAdded(bool headerRow, int index);
     void rowsReset();

@@ -91,6 +91,10 @@ void UploadForm::onExchangeEnded(ExchangeEnd end, const QByteArray &reply, const
     }
     m_delivery.note(j);
     m_delivery.setBacklog(rowsDue());
+    if (j.verdict == Verdict::Accepted)
+        emit delivered(true, {});
+    else if (j.verdict != Verdict::RateLimited)
+        emit delivered(false, j.detail.isEmpty() ? error : j.detail);
 
     // Socket failures already have their line; a reply that says no gets one
     // (any other refusal shows in the state).

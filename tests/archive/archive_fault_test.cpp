@@ -145,6 +145,8 @@ TEST(ArchiveFaults, AFullDiskIsReportedOnceAndWritingResumes)
         std::fprintf(stderr, "no tmpfs could be mounted; the disk fills by SQLite's page limit instead\n");
     QStringList reports;
     Archive archive([&reports](const QString &t) { reports << t; });
+    QStringList told; // what a person is sent
+    archive.setWriteFailed([&told](const QString &t) { told << t; });
     archive.setBatchSeconds(0); // every row is a commit
     archive.setRetentionDays(100000);
     ASSERT_TRUE(archive.open(disk.dir.path() + "/archive.sqlite"));
@@ -162,6 +164,8 @@ TEST(ArchiveFaults, AFullDiskIsReportedOnceAndWritingResumes)
         archive.add(observationAt(t0.addSecs(n), 3), simulatedBoard(), {});
     ASSERT_EQ(reports.size(), 1);
     EXPECT_TRUE(reports[0].contains("full")) << reports[0].toStdString();
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains("full")) << told[0].toStdString();
 
     disk.free(archive);
     const QDateTime back = t0.addSecs(n + 10);

@@ -76,15 +76,18 @@ inline quint16 freePort()
 }
 
 // aiosmtpd on a free port; a missing aiosmtpd fails the test that uses it.
+// Given a certificate and key, it offers STARTTLS and takes mail only after it.
 class SmtpServer {
 public:
-    SmtpServer()
+    explicit SmtpServer(const QString &tlsCert = {}, const QString &tlsKey = {})
     {
         m_port = freePort();
         m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+        QStringList args{"-m", "aiosmtpd", "-n", "-l", QStringLiteral("127.0.0.1:%1").arg(m_port)};
+        if (!tlsCert.isEmpty())
+            args << "--tlscert" << tlsCert << "--tlskey" << tlsKey;
         m_process.start(QStringLiteral("/usr/bin/python3"),
-                        {"-m", "aiosmtpd", "-n", "-l", QStringLiteral("127.0.0.1:%1").arg(m_port), "-c",
-                         "aiosmtpd.handlers.Mailbox", m_dir.filePath("mail")});
+                        args + QStringList{"-c", "aiosmtpd.handlers.Mailbox", m_dir.filePath("mail")});
         m_up = QTest::qWaitFor([this] {
             QTcpSocket probe;
             probe.connectToHost(QHostAddress::LocalHost, m_port);

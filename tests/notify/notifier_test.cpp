@@ -3,6 +3,7 @@
 // under a flapping rain sensor, a receiver that is down or hangs.
 #include "core/settings.h"
 #include "loopback_peers.h"
+#include "test_ca.h"
 #include "notify/notifier.h"
 
 #include <QElapsedTimer>
@@ -220,4 +221,29 @@ TEST(Notifier, StartTlsRequiredKeepsTheLoginOffAPlainServer)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !reports.lines.isEmpty(); }, 10000));
     EXPECT_TRUE(reports.lines[0].contains("e-mail")) << qPrintable(reports.lines[0]);
     EXPECT_TRUE(smtp.mails().isEmpty());
+}
+
+TEST(Notifier, MailGoesOverStartTlsToAServerOfOnesOwnAuthority)
+{
+    TestCertificates certs;
+    ASSERT_TRUE(certs.made()) << qPrintable(certs.error);
+    SmtpServer smtp(certs.certFile(), certs.keyFile());
+    ASSERT_TRUE(smtp.up()) << "aiosmtpd (python3-aiosmtpd) must run on loopback";
+    Settings s;
+    s.NotifySmtpUrl = smtp.url().replace("127.0.0.1", "localhost"); // the name the certificate carries
+    s.NotifyMailFrom = "dome@example.org";
+    s.NotifyMailTo = "night@example.org";
+    WatchFeed feed;
+    Reports reports;
+    {   // The system's authorities alone do not know the server: refused, reported.
+        Notifier n(feed, s, std::make_unique<NotifySender>(notifyChannels(s), reports.sink()));
+        n.programStarted();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !reports.lines.isEmpty(); }, 10000));
+        EXPECT_TRUE(smtp.mails().isEmpty());
+    }
+    s.NotifyCaFile = certs.caFile();
+    Notifier n(feed, s, std::make_unique<NotifySender>(notifyChannels(s), reports.sink()));
+    n.programStarted();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !smtp.mails().isEmpty(); }, 10000)) << qPrintable(reports.lines.join('\n'));
+    EXPECT_TRUE(smtp.mails()[0].contains("Started")) << qPrintable(smtp.mails()[0]);
 }

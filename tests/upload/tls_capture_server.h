@@ -3,6 +3,8 @@
 // 127.0.0.1 that records what each TLS session sends and answers "success".
 #pragma once
 
+#include "test_ca.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -25,7 +27,7 @@ public:
             return;
         listen(QHostAddress::LocalHost, 0);
     }
-    QString caFile() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
+    QString caFile() const { return m_certs.caFile(); }
     QString url(const QString &host) const
     {
         return QStringLiteral("https://%1:%2/update.php").arg(host).arg(serverPort());
@@ -60,33 +62,14 @@ protected:
     }
 
 private:
-    bool run(const QStringList &args)
-    {
-        QProcess p;
-        p.setWorkingDirectory(m_dir.path());
-        p.start(QStringLiteral("openssl"), args);
-        if (!p.waitForFinished(30000) || p.exitCode() != 0) {
-            error = QStringLiteral("openssl %1: %2").arg(args.join(' '), QString::fromLocal8Bit(p.readAllStandardError()));
-            return false;
-        }
-        return true;
-    }
     bool makeCertificates()
     {
-        const QStringList ec{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
-        QFile ext(m_dir.filePath(QStringLiteral("ext.cnf")));
-        if (!ext.open(QIODevice::WriteOnly))
+        if (!m_certs.made()) {
+            error = m_certs.error;
             return false;
-        ext.write("subjectAltName=DNS:localhost\nbasicConstraints=CA:FALSE\n");
-        ext.close();
-        if (!run(QStringList{"req", "-x509"} + ec + QStringList{"-keyout", "ca.key", "-out", "ca.pem", "-days", "2",
-                                                            "-subj", "/CN=Tarnwick test CA"}) ||
-            !run(QStringList{"req"} + ec + QStringList{"-keyout", "srv.key", "-out", "srv.csr", "-subj", "/CN=localhost"}) ||
-            !run({"x509", "-req", "-in", "srv.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial", "-out",
-                  "srv.pem", "-days", "2", "-extfile", "ext.cnf"}))
-            return false;
-        QFile cert(m_dir.filePath(QStringLiteral("srv.pem")));
-        QFile key(m_dir.filePath(QStringLiteral("srv.key")));
+        }
+        QFile cert(m_certs.certFile());
+        QFile key(m_certs.keyFile());
         if (!cert.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly))
             return false;
         m_cert = QSslCertificate(&cert, QSsl::Pem);
@@ -94,7 +77,7 @@ private:
         return !m_cert.isNull() && !m_key.isNull();
     }
 
-    QTemporaryDir m_dir;
+    TestCertificates m_certs;
     QSslCertificate m_cert;
     QSslKey m_key;
 };

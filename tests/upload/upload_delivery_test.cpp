@@ -17,6 +17,7 @@ protected:
     CaptureServer server;
     QDateTime now = QDateTime(QDate(2026, 12, 6), QTime(22, 0, 0), Qt::UTC);
     std::unique_ptr<UploadForm> form;
+    QStringList outcomes; // what the form told of each exchange: "ok" or the failure
 
     void SetUp() override
     {
@@ -27,6 +28,9 @@ protected:
         form = std::make_unique<UploadForm>(prog().settings, profileSaver());
         form->setUtcClock([this] { return now; });
         form->setObservation(observationFor(12, 2, 4, 80, -10));
+        QObject::connect(form.get(), &UploadForm::delivered, [this](bool ok, const QString &why) {
+            outcomes << (ok ? QStringLiteral("ok") : why);
+        });
     }
     void TearDown() override
     {
@@ -56,6 +60,7 @@ TEST_F(UploadDelivery, SuccessIsSentAndTheStateSaysWhen)
     EXPECT_EQ(server.connections(), 1);
     EXPECT_EQ(form->stateText(), QStringLiteral("sent ") + now.toLocalTime().toString(QStringLiteral("HH:mm:ss")));
     EXPECT_EQ(form->pendingRecords(), 0);
+    EXPECT_EQ(outcomes, QStringList{"ok"});
 }
 
 TEST_F(UploadDelivery, RefusedCredentialsAreTriedHourlyOrWhenChanged)
@@ -94,6 +99,7 @@ TEST_F(UploadDelivery, TooManyRequestsDropsTheRecord)
     EXPECT_EQ(form->stateText(), QStringLiteral("too many requests: record dropped"));
     passSeconds(600);
     EXPECT_EQ(server.connections(), 1);
+    EXPECT_TRUE(outcomes.isEmpty()) << "a dropped record is neither a failure nor a success";
 }
 
 TEST_F(UploadDelivery, ServerFaultsAreRetriedWithGrowingPausesWithoutTheRealTimeFields)
@@ -102,6 +108,8 @@ TEST_F(UploadDelivery, ServerFaultsAreRetriedWithGrowingPausesWithoutTheRealTime
     report();
     ASSERT_EQ(form->pendingRecords(), 1);
     EXPECT_EQ(form->stateText(), QStringLiteral("retrying in 5 s"));
+    ASSERT_EQ(outcomes.size(), 1);
+    EXPECT_TRUE(outcomes[0].contains("500")) << outcomes[0].toStdString();
     const QByteArray first = server.requests[0];
     EXPECT_TRUE(first.contains("&realtime=1&rtfreq=5.0"));
 
