@@ -15,7 +15,7 @@
 #include "station/serial_station_port.h"
 #include "station/station_cycle.h"
 #include "station/station_link.h"
-#include "upload/upload_setup.h"
+#include "windows/upload_setup.h"
 #include "windows/graphs_setup.h"
 #include "station/watch_model.h"
 #include "windows/hand_box.h"

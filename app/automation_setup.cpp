@@ -7,7 +7,7 @@
 #include "datafile/weather_data_file.h"
 #include "notify/notifier.h"
 #include "station/station_cycle.h"
-#include "upload/upload_setup.h"
+#include "windows/upload_setup.h"
 #include "archive/archive.h"
 
 #include <QFile>

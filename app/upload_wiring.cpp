@@ -8,7 +8,7 @@
 #include "core/program.h"
 #include "station/station_cycle.h"
 #include "station/station_link.h"
-#include "upload/upload_setup.h"
+#include "windows/upload_setup.h"
 
 #include <QJsonObject>
 #include <QMutexLocker>

@@ -11,7 +11,7 @@
 #include "station/station_link.h"
 #include "temp_profile.h"
 #include "upload/capture_server.h"
-#include "upload/upload_setup.h"
+#include "windows/upload_setup.h"
 #include "station/watch_model.h"
 #include "windows/hand_box.h"
 #include "windows/status_strip.h"

@@ -10,8 +10,8 @@
 #include "temp_profile.h"
 #include "station/station_cycle.h"
 #include "windows/hand_box.h"
-#include "upload/upload_setup.h"
-#include "upload/upload_window.h"
+#include "windows/upload_setup.h"
+#include "windows/upload_window.h"
 
 #include "alpaca/http_client.h"
 

@@ -8,7 +8,7 @@
 #include "core/settings.h"
 #include "windows/traffic_setup.h"
 #include "temp_profile.h"
-#include "upload/upload_setup.h"
+#include "windows/upload_setup.h"
 #include "windows/graphs_setup.h"
 #include "windows/hand_box.h"
 #include "windows/run_setup_dialog.h"

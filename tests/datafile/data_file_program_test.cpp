@@ -10,7 +10,7 @@
 #include "station/serial_station_port.h"
 #include "station/station_link.h"
 #include "temp_profile.h"
-#include "upload/upload_setup.h"
+#include "windows/upload_setup.h"
 #include "windows/hand_box.h"
 
 #include <QFile>

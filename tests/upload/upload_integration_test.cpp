@@ -6,7 +6,7 @@
 #include "temp_profile.h"
 
 #include "upload/upload_form.h"
-#include "upload/upload_setup.h"
+#include "windows/upload_setup.h"
 
 #include <QRegularExpression>
 #include <QTimer>

@@ -6,7 +6,7 @@
 #include "temp_profile.h"
 
 #include "core/watch_status.h"
-#include "upload/upload_setup.h"
+#include "windows/upload_setup.h"
 #include "web/web_routes.h"
 
 #include <QJsonDocument>

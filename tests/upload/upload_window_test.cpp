@@ -6,8 +6,8 @@
 
 #include "core/messages.h"
 #include "upload/upload_form.h"
-#include "upload/upload_setup.h"
-#include "upload/upload_window.h"
+#include "windows/upload_setup.h"
+#include "windows/upload_window.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,10 +1,10 @@
 // The upload's form and window.
-#include "upload/upload_setup.h"
+#include "windows/upload_setup.h"
 
 #include "screen/screen_fit.h"
 
 #include "upload/upload_form.h"
-#include "upload/upload_window.h"
+#include "windows/upload_window.h"
 
 UploadUi::UploadUi(Settings &settings, SettingSaver save)
     : m_form(std::make_unique<UploadForm>(settings, std::move(save)))

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "upload/upload_form.h"
-#include "upload/upload_window.h"
+#include "windows/upload_window.h"
 #include "upload/service_uploader.h"
 
 #include <QPointer>

@@ -1,7 +1,7 @@
 // The upload window: the stored layout, and the wiring between its controls
 // and the form state (every field change goes to UploadForm, which keeps the
 // settings in step).
-#include "upload/upload_window.h"
+#include "windows/upload_window.h"
 
 #include "core/platform.h"
 #include "upload/row_layout.h"

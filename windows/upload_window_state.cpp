@@ -1,6 +1,6 @@
 // The upload window's line of service states, beside the error list's caption.
 #include "upload/upload_form.h"
-#include "upload/upload_window.h"
+#include "windows/upload_window.h"
 
 #include "core/platform.h"
 
