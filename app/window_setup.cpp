@@ -60,7 +60,7 @@ void wireClosingAndButtons(App &a, std::function<void()> exitSaveFailed)
                                     unloadSetupDialog();
                             });
                         },
-                        [] { onWindowThread(&unloadTrafficWindow); },
+                        [] { onWindowThread([] { unloadTrafficWindow(prog().TrafficWindow); }); },
                         [&a] {
                             onWindowThread([&a] {
                                 if (a.upload)
@@ -88,7 +88,7 @@ void wireClosingAndButtons(App &a, std::function<void()> exitSaveFailed)
         return;
     HandBoxActions actions;
     actions.runSetupDialog = &RunSetupDialog;
-    actions.showTrafficWindow = &showTrafficWindow;
+    actions.showTrafficWindow = [] { showTrafficWindow(prog().TrafficWindow); };
     actions.showUploadWindow = [&a] { a.upload->show(); };
     actions.showGraphs = [&a](bool show) { showGraphs(show, a.weather, a.model.get(), a.handBox.get()); };
     a.handBox->setActions(actions);

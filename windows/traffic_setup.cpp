@@ -1,22 +1,21 @@
 // The one traffic window.
 #include "windows/traffic_setup.h"
 
-#include "core/program.h"
 #include "screen/screen_fit.h"
 #include "windows/traffic_window.h"
 
 namespace {
-TrafficWindow *openWindow()
+TrafficWindow *openWindow(TrafficApi *slot)
 {
-    return dynamic_cast<TrafficWindow *>(prog().TrafficWindow);
+    return dynamic_cast<TrafficWindow *>(slot);
 }
 } // namespace
 
-void showTrafficWindow()
+void showTrafficWindow(TrafficApi *&slot)
 {
-    TrafficWindow *window = openWindow();
+    TrafficWindow *window = openWindow(slot);
     if (!window) {
-        window = new TrafficWindow();
+        window = new TrafficWindow(slot);
         window->setTextOffset(1425);
     }
     window->show();
@@ -24,8 +23,8 @@ void showTrafficWindow()
     window->raise();
 }
 
-void unloadTrafficWindow()
+void unloadTrafficWindow(TrafficApi *&slot)
 {
     // Deleted at once, so reporting stops before anything else runs.
-    delete openWindow();
+    delete openWindow(slot);
 }

@@ -2,7 +2,6 @@
 #include "windows/traffic_window.h"
 
 #include "core/platform.h"
-#include "core/program.h"
 
 #include <QCheckBox>
 #include <QPlainTextEdit>
@@ -36,7 +35,7 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
 }
 } // namespace
 
-TrafficWindow::TrafficWindow(QWidget *parent) : QWidget(parent, Qt::Window)
+TrafficWindow::TrafficWindow(TrafficApi *&openSlot, QWidget *parent) : QWidget(parent, Qt::Window), m_openSlot(openSlot)
 {
     setObjectName(QStringLiteral("frmShow"));
     setWindowTitle(QStringLiteral("ASCOM API Traffic"));
@@ -65,13 +64,13 @@ TrafficWindow::TrafficWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     // Load: Clear, enabled.
     clearText();
     m_log.setDisabled(false);
-    prog().TrafficWindow = this;
+    m_openSlot = this;
 }
 
 TrafficWindow::~TrafficWindow()
 {
-    if (prog().TrafficWindow == this)
-        prog().TrafficWindow = nullptr;
+    if (m_openSlot == this)
+        m_openSlot = nullptr;
 }
 
 void TrafficWindow::TrafficLine(const QString &text)

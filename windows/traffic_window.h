@@ -1,6 +1,6 @@
 // frmShow, "ASCOM API Traffic": the scrolling log of client calls, compensation
 // steps and averaging lines, with one check box per traffic group. At most one
-// exists; while it does, prog().TrafficWindow points at it.
+// exists; while it does, the slot it was given (the program's traffic sink) points at it.
 #pragma once
 
 #include "core/traffic.h"
@@ -18,7 +18,7 @@ public:
     static constexpr int kWidthTwips = 5415;
     static constexpr int kMinTextTwips = 400;
 
-    explicit TrafficWindow(QWidget *parent = nullptr);
+    explicit TrafficWindow(TrafficApi *&openSlot, QWidget *parent = nullptr);
     ~TrafficWindow() override;
 
     void TrafficLine(const QString &text) override;
@@ -46,6 +46,7 @@ private:
 
     TrafficLog m_log;
     int16_t m_textOffset = 1425;
+    TrafficApi *&m_openSlot;
     QPushButton *m_cmdDisable = nullptr;
     QPushButton *m_cmdClear = nullptr;
     QCheckBox *m_chkMove = nullptr;

@@ -44,12 +44,12 @@ protected:
     void TearDown() override
     {
         server.reset();
-        unloadTrafficWindow();
+        unloadTrafficWindow(prog().TrafficWindow);
         resetProgram();
     }
     TrafficWindow *openTraffic(std::initializer_list<TrafficGroup> groups)
     {
-        showTrafficWindow();
+        showTrafficWindow(prog().TrafficWindow);
         auto *w = dynamic_cast<TrafficWindow *>(prog().TrafficWindow);
         for (TrafficGroup g : groups)
             w->groupBox(g)->setChecked(true);

@@ -41,7 +41,7 @@ TEST(WindowPlacement, EveryFrameIsOnTheScreen)
     auto app = Main(parseCommandLine({"tarnwick", "--simulate", "--no-alpaca", "--no-archive", "--log-dir", profile.dir.path()}),
                     *profile.store);
     showGraphs(true, app->weather, app->model.get(), app->handBox.get());
-    showTrafficWindow();
+    showTrafficWindow(prog().TrafficWindow);
     frmSetup *setup = setupDialog();
     setup->setAdvancedMode(true);
     setup->show();

@@ -155,7 +155,7 @@ protected:
     }
     void TearDown() override
     {
-        unloadTrafficWindow();
+        unloadTrafficWindow(prog().TrafficWindow);
         resetProgram();
     }
     WeatherState weather;
@@ -167,7 +167,7 @@ protected:
 
 TEST_F(DoTempComp, StepUpdatesLastCompAndTheHandBoxAndReportsWhenAsked)
 {
-    showTrafficWindow();
+    showTrafficWindow(prog().TrafficWindow);
     auto *w = dynamic_cast<TrafficWindow *>(prog().TrafficWindow);
     w->groupBox(TrafficGroup::TempRelated)->setChecked(true);
     weather.WindSpeed = 12.0;

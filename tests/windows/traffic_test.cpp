@@ -66,7 +66,7 @@ protected:
     }
     void TearDown() override
     {
-        unloadTrafficWindow();
+        unloadTrafficWindow(prog().TrafficWindow);
         resetProgram();
     }
     TrafficWindow *window() { return dynamic_cast<TrafficWindow *>(prog().TrafficWindow); }
@@ -75,7 +75,7 @@ protected:
 TEST_F(TrafficWindowTest, OpensWithItsControlsAndClearsTheReferenceWhenClosed)
 {
     EXPECT_EQ(prog().TrafficWindow, nullptr);
-    showTrafficWindow();
+    showTrafficWindow(prog().TrafficWindow);
     TrafficWindow *w = window();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->windowTitle(), "ASCOM API Traffic");
@@ -88,7 +88,7 @@ TEST_F(TrafficWindowTest, OpensWithItsControlsAndClearsTheReferenceWhenClosed)
     EXPECT_EQ(w->findChild<QPushButton *>("cmdDisable")->text(), "Disable");
 
     // A second click shows the same window.
-    showTrafficWindow();
+    showTrafficWindow(prog().TrafficWindow);
     EXPECT_EQ(window(), w);
 
     w->groupBox(TrafficGroup::OtherCalls)->setChecked(true);
@@ -99,14 +99,14 @@ TEST_F(TrafficWindowTest, OpensWithItsControlsAndClearsTheReferenceWhenClosed)
     EXPECT_EQ(trafficFor(TrafficGroup::MoveHalt), nullptr);
 
     // The next one starts fresh.
-    showTrafficWindow();
+    showTrafficWindow(prog().TrafficWindow);
     EXPECT_TRUE(window()->log().text().isEmpty());
     EXPECT_FALSE(window()->groupEnabled(TrafficGroup::OtherCalls));
 }
 
 TEST_F(TrafficWindowTest, ButtonsDisableAndClear)
 {
-    showTrafficWindow();
+    showTrafficWindow(prog().TrafficWindow);
     TrafficWindow *w = window();
     w->TrafficStart("Halt");
     auto *disable = w->findChild<QPushButton *>("cmdDisable");
@@ -127,7 +127,7 @@ TEST_F(TrafficWindowTest, ButtonsDisableAndClear)
 
 TEST_F(TrafficWindowTest, WidthIsFixedAndHeightHasAMinimum)
 {
-    showTrafficWindow();
+    showTrafficWindow(prog().TrafficWindow);
     TrafficWindow *w = window();
     w->resize(600, 500);
     QCoreApplication::processEvents();
@@ -146,7 +146,7 @@ TEST_F(TrafficWindowTest, WidthIsFixedAndHeightHasAMinimum)
 // order, only for groups that are on; once the window is gone they are dropped.
 TEST_F(TrafficWindowTest, ReportsFromAnotherThreadArePostedToTheWindow)
 {
-    showTrafficWindow();
+    showTrafficWindow(prog().TrafficWindow);
     auto report = [] {
         QThread *watch = QThread::create([] {
             for (TrafficGroup g : {TrafficGroup::MoveHalt, TrafficGroup::OtherCalls})
