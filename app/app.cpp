@@ -23,7 +23,8 @@
 #include <QDateTime>
 #include <QThread>
 
-App::App() : focuser(weather, prog().settings), alerts(std::make_unique<AlertEngine>(prog().settings, player, launcher))
+App::App()
+    : focuser(weather, prog().settings), graphs(std::make_unique<GraphWindows>()), alerts(std::make_unique<AlertEngine>(prog().settings, player, launcher))
 {
     focuser.watch = &watch;
     focuser.traffic = &trafficFor;
@@ -45,7 +46,7 @@ App::~App()
     port.reset();
     stationContext.reset();
     simulator.reset();
-    setGraphHistorySource({});
+    graphs->setHistorySource({});
     archive.reset();
 }
 
@@ -106,7 +107,7 @@ void App::shutDownForLastClient()
     if (model)
         model->unload();
     onWindowThread([this] {
-        unloadGraphs();
+        graphs->unload();
         if (quit)
             quit();
     });

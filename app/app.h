@@ -19,6 +19,7 @@ class Archive;
 struct Automation;
 class QThread;
 class BoardSimulator;
+class GraphWindows;
 class HandBox;
 class MqttPublisher;
 class WatchModel;
@@ -45,6 +46,8 @@ public:
     // mirrors it and is null when nobody looks (headless).
     std::unique_ptr<WatchModel> model;
     std::unique_ptr<HandBox> handBox;
+    // The graph windows behind the hand box (none open until asked for).
+    std::unique_ptr<GraphWindows> graphs;
     // The weather archive, a listener of the watch; null with --no-archive or
     // when its file cannot be used.
     std::unique_ptr<Archive> archive;

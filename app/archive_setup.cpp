@@ -50,7 +50,7 @@ void startArchive(App &app, const CommandLine &cl, const ProfileStore &profile)
     // A graph window opened after a restart shows its span from the archive,
     // read on the window's thread with a connection of its own once the
     // writer has committed what it holds.
-    setGraphHistorySource([&app](const QDateTime &fromUtc, const QDateTime &toUtc) {
+    app.graphs->setHistorySource([&app](const QDateTime &fromUtc, const QDateTime &toUtc) {
         std::vector<Observation> observations;
         if (!app.archive)
             return observations;

@@ -67,7 +67,7 @@ void wireClosingAndButtons(App &a, std::function<void()> exitSaveFailed)
                                     a.upload->unload();
                             });
                         },
-                        [] { onWindowThread(&unloadGraphs); },
+                        [&a] { onWindowThread([&a] { a.graphs->unload(); }); },
                         [&a, exitSaveFailed] {
                             if (!SaveOnExit(a.focuser) && exitSaveFailed)
                                 exitSaveFailed();
@@ -90,8 +90,13 @@ void wireClosingAndButtons(App &a, std::function<void()> exitSaveFailed)
     actions.runSetupDialog = &RunSetupDialog;
     actions.showTrafficWindow = [] { showTrafficWindow(prog().TrafficWindow); };
     actions.showUploadWindow = [&a] { a.upload->show(); };
-    actions.showGraphs = [&a](bool show) { showGraphs(show, a.weather, a.model.get(), a.handBox.get()); };
+    actions.showGraphs = [&a](bool show) { a.graphs->show(show, a.handBox.get()); };
     a.handBox->setActions(actions);
+    // Each observation reaches the graphs on the window thread, a copy each.
+    HandBox *box = a.handBox.get();
+    a.cycle->addObserver([&a, box](const Observation &o) {
+        QMetaObject::invokeMethod(box, [&a, o] { a.graphs->offerObservation(o); });
+    });
 }
 
 // 10, 12. Window state, then show the hand box and the upload window.

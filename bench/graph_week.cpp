@@ -4,7 +4,6 @@
 // and day 7: with a bounded view both stay flat.
 //   graph_week [days] [picture.png]   (default 7 days; the picture shows both windows after day 1)
 #include "proc_status.h"
-#include "station/weather_state.h"
 #include "windows/graph_window.h"
 
 #include <QApplication>
@@ -27,15 +26,13 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int days = argc > 1 ? std::max(2, atoi(argv[1])) : 7;
 
-    WeatherState weather;
+    Observation obs;
     QDateTime now = QDateTime::currentDateTimeUtc();
     qint64 second = 0;
-    auto reader = [&](HandBoxField) { return QString::number(20 + 5 * std::sin(double(second) / 3000), 'f', 1); };
     std::vector<std::unique_ptr<GraphWindow>> windows;
-    windows.emplace_back(newTemperaturesWindow(weather, nullptr, nullptr));
-    windows.emplace_back(newWindHumidityWindow(weather, nullptr, nullptr));
+    windows.emplace_back(newTemperaturesWindow(nullptr));
+    windows.emplace_back(newWindHumidityWindow(nullptr));
     for (auto &w : windows) {
-        w->setFieldReader(reader);
         w->setClock([&now] { return now; });
         w->sampleTimer().stop(); // the benchmark ticks them itself
         w->show();
@@ -45,12 +42,15 @@ int main(int argc, char **argv)
     auto oneSecond = [&] {
         ++second;
         now = now.addSecs(1);
-        weather.AmbientTempAvgC = 10 + 8 * std::sin(double(second) / 40000);
-        weather.ThermopileTempAvgC = weather.AmbientTempAvgC - 20;
-        weather.RainReading = 300 + int(second % 97);
-        weather.RainAvg = weather.RainReading;
-        for (auto &w : windows)
+        obs.ambientC = 10 + 8 * std::sin(double(second) / 40000);
+        obs.thermopileC = obs.ambientC - 20;
+        obs.skyC = obs.humidityPercent = obs.dewPointC = obs.windCurrent = 20 + 5 * std::sin(double(second) / 3000);
+        obs.rainReading = 300 + int(second % 97);
+        obs.rainMean = obs.rainReading;
+        for (auto &w : windows) {
+            w->setObservation(obs);
             w->tick();
+        }
     };
     // Cost of one point: its five samples, the plot, and painting both windows
     // (processor time of this thread: other programs on the machine do not count).

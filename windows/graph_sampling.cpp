@@ -19,44 +19,6 @@ QString updateRateCaption(int interval)
            + QStringLiteral(" Sec");
 }
 
-double fieldNumber(const QString &text)
-{
-    try {
-        return realFromText(text);
-    } catch (const ConversionError &) {
-        return 0;
-    }
-}
-
-namespace {
-double field(const FieldReader &read, HandBoxField control)
-{
-    return read ? fieldNumber(read(control)) : 0;
-}
-} // namespace
-
-std::vector<double> temperatureSamples(const WeatherState &w, const FieldReader &read)
-{
-    return {
-        (w.RainReading - 300) / 20.0,
-        field(read, HandBoxField::LabelClouds),
-        w.AmbientTempAvgC,
-        w.ThermopileTempAvgC,
-        w.RainAvg,
-        field(read, HandBoxField::Label_SkyBright) / 22.5,
-    };
-}
-
-std::vector<double> windHumiditySamples(const WeatherState &w, const FieldReader &read)
-{
-    return {
-        field(read, HandBoxField::RH),
-        field(read, HandBoxField::WindCurrentTF),
-        field(read, HandBoxField::DewPointT),
-        w.AmbientTempAvgC,
-    };
-}
-
 std::vector<double> temperatureSamples(const Observation &o)
 {
     return {(o.rainReading - 300) / 20.0, o.skyC, o.ambientC, o.thermopileC, o.rainMean, o.skyBrightness / 22.5};

@@ -3,9 +3,7 @@
 // and where the margin and axis labels go (in twips, as the windows lay out).
 #pragma once
 
-#include "core/hand_box_field.h"
 #include "core/observation.h"
-#include "station/weather_state.h"
 
 #include <QString>
 #include <functional>
@@ -24,14 +22,7 @@ int intervalFromBar(int barValue);
 // "0 Min 5 Sec", "5 Min 0 Sec", or "Update Off".
 QString updateRateCaption(int interval);
 
-// A hand box text as a number; a field that holds no number yet counts as 0.
-double fieldNumber(const QString &text);
-
-// One sample per series, in series order.
-std::vector<double> temperatureSamples(const WeatherState &w, const FieldReader &field);
-std::vector<double> windHumiditySamples(const WeatherState &w, const FieldReader &field);
-
-// The same samples from an archived observation (its values as the hand box showed them).
+// One sample per series, in series order, from a live or an archived observation.
 std::vector<double> temperatureSamples(const Observation &o);
 std::vector<double> windHumiditySamples(const Observation &o);
 

@@ -1,6 +1,5 @@
 #include "windows/graph_window.h"
 
-#include "core/hand_box_api.h"
 #include "core/platform.h"
 
 #include <QCheckBox>
@@ -49,14 +48,12 @@ QString hexColor(const QColor &c)
 
 } // namespace
 
-GraphWindow::GraphWindow(const GraphWindowDef &def, const WeatherState &weather, const HandBoxApi *handBox,
-                         QWidget *owner)
-    : QWidget(owner, Qt::Window), m_def(def), m_weather(weather), m_averager(int(def.series.size()))
+GraphWindow::GraphWindow(const GraphWindowDef &def, QWidget *owner)
+    : QWidget(owner, Qt::Window), m_def(def), m_averager(int(def.series.size()))
 {
     setObjectName(QString::fromLatin1(def.objectName));
     setWindowTitle(QString::fromLatin1(def.title));
     setAttribute(Qt::WA_DeleteOnClose, false);
-    m_fieldReader = [handBox](HandBoxField f) { return handBox ? handBox->fieldText(f) : QString(); };
     m_clock = [] { return QDateTime::currentDateTimeUtc(); };
     m_timer.setObjectName(QStringLiteral("tmrChange"));
     // On whole seconds: both windows tick on the same wake-up, hidden or shown.
@@ -202,12 +199,12 @@ void GraphWindow::showSpanEndingAt(qint64 endMs)
 void GraphWindow::fillFromHistory()
 {
     const int n = m_averager.interval();
-    if (!m_history || n <= 0 || n == GraphRate::kOff || !m_def.archivedSamples)
+    if (!m_history || n <= 0 || n == GraphRate::kOff || !m_def.samples)
         return;
     const QDateTime now = m_clock();
     std::vector<QList<QPointF>> points;
     try {
-        points = historyPoints(m_history(now.addMSecs(-m_spanMs), now), now, n, m_series.size(), m_def.archivedSamples,
+        points = historyPoints(m_history(now.addMSecs(-m_spanMs), now), now, n, m_series.size(), m_def.samples,
                                m_def.plotValue);
     } catch (...) {
         return; // an archive that fails leaves the chart as it is
@@ -224,7 +221,7 @@ void GraphWindow::tick()
     // A timer slot must not throw into the event loop.
     try {
         std::vector<double> averages;
-        if (m_averager.add(m_def.samples(m_weather, m_fieldReader), averages))
+        if (m_latest && m_averager.add(m_def.samples(*m_latest), averages))
             plot(averages);
     } catch (...) {
     }
@@ -306,7 +303,7 @@ void GraphWindow::layoutControls()
     }
 }
 
-GraphWindow *newTemperaturesWindow(const WeatherState &weather, const HandBoxApi *handBox, QWidget *owner)
+GraphWindow *newTemperaturesWindow(QWidget *owner)
 {
     GraphWindowDef d;
     d.objectName = "frmTaskman";
@@ -324,17 +321,16 @@ GraphWindow *newTemperaturesWindow(const WeatherState &weather, const HandBoxApi
         {"SkyBrightness", QColor(128, 128, 255), "BrightSky_Lab", "SB"},
     };
     d.axisLabels = {{"LabelMax", "+55"}, {"Label_Zero", "0"}, {"Label_Min", "-40"}};
-    d.samples = [](const WeatherState &w, const FieldReader &f) { return temperatureSamples(w, f); };
-    d.archivedSamples = [](const Observation &o) { return temperatureSamples(o); };
+    d.samples = [](const Observation &o) { return temperatureSamples(o); };
     d.plotValue = temperaturePlotValue;
     d.labelTop = [](double h, double, double plotted, double maximum, double minimum) {
         return temperatureLabelTop(h, plotted, maximum, minimum);
     };
     d.axisLabelTops = temperatureAxisLabelTops;
-    return new GraphWindow(d, weather, handBox, owner);
+    return new GraphWindow(d, owner);
 }
 
-GraphWindow *newWindHumidityWindow(const WeatherState &weather, const HandBoxApi *handBox, QWidget *owner)
+GraphWindow *newWindHumidityWindow(QWidget *owner)
 {
     GraphWindowDef d;
     d.objectName = "frmTaskman1";
@@ -351,10 +347,9 @@ GraphWindow *newWindHumidityWindow(const WeatherState &weather, const HandBoxApi
     };
     d.axisLabels = {{"LabelMax", "100"}, {"Label75", "75"}, {"Label50", "50"},
                     {"Label25", "25"},   {"Label_Zero", "0"}, {"Label_Min", "-20"}};
-    d.samples = [](const WeatherState &w, const FieldReader &f) { return windHumiditySamples(w, f); };
-    d.archivedSamples = [](const Observation &o) { return windHumiditySamples(o); };
+    d.samples = [](const Observation &o) { return windHumiditySamples(o); };
     d.plotValue = windHumidityPlotValue;
     d.labelTop = [](double h, double average, double, double, double) { return windHumidityLabelTop(h, average); };
     d.axisLabelTops = [](double chartHeight, double, double) { return windHumidityAxisLabelTops(chartHeight); };
-    return new GraphWindow(d, weather, handBox, owner);
+    return new GraphWindow(d, owner);
 }

@@ -10,6 +10,7 @@
 #include <QColor>
 #include <QTimer>
 #include <QWidget>
+#include <optional>
 #include <vector>
 
 class QChart;
@@ -42,27 +43,23 @@ struct GraphWindowDef {
     double step; // grid step
     std::vector<GraphSeriesDef> series;
     std::vector<GraphAxisLabelDef> axisLabels;
-    std::function<std::vector<double>(const WeatherState &, const FieldReader &)> samples;
-    std::function<std::vector<double>(const Observation &)> archivedSamples;
+    std::function<std::vector<double>(const Observation &)> samples; // live and archived alike
     std::function<double(double average)> plotValue;
     // Margin label top (twips) from the chart height, the average and its plotted value.
     std::function<double(double h, double average, double plotted, double maximum, double minimum)> labelTop;
     std::function<GraphLabelTops(double chartHeight, double maximum, double minimum)> axisLabelTops;
 };
 
-class HandBoxApi;
-
 class GraphWindow : public QWidget {
     Q_OBJECT
 public:
-    // Samples the weather and the hand box's fields (none without a hand box).
-    GraphWindow(const GraphWindowDef &def, const WeatherState &weather, const HandBoxApi *handBox,
-                QWidget *owner = nullptr);
+    explicit GraphWindow(const GraphWindowDef &def, QWidget *owner = nullptr);
 
-    // Where samples of hand box fields come from instead.
-    void setFieldReader(FieldReader reader) { m_fieldReader = std::move(reader); }
+    // The latest observation, handed in on the window's thread; each tick samples it.
+    void setObservation(const Observation &o) { m_latest = o; }
 
     // One tick of tmrChange: take a sample, plot when the interval is complete.
+    // Before the first observation there is nothing to sample.
     void tick();
 
     // Where the points of the span in view come from when the window opens or
@@ -92,8 +89,7 @@ private:
     void showSpanEndingAt(qint64 endMs);
 
     GraphWindowDef m_def;
-    const WeatherState &m_weather;
-    FieldReader m_fieldReader;
+    std::optional<Observation> m_latest;
     SeriesAverager m_averager;
     QTimer m_timer;
     QChart *m_chart = nullptr;
@@ -114,6 +110,6 @@ private:
 };
 
 // frmTaskman, "Temperatures degC", six series.
-GraphWindow *newTemperaturesWindow(const WeatherState &weather, const HandBoxApi *handBox, QWidget *owner);
+GraphWindow *newTemperaturesWindow(QWidget *owner);
 // frmTaskman1, "WindHumidity", four series.
-GraphWindow *newWindHumidityWindow(const WeatherState &weather, const HandBoxApi *handBox, QWidget *owner);
+GraphWindow *newWindHumidityWindow(QWidget *owner);

@@ -3,21 +3,7 @@
 #include "screen/screen_fit.h"
 #include "windows/graph_window.h"
 
-#include <QPointer>
-
 namespace {
-// Guarded: the hand box owns them and may delete them first.
-QPointer<GraphWindow> g_temperatures;
-QPointer<GraphWindow> g_windHumidity;
-GraphHistorySource g_history;
-
-GraphWindow *opened(GraphWindow *w)
-{
-    w->setHistorySource(g_history);
-    w->fillFromHistory();
-    return w;
-}
-
 // First shown side by side along the bottom of the screen, right of the hand
 // box, rather than both in the same corner over it; keepOnScreen then pulls
 // them in where the screen is narrow.
@@ -30,47 +16,55 @@ void placeBeside(QWidget *first, QWidget *second, const QWidget *owner)
 }
 } // namespace
 
-void setGraphHistorySource(GraphHistorySource source)
+GraphWindows::~GraphWindows()
 {
-    g_history = std::move(source);
+    unload();
 }
 
-GraphWindow *temperaturesGraph()
+GraphWindow *GraphWindows::opened(GraphWindow *w) const
 {
-    return g_temperatures.data();
+    if (m_latest)
+        w->setObservation(*m_latest);
+    w->setHistorySource(m_history);
+    w->fillFromHistory();
+    return w;
 }
 
-GraphWindow *windHumidityGraph()
-{
-    return g_windHumidity.data();
-}
-
-void showGraphs(bool show, const WeatherState &weather, const HandBoxApi *values, QWidget *owner)
+void GraphWindows::show(bool show, QWidget *owner)
 {
     if (!show) {
-        if (g_temperatures)
-            g_temperatures->hide();
-        if (g_windHumidity)
-            g_windHumidity->hide();
+        if (m_temperatures)
+            m_temperatures->hide();
+        if (m_windHumidity)
+            m_windHumidity->hide();
         return;
     }
-    if (!g_temperatures && !g_windHumidity) {
-        g_temperatures = opened(newTemperaturesWindow(weather, values, owner));
-        g_windHumidity = opened(newWindHumidityWindow(weather, values, owner));
-        placeBeside(g_temperatures, g_windHumidity, owner);
+    if (!m_temperatures && !m_windHumidity) {
+        m_temperatures = opened(newTemperaturesWindow(owner));
+        m_windHumidity = opened(newWindHumidityWindow(owner));
+        placeBeside(m_temperatures, m_windHumidity, owner);
     }
-    if (!g_temperatures)
-        g_temperatures = opened(newTemperaturesWindow(weather, values, owner));
-    if (!g_windHumidity)
-        g_windHumidity = opened(newWindHumidityWindow(weather, values, owner));
-    g_temperatures->show();
-    g_windHumidity->show();
-    keepOnScreen(g_temperatures);
-    keepOnScreen(g_windHumidity);
+    if (!m_temperatures)
+        m_temperatures = opened(newTemperaturesWindow(owner));
+    if (!m_windHumidity)
+        m_windHumidity = opened(newWindHumidityWindow(owner));
+    m_temperatures->show();
+    m_windHumidity->show();
+    keepOnScreen(m_temperatures);
+    keepOnScreen(m_windHumidity);
 }
 
-void unloadGraphs()
+void GraphWindows::unload()
 {
-    delete g_temperatures.data();
-    delete g_windHumidity.data();
+    delete m_temperatures.data();
+    delete m_windHumidity.data();
+}
+
+void GraphWindows::offerObservation(const Observation &o)
+{
+    m_latest = o;
+    if (m_temperatures)
+        m_temperatures->setObservation(o);
+    if (m_windHumidity)
+        m_windHumidity->setObservation(o);
 }

@@ -27,6 +27,8 @@
 #include <QTcpServer>
 #include <QProcess>
 #include <QTest>
+#include "windows/graphs_setup.h"
+#include <QtCharts/QLineSeries>
 #include <QTextStream>
 #include <gtest/gtest.h>
 
@@ -161,7 +163,7 @@ TEST_F(StartupTest, ClientStartedRunsMinimisedAndSavesTheRestoredPlace)
 
 TEST_F(StartupTest, SimulateWiresTheStationToTheBuiltInBoard)
 {
-    const CommandLine cl = parseCommandLine({"tarnwick", "--simulate", "--no-alpaca"});
+    const CommandLine cl = parseCommandLine({"tarnwick", "--simulate", "--no-alpaca", "--no-archive"});
     app = Main(cl, *profile.store);
     box = app->handBox.get();
     EXPECT_TRUE(app->serialDeviceOverride.startsWith(QStringLiteral("/dev/pts/")));
@@ -170,6 +172,15 @@ TEST_F(StartupTest, SimulateWiresTheStationToTheBuiltInBoard)
     EXPECT_EQ(messages.texts.size(), 1);
     EXPECT_FALSE(app->model->fieldText(HandBoxField::DewPointT).isEmpty());
     EXPECT_NE(app->weather.StationRecord, kTestRecord);
+    // The graphs plot the watch's observation, handed to the window thread.
+    app->graphs->show(true, box);
+    QCoreApplication::processEvents();
+    GraphWindow *temps = app->graphs->temperatures();
+    for (int i = 0; i < 5; ++i)
+        temps->tick();
+    ASSERT_EQ(temps->series(2)->count(), 1);
+    EXPECT_EQ(temps->series(2)->at(0).y(), temperaturePlotValue(app->weather.AmbientTempAvgC));
+    EXPECT_NE(temps->series(2)->at(0).y(), 0);
 }
 
 TEST_F(StartupTest, UnreadableProfileIsReportedAndLeftAlone)

@@ -40,7 +40,7 @@ TEST(WindowPlacement, EveryFrameIsOnTheScreen)
     writeDefaultsIfNeeded(*profile.store);
     auto app = Main(parseCommandLine({"tarnwick", "--simulate", "--no-alpaca", "--no-archive", "--log-dir", profile.dir.path()}),
                     *profile.store);
-    showGraphs(true, app->weather, app->model.get(), app->handBox.get());
+    app->graphs->show(true, app->handBox.get());
     showTrafficWindow(prog().TrafficWindow);
     frmSetup *setup = setupDialog();
     setup->setAdvancedMode(true);
@@ -65,7 +65,7 @@ TEST(WindowPlacement, EveryFrameIsOnTheScreen)
         EXPECT_TRUE(area.contains(w->frameGeometry())) << qPrintable(describe(w)) << " outside " << area.width() << "x" << area.height();
     }
     setup->hide();
-    unloadGraphs();
+    app->graphs->unload();
     app.reset();
     resetProgram();
 }

@@ -20,29 +20,26 @@ TEST(GraphSampling, UpdateRateRuleAndCaptions)
     EXPECT_EQ(updateRateCaption(1), QStringLiteral("0 Min 1 Sec"));
 }
 
-TEST(GraphSampling, SamplesReadStateAndFieldsWithNonNumbersAsZero)
+TEST(GraphSampling, SamplesComeFromTheObservation)
 {
-    WeatherState w;
-    w.RainReading = 300;
-    w.AmbientTempAvgC = 26.31;
-    w.ThermopileTempAvgC = 44.32;
-    w.RainAvg = 321;
-    const std::map<HandBoxField, QString> fields{{HandBoxField::LabelClouds, "1.5"}, {HandBoxField::Label_SkyBright, "450"}, {HandBoxField::RH, "73"},
-                                         {HandBoxField::WindCurrentTF, ""},  {HandBoxField::DewPointT, "21.2"}};
-    const FieldReader read = [&](HandBoxField f) { return fields.count(f) ? fields.at(f) : QString(); };
-
-    const std::vector<double> t = temperatureSamples(w, read);
+    Observation o;
+    o.rainReading = 300;
+    o.skyC = 1.5;
+    o.ambientC = 26.31;
+    o.thermopileC = 44.32;
+    o.rainMean = 321;
+    o.skyBrightness = 450;
+    o.humidityPercent = 73;
+    o.dewPointC = 21.2;
+    const std::vector<double> t = temperatureSamples(o);
     ASSERT_EQ(t.size(), 6u);
     EXPECT_EQ(temperaturePlotValue(t[0]), 0);   // rain 300
     EXPECT_EQ(temperaturePlotValue(t[1]), 15);  // sky 1.5
     EXPECT_EQ(temperaturePlotValue(t[2]), 263); // 263.1
     EXPECT_EQ(temperaturePlotValue(t[5]), 200); // brightness 450 / 22.5
-    w.RainReading = 321;
-    EXPECT_DOUBLE_EQ(temperatureSamples(w, read)[0], 1.05);
-
-    const std::vector<double> h = windHumiditySamples(w, read);
-    EXPECT_EQ(h, (std::vector<double>{73, 0, 21.2, 26.31}));
-    EXPECT_EQ(windHumiditySamples(w, {})[0], 0);
+    o.rainReading = 321;
+    EXPECT_DOUBLE_EQ(temperatureSamples(o)[0], 1.05);
+    EXPECT_EQ(windHumiditySamples(o), (std::vector<double>{73, 0, 21.2, 26.31}));
 }
 
 TEST(GraphSampling, PlottedValuesRoundHalvesToEvenAndNeverFail)

@@ -19,16 +19,14 @@ namespace {
 
 class GraphWindowTest : public ::testing::Test {
 protected:
-    WeatherState weather;
-    std::map<HandBoxField, QString> fields;
+    Observation obs; // what the watch hands the windows each second
     std::unique_ptr<GraphWindow> temps;
     QDateTime now = QDateTime(QDate(2026, 12, 7), QTime(20, 0), Qt::UTC);
 
     void SetUp() override
     {
         resetProgram();
-        temps.reset(newTemperaturesWindow(weather, nullptr, nullptr));
-        temps->setFieldReader([this](HandBoxField f) { return fields.count(f) ? fields.at(f) : QString(); });
+        temps.reset(newTemperaturesWindow(nullptr));
         temps->setClock([this] { return now; });
     }
     void TearDown() override { resetProgram(); }
@@ -46,6 +44,7 @@ protected:
     {
         for (int i = 0; i < n; ++i) {
             now = now.addSecs(1);
+            w.setObservation(obs);
             w.tick();
         }
     }
@@ -69,7 +68,7 @@ TEST_F(GraphWindowTest, LoadsWithItsSeriesAndAFiveSecondRate)
     EXPECT_TRUE(temps->sampleTimer().isActive());
     EXPECT_EQ(temps->sampleTimer().interval(), 1000);
 
-    std::unique_ptr<GraphWindow> wind(newWindHumidityWindow(weather, nullptr, nullptr));
+    std::unique_ptr<GraphWindow> wind(newWindHumidityWindow(nullptr));
     EXPECT_EQ(wind->objectName(), QStringLiteral("frmTaskman1"));
     EXPECT_EQ(wind->seriesCount(), 4);
     EXPECT_EQ(wind->findChild<QLabel *>(QStringLiteral("Label75"))->text(), QStringLiteral("75"));
@@ -77,9 +76,8 @@ TEST_F(GraphWindowTest, LoadsWithItsSeriesAndAFiveSecondRate)
 
 TEST_F(GraphWindowTest, FirstPointAfterFiveSamplesHiddenSeriesStillPlotted)
 {
-    weather.RainReading = 300;
-    fields[HandBoxField::Label_SkyBright] = QStringLiteral("450");
-    fields[HandBoxField::LabelClouds] = QStringLiteral("not yet");
+    obs.rainReading = 300;
+    obs.skyBrightness = 450;
     boxes(temps.get())[5]->setChecked(false);
     EXPECT_FALSE(temps->series(5)->isVisible());
 
@@ -112,7 +110,7 @@ TEST_F(GraphWindowTest, BarAtLeftEndStopsUpdatesAndMovingItRestartsEmpty)
     EXPECT_EQ(rate(temps.get()), QStringLiteral("0 Min 1 Sec"));
     EXPECT_TRUE(temps->sampleTimer().isActive());
     EXPECT_EQ(temps->sampleCount(), 0);
-    weather.AmbientTempAvgC = 12.34;
+    obs.ambientC = 12.34;
     ticks(*temps, 1);
     EXPECT_EQ(temps->series(2)->at(0).y(), 123);
 }
@@ -125,15 +123,20 @@ TEST(GraphsBehindHandBox, GraphsBoxShowsHidesAndUnloadsBoth)
     WeatherState weather;
     WatchModel model(prog().settings, weather);
     auto box = std::make_unique<HandBox>(model);
-    box->setActions({.showGraphs = [&](bool show) { showGraphs(show, weather, &model, box.get()); }});
+    GraphWindows graphs;
+    box->setActions({.showGraphs = [&](bool show) { graphs.show(show, box.get()); }});
     box->show();
 
     model.setCheckState(HandBoxField::GraphCheck1, 1);
-    GraphWindow *temps = temperaturesGraph();
-    GraphWindow *wind = windHumidityGraph();
+    GraphWindow *temps = graphs.temperatures();
+    GraphWindow *wind = graphs.windHumidity();
     ASSERT_TRUE(temps && wind);
     EXPECT_EQ(temps->parentWidget(), box.get());
     EXPECT_TRUE(temps->isVisible() && wind->isVisible());
+    for (int i = 0; i < 5; ++i)
+        wind->tick();
+    EXPECT_EQ(wind->series(0)->count(), 0) << "nothing to plot before the first observation";
+    graphs.offerObservation(Observation{});
     for (int i = 0; i < 5; ++i)
         wind->tick();
 
@@ -141,9 +144,9 @@ TEST(GraphsBehindHandBox, GraphsBoxShowsHidesAndUnloadsBoth)
     EXPECT_FALSE(temps->isVisible() || wind->isVisible());
     EXPECT_TRUE(wind->sampleTimer().isActive()); // hidden windows keep sampling
     model.setCheckState(HandBoxField::GraphCheck1, 1);
-    EXPECT_EQ(temperaturesGraph(), temps);
+    EXPECT_EQ(graphs.temperatures(), temps);
     EXPECT_EQ(wind->series(0)->count(), 1);
-    // Empty fields sample as 0: all four tags want H x 0.8333 = 1450 twips (H = 1740
+    // Zero values: all four tags want H x 0.8333 = 1450 twips (H = 1740
     // twips at the load height), 97 pixels; they stack without overlapping, the
     // lowest at the plot's foot (133 - 17 pixels).
     ASSERT_EQ(wind->height(), 223);
@@ -153,9 +156,9 @@ TEST(GraphsBehindHandBox, GraphsBoxShowsHidesAndUnloadsBoth)
     std::sort(tops.begin(), tops.end());
     EXPECT_EQ(tops, QList<int>({65, 82, 99, 116}));
 
-    unloadGraphs();
-    EXPECT_EQ(temperaturesGraph(), nullptr);
-    EXPECT_EQ(windHumidityGraph(), nullptr);
+    graphs.unload();
+    EXPECT_EQ(graphs.temperatures(), nullptr);
+    EXPECT_EQ(graphs.windHumidity(), nullptr);
     box.reset();
     resetProgram();
 }
