@@ -24,10 +24,19 @@ void App::wireUpload()
     form.setBacklogHours(std::clamp(s.UploadBacklogHours, 0, 24 * 7));
     form.setCaFile(s.UploadCaFile);
     // Missed minutes come back from the archive when there is one.
-    if (archive)
-        form.setMinuteSource([this](const QDateTime &from, const QDateTime &to) {
-            return archive ? archive->minutesBetween(from, to) : std::vector<ArchiveSummary>{};
-        });
+    if (archive) {
+        // Read on the archive's own connection, where the watch runs.
+        const MinuteSource minutes = [this](const QDateTime &from, const QDateTime &to) {
+            std::vector<ArchiveSummary> rows;
+            onWatchThread(*this, [&] {
+                if (archive)
+                    rows = archive->minutesBetween(from, to);
+            });
+            return rows;
+        };
+        form.setMinuteSource(minutes);
+        upload->setMinuteSource(minutes, std::clamp(s.UploadBacklogHours, 0, 24 * 7));
+    }
     // The report goes with the observation of the record that ended its period.
     QStringList problems;
     upload->setServices(parseServices(s.UploadServices, problems), &QDateTime::currentDateTimeUtc, s.UploadCaFile);

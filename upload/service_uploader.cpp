@@ -22,22 +22,56 @@ QString ServiceUploader::stateLine() const
     return m_config.name + QStringLiteral(": ") + m_delivery.stateText();
 }
 
+void ServiceUploader::setMinuteSource(MinuteSource source, int backlogHours)
+{
+    if (takesLateReadings(m_config))
+        m_catchUp.setSource(std::move(source));
+    m_backlogHours = backlogHours;
+}
+
 void ServiceUploader::tick()
 {
-    if (m_busy || !m_latest || m_exchange.Connected() || m_exchange.waitingForConnection())
+    if (m_busy || m_exchange.Connected() || m_exchange.waitingForConnection())
         return;
     const QDateTime now = m_clock();
-    // The tick comes once a second: a little early still counts as on time.
-    if (m_lastSent.isValid() && m_lastSent.msecsTo(now) < qint64(m_config.intervalSeconds) * 1000 - 250)
-        return;
     if (!m_delivery.mayTryNow())
         return;
     ReentryGuard busy(m_busy);
+    // The tick comes once a second: a little early still counts as on time.
+    const bool liveDue = m_latest && (!m_lastSent.isValid()
+                                      || m_lastSent.msecsTo(now) >= qint64(m_config.intervalSeconds) * 1000 - 250);
+    if (!liveDue) {
+        // Between live reports, the outage's rows at most one per 2 s.
+        if (m_catchUp.open() && (!m_lastTry.isValid() || m_lastTry.secsTo(now) >= 2))
+            sendLate(now);
+        return;
+    }
     const ServiceRequest req = buildServiceRequest(m_config, *m_latest, now);
+    m_inFlightRecord = m_latest->utc.isValid() ? m_latest->utc : now;
+    m_inFlightMinute = QDateTime();
+    m_lastSent = now;
+    send(req, now);
+}
+
+bool ServiceUploader::sendLate(const QDateTime &now)
+{
+    const auto due = m_catchUp.next(now, m_backlogHours);
+    m_rowsDue = due ? due->remaining : 0;
+    m_delivery.setBacklog(m_rowsDue);
+    if (!due)
+        return false;
+    m_inFlightRecord = QDateTime();
+    m_inFlightMinute = due->minute;
+    send(buildLateServiceRequest(m_config, due->reading), now);
+    return true;
+}
+
+void ServiceUploader::send(const ServiceRequest &req, const QDateTime &now)
+{
+    m_lastTry = now;
     const auto port = remotePortFor(req.url);
     if (req.url.Host.isEmpty() || !port) {
         m_delivery.note({Verdict::Rejected, QStringLiteral("the address cannot be used")});
-        m_lastSent = now;
         emit stateChanged(stateLine());
         return;
     }
@@ -45,12 +79,26 @@ void ServiceUploader::tick()
     m_exchange.setRemoteHost(req.url.Host);
     m_exchange.setRemotePort(*port);
     m_exchange.setTls(req.url.Scheme == QLatin1String("https"));
-    m_lastSent = now;
     m_exchange.run(req.text);
 }
 
 void ServiceUploader::onEnded(ExchangeEnd end, const QByteArray &reply, const QString &error)
 {
-    m_delivery.note(judgeExchange(end, reply, error, m_style));
+    const Judgement j = judgeExchange(end, reply, error, m_style);
+    const bool again = j.verdict == Verdict::Retry || j.verdict == Verdict::CredentialsRefused;
+    if (m_inFlightMinute.isValid()) {
+        if (!again) {
+            m_catchUp.rowDone(m_inFlightMinute);
+            m_rowsDue = std::max(0, m_rowsDue - 1);
+        }
+    } else if (m_inFlightRecord.isValid()) {
+        if (j.verdict == Verdict::Accepted)
+            m_catchUp.taken(m_inFlightRecord);
+        else if (j.verdict == Verdict::Retry && m_catchUp.available())
+            m_catchUp.missed(m_inFlightRecord); // the archive holds it
+    }
+    m_inFlightRecord = m_inFlightMinute = QDateTime();
+    m_delivery.note(j);
+    m_delivery.setBacklog(m_rowsDue);
     emit stateChanged(stateLine());
 }

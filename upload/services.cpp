@@ -119,14 +119,9 @@ ServiceRequest buildServiceRequest(const ServiceConfig &s, const Observation &o,
     QByteArray body;
     switch (s.kind) {
     case ServiceKind::Pws: {
-        req.url = SplitUrl(s.address);
         PwsReading r = readingFrom(o);
-        r.stationId = s.stationId;
-        r.password = s.password;
         r.utc = utc;
-        query = UploadQuery(r);
-        req.style = ReplyStyle::PwsBody;
-        break;
+        return buildLateServiceRequest(s, r);
     }
     case ServiceKind::WindMap:
         req.url = SplitUrl(s.address);
@@ -150,5 +145,16 @@ ServiceRequest buildServiceRequest(const ServiceConfig &s, const Observation &o,
     QString text = requestText(req.url.Host, requestTarget(req.url, query), headers);
     text.replace(0, 3, method); // "GET" at the start
     req.text = text.toUtf8() + body;
+    return req;
+}
+
+ServiceRequest buildLateServiceRequest(const ServiceConfig &config, PwsReading reading)
+{
+    ServiceRequest req;
+    req.url = SplitUrl(config.address);
+    reading.stationId = config.stationId;
+    reading.password = config.password;
+    req.text = requestText(req.url.Host, requestTarget(req.url, UploadQuery(reading)), {}).toUtf8();
+    req.style = ReplyStyle::PwsBody;
     return req;
 }

@@ -10,6 +10,7 @@
 #include "core/observation.h"
 #include "upload/delivery.h"
 #include "upload/http_request.h"
+#include "upload/pws_report.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -46,3 +47,8 @@ struct ServiceRequest {
     ReplyStyle style = ReplyStyle::StatusOnly;
 };
 ServiceRequest buildServiceRequest(const ServiceConfig &config, const Observation &o, const QDateTime &utc);
+// A late report to a station-protocol service: the reading keeps its own time.
+ServiceRequest buildLateServiceRequest(const ServiceConfig &config, PwsReading reading);
+// Only the station protocol takes readings of the past (the wind map and the
+// templates get the latest only).
+inline bool takesLateReadings(const ServiceConfig &config) { return config.kind == ServiceKind::Pws; }

@@ -42,6 +42,7 @@ void UploadUi::setServices(const std::vector<ServiceConfig> &configs, std::funct
     for (const ServiceConfig &config : configs) {
         auto service = std::make_unique<ServiceUploader>(config, clock);
         service->setCaFile(caFile);
+        service->setMinuteSource(m_minuteSource, m_backlogHours);
         QObject::connect(service.get(), &ServiceUploader::stateChanged, m_form.get(), [this] {
             if (m_window)
                 m_window->setOtherServiceStates(serviceStates());

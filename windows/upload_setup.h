@@ -30,6 +30,13 @@ public:
     // The services beyond the main one, each on its own interval; started at once.
     void setServices(const std::vector<ServiceConfig> &configs, std::function<QDateTime()> clock, const QString &caFile);
     const std::vector<std::unique_ptr<ServiceUploader>> &services() const { return m_services; }
+    // The archive's minute rows for the services' catch-up after an outage;
+    // set before setServices.
+    void setMinuteSource(MinuteSource source, int backlogHours)
+    {
+        m_minuteSource = std::move(source);
+        m_backlogHours = backlogHours;
+    }
     // The latest observation for the services; when readings may not go out
     // (stale, made up) they get none and send nothing.
     void offerObservation(const Observation &o, bool mayGoOut);
@@ -40,4 +47,6 @@ private:
     std::unique_ptr<UploadForm> m_form;
     QPointer<UploadWindow> m_window;
     std::vector<std::unique_ptr<ServiceUploader>> m_services;
+    MinuteSource m_minuteSource;
+    int m_backlogHours = 6;
 };
