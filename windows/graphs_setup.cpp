@@ -3,16 +3,24 @@
 #include "screen/screen_fit.h"
 #include "windows/graph_window.h"
 
+
 namespace {
 // First shown side by side along the bottom of the screen, right of the hand
-// box, rather than both in the same corner over it; keepOnScreen then pulls
-// them in where the screen is narrow.
+// box, rather than both in the same corner over it. Where the screen is too
+// narrow for both beside the hand box, the second goes above the first: the
+// hand box and the two charts stay clear of each other.
 void placeBeside(QWidget *first, QWidget *second, const QWidget *owner)
 {
     const QRect area = availableAreaFor(owner);
+    // The window manager's frames are not known before the windows show.
+    const int frames = 2 * 8;
+    const int titleAndBorders = 40;
     const int left = owner ? owner->frameGeometry().right() + 12 : area.left();
     first->move(left, area.bottom() - first->height());
-    second->move(left + first->width() + 12, area.bottom() - second->height());
+    if (left + first->width() + 12 + second->width() + frames <= area.right())
+        second->move(left + first->width() + 12, area.bottom() - second->height());
+    else
+        second->move(left, area.bottom() - first->height() - 2 * titleAndBorders - second->height());
 }
 } // namespace
 
