@@ -71,6 +71,31 @@ GraphWindow::GraphWindow(const GraphWindowDef &def, QWidget *owner)
 
 void GraphWindow::buildControls()
 {
+    buildChart();
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    pal.setColor(QPalette::WindowText, Qt::white);
+    setPalette(pal);
+
+    m_picHolder = new QWidget(this);
+    m_picHolder->setObjectName(QStringLiteral("picHolder"));
+    m_picHolder->setAutoFillBackground(true);
+    m_picHolder->setPalette(pal);
+
+    for (const GraphAxisLabelDef &a : m_def.axisLabels) {
+        auto *label = new QLabel(QString::fromLatin1(a.caption), this);
+        label->setObjectName(QString::fromLatin1(a.name));
+        label->setGeometry(0, 0, px(kLeftMargin), px(kLabelRowHeight));
+        m_axisLabels.push_back(label);
+    }
+    for (size_t i = 0; i < m_def.series.size(); ++i)
+        addSeries(i);
+    buildRateControls();
+}
+
+void GraphWindow::buildChart()
+{
     // The chart: fixed y range, black ground, green grid, no legend or axis text
     // (the margin labels carry the scale).
     m_chart = new QChart;
@@ -108,54 +133,41 @@ void GraphWindow::buildControls()
     m_chartView->setRenderHint(QPainter::Antialiasing, false);
     m_chartView->setFrameShape(QFrame::NoFrame);
     m_chartView->setBackgroundBrush(Qt::black);
+}
 
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::black);
-    pal.setColor(QPalette::WindowText, Qt::white);
-    setPalette(pal);
+// A series with its margin tag and its check box.
+void GraphWindow::addSeries(size_t i)
+{
+    const GraphSeriesDef &d = m_def.series[i];
+    auto *series = new QLineSeries;
+    m_chart->addSeries(series);
+    series->attachAxis(m_xAxis);
+    series->attachAxis(m_yAxis);
+    series->setVisible(true);
+    series->setColor(d.color);
+    m_series.push_back(series);
 
-    m_picHolder = new QWidget(this);
-    m_picHolder->setObjectName(QStringLiteral("picHolder"));
-    m_picHolder->setAutoFillBackground(true);
-    m_picHolder->setPalette(pal);
+    auto *label = new QLabel(QString::fromLatin1(d.labelCaption), this);
+    label->setObjectName(QString::fromLatin1(d.labelName));
+    label->setStyleSheet(QStringLiteral("color: %1;").arg(hexColor(d.color)));
+    label->setGeometry(0, 0, px(kTagColumnWidth) - 2, px(kLabelRowHeight));
+    m_marginLabels.push_back(label);
 
-    for (const GraphAxisLabelDef &a : m_def.axisLabels) {
-        auto *label = new QLabel(QString::fromLatin1(a.caption), this);
-        label->setObjectName(QString::fromLatin1(a.name));
-        label->setGeometry(0, 0, px(kLeftMargin), px(kLabelRowHeight));
-        m_axisLabels.push_back(label);
-    }
+    // Two columns of three rows, each caption in its series colour.
+    auto *box = new QCheckBox(QString::fromLatin1(d.checkCaption), m_picHolder);
+    box->setObjectName(QStringLiteral("chkVisible"));
+    box->setProperty("index", int(i));
+    box->setStyleSheet(QStringLiteral("QCheckBox { color: %1; }").arg(hexColor(d.color)));
+    box->setGeometry(px(i < 3 ? 120 : 1800), px(360 * int(i % 3)), px(1600), px(330));
+    connect(box, &QCheckBox::stateChanged, this, [this, i](int state) {
+        m_series[i]->setVisible(state == Qt::Checked);
+    });
+    m_checks.push_back(box);
+    box->setChecked(true);
+}
 
-    for (size_t i = 0; i < m_def.series.size(); ++i) {
-        const GraphSeriesDef &d = m_def.series[i];
-        auto *series = new QLineSeries;
-        m_chart->addSeries(series);
-        series->attachAxis(m_xAxis);
-        series->attachAxis(m_yAxis);
-        series->setVisible(true);
-        series->setColor(d.color);
-        m_series.push_back(series);
-
-        auto *label = new QLabel(QString::fromLatin1(d.labelCaption), this);
-        label->setObjectName(QString::fromLatin1(d.labelName));
-        label->setStyleSheet(QStringLiteral("color: %1;").arg(hexColor(d.color)));
-        label->setGeometry(0, 0, px(kTagColumnWidth) - 2, px(kLabelRowHeight));
-        m_marginLabels.push_back(label);
-
-        // Two columns of three rows, each caption in its series colour.
-        auto *box = new QCheckBox(QString::fromLatin1(d.checkCaption), m_picHolder);
-        box->setObjectName(QStringLiteral("chkVisible"));
-        box->setProperty("index", int(i));
-        box->setStyleSheet(QStringLiteral("QCheckBox { color: %1; }").arg(hexColor(d.color)));
-        box->setGeometry(px(i < 3 ? 120 : 1800), px(360 * int(i % 3)), px(1600), px(330));
-        connect(box, &QCheckBox::stateChanged, this, [this, i](int state) {
-            m_series[i]->setVisible(state == Qt::Checked);
-        });
-        m_checks.push_back(box);
-        box->setChecked(true);
-    }
-
+void GraphWindow::buildRateControls()
+{
     m_bar = new QScrollBar(Qt::Horizontal, m_picHolder);
     m_bar->setObjectName(QStringLiteral("HScroll1"));
     m_bar->setRange(GraphRate::kBarMin, GraphRate::kBarMax);

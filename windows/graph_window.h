@@ -82,6 +82,9 @@ protected:
 
 private:
     void buildControls();
+    void buildChart();
+    void addSeries(size_t index);
+    void buildRateControls();
     void onUpdateRate(int barValue);
     void plot(const std::vector<double> &averages);
     void layoutControls();
