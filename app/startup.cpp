@@ -48,7 +48,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-Q_LOGGING_CATEGORY(lcApp, "tarnwick.app")
+Q_LOGGING_CATEGORY(lcApp, "tarnwick.app", QtInfoMsg)
 
 namespace {
 

@@ -1,4 +1,5 @@
 #include "station/serial_station_port.h"
+#include "station/station_logging.h"
 
 #include "core/port_mapping.h"
 
@@ -14,8 +15,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-// Raw traffic: QT_LOGGING_RULES="tarnwick.station.debug=true"
-Q_LOGGING_CATEGORY(stationLog, "tarnwick.station", QtWarningMsg)
 
 SerialStationPort::SerialStationPort(DeviceResolver resolver) : m_resolver(std::move(resolver)) {}
 
@@ -123,7 +122,7 @@ PortResult SerialStationPort::transmit(const QString &text)
     if (!m_port.isOpen())
         return PortResult::PortError;
     const QByteArray bytes = text.toLatin1();
-    qCDebug(stationLog) << "sent" << bytes;
+    qCDebug(lcStation) << "sent" << bytes;
     if (m_port.write(bytes) != bytes.size()) {
         m_error = m_port.errorString();
         return PortResult::PortError;
@@ -158,7 +157,7 @@ bool SerialStationPort::takeAvailable()
         m_port.waitForReadyRead(0);
     if (m_port.bytesAvailable() > 0) {
         const QByteArray bytes = m_port.readAll();
-        qCDebug(stationLog) << "received" << bytes;
+        qCDebug(lcStation) << "received" << bytes;
         m_pending += bytes;
     }
     if (m_port.error() != QSerialPort::ResourceError)

@@ -9,7 +9,7 @@
 #include "station/weather_state.h"
 #include "station/wind_colors.h"
 
-Q_LOGGING_CATEGORY(lcStation, "tarnwick.station")
+Q_LOGGING_CATEGORY(lcStation, "tarnwick.station", QtInfoMsg) // debug (raw traffic too) when asked for
 
 WatchModel::WatchModel(Settings &settings, WeatherState &weather, std::function<void(const QString &)> saveSetting,
                        QObject *parent)

@@ -12,7 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-Q_LOGGING_CATEGORY(lcWindows, "tarnwick.windows")
+Q_LOGGING_CATEGORY(lcWindows, "tarnwick.windows", QtInfoMsg)
 
 namespace {
 QString cssColor(uint32_t vb)
