@@ -1,6 +1,8 @@
 #include "app/window_setup.h"
 
 #include "app/app.h"
+#include "app/automation_setup.h"
+#include "app/mqtt_setup.h"
 #include "app/watch_thread.h"
 #include "core/program.h"
 #include "focuser/focuser_routines.h"
@@ -9,6 +11,7 @@
 #include "station/station_cycle.h"
 #include "station/station_link.h"
 #include "station/watch_model.h"
+#include "upload/services.h"
 #include "upload/upload_setup.h"
 #include "upload/upload_window.h"
 #include "windows/graphs_setup.h"
@@ -17,6 +20,7 @@
 #include "windows/traffic_setup.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QThread>
 
 // The setup dialog loads hidden; sounds play through its player.
@@ -37,6 +41,23 @@ void installSetupDialog(App &a)
     setup.refreshFocuser = [&a] { RefreshFocuserState(a.focuser); };
     setup.boardDeviceChosen = [&a] { a.link->deviceChoiceConfirmed(); };
     setup.onWatch = [&a](const std::function<void()> &step) { onWatchThread(a, step); };
+    setup.servicesProblems = [](const QString &text) {
+        QStringList problems;
+        parseServices(text, problems);
+        return problems;
+    };
+    // The modules that keep a copy of their settings take the new ones at once.
+    setup.settingsChanged = [&a](const QStringList &keys) {
+        if (keys.contains(QStringLiteral("WeatherDataFile")))
+            onWatchThread(a, [&a] { useWeatherDataFile(a); });
+        if (!keys.filter(QRegularExpression(QStringLiteral("^Mqtt/"))).isEmpty())
+            onWatchThread(a, [&a] { restartMqtt(a); });
+        if (keys.contains(QStringLiteral("UploadServices")) && a.upload) {
+            QStringList problems;
+            const Settings &s = prog().settings;
+            a.upload->setServices(parseServices(s.UploadServices, problems), &QDateTime::currentDateTimeUtc, s.UploadCaFile);
+        }
+    };
     installSetup(setup);
     // A sound asked for by the watch's thread plays on the window thread; the
     // watch does not wait for it.

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class HandBoxApi;
@@ -24,6 +25,11 @@ struct SetupLinks {
     std::function<bool(bool absolute, double maxStep)> resetPosition; // "Reset Position"
     std::function<void()> refreshFocuser;  // the focuser follows the accepted settings
     std::function<void()> boardDeviceChosen; // after OK: the board's device choice applies at once
+    // Why an UploadServices text cannot be used (empty: it can); OK is refused meanwhile.
+    std::function<QStringList(const QString &)> servicesProblems;
+    // After the dialog closed: the keys ("Mqtt/Port", "WeatherDataFile" ...)
+    // whose running values OK changed, for the modules that hold a copy.
+    std::function<void(const QStringList &keys)> settingsChanged;
     // Runs a step where the watch runs and returns when it is done (unset: at
     // once). The running settings, the hand box and the links above are the
     // watch's: the dialog reads and changes them only through this.
