@@ -233,3 +233,29 @@ TEST_F(SetupConnectionsTest, UnusableConnectionFieldsAreRefusedInPlace)
     for (int i = 0; i < after.size(); ++i)
         EXPECT_EQ(after[i].value, saved[i].value) << after[i].name.toStdString();
 }
+
+// Each kind's columns land in the fields the uploads read, and back.
+TEST(ServiceRows, EveryKindRoundTripsThroughTheUploadsParser)
+{
+    const QString text = QStringLiteral("pws|Club|https://a.example/u|ST1|key|60\n"
+                                        "windmap|Map|https://m.example/api|7|pw|300\n"
+                                        "get|Mine|http://h.example/x?t={tempc}|30\n"
+                                        "post|Form|http://h.example/p|t={tempc}&h={humidity}|120");
+    const ServiceRows rows = serviceRowsFromText(text);
+    ASSERT_EQ(rows.rows.size(), 4u);
+    EXPECT_TRUE(rows.keptLines.isEmpty());
+    EXPECT_EQ(serviceTextFromRows(rows), text);
+    QStringList problems;
+    const auto configs = parseServices(serviceTextFromRows(rows), problems);
+    ASSERT_EQ(configs.size(), 4u);
+    EXPECT_EQ(configs[0].password, "key");
+    EXPECT_EQ(configs[1].stationId, "7");
+    EXPECT_EQ(configs[2].address, "http://h.example/x?t={tempc}");
+    EXPECT_EQ(configs[3].bodyTemplate, "t={tempc}&h={humidity}");
+    ServiceRow split = rows.rows[0];
+    split.key = QStringLiteral("a|b");
+    EXPECT_FALSE(serviceRowProblem(split, 1).isEmpty());
+    split.key = QStringLiteral("ab");
+    split.body = QStringLiteral("a|b"); // not part of a pws line
+    EXPECT_TRUE(serviceRowProblem(split, 1).isEmpty());
+}

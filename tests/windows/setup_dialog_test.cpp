@@ -69,6 +69,17 @@ TEST_F(SetupTest, EveryNamedControlIsBoundToItsOwnWidget)
     EXPECT_EQ(dialog->checkState(SetupControl::chkUnsafeInDaylight), Checked);
 }
 
+TEST_F(SetupTest, MqttPasswordShowsAsDotsUnlessAsked)
+{
+    QLineEdit *password = qobject_cast<QLineEdit *>(dialog->controlWidget(SetupControl::MqttPassword));
+    ASSERT_NE(password, nullptr);
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+    clickBox(*dialog, "chkShowMqttPassword");
+    EXPECT_EQ(password->echoMode(), QLineEdit::Normal);
+    clickBox(*dialog, "chkShowMqttPassword");
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+}
+
 TEST_F(SetupTest, EnabledControlsFollowEveryBoxCombination)
 {
     auto enabled = [this](const char *name) { return dialog->findChild<QWidget *>(name)->isEnabled(); };
