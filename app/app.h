@@ -23,6 +23,7 @@ class HandBox;
 class MqttPublisher;
 class WatchModel;
 class SafetyWatch;
+class SetupProcedure;
 class SerialStationPort;
 class StationCycle;
 class StationLink;
@@ -45,6 +46,8 @@ public:
     // mirrors it and is null when nobody looks (headless).
     std::unique_ptr<WatchModel> model;
     std::unique_ptr<HandBox> handBox;
+    // The setup dialog and its procedure; null when nobody looks (headless).
+    std::unique_ptr<SetupProcedure> setup;
     // The weather archive, a listener of the watch; null with --no-archive or
     // when its file cannot be used.
     std::unique_ptr<Archive> archive;

@@ -58,13 +58,16 @@ void installSetupDialog(App &a)
             a.upload->setServices(parseServices(s.UploadServices, problems), &QDateTime::currentDateTimeUtc, s.UploadCaFile);
         }
     };
-    installSetup(setup);
+    a.setup = std::make_unique<SetupProcedure>(setup);
     // A sound asked for by the watch's thread plays on the window thread; the
     // watch does not wait for it.
-    a.player.setPlay([](const QString &path) {
+    a.player.setPlay([&a](const QString &path) {
         if (QThread::currentThread() == QCoreApplication::instance()->thread())
-            return playWaveFile(path);
-        onWindowThread([path] { playWaveFile(path); });
+            return a.setup && a.setup->playWaveFile(path);
+        onWindowThread([&a, path] {
+            if (a.setup)
+                a.setup->playWaveFile(path);
+        });
         return true;
     });
 }
@@ -77,8 +80,8 @@ void wireClosingAndButtons(App &a, std::function<void()> exitSaveFailed)
     ClosingSteps closing;
     closing.onUnload = {[&a] {
                             onWindowThread([&a] {
-                                if (a.handBox)
-                                    unloadSetupDialog();
+                                if (a.setup)
+                                    a.setup->unload();
                             });
                         },
                         [] { onWindowThread(&unloadTrafficWindow); },
@@ -104,11 +107,18 @@ void wireClosingAndButtons(App &a, std::function<void()> exitSaveFailed)
     a.model->setTick([&a] { a.cycle->run(); });
     // Headless, the procedure says why it shows nothing. A client's call from
     // the watch's thread opens it on the window thread without waiting for it.
-    a.focuser.runSetupDialog = [] { onWindowThread(&RunSetupDialog); };
+    a.focuser.runSetupDialog = [&a] {
+        onWindowThread([&a] {
+            if (a.setup)
+                a.setup->run();
+            else
+                SetupProcedure::sayNotShown(); // headless
+        });
+    };
     if (!a.handBox)
         return;
     HandBoxActions actions;
-    actions.runSetupDialog = &RunSetupDialog;
+    actions.runSetupDialog = [&a] { a.setup->run(); };
     actions.showTrafficWindow = &showTrafficWindow;
     actions.showUploadWindow = [&a] { a.upload->show(); };
     actions.showGraphs = [&a](bool show) { showGraphs(show, a.weather, a.model.get(), a.handBox.get()); };

@@ -1,42 +1,32 @@
-// RunSetupDialog and the life of the one setup dialog.
+// The setup procedure and the life of the one setup dialog.
 #include "windows/run_setup_dialog.h"
 
 #include "core/hand_box_api.h"
 #include "core/messages.h"
-#include "core/number_format.h"
-#include "screen/window_system.h"
 #include "core/profile_store.h"
-#include "core/settings.h"
 #include "core/reentry_guard.h"
+#include "core/settings.h"
+#include "screen/window_system.h"
 #include "windows/mm_control.h"
 #include "windows/setup_dialog.h"
 #include "windows/setup_dialog_fill.h"
 #include "windows/setup_read_back.h"
 
-#include <QPointer>
 #include <QThread>
-#include <QStringList>
 
-namespace {
-
-QPointer<frmSetup> &dialogRef()
+SetupProcedure::SetupProcedure(SetupLinks links) : m_links(std::move(links))
 {
-    static QPointer<frmSetup> dialog;
-    return dialog;
+    dialog(); // loaded hidden; it stays loaded while the hand box lives
 }
 
-SetupLinks &links()
+SetupProcedure::~SetupProcedure()
 {
-    static SetupLinks l;
-    return l;
+    delete m_dialog.data();
 }
 
-bool g_running = false;         // the procedure is showing the dialog
-bool g_unloadRequested = false; // unload asked for while it was
-
-void reportSaveFailures(QStringList keys)
+void SetupProcedure::reportSaveFailures(QStringList keys)
 {
-    ProfileStore *profile = links().profile;
+    ProfileStore *profile = m_links.profile;
     if (keys.isEmpty() || !profile)
         return;
     keys.removeDuplicates(); // a key written on every OK pass is named once
@@ -45,84 +35,76 @@ void reportSaveFailures(QStringList keys)
                 QStringLiteral("Wind and Rain Setup"), MsgIcon::Exclamation);
 }
 
-void onWatch(const std::function<void()> &step)
+void SetupProcedure::onWatch(const std::function<void()> &step)
 {
-    if (links().onWatch)
-        links().onWatch(step);
+    if (m_links.onWatch)
+        m_links.onWatch(step);
     else
         step();
 }
 
 // The running settings as they stand, copied where the watch runs.
-Settings runningSettings()
+Settings SetupProcedure::runningSettings()
 {
     Settings copy;
-    onWatch([&copy] { copy = *links().settings; });
+    onWatch([this, &copy] { copy = *m_links.settings; });
     return copy;
 }
 
-void fillDialog(frmSetup &d)
+void SetupProcedure::fillDialog(frmSetup &d)
 {
     double windNow = 0; // the current wind value
-    if (links().currentValue)
-        onWatch([&windNow] { windNow = links().currentValue(); });
+    if (m_links.currentValue)
+        onWatch([this, &windNow] { windNow = m_links.currentValue(); });
     fillSetupDialog(d, runningSettings(), windNow);
 }
 
-} // namespace
-
-namespace {
-SetupDialogContext dialogContext()
+SetupDialogContext SetupProcedure::dialogContext()
 {
     SetupDialogContext context;
-    context.profile = links().profile;
-    context.headless = links().headless;
-    context.servicesProblems = links().servicesProblems;
-    if (links().settings)
-        context.onRunningSettings = [](const std::function<void(Settings &)> &step) {
-            onWatch([&step] { step(*links().settings); });
+    context.profile = m_links.profile;
+    context.headless = m_links.headless;
+    context.servicesProblems = m_links.servicesProblems;
+    if (m_links.settings)
+        context.onRunningSettings = [this](const std::function<void(Settings &)> &step) {
+            onWatch([this, &step] { step(*m_links.settings); });
         };
     return context;
 }
-} // namespace
 
-frmSetup *setupDialog()
+frmSetup *SetupProcedure::dialog()
 {
-    QPointer<frmSetup> &d = dialogRef();
-    if (!d)
-        d = new frmSetup(dialogContext()); // the load step runs; the window stays hidden
-    else
-        d->setContext(dialogContext()); // the links may have changed since it was loaded
-    d->setPositionReset(links().resetPosition);
-    return d;
+    if (!m_dialog)
+        m_dialog = new frmSetup(dialogContext()); // the load step runs; the window stays hidden
+    m_dialog->setPositionReset(m_links.resetPosition);
+    return m_dialog;
 }
 
-void unloadSetupDialog()
+void SetupProcedure::unload()
 {
-    frmSetup *d = dialogRef();
+    frmSetup *d = m_dialog;
     if (!d)
         return;
     d->setAllowUnload(true);
-    if (g_running) {
-        g_unloadRequested = true;
+    if (m_running) {
+        m_unloadRequested = true;
         d->cmdCancel_Click();
         return;
     }
-    dialogRef() = nullptr;
+    m_dialog = nullptr;
     d->close();
     delete d;
 }
 
-namespace {
 // One OK pass on a copy of the settings as they stand when OK is pressed; what
 // was read back applies to the running program, even before a rejection.
-bool applyOkPass(frmSetup &d, QStringList &failed, QStringList &changed)
+bool SetupProcedure::applyOkPass(frmSetup &d, QStringList &failed, QStringList &changed)
 {
     Settings edited = runningSettings();
-    SettingWriter write(edited, links().profile);
+    SettingWriter write(edited, m_links.profile);
     const bool accepted = readBack(d, edited, write);
-    onWatch([&edited, &write, &changed] {
-        Settings &running = *links().settings;
+    onWatch([this, &edited, &write, &changed] {
+        Settings &running = *m_links.settings;
         for (const QString &key : write.readKeys()) {
             if (settingText(running, key) != settingText(edited, key))
                 changed << key;
@@ -132,33 +114,36 @@ bool applyOkPass(frmSetup &d, QStringList &failed, QStringList &changed)
     failed << write.failedKeys();
     return accepted;
 }
-} // namespace
 
-void RunSetupDialog()
+void SetupProcedure::sayNotShown()
 {
-    HandBoxApi *handBox = links().handBox;
+    printNotice(QStringLiteral("Setup dialog not shown: running headless, nobody can answer it. "
+                               "Settings unchanged, as after Cancel; use 'tarnwick config set' to change them."));
+}
+
+void SetupProcedure::run()
+{
     // Headless there is no dialog to show (nor links to it).
-    if (links().headless || !links().settings) {
-        printNotice(QStringLiteral("Setup dialog not shown: running headless, nobody can answer it. "
-                                   "Settings unchanged, as after Cancel; use 'tarnwick config set' to change them."));
+    if (m_links.headless || !m_links.settings) {
+        sayNotShown();
         return;
     }
-    frmSetup *d = setupDialog();
-    ReentryGuard running(g_running);
+    frmSetup *d = dialog();
+    ReentryGuard running(m_running);
     if (!running.active()) {
         // Already open (a client asked while the user has it): one dialog, one procedure.
         d->raise();
         d->activateWindow();
         return;
     }
-    g_unloadRequested = false;
+    m_unloadRequested = false;
 
     // The watch runs on meanwhile with the settings as they stand; the
     // dialog's fields are the copy being edited.
     d->setAllowUnload(false);
     d->setAdvancedMode(runningSettings().AdvancedSetup);
     fillDialog(*d);
-    if (handBox)
+    if (HandBoxApi *handBox = m_links.handBox)
         onWatch([handBox] { handBox->hideWindow(); });
     SetTopMost(d, true);
 
@@ -167,49 +152,50 @@ void RunSetupDialog()
     bool accepted = false;
     for (;;) {
         d->exec();
-        if (g_unloadRequested || !d->Result())
+        if (m_unloadRequested || !d->Result())
             break;
         if ((accepted = applyOkPass(*d, failed, changed)))
             break;
     }
-    changed.removeDuplicates();
-    if (!changed.isEmpty() && links().settingsChanged)
-        links().settingsChanged(changed);
-    if (accepted && links().refreshFocuser)
-        onWatch(links().refreshFocuser);
-    failed << d->takeFailedWrites();
-    reportSaveFailures(failed);
-
-    d->setAllowUnload(true);
-    if (handBox)
-        onWatch([handBox] {
-            handBox->setTopMost(links().settings->AlwaysOnTop);
-            handBox->showWindow();
-        });
-    if (links().restartWindows)
-        onWatch(links().restartWindows);
-    if (accepted && links().boardDeviceChosen)
-        onWatch(links().boardDeviceChosen);
+    finish(*d, accepted, failed, changed);
     running.release(); // the unload below must find the procedure over
 
-    if (g_unloadRequested) {
-        g_unloadRequested = false;
-        unloadSetupDialog();
+    if (m_unloadRequested) {
+        m_unloadRequested = false;
+        unload();
     }
 }
 
-void installSetup(SetupLinks l)
+// After the dialog closed: the modules follow what OK changed, the hand box
+// comes back, the averaging windows start again.
+void SetupProcedure::finish(frmSetup &d, bool accepted, QStringList failed, QStringList changed)
 {
-    links() = std::move(l);
-    setupDialog(); // loaded hidden; it stays loaded while the hand box lives
+    changed.removeDuplicates();
+    if (!changed.isEmpty() && m_links.settingsChanged)
+        m_links.settingsChanged(changed);
+    if (accepted && m_links.refreshFocuser)
+        onWatch(m_links.refreshFocuser);
+    failed << d.takeFailedWrites();
+    reportSaveFailures(failed);
+
+    d.setAllowUnload(true);
+    if (HandBoxApi *handBox = m_links.handBox)
+        onWatch([this, handBox] {
+            handBox->setTopMost(m_links.settings->AlwaysOnTop);
+            handBox->showWindow();
+        });
+    if (m_links.restartWindows)
+        onWatch(m_links.restartWindows);
+    if (accepted && m_links.boardDeviceChosen)
+        onWatch(m_links.boardDeviceChosen);
 }
 
-bool playWaveFile(const QString &path)
+bool SetupProcedure::playWaveFile(const QString &path)
 {
     // Playing holds up the caller until the sound ends. The player waits in a
     // local event loop, so the main timer is held meanwhile: no station cycle
     // may start inside the one that raised the alert.
-    HandBoxApi *handBox = links().handBox;
+    HandBoxApi *handBox = m_links.handBox;
     // A watch on a thread of its own never waits for the sound: nothing to hold.
     const auto *clockOwner = dynamic_cast<const QObject *>(handBox);
     const bool watchHere = !clockOwner || clockOwner->thread() == QThread::currentThread();
@@ -217,8 +203,8 @@ bool playWaveFile(const QString &path)
     if (timerWasOn)
         handBox->setTimerEnabled(false);
     // The player lives on the dialog, which is loaded again if it was unloaded.
-    const bool played = setupDialog()->MMControl1->playWaveFile(path);
-    if (timerWasOn && links().handBox == handBox)
+    const bool played = dialog()->MMControl1->playWaveFile(path);
+    if (timerWasOn && m_links.handBox == handBox)
         handBox->setTimerEnabled(true);
     return played;
 }

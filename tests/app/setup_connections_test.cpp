@@ -60,7 +60,7 @@ protected:
     // and a showing the step leaves open is cancelled.
     void runSetup(std::vector<Step> steps)
     {
-        frmSetup *d = setupDialog();
+        frmSetup *d = app->setup->dialog();
         size_t next = 0;
         auto conn = QObject::connect(d, &frmSetup::shown, d, [&, d] {
             QTimer::singleShot(0, d, [&, d] {
@@ -70,7 +70,7 @@ protected:
                     d->cmdCancel_Click();
             });
         });
-        RunSetupDialog();
+        app->setup->run();
         QObject::disconnect(conn);
         EXPECT_EQ(next, steps.size());
     }

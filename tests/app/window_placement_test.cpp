@@ -42,7 +42,7 @@ TEST(WindowPlacement, EveryFrameIsOnTheScreen)
                     *profile.store);
     showGraphs(true, app->weather, app->model.get(), app->handBox.get());
     showTrafficWindow();
-    frmSetup *setup = setupDialog();
+    frmSetup *setup = app->setup->dialog();
     setup->setAdvancedMode(true);
     setup->show();
 

@@ -33,15 +33,15 @@ TEST_F(SetupTest, LoadsHiddenWithCaptionsVersionAndStoredPort)
 
     profile.store->writeValue(kDriverId, kComPortKey, "7");
     setDevicePathForPort(*profile.store, 7, "/dev/ttyUSB0");
-    unloadSetupDialog();
-    dialog = setupDialog();
+    procedure->unload();
+    dialog = procedure->dialog();
     EXPECT_EQ(dialog->findChild<QComboBox *>("gPort")->currentText(), "COM 7");
     EXPECT_EQ(dialog->selectedPortDevice(), "/dev/ttyUSB0");
 
     // A port the list cannot show selects nothing, and OK leaves it stored as it was.
     profile.store->writeValue(kDriverId, kComPortKey, "23");
-    unloadSetupDialog();
-    dialog = setupDialog();
+    procedure->unload();
+    dialog = procedure->dialog();
     EXPECT_EQ(dialog->selectedPort(), 0);
     dialog->cmdOK_Click();
     EXPECT_EQ(stored("COM Port"), "23");
@@ -138,8 +138,8 @@ TEST_F(SetupTest, LoadingLeavesTheStoredSoundSwitchAlone)
 {
     // Start-up loads the settings before the dialog; the dialog must not reset them.
     prog().settings.g_bchkEnableSounds = 1;
-    unloadSetupDialog();
-    dialog = setupDialog();
+    procedure->unload();
+    dialog = procedure->dialog();
     EXPECT_EQ(prog().settings.g_bchkEnableSounds, 1);
     EXPECT_FALSE(dialog->findChild<QCheckBox *>("chkRainSounds")->isEnabled()); // the switch shows off until filled
 }
@@ -282,9 +282,9 @@ TEST_F(SetupTest, OkStoresPortAndChosenDeviceCancelDropsTheDevice)
 TEST_F(SetupTest, PlayingASoundHoldsTheMainTimerAndRestoresIt)
 {
     handBox.calls.clear();
-    EXPECT_FALSE(playWaveFile(profile.dir.filePath("missing.wav")));
+    EXPECT_FALSE(procedure->playWaveFile(profile.dir.filePath("missing.wav")));
     EXPECT_EQ(handBox.calls, (std::vector<std::string>{"timerOff", "timerOn"}));
     handBox.timerOn = false;
-    playWaveFile(profile.dir.filePath("missing.wav"));
+    procedure->playWaveFile(profile.dir.filePath("missing.wav"));
     EXPECT_FALSE(handBox.timerOn);
 }

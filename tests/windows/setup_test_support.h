@@ -97,15 +97,22 @@ protected:
         focuser.handBox = &handBox;
         links.refreshFocuser = [this] { RefreshFocuserState(focuser); };
         links.boardDeviceChosen = [this] { ++deviceChoices; };
-        installSetup(links);
-        dialog = setupDialog();
+        reinstall();
     }
+    // The procedure made anew with the links as they stand, as start-up makes it.
+    void reinstall()
+    {
+        procedure.reset();
+        procedure = std::make_unique<SetupProcedure>(links);
+        dialog = procedure->dialog();
+    }
+    std::unique_ptr<SetupProcedure> procedure;
     int deviceChoices = 0; // the board's device choice applied after OK
     SetupLinks links;
 
     void TearDown() override
     {
-        unloadSetupDialog();
+        procedure.reset();
         setFilePickerHandler(previousPicker);
         resetProgram();
     }
@@ -125,7 +132,7 @@ protected:
                     clickButton(*dialog, "cmdCancel");
             });
         });
-        RunSetupDialog();
+        procedure->run();
         QObject::disconnect(conn);
         EXPECT_EQ(next, steps.size()) << "the dialog was shown fewer times than the script expects";
     }
