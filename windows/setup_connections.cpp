@@ -143,14 +143,17 @@ bool frmSetup::refuseConnections()
 {
     QStringList problems = mqttFieldProblems({boxText(C::MqttPort), boxText(C::MqttKeepAliveSeconds),
                                               boxText(C::MqttTopicPrefix), boxText(C::MqttDiscoveryPrefix)});
-    ServiceRows rows = m_services->rows();
-    for (size_t i = 0; i < rows.rows.size(); ++i)
-        if (const QString p = serviceRowProblem(rows.rows[i], int(i) + 1); !p.isEmpty())
+    // Row by row, so each problem names its row. The lines kept as they were
+    // are the upload's concern, as they were before.
+    const ServiceRows rows = m_services->rows();
+    for (size_t i = 0; i < rows.rows.size(); ++i) {
+        const int number = int(i) + 1;
+        if (const QString p = serviceRowProblem(rows.rows[i], number); !p.isEmpty())
             problems << p;
-    // The lines kept as they were are the upload's concern, as they were before.
-    rows.keptLines.clear();
-    if (m_context.servicesProblems)
-        problems << m_context.servicesProblems(serviceTextFromRows(rows));
+        else if (m_context.servicesProblems)
+            for (const QString &p : m_context.servicesProblems(serviceLine(rows.rows[i])))
+                problems << QStringLiteral("service row %1: %2").arg(number).arg(p);
+    }
     m_connectionsError->setVisible(!problems.isEmpty());
     if (problems.isEmpty())
         return false;

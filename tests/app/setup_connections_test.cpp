@@ -203,7 +203,7 @@ TEST_F(SetupConnectionsTest, UnusableConnectionFieldsAreRefusedInPlace)
         EXPECT_TRUE(d.isVisible());
         auto *error = d.findChild<QLabel *>(QStringLiteral("lblConnectionsError"));
         EXPECT_TRUE(error->isVisible());
-        for (const char *part : {"topic prefix \"obs/#\"", "port \"0\"", "cannot use the service line \"get||"})
+        for (const char *part : {"topic prefix \"obs/#\"", "port \"0\"", "service row 2: cannot use the service line \"get||"})
             EXPECT_TRUE(error->text().contains(QLatin1String(part))) << part << " in " << error->text().toStdString();
         EXPECT_EQ(d.boxText(SetupControl::MqttTopicPrefix), "obs/#");
         EXPECT_EQ(table->rowCount(), 2);
