@@ -65,6 +65,7 @@ SetupDialogContext SetupProcedure::dialogContext()
     context.profile = m_links.profile;
     context.headless = m_links.headless;
     context.servicesProblems = m_links.servicesProblems;
+    context.chooseFile = m_links.filePicker;
     if (m_links.settings)
         context.onRunningSettings = [this](const std::function<void(Settings &)> &step) {
             onWatch([this, &step] { step(*m_links.settings); });

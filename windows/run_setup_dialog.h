@@ -5,12 +5,15 @@
 // windows.
 #pragma once
 
+#include "windows/setup_fields.h"
+
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <functional>
 
 class HandBoxApi;
+class QWidget;
 class ProfileStore;
 class frmSetup;
 struct Settings;
@@ -32,6 +35,8 @@ struct SetupLinks {
     // After the dialog closed: the keys ("Mqtt/Port", "WeatherDataFile" ...)
     // whose running values OK changed, for the modules that hold a copy.
     std::function<void(const QStringList &keys)> settingsChanged;
+    // Asks for a file for a picker or a Browse button (unset: the file dialog).
+    std::function<QString(const PickerRequest &, QWidget *parent)> filePicker;
     // Runs a step where the watch runs and returns when it is done (unset: at
     // once). The running settings, the hand box and the links above are the
     // watch's: the dialog reads and changes them only through this.

@@ -119,7 +119,7 @@ void frmSetup::browseFor(SetupControl control, bool saveFile)
     request.nameFilters = {saveFile ? QStringLiteral("Text files (*.txt)") : QStringLiteral("Certificates (*.pem *.crt)"),
                            QStringLiteral("All files (*)")};
     request.saveFile = saveFile;
-    const QString chosen = chooseFile(request, this, m_context.headless);
+    const QString chosen = chooseFile(request);
     if (!chosen.isEmpty())
         setBoxText(control, chosen);
 }

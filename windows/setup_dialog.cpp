@@ -53,26 +53,13 @@ QString realFilePicker(const PickerRequest &request, QWidget *parent)
     return dialog.selectedFiles().constFirst();
 }
 
-FilePickerHandler &pickerHandler()
-{
-    static FilePickerHandler h;
-    return h;
-}
-
 } // namespace
 
-FilePickerHandler setFilePickerHandler(FilePickerHandler handler)
+QString frmSetup::chooseFile(const PickerRequest &request)
 {
-    FilePickerHandler old = std::move(pickerHandler());
-    pickerHandler() = std::move(handler);
-    return old;
-}
-
-QString chooseFile(const PickerRequest &request, QWidget *parent, bool headless)
-{
-    if (pickerHandler())
-        return pickerHandler()(request, parent);
-    return headless ? QString() : realFilePicker(request, parent); // headless: nobody to answer, cancelled
+    if (m_context.chooseFile)
+        return m_context.chooseFile(request, this);
+    return m_context.headless ? QString() : realFilePicker(request, this); // headless: nobody to answer, cancelled
 }
 
 frmSetup::frmSetup(SetupDialogContext context, QWidget *parent) : QDialog(parent), m_context(std::move(context))
@@ -307,7 +294,7 @@ void frmSetup::onPickerClicked(SetupControl control)
     });
     QLineEdit *file = box(def->fileBox);
     if (step.askForFile) {
-        const QString chosen = chooseFile(pickerRequest(def->kind), this, m_context.headless);
+        const QString chosen = chooseFile(pickerRequest(def->kind));
         if (!chosen.isEmpty())
             file->setText(chosen);
     }

@@ -32,6 +32,9 @@ class ServicesTable;
 class QTabWidget;
 struct Settings;
 
+// Chooses a file for a picker; returns the full name, or empty when cancelled.
+using FilePickerHandler = std::function<QString(const PickerRequest &, QWidget *parent)>;
+
 // What the dialog is handed by whoever shows it.
 struct SetupDialogContext {
     ProfileStore *profile = nullptr; // the port choice and its device are read and written here
@@ -42,15 +45,9 @@ struct SetupDialogContext {
     std::function<void(const std::function<void(Settings &)> &)> onRunningSettings;
     // Why an UploadServices text cannot be used (empty: it can).
     std::function<QStringList(const QString &)> servicesProblems;
+    // Asks for a file (unset: the file dialog, or nothing when headless).
+    FilePickerHandler chooseFile;
 };
-
-// Chooses a file for a picker; returns the full name, or empty when cancelled.
-using FilePickerHandler = std::function<QString(const PickerRequest &, QWidget *parent)>;
-// Installs a replacement (tests); empty restores the real file dialog. Returns the previous one.
-FilePickerHandler setFilePickerHandler(FilePickerHandler handler);
-// The file the user chooses (the replacement when one is installed); empty
-// when cancelled, and always when headless.
-QString chooseFile(const PickerRequest &request, QWidget *parent, bool headless);
 
 class frmSetup : public QDialog {
     Q_OBJECT
@@ -227,6 +224,7 @@ private:
     void browseFor(SetupControl control, bool saveFile);
     bool refuseConnections(); // true, after showing why, when the connection fields cannot be saved
     void runOnFlags(const std::function<void(Settings &)> &step);
+    QString chooseFile(const PickerRequest &request); // empty when cancelled
     QGroupBox *frame(const char *caption);
     void addFormRows(QGroupBox *frame, std::initializer_list<std::pair<SetupControl, const char *>> rows);
     QLineEdit *addBox(SetupControl control);

@@ -80,6 +80,23 @@ TEST_F(SetupTest, MqttPasswordShowsAsDotsUnlessAsked)
     EXPECT_EQ(password->echoMode(), QLineEdit::Password);
 }
 
+// The data file may not exist yet: it is chosen as a file to write; the CA file as one to read.
+TEST_F(SetupTest, BrowseButtonsFillTheirBoxes)
+{
+    pickerAnswer = "/srv/dome/weather.txt";
+    clickButton(*dialog, "cmdBrowseWeatherDataFile");
+    EXPECT_EQ(dialog->boxText(SetupControl::WeatherDataFile), "/srv/dome/weather.txt");
+    pickerAnswer = "/etc/ssl/club-ca.pem";
+    clickButton(*dialog, "cmdBrowseMqttCaFile");
+    EXPECT_EQ(dialog->boxText(SetupControl::MqttCaFile), "/etc/ssl/club-ca.pem");
+    ASSERT_EQ(pickerRequests.size(), 2u);
+    EXPECT_TRUE(pickerRequests[0].saveFile);
+    EXPECT_FALSE(pickerRequests[1].saveFile);
+    pickerAnswer.clear(); // cancelled: the box keeps its text
+    clickButton(*dialog, "cmdBrowseMqttCaFile");
+    EXPECT_EQ(dialog->boxText(SetupControl::MqttCaFile), "/etc/ssl/club-ca.pem");
+}
+
 TEST_F(SetupTest, EnabledControlsFollowEveryBoxCombination)
 {
     auto enabled = [this](const char *name) { return dialog->findChild<QWidget *>(name)->isEnabled(); };

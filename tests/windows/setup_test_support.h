@@ -81,10 +81,10 @@ protected:
         resetProgram();
         prog().profile = profile.store.get();
         writeDefaultsIfNeeded(*profile.store);
-        previousPicker = setFilePickerHandler([this](const PickerRequest &r, QWidget *) {
+        links.filePicker = [this](const PickerRequest &r, QWidget *) {
             pickerRequests.push_back(r);
             return pickerAnswer;
-        });
+        };
         links.settings = &prog().settings;
         links.profile = profile.store.get();
         links.handBox = &handBox;
@@ -113,7 +113,6 @@ protected:
     void TearDown() override
     {
         procedure.reset();
-        setFilePickerHandler(previousPicker);
         resetProgram();
     }
 
@@ -172,5 +171,4 @@ protected:
     int showings = 0;
     std::vector<PickerRequest> pickerRequests;
     QString pickerAnswer;
-    FilePickerHandler previousPicker;
 };
