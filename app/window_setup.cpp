@@ -53,9 +53,13 @@ void installSetupDialog(App &a)
         if (!keys.filter(QRegularExpression(QStringLiteral("^Mqtt/"))).isEmpty())
             onWatchThread(a, [&a] { restartMqtt(a); });
         if (keys.contains(QStringLiteral("UploadServices")) && a.upload) {
-            QStringList problems;
-            const Settings &s = prog().settings;
-            a.upload->setServices(parseServices(s.UploadServices, problems), &QDateTime::currentDateTimeUtc, s.UploadCaFile);
+            QString services, caFile; // as the watch has them now
+            onWatchThread(a, [&] {
+                services = prog().settings.UploadServices;
+                caFile = prog().settings.UploadCaFile;
+            });
+            QStringList problems; // the dialog checked the rows; a kept line was told at start
+            a.upload->setServices(parseServices(services, problems), &QDateTime::currentDateTimeUtc, caFile);
         }
     };
     a.setup = std::make_unique<SetupProcedure>(setup);
