@@ -50,7 +50,10 @@ void installSetupDialog(App &a)
     setup.settingsChanged = [&a](const QStringList &keys) {
         if (keys.contains(QStringLiteral("WeatherDataFile")))
             onWatchThread(a, [&a] { useWeatherDataFile(a); });
-        if (!keys.filter(QRegularExpression(QStringLiteral("^Mqtt/"))).isEmpty())
+        // The broker link copies its settings, the staleness and the cloud limits included.
+        static const QRegularExpression mqttKeys(
+            QStringLiteral("^(Mqtt/.*|StaleAfterSeconds|PartCloudyDegC|FullCloudyDegC)$"));
+        if (!keys.filter(mqttKeys).isEmpty())
             onWatchThread(a, [&a] { restartMqtt(a); });
         if (keys.contains(QStringLiteral("UploadServices")) && a.upload) {
             QString services, caFile; // as the watch has them now
