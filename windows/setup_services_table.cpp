@@ -4,7 +4,9 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -23,6 +25,23 @@ const char *const kTips[kServiceColumnCount] = {
     "pws: the station key; windmap: the station password",
     "post: the form body, with the same {...} values as a GET address",
     "Seconds between two uploads (the wind map takes at most one each 5 minutes)"};
+// The key column shows dots, as the upload window's password does; it is
+// typed into a box that shows dots too.
+class SecretDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant &value, const QLocale &) const override
+    {
+        return QString(value.toString().size(), QChar(0x25CF));
+    }
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto *line = qobject_cast<QLineEdit *>(editor))
+            line->setEchoMode(QLineEdit::Password);
+        return editor;
+    }
+};
 } // namespace
 
 ServicesTable::ServicesTable(QWidget *parent) : QWidget(parent)
@@ -36,7 +55,9 @@ ServicesTable::ServicesTable(QWidget *parent) : QWidget(parent)
         m_table->setHorizontalHeaderItem(c, header);
     }
     m_table->horizontalHeader()->setSectionResizeMode(int(ServiceColumn::Address), QHeaderView::Stretch);
-    m_table->horizontalHeader()->setSectionResizeMode(int(ServiceColumn::Body), QHeaderView::Stretch);
+    m_table->setColumnWidth(int(ServiceColumn::Interval), fontMetrics().horizontalAdvance(QStringLiteral("Every (s)__")));
+    m_table->setItemDelegateForColumn(int(ServiceColumn::Key), new SecretDelegate(m_table));
+    m_table->setWordWrap(false);
     m_table->verticalHeader()->setVisible(false);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setMinimumHeight(4 * m_table->verticalHeader()->defaultSectionSize());
