@@ -19,6 +19,7 @@
 #include "windows/graphs_setup.h"
 #include "station/watch_model.h"
 #include "windows/hand_box.h"
+#include "windows/run_setup_dialog.h"
 
 #include <QDateTime>
 #include <QThread>

@@ -24,6 +24,7 @@ class HandBox;
 class MqttPublisher;
 class WatchModel;
 class SafetyWatch;
+class SetupProcedure;
 class SerialStationPort;
 class StationCycle;
 class StationLink;
@@ -48,6 +49,8 @@ public:
     std::unique_ptr<HandBox> handBox;
     // The graph windows behind the hand box (none open until asked for).
     std::unique_ptr<GraphWindows> graphs;
+    // The setup dialog and its procedure; null when nobody looks (headless).
+    std::unique_ptr<SetupProcedure> setup;
     // The weather archive, a listener of the watch; null with --no-archive or
     // when its file cannot be used.
     std::unique_ptr<Archive> archive;

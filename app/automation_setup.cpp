@@ -38,15 +38,13 @@ void startAutomation(App &app)
     app.automation = std::make_unique<Automation>();
     Automation &a = *app.automation;
     std::weak_ptr<bool> alive = a.alive;
-    if (!settings.WeatherDataFile.trimmed().isEmpty()) {
-        a.dataFile = std::make_unique<WeatherDataFile>(settings.WeatherDataFile.trimmed(), settings,
-                                                       [](const QString &text) { printNotice(text); });
-        WeatherDataFile *file = a.dataFile.get();
-        app.watch.listen([file, alive](const WatchStatus &status, WatchFeed::Change change) {
-            if (!alive.expired())
-                file->onWatch(status, change);
-        });
-    }
+    useWeatherDataFile(app);
+    // The file in use when the watch changes: the setup dialog may change it.
+    Automation *owner = &a;
+    app.watch.listen([owner, alive](const WatchStatus &status, WatchFeed::Change change) {
+        if (!alive.expired() && owner->dataFile)
+            owner->dataFile->onWatch(status, change);
+    });
     const NotifyChannels channels = notifyChannels(settings);
     if (channels.any()) {
         auto sender = std::make_unique<NotifySender>(channels, [](const QString &text) { printNotice(text); });
@@ -70,6 +68,19 @@ void startAutomation(App &app)
             stallWhileFileExists(stallFile);
         service->cycleCompleted();
     });
+}
+
+void useWeatherDataFile(App &app)
+{
+    if (!app.automation)
+        return;
+    const Settings &settings = prog().settings;
+    const QString path = settings.WeatherDataFile.trimmed();
+    if (path.isEmpty())
+        app.automation->dataFile.reset();
+    else
+        app.automation->dataFile =
+            std::make_unique<WeatherDataFile>(path, settings, [](const QString &text) { printNotice(text); });
 }
 
 void automationReady(App &app)

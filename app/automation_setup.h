@@ -23,5 +23,9 @@ struct Automation {
 // After the safety watch exists: the data file and the notifications listen
 // to the watch, the watchdog to the station's cycles.
 void startAutomation(App &app);
+// After the setup dialog changed WeatherDataFile: the file is written at the
+// new path from the next change of the watch on (none when empty); the old
+// file is left as it is. Runs where the watch runs.
+void useWeatherDataFile(App &app);
 // At the end of start-up: systemd hears "ready", the notifications "started".
 void automationReady(App &app);

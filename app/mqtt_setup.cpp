@@ -31,3 +31,9 @@ void startMqtt(App &app)
     if (!app.mqtt->start())
         app.mqtt.reset();
 }
+
+void restartMqtt(App &app)
+{
+    app.mqtt.reset();
+    startMqtt(app);
+}

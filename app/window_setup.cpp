@@ -1,6 +1,8 @@
 #include "app/window_setup.h"
 
 #include "app/app.h"
+#include "app/automation_setup.h"
+#include "app/mqtt_setup.h"
 #include "app/watch_thread.h"
 #include "core/program.h"
 #include "focuser/focuser_routines.h"
@@ -9,6 +11,7 @@
 #include "station/station_cycle.h"
 #include "station/station_link.h"
 #include "station/watch_model.h"
+#include "upload/services.h"
 #include "windows/upload_setup.h"
 #include "windows/upload_window.h"
 #include "windows/graphs_setup.h"
@@ -17,6 +20,7 @@
 #include "windows/traffic_setup.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QThread>
 
 // The setup dialog loads hidden; sounds play through its player.
@@ -37,13 +41,40 @@ void installSetupDialog(App &a)
     setup.refreshFocuser = [&a] { RefreshFocuserState(a.focuser); };
     setup.boardDeviceChosen = [&a] { a.link->deviceChoiceConfirmed(); };
     setup.onWatch = [&a](const std::function<void()> &step) { onWatchThread(a, step); };
-    installSetup(setup);
+    setup.servicesProblems = [](const QString &text) {
+        QStringList problems;
+        parseServices(text, problems);
+        return problems;
+    };
+    // The modules that keep a copy of their settings take the new ones at once.
+    setup.settingsChanged = [&a](const QStringList &keys) {
+        if (keys.contains(QStringLiteral("WeatherDataFile")))
+            onWatchThread(a, [&a] { useWeatherDataFile(a); });
+        // The broker link copies its settings, the staleness and the cloud limits included.
+        static const QRegularExpression mqttKeys(
+            QStringLiteral("^(Mqtt/.*|StaleAfterSeconds|PartCloudyDegC|FullCloudyDegC)$"));
+        if (!keys.filter(mqttKeys).isEmpty())
+            onWatchThread(a, [&a] { restartMqtt(a); });
+        if (keys.contains(QStringLiteral("UploadServices")) && a.upload) {
+            QString services, caFile; // as the watch has them now
+            onWatchThread(a, [&] {
+                services = prog().settings.UploadServices;
+                caFile = prog().settings.UploadCaFile;
+            });
+            QStringList problems; // the dialog checked the rows; a kept line was told at start
+            a.upload->setServices(parseServices(services, problems), &QDateTime::currentDateTimeUtc, caFile);
+        }
+    };
+    a.setup = std::make_unique<SetupProcedure>(setup);
     // A sound asked for by the watch's thread plays on the window thread; the
     // watch does not wait for it.
-    a.player.setPlay([](const QString &path) {
+    a.player.setPlay([&a](const QString &path) {
         if (QThread::currentThread() == QCoreApplication::instance()->thread())
-            return playWaveFile(path);
-        onWindowThread([path] { playWaveFile(path); });
+            return a.setup && a.setup->playWaveFile(path);
+        onWindowThread([&a, path] {
+            if (a.setup)
+                a.setup->playWaveFile(path);
+        });
         return true;
     });
 }
@@ -56,8 +87,8 @@ void wireClosingAndButtons(App &a, std::function<void()> exitSaveFailed)
     ClosingSteps closing;
     closing.onUnload = {[&a] {
                             onWindowThread([&a] {
-                                if (a.handBox)
-                                    unloadSetupDialog();
+                                if (a.setup)
+                                    a.setup->unload();
                             });
                         },
                         [] { onWindowThread([] { unloadTrafficWindow(prog().TrafficWindow); }); },
@@ -83,11 +114,18 @@ void wireClosingAndButtons(App &a, std::function<void()> exitSaveFailed)
     a.model->setTick([&a] { a.cycle->run(); });
     // Headless, the procedure says why it shows nothing. A client's call from
     // the watch's thread opens it on the window thread without waiting for it.
-    a.focuser.runSetupDialog = [] { onWindowThread(&RunSetupDialog); };
+    a.focuser.runSetupDialog = [&a] {
+        onWindowThread([&a] {
+            if (a.setup)
+                a.setup->run();
+            else
+                SetupProcedure::sayNotShown(); // headless
+        });
+    };
     if (!a.handBox)
         return;
     HandBoxActions actions;
-    actions.runSetupDialog = &RunSetupDialog;
+    actions.runSetupDialog = [&a] { a.setup->run(); };
     actions.showTrafficWindow = [] { showTrafficWindow(prog().TrafficWindow); };
     actions.showUploadWindow = [&a] { a.upload->show(); };
     actions.showGraphs = [&a](bool show) { a.graphs->show(show, a.handBox.get()); };

@@ -11,11 +11,14 @@ const char *const kNames[] = {
     "ThermistorR_BTF", "Thermistor_CTF", "ThermistorR_CTF", "RainThresh", "WindThresh", "LightThresh",
     "WindTimer", "WindMultiplier", "PartCloudyDegC", "FullCloudyDegC", "RainOnTime", "RainSounds",
     "WindSounds", "LightSounds", "CloudSounds", "RainApp", "WindApp", "LightApp", "CloudApp", "RelayApp",
-    "SafeDelayMinutes", "StaleAfterSeconds", "UnsafeProgram", "SafeProgram", "chkReverse", "chkHalfStep",
+    "SafeDelayMinutes", "StaleAfterSeconds", "UnsafeProgram", "SafeProgram", "MqttHost", "MqttPort", "MqttUser",
+    "MqttPassword", "MqttTopicPrefix", "MqttCaFile", "MqttDiscoveryPrefix", "MqttKeepAliveSeconds",
+    "WeatherDataFile", "chkReverse", "chkHalfStep",
     "chkCanTemp", "chkCanTempComp", "chkCanHalt", "chkCanStepSize", "chkSynchronous", "chkAlwaysTop",
     "chkBacklashDir", "chkCentigrade", "chkEnableSounds", "chkRepeatSounds", "chkRepeatApp", "chkRainSounds",
     "chkWindSounds", "chkLightSounds", "chkCloudSounds", "chkRainApp", "chkWindApp", "chkLightApp",
     "chkCloudApp", "chkRelayApp", "chkUnsafeWhenPartlyCloudy", "chkUnsafeWhenOvercast", "chkUnsafeInDaylight",
+    "chkMqttEnabled", "chkMqttTls", "chkMqttRetain",
 };
 static_assert(std::size(kNames) == kSetupControlCount, "one name per control");
 } // namespace

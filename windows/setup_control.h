@@ -20,14 +20,18 @@ enum class SetupControl {
     RainSounds, WindSounds, LightSounds, CloudSounds, RainApp, WindApp, LightApp, CloudApp, RelayApp,
     // Text boxes: safety
     SafeDelayMinutes, StaleAfterSeconds, UnsafeProgram, SafeProgram,
+    // Text boxes: the broker link and the weather data file
+    MqttHost, MqttPort, MqttUser, MqttPassword, MqttTopicPrefix, MqttCaFile, MqttDiscoveryPrefix,
+    MqttKeepAliveSeconds, WeatherDataFile,
     // Check boxes (every one from here on)
     chkReverse, chkHalfStep, chkCanTemp, chkCanTempComp, chkCanHalt, chkCanStepSize, chkSynchronous, chkAlwaysTop,
     chkBacklashDir, chkCentigrade, chkEnableSounds, chkRepeatSounds, chkRepeatApp, chkRainSounds, chkWindSounds,
     chkLightSounds, chkCloudSounds, chkRainApp, chkWindApp, chkLightApp, chkCloudApp, chkRelayApp,
-    chkUnsafeWhenPartlyCloudy, chkUnsafeWhenOvercast, chkUnsafeInDaylight,
+    chkUnsafeWhenPartlyCloudy, chkUnsafeWhenOvercast, chkUnsafeInDaylight, chkMqttEnabled, chkMqttTls,
+    chkMqttRetain,
 };
 
-inline constexpr int kSetupControlCount = int(SetupControl::chkUnsafeInDaylight) + 1;
+inline constexpr int kSetupControlCount = int(SetupControl::chkMqttRetain) + 1;
 
 // A check box rather than a text box.
 inline bool isCheckBox(SetupControl control)

@@ -9,7 +9,7 @@
 #include "screen/screen_fit.h"
 #include "core/port_mapping.h"
 #include "core/profile_store.h"
-#include "core/program.h"
+#include "core/settings.h"
 #include "windows/mm_control.h"
 #include "windows/setup_pickers.h"
 
@@ -21,7 +21,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSerialPortInfo>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -42,10 +41,10 @@ Qt::CheckState toQtState(int s)
 
 QString realFilePicker(const PickerRequest &request, QWidget *parent)
 {
-    if (prog().headless)
-        return QString(); // nobody to answer: cancelled
     QFileDialog dialog(parent, QString(), request.initialFolder);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setFileMode(request.saveFile ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (request.saveFile)
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters(request.nameFilters);
     if (request.selectedFilter >= 0 && request.selectedFilter < request.nameFilters.size())
         dialog.selectNameFilter(request.nameFilters[request.selectedFilter]);
@@ -54,22 +53,16 @@ QString realFilePicker(const PickerRequest &request, QWidget *parent)
     return dialog.selectedFiles().constFirst();
 }
 
-FilePickerHandler &pickerHandler()
-{
-    static FilePickerHandler h;
-    return h;
-}
-
 } // namespace
 
-FilePickerHandler setFilePickerHandler(FilePickerHandler handler)
+QString frmSetup::chooseFile(const PickerRequest &request)
 {
-    FilePickerHandler old = std::move(pickerHandler());
-    pickerHandler() = std::move(handler);
-    return old;
+    if (m_context.chooseFile)
+        return m_context.chooseFile(request, this);
+    return m_context.headless ? QString() : realFilePicker(request, this); // headless: nobody to answer, cancelled
 }
 
-frmSetup::frmSetup(QWidget *parent) : QDialog(parent)
+frmSetup::frmSetup(SetupDialogContext context, QWidget *parent) : QDialog(parent), m_context(std::move(context))
 {
     setObjectName(QStringLiteral("frmSetup"));
     setWindowTitle(QStringLiteral("Wind and Rain Setup"));
@@ -92,6 +85,7 @@ frmSetup::frmSetup(QWidget *parent) : QDialog(parent)
     UpdateEnabledControls();
     loadComPort();
     setAdvancedMode(false);
+    setConnections(Settings{});
 }
 
 frmSetup::~frmSetup() = default;
@@ -227,6 +221,9 @@ void frmSetup::UpdateEnabledControls()
 
 void frmSetup::cmdOK_Click()
 {
+    // Refused in the dialog itself: nothing is saved and nothing typed is lost.
+    if (refuseConnections())
+        return;
     m_result = true;
     hide();
     savePortChoice();
@@ -239,8 +236,8 @@ void frmSetup::cmdCancel_Click()
     // Device choices are dropped; the box shows the stored mapping again.
     m_deviceEdits.clear();
     if (m_shownPort > 0)
-        setSelectedPortDevice(prog().profile ? devicePathForPort(*prog().profile, m_shownPort)
-                                             : defaultDeviceForPort(m_shownPort));
+        setSelectedPortDevice(m_context.profile ? devicePathForPort(*m_context.profile, m_shownPort)
+                                                : defaultDeviceForPort(m_shownPort));
 }
 
 void frmSetup::cmdAdvanced_Click()
@@ -269,7 +266,7 @@ void frmSetup::cmdResetPos_Click()
 void frmSetup::onEnableSoundsClicked()
 {
     const bool on = checkState(SetupControl::chkEnableSounds) == Checked;
-    prog().settings.g_bchkEnableSounds = on ? 1 : 0;
+    runOnFlags([on](Settings &s) { s.g_bchkEnableSounds = on ? 1 : 0; });
     enableSoundBoxes(on);
 }
 
@@ -288,95 +285,31 @@ void frmSetup::onPickerClicked(SetupControl control)
             def = &p;
     if (!def)
         return;
-    int32_t &flag = prog().settings.*(def->flag);
-    const PickerStep step = pickerClick(checkState(control), flag);
-    flag = step.flag;
+    int32_t Settings::*member = def->flag;
+    PickerStep step;
+    const int state = checkState(control);
+    runOnFlags([&](Settings &s) {
+        step = pickerClick(state, s.*member);
+        s.*member = step.flag;
+    });
     QLineEdit *file = box(def->fileBox);
     if (step.askForFile) {
-        const PickerRequest request = pickerRequest(def->kind);
-        const QString chosen = pickerHandler() ? pickerHandler()(request, this) : realFilePicker(request, this);
+        const QString chosen = chooseFile(pickerRequest(def->kind));
         if (!chosen.isEmpty())
             file->setText(chosen);
     }
     file->setEnabled(step.fileBoxEnabled);
 }
 
-int frmSetup::selectedPort() const
+void frmSetup::runOnFlags(const std::function<void(Settings &)> &step)
 {
-    return m_gPort->currentIndex() + 1;
-}
-
-QString frmSetup::selectedPortDevice() const
-{
-    return m_portDevice->currentText().trimmed();
-}
-
-void frmSetup::setSelectedPortDevice(const QString &path)
-{
-    m_portDevice->setEditText(path);
-}
-
-void frmSetup::loadComPort()
-{
-    QString text;
-    if (prog().profile)
-        text = prog().profile->value(kDriverId, kComPortKey).trimmed();
-    if (text.isEmpty())
-        text = QStringLiteral("2");
-    bool ok = false;
-    const int port = text.toInt(&ok);
-    // A number outside the list selects nothing, so OK leaves the stored value alone.
-    m_gPort->setCurrentIndex(ok && port >= 1 && port <= 16 ? port - 1 : -1);
-    onPortChanged(m_gPort->currentIndex());
-}
-
-void frmSetup::onPortChanged(int index)
-{
-    if (m_shownPort > 0)
-        m_deviceEdits.insert(m_shownPort, selectedPortDevice());
-    m_shownPort = index + 1;
-    if (m_shownPort <= 0) {
-        setSelectedPortDevice(QString());
+    if (m_context.onRunningSettings) {
+        m_context.onRunningSettings(step);
         return;
     }
-    QString device = m_deviceEdits.value(m_shownPort);
-    if (!m_deviceEdits.contains(m_shownPort))
-        device = prog().profile ? devicePathForPort(*prog().profile, m_shownPort) : defaultDeviceForPort(m_shownPort);
-    setSelectedPortDevice(device);
-}
-
-void frmSetup::refreshDetectedDevices()
-{
-    const QString current = selectedPortDevice();
-    m_portDevice->clear();
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-        m_portDevice->addItem(info.systemLocation());
-        QString about = info.description();
-        if (!info.manufacturer().isEmpty())
-            about += (about.isEmpty() ? QString() : QStringLiteral(", ")) + info.manufacturer();
-        m_portDevice->setItemData(m_portDevice->count() - 1, about, Qt::ToolTipRole);
-    }
-    setSelectedPortDevice(current);
-}
-
-void frmSetup::savePortChoice()
-{
-    if (m_shownPort > 0)
-        m_deviceEdits.insert(m_shownPort, selectedPortDevice());
-    ProfileStore *profile = prog().profile;
-    if (profile) {
-        if (selectedPort() >= 1 && !profile->writeValue(kDriverId, kComPortKey, QString::number(selectedPort())))
-            m_failedWrites << kComPortKey;
-        for (auto it = m_deviceEdits.cbegin(); it != m_deviceEdits.cend(); ++it) {
-            if (it.value() == devicePathForPort(*profile, it.key()))
-                continue;
-            // Choosing the default device again removes the mapping.
-            if (!setDevicePathForPort(*profile, it.key(),
-                                      it.value() == defaultDeviceForPort(it.key()) ? QString() : it.value()))
-                m_failedWrites << QStringLiteral("COM %1").arg(it.key());
-        }
-    }
-    m_deviceEdits.clear();
+    if (!m_ownFlags)
+        m_ownFlags = std::make_unique<Settings>();
+    step(*m_ownFlags);
 }
 
 void frmSetup::closeEvent(QCloseEvent *event)

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <functional>
+#include <memory>
 #include <utility>
 
 class QCheckBox;
@@ -26,18 +27,33 @@ class QPushButton;
 class QRadioButton;
 class QWidget;
 class MMControl;
+class ProfileStore;
+class ServicesTable;
+class QTabWidget;
 struct Settings;
 
 // Chooses a file for a picker; returns the full name, or empty when cancelled.
 using FilePickerHandler = std::function<QString(const PickerRequest &, QWidget *parent)>;
-// Installs a replacement (tests); empty restores the real file dialog. Returns the previous one.
-FilePickerHandler setFilePickerHandler(FilePickerHandler handler);
+
+// What the dialog is handed by whoever shows it.
+struct SetupDialogContext {
+    ProfileStore *profile = nullptr; // the port choice and its device are read and written here
+    bool headless = false;           // nobody could answer a file dialog
+    // Runs a step on the running settings where the watch runs (unset: on a
+    // copy of the dialog's own): the sound switch, the repeat boxes and the
+    // pickers' flags take effect as they are clicked.
+    std::function<void(const std::function<void(Settings &)> &)> onRunningSettings;
+    // Why an UploadServices text cannot be used (empty: it can).
+    std::function<QStringList(const QString &)> servicesProblems;
+    // Asks for a file (unset: the file dialog, or nothing when headless).
+    FilePickerHandler chooseFile;
+};
 
 class frmSetup : public QDialog {
     Q_OBJECT
 public:
     // Builds the window and runs its load step (kept hidden).
-    explicit frmSetup(QWidget *parent = nullptr);
+    explicit frmSetup(SetupDialogContext context = {}, QWidget *parent = nullptr);
     ~frmSetup() override;
 
     // "Reset Position": sets the focuser position from the relative/absolute
@@ -46,6 +62,7 @@ public:
     void setPositionReset(PositionReset reset) { m_positionReset = std::move(reset); }
 
     bool Result() const { return m_result; }
+    void setContext(SetupDialogContext context) { m_context = std::move(context); }
 
     // Validating properties: a get reads its box (messages on rejection), a let formats into it.
     double WindSpeedCloseD() { return get("WindSpeedCloseD"); }
@@ -140,6 +157,18 @@ public:
     // The widget bound to a control (a QCheckBox or a QLineEdit).
     QWidget *controlWidget(SetupControl control) const { return m_controls[size_t(control)]; }
 
+    // The UploadServices text the services table shows and gives back.
+    QString servicesText() const;
+    void setServicesText(const QString &text);
+    ServicesTable *servicesTable() const { return m_services; }
+    // Why OK was refused (empty while it was not); shown in the dialog itself.
+    QString connectionsError() const;
+    // The MQTT link, the weather data file and the services, from and into settings.
+    void setConnections(const Settings &s);
+    void readConnections(Settings &s) const;
+    // The keys readConnections fills, as saveSetting takes them.
+    static const QStringList &connectionKeys();
+
     void setAllowUnload(bool on) { m_allowUnload = on; }
     bool allowUnload() const { return m_allowUnload; }
     bool AdvancedMode() const { return m_advancedMode; }
@@ -172,6 +201,7 @@ protected:
     void reject() override; // Escape acts as Cancel
 
 private:
+    SetupDialogContext m_context;
     PositionReset m_positionReset;
     double get(const char *property);
     void let(const char *property, double value);
@@ -187,6 +217,14 @@ private:
     QGroupBox *buildSafetyFrame();
     void buildAdvancedPart();
     void connectHandlers();
+    QWidget *buildConnectionsPage();
+    QGroupBox *buildMqttFrame();
+    QGroupBox *buildDataFileFrame();
+    QLayout *withBrowse(SetupControl control, const char *buttonName, bool saveFile);
+    void browseFor(SetupControl control, bool saveFile);
+    bool refuseConnections(); // true, after showing why, when the connection fields cannot be saved
+    void runOnFlags(const std::function<void(Settings &)> &step);
+    QString chooseFile(const PickerRequest &request); // empty when cancelled
     QGroupBox *frame(const char *caption);
     void addFormRows(QGroupBox *frame, std::initializer_list<std::pair<SetupControl, const char *>> rows);
     QLineEdit *addBox(SetupControl control);
@@ -215,7 +253,11 @@ private:
     QPushButton *m_cmdResetPos = nullptr;
     QPushButton *m_cmdAdvanced = nullptr;
     QLabel *m_driverInfo = nullptr;
-    QWidget *m_advancedArea = nullptr;
+    QTabWidget *m_advancedArea = nullptr;
+    QWidget *m_connectionsPage = nullptr;
+    ServicesTable *m_services = nullptr;
+    QLabel *m_connectionsError = nullptr;
+    std::unique_ptr<Settings> m_ownFlags; // the flags without running settings to act on
     // Holds every control; scrolls when the dialog is taller than the screen.
     QWidget *m_content = nullptr;
     class QScrollArea *m_scroll = nullptr;

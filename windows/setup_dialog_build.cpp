@@ -5,7 +5,7 @@
 
 #include "core/platform.h"
 #include "screen/window_system.h"
-#include "core/program.h"
+#include "core/settings.h"
 #include "windows/setup_pickers.h"
 
 #include <QCheckBox>
@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -140,6 +141,8 @@ QLayout *frmSetup::buildBasicPart()
     m_portDevice->setMinimumContentsLength(18);
     portRow->addRow(QStringLiteral("Device"), m_portDevice);
     portRow->addRow(QStringLiteral("# wind readings to average"), addBox(C::WindsAvgCnt));
+    // On a narrow screen a field goes under its label rather than off the side.
+    portRow->setRowWrapPolicy(QFormLayout::WrapLongRows);
 
     auto *side = new QVBoxLayout;
     side->addLayout(portRow);
@@ -242,10 +245,13 @@ QGroupBox *frmSetup::buildSafetyFrame()
 
 void frmSetup::buildAdvancedPart()
 {
-    m_advancedArea = new QWidget(this);
+    // Two pages, so the dialog stays within a small screen: the board and its
+    // alerts, and the links to other programs and services.
+    m_advancedArea = new QTabWidget(this);
     m_advancedArea->setObjectName(QStringLiteral("advancedArea"));
-    auto *adv = new QGridLayout(m_advancedArea);
-    adv->setContentsMargins(0, 0, 0, 0);
+    auto *boardPage = new QWidget(m_advancedArea);
+    boardPage->setObjectName(QStringLiteral("boardPage"));
+    auto *adv = new QGridLayout(boardPage);
 
     QGroupBox *relay = frame("Thresholds For Relay");
     addFormRows(relay, {{C::RainThresh, "Rain Threshhold"}, {C::WindThresh, "Wind Threshold"},
@@ -264,6 +270,8 @@ void frmSetup::buildAdvancedPart()
     adv->addWidget(heater, 1, 3);
     adv->addWidget(buildExternalFrame(), 2, 0, 1, 3);
     adv->addWidget(buildSafetyFrame(), 2, 3);
+    m_advancedArea->addTab(boardPage, QStringLiteral("Board and Alerts"));
+    m_advancedArea->addTab(buildConnectionsPage(), QStringLiteral("Connections"));
 
     // What the board, the compensation and the safety monitor do with each value.
     for (const auto &[control, tip] : std::initializer_list<Row>{
@@ -297,10 +305,12 @@ void frmSetup::connectHandlers()
     }
     connect(check(C::chkEnableSounds), &QCheckBox::stateChanged, this, &frmSetup::onEnableSoundsClicked);
     connect(check(C::chkRepeatSounds), &QCheckBox::stateChanged, this, [this] {
-        prog().settings.g_bchkRepeatSounds = checkState(C::chkRepeatSounds) == Checked ? 1 : 0;
+        const int32_t on = checkState(C::chkRepeatSounds) == Checked ? 1 : 0;
+        runOnFlags([on](Settings &s) { s.g_bchkRepeatSounds = on; });
     });
     connect(check(C::chkRepeatApp), &QCheckBox::stateChanged, this, [this] {
-        prog().settings.g_bchkRepeatApp = checkState(C::chkRepeatApp) == Checked ? 1 : 0;
+        const int32_t on = checkState(C::chkRepeatApp) == Checked ? 1 : 0;
+        runOnFlags([on](Settings &s) { s.g_bchkRepeatApp = on; });
     });
     connect(m_gPort, &QComboBox::currentIndexChanged, this, &frmSetup::onPortChanged);
     // The sound boxes start as the switch shows; loading must not touch the

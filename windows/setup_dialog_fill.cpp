@@ -75,4 +75,5 @@ void fillSetupDialog(frmSetup &d, const Settings &s, double windNow)
     d.setCheckState(QStringLiteral("chkUnsafeInDaylight"), state(s.UnsafeInDaylight));
     d.setBoxText(QStringLiteral("UnsafeProgram"), s.UnsafeProgram);
     d.setBoxText(QStringLiteral("SafeProgram"), s.SafeProgram);
+    d.setConnections(s);
 }

@@ -88,6 +88,7 @@ struct PickerRequest {
     QString initialFolder;
     QStringList nameFilters;   // for QFileDialog, in the order of the filter text
     int selectedFilter = 0;    // index into nameFilters
+    bool saveFile = false;     // a file to be written, which need not exist yet
 };
 // The two filter texts in the pipe-separated form the program keeps.
 QString pickerFilterText(PickerKind kind);

@@ -50,6 +50,9 @@ void UploadUi::setServices(const std::vector<ServiceConfig> &configs, std::funct
         service->start();
         m_services.push_back(std::move(service));
     }
+    // Changed while the window is up (the setup dialog): it shows the new list.
+    if (m_window)
+        m_window->setOtherServiceStates(serviceStates());
 }
 
 void UploadUi::offerObservation(const Observation &o, bool mayGoOut)

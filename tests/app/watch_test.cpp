@@ -140,9 +140,9 @@ TEST_F(WatchTest, SetupDialogOpenDoesNotStopTheWatch)
     QTimer::singleShot(0, [&] { atOpen = now(); });
     QTimer::singleShot(6000, [&] {
         atClose = now();
-        setupDialog()->cmdCancel_Click();
+        app->setup->dialog()->cmdCancel_Click();
     });
-    RunSetupDialog();
+    app->setup->run();
     EXPECT_GE(atClose.observations - atOpen.observations, 15); // a cycle waits for the board's answer
     EXPECT_GT(atClose.logLines, atOpen.logLines);
     EXPECT_GE(atClose.archiveRows - atOpen.archiveRows, size_t(15));

@@ -42,7 +42,7 @@ TEST(WindowPlacement, EveryFrameIsOnTheScreen)
                     *profile.store);
     app->graphs->show(true, app->handBox.get());
     showTrafficWindow(prog().TrafficWindow);
-    frmSetup *setup = setupDialog();
+    frmSetup *setup = app->setup->dialog();
     setup->setAdvancedMode(true);
     setup->show();
 

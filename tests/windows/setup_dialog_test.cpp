@@ -33,15 +33,15 @@ TEST_F(SetupTest, LoadsHiddenWithCaptionsVersionAndStoredPort)
 
     profile.store->writeValue(kDriverId, kComPortKey, "7");
     setDevicePathForPort(*profile.store, 7, "/dev/ttyUSB0");
-    unloadSetupDialog();
-    dialog = setupDialog();
+    procedure->unload();
+    dialog = procedure->dialog();
     EXPECT_EQ(dialog->findChild<QComboBox *>("gPort")->currentText(), "COM 7");
     EXPECT_EQ(dialog->selectedPortDevice(), "/dev/ttyUSB0");
 
     // A port the list cannot show selects nothing, and OK leaves it stored as it was.
     profile.store->writeValue(kDriverId, kComPortKey, "23");
-    unloadSetupDialog();
-    dialog = setupDialog();
+    procedure->unload();
+    dialog = procedure->dialog();
     EXPECT_EQ(dialog->selectedPort(), 0);
     dialog->cmdOK_Click();
     EXPECT_EQ(stored("COM Port"), "23");
@@ -67,6 +67,34 @@ TEST_F(SetupTest, EveryNamedControlIsBoundToItsOwnWidget)
     EXPECT_THROW(dialog->setBoxText(QStringLiteral("chkUnsafeInDaylight"), "x"), std::invalid_argument);
     dialog->setCheckState(QStringLiteral("chkUnsafeInDaylight"), Checked);
     EXPECT_EQ(dialog->checkState(SetupControl::chkUnsafeInDaylight), Checked);
+}
+
+TEST_F(SetupTest, MqttPasswordShowsAsDotsUnlessAsked)
+{
+    QLineEdit *password = qobject_cast<QLineEdit *>(dialog->controlWidget(SetupControl::MqttPassword));
+    ASSERT_NE(password, nullptr);
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+    clickBox(*dialog, "chkShowMqttPassword");
+    EXPECT_EQ(password->echoMode(), QLineEdit::Normal);
+    clickBox(*dialog, "chkShowMqttPassword");
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+}
+
+// The data file may not exist yet: it is chosen as a file to write; the CA file as one to read.
+TEST_F(SetupTest, BrowseButtonsFillTheirBoxes)
+{
+    pickerAnswer = "/srv/dome/weather.txt";
+    clickButton(*dialog, "cmdBrowseWeatherDataFile");
+    EXPECT_EQ(dialog->boxText(SetupControl::WeatherDataFile), "/srv/dome/weather.txt");
+    pickerAnswer = "/etc/ssl/club-ca.pem";
+    clickButton(*dialog, "cmdBrowseMqttCaFile");
+    EXPECT_EQ(dialog->boxText(SetupControl::MqttCaFile), "/etc/ssl/club-ca.pem");
+    ASSERT_EQ(pickerRequests.size(), 2u);
+    EXPECT_TRUE(pickerRequests[0].saveFile);
+    EXPECT_FALSE(pickerRequests[1].saveFile);
+    pickerAnswer.clear(); // cancelled: the box keeps its text
+    clickButton(*dialog, "cmdBrowseMqttCaFile");
+    EXPECT_EQ(dialog->boxText(SetupControl::MqttCaFile), "/etc/ssl/club-ca.pem");
 }
 
 TEST_F(SetupTest, EnabledControlsFollowEveryBoxCombination)
@@ -127,8 +155,8 @@ TEST_F(SetupTest, LoadingLeavesTheStoredSoundSwitchAlone)
 {
     // Start-up loads the settings before the dialog; the dialog must not reset them.
     prog().settings.g_bchkEnableSounds = 1;
-    unloadSetupDialog();
-    dialog = setupDialog();
+    procedure->unload();
+    dialog = procedure->dialog();
     EXPECT_EQ(prog().settings.g_bchkEnableSounds, 1);
     EXPECT_FALSE(dialog->findChild<QCheckBox *>("chkRainSounds")->isEnabled()); // the switch shows off until filled
 }
@@ -271,9 +299,9 @@ TEST_F(SetupTest, OkStoresPortAndChosenDeviceCancelDropsTheDevice)
 TEST_F(SetupTest, PlayingASoundHoldsTheMainTimerAndRestoresIt)
 {
     handBox.calls.clear();
-    EXPECT_FALSE(playWaveFile(profile.dir.filePath("missing.wav")));
+    EXPECT_FALSE(procedure->playWaveFile(profile.dir.filePath("missing.wav")));
     EXPECT_EQ(handBox.calls, (std::vector<std::string>{"timerOff", "timerOn"}));
     handBox.timerOn = false;
-    playWaveFile(profile.dir.filePath("missing.wav"));
+    procedure->playWaveFile(profile.dir.filePath("missing.wav"));
     EXPECT_FALSE(handBox.timerOn);
 }

@@ -79,8 +79,8 @@ TEST_F(SetupTest, SavedSwitchesAndPickersComeBackAsTheyWereWithoutAFileDialog)
                                     &Settings::g_bchkLightApp, &Settings::g_bchkCloudApp, &Settings::g_bchkRelayApp})
         s.*flag = 1;
     s.g_sWindApp = "/opt/wind";
-    unloadSetupDialog(); // loaded again after the settings, as at start-up
-    dialog = setupDialog();
+    procedure->unload(); // loaded again after the settings, as at start-up
+    dialog = procedure->dialog();
 
     runSetup({[](frmSetup &d) {
         EXPECT_EQ(d.GchkEnableSounds(), 1);
@@ -115,7 +115,7 @@ TEST_F(SetupTest, SettingsThatCannotReachTheDiskAreNamedInOneMessage)
     profile.store = std::make_unique<ProfileStore>(blocker.fileName() + "/profile.ini");
     prog().profile = profile.store.get();
     links.profile = profile.store.get();
-    installSetup(links);
+    reinstall();
     runSetup({[this](frmSetup &d) {
         d.findChild<QComboBox *>("gPort")->setCurrentIndex(4);
         clickOk(d);
@@ -296,7 +296,7 @@ TEST_F(SetupTest, SecondRequestWhileOpenReturnsAtOnce)
 {
     bool innerReturned = false;
     runSetup({[&](frmSetup &d) {
-        RunSetupDialog(); // e.g. a client asks while the user has the dialog open
+        procedure->run(); // e.g. a client asks while the user has the dialog open
         innerReturned = true;
         EXPECT_TRUE(d.isVisible());
         EXPECT_TRUE(handBox.timerOn);
@@ -310,9 +310,9 @@ TEST_F(SetupTest, SecondRequestWhileOpenReturnsAtOnce)
 TEST_F(SetupTest, HeadlessReturnsAsCancelWithoutShowing)
 {
     links.headless = true;
-    installSetup(links);
+    reinstall();
     handBox.calls.clear();
-    RunSetupDialog();
+    procedure->run();
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_TRUE(handBox.calls.empty());
     EXPECT_EQ(stored("WindSpeedCloseD"), "17");
@@ -320,9 +320,9 @@ TEST_F(SetupTest, HeadlessReturnsAsCancelWithoutShowing)
 
 TEST_F(SetupTest, UnloadWhileShownClosesAsCancelAndRemovesTheDialog)
 {
-    runSetup({[](frmSetup &) { unloadSetupDialog(); }});
+    runSetup({[this](frmSetup &) { procedure->unload(); }});
     EXPECT_TRUE(handBox.timerOn);
-    frmSetup *fresh = setupDialog(); // loaded again on demand
+    frmSetup *fresh = procedure->dialog(); // loaded again on demand
     EXPECT_NE(fresh, nullptr);
     dialog = fresh;
 }

@@ -81,10 +81,10 @@ protected:
         resetProgram();
         prog().profile = profile.store.get();
         writeDefaultsIfNeeded(*profile.store);
-        previousPicker = setFilePickerHandler([this](const PickerRequest &r, QWidget *) {
+        links.filePicker = [this](const PickerRequest &r, QWidget *) {
             pickerRequests.push_back(r);
             return pickerAnswer;
-        });
+        };
         links.settings = &prog().settings;
         links.profile = profile.store.get();
         links.handBox = &handBox;
@@ -97,16 +97,22 @@ protected:
         focuser.handBox = &handBox;
         links.refreshFocuser = [this] { RefreshFocuserState(focuser); };
         links.boardDeviceChosen = [this] { ++deviceChoices; };
-        installSetup(links);
-        dialog = setupDialog();
+        reinstall();
     }
+    // The procedure made anew with the links as they stand, as start-up makes it.
+    void reinstall()
+    {
+        procedure.reset();
+        procedure = std::make_unique<SetupProcedure>(links);
+        dialog = procedure->dialog();
+    }
+    std::unique_ptr<SetupProcedure> procedure;
     int deviceChoices = 0; // the board's device choice applied after OK
     SetupLinks links;
 
     void TearDown() override
     {
-        unloadSetupDialog();
-        setFilePickerHandler(previousPicker);
+        procedure.reset();
         resetProgram();
     }
 
@@ -125,7 +131,7 @@ protected:
                     clickButton(*dialog, "cmdCancel");
             });
         });
-        RunSetupDialog();
+        procedure->run();
         QObject::disconnect(conn);
         EXPECT_EQ(next, steps.size()) << "the dialog was shown fewer times than the script expects";
     }
@@ -165,5 +171,4 @@ protected:
     int showings = 0;
     std::vector<PickerRequest> pickerRequests;
     QString pickerAnswer;
-    FilePickerHandler previousPicker;
 };
