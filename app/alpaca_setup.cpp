@@ -7,7 +7,7 @@
 #include "app/app.h"
 #include "app/command_line.h"
 #include "app/feed_routes.h"
-#include "core/program.h"
+#include "app/program.h"
 
 void startAlpacaEndpoint(App &a, const CommandLine &cl)
 {

@@ -6,7 +6,7 @@
 #include "archive/archive.h"
 #include "core/messages.h"
 #include "core/port_mapping.h"
-#include "core/program.h"
+#include "app/program.h"
 #include "core/settings.h"
 #include "mqtt/mqtt_publisher.h"
 #include "safety/safety_watch.h"

@@ -9,7 +9,7 @@
 #include "core/messages.h"
 #include "core/number_format.h"
 #include "core/profile_store.h"
-#include "core/program.h"
+#include "app/program.h"
 #include "core/settings.h"
 #include "alpaca/alpaca_server.h"
 #include "web/web_routes.h"

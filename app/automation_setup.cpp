@@ -2,7 +2,7 @@
 
 #include "app/app.h"
 #include "core/messages.h"
-#include "core/program.h"
+#include "app/program.h"
 #include "core/settings.h"
 #include "datafile/weather_data_file.h"
 #include "notify/notifier.h"

@@ -1,6 +1,6 @@
 #include "app/feed_routes.h"
 
-#include "core/program.h"
+#include "app/program.h"
 #include "core/watch_status.h"
 #include "feeds/indi_feeds.h"
 #include "alpaca/alpaca_server.h"

@@ -2,7 +2,7 @@
 
 #include "app/app.h"
 #include "core/messages.h"
-#include "core/program.h"
+#include "app/program.h"
 #include "core/version.h"
 #include "mqtt/mqtt_publisher.h"
 

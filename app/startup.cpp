@@ -18,7 +18,7 @@
 #include "core/number_format.h"
 #include "core/profile_lock.h"
 #include "core/profile_store.h"
-#include "core/program.h"
+#include "app/program.h"
 #include "screen/screen_fit.h"
 #include "core/settings.h"
 #include "focuser/focuser_routines.h"

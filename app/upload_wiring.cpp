@@ -5,7 +5,7 @@
 
 #include "archive/archive.h"
 #include "core/messages.h"
-#include "core/program.h"
+#include "app/program.h"
 #include "station/station_cycle.h"
 #include "station/station_link.h"
 #include "windows/upload_setup.h"

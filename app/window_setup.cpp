@@ -4,7 +4,7 @@
 #include "app/automation_setup.h"
 #include "app/mqtt_setup.h"
 #include "app/watch_thread.h"
-#include "core/program.h"
+#include "app/program.h"
 #include "focuser/focuser_routines.h"
 #include "focuser/motion.h"
 #include "screen/screen_fit.h"

@@ -6,7 +6,7 @@
 // the paced board, and how soon the first record is in after start.
 //   idle_cost [seconds]          (default 60)
 //   idle_cost exchange           (only the exchange times)
-#include "core/program.h"
+#include "app/program.h"
 #include "fake_hand_box.h"
 #include "proc_status.h"
 #include "station/diagnostic_log.h"

@@ -1,6 +1,6 @@
 // Prints the processing cost of one station cycle: the fake port answers every
 // poll at once and waits take no time, so only the cycle's own work counts.
-#include "core/program.h"
+#include "app/program.h"
 #include "core/wait.h"
 #include "fake_hand_box.h"
 #include "fake_station_port.h"

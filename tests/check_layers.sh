@@ -57,8 +57,8 @@ for dir in core station archive focuser alpaca upload safety feeds web datafile 
         status=1
     fi
 done
-for dir in core station focuser alpaca windows; do
-    if sources "$dir" | grep -v '^core/program\.\(h\|cpp\)$' | xargs grep -Hn 'prog()'; then
+for dir in core screen station archive focuser alpaca upload windows safety feeds web datafile notify service mqtt; do
+    if sources "$dir" | xargs grep -Hn 'prog()'; then
         echo "$dir reads the process-wide state; hand it in instead"
         status=1
     fi

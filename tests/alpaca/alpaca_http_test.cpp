@@ -1,6 +1,6 @@
 // The Focuser over Alpaca on loopback: member rules, errors, traffic, client
 // objects, management and discovery.
-#include "core/program.h"
+#include "app/program.h"
 #include "station/weather_state.h"
 #include "fake_hand_box.h"
 #include "alpaca/alpaca_discovery.h"

@@ -1,7 +1,7 @@
 // The endpoint under abuse: malformed requests, silent and greedy clients,
 // many connections. It must answer or close, stay bounded, and let the rest
 // of the program's events run.
-#include "core/program.h"
+#include "app/program.h"
 #include "station/weather_state.h"
 #include "alpaca/alpaca_request.h"
 #include "alpaca/alpaca_server.h"

@@ -1,7 +1,7 @@
 // The observing-conditions and safety-monitor devices over HTTP on loopback,
 // beside the focuser: routing and management, common members, units and
 // errors, and IsSafe on a clock the test moves.
-#include "core/program.h"
+#include "app/program.h"
 #include "core/watch_status.h"
 #include "alpaca/alpaca_server.h"
 #include "alpaca/devices/focuser_device.h"

@@ -3,7 +3,7 @@
 #include "alpaca/alpaca_server.h"
 #include "alpaca/devices/focuser_device.h"
 #include "alpaca/host_guard.h"
-#include "core/program.h"
+#include "app/program.h"
 #include "core/watch_status.h"
 #include "station/weather_state.h"
 #include "web/web_routes.h"

@@ -5,7 +5,7 @@
 #include "app/config_command.h"
 #include "focuser/focuser_routines.h"
 #include "windows/gui_messages.h"
-#include "core/program.h"
+#include "app/program.h"
 #include "message_recorder.h"
 #include "temp_profile.h"
 #include "station/station_cycle.h"

@@ -8,7 +8,7 @@
 #include "app/command_line.h"
 #include "archive/archive.h"
 #include "core/profile_store.h"
-#include "core/program.h"
+#include "app/program.h"
 #include "core/settings.h"
 #include "message_recorder.h"
 #include "station/station_cycle.h"

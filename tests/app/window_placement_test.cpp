@@ -4,7 +4,7 @@
 #include "app/app.h"
 #include "app/command_line.h"
 #include "app/startup.h"
-#include "core/program.h"
+#include "app/program.h"
 #include "core/settings.h"
 #include "windows/traffic_setup.h"
 #include "temp_profile.h"

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/profile_store.h"
-#include "core/program.h"
+#include "app/program.h"
 
 #include <QTemporaryDir>
 #include <memory>

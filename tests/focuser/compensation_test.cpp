@@ -1,6 +1,6 @@
 // The compensation step: arithmetic, the order of moves and reports, and what
 // do_tempcomp leaves behind.
-#include "core/program.h"
+#include "app/program.h"
 #include "station/weather_state.h"
 #include "fake_hand_box.h"
 #include "focuser/compensation.h"

@@ -1,5 +1,5 @@
 #include "focuser/focuser_routines.h"
-#include "core/program.h"
+#include "app/program.h"
 #include "focuser/focuser_context.h"
 #include "station/weather_state.h"
 

@@ -1,5 +1,5 @@
 // The alert evaluator with a recording player and launcher, and the real launcher.
-#include "core/program.h"
+#include "app/program.h"
 #include "message_recorder.h"
 #include "station/alert_engine.h"
 

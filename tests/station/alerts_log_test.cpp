@@ -1,5 +1,5 @@
 // The diagnostic log line, driven through the real station cycle, and the log file.
-#include "core/program.h"
+#include "app/program.h"
 #include "station/alerts.h"
 #include "station/station_context.h"
 #include "station/diagnostic_log.h"

@@ -1,5 +1,5 @@
 // Alert sounds through the setup dialog's real wave player.
-#include "core/program.h"
+#include "app/program.h"
 #include "message_recorder.h"
 #include "station/alert_engine.h"
 #include "windows/mm_control.h"

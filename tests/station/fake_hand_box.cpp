@@ -1,6 +1,6 @@
 #include "fake_hand_box.h"
 
-#include "core/program.h"
+#include "app/program.h"
 #include "station/hand_box_rules.h"
 #include "station/weather_state.h"
 

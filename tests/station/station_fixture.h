@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/messages.h"
-#include "core/program.h"
+#include "app/program.h"
 #include "core/wait.h"
 #include "fake_hand_box.h"
 #include "fake_station_port.h"

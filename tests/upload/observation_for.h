@@ -2,7 +2,7 @@
 #pragma once
 
 #include "core/observation.h"
-#include "core/program.h"
+#include "app/program.h"
 #include "upload/upload_form.h"
 
 inline Observation observationFor(double ambientC, double wind, double gust, double humidity, double skyC)

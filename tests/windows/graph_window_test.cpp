@@ -1,6 +1,6 @@
 // The graph windows on screen (offscreen): controls, sampling, plotting and
 // their place behind the hand box's "Graphs" box.
-#include "core/program.h"
+#include "app/program.h"
 #include "temp_profile.h"
 #include "station/weather_state.h"
 #include "windows/graph_window.h"

@@ -1,7 +1,7 @@
 #include "windows/hand_box.h"
 
 #include "core/number_format.h"
-#include "core/program.h"
+#include "app/program.h"
 #include "message_recorder.h"
 #include "temp_profile.h"
 

@@ -9,7 +9,7 @@
 #include "station/weather_state.h"
 
 #include "core/hand_box_fields.h"
-#include "core/program.h"
+#include "app/program.h"
 #include "message_recorder.h"
 #include "temp_profile.h"
 #include "windows/run_setup_dialog.h"

@@ -1,5 +1,5 @@
 // The traffic log's append rules and the traffic window around it.
-#include "core/program.h"
+#include "app/program.h"
 #include "windows/traffic_setup.h"
 #include "windows/traffic_log.h"
 #include "windows/traffic_window.h"

@@ -1,4 +1,4 @@
-#include "core/program.h"
+#include "app/program.h"
 
 #include "core/messages.h"
 #include "core/profile_store.h"
