@@ -22,6 +22,7 @@
 #include <QCoreApplication>
 #include <QRegularExpression>
 #include <QThread>
+#include <QTimer>
 
 // The setup dialog loads hidden; sounds play through its player.
 void installSetupDialog(App &a)
@@ -162,6 +163,13 @@ void showWindows(App &a)
             x = hand.left() - 12 - width;
         upload->move(x, handBox->y());
         keepOnScreen(upload);
+        // A screen too small for both: the readings stay in front, once the
+        // window manager has put the upload window up.
+        if (upload->frameGeometry().intersects(handBox->frameGeometry()))
+            QTimer::singleShot(500, handBox, [handBox] {
+                handBox->raise();
+                handBox->activateWindow();
+            });
     }
 }
 

@@ -30,6 +30,11 @@ QWidget *frmSetup::buildConnectionsPage()
     m_connectionsError = new QLabel(m_connectionsPage);
     m_connectionsError->setObjectName(QStringLiteral("lblConnectionsError"));
     m_connectionsError->setWordWrap(true);
+    // Wrapped, but not height-for-width: that would make the whole scrolled
+    // content take its preferred height and scroll on a small screen.
+    QSizePolicy policy = m_connectionsError->sizePolicy();
+    policy.setHeightForWidth(false);
+    m_connectionsError->setSizePolicy(policy);
     m_connectionsError->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
     m_connectionsError->hide();
     page->addWidget(m_connectionsError);

@@ -180,7 +180,10 @@ void frmSetup::setAdvancedMode(bool on)
     // not yet shown cannot measure); what does not fit scrolls.
     const QRect area = availableAreaFor(this);
     constexpr int kTitleAllowance = 40;
-    const int wanted = std::max(twipsToPx(heightTwips()), needed.height());
+    // A little room beyond the computed minimum: the shown pages' metrics can
+    // differ by a few pixels, and a scroll bar for those would bring a second.
+    constexpr int kSlack = 16;
+    const int wanted = std::max(twipsToPx(heightTwips()), needed.height() + (m_advancedMode ? kSlack : 0));
     const int height = area.isEmpty() ? wanted : std::min(wanted, area.height() - kTitleAllowance);
     const int bar = height < wanted ? m_scroll->verticalScrollBar()->sizeHint().width() : 0;
     const int width = area.isEmpty() ? needed.width() + bar : std::min(needed.width() + bar, area.width());

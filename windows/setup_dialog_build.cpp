@@ -243,10 +243,24 @@ QGroupBox *frmSetup::buildSafetyFrame()
     return safety;
 }
 
+namespace {
+// One group on a page of its own, at the page's top.
+QWidget *pageOf(QGroupBox *group, const char *name)
+{
+    auto *page = new QWidget;
+    page->setObjectName(QString::fromLatin1(name));
+    auto *layout = new QVBoxLayout(page);
+    layout->addWidget(group);
+    layout->addStretch();
+    return page;
+}
+} // namespace
+
 void frmSetup::buildAdvancedPart()
 {
-    // Two pages, so the dialog stays within a small screen: the board and its
-    // alerts, and the links to other programs and services.
+    // Pages, so the dialog stays within a 1024 x 768 screen: the board, its
+    // alerts (sounds and programs), the safety monitor, and the links to other
+    // programs and services.
     m_advancedArea = new QTabWidget(this);
     m_advancedArea->setObjectName(QStringLiteral("advancedArea"));
     auto *boardPage = new QWidget(m_advancedArea);
@@ -268,9 +282,9 @@ void frmSetup::buildAdvancedPart()
     adv->addWidget(windControl, 1, 1);
     adv->addWidget(cloud, 1, 2);
     adv->addWidget(heater, 1, 3);
-    adv->addWidget(buildExternalFrame(), 2, 0, 1, 3);
-    adv->addWidget(buildSafetyFrame(), 2, 3);
-    m_advancedArea->addTab(boardPage, QStringLiteral("Board and Alerts"));
+    m_advancedArea->addTab(boardPage, QStringLiteral("Board"));
+    m_advancedArea->addTab(pageOf(buildExternalFrame(), "alertsPage"), QStringLiteral("Alerts"));
+    m_advancedArea->addTab(pageOf(buildSafetyFrame(), "safetyPage"), QStringLiteral("Safety"));
     m_advancedArea->addTab(buildConnectionsPage(), QStringLiteral("Connections"));
 
     // What the board, the compensation and the safety monitor do with each value.

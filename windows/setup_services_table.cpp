@@ -61,6 +61,8 @@ ServicesTable::ServicesTable(QWidget *parent) : QWidget(parent)
     m_table->verticalHeader()->setVisible(false);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setMinimumHeight(4 * m_table->verticalHeader()->defaultSectionSize());
+    // Its preferred height would make the setup dialog's pages taller than a small screen.
+    m_table->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
 
     auto *add = new QPushButton(QStringLiteral("Add"), this);
     add->setObjectName(QStringLiteral("cmdAddService"));

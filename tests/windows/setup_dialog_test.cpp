@@ -4,6 +4,7 @@
 
 #include <QScreen>
 #include <QScrollArea>
+#include <QTabWidget>
 
 #include "core/port_mapping.h"
 
@@ -244,7 +245,7 @@ TEST_F(SetupTest, AdvancedViewTallerThanTheScreenScrolls)
 {
     const QFont normal = dialog->font();
     QFont large = normal;
-    large.setPointSizeF(normal.pointSizeF() * 1.6);
+    large.setPointSizeF(normal.pointSizeF() * 2);
     dialog->setFont(large);
     clickButton(*dialog, "cmdAdvanced");
     const QRect area = dialog->screen()->availableGeometry();
@@ -254,6 +255,9 @@ TEST_F(SetupTest, AdvancedViewTallerThanTheScreenScrolls)
     ASSERT_NE(scroll, nullptr);
     ASSERT_GT(scroll->widget()->minimumSizeHint().height(), area.height()); // the case at hand
     dialog->show();
+    auto *pages = dialog->findChild<QTabWidget *>("advancedArea");
+    ASSERT_NE(pages, nullptr);
+    pages->setCurrentWidget(dialog->findChild<QWidget *>("alertsPage"));
     QWidget *last = dialog->findChild<QCheckBox *>("chkRelayApp");
     ASSERT_NE(last, nullptr);
     scroll->ensureWidgetVisible(last);
