@@ -122,6 +122,147 @@ void cpuGoals(const char *cpuWhat, const char *wakeWhat, const Subject &program,
          program.rates.valid && floor.rates.valid && extra <= 1.0);
 }
 
+// Everything measured in one window, by role.
+struct Field {
+    std::vector<std::unique_ptr<Subject>> owned;
+    std::vector<Subject *> all;
+    Subject *atOnce = nullptr, *floorAtOnce = nullptr, *paced = nullptr, *floorPaced = nullptr;
+    Subject *simulated = nullptr, *floorSimulated = nullptr, *bareHeadless = nullptr, *bareAll = nullptr;
+    Subject *windows = nullptr;
+    std::unique_ptr<QProcess> xvfb;
+    QTemporaryDir windowsDir;
+    QProcess indi;
+
+    Subject *add(Subject s)
+    {
+        owned.push_back(std::make_unique<Subject>(std::move(s)));
+        all.push_back(owned.back().get());
+        return owned.back().get();
+    }
+};
+
+Subject quiet(const QString &name, const QString &program, const QStringList &args,
+              const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+{
+    Subject s(name);
+    s.process = startQuiet(program, args, env);
+    s.pids = {s.process->processId()};
+    return s;
+}
+
+void startPrograms(Field &f, const QString (&device)[5], qint64 floorBoardPid)
+{
+    f.atOnce = f.add(tarnwick(QStringLiteral("tarnwick, board answering at once"), {QStringLiteral("--serial-device"), device[0]}));
+    f.floorAtOnce = f.add(floorOn(QStringLiteral("floor_exchange, board answering at once"), device[2]));
+    f.paced = f.add(tarnwick(QStringLiteral("tarnwick, board at 9600 baud"), {QStringLiteral("--serial-device"), device[1]}));
+    f.floorPaced = f.add(floorOn(QStringLiteral("floor_exchange, board at 9600 baud"), device[3]));
+    f.simulated = f.add(tarnwick(QStringLiteral("tarnwick --simulate"), {QStringLiteral("--simulate")}));
+    f.floorSimulated = f.add(floorOn(QStringLiteral("floor_exchange + its board process"), device[4], floorBoardPid));
+    f.bareHeadless = f.add(quiet(QStringLiteral("bare QCoreApplication, the watch's libraries"), QStringLiteral(BARE_HEADLESS_BINARY), {}));
+    f.bareAll = f.add(quiet(QStringLiteral("bare QCoreApplication, linked like tarnwick"), QStringLiteral(BARE_ALL_BINARY), {}));
+}
+
+// Every window open on a virtual screen.
+void startWindows(Field &f)
+{
+    const QString display = QStringLiteral(":%1").arg(90 + getpid() % 100);
+    f.xvfb = startQuiet(QStringLiteral("Xvfb"), {display, QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1366x768x24"),
+                                                 QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    QThread::sleep(1);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    f.windows = f.add(quiet(QStringLiteral("every window open on Xvfb (--simulate)"), QStringLiteral(WINDOWS_OPEN_BINARY),
+                            {f.windowsDir.path(), QString::number(nextPort())}, env));
+}
+
+// INDI's weather simulator beside them, when installed.
+void startIndi(Field &f)
+{
+    const QString indiserver = QStandardPaths::findExecutable(QStringLiteral("indiserver"));
+    const QString setprop = QStandardPaths::findExecutable(QStringLiteral("indi_setprop"));
+    if (indiserver.isEmpty() || setprop.isEmpty())
+        return;
+    const QString port = QString::number(nextPort());
+    f.indi.setStandardOutputFile(QProcess::nullDevice());
+    f.indi.setStandardErrorFile(QProcess::nullDevice());
+    f.indi.start(indiserver, {QStringLiteral("-p"), port, QStringLiteral("indi_simulator_weather")});
+    QThread::sleep(2);
+    QProcess::execute(setprop, {QStringLiteral("-p"), port, QStringLiteral("Weather Simulator.CONNECTION.CONNECT=On")});
+    QThread::sleep(1);
+    QProcess::execute(setprop, {QStringLiteral("-p"), port, QStringLiteral("Weather Simulator.WEATHER_UPDATE.PERIOD=1")});
+    if (const qint64 pid = childNamed(f.indi.processId(), "indi_simulator")) {
+        Subject s(QStringLiteral("INDI indi_simulator_weather, 1 s"));
+        s.pids = {pid};
+        f.add(std::move(s));
+    }
+}
+
+void measure(Field &f, int seconds)
+{
+    QThread::sleep(6); // start-up and the board search are not what we measure
+    sampleAll(f.all, true);
+    QThread::sleep(unsigned(seconds));
+    sampleAll(f.all, false);
+    for (Subject *s : f.all) {
+        s->rates.valid = true;
+        for (size_t k = 0; k < s->pids.size(); ++k)
+            s->rates += ratesBetween(s->start[k], s->end[k], seconds);
+    }
+}
+
+void printGoals(const Field &f, const QStringList &mapped, double worstFirst, double chartMs)
+{
+    std::printf("\ngoals\n");
+    cpuGoals("processor, board at once: tarnwick / floor <= 1.5x", "wake-ups, board at once: <= floor + 1/s", *f.atOnce, *f.floorAtOnce);
+    cpuGoals("processor, board at 9600 baud: tarnwick / floor <= 1.5x", "wake-ups, board at 9600 baud: <= floor + 1/s", *f.paced,
+             *f.floorPaced);
+    cpuGoals("processor, --simulate: tarnwick / (floor + board) <= 1.5x", "wake-ups, --simulate: <= floor + board + 1/s", *f.simulated,
+             *f.floorSimulated);
+    const ProcessRates &headless = f.atOnce->rates;
+    goal("resident memory, headless: <= 20 MB",
+         QStringLiteral("%1 MB (bare: %2 / %3 MB)").arg(headless.rssMb, 0, 'f', 1).arg(f.bareHeadless->rates.rssMb, 0, 'f', 1).arg(f.bareAll->rates.rssMb, 0, 'f', 1),
+         headless.valid && headless.rssMb <= 20);
+    const QStringList plugins = mapped.filter(QStringLiteral("libq"));
+    goal("no GUI platform plugin loaded, headless", plugins.isEmpty() ? QStringLiteral("none") : plugins.join(QLatin1Char(' ')), plugins.isEmpty());
+    goal("first live value served: <= 1.5 s", QStringLiteral("%1 s").arg(worstFirst, 0, 'f', 2), worstFirst <= 1.5);
+    goal("7-day chart request on 24 h of archive: <= 150 ms", QStringLiteral("%1 ms").arg(chartMs, 0, 'f', 1), chartMs >= 0 && chartMs <= 150);
+    goal("every window open on Xvfb: <= 0.10 % of a core", QStringLiteral("%1 %").arg(f.windows->rates.cpuPercent, 0, 'f', 3),
+         f.windows->rates.valid && f.windows->rates.cpuPercent <= 0.10);
+    std::printf("%d goal(s) missed\n", g_missed);
+}
+
+void printReport(const Field &f, int seconds, double worstFirst, double chartMs)
+{
+    const QStringList mapped = mappedOf(f.atOnce->pids.front(), {QStringLiteral("libqxcb"), QStringLiteral("libqoffscreen"),
+                                                                QStringLiteral("libQt6Widgets"), QStringLiteral("libQt6Gui")});
+    std::printf("\nover %d s (processor: %% of one core, all threads; wake-ups: voluntary context switches/s;"
+                " preempted: involuntary/s)\n",
+                seconds);
+    std::printf("%-50s %10s %9s %9s %8s\n", "", "processor", "wake-ups", "preempted", "RSS MB");
+    for (const Subject *s : f.all)
+        printRow(*s);
+    std::printf("\nfirst live value served after start (--simulate, worst of 3): %.2f s\n", worstFirst);
+    std::printf("a 7-day chart request on a day of archive: %.1f ms of the program's processor\n", chartMs);
+    std::printf("GUI libraries mapped by the headless program: %s\n", mapped.isEmpty() ? "none" : qPrintable(mapped.join(QLatin1Char(' '))));
+    printGoals(f, mapped, worstFirst, chartMs);
+}
+
+void stopAll(Field &f)
+{
+    for (Subject *s : f.all)
+        if (s->process) {
+            s->process->terminate();
+            s->process->waitForFinished(5000);
+        }
+    f.indi.terminate();
+    f.indi.waitForFinished(5000);
+    if (f.xvfb) {
+        f.xvfb->terminate();
+        f.xvfb->waitForFinished(5000);
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -139,10 +280,8 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "cannot start %s\n", EXTERNAL_BOARD_BINARY);
             return 1;
         }
-    std::printf("load before the run: %s\n", qPrintable(QString::fromLatin1([] {
-        QFile f(QStringLiteral("/proc/loadavg"));
-        return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed() : QByteArray();
-    }())));
+    QFile load(QStringLiteral("/proc/loadavg"));
+    std::printf("load before the run: %s\n", load.open(QIODevice::ReadOnly) ? load.readAll().trimmed().constData() : "?");
     if (exchangeOnly) {
         printExchangeTimes(device[1], "board at 9600 baud, byte by byte");
         printExchangeTimes(device[0], "board answering at once; 120 ms of waits");
@@ -156,104 +295,13 @@ int main(int argc, char **argv)
         worstFirst = std::max(worstFirst, firstLiveServedSeconds(nextPort()));
     const double chartMs = weekChartRequestMs(nextPort());
 
-    std::vector<std::unique_ptr<Subject>> owned;
-    auto add = [&owned](Subject s) { owned.push_back(std::make_unique<Subject>(std::move(s))); return owned.back().get(); };
-    Subject *atOnce = add(tarnwick(QStringLiteral("tarnwick, board answering at once"), {QStringLiteral("--serial-device"), device[0]}));
-    Subject *floorAtOnce = add(floorOn(QStringLiteral("floor_exchange, board answering at once"), device[2]));
-    Subject *paced = add(tarnwick(QStringLiteral("tarnwick, board at 9600 baud"), {QStringLiteral("--serial-device"), device[1]}));
-    Subject *floorPaced = add(floorOn(QStringLiteral("floor_exchange, board at 9600 baud"), device[3]));
-    Subject *simulated = add(tarnwick(QStringLiteral("tarnwick --simulate"), {QStringLiteral("--simulate")}));
-    Subject *floorSimulated =
-        add(floorOn(QStringLiteral("floor_exchange + its board process"), device[4], boards[4].processId()));
-    Subject bareHeadless(QStringLiteral("bare QCoreApplication, the watch's libraries"));
-    bareHeadless.process = startQuiet(QStringLiteral(BARE_HEADLESS_BINARY), {});
-    bareHeadless.pids = {bareHeadless.process->processId()};
-    Subject bareAll(QStringLiteral("bare QCoreApplication, linked like tarnwick"));
-    bareAll.process = startQuiet(QStringLiteral(BARE_ALL_BINARY), {});
-    bareAll.pids = {bareAll.process->processId()};
-
-    // Every window open on a virtual screen.
-    const QString display = QStringLiteral(":%1").arg(90 + getpid() % 100);
-    std::unique_ptr<QProcess> xvfb = startQuiet(QStringLiteral("Xvfb"), {display, QStringLiteral("-screen"), QStringLiteral("0"),
-                                                                         QStringLiteral("1366x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    QThread::sleep(1);
-    QProcessEnvironment xenv = QProcessEnvironment::systemEnvironment();
-    xenv.insert(QStringLiteral("DISPLAY"), display);
-    xenv.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    QTemporaryDir windowsDir;
-    Subject windows(QStringLiteral("every window open on Xvfb (--simulate)"));
-    windows.process = startQuiet(QStringLiteral(WINDOWS_OPEN_BINARY), {windowsDir.path(), QString::number(nextPort())}, xenv);
-    windows.pids = {windows.process->processId()};
-
-    std::vector<Subject *> subjects{atOnce, floorAtOnce, paced, floorPaced, simulated, floorSimulated, &bareHeadless, &bareAll, &windows};
-    // INDI's weather simulator beside them, when installed.
-    QProcess indi;
-    Subject indiDriver(QStringLiteral("INDI indi_simulator_weather, 1 s"));
-    const QString indiserver = QStandardPaths::findExecutable(QStringLiteral("indiserver"));
-    const QString setprop = QStandardPaths::findExecutable(QStringLiteral("indi_setprop"));
-    if (!indiserver.isEmpty() && !setprop.isEmpty()) {
-        const QString port = QString::number(nextPort());
-        indi.setStandardOutputFile(QProcess::nullDevice());
-        indi.setStandardErrorFile(QProcess::nullDevice());
-        indi.start(indiserver, {QStringLiteral("-p"), port, QStringLiteral("indi_simulator_weather")});
-        QThread::sleep(2);
-        QProcess::execute(setprop, {QStringLiteral("-p"), port, QStringLiteral("Weather Simulator.CONNECTION.CONNECT=On")});
-        QThread::sleep(1);
-        QProcess::execute(setprop, {QStringLiteral("-p"), port, QStringLiteral("Weather Simulator.WEATHER_UPDATE.PERIOD=1")});
-        if (const qint64 pid = childNamed(indi.processId(), "indi_simulator")) {
-            indiDriver.pids = {pid};
-            subjects.push_back(&indiDriver);
-        }
-    }
-
-    QThread::sleep(6); // start-up and the board search are not what we measure
-    sampleAll(subjects, true);
-    QThread::sleep(unsigned(seconds));
-    sampleAll(subjects, false);
-    for (Subject *s : subjects) {
-        s->rates.valid = true;
-        for (size_t k = 0; k < s->pids.size(); ++k)
-            s->rates += ratesBetween(s->start[k], s->end[k], seconds);
-    }
-    const QStringList guiLibraries{QStringLiteral("libqxcb"), QStringLiteral("libqoffscreen"), QStringLiteral("libQt6Widgets"),
-                                   QStringLiteral("libQt6Gui")};
-    const QStringList mapped = mappedOf(atOnce->pids.front(), guiLibraries);
-
-    std::printf("\nover %d s (processor: %% of one core, all threads; wake-ups: voluntary context switches/s;"
-                " preempted: involuntary/s)\n",
-                seconds);
-    std::printf("%-50s %10s %9s %9s %8s\n", "", "processor", "wake-ups", "preempted", "RSS MB");
-    for (const Subject *s : subjects)
-        printRow(*s);
-    std::printf("\nfirst live value served after start (--simulate, worst of 3): %.2f s\n", worstFirst);
-    std::printf("a 7-day chart request on a day of archive: %.1f ms of the program's processor\n", chartMs);
-    std::printf("GUI libraries mapped by the headless program: %s\n", mapped.isEmpty() ? "none" : qPrintable(mapped.join(QLatin1Char(' '))));
-
-    std::printf("\ngoals\n");
-    cpuGoals("processor, board at once: tarnwick / floor <= 1.5x", "wake-ups, board at once: <= floor + 1/s", *atOnce, *floorAtOnce);
-    cpuGoals("processor, board at 9600 baud: tarnwick / floor <= 1.5x", "wake-ups, board at 9600 baud: <= floor + 1/s", *paced, *floorPaced);
-    cpuGoals("processor, --simulate: tarnwick / (floor + board) <= 1.5x", "wake-ups, --simulate: <= floor + board + 1/s", *simulated,
-             *floorSimulated);
-    goal("resident memory, headless: <= 20 MB", QStringLiteral("%1 MB (bare: %2 / %3 MB)").arg(atOnce->rates.rssMb, 0, 'f', 1)
-                                                    .arg(bareHeadless.rates.rssMb, 0, 'f', 1).arg(bareAll.rates.rssMb, 0, 'f', 1),
-         atOnce->rates.valid && atOnce->rates.rssMb <= 20);
-    goal("no GUI platform plugin loaded, headless", mapped.filter(QStringLiteral("libq")).isEmpty() ? QStringLiteral("none") : mapped.join(QLatin1Char(' ')),
-         mapped.filter(QStringLiteral("libq")).isEmpty());
-    goal("first live value served: <= 1.5 s", QStringLiteral("%1 s").arg(worstFirst, 0, 'f', 2), worstFirst <= 1.5);
-    goal("7-day chart request on 24 h of archive: <= 150 ms", QStringLiteral("%1 ms").arg(chartMs, 0, 'f', 1), chartMs >= 0 && chartMs <= 150);
-    goal("every window open on Xvfb: <= 0.10 % of a core", QStringLiteral("%1 %").arg(windows.rates.cpuPercent, 0, 'f', 3),
-         windows.rates.valid && windows.rates.cpuPercent <= 0.10);
-    std::printf("%d goal(s) missed\n", g_missed);
-
-    for (Subject *s : subjects)
-        if (s->process) {
-            s->process->terminate();
-            s->process->waitForFinished(5000);
-        }
-    indi.terminate();
-    indi.waitForFinished(5000);
-    xvfb->terminate();
-    xvfb->waitForFinished(5000);
+    Field field;
+    startPrograms(field, device, boards[4].processId());
+    startWindows(field);
+    startIndi(field);
+    measure(field, seconds);
+    printReport(field, seconds, worstFirst, chartMs);
+    stopAll(field);
     for (QProcess &b : boards) {
         b.kill();
         b.waitForFinished();
