@@ -342,7 +342,11 @@ int runProgram(int argc, char **argv, const CommandLine &cl)
         std::fprintf(stderr, "%s\n", qPrintable(display.notice));
     // The plugins' own complaints while trying the display would be more lines for one fact.
     qInstallMessageHandler(display.fallbackArmed ? quietPlatformTrials : run.headless ? quietOffscreenNotes : nullptr);
-    QApplication app(argc, argv);
+    // Headless from the start, no platform plugin, font or widget machinery
+    // is loaded: the run is the size of a daemon.
+    const std::unique_ptr<QCoreApplication> application =
+        run.headless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
+    QCoreApplication &app = *application;
     keepDecimalPoint();
     if (display.fallbackArmed) {
         run.headless = QGuiApplication::platformName() == QLatin1String("offscreen");
@@ -350,13 +354,15 @@ int runProgram(int argc, char **argv, const CommandLine &cl)
             std::fprintf(stderr, "%s\n", qPrintable(unreachableDisplayNotice(env)));
         qInstallMessageHandler(run.headless ? quietOffscreenNotes : nullptr);
     }
-    QApplication::setApplicationName(QStringLiteral("Tarnwick"));
-    QApplication::setQuitOnLastWindowClosed(false);
+    QCoreApplication::setApplicationName(QStringLiteral("Tarnwick"));
     installMessageBoxes(run.headless);
-    if (run.headless) {
-        app.installEventFilter(new NoPainting(&app));
-        // A blinking text cursor nobody sees would wake the program twice a second.
-        QApplication::setCursorFlashTime(0);
+    if (auto *gui = qobject_cast<QApplication *>(&app)) {
+        gui->setQuitOnLastWindowClosed(false);
+        if (run.headless) { // a display that could not be reached
+            app.installEventFilter(new NoPainting(&app));
+            // A blinking text cursor nobody sees would wake the program twice a second.
+            QApplication::setCursorFlashTime(0);
+        }
     }
     installSignalHandlers(&app);
 

@@ -47,11 +47,15 @@ void App::wireUpload()
     cycle->addObserver([this](const Observation &o) {
         const bool send = std::exchange(m_reportDue, false);
         UploadUi *ui = upload.get();
-        QMetaObject::invokeMethod(&ui->form(), [this, ui, o, send] {
+        // The web page reads the states from a copy only when it is answered on another thread.
+        const bool copyStates = ui->form().thread() != QThread::currentThread();
+        QMetaObject::invokeMethod(&ui->form(), [this, ui, o, send, copyStates] {
             ui->form().setObservation(o);
             ui->offerObservation(o, ui->form().readingsMayGoOut());
             if (send)
                 ui->form().cmdSend_Click();
+            if (!copyStates)
+                return;
             const QJsonArray states = uploadStates();
             const QMutexLocker lock(&m_uploadStatesLock);
             m_uploadStates = states;

@@ -12,9 +12,12 @@ namespace {
 
 constexpr qint64 kPruneEveryMs = 3600 * 1000;
 
-QVariant scaled(double v, int scale)
+void bindScaled(SqliteStatement &s, int position, double v, int scale)
 {
-    return std::isfinite(v) ? QVariant(qint64(std::llround(v * scale))) : QVariant();
+    if (std::isfinite(v))
+        s.bindInt(position, std::llround(v * scale));
+    else
+        s.bindNull(position);
 }
 
 int skyCode(SkyClass sky)
@@ -37,7 +40,9 @@ Archive::~Archive()
         summarizeMinutes(m_minute * 60000, (m_minute + 1) * 60000);
     if (m_db.isOpen())
         flush();
-    m_insert = QSqlQuery();
+    m_insert.finish();
+    m_begin.finish();
+    m_commit.finish();
     m_summarize = QSqlQuery();
     m_db = QSqlDatabase();
     closeArchiveDatabase(m_connection);
@@ -54,12 +59,21 @@ bool Archive::open(const QString &path)
                          .arg(path, error));
         return false;
     }
-    m_insert = QSqlQuery(m_db);
     QStringList marks;
     for (int i = 0, n = observationColumns().count(QLatin1Char(',')) + 1; i < n; ++i)
         marks << QStringLiteral("?");
-    m_insert.prepare(QStringLiteral("INSERT OR REPLACE INTO observations (%1) VALUES (%2)")
-                         .arg(observationColumns(), marks.join(QLatin1Char(','))));
+    const QString insert = QStringLiteral("INSERT OR REPLACE INTO observations (%1) VALUES (%2)")
+                               .arg(observationColumns(), marks.join(QLatin1Char(',')));
+    if (!m_insert.prepare(m_db, insert.toUtf8()) || !m_begin.prepare(m_db, "BEGIN") || !m_commit.prepare(m_db, "COMMIT")) {
+        if (m_report)
+            m_report(QStringLiteral("The weather archive %1 cannot be used (%2); the watch goes on without it.")
+                         .arg(path, m_insert.error() + m_begin.error() + m_commit.error()));
+        m_insert.finish();
+        m_begin.finish();
+        m_commit.finish();
+        m_db.close();
+        return false;
+    }
     m_summarize = QSqlQuery(m_db);
     m_summarize.prepare(summarizeMinutesSql());
 
@@ -90,8 +104,8 @@ bool Archive::beginBatch()
 {
     if (m_inBatch)
         return true;
-    if (!m_db.transaction()) {
-        fail(QStringLiteral("begin"), m_db.lastError().text());
+    if (!m_begin.run()) {
+        fail(QStringLiteral("begin"), m_begin.error());
         return false;
     }
     m_inBatch = true;
@@ -112,22 +126,28 @@ void Archive::add(const Observation &o, const BoardStatus &board, const SafetyVe
     m_minute = minute;
 
     const ArchivedObservation r = archivedFrom(o, board.state, safety);
-    int c = 0;
-    m_insert.bindValue(c++, t);
+    int c = 1;
+    m_insert.bindInt(c++, t);
     for (int i = 0; i < kArchiveValueCount; ++i)
-        m_insert.bindValue(c++, scaled(r.values[size_t(i)], archiveValueInfo(archiveValueAt(i)).scale));
-    m_insert.bindValue(c++, skyCode(r.sky));
-    m_insert.bindValue(c++, int(r.raining));
-    m_insert.bindValue(c++, int(r.cloudy));
-    m_insert.bindValue(c++, int(r.daylight));
-    m_insert.bindValue(c++, int(r.windy));
-    m_insert.bindValue(c++, r.heater);
-    m_insert.bindValue(c++, r.relay);
-    m_insert.bindValue(c++, boardStateCode(r.board));
-    m_insert.bindValue(c++, r.safe ? QVariant(int(*r.safe)) : QVariant());
-    m_insert.bindValue(c++, r.unsafe.isEmpty() ? QVariant() : QVariant(r.unsafe.join(QLatin1Char(','))));
-    if (!m_insert.exec()) {
-        fail(QStringLiteral("insert"), m_insert.lastError().text());
+        bindScaled(m_insert, c++, r.values[size_t(i)], archiveValueInfo(archiveValueAt(i)).scale);
+    m_insert.bindInt(c++, skyCode(r.sky));
+    m_insert.bindInt(c++, int(r.raining));
+    m_insert.bindInt(c++, int(r.cloudy));
+    m_insert.bindInt(c++, int(r.daylight));
+    m_insert.bindInt(c++, int(r.windy));
+    m_insert.bindInt(c++, r.heater);
+    m_insert.bindInt(c++, r.relay);
+    m_insert.bindInt(c++, boardStateCode(r.board));
+    if (r.safe)
+        m_insert.bindInt(c++, int(*r.safe));
+    else
+        m_insert.bindNull(c++);
+    if (r.unsafe.isEmpty())
+        m_insert.bindNull(c++);
+    else
+        m_insert.bindText(c++, r.unsafe.join(QLatin1Char(',')));
+    if (!m_insert.run()) {
+        fail(QStringLiteral("insert"), m_insert.error());
         return;
     }
     if (m_batchAge.elapsed() >= qint64(m_batchSeconds) * 1000)
@@ -155,8 +175,8 @@ void Archive::flush()
     if (!m_inBatch)
         return;
     m_inBatch = false;
-    if (!m_db.commit()) {
-        fail(QStringLiteral("commit"), m_db.lastError().text());
+    if (!m_commit.run()) {
+        fail(QStringLiteral("commit"), m_commit.error());
         return;
     }
     recovered();

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "archive/archived_observation.h"
+#include "archive/sqlite_statement.h"
 #include "core/watch_status.h"
 
 #include <QElapsedTimer>
@@ -67,7 +68,9 @@ private:
     QString m_path;
     QString m_connection;
     QSqlDatabase m_db;
-    QSqlQuery m_insert;
+    SqliteStatement m_insert;
+    SqliteStatement m_begin;
+    SqliteStatement m_commit;
     QSqlQuery m_summarize;
     int m_retentionDays = 30;
     int m_batchSeconds = 0;

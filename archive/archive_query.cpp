@@ -1,6 +1,7 @@
 #include "archive/archive_query.h"
 
 #include "archive/archive_schema.h"
+#include "archive/sqlite_statement.h"
 
 #include "core/watch_status.h"
 
@@ -8,6 +9,7 @@
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
+
 #include <sqlite3.h>
 
 namespace {
@@ -55,17 +57,6 @@ QString fromMinutesSql(int step)
         .arg(exprs.join(QStringLiteral(", ")));
 }
 
-// Observation rows are read straight through the SQLite handle under the Qt
-// connection: Qt's per-value conversions cost several times SQLite's own work
-// on a day of rows, and the graph windows ask for that on the main thread.
-sqlite3 *sqliteHandle(const QSqlDatabase &db)
-{
-    const QVariant h = db.isOpen() ? db.driver()->handle() : QVariant();
-    if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3 *const *>(h.constData());
-}
-
 } // namespace
 
 int boardStateCode(BoardState state)
@@ -85,7 +76,9 @@ std::vector<ArchivedObservation> queryObservations(const QSqlDatabase &db, const
                                                    const QDateTime &toUtc)
 {
     std::vector<ArchivedObservation> rows;
-    sqlite3 *handle = sqliteHandle(db);
+    // Straight through the SQLite handle: Qt's per-value conversions cost
+    // several times SQLite's own work on a day of rows.
+    sqlite3 *handle = sqliteHandleOf(db);
     sqlite3_stmt *stmt = nullptr;
     const QByteArray sql = QStringLiteral("SELECT %1 FROM observations WHERE t >= ? AND t <= ? ORDER BY t")
                                .arg(observationColumns())

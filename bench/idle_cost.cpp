@@ -1,86 +1,38 @@
-// What the program costs while it only watches: processor share and wake-ups
-// per second of `tarnwick --headless` on the simulator, on a board in another
-// process answering at once, and on one sending a character at a time at 9600
-// baud; INDI's weather simulator under indiserver (1 s period) runs beside them
-// for comparison when it is installed. Also the wall time of one exchange with
-// the paced board, and how soon the first record is in after start.
+// What the program costs while it only watches, against the least any
+// program polling the same board pays (floor_exchange): side by side in one
+// window, each on a board of its own in another process (answering at once,
+// or a character at a time at 9600 baud), and `--simulate` against
+// floor_exchange plus the board it talks to. The program runs with its
+// archive, web page and Alpaca endpoint on. Also: resident memory and what is
+// mapped, the first live value served after start, a week's chart request on
+// a day of archive, every window open on Xvfb, and INDI's weather simulator
+// when installed. Ends with each goal met or MISSED.
 //   idle_cost [seconds]          (default 60)
 //   idle_cost exchange           (only the exchange times)
-#include "app/program.h"
-#include "fake_hand_box.h"
-#include "proc_status.h"
-#include "station/diagnostic_log.h"
-#include "station/serial_station_port.h"
-#include "station/station_link.h"
+#include "idle_probes.h"
+#include "process_sample.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
-#include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <memory>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-struct Counters {
-    long long ns = -1; // time on a processor, all threads (schedstat: finer than clock ticks)
-    long long voluntary = 0;
-    long long involuntary = 0;
-    long rssKb = 0;
+struct Subject {
+    explicit Subject(QString n = {}) : name(std::move(n)) {}
+    QString name;
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<QProcess> process;
+    std::vector<qint64> pids; // counted together
+    std::vector<ProcessSample> start, end;
+    ProcessRates rates;
 };
-
-long long runNs(const QString &schedstat)
-{
-    QFile f(schedstat);
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    return f.readAll().split(' ').first().toLongLong();
-}
-
-Counters sample(qint64 pid)
-{
-    Counters c;
-    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
-    if (!tasks.exists())
-        return c;
-    c.ns = 0;
-    // Counted per thread.
-    for (const QString &t : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        c.ns += std::max(0LL, runNs(tasks.filePath(t) + QStringLiteral("/schedstat")));
-        const QString status = tasks.filePath(t) + QStringLiteral("/status");
-        c.voluntary += std::max(0LL, procStatusValue(status, "voluntary_ctxt_switches:"));
-        c.involuntary += std::max(0LL, procStatusValue(status, "nonvoluntary_ctxt_switches:"));
-    }
-    c.rssKb = residentKb(pid);
-    return c;
-}
-
-qint64 childNamed(qint64 parent, const QByteArray &prefix)
-{
-    for (const QString &d : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool ok = false;
-        const qint64 pid = d.toLongLong(&ok);
-        if (!ok)
-            continue;
-        QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!f.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray s = f.readAll();
-        const QByteArray name = s.mid(s.indexOf('(') + 1, s.lastIndexOf(')') - s.indexOf('(') - 1);
-        const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields[1].toLongLong() == parent && name.startsWith(prefix))
-            return pid;
-    }
-    return 0;
-}
 
 // A board process; returns the device it serves.
 QString startBoard(QProcess &p, bool paced)
@@ -93,128 +45,222 @@ QString startBoard(QProcess &p, bool paced)
     return QString::fromLocal8Bit(p.readLine().trimmed());
 }
 
-struct Subject {
-    QString name;
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<QProcess> process;
-    qint64 pid = 0;
-    Counters start, end;
-};
-
-std::unique_ptr<QProcess> startTarnwick(const QString &dir, const QStringList &board, bool traffic = false)
+std::unique_ptr<QProcess> startQuiet(const QString &program, const QStringList &args,
+                                     const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
 {
     auto p = std::make_unique<QProcess>();
-    p->setProgram(QStringLiteral(TARNWICK_BINARY));
-    p->setArguments(QStringList{QStringLiteral("--headless"), QStringLiteral("--no-alpaca"), QStringLiteral("--profile"),
-                                dir + QStringLiteral("/profile.ini"), QStringLiteral("--log-dir"), dir}
-                    + board);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    if (traffic)
-        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("tarnwick.station.debug=true"));
     p->setProcessEnvironment(env);
     p->setStandardOutputFile(QProcess::nullDevice());
-    if (!traffic)
-        p->setStandardErrorFile(QProcess::nullDevice());
-    p->start();
+    p->setStandardErrorFile(QProcess::nullDevice());
+    p->start(program, args);
     p->waitForStarted(5000);
     return p;
 }
 
-// Seconds from start until the first whole record is read, from the traffic lines.
-double firstRecordSeconds(const QStringList &board)
+quint16 nextPort()
 {
-    QTemporaryDir dir;
-    QElapsedTimer t;
-    t.start();
-    std::unique_ptr<QProcess> p = startTarnwick(dir.path(), board, true);
-    QByteArray seen;
-    while (t.elapsed() < 15000) {
-        p->waitForReadyRead(50);
-        seen += p->readAllStandardError();
-        bool record = false;
-        for (const QByteArray &line : seen.split('\n'))
-            record = record || (line.contains("received") && line.trimmed().endsWith("#\""));
-        if (record)
-            break;
-    }
-    const double s = t.elapsed() / 1000.0;
-    p->terminate();
-    p->waitForFinished(5000);
+    static quint16 port = quint16(20000 + (getpid() % 500) * 20);
+    return port++;
+}
+
+Subject tarnwick(const QString &name, const QStringList &board)
+{
+    Subject s(name);
+    s.dir = std::make_unique<QTemporaryDir>();
+    s.process = startHeadless(s.dir->path(), nextPort(),
+                              QStringList{QStringLiteral("--archive"), s.dir->filePath(QStringLiteral("archive.sqlite"))} + board);
+    s.pids = {s.process->processId()};
     return s;
 }
 
-// Wall time of polls (":", 20 ms, "F", 80 ms, the record, 20 ms) against a board.
-void exchangeTimes(const QString &device, const char *what)
+Subject floorOn(const QString &name, const QString &device, qint64 boardPid = 0)
 {
-    resetProgram();
-    WeatherState weather;
-    FakeHandBox handBox(weather);
-    const StationContext ctx{prog().settings, weather, handBox};
-    SerialStationPort port([device](int) { return device; });
-    port.setSpeed(9600);
-    port.setReceiveTimeout(4);
-    if (port.connectPort() != PortResult::Ok) {
-        std::printf("exchange: cannot open %s\n", qPrintable(device));
-        return;
-    }
-    StationLink link(port, ctx);
-    std::vector<double> ms;
-    for (int k = 0; k < 21; ++k) {
-        QElapsedTimer t;
-        t.start();
-        const bool ok = link.poll() == StationLink::PollResult::Accepted;
-        if (ok && k > 0) // the first teaches the port the record's length
-            ms.push_back(t.nsecsElapsed() / 1e6);
-        QThread::msleep(200);
-    }
-    port.disconnectPort();
-    if (ms.empty()) {
-        std::printf("exchange (%s): no record\n", what);
-        return;
-    }
-    std::sort(ms.begin(), ms.end());
-    double sum = 0;
-    for (double v : ms)
-        sum += v;
-    std::printf("exchange wall time (%s): median %.2f ms, mean %.2f, min %.2f, max %.2f over %zu polls "
-                "\n",
-                what, ms[ms.size() / 2], sum / double(ms.size()), ms.front(), ms.back(), ms.size());
+    Subject s(name);
+    s.process = startQuiet(QStringLiteral(FLOOR_EXCHANGE_BINARY), {device});
+    s.pids = {s.process->processId()};
+    if (boardPid)
+        s.pids.push_back(boardPid);
+    return s;
 }
 
-// The log's per-line sync (written, then fdatasync) in a folder on the same
-// disk as the runs' logs: wall and processor time of one line.
-void logLineCost(const QString &folder)
+void sampleAll(std::vector<Subject *> &subjects, bool atStart)
 {
-    DiagnosticLog log;
-    if (!log.open(folder, QString())) {
-        std::printf("log line: cannot open a log in %s\n", qPrintable(folder));
-        return;
+    for (Subject *s : subjects) {
+        auto &into = atStart ? s->start : s->end;
+        into.clear();
+        for (qint64 pid : s->pids)
+            into.push_back(sampleProcess(pid));
     }
-    const QString line(180, QLatin1Char('7')); // about a real line's length
-    std::vector<double> wall;
-    double cpuNs = 0;
-    for (int k = 0; k < 50; ++k) {
-        timespec c0{}, c1{};
-        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c0);
-        QElapsedTimer t;
-        t.start();
-        log.writeLine(line);
-        wall.push_back(t.nsecsElapsed() / 1e6);
-        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c1);
-        cpuNs += double(c1.tv_sec - c0.tv_sec) * 1e9 + double(c1.tv_nsec - c0.tv_nsec);
-    }
-    log.close();
-    std::sort(wall.begin(), wall.end());
-    std::printf("log line with its sync: wall median %.2f ms, max %.2f ms; processor %.1f us a line\n",
-                wall[wall.size() / 2], wall.back(), cpuNs / 50 / 1000);
 }
 
-long logLines(const QString &folder)
+void printRow(const Subject &s)
 {
-    QFile f(folder + QStringLiteral("/log.txt"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    return long(f.readAll().count('\n'));
+    if (!s.rates.valid) {
+        std::printf("%-50s ended during the run\n", qPrintable(s.name));
+        return;
+    }
+    std::printf("%-50s %9.3f%% %9.2f %9.2f %8.1f\n", qPrintable(s.name), s.rates.cpuPercent, s.rates.wakeups,
+                s.rates.preempted, s.rates.rssMb);
+}
+
+int g_missed = 0;
+void goal(const char *what, const QString &figure, bool met)
+{
+    g_missed += met ? 0 : 1;
+    std::printf("  %-62s %-34s %s\n", what, qPrintable(figure), met ? "met" : "MISSED");
+}
+
+void cpuGoals(const char *cpuWhat, const char *wakeWhat, const Subject &program, const Subject &floor)
+{
+    const double ratio = program.rates.cpuPercent / floor.rates.cpuPercent;
+    goal(cpuWhat,
+         QStringLiteral("%1 % / %2 % = %3x").arg(program.rates.cpuPercent, 0, 'f', 3).arg(floor.rates.cpuPercent, 0, 'f', 3).arg(ratio, 0, 'f', 2),
+         program.rates.valid && floor.rates.valid && ratio <= 1.5);
+    const double extra = program.rates.wakeups - floor.rates.wakeups;
+    goal(wakeWhat,
+         QStringLiteral("%1 / %2 = %3%4/s").arg(program.rates.wakeups, 0, 'f', 2).arg(floor.rates.wakeups, 0, 'f', 2).arg(extra >= 0 ? "+" : "").arg(extra, 0, 'f', 2),
+         program.rates.valid && floor.rates.valid && extra <= 1.0);
+}
+
+// Everything measured in one window, by role.
+struct Field {
+    std::vector<std::unique_ptr<Subject>> owned;
+    std::vector<Subject *> all;
+    Subject *atOnce = nullptr, *floorAtOnce = nullptr, *paced = nullptr, *floorPaced = nullptr;
+    Subject *simulated = nullptr, *floorSimulated = nullptr, *bareHeadless = nullptr, *bareAll = nullptr;
+    Subject *windows = nullptr;
+    std::unique_ptr<QProcess> xvfb;
+    QTemporaryDir windowsDir;
+    QProcess indi;
+
+    Subject *add(Subject s)
+    {
+        owned.push_back(std::make_unique<Subject>(std::move(s)));
+        all.push_back(owned.back().get());
+        return owned.back().get();
+    }
+};
+
+Subject quiet(const QString &name, const QString &program, const QStringList &args,
+              const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+{
+    Subject s(name);
+    s.process = startQuiet(program, args, env);
+    s.pids = {s.process->processId()};
+    return s;
+}
+
+void startPrograms(Field &f, const QString (&device)[5], qint64 floorBoardPid)
+{
+    f.atOnce = f.add(tarnwick(QStringLiteral("tarnwick, board answering at once"), {QStringLiteral("--serial-device"), device[0]}));
+    f.floorAtOnce = f.add(floorOn(QStringLiteral("floor_exchange, board answering at once"), device[2]));
+    f.paced = f.add(tarnwick(QStringLiteral("tarnwick, board at 9600 baud"), {QStringLiteral("--serial-device"), device[1]}));
+    f.floorPaced = f.add(floorOn(QStringLiteral("floor_exchange, board at 9600 baud"), device[3]));
+    f.simulated = f.add(tarnwick(QStringLiteral("tarnwick --simulate"), {QStringLiteral("--simulate")}));
+    f.floorSimulated = f.add(floorOn(QStringLiteral("floor_exchange + its board process"), device[4], floorBoardPid));
+    f.bareHeadless = f.add(quiet(QStringLiteral("bare QCoreApplication, the watch's libraries"), QStringLiteral(BARE_HEADLESS_BINARY), {}));
+    f.bareAll = f.add(quiet(QStringLiteral("bare QCoreApplication, linked like tarnwick"), QStringLiteral(BARE_ALL_BINARY), {}));
+}
+
+// Every window open on a virtual screen.
+void startWindows(Field &f)
+{
+    const QString display = QStringLiteral(":%1").arg(90 + getpid() % 100);
+    f.xvfb = startQuiet(QStringLiteral("Xvfb"), {display, QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1366x768x24"),
+                                                 QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    QThread::sleep(1);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), display);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    f.windows = f.add(quiet(QStringLiteral("every window open on Xvfb (--simulate)"), QStringLiteral(WINDOWS_OPEN_BINARY),
+                            {f.windowsDir.path(), QString::number(nextPort())}, env));
+}
+
+// INDI's weather simulator beside them, when installed.
+void startIndi(Field &f)
+{
+    const QString indiserver = QStandardPaths::findExecutable(QStringLiteral("indiserver"));
+    const QString setprop = QStandardPaths::findExecutable(QStringLiteral("indi_setprop"));
+    if (indiserver.isEmpty() || setprop.isEmpty())
+        return;
+    const QString port = QString::number(nextPort());
+    f.indi.setStandardOutputFile(QProcess::nullDevice());
+    f.indi.setStandardErrorFile(QProcess::nullDevice());
+    f.indi.start(indiserver, {QStringLiteral("-p"), port, QStringLiteral("indi_simulator_weather")});
+    QThread::sleep(2);
+    QProcess::execute(setprop, {QStringLiteral("-p"), port, QStringLiteral("Weather Simulator.CONNECTION.CONNECT=On")});
+    QThread::sleep(1);
+    QProcess::execute(setprop, {QStringLiteral("-p"), port, QStringLiteral("Weather Simulator.WEATHER_UPDATE.PERIOD=1")});
+    if (const qint64 pid = childNamed(f.indi.processId(), "indi_simulator")) {
+        Subject s(QStringLiteral("INDI indi_simulator_weather, 1 s"));
+        s.pids = {pid};
+        f.add(std::move(s));
+    }
+}
+
+void measure(Field &f, int seconds)
+{
+    QThread::sleep(6); // start-up and the board search are not what we measure
+    sampleAll(f.all, true);
+    QThread::sleep(unsigned(seconds));
+    sampleAll(f.all, false);
+    for (Subject *s : f.all) {
+        s->rates.valid = true;
+        for (size_t k = 0; k < s->pids.size(); ++k)
+            s->rates += ratesBetween(s->start[k], s->end[k], seconds);
+    }
+}
+
+void printGoals(const Field &f, const QStringList &mapped, double worstFirst, double chartMs)
+{
+    std::printf("\ngoals\n");
+    cpuGoals("processor, board at once: tarnwick / floor <= 1.5x", "wake-ups, board at once: <= floor + 1/s", *f.atOnce, *f.floorAtOnce);
+    cpuGoals("processor, board at 9600 baud: tarnwick / floor <= 1.5x", "wake-ups, board at 9600 baud: <= floor + 1/s", *f.paced,
+             *f.floorPaced);
+    cpuGoals("processor, --simulate: tarnwick / (floor + board) <= 1.5x", "wake-ups, --simulate: <= floor + board + 1/s", *f.simulated,
+             *f.floorSimulated);
+    const ProcessRates &headless = f.atOnce->rates;
+    goal("resident memory, headless: <= 20 MB",
+         QStringLiteral("%1 MB (bare: %2 / %3 MB)").arg(headless.rssMb, 0, 'f', 1).arg(f.bareHeadless->rates.rssMb, 0, 'f', 1).arg(f.bareAll->rates.rssMb, 0, 'f', 1),
+         headless.valid && headless.rssMb <= 20);
+    const QStringList plugins = mapped.filter(QStringLiteral("libq"));
+    goal("no GUI platform plugin loaded, headless", plugins.isEmpty() ? QStringLiteral("none") : plugins.join(QLatin1Char(' ')), plugins.isEmpty());
+    goal("first live value served: <= 1.5 s", QStringLiteral("%1 s").arg(worstFirst, 0, 'f', 2), worstFirst <= 1.5);
+    goal("7-day chart request on 24 h of archive: <= 150 ms", QStringLiteral("%1 ms").arg(chartMs, 0, 'f', 1), chartMs >= 0 && chartMs <= 150);
+    goal("every window open on Xvfb: <= 0.10 % of a core", QStringLiteral("%1 %").arg(f.windows->rates.cpuPercent, 0, 'f', 3),
+         f.windows->rates.valid && f.windows->rates.cpuPercent <= 0.10);
+    std::printf("%d goal(s) missed\n", g_missed);
+}
+
+void printReport(const Field &f, int seconds, double worstFirst, double chartMs)
+{
+    const QStringList mapped = mappedOf(f.atOnce->pids.front(), {QStringLiteral("libqxcb"), QStringLiteral("libqoffscreen"),
+                                                                QStringLiteral("libQt6Widgets"), QStringLiteral("libQt6Gui")});
+    std::printf("\nover %d s (processor: %% of one core, all threads; wake-ups: voluntary context switches/s;"
+                " preempted: involuntary/s)\n",
+                seconds);
+    std::printf("%-50s %10s %9s %9s %8s\n", "", "processor", "wake-ups", "preempted", "RSS MB");
+    for (const Subject *s : f.all)
+        printRow(*s);
+    std::printf("\nfirst live value served after start (--simulate, worst of 3): %.2f s\n", worstFirst);
+    std::printf("a 7-day chart request on a day of archive: %.1f ms of the program's processor\n", chartMs);
+    std::printf("GUI libraries mapped by the headless program: %s\n", mapped.isEmpty() ? "none" : qPrintable(mapped.join(QLatin1Char(' '))));
+    printGoals(f, mapped, worstFirst, chartMs);
+}
+
+void stopAll(Field &f)
+{
+    for (Subject *s : f.all)
+        if (s->process) {
+            s->process->terminate();
+            s->process->waitForFinished(5000);
+        }
+    f.indi.terminate();
+    f.indi.waitForFinished(5000);
+    if (f.xvfb) {
+        f.xvfb->terminate();
+        f.xvfb->waitForFinished(5000);
+    }
 }
 
 } // namespace
@@ -222,134 +268,43 @@ long logLines(const QString &folder)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const int seconds = argc > 1 ? std::max(10, atoi(argv[1])) : 60; // "exchange" stops early
+    const bool exchangeOnly = argc > 1 && QByteArray(argv[1]) == "exchange";
+    const int seconds = argc > 1 && !exchangeOnly ? std::max(10, atoi(argv[1])) : 60;
 
-    QProcess instantBoard, pacedBoard, probeBoard;
-    const QString instant = startBoard(instantBoard, false);
-    const QString paced = startBoard(pacedBoard, true);
-    const QString probe = startBoard(probeBoard, true);
-    if (instant.isEmpty() || paced.isEmpty() || probe.isEmpty()) {
-        std::fprintf(stderr, "cannot start %s\n", EXTERNAL_BOARD_BINARY);
-        return 1;
-    }
-    exchangeTimes(probe, "board at 9600 baud, byte by byte");
-    // The same waits with the record there at once (20 + 80 + 20 ms): what the machine adds to any exchange.
-    exchangeTimes(instant, "board answering at once; 120 ms of waits");
-    {
-        QTemporaryDir logDir;
-        logLineCost(logDir.path());
-    }
-    probeBoard.kill();
-    probeBoard.waitForFinished();
-    if (argc > 1 && QByteArray(argv[1]) == "exchange") {
-        for (QProcess *b : {&instantBoard, &pacedBoard}) {
-            b->kill();
-            b->waitForFinished();
+    QProcess boards[5];
+    QString device[5];
+    for (int k = 0; k < 5; ++k) // 0, 2, 4 at once; 1, 3 at 9600 baud
+        device[k] = startBoard(boards[k], k % 2 == 1);
+    for (const QString &d : device)
+        if (d.isEmpty()) {
+            std::fprintf(stderr, "cannot start %s\n", EXTERNAL_BOARD_BINARY);
+            return 1;
         }
+    QFile load(QStringLiteral("/proc/loadavg"));
+    std::printf("load before the run: %s\n", load.open(QIODevice::ReadOnly) ? load.readAll().trimmed().constData() : "?");
+    if (exchangeOnly) {
+        printExchangeTimes(device[1], "board at 9600 baud, byte by byte");
+        printExchangeTimes(device[0], "board answering at once; 120 ms of waits");
+        QTemporaryDir logDir;
+        printLogLineCost(logDir.path());
         return 0;
     }
 
     double worstFirst = 0;
     for (int k = 0; k < 3; ++k)
-        worstFirst = std::max(worstFirst, firstRecordSeconds({QStringLiteral("--simulate")}));
-    std::printf("first record read after start (simulator, worst of 3): %.2f s (goal <= 2.5)\n", worstFirst);
+        worstFirst = std::max(worstFirst, firstLiveServedSeconds(nextPort()));
+    const double chartMs = weekChartRequestMs(nextPort());
 
-    std::vector<Subject> subjects;
-    auto addTarnwick = [&](const QString &name, const QStringList &board) {
-        Subject s;
-        s.name = name;
-        s.dir = std::make_unique<QTemporaryDir>();
-        s.process = startTarnwick(s.dir->path(), board);
-        s.pid = s.process->processId();
-        subjects.push_back(std::move(s));
-    };
-    addTarnwick(QStringLiteral("tarnwick --simulate"), {QStringLiteral("--simulate")});
-    addTarnwick(QStringLiteral("tarnwick, board answering at once"), {QStringLiteral("--serial-device"), instant});
-    addTarnwick(QStringLiteral("tarnwick, board at 9600 baud byte by byte"), {QStringLiteral("--serial-device"), paced});
-
-    // INDI beside them, when installed.
-    QProcess indi;
-    qint64 indiDriver = 0;
-    const QString indiserver = QStandardPaths::findExecutable(QStringLiteral("indiserver"));
-    const QString indiDriverBinary = QStandardPaths::findExecutable(QStringLiteral("indi_simulator_weather"));
-    const QString setprop = QStandardPaths::findExecutable(QStringLiteral("indi_setprop"));
-    const QString port = QString::number(17000 + getpid() % 1000);
-    if (!indiserver.isEmpty() && !indiDriverBinary.isEmpty() && !setprop.isEmpty()) {
-        indi.setProgram(indiserver);
-        indi.setArguments({QStringLiteral("-p"), port, indiDriverBinary});
-        indi.setStandardOutputFile(QProcess::nullDevice());
-        indi.setStandardErrorFile(QProcess::nullDevice());
-        indi.start();
-        QThread::sleep(2);
-        QProcess::execute(setprop, {QStringLiteral("-p"), port, QStringLiteral("Weather Simulator.CONNECTION.CONNECT=On")});
-        QThread::sleep(1);
-        QProcess::execute(setprop, {QStringLiteral("-p"), port, QStringLiteral("Weather Simulator.WEATHER_UPDATE.PERIOD=1")});
-        indiDriver = childNamed(indi.processId(), "indi_simulator");
-        if (indiDriver) {
-            Subject s;
-            s.name = QStringLiteral("INDI indi_simulator_weather, 1 s");
-            s.pid = indiDriver;
-            subjects.push_back(std::move(s));
-            Subject server;
-            server.name = QStringLiteral("INDI indiserver (no client)");
-            server.pid = indi.processId();
-            subjects.push_back(std::move(server));
-        }
+    Field field;
+    startPrograms(field, device, boards[4].processId());
+    startWindows(field);
+    startIndi(field);
+    measure(field, seconds);
+    printReport(field, seconds, worstFirst, chartMs);
+    stopAll(field);
+    for (QProcess &b : boards) {
+        b.kill();
+        b.waitForFinished();
     }
-    if (!indiDriver)
-        std::printf("INDI: indiserver or indi_simulator_weather not installed (apt-get install indi-bin); no comparison\n");
-
-    QThread::sleep(6); // start-up and the board search are not what we measure
-    for (Subject &s : subjects)
-        s.start = sample(s.pid);
-    QThread::sleep(unsigned(seconds));
-    for (Subject &s : subjects)
-        s.end = sample(s.pid);
-    if (subjects.front().dir)
-        std::printf("log lines written by the simulator run: %ld in %d s (+6 s start)\n",
-                    logLines(subjects.front().dir->path()), seconds);
-
-    double indiCpu = 0, indiWake = 0;
-    for (const Subject &s : subjects)
-        if (s.pid == indiDriver && indiDriver) {
-            indiCpu = double(s.end.ns - s.start.ns) / 1e9 / seconds * 100;
-            indiWake = double(s.end.voluntary - s.start.voluntary) / seconds;
-        }
-    std::printf("\nover %d s (processor: %% of one core; wake-ups: voluntary context switches/s, all threads;"
-                " preempted: involuntary/s)\n",
-                seconds);
-    std::printf("%-44s %10s %10s %10s %9s %9s %9s\n", "", "processor", "wake-ups", "preempted", "RSS MB", "cpu/INDI",
-                "wake/INDI");
-    for (const Subject &s : subjects) {
-        if (s.end.ns < 0 || s.start.ns < 0) {
-            std::printf("%-44s ended during the run\n", qPrintable(s.name));
-            continue;
-        }
-        const double cpu = double(s.end.ns - s.start.ns) / 1e9 / seconds * 100;
-        const double wake = double(s.end.voluntary - s.start.voluntary) / seconds;
-        const double pre = double(s.end.involuntary - s.start.involuntary) / seconds;
-        std::printf("%-44s %9.3f%% %10.2f %10.2f %9.1f", qPrintable(s.name), cpu, wake, pre, s.end.rssKb / 1024.0);
-        if (indiDriver && indiCpu > 0)
-            std::printf(" %9.1f", cpu / indiCpu);
-        else
-            std::printf(" %9s", "-");
-        if (indiDriver && indiWake > 0)
-            std::printf(" %9.1f", wake / indiWake);
-        std::printf("\n");
-    }
-
-    for (Subject &s : subjects)
-        if (s.process) {
-            s.process->terminate();
-            s.process->waitForFinished(5000);
-        }
-    if (indiDriver) {
-        indi.terminate();
-        indi.waitForFinished(5000);
-    }
-    instantBoard.kill();
-    pacedBoard.kill();
-    instantBoard.waitForFinished();
-    pacedBoard.waitForFinished();
     return 0;
 }

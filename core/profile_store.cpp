@@ -172,11 +172,14 @@ void ProfileStore::set(const QString &section, const QString &name, const QStrin
         if (m_entries[i].section != section)
             continue;
         if (m_entries[i].name == name) {
+            if (m_entries[i].value != value)
+                m_unsaved = true;
             m_entries[i].value = value;
             return;
         }
         lastOfSection = i;
     }
+    m_unsaved = true;
     const Entry e{section, name, value};
     if (lastOfSection < 0)
         m_entries.append(e);
@@ -255,6 +258,10 @@ bool ProfileStore::save()
     const QFileInfo info(m_path);
     const QString dir = info.absolutePath();
     QDir().mkpath(dir);
+    if (!m_unsaved && QFileInfo::exists(m_path)) {
+        m_writeError.clear();
+        return true;
+    }
     const QByteArray data = serialize(m_entries).toUtf8();
     // A name of its own for every write: two writers never share a temporary file.
     QByteArray tmp = QFile::encodeName(m_path + QStringLiteral(".XXXXXX"));
@@ -287,6 +294,7 @@ bool ProfileStore::save()
         ::fsync(dfd);
         ::close(dfd);
     }
+    m_unsaved = false;
     m_writeError.clear();
     return true;
 }

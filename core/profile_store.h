@@ -63,7 +63,7 @@ public:
     static bool parse(const QString &text, QVector<Entry> &out, QString &error);
 
 private:
-    void set(const QString &section, const QString &name, const QString &value);
+    void set(const QString &section, const QString &name, const QString &value); // marks a change
     bool save();
 
     // The watch saves a setting now and then while a window (Setup) reads and
@@ -74,4 +74,7 @@ private:
     QVector<Entry> m_entries;
     QString m_loadError;
     QString m_writeError;
+    // A value changed since this store last wrote the file (or it never has):
+    // a save with nothing changed leaves the file alone.
+    bool m_unsaved = true;
 };

@@ -1,6 +1,7 @@
 #include "core/wait.h"
 
 #include <QAbstractEventDispatcher>
+#include <QBasicTimer>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QTimer>
@@ -65,7 +66,19 @@ WaitEnd waitUntil(WaitWake &wake, int timeoutMs, QEventLoop::ProcessEventsFlags 
 
 void Wait(int ms)
 {
-    waitUntil([] { return false; }, ms);
+    if (handler() || ms <= 0 || !QCoreApplication::instance()) {
+        waitUntil([] { return false; }, ms);
+        return;
+    }
+    // Nothing can end this wait early: no loop object, single-shot timer or
+    // connection of its own (the station pauses three times a second), only
+    // a timer whose event ends the pass in which it falls due.
+    const QDeadlineTimer deadline(ms, Qt::PreciseTimer);
+    QObject waker;
+    QBasicTimer due;
+    due.start(ms, Qt::PreciseTimer, &waker);
+    while (!deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 WaitHandler setWaitHandler(WaitHandler h)

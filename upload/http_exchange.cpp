@@ -11,29 +11,45 @@
 HttpExchange::HttpExchange(QObject *parent)
     : QObject(parent)
 {
-    m_socket.setReadBufferSize(kMaxReplyBytes);
     m_replyTimer.setSingleShot(true);
     m_replyTimer.setInterval(30000);
     connect(&m_replyTimer, &QTimer::timeout, this, &HttpExchange::onReplyTimeout);
-    // Over TLS the exchange counts as connected once the session is up and the
-    // certificate passed: before that nothing is written.
-    connect(&m_socket, &QSslSocket::connected, this, [this] {
-        if (!m_tls)
-            onConnected();
-    });
-    connect(&m_socket, &QSslSocket::encrypted, this, &HttpExchange::onConnected);
-    connect(&m_socket, &QSslSocket::sslErrors, this, &HttpExchange::onSslErrors);
-    connect(&m_socket, &QTcpSocket::readyRead, this, &HttpExchange::onReadyRead);
-    connect(&m_socket, &QTcpSocket::disconnected, this, &HttpExchange::onDisconnected);
-    connect(&m_socket, &QTcpSocket::errorOccurred, this, &HttpExchange::onError);
 }
 
 HttpExchange::~HttpExchange()
 {
     // A socket still connected signals "disconnected" from its destructor, after
     // the members its handlers use are gone: cut the handlers off first.
-    m_socket.disconnect(this);
-    m_socket.abort();
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+    }
+}
+
+QSslSocket &HttpExchange::socket()
+{
+    if (m_socket)
+        return *m_socket;
+    m_socket = std::make_unique<QSslSocket>();
+    m_socket->setReadBufferSize(kMaxReplyBytes);
+    // Over TLS the exchange counts as connected once the session is up and the
+    // certificate passed: before that nothing is written.
+    connect(m_socket.get(), &QSslSocket::connected, this, [this] {
+        if (!m_tls)
+            onConnected();
+    });
+    connect(m_socket.get(), &QSslSocket::encrypted, this, &HttpExchange::onConnected);
+    connect(m_socket.get(), &QSslSocket::sslErrors, this, &HttpExchange::onSslErrors);
+    connect(m_socket.get(), &QTcpSocket::readyRead, this, &HttpExchange::onReadyRead);
+    connect(m_socket.get(), &QTcpSocket::disconnected, this, &HttpExchange::onDisconnected);
+    connect(m_socket.get(), &QTcpSocket::errorOccurred, this, &HttpExchange::onError);
+    return *m_socket;
+}
+
+void HttpExchange::abortSocket()
+{
+    if (m_socket)
+        m_socket->abort();
 }
 
 HttpExchange::Outcome HttpExchange::run(const QByteArray &request)
@@ -43,7 +59,7 @@ HttpExchange::Outcome HttpExchange::run(const QByteArray &request)
 
     // A fresh attempt: whatever the socket held before is gone.
     m_replyTimer.stop();
-    m_socket.abort();
+    abortSocket();
     setConnected(false);
     m_decoder.resetState();
     m_sendFailed = false;
@@ -59,9 +75,9 @@ HttpExchange::Outcome HttpExchange::run(const QByteArray &request)
         m_connectWait.reset();
         if (m_tls) {
             prepareTls();
-            m_socket.connectToHostEncrypted(m_remoteHost, static_cast<quint16>(m_remotePort));
+            socket().connectToHostEncrypted(m_remoteHost, static_cast<quint16>(m_remotePort));
         } else {
-            m_socket.connectToHost(m_remoteHost, static_cast<quint16>(m_remotePort));
+            socket().connectToHost(m_remoteHost, static_cast<quint16>(m_remotePort));
         }
         if (!m_connected && !m_sendFailed && !m_aborted)
             waitUntil(m_connectWait, m_connectTimeoutMs);
@@ -76,7 +92,7 @@ HttpExchange::Outcome HttpExchange::run(const QByteArray &request)
             fail(QStringLiteral("The server closed the connection before the request was sent"), ExchangeEnd::Reset);
             return Outcome::Failed;
         }
-        m_socket.abort();
+        abortSocket();
         fail(QStringLiteral("Connection to %1 port %2 timed out after %3 s")
                  .arg(m_remoteHost)
                  .arg(m_remotePort)
@@ -85,7 +101,7 @@ HttpExchange::Outcome HttpExchange::run(const QByteArray &request)
         return Outcome::TimedOut;
     }
 
-    m_socket.write(request);
+    socket().write(request);
     m_replyTimer.start();
     return Outcome::Sent;
 }
@@ -97,7 +113,7 @@ void HttpExchange::abort()
         m_aborted = true;
     m_replyTimer.stop();
     m_sendFailed = false;
-    m_socket.abort();
+    abortSocket();
     setConnected(false);
     endWait();
 }
@@ -111,12 +127,12 @@ void HttpExchange::onConnected()
 
 void HttpExchange::onReadyRead()
 {
-    if (!m_socket.isOpen())
+    if (!socket().isOpen())
         return; // already closed: nothing buffered is left to read
     // Never more than the cap is read: a server that keeps sending costs
     // neither memory nor the station's time.
-    const QByteArray bytes = m_socket.read(kMaxReplyBytes - m_replyBytes);
-    const bool overLimit = m_replyBytes + bytes.size() >= kMaxReplyBytes && m_socket.bytesAvailable() > 0;
+    const QByteArray bytes = socket().read(kMaxReplyBytes - m_replyBytes);
+    const bool overLimit = m_replyBytes + bytes.size() >= kMaxReplyBytes && socket().bytesAvailable() > 0;
     if (!bytes.isEmpty()) {
         m_replyReceived = true;
         m_replyBytes += bytes.size();
@@ -126,7 +142,7 @@ void HttpExchange::onReadyRead()
             emit dataArrived(NormalizeLineEnds(text));
     }
     if (overLimit) {
-        m_socket.abort();
+        abortSocket();
         fail(QStringLiteral("The reply was longer than %1 KiB: the first %1 KiB are shown and the connection was closed")
                  .arg(kMaxReplyBytes / 1024));
     }
@@ -137,7 +153,7 @@ void HttpExchange::onDisconnected()
     onReadyRead(); // anything still buffered belongs to the reply
     m_replyTimer.stop();
     setConnected(false);
-    m_socket.close();
+    socket().close();
     if (m_wasConnected)
         finish(m_reply.isEmpty() ? ExchangeEnd::Reset : ExchangeEnd::Replied,
                QStringLiteral("the server closed the connection without a reply"));
@@ -151,11 +167,11 @@ void HttpExchange::onError(QAbstractSocket::SocketError error)
         return;
     if (m_endReported && m_sendFailed)
         return; // the certificate check already said why
-    fail(m_socket.errorString(),
+    fail(socket().errorString(),
          error == QAbstractSocket::ConnectionRefusedError ? ExchangeEnd::Refused
          : error == QAbstractSocket::SocketTimeoutError   ? ExchangeEnd::TimedOut
                                                           : ExchangeEnd::Failed);
-    m_socket.abort();
+    abortSocket();
 }
 
 void HttpExchange::onSslErrors(const QList<QSslError> &errors)
@@ -165,7 +181,7 @@ void HttpExchange::onSslErrors(const QList<QSslError> &errors)
         names << e.errorString();
     // Nothing was written: the request never leaves an unverified session.
     fail(QStringLiteral("Certificate refused: ") + names.join(QStringLiteral("; ")), ExchangeEnd::CertificateRefused);
-    m_socket.abort();
+    abortSocket();
 }
 
 void HttpExchange::prepareTls()
@@ -174,7 +190,7 @@ void HttpExchange::prepareTls()
     conf.setPeerVerifyMode(QSslSocket::VerifyPeer);
     if (!m_caFile.isEmpty())
         conf.addCaCertificates(m_caFile);
-    m_socket.setSslConfiguration(conf);
+    socket().setSslConfiguration(conf);
 }
 
 void HttpExchange::finish(ExchangeEnd end, const QString &error)
@@ -189,7 +205,7 @@ void HttpExchange::onReplyTimeout()
 {
     if (!m_connected)
         return;
-    m_socket.abort();
+    abortSocket();
     const QString seconds = QString::number(m_replyTimer.interval() / 1000.0);
     // The reply (if any) is already in the response box; say which case this was.
     fail(m_replyReceived ? QStringLiteral("The server kept the connection open for %1 s after its reply").arg(seconds)

@@ -10,6 +10,7 @@
 #include <QStringDecoder>
 #include <QSslError>
 #include <QSslSocket>
+#include <memory>
 #include <QTimer>
 
 class HttpExchange : public QObject {
@@ -74,8 +75,12 @@ private:
     void setConnected(bool on);
     void fail(const QString &description, ExchangeEnd end = ExchangeEnd::Failed);
     void endWait();
+    // The socket, made at the first exchange: a program that never uploads
+    // loads no TLS library.
+    QSslSocket &socket();
+    void abortSocket();
 
-    QSslSocket m_socket;
+    std::unique_ptr<QSslSocket> m_socket;
     QTimer m_replyTimer;
     QStringDecoder m_decoder{QStringDecoder::Utf8};
     QString m_remoteHost;

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -194,4 +195,26 @@ TEST(ProfileStore, NewProfileIsPrivateAndAChosenModeIsKept)
     EXPECT_TRUE(QFile::permissions(p.path) & QFile::ReadGroup);
     EXPECT_FALSE(QFile::permissions(p.path) & QFile::ReadOther);
     EXPECT_EQ(QDir(p.dir.path()).entryList(QDir::Files), QStringList{"profile.ini"}); // no temporary left
+}
+
+// The watch writes some values back as they are now and then: the file is
+// rewritten (and synced) only when its text changes, and a removed file comes back.
+TEST(ProfileStore, WritingTheValueItHoldsLeavesTheFileAlone)
+{
+    TempProfile p;
+    ASSERT_TRUE(p.store->writeValue("Tarnwick.Focuser", "Position", "500"));
+    const QString path = p.dir.path() + "/profile.ini";
+    const auto inode = [&path] {
+        struct stat st {};
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : ino_t(0);
+    };
+    const ino_t first = inode();
+    EXPECT_TRUE(p.store->writeValue("Tarnwick.Focuser", "Position", "500"));
+    EXPECT_EQ(inode(), first); // each real save renames a new copy in
+    EXPECT_TRUE(p.store->writeValue("Tarnwick.Focuser", "Position", "501"));
+    EXPECT_NE(inode(), first);
+    ASSERT_TRUE(QFile::remove(path));
+    EXPECT_TRUE(p.store->writeValue("Tarnwick.Focuser", "Position", "501"));
+    p.reopen();
+    EXPECT_EQ(p.store->value("Tarnwick.Focuser", "Position"), "501");
 }

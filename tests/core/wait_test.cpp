@@ -72,7 +72,8 @@ TEST(WaitUntil, QuitDuringAWaitEndsIt)
 TEST(WaitUntil, InstalledHandlersReplaceTheWaiting)
 {
     bool set = false;
-    QTimer::singleShot(0, [&] { set = true; }); // must not run: handlers do not pump
+    QObject scope; // the call below dies with the test, never delivered by a later one's pumping
+    QTimer::singleShot(0, &scope, [&] { set = true; }); // must not run: handlers do not pump
 
     // A clock: given the time-out, the condition is looked at afterwards.
     std::vector<int> waits;
@@ -92,4 +93,29 @@ TEST(WaitUntil, InstalledHandlersReplaceTheWaiting)
     EXPECT_EQ(waits.back(), 500);
 
     setWaitHandler({});
+}
+
+TEST(Wait, DeliversEventsMeanwhileAndReturnsAfterItsTime)
+{
+    int delivered = 0;
+    QTimer::singleShot(10, [&] {
+        ++delivered;
+        Wait(5); // a pause inside one: the outer goes on after it
+        ++delivered;
+    });
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [&] { ++delivered; }, Qt::QueuedConnection);
+    QElapsedTimer clock;
+    clock.start();
+    Wait(60);
+    EXPECT_GE(clock.elapsed(), 60);
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(delivered, 3);
+
+    // Asked to quit meanwhile, it still ends on time rather than spinning or hanging.
+    QTimer::singleShot(5, [] { QCoreApplication::exit(0); });
+    clock.restart();
+    Wait(30);
+    EXPECT_LT(clock.elapsed(), 1000);
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
 }
