@@ -178,21 +178,17 @@ void reportProblems(const ProfileStore &profile, const QStringList &problems)
 
 } // namespace
 
-std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::function<void()> quit)
+namespace {
+// 1. The watch first; its window, when somebody looks, loads before any
+// setting is read: its topmost call sees false.
+void buildWatch(App &a, const CommandLine &cl)
 {
     Program &p = prog();
-    auto app = std::make_unique<App>();
-    App &a = *app;
-    a.quit = std::move(quit);
-    WeatherState &w = a.weather;
     p.headless = cl.headless;
     a.serialDeviceOverride = cl.serialDevice;
     a.logDir = cl.logDir;
-
-    // 1. The watch first; its window, when somebody looks, loads before any
-    // setting is read: its topmost call sees false.
     p.settings.AlwaysOnTop = false;
-    a.model = std::make_unique<WatchModel>(p.settings, w, [](const QString &key) { saveSettingNow(key); });
+    a.model = std::make_unique<WatchModel>(p.settings, a.weather, [](const QString &key) { saveSettingNow(key); });
     g_watch = a.model.get();
     if (!cl.headless) {
         a.handBox = std::make_unique<HandBox>(*a.model, p.settings.AlwaysOnTop);
@@ -200,6 +196,34 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     }
     a.focuser.handBox = a.model.get();
     qCDebug(lcApp) << "watch built" << (a.handBox ? "with its window" : "without windows");
+}
+
+// 13-17: the start values, the log, and the board search, which enables the main timer itself.
+void startWatching(App &a, ProfileStore &profile)
+{
+    WeatherState &w = a.weather;
+    w.WindGust = -10;
+    w.GustCycleCount = 0;
+    w.GustResetCycles = 300;
+    a.model->setTimerInterval(1000);
+    a.log.openChosen(a.logDir);
+    w.TempSampleIndex = 1;
+    if (profile.value(kDriverId, kComPortKey).isEmpty()) // "COM Port", "2" when empty
+        profile.writeValue(kDriverId, kComPortKey, QStringLiteral("2"));
+    w.StationRecord = kTestRecord;
+    a.cycle->limitWindowSizes();
+    a.link->boardSearch();
+}
+} // namespace
+
+std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::function<void()> quit)
+{
+    Program &p = prog();
+    auto app = std::make_unique<App>();
+    App &a = *app;
+    a.quit = std::move(quit);
+    WeatherState &w = a.weather;
+    buildWatch(a, cl);
 
     QStringList problems = loadProfileAndSettings(a, cl, profile);
     // The station exists before anything can tick or click; the archive
@@ -237,26 +261,7 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
         printNotice(QStringLiteral("the board simulator could not start; looking for a real board instead"));
     startClientServers(a, cl);
     showWindows(a);
-
-    // 13.
-    w.WindGust = -10;
-    w.GustCycleCount = 0;
-    w.GustResetCycles = 300;
-    a.model->setTimerInterval(1000);
-
-    // 14. The diagnostic log.
-    a.log.openChosen(a.logDir);
-    w.TempSampleIndex = 1;
-
-    // 15. "COM Port", "2" when empty.
-    if (profile.value(kDriverId, kComPortKey).isEmpty())
-        profile.writeValue(kDriverId, kComPortKey, QStringLiteral("2"));
-
-    w.StationRecord = kTestRecord; // 16.
-
-    // 17. The board search enables the main timer itself.
-    a.cycle->limitWindowSizes();
-    a.link->boardSearch();
+    startWatching(a, profile);
     automationReady(a);
     return app;
 }
