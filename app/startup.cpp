@@ -216,7 +216,15 @@ void startWatching(App &a, ProfileStore &profile)
 }
 } // namespace
 
-std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::function<void()> quit)
+void startWatchingOnItsThread(App &a, ProfileStore &profile)
+{
+    QMetaObject::invokeMethod(a.model.get(), [&a, &profile] {
+        startWatching(a, profile);
+        automationReady(a);
+    }, Qt::QueuedConnection);
+}
+
+std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::function<void()> quit, bool watchLater)
 {
     Program &p = prog();
     auto app = std::make_unique<App>();
@@ -261,6 +269,8 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
         printNotice(QStringLiteral("the board simulator could not start; looking for a real board instead"));
     startClientServers(a, cl);
     showWindows(a);
+    if (watchLater)
+        return app;
     startWatching(a, profile);
     automationReady(a);
     return app;
@@ -372,11 +382,14 @@ int runProgram(int argc, char **argv, const CommandLine &cl)
     installSignalHandlers(&app);
 
     ProfileStore profile(profilePath);
-    std::unique_ptr<App> program = Main(run, profile, [] { requestQuit(); });
-    // With windows, the watch runs beside them; headless there is no window
-    // thread to stall, and one thread keeps the run simple.
-    if (!run.headless)
+    // With windows, the watch runs beside them, its first board search
+    // included; headless there is no window thread to stall, and one thread
+    // keeps the run simple.
+    std::unique_ptr<App> program = Main(run, profile, [] { requestQuit(); }, !run.headless);
+    if (!run.headless) {
         startWatchThread(*program);
+        startWatchingOnItsThread(*program, profile);
+    }
     const int status = g_quitRequested ? 0 : app.exec();
     g_watch = nullptr;
     program.reset();

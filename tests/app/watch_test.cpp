@@ -182,9 +182,10 @@ HttpAnswer blockingGet(quint16 port, const QByteArray &target)
 TEST_F(WatchTest, AStalledWindowThreadStopsNeitherTheWatchNorTheServer)
 {
     const quint16 port = freePort();
+    // Started as the program starts with windows: the board search runs on the watch's thread.
     app = Main(parseCommandLine({"tarnwick", "--simulate", "--no-archive", "--alpaca-port", QString::number(port),
                                  "--log-dir", profile.dir.path()}),
-               *profile.store);
+               *profile.store, {}, true);
     ASSERT_TRUE(app->handBox);
     QElapsedTimer clock;
     clock.start();
@@ -196,6 +197,7 @@ TEST_F(WatchTest, AStalledWindowThreadStopsNeitherTheWatchNorTheServer)
             seenAt << clock.elapsed();
     });
     startWatchThread(*app);
+    startWatchingOnItsThread(*app, *profile.store);
     ASSERT_TRUE(waitFor([&] { QMutexLocker held(&lock); return seenAt.size() >= 3; }, 20000));
 
     qint64 stallStart = 0, stallEnd = 0, slowest = 0;
