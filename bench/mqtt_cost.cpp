@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 #include <cstdio>
@@ -70,6 +71,14 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "cannot start mosquitto: %s\n", qPrintable(broker.errorString()));
         return 1;
     }
+    // The subscriber gives up at once on a broker not yet listening.
+    for (int i = 0; i < 50; ++i) {
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, port);
+        if (probe.waitForConnected(100))
+            break;
+        QThread::msleep(100);
+    }
     QProcess subscriber;
     const QString received = brokerDir.filePath(QStringLiteral("received.txt"));
     subscriber.setStandardOutputFile(received);
@@ -86,16 +95,19 @@ int main(int argc, char **argv)
     startProgram(on, program, onDir);
 
     QThread::sleep(4); // start-up and the first connect are not what we measure
-    QFile counted(received);
-    counted.open(QIODevice::ReadOnly);
-    counted.readAll(); // what came before is not counted
+    // Lines in the subscriber's file, read afresh each time (an open file at its end stays there).
+    const auto lines = [&received] {
+        QFile f(received);
+        return f.open(QIODevice::ReadOnly) ? f.readAll().count('\n') : qsizetype(0);
+    };
+    const qsizetype before = lines(); // what came before is not counted
     const long long off0 = cpuNs(off.processId()), on0 = cpuNs(on.processId());
     QElapsedTimer wall;
     wall.start();
     QThread::sleep(unsigned(seconds));
     const long long off1 = cpuNs(off.processId()), on1 = cpuNs(on.processId());
     const double wallS = wall.elapsed() / 1000.0;
-    const qsizetype delivered = counted.readAll().count('\n'); // the lines since
+    const qsizetype delivered = lines() - before;
     for (QProcess *p : {&off, &on, &subscriber, &broker}) {
         p->terminate();
         p->waitForFinished(5000);
