@@ -191,6 +191,10 @@ void buildWatch(App &a, const CommandLine &cl)
     a.model = std::make_unique<WatchModel>(p.settings, a.weather, [](const QString &key) { saveSettingNow(key); });
     g_watch = a.model.get();
     if (!cl.headless) {
+        // A steady text cursor: a blinking one repaints twice a second, for
+        // weeks, in a window that mostly just sits there (a quarter of the
+        // windows' processor time).
+        QApplication::setCursorFlashTime(0);
         a.handBox = std::make_unique<HandBox>(*a.model, p.settings.AlwaysOnTop);
         a.handBox->setAttribute(Qt::WA_DeleteOnClose, false);
     }

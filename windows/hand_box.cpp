@@ -10,6 +10,7 @@
 #include <QGraphicsColorizeEffect>
 #include <QLabel>
 #include <QLineEdit>
+#include <QThread>
 #include <QPushButton>
 
 Q_LOGGING_CATEGORY(lcWindows, "tarnwick.windows", QtInfoMsg)
@@ -106,7 +107,7 @@ void HandBox::connectControls()
 void HandBox::connectModel()
 {
     // Auto connections: direct while both live on one thread, queued copies otherwise.
-    connect(&m_model, &WatchModel::fieldChanged, this, &HandBox::onFieldChanged);
+    connect(&m_model, &WatchModel::fieldChanged, this, &HandBox::queueFieldChange, Qt::DirectConnection);
     connect(&m_model, &WatchModel::windowRequested, this, &HandBox::onWindowRequested);
     connect(&m_model, &WatchModel::ticked, this, [this] { m_strip->refresh(); });
     connect(&m_model, &WatchModel::graphsToggled, this, [this](bool on) {
@@ -126,6 +127,33 @@ void HandBox::bindFields()
 }
 
 // ---- mirror -------------------------------------------------------------------
+
+void HandBox::queueFieldChange(HandBoxField field, const FieldLook &look)
+{
+    if (QThread::currentThread() == thread()) {
+        onFieldChanged(field, look);
+        return;
+    }
+    bool first = false;
+    {
+        const QMutexLocker held(&m_queueLock);
+        first = m_queued.empty();
+        m_queued.emplace_back(field, look);
+    }
+    if (first)
+        QMetaObject::invokeMethod(this, &HandBox::applyQueuedChanges, Qt::QueuedConnection);
+}
+
+void HandBox::applyQueuedChanges()
+{
+    std::vector<std::pair<HandBoxField, FieldLook>> changes;
+    {
+        const QMutexLocker held(&m_queueLock);
+        changes.swap(m_queued);
+    }
+    for (const auto &[field, look] : changes)
+        onFieldChanged(field, look);
+}
 
 void HandBox::onFieldChanged(HandBoxField field, const FieldLook &look)
 {

@@ -9,9 +9,12 @@
 #include "station/watch_model.h"
 
 #include <QHash>
+#include <QMutex>
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <utility>
+#include <vector>
 
 class QCheckBox;
 class QGridLayout;
@@ -75,8 +78,11 @@ private:
     QWidget *control(HandBoxField field) const { return m_fields[size_t(field)]; }
     bool seen() const;
 
-    // The model's word on a field.
+    // The model's word on a field. From the watch's own thread the words of a
+    // cycle come over in one batch: one wake-up of the window thread, not one each.
     void onFieldChanged(HandBoxField field, const FieldLook &look);
+    void queueFieldChange(HandBoxField field, const FieldLook &look);
+    void applyQueuedChanges();
     void onWindowRequested(WindowRequest request, int a, int b);
     // A field's text and colours go to its widget now when the window is
     // seen, else when it is shown again.
@@ -90,6 +96,8 @@ private:
     void setValuesGreyed(bool greyed);
 
     WatchModel &m_model;
+    QMutex m_queueLock;
+    std::vector<std::pair<HandBoxField, FieldLook>> m_queued; // guarded by m_queueLock
     HandBoxActions m_actions;
     QHash<QString, QWidget *> m_controls;
     std::array<QWidget *, kHandBoxFieldCount> m_fields{};

@@ -15,12 +15,14 @@
 #include "station/station_link.h"
 #include "station/watch_model.h"
 #include "temp_profile.h"
+#include "windows/hand_box.h"
 #include "windows/run_setup_dialog.h"
 #include "windows/setup_dialog.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QMutex>
 #include <QTcpServer>
 #include <QThread>
@@ -241,5 +243,13 @@ TEST_F(WatchTest, AStalledWindowThreadStopsNeitherTheWatchNorTheServer)
     EXPECT_LT(longestGap, 2500);
     EXPECT_EQ(answered, asked);
     EXPECT_LT(slowest, 100);
+    // The window catches up with what the watch shows, its words coming over in batches.
+    auto *dewPoint = app->handBox->findChild<QLineEdit *>(fieldName(HandBoxField::DewPointT));
+    ASSERT_NE(dewPoint, nullptr);
+    EXPECT_TRUE(waitFor([&] {
+        QString shown;
+        onWatchThread(*app, [&] { shown = app->model->fieldText(HandBoxField::DewPointT); });
+        return !shown.isEmpty() && dewPoint->text() == shown;
+    }, 5000)) << qPrintable(dewPoint->text());
     app.reset();
 }
