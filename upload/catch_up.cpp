@@ -43,6 +43,17 @@ void CatchUp::missed(const QDateTime &recordUtc)
     m_to = QDateTime();
 }
 
+bool CatchUp::liveEnded(const QDateTime &recordUtc, bool wasTaken, bool worthRetry)
+{
+    if (wasTaken)
+        taken(recordUtc);
+    else if (worthRetry && !available())
+        return false;
+    else if (worthRetry)
+        missed(recordUtc);
+    return true;
+}
+
 void CatchUp::taken(const QDateTime &recordUtc)
 {
     m_lastTaken = recordUtc;

@@ -33,6 +33,10 @@ public:
     void missed(const QDateTime &recordUtc);
     // A live record at recordUtc was taken: its minute and later ones need no catch-up.
     void taken(const QDateTime &recordUtc);
+    // How a live record's try ended: taken, or worth another try (the archive
+    // holds it). False for a record worth another try that no archive keeps:
+    // the caller keeps it.
+    bool liveEnded(const QDateTime &recordUtc, bool wasTaken, bool worthRetry);
 
     struct Due {
         PwsReading reading;

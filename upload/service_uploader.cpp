@@ -92,10 +92,8 @@ void ServiceUploader::onEnded(ExchangeEnd end, const QByteArray &reply, const QS
             m_rowsDue = std::max(0, m_rowsDue - 1);
         }
     } else if (m_inFlightRecord.isValid()) {
-        if (j.verdict == Verdict::Accepted)
-            m_catchUp.taken(m_inFlightRecord);
-        else if (j.verdict == Verdict::Retry && m_catchUp.available())
-            m_catchUp.missed(m_inFlightRecord); // the archive holds it
+        // Without an archive a failed live record is simply superseded by the next.
+        m_catchUp.liveEnded(m_inFlightRecord, j.verdict == Verdict::Accepted, j.verdict == Verdict::Retry);
     }
     m_inFlightRecord = m_inFlightMinute = QDateTime();
     m_delivery.note(j);

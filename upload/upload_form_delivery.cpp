@@ -81,11 +81,7 @@ void UploadForm::onExchangeEnded(ExchangeEnd end, const QByteArray &reply, const
             m_pending.pop_front();
         break;
     case Origin::Live:
-        if (j.verdict == Verdict::Accepted)
-            m_catchUp.taken(record.utc);
-        else if (j.verdict == Verdict::Retry && m_catchUp.available())
-            m_catchUp.missed(record.utc); // the archive holds it
-        else if (j.verdict == Verdict::Retry)
+        if (!m_catchUp.liveEnded(record.utc, j.verdict == Verdict::Accepted, j.verdict == Verdict::Retry))
             queueForRetry(record);
         break;
     }
