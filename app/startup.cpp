@@ -162,6 +162,7 @@ void startWatching(App &a, ProfileStore &profile)
     w.StationRecord = kTestRecord;
     a.cycle->limitWindowSizes();
     a.link->boardSearch();
+    a.cycle->processSearchRecord();
 }
 } // namespace
 

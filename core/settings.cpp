@@ -172,15 +172,16 @@ namespace {
 // them, and must not be reported for it.
 bool writeAddedKeyDefaults(ProfileStore &profile)
 {
-    bool wrote = false;
+    QVector<ProfileStore::Entry> added;
     for (const SettingDef &d : settingTable()) {
         const QString key = QString::fromLatin1(d.key);
-        if (d.laterSubKey && *d.defaultText && profile.value(kDriverId, key, subKeyOf(d)).isEmpty()) {
-            profile.writeValue(kDriverId, key, QString::fromLatin1(d.defaultText), subKeyOf(d));
-            wrote = true;
-        }
+        if (d.laterSubKey && *d.defaultText && profile.value(kDriverId, key, subKeyOf(d)).isEmpty())
+            added.append({ProfileStore::sectionOf(kDriverId, subKeyOf(d)), key, QString::fromLatin1(d.defaultText)});
     }
-    return wrote;
+    if (added.isEmpty())
+        return false;
+    profile.writeValues(added);
+    return true;
 }
 } // namespace
 
@@ -212,9 +213,13 @@ bool writeDefaultsIfNeeded(ProfileStore &profile)
 {
     bool wrote = false;
     if (profile.value(kDriverId, kRegVerKey) != kRegVer) {
-        // "RegVer" heads the table, so the stamp is written first.
+        // One write to disk, not one per key (each is a copy and two fsyncs:
+        // seconds on an SD card); "RegVer" heads the table and the file.
+        QVector<ProfileStore::Entry> defaults;
         for (const SettingDef &d : settingTable())
-            profile.writeValue(kDriverId, QString::fromLatin1(d.key), QString::fromLatin1(d.defaultText), subKeyOf(d));
+            defaults.append({ProfileStore::sectionOf(kDriverId, subKeyOf(d)), QString::fromLatin1(d.key),
+                             QString::fromLatin1(d.defaultText)});
+        profile.writeValues(defaults);
         wrote = true;
     }
     return writeAddedKeyDefaults(profile) || wrote;

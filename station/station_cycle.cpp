@@ -120,6 +120,21 @@ void StationCycle::run()
     }
 }
 
+void StationCycle::processSearchRecord()
+{
+    const BoardStatus &board = m_link.board();
+    if (!m_link.connected() || !deliversReadings(board.state) || !board.lastRecord.isValid())
+        return;
+    StationLink::PortUse use(m_link);
+    if (!use.active() || !recordAccepted(m_ctx.weather.StationRecord))
+        return;
+    try {
+        processRecord(ObservationSource::Live);
+    } catch (const std::exception &) {
+        // The first tick polls again and absorbs it as any cycle would.
+    }
+}
+
 void StationCycle::processRecord(ObservationSource source)
 {
     WeatherState &w = m_ctx.weather;

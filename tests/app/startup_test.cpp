@@ -168,6 +168,9 @@ TEST_F(StartupTest, SimulateWiresTheStationToTheBuiltInBoard)
     box = app->handBox.get();
     EXPECT_TRUE(app->serialDeviceOverride.startsWith(QStringLiteral("/dev/pts/")));
     EXPECT_TRUE(app->model->timerEnabled());
+    // The record the search read is shown and served before the first tick.
+    ASSERT_TRUE(app->watch.status().lastLive);
+    EXPECT_FALSE(app->model->fieldText(HandBoxField::RH).isEmpty());
     app->cycle->run();
     EXPECT_EQ(messages.texts.size(), 1);
     EXPECT_FALSE(app->model->fieldText(HandBoxField::DewPointT).isEmpty());
