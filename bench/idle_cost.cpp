@@ -57,6 +57,8 @@ std::unique_ptr<QProcess> startQuiet(const QString &program, const QStringList &
     return p;
 }
 
+constexpr int kBoards = 6;
+
 quint16 nextPort()
 {
     static quint16 port = quint16(20000 + (getpid() % 500) * 20);
@@ -129,6 +131,7 @@ struct Field {
     Subject *atOnce = nullptr, *floorAtOnce = nullptr, *paced = nullptr, *floorPaced = nullptr;
     Subject *simulated = nullptr, *floorSimulated = nullptr, *bareHeadless = nullptr, *bareAll = nullptr;
     Subject *windows = nullptr;
+    Subject *qtFloor = nullptr, *bareServer = nullptr; // what Qt alone costs
     std::unique_ptr<QProcess> xvfb;
     QTemporaryDir windowsDir;
     QProcess indi;
@@ -150,7 +153,7 @@ Subject quiet(const QString &name, const QString &program, const QStringList &ar
     return s;
 }
 
-void startPrograms(Field &f, const QString (&device)[5], qint64 floorBoardPid)
+void startPrograms(Field &f, const QString (&device)[kBoards], qint64 floorBoardPid, const QString &folder)
 {
     f.atOnce = f.add(tarnwick(QStringLiteral("tarnwick, board answering at once"), {QStringLiteral("--serial-device"), device[0]}));
     f.floorAtOnce = f.add(floorOn(QStringLiteral("floor_exchange, board answering at once"), device[2]));
@@ -160,6 +163,10 @@ void startPrograms(Field &f, const QString (&device)[5], qint64 floorBoardPid)
     f.floorSimulated = f.add(floorOn(QStringLiteral("floor_exchange + its board process"), device[4], floorBoardPid));
     f.bareHeadless = f.add(quiet(QStringLiteral("bare QCoreApplication, the watch's libraries"), QStringLiteral(BARE_HEADLESS_BINARY), {}));
     f.bareAll = f.add(quiet(QStringLiteral("bare QCoreApplication, linked like tarnwick"), QStringLiteral(BARE_ALL_BINARY), {}));
+    f.qtFloor = f.add(quiet(QStringLiteral("floor's exchange on a bare Qt event loop"), QStringLiteral(QT_FLOOR_EXCHANGE_BINARY),
+                            {device[5]}));
+    f.bareServer = f.add(quiet(QStringLiteral("bare Qt HTTP server + an SQLite row a second"), QStringLiteral(BARE_SERVER_BINARY),
+                               {folder, QString::number(nextPort())}));
 }
 
 // Every window open on a virtual screen.
@@ -223,6 +230,12 @@ void printGoals(const Field &f, const QStringList &mapped, double worstFirst, do
     goal("resident memory, headless: <= 20 MB",
          QStringLiteral("%1 MB (bare: %2 / %3 MB)").arg(headless.rssMb, 0, 'f', 1).arg(f.bareHeadless->rates.rssMb, 0, 'f', 1).arg(f.bareAll->rates.rssMb, 0, 'f', 1),
          headless.valid && headless.rssMb <= 20);
+    // The limits: what a Qt program pays before doing any of the watch's work.
+    std::printf("  %-62s %.2fx\n", "(limit) the bare exchange on a Qt event loop / floor",
+                f.qtFloor->rates.cpuPercent / f.floorAtOnce->rates.cpuPercent);
+    std::printf("  %-62s %.2fx\n", "(limit) that + an SQLite row a second, HTTP idle / floor",
+                (f.qtFloor->rates.cpuPercent + f.bareServer->rates.cpuPercent) / f.floorAtOnce->rates.cpuPercent);
+    std::printf("  %-62s %.1f MB\n", "(limit) resident: idle Qt HTTP server + SQLite file", f.bareServer->rates.rssMb);
     const QStringList plugins = mapped.filter(QStringLiteral("libq"));
     goal("no GUI platform plugin loaded, headless", plugins.isEmpty() ? QStringLiteral("none") : plugins.join(QLatin1Char(' ')), plugins.isEmpty());
     goal("first live value served: <= 1.5 s", QStringLiteral("%1 s").arg(worstFirst, 0, 'f', 2), worstFirst <= 1.5);
@@ -271,10 +284,10 @@ int main(int argc, char **argv)
     const bool exchangeOnly = argc > 1 && QByteArray(argv[1]) == "exchange";
     const int seconds = argc > 1 && !exchangeOnly ? std::max(10, atoi(argv[1])) : 60;
 
-    QProcess boards[5];
-    QString device[5];
-    for (int k = 0; k < 5; ++k) // 0, 2, 4 at once; 1, 3 at 9600 baud
-        device[k] = startBoard(boards[k], k % 2 == 1);
+    QProcess boards[kBoards];
+    QString device[kBoards];
+    for (int k = 0; k < kBoards; ++k) // 1 and 3 at 9600 baud, the others at once
+        device[k] = startBoard(boards[k], k == 1 || k == 3);
     for (const QString &d : device)
         if (d.isEmpty()) {
             std::fprintf(stderr, "cannot start %s\n", EXTERNAL_BOARD_BINARY);
@@ -296,7 +309,8 @@ int main(int argc, char **argv)
     const double chartMs = weekChartRequestMs(nextPort());
 
     Field field;
-    startPrograms(field, device, boards[4].processId());
+    QTemporaryDir bareDir;
+    startPrograms(field, device, boards[4].processId(), bareDir.path());
     startWindows(field);
     startIndi(field);
     measure(field, seconds);

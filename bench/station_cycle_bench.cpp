@@ -19,12 +19,12 @@ int main(int argc, char **argv)
     FakeHandBox handBox(weather);
     prog().settings.WindsAvgCnt = 10;
     prog().settings.TempsAvgCount = 5;
-    setWaitHandler([](int) {});
 
     FakeStationPort port;
     port.isOpen = true;
     port.standingAnswer = FakeStationPort::Answer{PortResult::Ok, kTestRecord};
-    const StationContext ctx{prog().settings, weather, handBox};
+    StationContext ctx{prog().settings, weather, handBox};
+    ctx.pause = [](int) {}; // the cycle's own work, without its pauses
     StationLink link(port, ctx);
     StationCycle cycle(link, ctx);
 

@@ -7,19 +7,11 @@
 #include <QTimer>
 
 namespace {
-WaitHandler &handler()
-{
-    static WaitHandler h;
-    return h;
-}
-
 WaitEnd pump(const std::function<bool()> &done, int timeoutMs, QEventLoop::ProcessEventsFlags flags,
              const WaitWake *wake)
 {
     if (done())
         return WaitEnd::Done;
-    if (handler())
-        return handler()(done, timeoutMs);
     if (!QCoreApplication::instance())
         return WaitEnd::TimedOut;
     if (timeoutMs <= 0) {
@@ -66,7 +58,7 @@ WaitEnd waitUntil(WaitWake &wake, int timeoutMs, QEventLoop::ProcessEventsFlags 
 
 void Wait(int ms)
 {
-    if (handler() || ms <= 0 || !QCoreApplication::instance()) {
+    if (ms <= 0 || !QCoreApplication::instance()) {
         waitUntil([] { return false; }, ms);
         return;
     }
@@ -79,11 +71,4 @@ void Wait(int ms)
     due.start(ms, Qt::PreciseTimer, &waker);
     while (!deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-WaitHandler setWaitHandler(WaitHandler h)
-{
-    WaitHandler old = std::move(handler());
-    handler() = std::move(h);
-    return old;
 }

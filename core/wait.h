@@ -1,16 +1,12 @@
 // Waiting without stopping the program: the thread sleeps in the event loop,
 // so window, socket, timer and automation events go on being delivered while
-// a routine waits for time to pass or for something to happen. Tests may
-// replace the waiting with a clock that does not pump.
+// a routine waits for time to pass or for something to happen. (The station
+// takes its pauses through its context, where tests put a clock.)
 #pragma once
 
 #include <QEventLoop>
 #include <QObject>
-#include <concepts>
-#include <cstddef>
 #include <functional>
-#include <type_traits>
-#include <utility>
 
 // How a wait ended. Quitting: the application is on its way out and its event
 // loops no longer run, so waiting on would only spin.
@@ -47,37 +43,3 @@ WaitEnd waitUntil(WaitWake &wake, int timeoutMs, QEventLoop::ProcessEventsFlags 
 
 // Returns after at least ms milliseconds (a wait for something that never happens).
 void Wait(int ms);
-
-// A replacement for all waiting, for tests. Either a clock, called with the
-// milliseconds each wait may take (done() is looked at once it returns), or
-// the whole wait, called with done() and the time-out and saying how it ended.
-class WaitHandler {
-public:
-    using Whole = std::function<WaitEnd(const std::function<bool()> &done, int timeoutMs)>;
-
-    WaitHandler() = default;
-    WaitHandler(std::nullptr_t) {}
-    template <typename Clock>
-        requires std::invocable<Clock &, int>
-    WaitHandler(Clock clock)
-        : m_whole([clock = std::move(clock)](const std::function<bool()> &done, int ms) mutable {
-            clock(ms);
-            return done() ? WaitEnd::Done : WaitEnd::TimedOut;
-        })
-    {
-    }
-    template <typename F>
-        requires std::is_invocable_r_v<WaitEnd, F &, const std::function<bool()> &, int>
-    WaitHandler(F whole) : m_whole(std::move(whole))
-    {
-    }
-
-    explicit operator bool() const { return bool(m_whole); }
-    WaitEnd operator()(const std::function<bool()> &done, int timeoutMs) const { return m_whole(done, timeoutMs); }
-
-private:
-    Whole m_whole;
-};
-
-// Installs a replacement (empty restores the real wait); returns the previous one.
-WaitHandler setWaitHandler(WaitHandler handler);

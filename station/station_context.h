@@ -1,12 +1,13 @@
 // What the station works with, handed in by whoever builds it: the settings it
 // reads, the weather record it keeps, the hand box it shows values in, where
 // conditions, traffic lines, the fifth-window reports and the board's state
-// go, and its clock.
+// go, its clock and how it pauses.
 #pragma once
 
 #include "core/board_state.h"
 #include "core/traffic.h"
 #include "station/alerts.h"
+#include "core/wait.h"
 #include "station/weather_state.h"
 
 #include <QDateTime>
@@ -32,6 +33,10 @@ struct StationContext {
     // Every new board status (state, device, reason); the link also writes a
     // line on standard error and in the traffic window for each change of state.
     std::function<void(const BoardStatus &)> boardChanged;
+    // The pauses between characters and before a record is looked at again;
+    // empty: the real wait, in which events go on being delivered. Tests put
+    // a clock here.
+    std::function<void(int ms)> pause;
 
     void raiseAlert(AlertKind kind, bool holds) const
     {
@@ -39,4 +44,11 @@ struct StationContext {
             alerts(kind, holds);
     }
     TrafficApi *trafficFor(TrafficGroup group) const { return traffic ? traffic(group) : nullptr; }
+    void pauseFor(int ms) const
+    {
+        if (pause)
+            pause(ms);
+        else
+            Wait(ms);
+    }
 };

@@ -98,7 +98,7 @@ void StationCycle::run()
                 if (r == StationLink::PollResult::Failed) {
                     if (++failures > 1)
                         return;
-                    Wait(kRecheckMs);
+                    m_ctx.pauseFor(kRecheckMs);
                     if (!recordAccepted(w.StationRecord))
                         continue;
                     source = reprocessedSource();
@@ -114,7 +114,7 @@ void StationCycle::run()
             // Once per cycle: check the record in hand again and process it anew.
             if (++failures > 1)
                 return;
-            Wait(kRecheckMs);
+            m_ctx.pauseFor(kRecheckMs);
             needRecord = !recordAccepted(w.StationRecord);
         }
     }

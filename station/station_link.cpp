@@ -79,7 +79,7 @@ bool StationLink::send(const Request &request)
     for (const QString &part : request) {
         if (m_port.transmit(part) != PortResult::Ok)
             return false;
-        Wait(kCharGapMs);
+        m_ctx.pauseFor(kCharGapMs);
     }
     return true;
 }
@@ -115,12 +115,12 @@ StationLink::PollResult StationLink::poll()
         portLost();
         return PollResult::Failed;
     }
-    Wait(kCharGapMs);
+    m_ctx.pauseFor(kCharGapMs);
     if (m_port.transmit(QStringLiteral("F")) != PortResult::Ok) {
         portLost();
         return PollResult::Failed;
     }
-    Wait(kPollAnswerMs);
+    m_ctx.pauseFor(kPollAnswerMs);
     QString answer;
     const PortResult received = m_port.receiveUntil(QStringLiteral("#"), answer);
     if (received == PortResult::PortError) {
@@ -129,7 +129,7 @@ StationLink::PollResult StationLink::poll()
     }
     if (received != PortResult::Ok)
         return PollResult::Failed;
-    Wait(kCharGapMs);
+    m_ctx.pauseFor(kCharGapMs);
     if (!recordAccepted(answer))
         return PollResult::Rejected;
     m_ctx.weather.StationRecord = answer;
@@ -180,11 +180,11 @@ StationLink::SearchOutcome StationLink::openAndProbe()
         return SearchOutcome::NotFound;
     }
     m_probeReason.clear();
-    Wait(kCharGapMs);
+    m_ctx.pauseFor(kCharGapMs);
     m_port.transmit(QStringLiteral("p"));
-    Wait(kCharGapMs);
+    m_ctx.pauseFor(kCharGapMs);
     m_port.transmit(QStringLiteral("p"));
-    Wait(kCharGapMs);
+    m_ctx.pauseFor(kCharGapMs);
     return SearchOutcome::Found;
 }
 
@@ -196,7 +196,7 @@ void StationLink::firstRecord()
         if (r == PollResult::Accepted)
             break;
         if (r == PollResult::Failed) {
-            Wait(kCharGapMs);
+            m_ctx.pauseFor(kCharGapMs);
             if (recordAccepted(m_ctx.weather.StationRecord))
                 break;
         }

@@ -69,32 +69,6 @@ TEST(WaitUntil, QuitDuringAWaitEndsIt)
     QCoreApplication::exec();
 }
 
-TEST(WaitUntil, InstalledHandlersReplaceTheWaiting)
-{
-    bool set = false;
-    QObject scope; // the call below dies with the test, never delivered by a later one's pumping
-    QTimer::singleShot(0, &scope, [&] { set = true; }); // must not run: handlers do not pump
-
-    // A clock: given the time-out, the condition is looked at afterwards.
-    std::vector<int> waits;
-    setWaitHandler([&](int ms) { waits.push_back(ms); });
-    EXPECT_EQ(waitUntil([&] { return set; }, 300), WaitEnd::TimedOut);
-    Wait(7);
-    EXPECT_EQ(waits, (std::vector<int>{300, 7}));
-    EXPECT_FALSE(set);
-
-    // The whole wait: sees the condition and says how the wait ended.
-    setWaitHandler([&](const std::function<bool()> &done, int ms) {
-        waits.push_back(ms);
-        set = true;
-        return done() ? WaitEnd::Done : WaitEnd::TimedOut;
-    });
-    EXPECT_EQ(waitUntil([&] { return set; }, 500), WaitEnd::Done);
-    EXPECT_EQ(waits.back(), 500);
-
-    setWaitHandler({});
-}
-
 TEST(Wait, DeliversEventsMeanwhileAndReturnsAfterItsTime)
 {
     int delivered = 0;

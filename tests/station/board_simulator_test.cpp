@@ -119,7 +119,7 @@ protected:
     void SetUp() override
     {
         StationFixture::SetUp();
-        setWaitHandler({}); // real waits: the port needs the event loop
+        ctx.pause = {}; // real waits: the port needs the event loop
     }
 };
 

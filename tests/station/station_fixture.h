@@ -36,7 +36,7 @@ protected:
     {
         resetProgram();
         setMessageHandler([this](const Message &m) { messages << m.text; });
-        setWaitHandler([this](int ms) { waits.push_back(ms); });
+        ctx.pause = [this](int ms) { waits.push_back(ms); };
         ctx.alerts = [this](AlertKind k, bool holds) { alerts.emplace_back(k, holds); };
         ctx.traffic = &trafficFor;
         ctx.fifthWindow = {[this] {
@@ -51,7 +51,6 @@ protected:
     void TearDown() override
     {
         setMessageHandler({});
-        setWaitHandler({});
         resetProgram();
     }
 

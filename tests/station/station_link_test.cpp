@@ -92,12 +92,12 @@ TEST_F(CommandStep, ClickDuringASendIsPickedUpByALaterCheck)
 {
     weather().HeaterForce = 2;
     bool clicked = false;
-    setWaitHandler([&](int) {
+    ctx.pause = [&](int) {
         if (!clicked) {
             clicked = true;
             weather().RelayForce = 2; // the user clicks while ":SH0" goes out
         }
-    });
+    };
     ASSERT_TRUE(link.commandStep());
     EXPECT_EQ(port.sentText(), QStringLiteral(":SH0:Sr0"));
 }
@@ -201,10 +201,10 @@ TEST_F(Poll, ATickWhileThePortIsInUseDoesNothing)
     link.commandStep();
     port.clearLog();
     int nested = 0;
-    setWaitHandler([&](int) {
+    ctx.pause = [&](int) {
         if (nested++ == 0)
             cycle.run(); // the timer fires inside this cycle's first wait
-    });
+    };
     cycle.run();
     EXPECT_EQ(port.transmits, (QStringList{":", "F"}));
     EXPECT_EQ(port.receives, 1);
@@ -351,7 +351,7 @@ TEST_F(BoardSearch, WrongProbeAnswerAndSilence)
 TEST_F(BoardSearch, TicksDuringTheSearchDoNotTouchThePort)
 {
     port.answers = {{PortResult::Ok, QStringLiteral("W")}, {PortResult::Ok, kTestRecord}};
-    setWaitHandler([&](int) { cycle.run(); });
+    ctx.pause = [&](int) { cycle.run(); };
     link.boardSearch();
     EXPECT_EQ(port.transmits, (QStringList{"#", QString(QChar(6)), "p", "p", ":", "F"}));
 }
