@@ -2,7 +2,6 @@
 
 #include "station/board_words.h"
 
-#include <QPointer>
 #include <algorithm>
 
 MqttPublisher::MqttPublisher(const MqttOptions &options, WatchFeed &watch, QString version, Report report)
@@ -31,16 +30,13 @@ MqttPublisher::MqttPublisher(const MqttOptions &options, WatchFeed &watch, QStri
     });
     m_stateRefresh.setInterval(m_options.staleAfterSeconds * 1000);
     connect(&m_stateRefresh, &QTimer::timeout, this, &MqttPublisher::publishState);
-    // The feed outlives nothing it is told about: a gone publisher hears no more.
-    QPointer<MqttPublisher> self(this);
-    m_watch.listen([self](const WatchStatus &, WatchFeed::Change change) {
-        if (self)
-            self->onWatch(change);
-    });
+    m_listening = m_watch.listen([this](const WatchStatus &, WatchFeed::Change change) { onWatch(change); });
 }
 
 MqttPublisher::~MqttPublisher()
 {
+    // Restarted from the setup dialog, a publisher goes long before the feed.
+    m_watch.unlisten(m_listening);
     m_client.finish({statusTopic(m_options), "offline", true}, 1000);
 }
 

@@ -35,6 +35,7 @@ private:
 
     MqttOptions m_options;
     WatchFeed &m_watch;
+    WatchFeed::ListenerId m_listening = 0;
     QString m_version;
     Report m_report;
     MqttClient m_client;
