@@ -59,7 +59,8 @@ QJsonValue jsonNumber(double v)
 QString isoUtc(const QDateTime &utc)
 {
     const QDateTime t = utc.toUTC();
-    return t.toString(t.time().msec() ? QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ") : QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
+    // The named formats, not patterns: every record's time goes through here.
+    return t.toString(t.time().msec() ? Qt::ISODateWithMs : Qt::ISODate);
 }
 
 QString safetyWord(const std::optional<bool> &safe)

@@ -75,8 +75,8 @@ MqttClient::MqttClient(const MqttOptions &options, MqttMessage will, QObject *pa
     mosquitto_connect_callback_set(m_mosq, &MqttClient::onConnectCallback);
     mosquitto_disconnect_callback_set(m_mosq, &MqttClient::onDisconnectCallback);
     mosquitto_message_callback_set(m_mosq, &MqttClient::onMessageCallback);
-    // Pings are due once per keep-alive; a quarter of it is soon enough. A
-    // burst looks after them too, so while records flow this never fires.
+    // Pings are due once per keep-alive; a quarter of it is soon enough.
+    // (Restarting it at each burst costs more than the wake-up it saves.)
     m_misc.setInterval(std::max(1, brokerKeepAlive(options) / 4) * 1000);
     connect(&m_misc, &QTimer::timeout, this, [this] { service(mosquitto_loop_misc(m_mosq)); });
     m_retry.setSingleShot(true);
@@ -308,10 +308,6 @@ void MqttClient::publishAll(const std::vector<MqttMessage> &messages)
     on = 0;
     if (mosquitto_socket(m_mosq) == fd)
         setsockopt(fd, IPPROTO_TCP, TCP_CORK, &on, sizeof on);
-    if (rc == MOSQ_ERR_SUCCESS) {
-        rc = mosquitto_loop_misc(m_mosq); // no system call unless a ping is due
-        m_misc.start();
-    }
     service(rc);
 }
 
