@@ -59,7 +59,8 @@ QJsonValue jsonNumber(double v)
 QString isoUtc(const QDateTime &utc)
 {
     const QDateTime t = utc.toUTC();
-    return t.toString(t.time().msec() ? QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ") : QStringLiteral("yyyy-MM-ddTHH:mm:ssZ"));
+    // The named formats, not patterns: every record's time goes through here.
+    return t.toString(t.time().msec() ? Qt::ISODateWithMs : Qt::ISODate);
 }
 
 QString safetyWord(const std::optional<bool> &safe)
@@ -141,21 +142,27 @@ QByteArray summariesCsv(const std::vector<ArchiveSummary> &rows)
     return lines(out);
 }
 
+void forEachObservationField(const ArchivedObservation &r, const std::function<void(QLatin1String key, const QJsonValue &value)> &field)
+{
+    field(QLatin1String("time"), isoUtc(r.utc));
+    for (int i = 0; i < kArchiveValueCount; ++i)
+        field(QLatin1String(archiveValueInfo(archiveValueAt(i)).column), jsonNumber(r.values[size_t(i)]));
+    field(QLatin1String("sky"), skyClassName(r.sky));
+    field(QLatin1String("raining"), r.raining);
+    field(QLatin1String("cloudy"), r.cloudy);
+    field(QLatin1String("daylight"), r.daylight);
+    field(QLatin1String("windy"), r.windy);
+    field(QLatin1String("heater"), r.heater);
+    field(QLatin1String("relay"), r.relay);
+    field(QLatin1String("board"), boardStateName(r.board));
+    field(QLatin1String("safety"), safetyWord(r.safe));
+    field(QLatin1String("unsafe"), QJsonArray::fromStringList(r.unsafe));
+}
+
 QJsonObject observationJson(const ArchivedObservation &r)
 {
-    QJsonObject o{{QStringLiteral("time"), isoUtc(r.utc)}};
-    for (int i = 0; i < kArchiveValueCount; ++i)
-        o.insert(key(i), jsonNumber(r.values[size_t(i)]));
-    o.insert(QStringLiteral("sky"), skyClassName(r.sky));
-    o.insert(QStringLiteral("raining"), r.raining);
-    o.insert(QStringLiteral("cloudy"), r.cloudy);
-    o.insert(QStringLiteral("daylight"), r.daylight);
-    o.insert(QStringLiteral("windy"), r.windy);
-    o.insert(QStringLiteral("heater"), r.heater);
-    o.insert(QStringLiteral("relay"), r.relay);
-    o.insert(QStringLiteral("board"), boardStateName(r.board));
-    o.insert(QStringLiteral("safety"), safetyWord(r.safe));
-    o.insert(QStringLiteral("unsafe"), QJsonArray::fromStringList(r.unsafe));
+    QJsonObject o;
+    forEachObservationField(r, [&o](QLatin1String key, const QJsonValue &value) { o.insert(key, value); });
     return o;
 }
 

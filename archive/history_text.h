@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QJsonObject>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -19,6 +20,9 @@ QByteArray summariesCsv(const std::vector<ArchiveSummary> &rows);
 QByteArray observationsJson(const std::vector<ArchivedObservation> &rows);
 QByteArray summariesJson(const std::vector<ArchiveSummary> &rows);
 QJsonObject observationJson(const ArchivedObservation &r);
+// The fields of observationJson one by one, for a writer that sends them
+// without building a document first.
+void forEachObservationField(const ArchivedObservation &r, const std::function<void(QLatin1String key, const QJsonValue &value)> &field);
 // Two decimals; null for NaN.
 QJsonValue jsonNumber(double v);
 // {"ambient_c": "°C", ...}

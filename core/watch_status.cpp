@@ -1,5 +1,7 @@
 #include "core/watch_status.h"
 
+#include <algorithm>
+
 QString boardProblem(const WatchStatus &status, const QDateTime &nowUtc, int staleAfterSeconds)
 {
     const BoardStatus &b = status.board;
@@ -51,8 +53,31 @@ void WatchFeed::judgeAndTell(Change change)
         tell(Change::Safety);
 }
 
+WatchFeed::ListenerId WatchFeed::listen(Listener listener)
+{
+    m_listeners.emplace_back(m_nextId, std::move(listener));
+    return m_nextId++;
+}
+
+void WatchFeed::unlisten(ListenerId id)
+{
+    const auto it = std::find_if(m_listeners.begin(), m_listeners.end(), [id](const auto &l) { return l.first == id; });
+    if (id == 0 || it == m_listeners.end())
+        return;
+    // The one running may be the one that goes: it is dropped after the telling.
+    if (m_telling > 0)
+        it->first = 0;
+    else
+        m_listeners.erase(it);
+}
+
 void WatchFeed::tell(Change change)
 {
-    for (const Listener &l : m_listeners)
-        l(m_status, change);
+    ++m_telling;
+    // By index: a listener may add another meanwhile (a deque keeps the running one in place).
+    for (size_t i = 0; i < m_listeners.size(); ++i)
+        if (m_listeners[i].first != 0)
+            m_listeners[i].second(m_status, change);
+    if (--m_telling == 0)
+        std::erase_if(m_listeners, [](const auto &l) { return l.first == 0; });
 }

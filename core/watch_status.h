@@ -8,6 +8,7 @@
 #include "core/observation.h"
 
 #include <QList>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -54,7 +55,11 @@ public:
     const WatchStatus &status() const { return m_status; }
     // Listeners run in the order added, after the status holds the change and
     // its verdict; a changed verdict is told as a Safety change right after.
-    void listen(Listener listener) { m_listeners.push_back(std::move(listener)); }
+    // The id lets a listener that goes before the feed stop listening.
+    using ListenerId = quint64;
+    ListenerId listen(Listener listener);
+    // Safe from within a listener: a removed one is not called again.
+    void unlisten(ListenerId id);
     void setJudge(Judge judge) { m_judge = std::move(judge); }
 
     void publish(const Observation &o);
@@ -66,6 +71,8 @@ private:
     void judgeAndTell(Change change);
 
     WatchStatus m_status;
-    std::vector<Listener> m_listeners;
+    std::deque<std::pair<ListenerId, Listener>> m_listeners;
+    ListenerId m_nextId = 1;
+    int m_telling = 0; // nesting depth of tell(): removal then only blanks
     Judge m_judge;
 };

@@ -76,6 +76,7 @@ MqttClient::MqttClient(const MqttOptions &options, MqttMessage will, QObject *pa
     mosquitto_disconnect_callback_set(m_mosq, &MqttClient::onDisconnectCallback);
     mosquitto_message_callback_set(m_mosq, &MqttClient::onMessageCallback);
     // Pings are due once per keep-alive; a quarter of it is soon enough.
+    // (Restarting it at each burst costs more than the wake-up it saves.)
     m_misc.setInterval(std::max(1, brokerKeepAlive(options) / 4) * 1000);
     connect(&m_misc, &QTimer::timeout, this, [this] { service(mosquitto_loop_misc(m_mosq)); });
     m_retry.setSingleShot(true);
@@ -104,7 +105,7 @@ MqttClient::~MqttClient()
 bool MqttClient::start()
 {
     const QByteArray willPayload = m_will.payload;
-    mosquitto_will_set(m_mosq, m_will.topic.toUtf8().constData(), int(willPayload.size()), willPayload.constData(), 1,
+    mosquitto_will_set(m_mosq, m_will.topic.constData(), int(willPayload.size()), willPayload.constData(), m_will.qos,
                        m_will.retain);
     if (!m_options.user.isEmpty())
         mosquitto_username_pw_set(m_mosq, m_options.user.toUtf8().constData(),
@@ -277,32 +278,37 @@ void MqttClient::retryLater()
     m_backoff = std::min(60, m_backoff * 2);
 }
 
+int MqttClient::send(const MqttMessage &m)
+{
+    return mosquitto_publish(m_mosq, nullptr, m.topic.constData(), int(m.payload.size()), m.payload.constData(), m.qos,
+                             m.retain);
+}
+
 bool MqttClient::publish(const MqttMessage &m)
 {
     if (!m_connected)
         return false;
-    const QByteArray topic = m.topic.toUtf8();
-    const int rc = mosquitto_publish(m_mosq, nullptr, topic.constData(), int(m.payload.size()), m.payload.constData(),
-                                     m.retain ? 1 : 0, m.retain);
+    const int rc = send(m);
     service(rc);
     return rc == MOSQ_ERR_SUCCESS;
 }
 
 void MqttClient::publishAll(const std::vector<MqttMessage> &messages)
 {
-    if (!m_connected)
+    if (!m_connected || messages.empty())
         return;
     // Each publish is a write of its own; corked, a cycle's dozen cost the
     // loopback or the network one segment instead of a dozen.
     const int fd = mosquitto_socket(m_mosq);
     int on = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_CORK, &on, sizeof on);
-    for (const MqttMessage &m : messages)
-        if (!publish(m))
-            break;
+    int rc = MOSQ_ERR_SUCCESS;
+    for (auto m = messages.begin(); m != messages.end() && rc == MOSQ_ERR_SUCCESS; ++m)
+        rc = send(*m);
     on = 0;
-    if (m_connected)
+    if (mosquitto_socket(m_mosq) == fd)
         setsockopt(fd, IPPROTO_TCP, TCP_CORK, &on, sizeof on);
+    service(rc);
 }
 
 void MqttClient::finish(const MqttMessage &last, int timeoutMs)

@@ -51,6 +51,7 @@ private:
     static void onDisconnectCallback(mosquitto *, void *self, int rc);
     static void onMessageCallback(mosquitto *, void *self, const mosquitto_message *m);
 
+    int send(const MqttMessage &m); // libmosquitto's result
     void attempt();
     void connectTo(const QString &address);
     void connectStarted(int rc, int savedErrno);

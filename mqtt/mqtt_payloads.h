@@ -11,9 +11,13 @@
 struct Settings;
 
 struct MqttMessage {
-    QString topic;
+    QByteArray topic; // UTF-8
     QByteArray payload;
     bool retain = false;
+    // 1 where a lost message would leave subscribers wrong until the next
+    // change (status, safety, board, discovery). Readings replaced every cycle
+    // go with 0: the broker's acknowledgement of each would only cost a wake-up.
+    int qos = 0;
 };
 
 // The settings the link uses, checked and with the prefix worked out.
@@ -45,7 +49,8 @@ MqttOptions mqttOptionsFrom(const Settings &s, const QString &hostName, QString 
 QString statusTopic(const MqttOptions &o);
 
 // The observation as one JSON object on "<prefix>/observation" (the live
-// page's values, their units, the cloud cover) and each value on its own topic.
+// page's values, their units, the cloud cover) and each value on its own
+// topic; the object comes first.
 std::vector<MqttMessage> observationMessages(const MqttOptions &o, const WatchStatus &status, const Observation &obs);
 
 // "<prefix>/safety", retained: {"state":"safe"|"unsafe","reasons":[...]}.

@@ -2,7 +2,6 @@
 
 #include "station/board_words.h"
 
-#include <QPointer>
 #include <algorithm>
 
 MqttPublisher::MqttPublisher(const MqttOptions &options, WatchFeed &watch, QString version, Report report)
@@ -10,7 +9,7 @@ MqttPublisher::MqttPublisher(const MqttOptions &options, WatchFeed &watch, QStri
       m_watch(watch),
       m_version(std::move(version)),
       m_report(std::move(report)),
-      m_client(options, {statusTopic(options), "offline", true})
+      m_client(options, {statusTopic(options).toUtf8(), "offline", true, 1})
 {
     // The client and the timer go with this object to another thread.
     m_client.setParent(this);
@@ -31,17 +30,14 @@ MqttPublisher::MqttPublisher(const MqttOptions &options, WatchFeed &watch, QStri
     });
     m_stateRefresh.setInterval(m_options.staleAfterSeconds * 1000);
     connect(&m_stateRefresh, &QTimer::timeout, this, &MqttPublisher::publishState);
-    // The feed outlives nothing it is told about: a gone publisher hears no more.
-    QPointer<MqttPublisher> self(this);
-    m_watch.listen([self](const WatchStatus &, WatchFeed::Change change) {
-        if (self)
-            self->onWatch(change);
-    });
+    m_listening = m_watch.listen([this](const WatchStatus &, WatchFeed::Change change) { onWatch(change); });
 }
 
 MqttPublisher::~MqttPublisher()
 {
-    m_client.finish({statusTopic(m_options), "offline", true}, 1000);
+    // Restarted from the setup dialog, a publisher goes long before the feed.
+    m_watch.unlisten(m_listening);
+    m_client.finish({statusTopic(m_options).toUtf8(), "offline", true, 1}, 1000);
 }
 
 bool MqttPublisher::start()
@@ -93,7 +89,7 @@ void MqttPublisher::onConnected()
 {
     m_reportedSinceConnect = false;
     m_sinceAllValues.invalidate(); // the broker may have lost them
-    m_client.publish({statusTopic(m_options), "online", true});
+    m_client.publish({statusTopic(m_options).toUtf8(), "online", true, 1});
     publishDiscovery();
     publishState();
     m_stateRefresh.start();

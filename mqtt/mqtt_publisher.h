@@ -35,6 +35,7 @@ private:
 
     MqttOptions m_options;
     WatchFeed &m_watch;
+    WatchFeed::ListenerId m_listening = 0;
     QString m_version;
     Report m_report;
     MqttClient m_client;
@@ -42,6 +43,6 @@ private:
     bool m_reportedSinceConnect = false;
     // A value's own topic gets a new message when the value changes, and
     // every one at least each StaleAfterSeconds (Home Assistant expires them).
-    QHash<QString, QByteArray> m_lastValues;
+    QHash<QByteArray, QByteArray> m_lastValues;
     QElapsedTimer m_sinceAllValues;
 };

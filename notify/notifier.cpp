@@ -23,10 +23,7 @@ Notifier::Notifier(WatchFeed &feed, const Settings &settings, std::unique_ptr<No
     if (!m_clock)
         m_clock = [] { return QDateTime::currentDateTimeUtc(); };
     m_board = feed.status().board.state;
-    feed.listen([this, alive = std::weak_ptr<bool>(m_alive)](const WatchStatus &status, WatchFeed::Change change) {
-        if (!alive.expired())
-            onWatch(status, change);
-    });
+    m_listening = feed.listen([this](const WatchStatus &status, WatchFeed::Change change) { onWatch(status, change); });
     // The timer and the sender go with this object to another thread.
     m_timer.setParent(this);
     if (m_sender)
@@ -37,6 +34,7 @@ Notifier::Notifier(WatchFeed &feed, const Settings &settings, std::unique_ptr<No
 
 Notifier::~Notifier()
 {
+    m_feed.unlisten(m_listening);
     programStopping();
     m_sender->finish(3000);
 }

@@ -63,5 +63,5 @@ private:
     QString m_uploadReason;
     bool m_uploadFailNotified = false;
     bool m_stopSent = false;
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true); // the feed outlives this
+    WatchFeed::ListenerId m_listening = 0; // the feed outlives this
 };

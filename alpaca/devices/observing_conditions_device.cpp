@@ -21,9 +21,8 @@ ObservingConditionsDevice::ObservingConditionsDevice(WatchFeed &feed, const Sett
       m_feed(feed), m_settings(settings)
 {
     addCommonMembers();
-    std::weak_ptr<bool> alive = m_alive;
-    m_feed.listen([this, alive](const WatchStatus &status, WatchFeed::Change change) {
-        if (!alive.expired() && change == WatchFeed::Change::Observation)
+    m_listening = m_feed.listen([this](const WatchStatus &status, WatchFeed::Change change) {
+        if (change == WatchFeed::Change::Observation)
             remember(status);
     });
     remember(m_feed.status());
@@ -57,7 +56,10 @@ ObservingConditionsDevice::ObservingConditionsDevice(WatchFeed &feed, const Sett
     addMembers(std::move(members));
 }
 
-ObservingConditionsDevice::~ObservingConditionsDevice() = default;
+ObservingConditionsDevice::~ObservingConditionsDevice()
+{
+    m_feed.unlisten(m_listening);
+}
 
 void ObservingConditionsDevice::remember(const WatchStatus &status)
 {

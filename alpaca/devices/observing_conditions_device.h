@@ -5,12 +5,11 @@
 
 #include "alpaca/alpaca_device.h"
 #include "alpaca/devices/observing_values.h"
+#include "core/watch_status.h"
 
 #include <map>
 #include <memory>
 
-class WatchFeed;
-struct WatchStatus;
 struct Settings;
 
 class ObservingConditionsDevice : public AlpacaDevice {
@@ -32,5 +31,5 @@ private:
     const Settings &m_settings;
     std::map<Sensor, QDateTime> m_updated;
     QDateTime m_lastLive;
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    WatchFeed::ListenerId m_listening = 0;
 };

@@ -57,6 +57,7 @@ struct Delivery {
     QString topic;
     QByteArray payload;
     qint64 atMs; // on the subscriber's clock
+    int qos = 0; // as sent, the subscription taking up to 1
 };
 
 class Subscriber {
@@ -69,7 +70,8 @@ public:
         clock.start();
         QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] { take(); });
         m_process.start(QStringLiteral("mosquitto_sub"), {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                                                          QString::number(port), QStringLiteral("-t"), filter, QStringLiteral("-v")});
+                                                          QString::number(port), QStringLiteral("-t"), filter, QStringLiteral("-q"),
+                                                          QStringLiteral("1"), QStringLiteral("-F"), QStringLiteral("%q %t %p")});
         m_process.waitForStarted(3000);
     }
     ~Subscriber()
@@ -84,7 +86,7 @@ public:
                 const std::function<bool(const QByteArray &)> &check = {})
     {
         int found = -1;
-        QTest::qWaitFor([&] {
+        (void)QTest::qWaitFor([&] {
             for (size_t i = from; i < got.size(); ++i)
                 if (got[i].topic == topic && (!check || check(got[i].payload))) {
                     found = int(i);
@@ -108,11 +110,14 @@ private:
         m_partial += m_process.readAllStandardOutput();
         int end;
         while ((end = int(m_partial.indexOf('\n'))) >= 0) {
+            // "<qos> <topic> <payload>"
             const QByteArray line = m_partial.left(end);
             m_partial.remove(0, end + 1);
-            const int space = int(line.indexOf(' '));
-            got.push_back({QString::fromUtf8(space < 0 ? line : line.left(space)), space < 0 ? QByteArray() : line.mid(space + 1),
-                           clock.elapsed()});
+            const int qos = line.left(1).toInt();
+            const QByteArray rest = line.mid(2);
+            const int space = int(rest.indexOf(' '));
+            got.push_back({QString::fromUtf8(space < 0 ? rest : rest.left(space)), space < 0 ? QByteArray() : rest.mid(space + 1),
+                           clock.elapsed(), qos});
         }
     }
     QProcess m_process;

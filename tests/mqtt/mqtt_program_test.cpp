@@ -35,7 +35,7 @@ protected:
         const QList<QStringList> settings = {
             {"Mqtt/Enabled", "True"},          {"Mqtt/Host", "127.0.0.1"},
             {"Mqtt/Port", QString::number(broker.port)}, {"Mqtt/TopicPrefix", kPrefix},
-            {"Mqtt/KeepAliveSeconds", QString::number(kKeepAlive)}};
+            {"Mqtt/KeepAliveSeconds", QString::number(kKeepAlive)}, {"Mqtt/Retain", "True"}};
         for (const QStringList &kv : settings)
             ASSERT_EQ(QProcess::execute(QStringLiteral(TARNWICK_BINARY),
                                         {"--profile", profile, "config", "set", kv[0], kv[1]}), 0) << qPrintable(kv[0]);
@@ -129,6 +129,15 @@ TEST_F(ProgramOnBroker, ValuesEqualTheLivePageAndEveryEntityIsDiscovered)
     }
     EXPECT_EQ(seen.size(), deviceClass.size());
     EXPECT_EQ(uniqueIds.size(), deviceClass.size());
+
+    // What a subscriber must not miss is acknowledged; readings that the next
+    // record replaces are not, retained or not (each acknowledgement is a
+    // wake-up of its own).
+    for (const Delivery &d : sub.got) {
+        const QString level = d.topic.section(QLatin1Char('/'), -1);
+        const bool state = QStringList{"status", "safety", "board", "config"}.contains(level);
+        EXPECT_EQ(d.qos, state ? 1 : 0) << qPrintable(d.topic);
+    }
 }
 
 TEST_F(ProgramOnBroker, HungOrKilledProgramIsSeenOffline)
