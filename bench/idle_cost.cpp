@@ -9,6 +9,7 @@
 // when installed. Ends with each goal met or MISSED.
 //   idle_cost [seconds]          (default 60)
 //   idle_cost exchange           (only the exchange times)
+//   idle_cost windows [seconds]  (only every window open on Xvfb; default 60)
 #include "idle_probes.h"
 #include "process_sample.h"
 
@@ -263,12 +264,39 @@ void stopAll(Field &f)
     }
 }
 
+void printLoad()
+{
+    QFile load(QStringLiteral("/proc/loadavg"));
+    std::printf("load before the run: %s\n", load.open(QIODevice::ReadOnly) ? load.readAll().trimmed().constData() : "?");
+}
+
+// Only the windows: quick to repeat while working on them.
+int windowsOnly(int seconds)
+{
+    printLoad();
+    Field field;
+    startWindows(field);
+    measure(field, seconds);
+    std::printf("\nover %d s (processor: %% of one core, all threads; wake-ups: voluntary context switches/s;"
+                " preempted: involuntary/s)\n",
+                seconds);
+    std::printf("%-50s %10s %9s %9s %8s\n", "", "processor", "wake-ups", "preempted", "RSS MB");
+    printRow(*field.windows);
+    std::printf("\ngoals\n");
+    goal("every window open on Xvfb: <= 0.10 % of a core", QStringLiteral("%1 %").arg(field.windows->rates.cpuPercent, 0, 'f', 3),
+         field.windows->rates.valid && field.windows->rates.cpuPercent <= 0.10);
+    stopAll(field);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const bool exchangeOnly = argc > 1 && QByteArray(argv[1]) == "exchange";
+    if (argc > 1 && QByteArray(argv[1]) == "windows")
+        return windowsOnly(argc > 2 ? std::max(10, atoi(argv[2])) : 60);
     const int seconds = argc > 1 && !exchangeOnly ? std::max(10, atoi(argv[1])) : 60;
 
     QProcess boards[5];
@@ -280,8 +308,7 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "cannot start %s\n", EXTERNAL_BOARD_BINARY);
             return 1;
         }
-    QFile load(QStringLiteral("/proc/loadavg"));
-    std::printf("load before the run: %s\n", load.open(QIODevice::ReadOnly) ? load.readAll().trimmed().constData() : "?");
+    printLoad();
     if (exchangeOnly) {
         printExchangeTimes(device[1], "board at 9600 baud, byte by byte");
         printExchangeTimes(device[0], "board answering at once; 120 ms of waits");

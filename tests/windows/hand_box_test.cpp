@@ -10,9 +10,13 @@
 #include "focuser/focuser_context.h"
 #include "focuser/focuser_routines.h"
 #include "station/weather_state.h"
+#include "windows/cached_frame_style.h"
 #include "windows/status_strip.h"
 
+#include <QApplication>
 #include <QLineEdit>
+#include <QPainter>
+#include <QStyleOptionFrame>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -364,4 +368,49 @@ TEST_F(HandBoxTest, StatusStripShowsTheWatchAndValuesGreyWhileNoBoardDelivers)
     QLabel *safety = box->findChild<QLabel *>("lblSafety");
     EXPECT_EQ(strip->safetyText(), QStringLiteral("Unsafe: rain, wind"));
     EXPECT_TRUE(safety->styleSheet().contains(QStringLiteral("#c00000")));
+}
+
+// The text boxes' frames are copied from a picture: the pixels must be the
+// plain style's, plain and in a colour of their own.
+TEST_F(HandBoxTest, TextBoxesLookAsWithThePlainStyle)
+{
+    auto *copied = box->findChild<QLineEdit *>("TPTemp");
+    ASSERT_NE(copied->style(), box->style());
+    QLineEdit plain;
+    plain.setAlignment(copied->alignment());
+    plain.setFixedSize(copied->size());
+    for (const QString &css : {QString(), QStringLiteral("background-color: #ffff00;")}) {
+        copied->setStyleSheet(css);
+        plain.setStyleSheet(css);
+        copied->setText(QStringLiteral("12.5"));
+        plain.setText(copied->text());
+        for (int twice = 0; twice < 2; ++twice) // drawn, then copied
+            EXPECT_EQ(copied->grab().toImage().convertToFormat(QImage::Format_RGB32),
+                      plain.grab().toImage().convertToFormat(QImage::Format_RGB32))
+                << qPrintable(css);
+    }
+}
+
+// Also with the focus, disabled, at an offset, and from the cache the second time.
+TEST(CachedFrameStyleTest, DrawsThePlainStylesPixels)
+{
+    CachedFrameStyle cached;
+    QLineEdit edit;
+    for (const QStyle::State state : std::initializer_list<QStyle::State>{QStyle::State_Enabled, QStyle::State_Enabled | QStyle::State_HasFocus, QStyle::State_None}) {
+        QStyleOptionFrame o;
+        o.initFrom(&edit);
+        o.rect = QRect(5, 7, 70, 22);
+        o.lineWidth = 2;
+        o.state = state;
+        auto draw = [&](const QStyle &style) {
+            QImage image(90, 40, QImage::Format_ARGB32_Premultiplied);
+            image.fill(QColor(239, 239, 239));
+            QPainter p(&image);
+            style.drawPrimitive(QStyle::PE_PanelLineEdit, &o, &p);
+            return image;
+        };
+        const QImage plain = draw(*QApplication::style());
+        EXPECT_EQ(draw(cached), plain) << int(state);
+        EXPECT_EQ(draw(cached), plain) << int(state);
+    }
 }
