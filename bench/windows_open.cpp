@@ -3,7 +3,7 @@
 // program's own, with the watch on its thread beside the windows.
 //   windows_open FOLDER PORT      (runs until terminated; needs a display)
 // With WINDOWS_OPEN_PAINTS=N set it writes to standard error, every N
-// seconds, which widgets were painted and how often: what a change costs.
+// seconds, which widgets were painted, laid out, moved or resized and how often.
 #include "app/app.h"
 #include "app/command_line.h"
 #include "app/program.h"
@@ -36,6 +36,11 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
+        const QEvent::Type type = event->type();
+        if ((type == QEvent::LayoutRequest || type == QEvent::Resize || type == QEvent::Move) && watched->isWidgetType())
+            ++m_counts[QStringLiteral("%1 of %2 %3")
+                           .arg(type == QEvent::LayoutRequest ? "layout" : type == QEvent::Resize ? "resize" : "move",
+                                QString::fromLatin1(watched->metaObject()->className()), watched->objectName())];
         if (event->type() == QEvent::Paint && watched->isWidgetType()) {
             QString name = watched->objectName();
             if (name.isEmpty() && watched->parent())
