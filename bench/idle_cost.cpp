@@ -133,7 +133,7 @@ struct Field {
     Subject *atOnce = nullptr, *floorAtOnce = nullptr, *paced = nullptr, *floorPaced = nullptr;
     Subject *simulated = nullptr, *floorSimulated = nullptr, *bareHeadless = nullptr, *bareAll = nullptr;
     Subject *windows = nullptr, *windowsWatch = nullptr;
-    Subject *floorTexts = nullptr, *floorCharts = nullptr, *floorBoth = nullptr;
+    Subject *floorIdle = nullptr, *floorTexts = nullptr, *floorCharts = nullptr, *floorBoth = nullptr;
     std::unique_ptr<QProcess> xvfb;
     QTemporaryDir windowsDir;
     QProcess indi;
@@ -186,6 +186,7 @@ void startWindows(Field &f)
     f.windowsWatch = f.add(std::move(watch));
     // Plain Qt windows showing as many changes, with no watch: what Qt itself costs.
     const QString floor = QStringLiteral(WINDOWS_FLOOR_BINARY);
+    f.floorIdle = f.add(quiet(QStringLiteral("plain Qt: ten value boxes, waking each second"), floor, {QStringLiteral("idle")}, env));
     f.floorTexts = f.add(quiet(QStringLiteral("plain Qt: ten value boxes changing each second"), floor, {QStringLiteral("texts")}, env));
     f.floorCharts = f.add(quiet(QStringLiteral("plain Qt: the two chart windows"), floor, {QStringLiteral("charts")}, env));
     f.floorBoth = f.add(quiet(QStringLiteral("plain Qt: both in one process"), floor, {QStringLiteral("both")}, env));

@@ -5,6 +5,7 @@
 //   windows_floor charts  the program's two chart windows, a new observation
 //                         each second, a point every five seconds
 //   windows_floor both    both in one process
+//   windows_floor idle    the value boxes' window waking each second, changing nothing
 // One thread, one wake-up a second; runs until terminated; needs a display.
 #include "core/observation.h"
 #include "windows/cached_frame_style.h"
@@ -101,13 +102,13 @@ int main(int argc, char **argv)
     int tick = 0;
     auto everySecond = [&] {
         ++tick;
-        if (texts)
+        if (texts && mode != "idle")
             texts->change();
         for (GraphWindow *w : {temperatures.get(), windHumidity.get()})
             if (w)
                 w->setObservation(observationAt(tick));
     };
-    if (mode != "texts") {
+    if (mode == "charts" || mode == "both") {
         temperatures.reset(newTemperaturesWindow(nullptr));
         windHumidity.reset(newWindHumidityWindow(nullptr));
         temperatures->move(300, 0);
