@@ -10,13 +10,9 @@
 #include "focuser/focuser_context.h"
 #include "focuser/focuser_routines.h"
 #include "station/weather_state.h"
-#include "windows/cached_frame_style.h"
 #include "windows/status_strip.h"
 
-#include <QApplication>
 #include <QLineEdit>
-#include <QPainter>
-#include <QStyleOptionFrame>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -388,29 +384,5 @@ TEST_F(HandBoxTest, TextBoxesLookAsWithThePlainStyle)
             EXPECT_EQ(copied->grab().toImage().convertToFormat(QImage::Format_RGB32),
                       plain.grab().toImage().convertToFormat(QImage::Format_RGB32))
                 << qPrintable(css);
-    }
-}
-
-// Also with the focus, disabled, at an offset, and from the cache the second time.
-TEST(CachedFrameStyleTest, DrawsThePlainStylesPixels)
-{
-    CachedFrameStyle cached;
-    QLineEdit edit;
-    for (const QStyle::State state : std::initializer_list<QStyle::State>{QStyle::State_Enabled, QStyle::State_Enabled | QStyle::State_HasFocus, QStyle::State_None}) {
-        QStyleOptionFrame o;
-        o.initFrom(&edit);
-        o.rect = QRect(5, 7, 70, 22);
-        o.lineWidth = 2;
-        o.state = state;
-        auto draw = [&](const QStyle &style) {
-            QImage image(90, 40, QImage::Format_ARGB32_Premultiplied);
-            image.fill(QColor(239, 239, 239));
-            QPainter p(&image);
-            style.drawPrimitive(QStyle::PE_PanelLineEdit, &o, &p);
-            return image;
-        };
-        const QImage plain = draw(*QApplication::style());
-        EXPECT_EQ(draw(cached), plain) << int(state);
-        EXPECT_EQ(draw(cached), plain) << int(state);
     }
 }
