@@ -274,9 +274,15 @@ void GraphWindow::plot(const std::vector<double> &averages)
         m_tagTops[i] = m_def.labelTop(h, averages[i], v, maximum, minimum);
         // Hidden series are appended too; every series keeps only what is in view.
         QLineSeries *series = m_series[i];
-        series->append(double(now), v);
-        if (const qsizetype drop = pointsOutOfView(series->points(), now, m_spanMs, kMaxPoints); drop > 0)
-            series->removePoints(0, int(drop));
+        QList<QPointF> points = series->points();
+        points.append(QPointF(double(now), v));
+        // A full view drops its oldest point: one new line for the series, not two.
+        if (const qsizetype drop = pointsOutOfView(points, now, m_spanMs, kMaxPoints); drop > 0) {
+            points.remove(0, drop);
+            series->replace(points);
+        } else {
+            series->append(points.back());
+        }
     }
     placeTags();
     showSpanEndingAt(now);
