@@ -16,6 +16,19 @@
 
 #include <utility>
 
+namespace {
+// Whether readings may go out now; asked where the watch runs.
+ReportCheck reportCheckOf(const App &a)
+{
+    ReportCheck c;
+    c.skipReason = a.notLiveNow();
+    // The simulator's weather is made up: it never goes to a public service.
+    if (c.skipReason.isEmpty() && a.link->board().state == BoardState::Simulated)
+        c.skipReason = QStringLiteral("the simulated board's readings are not sent");
+    return c;
+}
+} // namespace
+
 void App::wireUpload()
 {
     upload = std::make_unique<UploadUi>(prog().settings, [](const QString &key) { return saveSettingNow(key); });
@@ -49,9 +62,11 @@ void App::wireUpload()
         UploadUi *ui = upload.get();
         // The web page reads the states from a copy only when it is answered on another thread.
         const bool copyStates = ui->form().thread() != QThread::currentThread();
-        QMetaObject::invokeMethod(&ui->form(), [this, ui, o, send, copyStates] {
+        // Judged here, where the watch runs: the window thread need not wait for it.
+        const bool mayGoOut = reportCheckOf(*this).skipReason.isEmpty();
+        QMetaObject::invokeMethod(&ui->form(), [this, ui, o, send, copyStates, mayGoOut] {
             ui->form().setObservation(o);
-            ui->offerObservation(o, ui->form().readingsMayGoOut());
+            ui->offerObservation(o, mayGoOut);
             if (send)
                 ui->form().cmdSend_Click();
             if (!copyStates)
@@ -64,12 +79,7 @@ void App::wireUpload()
     // Asked on the window thread, answered where the watch runs.
     form.setReportCheck([this] {
         ReportCheck c;
-        onWatchThread(*this, [this, &c] {
-            c.skipReason = notLiveNow();
-            // The simulator's weather is made up: it never goes to a public service.
-            if (c.skipReason.isEmpty() && link->board().state == BoardState::Simulated)
-                c.skipReason = QStringLiteral("the simulated board's readings are not sent");
-        });
+        onWatchThread(*this, [this, &c] { c = reportCheckOf(*this); });
         return c;
     });
 }

@@ -25,7 +25,8 @@ inline long long schedRunNs(const QString &schedstat)
     return f.readAll().split(' ').first().toLongLong();
 }
 
-inline ProcessSample sampleProcess(qint64 pid)
+// All threads, or only those named `onlyThread`.
+inline ProcessSample sampleProcess(qint64 pid, const QByteArray &onlyThread = {})
 {
     ProcessSample c;
     const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
@@ -33,6 +34,11 @@ inline ProcessSample sampleProcess(qint64 pid)
         return c;
     c.ns = 0;
     for (const QString &t : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (!onlyThread.isEmpty()) {
+            QFile comm(tasks.filePath(t) + QStringLiteral("/comm"));
+            if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != onlyThread)
+                continue;
+        }
         c.ns += std::max(0LL, schedRunNs(tasks.filePath(t) + QStringLiteral("/schedstat")));
         const QString status = tasks.filePath(t) + QStringLiteral("/status");
         c.voluntary += std::max(0LL, procStatusValue(status, "voluntary_ctxt_switches:"));

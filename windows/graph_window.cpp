@@ -35,6 +35,7 @@ constexpr int kLabelRowHeight = 255;
 constexpr int kTimeRowHeight = 255;
 constexpr int kTagColumnWidth = 420;
 constexpr int kTimeOverhang = 225;
+constexpr int kSampleMs = 1000;
 // A full view has a point at both edges.
 constexpr qsizetype kMaxPoints = kGraphPoints + 1;
 const QColor kGridColor(0, 128, 0);
@@ -58,7 +59,13 @@ GraphWindow::GraphWindow(const GraphWindowDef &def, QWidget *owner)
     m_timer.setObjectName(QStringLiteral("tmrChange"));
     // On whole seconds: both windows tick on the same wake-up, hidden or shown.
     m_timer.setTimerType(Qt::VeryCoarseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &GraphWindow::tick);
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        if (m_timer.interval() != kSampleMs) { // no observation came: every second again
+            m_timer.setTimerType(Qt::VeryCoarseTimer);
+            m_timer.start(kSampleMs);
+        }
+        tick();
+    });
 
     buildControls();
     resize(px(kClientWidth), px(kClientHeight));
@@ -188,7 +195,8 @@ void GraphWindow::buildRateControls()
 void GraphWindow::onUpdateRate(int barValue)
 {
     m_timer.stop();
-    m_timer.setInterval(1000);
+    m_timer.setTimerType(Qt::VeryCoarseTimer);
+    m_timer.setInterval(kSampleMs);
     const int n = intervalFromBar(barValue);
     m_averager.setInterval(n); // also empties the running sums
     m_updateRate->setText(updateRateCaption(n));
@@ -239,6 +247,18 @@ void GraphWindow::tick()
     }
 }
 
+void GraphWindow::sampleArrival(const Observation &o)
+{
+    setObservation(o);
+    if (!m_timer.isActive())
+        return; // updates off
+    tick();
+    // A coarse timer: a very coarse one would round the wait up to two seconds.
+    m_timer.stop();
+    m_timer.setTimerType(Qt::CoarseTimer);
+    m_timer.start(kSampleMs * 3 / 2);
+}
+
 void GraphWindow::plot(const std::vector<double> &averages)
 {
     const double maximum = m_yAxis->max();
@@ -254,9 +274,15 @@ void GraphWindow::plot(const std::vector<double> &averages)
         m_tagTops[i] = m_def.labelTop(h, averages[i], v, maximum, minimum);
         // Hidden series are appended too; every series keeps only what is in view.
         QLineSeries *series = m_series[i];
-        series->append(double(now), v);
-        if (const qsizetype drop = pointsOutOfView(series->points(), now, m_spanMs, kMaxPoints); drop > 0)
-            series->removePoints(0, int(drop));
+        QList<QPointF> points = series->points();
+        points.append(QPointF(double(now), v));
+        // A full view drops its oldest point: one new line for the series, not two.
+        if (const qsizetype drop = pointsOutOfView(points, now, m_spanMs, kMaxPoints); drop > 0) {
+            points.remove(0, drop);
+            series->replace(points);
+        } else {
+            series->append(points.back());
+        }
     }
     placeTags();
     showSpanEndingAt(now);

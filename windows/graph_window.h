@@ -61,6 +61,10 @@ public:
     // One tick of tmrChange: take a sample, plot when the interval is complete.
     // Before the first observation there is nothing to sample.
     void tick();
+    // A new observation is the second's sample: it is taken on the wake-up that
+    // brought it, and the timer ticks only when no observation follows within
+    // a second and a half (then again every second).
+    void sampleArrival(const Observation &o);
 
     // Where the points of the span in view come from when the window opens or
     // its interval changes (none: the chart starts empty).

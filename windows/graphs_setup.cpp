@@ -72,7 +72,7 @@ void GraphWindows::offerObservation(const Observation &o)
 {
     m_latest = o;
     if (m_temperatures)
-        m_temperatures->setObservation(o);
+        m_temperatures->sampleArrival(o);
     if (m_windHumidity)
-        m_windHumidity->setObservation(o);
+        m_windHumidity->sampleArrival(o);
 }

@@ -4,6 +4,7 @@
 
 #include "core/platform.h"
 #include "screen/window_system.h"
+#include "windows/cached_frame_style.h"
 #include "windows/hand_box_pictures.h"
 #include "windows/status_strip.h"
 #include "windows/tri_state_check_box.h"
@@ -96,6 +97,11 @@ void HandBox::buildLayout()
         QWidget *w = control(f);
         w->setFixedSize(w->size().expandedTo(w->minimumSizeHint()));
     }
+    // The text boxes repaint as their values change: their frames are copied, not stroked again.
+    auto *frames = new CachedFrameStyle;
+    frames->setParent(this); // made after the boxes, so deleted after them
+    for (QLineEdit *box : findChildren<QLineEdit *>(Qt::FindDirectChildrenOnly))
+        box->setStyle(frames);
     connectControls();
 }
 

@@ -5,8 +5,32 @@
 
 #include <QLabel>
 #include <QVBoxLayout>
+#include <QWidgetItem>
 
 namespace {
+// Holds one label, filling it, in the strip's layout. A label's new text asks
+// its parent for a new layout; this parent has none, so the hand box is not
+// laid out again each time the age moves on.
+class LabelHolder : public QWidget {
+public:
+    LabelHolder(QLabel *label, QWidget *parent) : QWidget(parent), m_label(label)
+    {
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        setMinimumWidth(10);
+        label->setParent(this);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QWidget::resizeEvent(event);
+        m_label->setGeometry(rect());
+    }
+
+private:
+    QLabel *m_label;
+};
+
 QLabel *stripLabel(const QString &name, QWidget *parent)
 {
     auto *l = new QLabel(parent);
@@ -15,6 +39,19 @@ QLabel *stripLabel(const QString &name, QWidget *parent)
     l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     l->setMinimumWidth(10);
     return l;
+}
+
+// In the layout at the height the label itself would have there with a
+// line of text: no text changes it.
+QWidget *held(QLabel *label, QWidget *parent)
+{
+    const QString text = label->text();
+    label->setText(QStringLiteral("0 s"));
+    const int height = QWidgetItem(label).sizeHint().height();
+    label->setText(text);
+    auto *holder = new LabelHolder(label, parent);
+    holder->setFixedHeight(height);
+    return holder;
 }
 } // namespace
 
@@ -39,9 +76,9 @@ StatusStrip::StatusStrip(QWidget *parent) : QFrame(parent)
     m_board->setWordWrap(true);
     m_board->setFixedHeight(2 * m_board->fontMetrics().lineSpacing() + 2);
     m_safety->setFixedHeight(m_safety->fontMetrics().lineSpacing() + 2);
-    rows->addWidget(m_board);
-    rows->addWidget(m_detail);
-    rows->addWidget(m_safety);
+    rows->addWidget(held(m_board, this));
+    rows->addWidget(held(m_detail, this));
+    rows->addWidget(held(m_safety, this));
     refresh();
 }
 

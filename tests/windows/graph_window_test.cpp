@@ -12,6 +12,7 @@
 #include <QScrollBar>
 #include <QtCharts/QDateTimeAxis>
 #include <QtCharts/QLineSeries>
+#include <QSignalSpy>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -113,6 +114,27 @@ TEST_F(GraphWindowTest, BarAtLeftEndStopsUpdatesAndMovingItRestartsEmpty)
     obs.ambientC = 12.34;
     ticks(*temps, 1);
     EXPECT_EQ(temps->series(2)->at(0).y(), 123);
+}
+
+TEST_F(GraphWindowTest, ObservationsAreSampledOnArrivalAndTheTimerOnlyFillsIn)
+{
+    for (int i = 0; i < 5; ++i) {
+        now = now.addSecs(1);
+        temps->sampleArrival(obs);
+    }
+    EXPECT_EQ(temps->series(0)->count(), 1);
+    EXPECT_EQ(temps->sampleTimer().interval(), 1500);
+    // None follows: the timer takes the samples again, every second.
+    QSignalSpy ticked(&temps->sampleTimer(), &QTimer::timeout);
+    ASSERT_TRUE(ticked.wait(3000));
+    EXPECT_EQ(temps->sampleCount(), 1);
+    EXPECT_EQ(temps->sampleTimer().interval(), 1000);
+    EXPECT_TRUE(temps->sampleTimer().isActive());
+    // Updates off: an arrival takes no sample and starts no timer.
+    bar(temps.get())->setValue(0);
+    temps->sampleArrival(obs);
+    EXPECT_EQ(temps->sampleCount(), 0);
+    EXPECT_FALSE(temps->sampleTimer().isActive());
 }
 
 TEST(GraphsBehindHandBox, GraphsBoxShowsHidesAndUnloadsBoth)

@@ -365,3 +365,24 @@ TEST_F(HandBoxTest, StatusStripShowsTheWatchAndValuesGreyWhileNoBoardDelivers)
     EXPECT_EQ(strip->safetyText(), QStringLiteral("Unsafe: rain, wind"));
     EXPECT_TRUE(safety->styleSheet().contains(QStringLiteral("#c00000")));
 }
+
+// The text boxes' frames are copied from a picture: the pixels must be the
+// plain style's, plain and in a colour of their own.
+TEST_F(HandBoxTest, TextBoxesLookAsWithThePlainStyle)
+{
+    auto *copied = box->findChild<QLineEdit *>("TPTemp");
+    ASSERT_NE(copied->style(), box->style());
+    QLineEdit plain;
+    plain.setAlignment(copied->alignment());
+    plain.setFixedSize(copied->size());
+    for (const QString &css : {QString(), QStringLiteral("background-color: #ffff00;")}) {
+        copied->setStyleSheet(css);
+        plain.setStyleSheet(css);
+        copied->setText(QStringLiteral("12.5"));
+        plain.setText(copied->text());
+        for (int twice = 0; twice < 2; ++twice) // drawn, then copied
+            EXPECT_EQ(copied->grab().toImage().convertToFormat(QImage::Format_RGB32),
+                      plain.grab().toImage().convertToFormat(QImage::Format_RGB32))
+                << qPrintable(css);
+    }
+}
