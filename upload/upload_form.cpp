@@ -22,7 +22,7 @@ UploadForm::UploadForm(Settings &settings, SettingSaver save, QObject *parent)
     connect(&m_exchange, &HttpExchange::ended, this, &UploadForm::onExchangeEnded);
     m_retryTimer.setInterval(1000);
     connect(&m_retryTimer, &QTimer::timeout, this, &UploadForm::retryDue);
-    m_retryTimer.start();
+    // It runs only while something waits to be sent again (see keepRetryTimer).
 }
 
 void UploadForm::resetFields()

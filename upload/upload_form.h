@@ -134,6 +134,8 @@ private:
 
     void onExchangeEnded(ExchangeEnd end, const QByteArray &reply, const QString &error);
     void queueForRetry(PwsReading reading);
+    // Runs the retry tick only while something waits for it.
+    void keepRetryTimer();
     void dropExpired();
     void sendReading(const PwsReading &reading, const UrlParts &url);
     // Host, port and TLS of the exchange from the address; false for a scheme it cannot take.

@@ -3,6 +3,8 @@
 // sent oldest first, paced, without the real-time fields.
 #include "upload/upload_form.h"
 
+#include <QScopeGuard>
+
 #include "core/reentry_guard.h"
 #include "core/settings.h"
 #include "upload/url_helper.h"
@@ -105,7 +107,19 @@ void UploadForm::onExchangeEnded(ExchangeEnd end, const QByteArray &reply, const
         if (!line.isEmpty())
             appendError(errorLine(QDateTime::currentDateTime(), line));
     }
+    keepRetryTimer();
     emit stateChanged(stateText());
+}
+
+void UploadForm::keepRetryTimer()
+{
+    // A second's tick for late records, the catch-up and a retry's countdown;
+    // with none of them it would wake the thread each second for nothing.
+    const bool needed = !m_pending.empty() || m_catchUp.open() || m_delivery.last() == Verdict::Retry;
+    if (needed && !m_retryTimer.isActive())
+        m_retryTimer.start();
+    else if (!needed && m_retryTimer.isActive())
+        m_retryTimer.stop();
 }
 
 int UploadForm::rowsDue() const
@@ -118,6 +132,7 @@ void UploadForm::retryDue()
     const bool waiting = !m_pending.empty() || m_catchUp.open();
     if (m_delivery.last() == Verdict::Retry || waiting)
         emit stateChanged(stateText()); // the countdown moves
+    const auto settle = qScopeGuard([this] { keepRetryTimer(); });
     if (!waiting || m_sending || m_exchange.Connected() || m_exchange.waitingForConnection())
         return;
     if (!m_loaded || m_settings.g_bAllow_PWS != 1)
