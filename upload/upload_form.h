@@ -93,8 +93,6 @@ public:
 
     // Asked before each report; without one every report goes out whole.
     void setReportCheck(std::function<ReportCheck()> check) { m_reportCheck = std::move(check); }
-    // Whether the report check lets readings go out now.
-    bool readingsMayGoOut() const { return !m_reportCheck || m_reportCheck().skipReason.isEmpty(); }
 
     // The clock of the report (tests fix it); defaults to UtcNow. The pauses
     // between tries follow the same clock.
