@@ -247,6 +247,23 @@ void measure(Field &f, int seconds)
     }
 }
 
+// The measured rows, one a program.
+void printTable(const Field &f, int seconds)
+{
+    std::printf("\nover %d s (processor: %% of one core, all threads; wake-ups: voluntary context switches/s;"
+                " preempted: involuntary/s)\n",
+                seconds);
+    std::printf("%-50s %10s %9s %9s %8s\n", "", "processor", "wake-ups", "preempted", "RSS MB");
+    for (const Subject *s : f.all)
+        printRow(*s);
+}
+
+void windowsGoal(const Field &f)
+{
+    goal("every window open on Xvfb: <= 0.10 % of a core", QStringLiteral("%1 %").arg(f.windows->rates.cpuPercent, 0, 'f', 3),
+         f.windows->rates.valid && f.windows->rates.cpuPercent <= 0.10);
+}
+
 void printGoals(const Field &f, const QStringList &mapped, double worstFirst, double chartMs)
 {
     std::printf("\ngoals\n");
@@ -272,8 +289,7 @@ void printGoals(const Field &f, const QStringList &mapped, double worstFirst, do
     goal("no GUI platform plugin loaded, headless", plugins.isEmpty() ? QStringLiteral("none") : plugins.join(QLatin1Char(' ')), plugins.isEmpty());
     goal("first live value served: <= 1.5 s", QStringLiteral("%1 s").arg(worstFirst, 0, 'f', 2), worstFirst <= 1.5);
     goal("7-day chart request on 24 h of archive: <= 150 ms", QStringLiteral("%1 ms").arg(chartMs, 0, 'f', 1), chartMs >= 0 && chartMs <= 150);
-    goal("every window open on Xvfb: <= 0.10 % of a core", QStringLiteral("%1 %").arg(f.windows->rates.cpuPercent, 0, 'f', 3),
-         f.windows->rates.valid && f.windows->rates.cpuPercent <= 0.10);
+    windowsGoal(f);
     printWindowsLimit(f);
     std::printf("%d goal(s) missed\n", g_missed);
 }
@@ -282,12 +298,7 @@ void printReport(const Field &f, int seconds, double worstFirst, double chartMs)
 {
     const QStringList mapped = mappedOf(f.atOnce->pids.front(), {QStringLiteral("libqxcb"), QStringLiteral("libqoffscreen"),
                                                                 QStringLiteral("libQt6Widgets"), QStringLiteral("libQt6Gui")});
-    std::printf("\nover %d s (processor: %% of one core, all threads; wake-ups: voluntary context switches/s;"
-                " preempted: involuntary/s)\n",
-                seconds);
-    std::printf("%-50s %10s %9s %9s %8s\n", "", "processor", "wake-ups", "preempted", "RSS MB");
-    for (const Subject *s : f.all)
-        printRow(*s);
+    printTable(f, seconds);
     std::printf("\nfirst live value served after start (--simulate, worst of 3): %.2f s\n", worstFirst);
     std::printf("a 7-day chart request on a day of archive: %.1f ms of the program's processor\n", chartMs);
     std::printf("GUI libraries mapped by the headless program: %s\n", mapped.isEmpty() ? "none" : qPrintable(mapped.join(QLatin1Char(' '))));
@@ -322,15 +333,9 @@ int windowsOnly(int seconds)
     Field field;
     startWindows(field);
     measure(field, seconds);
-    std::printf("\nover %d s (processor: %% of one core, all threads; wake-ups: voluntary context switches/s;"
-                " preempted: involuntary/s)\n",
-                seconds);
-    std::printf("%-50s %10s %9s %9s %8s\n", "", "processor", "wake-ups", "preempted", "RSS MB");
-    for (const Subject *s : field.all)
-        printRow(*s);
+    printTable(field, seconds);
     std::printf("\ngoals\n");
-    goal("every window open on Xvfb: <= 0.10 % of a core", QStringLiteral("%1 %").arg(field.windows->rates.cpuPercent, 0, 'f', 3),
-         field.windows->rates.valid && field.windows->rates.cpuPercent <= 0.10);
+    windowsGoal(field);
     printWindowsLimit(field);
     stopAll(field);
     return 0;
