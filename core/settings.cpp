@@ -168,16 +168,25 @@ QString subKeyOf(const SettingDef &def)
 }
 
 namespace {
+// The defaults of the settings `wanted` picks, as entries for one write.
+template <typename Pick>
+QVector<ProfileStore::Entry> defaultEntries(Pick wanted)
+{
+    QVector<ProfileStore::Entry> entries;
+    for (const SettingDef &d : settingTable())
+        if (wanted(d))
+            entries.append({ProfileStore::sectionOf(kDriverId, subKeyOf(d)), QString::fromLatin1(d.key),
+                            QString::fromLatin1(d.defaultText)});
+    return entries;
+}
+
 // Keys that came after the "2.10" stamp: a profile written before them lacks
 // them, and must not be reported for it.
 bool writeAddedKeyDefaults(ProfileStore &profile)
 {
-    QVector<ProfileStore::Entry> added;
-    for (const SettingDef &d : settingTable()) {
-        const QString key = QString::fromLatin1(d.key);
-        if (d.laterSubKey && *d.defaultText && profile.value(kDriverId, key, subKeyOf(d)).isEmpty())
-            added.append({ProfileStore::sectionOf(kDriverId, subKeyOf(d)), key, QString::fromLatin1(d.defaultText)});
-    }
+    const QVector<ProfileStore::Entry> added = defaultEntries([&](const SettingDef &d) {
+        return d.laterSubKey && *d.defaultText && profile.value(kDriverId, QString::fromLatin1(d.key), subKeyOf(d)).isEmpty();
+    });
     if (added.isEmpty())
         return false;
     profile.writeValues(added);
@@ -215,11 +224,7 @@ bool writeDefaultsIfNeeded(ProfileStore &profile)
     if (profile.value(kDriverId, kRegVerKey) != kRegVer) {
         // One write to disk, not one per key (each is a copy and two fsyncs:
         // seconds on an SD card); "RegVer" heads the table and the file.
-        QVector<ProfileStore::Entry> defaults;
-        for (const SettingDef &d : settingTable())
-            defaults.append({ProfileStore::sectionOf(kDriverId, subKeyOf(d)), QString::fromLatin1(d.key),
-                             QString::fromLatin1(d.defaultText)});
-        profile.writeValues(defaults);
+        profile.writeValues(defaultEntries([](const SettingDef &) { return true; }));
         wrote = true;
     }
     return writeAddedKeyDefaults(profile) || wrote;
@@ -227,12 +232,8 @@ bool writeDefaultsIfNeeded(ProfileStore &profile)
 
 bool writeMissingDefaults(ProfileStore &profile)
 {
-    QVector<ProfileStore::Entry> missing;
-    for (const SettingDef &d : settingTable()) {
-        const QString key = QString::fromLatin1(d.key);
-        if (!profile.contains(kDriverId, key, subKeyOf(d)))
-            missing.append({ProfileStore::sectionOf(kDriverId, subKeyOf(d)), key, QString::fromLatin1(d.defaultText)});
-    }
+    const QVector<ProfileStore::Entry> missing = defaultEntries(
+        [&](const SettingDef &d) { return !profile.contains(kDriverId, QString::fromLatin1(d.key), subKeyOf(d)); });
     return missing.isEmpty() || profile.writeValues(missing);
 }
 
