@@ -91,6 +91,16 @@ TEST_F(UploadDelivery, RefusedCredentialsAreTriedHourlyOrWhenChanged)
     EXPECT_TRUE(form->stateText().startsWith(QStringLiteral("sent ")));
 }
 
+TEST_F(UploadDelivery, TheFormsOwnTickSendsAWaitingRecordOnceItsPauseIsOver)
+{
+    answer("500 Internal Server Error\r\n\r\n");
+    report();
+    ASSERT_EQ(form->pendingRecords(), 1);
+    answer("200 OK\r\n\r\nsuccess\r\n");
+    now = now.addSecs(5); // the pause is over; nobody calls retryDue
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.connections() == 2 && form->pendingRecords() == 0; }, 5000));
+}
+
 TEST_F(UploadDelivery, TooManyRequestsDropsTheRecord)
 {
     answer("429 Too Many Requests\r\n\r\n");
