@@ -11,7 +11,7 @@
 #include "mqtt/mqtt_publisher.h"
 #include "safety/safety_watch.h"
 #include "station/board_simulator.h"
-#include "station/board_words.h"
+#include "watch/board_words.h"
 #include "station/serial_station_port.h"
 #include "station/station_cycle.h"
 #include "station/station_link.h"
@@ -82,7 +82,7 @@ QString App::notLiveNow() const
 {
     if (!link)
         return QStringLiteral("no station");
-    return notLiveReason(link->board(), QDateTime::currentDateTimeUtc(), staleLimitSeconds(prog().settings));
+    return notLiveReason(watch.status(), QDateTime::currentDateTimeUtc(), staleLimitSeconds(prog().settings));
 }
 
 bool App::startSimulator()

@@ -2,7 +2,7 @@
 // start-up (Main). The only place that knows every module.
 #pragma once
 
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 #include "focuser/focuser_context.h"
 #include "station/alert_engine.h"
 #include "station/diagnostic_log.h"

@@ -1,7 +1,7 @@
 #include "app/feed_routes.h"
 
 #include "app/program.h"
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 #include "feeds/indi_feeds.h"
 #include "alpaca/alpaca_server.h"
 
@@ -10,8 +10,6 @@ FeedSettings currentFeedSettings()
 {
     const Settings &s = prog().settings;
     FeedSettings f;
-    f.partCloudyDegC = s.PartCloudyDegC;
-    f.fullCloudyDegC = s.FullCloudyDegC;
     f.staleAfterSeconds = staleLimitSeconds(s);
     return f;
 }

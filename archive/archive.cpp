@@ -130,7 +130,10 @@ void Archive::add(const Observation &o, const BoardStatus &board, const SafetyVe
     m_insert.bindInt(c++, t);
     for (int i = 0; i < kArchiveValueCount; ++i)
         bindScaled(m_insert, c++, r.values[size_t(i)], archiveValueInfo(archiveValueAt(i)).scale);
-    m_insert.bindInt(c++, skyCode(r.sky));
+    if (r.sky)
+        m_insert.bindInt(c++, skyCode(*r.sky));
+    else
+        m_insert.bindNull(c++);
     m_insert.bindInt(c++, int(r.raining));
     m_insert.bindInt(c++, int(r.cloudy));
     m_insert.bindInt(c++, int(r.daylight));

@@ -7,7 +7,7 @@
 
 #include "archive/archived_observation.h"
 #include "archive/sqlite_statement.h"
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 
 #include <QElapsedTimer>
 #include <QSqlDatabase>

@@ -3,7 +3,7 @@
 #include "archive/archive_schema.h"
 #include "archive/sqlite_statement.h"
 
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 
 #include <QSqlDriver>
 #include <QSqlQuery>
@@ -25,7 +25,7 @@ double number(const QSqlQuery &q, int column, double scale = 1)
 
 QString valueColumn(int i)
 {
-    return QString::fromLatin1(archiveValueInfo(archiveValueAt(i)).column);
+    return QString::fromLatin1(archiveValueInfo(archiveValueAt(i)).key);
 }
 
 // Summaries of observation rows over steps of `step` seconds.
@@ -97,8 +97,11 @@ std::vector<ArchivedObservation> queryObservations(const QSqlDatabase &db, const
         for (int i = 0; i < kArchiveValueCount; ++i)
             r.values[size_t(i)] = number(1 + i, archiveValueInfo(archiveValueAt(i)).scale);
         int c = 1 + kArchiveValueCount;
-        const int sky = whole(c++);
-        r.sky = sky == 2 ? SkyClass::Overcast : sky == 1 ? SkyClass::PartlyCloudy : SkyClass::Clear;
+        if (sqlite3_column_type(stmt, c) != SQLITE_NULL) {
+            const int sky = whole(c);
+            r.sky = sky == 2 ? SkyClass::Overcast : sky == 1 ? SkyClass::PartlyCloudy : SkyClass::Clear;
+        }
+        ++c;
         r.raining = whole(c++);
         r.cloudy = whole(c++);
         r.daylight = whole(c++);
@@ -179,22 +182,9 @@ ArchivedObservation archivedFrom(const Observation &o, BoardState board, const S
 {
     ArchivedObservation r;
     r.utc = o.utc.toUTC();
-    const bool temps = o.temperaturesOn;
-    const bool humidity = !o.humidityMissing;
-    auto put = [&r](ArchiveValue v, double value, bool present) { r.values[size_t(v)] = present ? value : NAN; };
-    put(ArchiveValue::Ambient, o.ambientC, temps);
-    put(ArchiveValue::Thermopile, o.thermopileC, temps);
-    put(ArchiveValue::Sky, o.skyC, temps);
-    put(ArchiveValue::AmbMinusSky, o.ambientMinusSkyC, temps);
-    put(ArchiveValue::Humidity, o.humidityPercent, humidity);
-    put(ArchiveValue::DewPoint, o.dewPointC, temps && humidity);
-    put(ArchiveValue::Rain, o.rainReading, true);
-    put(ArchiveValue::RainMean, o.rainMean, true);
-    put(ArchiveValue::Brightness, o.skyBrightness, true);
-    put(ArchiveValue::Wind, o.windCurrent, o.windOn);
-    put(ArchiveValue::WindAverage, o.windAverage, o.windOn);
-    put(ArchiveValue::Gust, o.windGust, o.windOn && o.windGust > -10);
-    r.sky = o.sky;
+    for (const QuantityInfo &q : storedQuantities())
+        r.values[size_t(q.quantity)] = o.readings.valueOr(q.quantity, NAN);
+    r.sky = o.readings.sky;
     r.raining = o.raining;
     r.cloudy = o.cloudy;
     r.daylight = o.daylight;

@@ -12,28 +12,13 @@
 
 namespace {
 
-const ArchiveValueInfo kValues[kArchiveValueCount] = {
-    {"ambient_c", "ambient", "°C", 100},
-    {"thermopile_c", "thermopile", "°C", 100},
-    {"sky_c", "sky", "°C", 100},
-    {"amb_minus_sky_c", "ambient - sky", "°C", 100},
-    {"humidity_pct", "humidity", "%", 100},
-    {"dew_point_c", "dew point", "°C", 100},
-    {"rain", "rain", "counts", 1},
-    {"rain_mean", "rain average", "counts", 100},
-    {"brightness", "sky brightness", "counts", 1},
-    {"wind", "wind", "mph", 100},
-    {"wind_avg", "wind average", "mph", 100},
-    {"gust", "gust", "mph", 100},
-};
-
 const char *const kFlags[] = {"raining", "cloudy", "daylight", "windy"};
 
 QString valueColumns(const QString &suffix, const QString &type)
 {
     QStringList cols;
-    for (const ArchiveValueInfo &v : kValues)
-        cols << QString::fromLatin1(v.column) + suffix + QLatin1Char(' ') + type;
+    for (const QuantityInfo &v : storedQuantities())
+        cols << QString::fromLatin1(v.key) + suffix + QLatin1Char(' ') + type;
     return cols.join(QStringLiteral(", "));
 }
 
@@ -124,23 +109,11 @@ bool migrate(QSqlDatabase &db, QString &error)
 
 } // namespace
 
-const ArchiveValueInfo &archiveValueInfo(ArchiveValue v)
+QJsonValue skyClassJson(const std::optional<SkyClass> &sky)
 {
-    return kValues[static_cast<int>(v)];
+    return sky ? QJsonValue(skyClassName(*sky)) : QJsonValue();
 }
 
-QString skyClassName(SkyClass sky)
-{
-    switch (sky) {
-    case SkyClass::Clear:
-        return QStringLiteral("clear");
-    case SkyClass::PartlyCloudy:
-        return QStringLiteral("partly cloudy");
-    case SkyClass::Overcast:
-        return QStringLiteral("overcast");
-    }
-    return QString();
-}
 
 QString defaultArchivePath()
 {
@@ -217,8 +190,8 @@ void closeArchiveDatabase(const QString &connection)
 QString observationColumns()
 {
     QStringList cols{QStringLiteral("t")};
-    for (const ArchiveValueInfo &v : kValues)
-        cols << QString::fromLatin1(v.column);
+    for (const QuantityInfo &v : storedQuantities())
+        cols << QString::fromLatin1(v.key);
     cols << QStringLiteral("sky_class") << QStringLiteral("raining") << QStringLiteral("cloudy")
          << QStringLiteral("daylight") << QStringLiteral("windy") << QStringLiteral("heater")
          << QStringLiteral("relay") << QStringLiteral("board") << QStringLiteral("safe") << QStringLiteral("unsafe");
@@ -230,8 +203,8 @@ QString summarizeMinutesSql()
     QStringList cols{QStringLiteral("t"), QStringLiteral("n")};
     QStringList exprs{QStringLiteral("(t / 60000) * 60"), QStringLiteral("count(*)")};
     for (const char *agg : {"mean", "min", "max"})
-        for (const ArchiveValueInfo &v : kValues) {
-            const QString col = QString::fromLatin1(v.column);
+        for (const QuantityInfo &v : storedQuantities()) {
+            const QString col = QString::fromLatin1(v.key);
             cols << col + QLatin1Char('_') + QLatin1String(agg);
             exprs << QStringLiteral("%1(%2) / %3.0")
                          .arg(QLatin1String(agg) == QLatin1String("mean") ? QStringLiteral("avg") : QLatin1String(agg))
@@ -255,13 +228,15 @@ Observation toObservation(const ArchivedObservation &row)
     Observation o;
     o.utc = row.utc;
     o.source = ObservationSource::Live;
-    o.temperaturesOn = row.has(ArchiveValue::Ambient);
+    for (const QuantityInfo &q : storedQuantities())
+        if (row.has(q.quantity))
+            o.readings.set(q.quantity, row.value(q.quantity));
+    o.readings.sky = row.sky;
     o.ambientC = v(ArchiveValue::Ambient);
     o.thermopileC = v(ArchiveValue::Thermopile);
     o.skyC = v(ArchiveValue::Sky);
     o.ambientMinusSkyC = v(ArchiveValue::AmbMinusSky);
     o.humidityPercent = v(ArchiveValue::Humidity);
-    o.humidityMissing = !row.has(ArchiveValue::Humidity);
     o.dewPointC = v(ArchiveValue::DewPoint);
     o.rainReading = int(v(ArchiveValue::Rain));
     o.rainMean = v(ArchiveValue::RainMean);
@@ -270,7 +245,7 @@ Observation toObservation(const ArchivedObservation &row)
     o.windCurrent = v(ArchiveValue::Wind);
     o.windAverage = v(ArchiveValue::WindAverage);
     o.windGust = v(ArchiveValue::Gust);
-    o.sky = row.sky;
+    o.sky = row.sky.value_or(SkyClass::Clear);
     o.raining = row.raining;
     o.cloudy = row.cloudy;
     o.daylight = row.daylight;

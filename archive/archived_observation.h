@@ -2,47 +2,31 @@
 // minute, or any span of whole seconds) of the observations in it.
 #pragma once
 
-#include "core/board_state.h"
-#include "core/observation.h"
+#include "watch/board_state.h"
+#include "watch/observation.h"
+#include "watch/quantity.h"
 
 #include <QDateTime>
+#include <QJsonValue>
 #include <QStringList>
 #include <array>
 #include <cmath>
 #include <optional>
 
-// The numeric values the archive keeps, in column order.
-enum class ArchiveValue {
-    Ambient,      // °C, temperature window mean
-    Thermopile,   // °C
-    Sky,          // °C, measured sky
-    AmbMinusSky,  // °C
-    Humidity,     // %
-    DewPoint,     // °C
-    Rain,         // board counts, this record
-    RainMean,     // board counts, window mean
-    Brightness,   // board counts, lower is brighter
-    Wind,         // station wind units (reported as mph)
-    WindAverage,  // station wind units
-    Gust,         // station wind units
-};
-inline constexpr int kArchiveValueCount = 12;
-
-struct ArchiveValueInfo {
-    const char *column; // SQL column and JSON key
-    const char *label;  // CSV heading, without the unit
-    const char *unit;   // "°C", "%", "counts", "mph"
-    int scale;          // stored as a whole number of 1/scale units
-};
-const ArchiveValueInfo &archiveValueInfo(ArchiveValue v);
-inline ArchiveValue archiveValueAt(int i) { return static_cast<ArchiveValue>(i); }
+// The numeric values the archive keeps, in column order: the quantity table
+// without cloud cover.
+using ArchiveValue = Quantity;
+inline constexpr int kArchiveValueCount = kStoredQuantityCount;
+using ArchiveValueInfo = QuantityInfo;
+inline const ArchiveValueInfo &archiveValueInfo(ArchiveValue v) { return quantityInfo(v); }
+inline ArchiveValue archiveValueAt(int i) { return quantityAt(i); }
 
 using ArchiveValues = std::array<double, kArchiveValueCount>; // NaN: not measured
 
 struct ArchivedObservation {
     QDateTime utc;
     ArchiveValues values{}; // NaN where the board gave no reading (humidity marker, processing off)
-    SkyClass sky = SkyClass::Clear;
+    std::optional<SkyClass> sky; // empty: the sky was not measured
     bool raining = false;
     bool cloudy = false;
     bool daylight = false;
@@ -68,16 +52,15 @@ struct ArchiveSummary {
     double safe = NAN; // NaN: no verdict was known during the span
 };
 
-// "clear", "partly cloudy", "overcast"
-QString skyClassName(SkyClass sky);
+// The same, or a null value when the sky was not measured.
+QJsonValue skyClassJson(const std::optional<SkyClass> &sky);
 
-// A live observation as archived: a value the board did not give reads 0 with
-// its flag (humidityMissing, temperaturesOn) saying so.
+// A live observation as archived, for the graphs: its readings as stored, and
+// the station's values from them (0 where the board gave no reading).
 Observation toObservation(const ArchivedObservation &row);
 
 struct BoardStatus;
 struct SafetyVerdict;
-// An observation as the archive keeps it: placeholders (temperature or wind
-// processing off, the no-humidity marker, the gust before the first sample)
-// become NaN.
+// An observation as the archive keeps it: a quantity that is not a reading
+// becomes NaN (stored as NULL).
 ArchivedObservation archivedFrom(const Observation &o, BoardState board, const SafetyVerdict &safety);

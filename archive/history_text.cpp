@@ -41,7 +41,7 @@ QString heading(int i, const QString &part = QString())
 
 QString key(int i)
 {
-    return QString::fromLatin1(archiveValueInfo(archiveValueAt(i)).column);
+    return QString::fromLatin1(archiveValueInfo(archiveValueAt(i)).key);
 }
 
 QByteArray lines(const QStringList &rows)
@@ -113,7 +113,7 @@ QByteArray observationsCsv(const std::vector<ArchivedObservation> &rows)
         QStringList f{isoUtc(r.utc)};
         for (int i = 0; i < kArchiveValueCount; ++i)
             f << csvNumber(r.values[size_t(i)], scaleOf(i));
-        f << skyClassName(r.sky) << QString::number(r.raining) << QString::number(r.cloudy)
+        f << (r.sky ? skyClassName(*r.sky) : QString()) << QString::number(r.raining) << QString::number(r.cloudy)
           << QString::number(r.daylight) << QString::number(r.windy) << QString::number(r.heater)
           << QString::number(r.relay) << boardStateName(r.board) << safetyWord(r.safe)
           << csvField(r.unsafe.join(QLatin1Char(' ')));
@@ -146,10 +146,11 @@ void forEachObservationField(const ArchivedObservation &r, const std::function<v
 {
     field(QLatin1String("time"), isoUtc(r.utc));
     for (int i = 0; i < kArchiveValueCount; ++i)
-        field(QLatin1String(archiveValueInfo(archiveValueAt(i)).column), jsonNumber(r.values[size_t(i)]));
-    field(QLatin1String("sky"), skyClassName(r.sky));
+        field(QLatin1String(archiveValueInfo(archiveValueAt(i)).key), jsonNumber(r.values[size_t(i)]));
+    field(QLatin1String("sky"), skyClassJson(r.sky));
     field(QLatin1String("raining"), r.raining);
-    field(QLatin1String("cloudy"), r.cloudy);
+    // Without a measured sky there is no saying whether it is cloudy.
+    field(QLatin1String("cloudy"), r.sky ? QJsonValue(r.cloudy) : QJsonValue());
     field(QLatin1String("daylight"), r.daylight);
     field(QLatin1String("windy"), r.windy);
     field(QLatin1String("heater"), r.heater);

@@ -7,7 +7,7 @@
 //   windows_floor both    both in one process
 //   windows_floor idle    the value boxes' window waking each second, changing nothing
 // One thread, one wake-up a second; runs until terminated; needs a display.
-#include "core/observation.h"
+#include "watch/observation.h"
 #include "windows/cached_frame_style.h"
 #include "windows/graph_window.h"
 

@@ -3,7 +3,7 @@
 // the old line or the new one, never a part.
 #pragma once
 
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 #include "datafile/weather_data_line.h"
 
 #include <QString>

@@ -1,6 +1,6 @@
 #include "datafile/weather_data_line.h"
 
-#include "station/board_words.h"
+#include "watch/board_words.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,11 +16,11 @@ int rainFlag(bool rainingNow, const QDateTime &lastRainUtc, const QDateTime &now
     return 0;
 }
 
-int cloudCondition(const Observation &o)
+int cloudCondition(const Readings &r)
 {
-    if (!o.temperaturesOn)
+    if (!r.sky)
         return 0;
-    switch (o.sky) {
+    switch (*r.sky) {
     case SkyClass::Clear:
         return 1;
     case SkyClass::PartlyCloudy:
@@ -33,15 +33,18 @@ int cloudCondition(const Observation &o)
 
 int windCondition(const Observation &o, double veryWindyLimit)
 {
-    if (!o.windOn)
+    const std::optional<double> average = o.readings[Quantity::WindAverage];
+    if (!average)
         return 0;
-    if (o.windAverage >= veryWindyLimit)
+    if (*average >= veryWindyLimit)
         return 3;
     return o.windy ? 2 : 1;
 }
 
-QString number(double v, int decimals)
+// A quantity that is not a reading writes 0 (its condition reads 0, unknown).
+QString number(const Readings &r, Quantity q, int decimals, double sign = 1)
 {
+    const double v = sign * r.valueOr(q, 0);
     // "-0.0" would read as a different value to some parsers.
     const QString text = QString::number(v, 'f', decimals);
     return text == QStringLiteral("-0.0") ? QStringLiteral("0.0") : text;
@@ -59,8 +62,9 @@ double daysSince1899(const QDateTime &local)
 QString weatherDataLine(const WatchStatus &status, const QDateTime &nowUtc, const QDateTime &lastRainUtc,
                         const DataLineSettings &settings)
 {
-    const bool live = status.lastLive && notLiveReason(status.board, nowUtc, settings.staleLimitSeconds).isEmpty();
+    const bool live = status.lastLive && notLiveReason(status, nowUtc, settings.staleLimitSeconds).isEmpty();
     const Observation o = status.lastLive.value_or(Observation{});
+    const Readings &r = o.readings;
     const bool safe = live && status.safety.known && status.safety.safe;
 
     qint64 age = 99999;
@@ -75,12 +79,12 @@ QString weatherDataLine(const WatchStatus &status, const QDateTime &nowUtc, cons
     f << local.toString(QStringLiteral("yyyy-MM-dd"))
       << local.toString(QStringLiteral("HH:mm:ss.")) + QStringLiteral("%1").arg(local.time().msec() / 10, 2, 10, QLatin1Char('0'))
       << QStringLiteral("C") << QStringLiteral("M")
-      << number(-o.ambientMinusSkyC, 1) << number(o.ambientC, 1) << number(o.thermopileC, 1)
-      << number(o.windCurrent, 1) << QString::number(int(std::lround(std::clamp(o.humidityPercent, 0.0, 100.0))))
-      << number(o.dewPointC, 1) << QString::number(o.heater == 1 ? 100 : 0) << QString::number(rain)
+      << number(r, Quantity::AmbMinusSky, 1, -1) << number(r, Quantity::Ambient, 1)
+      << number(r, Quantity::Thermopile, 1) << number(r, Quantity::Wind, 1) << number(r, Quantity::Humidity, 0)
+      << number(r, Quantity::DewPoint, 1) << QString::number(o.heater == 1 ? 100 : 0) << QString::number(rain)
       << QString::number(rain) << QStringLiteral("%1").arg(age, 5, 10, QLatin1Char('0'))
       << QString::number(daysSince1899(local), 'f', 5)
-      << QString::number(live ? cloudCondition(o) : 0) << QString::number(live ? windCondition(o, settings.veryWindyLimit) : 0)
+      << QString::number(live ? cloudCondition(r) : 0) << QString::number(live ? windCondition(o, settings.veryWindyLimit) : 0)
       << QString::number(rainCondition) << QString::number(!live ? 0 : o.daylight ? 2 : 1)
       << QString::number(safe ? 0 : 1) << QString::number(safe ? 0 : 1);
     return f.join(QLatin1Char(' '));

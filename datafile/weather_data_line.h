@@ -3,7 +3,7 @@
 // Pure: status, rain memory and clock in, text out.
 #pragma once
 
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 
 #include <QDateTime>
 #include <QString>

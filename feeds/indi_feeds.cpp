@@ -1,10 +1,7 @@
 #include "feeds/indi_feeds.h"
 
-#include "core/cloud_cover.h"
-
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <algorithm>
 
 namespace {
 // The station's wind unit is the one its upload reports as miles per hour;
@@ -43,25 +40,22 @@ QByteArray watcherFeed(const WatchStatus &status, const QDateTime &nowUtc, const
 {
     QByteArray out;
     // Every line ends in a newline: the driver keeps appending what it reads.
-    if (status.lastLive) {
-        const Observation &o = *status.lastLive;
-        if (o.temperaturesOn) {
-            out += line("temperature", o.ambientC, 1);
-            if (!o.humidityMissing) {
-                // The computed humidity may pass 100 on humid nights; the driver's range ends there.
-                out += line("humidity", std::clamp(o.humidityPercent, 0.0, 100.0), 1);
-                out += line("dewpoint", o.dewPointC, 1);
-            }
-            out += line("sky_minus_ambient", -o.ambientMinusSkyC, 1);
-            out += line("clouds",
-                        cloudCoverPercent(o.ambientMinusSkyC, settings.partCloudyDegC, settings.fullCloudyDegC), 0);
-        }
-        out += line("precip", o.raining ? 1 : 0, 0);
-        if (o.windOn) {
-            out += line("wind", std::max(0.0, o.windAverage) * kKmPerMile, 1);
-            out += line("gust", std::max(0.0, o.windGust) * kKmPerMile, 1);
-        }
-        out += line("daylight", o.daylight ? 1 : 0, 0);
+    // Only readings of now: a stale observation leaves the driver its "forecast".
+    if (const Observation *o = currentObservation(status, nowUtc, settings.staleAfterSeconds)) {
+        const Readings &r = o->readings;
+        const auto put = [&out, &r](const char *key, Quantity q, int decimals, double factor = 1) {
+            if (const std::optional<double> v = r[q])
+                out += line(key, *v * factor, decimals);
+        };
+        put("temperature", Quantity::Ambient, 1);
+        put("humidity", Quantity::Humidity, 1);
+        put("dewpoint", Quantity::DewPoint, 1);
+        put("sky_minus_ambient", Quantity::AmbMinusSky, 1, -1);
+        put("clouds", Quantity::CloudCover, 0);
+        out += line("precip", o->raining ? 1 : 0, 0);
+        put("wind", Quantity::WindAverage, 1, kKmPerMile);
+        put("gust", Quantity::Gust, 1, kKmPerMile);
+        out += line("daylight", o->daylight ? 1 : 0, 0);
     }
     out += line("forecast", closedReasons(status, nowUtc, settings.staleAfterSeconds).isEmpty() ? 0 : 2, 0);
     return out;

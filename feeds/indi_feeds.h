@@ -3,15 +3,13 @@
 // indi_weather_safety_proxy's JSON verdict. Pure: status and clock in, text out.
 #pragma once
 
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QStringList>
 
 struct FeedSettings {
-    double partCloudyDegC = 22;
-    double fullCloudyDegC = 19;
     // A live reading older than this no longer describes the sky.
     int staleAfterSeconds = 30;
 };
@@ -26,7 +24,8 @@ QStringList closedReasons(const WatchStatus &status, const QDateTime &nowUtc, in
 // humidity, clouds, precip, wind, gust, forecast) and three of our own
 // (dewpoint, sky_minus_ambient, daylight) that a user may map a keyword to.
 // "forecast" is 0 while closedReasons is empty and 2 (Alert) otherwise; "precip" is 1
-// while raining. Quantities whose processing is off are left out.
+// while raining. Only the readings of a current observation are written; a
+// quantity that is not a reading is left out.
 QByteArray watcherFeed(const WatchStatus &status, const QDateTime &nowUtc, const FeedSettings &settings);
 
 // {"roof_status":{"open_ok":0|1,"reasons":"..."}} for indi_weather_safety_proxy.

@@ -7,10 +7,10 @@
 #include "core/number_format.h"
 #include "core/settings.h"
 #include "core/traffic.h"
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 #include "focuser/compensation.h"
 #include "focuser/focuser_error.h"
-#include "station/board_words.h"
+#include "watch/board_words.h"
 #include "station/weather_state.h"
 
 namespace {
@@ -214,7 +214,7 @@ double Focuser::Temperature()
         notImplemented(QStringLiteral("Property Temperature"));
     CheckConnected();
     // The one freshness rule: a lost or silent board's last value is no reading of now.
-    const QString stale = m_ctx.watch ? notLiveReason(m_ctx.watch->status().board, m_ctx.now(), staleLimitSeconds(m_ctx.settings))
+    const QString stale = m_ctx.watch ? notLiveReason(m_ctx.watch->status(), m_ctx.now(), staleLimitSeconds(m_ctx.settings))
                                       : QStringLiteral("the board is not watched");
     if (!stale.isEmpty())
         throw FocuserError(ErrInvalidOperation, QStringLiteral("Temperature has no current reading: ") + stale);

@@ -1,7 +1,6 @@
 #include "mqtt/mqtt_payloads.h"
 
 #include "archive/history_text.h"
-#include "core/cloud_cover.h"
 #include "core/settings.h"
 
 #include <QJsonArray>
@@ -122,8 +121,6 @@ MqttOptions mqttOptionsFrom(const Settings &s, const QString &hostName, QString 
     o.discoveryPrefix = s.MqttDiscoveryPrefix.trimmed();
     o.keepAliveSeconds = s.MqttKeepAliveSeconds;
     o.staleAfterSeconds = staleLimitSeconds(s);
-    o.partCloudyDegC = s.PartCloudyDegC;
-    o.fullCloudyDegC = s.FullCloudyDegC;
 
     const auto wildcard = [](const QString &t) { return t.contains(QLatin1Char('+')) || t.contains(QLatin1Char('#')); };
     if (o.host.isEmpty())
@@ -151,7 +148,8 @@ std::vector<MqttMessage> observationMessages(const MqttOptions &o, const WatchSt
     static const QByteArray unitsText = [] {
         QJsonObject units = archiveUnits();
         units.insert(QStringLiteral("sky_minus_ambient_c"), QStringLiteral("°C"));
-        units.insert(QStringLiteral("cloud_cover_pct"), QStringLiteral("%"));
+        const QuantityInfo &cover = quantityInfo(Quantity::CloudCover);
+        units.insert(QLatin1String(cover.key), QString::fromUtf8(cover.unit));
         return compact(units);
     }();
     const QByteArray levelPrefix = o.topicPrefix.toUtf8() + '/';
@@ -172,17 +170,12 @@ std::vector<MqttMessage> observationMessages(const MqttOptions &o, const WatchSt
         topic.append(levelPrefix).append(key.data(), key.size());
         out.push_back({std::move(topic), v.isString() ? v.toString().toUtf8() : text, o.retain});
     };
-    QJsonValue ambMinusSky;
-    forEachObservationField(archivedFrom(obs, status.board.state, status.safety), [&](QLatin1String key, const QJsonValue &v) {
-        add(key, v);
-        if (key == QLatin1String("amb_minus_sky_c"))
-            ambMinusSky = v;
-    });
-    if (ambMinusSky.isDouble()) {
-        add(QLatin1String("sky_minus_ambient_c"), jsonNumber(-ambMinusSky.toDouble()));
-        add(QLatin1String("cloud_cover_pct"),
-            jsonNumber(cloudCoverPercent(obs.ambientMinusSkyC, o.partCloudyDegC, o.fullCloudyDegC)));
-    }
+    forEachObservationField(archivedFrom(obs, status.board.state, status.safety), add);
+    const Readings &r = obs.readings;
+    if (const std::optional<double> d = r[Quantity::AmbMinusSky])
+        add(QLatin1String("sky_minus_ambient_c"), jsonNumber(-*d));
+    if (const std::optional<double> cover = r[Quantity::CloudCover])
+        add(QLatin1String(quantityInfo(Quantity::CloudCover).key), jsonNumber(*cover));
     json.append("\"units\":").append(unitsText).append('}');
     out.front().payload = std::move(json);
     return out;

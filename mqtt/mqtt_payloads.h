@@ -2,7 +2,7 @@
 // watch, so the link to the broker only carries them.
 #pragma once
 
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 
 #include <QByteArray>
 #include <QString>
@@ -33,8 +33,6 @@ struct MqttOptions {
     QString discoveryPrefix; // empty: no Home Assistant discovery
     int keepAliveSeconds = 30;
     int staleAfterSeconds = 30;
-    double partCloudyDegC = 22;
-    double fullCloudyDegC = 19;
 };
 
 // "tarnwick/<station>": the upload's station ID, or the host name while that

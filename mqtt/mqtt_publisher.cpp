@@ -1,6 +1,6 @@
 #include "mqtt/mqtt_publisher.h"
 
-#include "station/board_words.h"
+#include "watch/board_words.h"
 
 #include <algorithm>
 
@@ -52,7 +52,7 @@ bool MqttPublisher::start()
 
 QString MqttPublisher::notLiveNow() const
 {
-    return notLiveReason(m_watch.status().board, QDateTime::currentDateTimeUtc(), m_options.staleAfterSeconds);
+    return notLiveReason(m_watch.status(), QDateTime::currentDateTimeUtc(), m_options.staleAfterSeconds);
 }
 
 void MqttPublisher::onWatch(WatchFeed::Change change)
@@ -65,9 +65,9 @@ void MqttPublisher::onWatch(WatchFeed::Change change)
         return;
     }
     // Only a record of now goes out; the board's topic says why nothing does.
+    // A record with no readings (test record, stale, board not live) sends none.
     const Observation &o = *status.latest;
-    const bool record = o.source == ObservationSource::Live || o.source == ObservationSource::Reprocessed;
-    if (!record || !notLiveNow().isEmpty())
+    if (o.readings.empty())
         return;
     std::vector<MqttMessage> messages = observationMessages(m_options, status, o);
     const bool all = !m_sinceAllValues.isValid() || m_sinceAllValues.hasExpired(m_options.staleAfterSeconds * 1000LL);

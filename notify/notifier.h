@@ -4,7 +4,7 @@
 // the rate limit per group and hands the messages to the sender.
 #pragma once
 
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 #include "notify/notify_sender.h"
 #include "notify/rate_limit.h"
 

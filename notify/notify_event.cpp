@@ -48,10 +48,27 @@ QString utcText(const QDateTime &t)
     return t.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss 'UTC'"));
 }
 
-QString skyName(SkyClass c)
+// "Last reading <time>: ambient 5.2 °C, ..., clear, rain": the values that are
+// readings, each left out when it is not.
+QString latestReadingText(const Observation &o)
 {
-    return c == SkyClass::Clear ? QStringLiteral("clear") : c == SkyClass::PartlyCloudy ? QStringLiteral("partly cloudy")
-                                                                                          : QStringLiteral("overcast");
+    const Readings &r = o.readings;
+    QStringList parts;
+    const auto part = [&parts, &r](Quantity q, const QString &text, int decimals, double sign = 1) {
+        if (const std::optional<double> v = r[q])
+            parts << text.arg(sign * *v, 0, 'f', decimals);
+    };
+    part(Quantity::Ambient, QStringLiteral("ambient %1 °C"), 1);
+    part(Quantity::AmbMinusSky, QStringLiteral("sky %1 °C below ambient"), 1);
+    part(Quantity::Humidity, QStringLiteral("humidity %1 %"), 0);
+    part(Quantity::WindAverage, QStringLiteral("wind %1 mph"), 1);
+    QString conditions = r.sky ? skyClassName(*r.sky) : QStringLiteral("sky not measured");
+    if (o.raining)
+        conditions += QStringLiteral(", rain");
+    if (o.daylight)
+        conditions += QStringLiteral(", daylight");
+    parts << conditions;
+    return QStringLiteral("Last reading %1: ").arg(utcText(o.utc)) + parts.join(QStringLiteral(", "));
 }
 } // namespace
 
@@ -64,18 +81,8 @@ QString eventText(const NotifyEvent &e)
         lines << QStringLiteral("%1 more event(s) of this kind since %2 were not sent on their own; this is the latest.")
                      .arg(e.heldBack)
                      .arg(utcText(e.heldSince));
-    if (e.latest) {
-        const Observation &o = *e.latest;
-        lines << QStringLiteral("Last reading %1: ambient %2 °C, sky %3 °C below ambient, humidity %4 %, wind %5 mph, "
-                                "%6%7%8")
-                     .arg(utcText(o.utc))
-                     .arg(o.ambientC, 0, 'f', 1)
-                     .arg(o.ambientMinusSkyC, 0, 'f', 1)
-                     .arg(o.humidityPercent, 0, 'f', 0)
-                     .arg(o.windAverage, 0, 'f', 1)
-                     .arg(skyName(o.sky), o.raining ? QStringLiteral(", rain") : QString(),
-                          o.daylight ? QStringLiteral(", daylight") : QString());
-    }
+    if (e.latest)
+        lines << latestReadingText(*e.latest);
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -91,16 +98,22 @@ QByteArray webhookBody(const NotifyEvent &e)
         root.insert("held_since", e.heldSince.toUTC().toString(Qt::ISODate));
     if (e.latest) {
         const Observation &o = *e.latest;
-        root.insert("latest", QJsonObject{{"time", o.utc.toUTC().toString(Qt::ISODate)},
-                                          {"ambient_c", o.ambientC},
-                                          {"sky_minus_ambient_c", -o.ambientMinusSkyC},
-                                          {"humidity_percent", o.humidityPercent},
-                                          {"dew_point_c", o.dewPointC},
-                                          {"wind_mph", o.windAverage},
-                                          {"gust_mph", o.windGust},
-                                          {"sky", skyName(o.sky)},
-                                          {"raining", o.raining},
-                                          {"daylight", o.daylight}});
+        const Readings &r = o.readings;
+        QJsonObject latest{{"time", o.utc.toUTC().toString(Qt::ISODate)},
+                           {"sky", r.sky ? QJsonValue(skyClassName(*r.sky)) : QJsonValue()},
+                           {"raining", o.raining},
+                           {"daylight", o.daylight}};
+        const auto put = [&latest, &r](const char *key, Quantity q, double sign = 1) {
+            const std::optional<double> v = r[q];
+            latest.insert(QLatin1String(key), v ? QJsonValue(sign * *v) : QJsonValue());
+        };
+        put("ambient_c", Quantity::Ambient);
+        put("sky_minus_ambient_c", Quantity::AmbMinusSky, -1);
+        put("humidity_percent", Quantity::Humidity);
+        put("dew_point_c", Quantity::DewPoint);
+        put("wind_mph", Quantity::WindAverage);
+        put("gust_mph", Quantity::Gust);
+        root.insert("latest", latest);
     }
     return QJsonDocument(root).toJson(QJsonDocument::Compact);
 }

@@ -3,8 +3,8 @@
 // with Title, Priority and Tags) and e-mail. Pure.
 #pragma once
 
-#include "core/board_state.h"
-#include "core/observation.h"
+#include "watch/board_state.h"
+#include "watch/observation.h"
 
 #include <QByteArray>
 #include <QDateTime>

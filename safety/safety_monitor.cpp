@@ -50,21 +50,24 @@ QList<HeldCondition> conditionsNow(const WatchStatus &status, const SafetyRules 
         return held;
     }
     const Observation &o = *status.lastLive;
+    const Readings &r = o.readings;
     if (o.raining)
         held.append({QStringLiteral("rain"), QStringLiteral("Rain on the sensor")});
     // Cloudier classes are unsafe whenever a clearer one is.
     const bool overcastUnsafe = rules.unsafeWhenOvercast || rules.unsafeWhenPartlyCloudy;
-    if (!o.temperaturesOn)
+    if (!r.sky)
         held.append({QStringLiteral("clouds"), QStringLiteral("Sky not measured: temperature processing is off")});
-    else if (o.sky == SkyClass::Overcast && overcastUnsafe)
+    else if (*r.sky == SkyClass::Overcast && overcastUnsafe)
         held.append({QStringLiteral("clouds"), QStringLiteral("Overcast sky")});
-    else if (o.sky == SkyClass::PartlyCloudy && rules.unsafeWhenPartlyCloudy)
+    else if (*r.sky == SkyClass::PartlyCloudy && rules.unsafeWhenPartlyCloudy)
         held.append({QStringLiteral("clouds"), QStringLiteral("Partly cloudy sky")});
-    if (!o.windOn)
-        held.append({QStringLiteral("wind"), QStringLiteral("Wind not measured: wind processing is off")});
-    else if (o.windAverage >= rules.windLimit)
+    const std::optional<double> wind = r[Quantity::WindAverage];
+    if (!wind)
+        held.append({QStringLiteral("wind"), o.windOn ? QStringLiteral("Wind not measured yet")
+                                                      : QStringLiteral("Wind not measured: wind processing is off")});
+    else if (*wind >= rules.windLimit)
         held.append({QStringLiteral("wind"), QStringLiteral("Average wind %1 at or above the limit %2")
-                                                 .arg(o.windAverage, 0, 'f', 1)
+                                                 .arg(*wind, 0, 'f', 1)
                                                  .arg(rules.windLimit, 0, 'f', 1)});
     if (rules.unsafeInDaylight && o.daylight)
         held.append({QStringLiteral("daylight"), QStringLiteral("Daylight")});

@@ -3,7 +3,7 @@
 // again only after every condition has stayed away for the delay.
 #pragma once
 
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 #include "safety/startup_wait.h"
 
 #include <QDateTime>

@@ -1,7 +1,7 @@
 #include "safety/safety_watch.h"
 
 #include "core/settings.h"
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 #include "station/alert_engine.h"
 
 SafetyWatch::SafetyWatch(WatchFeed &feed, const Settings &settings, ProgramLauncher &launcher, Clock clock,

@@ -4,8 +4,8 @@
 // safe live reading is enough.
 #pragma once
 
-#include "core/board_state.h"
-#include "core/watch_status.h"
+#include "watch/board_state.h"
+#include "watch/watch_status.h"
 
 #include <QDateTime>
 #include <optional>

@@ -3,7 +3,7 @@
 // between tries at a board that is not delivering records.
 #pragma once
 
-#include "core/board_state.h"
+#include "watch/board_state.h"
 
 #include <functional>
 

@@ -2,7 +2,7 @@
 // thresholds; the cycle turns them into hand box colours and alerts.
 #pragma once
 
-#include "core/observation.h"
+#include "watch/observation.h"
 
 #include <QString>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // file that holds it (appended to, one CR LF line at a time, flushed at once).
 #pragma once
 
-#include "core/observation.h"
+#include "watch/observation.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -4,7 +4,7 @@
 // go, its clock and how it pauses.
 #pragma once
 
-#include "core/board_state.h"
+#include "watch/board_state.h"
 #include "core/traffic.h"
 #include "station/alerts.h"
 #include "core/wait.h"

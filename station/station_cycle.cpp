@@ -6,11 +6,14 @@
 #include "core/settings.h"
 #include "core/traffic.h"
 #include "core/wait.h"
+#include "watch/cloud_cover.h"
 #include "station/conditions.h"
 #include "station/conversions.h"
 #include "station/hand_box_rules.h"
 #include "station/record_parser.h"
 #include "station/station_link.h"
+
+#include <algorithm>
 
 namespace {
 constexpr HandBoxField kRawTp = HandBoxField::Raw_TP;
@@ -151,6 +154,7 @@ void StationCycle::processRecord(ObservationSource source)
     if (live && !m_lastLive) {
         restartWindows();
         m_temperaturesFilled = false;
+        m_windAveraged = false;
     }
     m_lastLive = live;
 
@@ -177,9 +181,8 @@ void StationCycle::processRecord(ObservationSource source)
     // 5. Humidity counts exactly as received
     const QString hum = recordField(record, RecordPos::Hum, RecordPos::HumWidth);
     hb.setFieldText(kRawRh, hum);
-    o.humidityMissing = hum == kNoHumidity;
-    m_humidityMissing = o.humidityMissing;
-    hb.setBackColor(HandBoxField::LabelCloudsNarrow, o.humidityMissing ? VbColor::Red : VbColor::White);
+    m_humidityMissing = hum == kNoHumidity;
+    hb.setBackColor(HandBoxField::LabelCloudsNarrow, m_humidityMissing ? VbColor::Red : VbColor::White);
 
     // 6. Temperature window, then humidity and dew point
     temperatureStep(record);
@@ -216,11 +219,9 @@ void StationCycle::publish(Observation &o)
         return;
     const WeatherState &w = m_ctx.weather;
     o.utc = m_ctx.utcClock ? m_ctx.utcClock() : QDateTime::currentDateTimeUtc();
-    o.temperaturesOn = ambientIsReading();
     o.ambientC = w.AmbientTempAvgC;
     o.thermopileC = w.ThermopileTempAvgC;
     o.skyC = m_measuredSky;
-    o.skyOn = skyIsReading();
     o.ambientMinusSkyC = m_skyDifference;
     o.humidityPercent = m_humidity;
     o.dewPointC = w.DewPointC;
@@ -240,10 +241,48 @@ void StationCycle::publish(Observation &o)
     o.extras.start = {w.StartHeaterAllowed, w.StartHeaterOn, w.StartRelayAllowed, w.StartRelayOn, w.StartLightAllowed,
                       w.StartWindAllowed};
     o.extras.reportDue = m_reportDue;
+    o.readings = readingsOf(o);
     // A copy: an observer may add another while this one runs.
     const std::vector<ObservationSink> observers = m_observers;
     for (const ObservationSink &sink : observers)
         sink(o);
+}
+
+Readings StationCycle::readingsOf(const Observation &o) const
+{
+    Readings r;
+    // Only a record the board just sent, or one recent enough to stand for
+    // it, from a board that delivers readings, holds any.
+    const bool recent = o.source == ObservationSource::Live || o.source == ObservationSource::Reprocessed;
+    if (!recent || !deliversReadings(m_link.board().state))
+        return r;
+    const Settings &s = m_ctx.settings;
+    r.set(Quantity::Rain, o.rainReading);
+    r.set(Quantity::Brightness, o.skyBrightness);
+    if (skyIsReading())
+        r.set(Quantity::Sky, o.skyC);
+    if (ambientIsReading()) {
+        r.set(Quantity::Ambient, o.ambientC);
+        r.set(Quantity::Thermopile, o.thermopileC);
+        r.set(Quantity::AmbMinusSky, o.ambientMinusSkyC);
+        r.set(Quantity::RainMean, o.rainMean);
+        r.set(Quantity::CloudCover, cloudCoverPercent(o.ambientMinusSkyC, s.PartCloudyDegC, s.FullCloudyDegC));
+        r.sky = o.sky;
+    }
+    if (humidityIsReading()) {
+        // The computed humidity passes 100 on humid nights; no reading does.
+        r.set(Quantity::Humidity, std::clamp(o.humidityPercent, 0.0, 100.0));
+        // The formula runs past saturation on humid nights.
+        r.set(Quantity::DewPoint, std::min(o.dewPointC, o.ambientC));
+    }
+    if (o.windOn) {
+        r.set(Quantity::Wind, o.windCurrent);
+        if (m_windAveraged)
+            r.set(Quantity::WindAverage, o.windAverage);
+        if (o.windGust >= 0) // below zero until the first sample
+            r.set(Quantity::Gust, o.windGust);
+    }
+    return r;
 }
 
 void StationCycle::temperatureStep(const QString &record)
@@ -358,6 +397,7 @@ void StationCycle::windStep(const QString &record)
         j = 0;
         hb.setWindsAvg(w.WindSpeed);
         m_windAverage = w.WindSpeed;
+        m_windAveraged = true;
         m_windy = isWindy(w.WindSpeed, s.StepTime, s.WindThreshold);
         m_ctx.raiseAlert(AlertKind::Wind, m_windy);
         if (++w.WindAverageCount > 4) {

@@ -5,7 +5,7 @@
 // cycle by processing the last good record again; a second one ends the cycle.
 #pragma once
 
-#include "core/observation.h"
+#include "watch/observation.h"
 #include "station/sample_window.h"
 #include "station/station_context.h"
 
@@ -52,6 +52,8 @@ private:
     ObservationSource reprocessedSource() const;
     // Completes the record's observation from the windows and hands it out.
     void publish(Observation &o);
+    // What of the record's values are readings, filled once for every output.
+    Readings readingsOf(const Observation &o) const;
     void temperatureStep(const QString &record);
     void humidityAndDewPoint();
     void skyValues();
@@ -71,6 +73,7 @@ private:
     double m_windCurrent = 0;
     double m_windAverage = 0;
     bool m_windy = false;
+    bool m_windAveraged = false; // a wind window completed: its mean is a reading
     bool m_temperaturesFilled = false; // a temperature window completed on live records
     bool m_humidityMissing = false;    // the record in hand has the no-humidity marker
     bool m_lastLive = false;           // the previous record processed was a live one

@@ -6,7 +6,7 @@
 #include "core/profile_store.h"
 #include "core/settings.h"
 #include "core/wait.h"
-#include "station/board_words.h"
+#include "watch/board_words.h"
 #include "station/record_parser.h"
 
 namespace {

@@ -15,21 +15,16 @@ QDateTime minuteStart(const QDateTime &t)
 
 PwsReading readingFromMinute(const ArchiveSummary &m)
 {
-    const auto mean = [&m](ArchiveValue v) { return m.mean[size_t(v)]; };
+    // The minute's means, and its highest gust.
     Observation o;
     o.utc = m.utc;
-    o.ambientC = mean(ArchiveValue::Ambient);
-    o.temperaturesOn = !std::isnan(o.ambientC);
-    o.humidityPercent = mean(ArchiveValue::Humidity);
-    o.humidityMissing = std::isnan(o.humidityPercent);
-    o.skyC = mean(ArchiveValue::Sky);
-    o.skyOn = !std::isnan(o.skyC);
-    o.windAverage = mean(ArchiveValue::WindAverage);
-    o.windGust = m.max[size_t(ArchiveValue::Gust)];
-    if (std::isnan(o.windAverage))
-        o.windAverage = 0;
-    if (std::isnan(o.windGust))
-        o.windGust = -1; // left out
+    const auto put = [&o](Quantity q, double v) {
+        if (!std::isnan(v))
+            o.readings.set(q, v);
+    };
+    for (Quantity q : {Quantity::Ambient, Quantity::Humidity, Quantity::Sky, Quantity::DewPoint, Quantity::WindAverage})
+        put(q, m.mean[size_t(q)]);
+    put(Quantity::Gust, m.max[size_t(Quantity::Gust)]);
     PwsReading r = readingFrom(o);
     r.realtime = false;
     return r;

@@ -2,7 +2,7 @@
 #include "upload/pws_report.h"
 
 #include "core/number_format.h"
-#include "core/observation.h"
+#include "watch/observation.h"
 #include "upload/url_helper.h"
 
 #include <algorithm>
@@ -105,19 +105,21 @@ QString UploadQuery(const PwsReading &r)
 
 PwsReading readingFrom(const Observation &o)
 {
+    const Readings &v = o.readings;
     PwsReading r;
     r.utc = o.utc;
-    r.ambientC = o.ambientC;
-    r.windSpeed = o.windAverage;
-    r.windGust = o.windGust;
-    r.hasTemperature = o.temperaturesOn && std::isfinite(o.ambientC);
-    r.hasHumidity = o.temperaturesOn && !o.humidityMissing && std::isfinite(o.humidityPercent);
-    r.hasSkyTemperature = o.skyOn && std::isfinite(o.skyC);
-    r.hasWindGust = o.windGust >= 0; // it starts below zero until the first sample
+    r.hasTemperature = v.has(Quantity::Ambient);
+    r.hasHumidity = v.has(Quantity::Humidity);
+    r.hasSkyTemperature = v.has(Quantity::Sky);
+    r.hasWindGust = v.has(Quantity::Gust);
+    r.ambientC = v.valueOr(Quantity::Ambient, 0);
+    // The speed field is always sent; the report comes at a completed wind window.
+    r.windSpeed = v.valueOr(Quantity::WindAverage, 0);
+    r.windGust = v.valueOr(Quantity::Gust, 0);
     // The shown texts: the hand box shows whole percent, the sky with one decimal.
     if (r.hasHumidity)
-        r.humidityText = formatNumber(std::clamp(o.humidityPercent, 0.0, 100.0), "0");
+        r.humidityText = formatNumber(*v[Quantity::Humidity], "0");
     if (r.hasSkyTemperature)
-        r.skyTempCaption = formatNumber(o.skyC, "0.0");
+        r.skyTempCaption = formatNumber(*v[Quantity::Sky], "0.0");
     return r;
 }

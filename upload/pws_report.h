@@ -17,9 +17,8 @@ struct PwsReading {
     double windGust = 0;
     QString humidityText;   // the hand box's RH text
     QString skyTempCaption; // the hand box's measured sky temperature caption
-    // False when the value is one of the station's placeholders (temperature
-    // processing off or its window not yet filled, no humidity from the
-    // board): the field is left out, which the service accepts.
+    // False when the observation holds no reading of it: the field is left
+    // out, which the service accepts.
     bool hasTemperature = true;
     bool hasHumidity = true;
     bool hasSkyTemperature = true;
@@ -29,10 +28,9 @@ struct PwsReading {
     bool realtime = true;
 };
 
-// The report's values from one observation: the humidity as the hand box shows
-// it (whole percent) and held to 0-100, the sky temperature as shown (one
-// decimal); placeholders (temperature processing off or its window not filled,
-// the no-humidity marker, the gust before its first sample) are marked absent.
+// The report's values from one observation's readings: the humidity as the
+// hand box shows it (whole percent), the sky temperature as shown (one
+// decimal); a quantity that is not a reading is marked absent.
 PwsReading readingFrom(const Observation &o);
 
 // The service's fixed tail: software name and real-time processing.

@@ -69,18 +69,20 @@ std::vector<ServiceConfig> parseServices(const QString &text, QStringList &probl
 QString fillTemplate(const QString &tmpl, const Observation &o, const QDateTime &utc)
 {
     const PwsReading r = readingFrom(o);
-    const bool dew = r.hasTemperature && r.hasHumidity;
-    const double humidity = std::clamp(o.humidityPercent, 0.0, 100.0);
+    const Readings &v = o.readings;
+    const double ambient = v.valueOr(Quantity::Ambient, 0);
+    const double dewPoint = v.valueOr(Quantity::DewPoint, 0);
+    const bool dew = v.has(Quantity::DewPoint);
     const QList<QPair<QString, QString>> values = {
-        {QStringLiteral("{tempc}"), number(o.ambientC, r.hasTemperature)},
-        {QStringLiteral("{tempf}"), number(o.ambientC * 1.8 + 32, r.hasTemperature)},
-        {QStringLiteral("{humidity}"), r.hasHumidity ? PercentEncode(formatNumber(humidity, "0")) : QString()},
-        {QStringLiteral("{dewptc}"), number(o.dewPointC, dew)},
-        {QStringLiteral("{dewptf}"), number(o.dewPointC * 1.8 + 32, dew)},
-        {QStringLiteral("{windspeedmph}"), number(o.windAverage, true)},
-        {QStringLiteral("{windgustmph}"), number(o.windGust, r.hasWindGust)},
-        {QStringLiteral("{windspeedms}"), number(o.windAverage * kMetresPerSecondPerMph, true)},
-        {QStringLiteral("{windgustms}"), number(o.windGust * kMetresPerSecondPerMph, r.hasWindGust)},
+        {QStringLiteral("{tempc}"), number(ambient, r.hasTemperature)},
+        {QStringLiteral("{tempf}"), number(ambient * 1.8 + 32, r.hasTemperature)},
+        {QStringLiteral("{humidity}"), r.hasHumidity ? PercentEncode(r.humidityText) : QString()},
+        {QStringLiteral("{dewptc}"), number(dewPoint, dew)},
+        {QStringLiteral("{dewptf}"), number(dewPoint * 1.8 + 32, dew)},
+        {QStringLiteral("{windspeedmph}"), number(r.windSpeed, true)},
+        {QStringLiteral("{windgustmph}"), number(r.windGust, r.hasWindGust)},
+        {QStringLiteral("{windspeedms}"), number(r.windSpeed * kMetresPerSecondPerMph, true)},
+        {QStringLiteral("{windgustms}"), number(r.windGust * kMetresPerSecondPerMph, r.hasWindGust)},
         {QStringLiteral("{clouds}"), r.hasSkyTemperature ? cloudsText(r.skyTempCaption) : QString()},
         {QStringLiteral("{dateutc}"), PercentEncode(dateUtcText(utc))},
     };

@@ -7,7 +7,7 @@
 // and the request each one sends for an observation.
 #pragma once
 
-#include "core/observation.h"
+#include "watch/observation.h"
 #include "upload/delivery.h"
 #include "upload/http_request.h"
 #include "upload/pws_report.h"

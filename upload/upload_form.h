@@ -5,7 +5,7 @@
 // whether or not the window is on screen.
 #pragma once
 
-#include "core/observation.h"
+#include "watch/observation.h"
 #include "upload/catch_up.h"
 #include "upload/delivery.h"
 #include "upload/http_exchange.h"

@@ -16,10 +16,7 @@ constexpr size_t kMaxPending = 6000;
 
 Observation UploadForm::noReadings()
 {
-    Observation o;
-    o.temperaturesOn = false;
-    o.skyOn = false;
-    return o;
+    return Observation{}; // its readings are empty
 }
 
 bool UploadForm::aimExchange(const UrlParts &url)

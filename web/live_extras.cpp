@@ -1,9 +1,8 @@
 #include "web/live_extras.h"
 
 #include "archive/history_text.h"
-#include "core/cloud_cover.h"
 #include "core/solar.h"
-#include "station/board_words.h"
+#include "watch/board_words.h"
 
 #include <cmath>
 
@@ -30,7 +29,7 @@ bool clearAndSafe(const ArchiveSummary &m)
 
 LiveRules liveRulesFrom(const Settings &s)
 {
-    return {staleLimitSeconds(s), s.RainThreshold, s.LightThreshold, s.PartCloudyDegC, s.FullCloudyDegC, siteLocation(s)};
+    return {staleLimitSeconds(s), s.RainThreshold, s.LightThreshold, siteLocation(s)};
 }
 
 QString rainWords(int reading, double windowMean, int threshold)
@@ -55,7 +54,7 @@ QString brightnessWords(int brightness, int lightThreshold)
 QJsonObject freshnessJson(const WatchStatus &status, const QDateTime &nowUtc, int staleAfterSeconds)
 {
     const BoardStatus &b = status.board;
-    const bool fresh = status.lastLive && readingsFresh(b, nowUtc, staleAfterSeconds);
+    const bool fresh = currentObservation(status, nowUtc, staleAfterSeconds) != nullptr;
     QJsonObject out{{QStringLiteral("fresh"), fresh},
                     {QStringLiteral("values_from"), isoOrNull(status.lastLive ? status.lastLive->utc : QDateTime())},
                     {QStringLiteral("stale_after_s"), staleAfterSeconds}};
@@ -63,7 +62,7 @@ QJsonObject freshnessJson(const WatchStatus &status, const QDateTime &nowUtc, in
         // A board that delivers but whose last record is this old counts as silent.
         const BoardState shown = deliversReadings(b.state) ? BoardState::Silent : b.state;
         out.insert(QStringLiteral("why"), QStringLiteral("board ") + boardStateName(shown));
-        out.insert(QStringLiteral("reason"), notLiveReason(b, nowUtc, staleAfterSeconds));
+        out.insert(QStringLiteral("reason"), notLiveReason(status, nowUtc, staleAfterSeconds));
     }
     return out;
 }
@@ -79,7 +78,7 @@ QJsonObject todayJson(const std::vector<ArchiveSummary> &minutes, const QDateTim
             range.insert(QStringLiteral("low"), jsonNumber(e.low));
             range.insert(QStringLiteral("low_at"), isoOrNull(e.lowAt));
         }
-        out.insert(QString::fromLatin1(archiveValueInfo(v).column), range);
+        out.insert(QString::fromLatin1(archiveValueInfo(v).key), range);
     }
     return out;
 }

@@ -4,7 +4,7 @@
 
 #include "archive/archive_day.h"
 #include "core/settings.h"
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 
 #include <QJsonObject>
 #include <vector>
@@ -14,8 +14,6 @@ struct LiveRules {
     int staleAfterSeconds = 30;
     int rainThreshold = 400;
     int lightThreshold = 950;
-    int partCloudyDegC = 22;
-    int fullCloudyDegC = 19;
     SiteLocation site;
 };
 LiveRules liveRulesFrom(const Settings &settings);

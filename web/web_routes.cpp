@@ -4,8 +4,7 @@
 #include "archive/archive_query.h"
 #include "archive/history_text.h"
 #include "core/solar.h"
-#include "core/cloud_cover.h"
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -116,18 +115,22 @@ HttpRouteReply answerLive(const HttpRouteRequest &request, const WatchStatus &st
     QJsonValue observation;
     if (status.lastLive) {
         QJsonObject o = observationJson(archivedFrom(*status.lastLive, status.board.state, status.safety));
-        const Observation &live = *status.lastLive;
-        o.insert(QStringLiteral("age_s"), std::round(live.utc.msecsTo(nowUtc) / 100.0) / 10);
-        o.insert(QStringLiteral("rain_words"), rainWords(live.rainReading, live.rainMean, rules.rainThreshold));
-        o.insert(QStringLiteral("brightness_words"), brightnessWords(live.skyBrightness, rules.lightThreshold));
-        o.insert(QStringLiteral("cloud_cover_pct"),
-                 live.temperaturesOn ? jsonNumber(cloudCoverPercent(live.ambientMinusSkyC, rules.partCloudyDegC,
-                                                                    rules.fullCloudyDegC))
-                                     : QJsonValue());
+        const Readings &live = status.lastLive->readings;
+        o.insert(QStringLiteral("age_s"), std::round(status.lastLive->utc.msecsTo(nowUtc) / 100.0) / 10);
+        const std::optional<double> rain = live[Quantity::Rain];
+        const std::optional<double> brightness = live[Quantity::Brightness];
+        o.insert(QStringLiteral("rain_words"), rain ? QJsonValue(rainWords(int(*rain), live.valueOr(Quantity::RainMean, NAN),
+                                                                           rules.rainThreshold))
+                                                    : QJsonValue());
+        o.insert(QStringLiteral("brightness_words"),
+                 brightness ? QJsonValue(brightnessWords(int(*brightness), rules.lightThreshold)) : QJsonValue());
+        const QuantityInfo &cover = quantityInfo(Quantity::CloudCover);
+        o.insert(QLatin1String(cover.key), jsonNumber(live.valueOr(Quantity::CloudCover, NAN)));
         observation = o;
     }
     QJsonObject units = archiveUnits();
-    units.insert(QStringLiteral("cloud_cover_pct"), QStringLiteral("%"));
+    const QuantityInfo &cover = quantityInfo(Quantity::CloudCover);
+    units.insert(QLatin1String(cover.key), QString::fromUtf8(cover.unit));
     QJsonObject out{{QStringLiteral("now"), isoUtc(nowUtc)},
                     {QStringLiteral("board"), board},
                     {QStringLiteral("freshness"), freshnessJson(status, nowUtc, rules.staleAfterSeconds)},
@@ -225,7 +228,7 @@ HttpRouteReply summaryReply(const std::vector<ArchiveSummary> &rows, const QDate
     out.insert(QStringLiteral("time"), times);
     out.insert(QStringLiteral("count"), column(rows, [](const ArchiveSummary &s) { return double(s.count); }));
     for (int i = 0; i < kArchiveValueCount; ++i)
-        out.insert(QString::fromLatin1(archiveValueInfo(archiveValueAt(i)).column),
+        out.insert(QString::fromLatin1(archiveValueInfo(archiveValueAt(i)).key),
                    column(rows, [i](const ArchiveSummary &s) { return s.mean[size_t(i)]; }));
     out.insert(QStringLiteral("gust_max"),
                column(rows, [](const ArchiveSummary &s) { return s.max[size_t(ArchiveValue::Gust)]; }));

@@ -3,7 +3,7 @@
 // points to drop, and the points an archive of observations gives for a span.
 #pragma once
 
-#include "core/observation.h"
+#include "watch/observation.h"
 
 #include <QDateTime>
 #include <QList>

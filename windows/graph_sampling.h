@@ -3,7 +3,7 @@
 // and where the margin and axis labels go (in twips, as the windows lay out).
 #pragma once
 
-#include "core/observation.h"
+#include "watch/observation.h"
 
 #include <QString>
 #include <functional>

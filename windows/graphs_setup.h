@@ -1,7 +1,7 @@
 // The graph windows behind the hand box's "Graphs" box, owned by the program.
 #pragma once
 
-#include "core/observation.h"
+#include "watch/observation.h"
 #include "windows/graph_window.h"
 
 #include <QPointer>

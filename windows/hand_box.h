@@ -5,7 +5,7 @@
 #pragma once
 
 #include "core/hand_box_field.h"
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 #include "station/watch_model.h"
 
 #include <QHash>

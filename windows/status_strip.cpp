@@ -1,6 +1,6 @@
 #include "windows/status_strip.h"
 
-#include "station/board_words.h"
+#include "watch/board_words.h"
 #include "windows/seen_on_screen.h"
 
 #include <QLabel>

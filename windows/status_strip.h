@@ -4,7 +4,7 @@
 // holds them whole.
 #pragma once
 
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 
 #include <QFrame>
 #include <functional>

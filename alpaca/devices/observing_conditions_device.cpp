@@ -1,7 +1,7 @@
 #include "alpaca/devices/observing_conditions_device.h"
 
 #include "core/settings.h"
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 
 namespace {
 using V = AlpacaDevice::Value;
@@ -68,16 +68,14 @@ void ObservingConditionsDevice::remember(const WatchStatus &status)
     const Observation &o = *status.lastLive;
     m_lastLive = o.utc;
     for (const SensorInfo &s : sensorTable())
-        if (s.source && sensorReading(s.sensor, o, m_settings.PartCloudyDegC, m_settings.FullCloudyDegC))
+        if (s.source && sensorReading(s.sensor, o))
             m_updated[s.sensor] = o.utc;
 }
 
 std::optional<double> ObservingConditionsDevice::readingIfLive(Sensor sensor) const
 {
-    const WatchStatus &status = m_feed.status();
-    if (!status.lastLive || !readingsFresh(status.board, now(), staleLimitSeconds(m_settings)))
-        return std::nullopt;
-    return sensorReading(sensor, *status.lastLive, m_settings.PartCloudyDegC, m_settings.FullCloudyDegC);
+    const Observation *current = currentObservation(m_feed.status(), now(), staleLimitSeconds(m_settings));
+    return current ? sensorReading(sensor, *current) : std::nullopt;
 }
 
 double ObservingConditionsDevice::reading(Sensor sensor) const

@@ -5,7 +5,7 @@
 
 #include "alpaca/alpaca_device.h"
 #include "alpaca/devices/observing_values.h"
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 
 #include <map>
 #include <memory>

@@ -1,6 +1,5 @@
 #include "alpaca/devices/observing_values.h"
 
-#include <algorithm>
 
 const std::vector<SensorInfo> &sensorTable()
 {
@@ -35,28 +34,30 @@ double metresPerSecond(double mph)
     return mph * 0.44704;
 }
 
-std::optional<double> sensorReading(Sensor sensor, const Observation &o, double partCloudy, double fullCloudy)
+std::optional<double> sensorReading(Sensor sensor, const Observation &o)
 {
-    const bool temperatures = o.temperaturesOn;
-    const bool humidity = temperatures && !o.humidityMissing;
+    const Readings &r = o.readings;
     switch (sensor) {
     case Sensor::Temperature:
-        return temperatures ? std::optional(o.ambientC) : std::nullopt;
+        return r[Quantity::Ambient];
     case Sensor::SkyTemperature:
-        return temperatures ? std::optional(o.skyC) : std::nullopt;
+        return r[Quantity::Sky];
     case Sensor::CloudCover:
-        return temperatures ? std::optional(cloudCoverPercent(o.ambientMinusSkyC, partCloudy, fullCloudy)) : std::nullopt;
+        return r[Quantity::CloudCover];
     case Sensor::Humidity:
-        return humidity ? std::optional(std::clamp(o.humidityPercent, 0.0, 100.0)) : std::nullopt;
+        return r[Quantity::Humidity];
     case Sensor::DewPoint:
-        // The station's formula runs past saturation on humid nights.
-        return humidity ? std::optional(std::min(o.dewPointC, o.ambientC)) : std::nullopt;
+        return r[Quantity::DewPoint];
     case Sensor::RainRate:
-        return o.raining ? kRainRateWhileWet : 0.0;
+        return r.has(Quantity::Rain) ? std::optional(o.raining ? kRainRateWhileWet : 0.0) : std::nullopt;
     case Sensor::WindSpeed:
-        return o.windOn ? std::optional(metresPerSecond(std::max(0.0, o.windAverage))) : std::nullopt;
+        if (const std::optional<double> average = r[Quantity::WindAverage])
+            return metresPerSecond(*average);
+        return std::nullopt;
     case Sensor::WindGust:
-        return o.windOn && o.windGust >= 0 ? std::optional(metresPerSecond(o.windGust)) : std::nullopt;
+        if (const std::optional<double> gust = r[Quantity::Gust])
+            return metresPerSecond(*gust);
+        return std::nullopt;
     default:
         return std::nullopt;
     }

@@ -4,8 +4,7 @@
 // placeholder for it).
 #pragma once
 
-#include "core/cloud_cover.h"
-#include "core/observation.h"
+#include "watch/observation.h"
 
 #include <QString>
 #include <optional>
@@ -32,8 +31,6 @@ inline constexpr double kRainRateWhileWet = 1.0;
 
 double metresPerSecond(double mph);
 
-// The reading in the standard unit, held to physical values (humidity 0-100 %,
-// the dew point never above the air temperature); none for an unmeasured
-// sensor or a placeholder (no humidity marker, gust before the first sample,
-// temperatures or wind while their processing is off).
-std::optional<double> sensorReading(Sensor sensor, const Observation &o, double partCloudy, double fullCloudy);
+// The observation's reading of the sensor in the standard unit; none for an
+// unmeasured sensor or a quantity the observation holds no reading of.
+std::optional<double> sensorReading(Sensor sensor, const Observation &o);

@@ -1,6 +1,6 @@
 #include "alpaca/devices/safety_monitor_device.h"
 
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

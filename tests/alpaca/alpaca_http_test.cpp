@@ -6,7 +6,7 @@
 #include "alpaca/alpaca_discovery.h"
 #include "alpaca/alpaca_server.h"
 #include "alpaca/devices/focuser_device.h"
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 #include "windows/traffic_setup.h"
 #include "windows/traffic_window.h"
 #include "http_client.h"
@@ -34,6 +34,9 @@ protected:
         // Readings are fresh: the board's last record is a moment old.
         const QDateTime now = QDateTime::currentDateTimeUtc();
         feed.setBoard(BoardStatus{BoardState::Live, "/dev/ttyUSB0", "", now, now});
+        Observation record;
+        record.utc = now;
+        feed.publish(record);
         focuser.watch = &feed;
         focuser.clock = [now] { return now; };
         server = std::make_unique<AlpacaServer>();

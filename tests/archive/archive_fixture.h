@@ -2,7 +2,8 @@
 // given time with values that tell rows apart.
 #pragma once
 
-#include "core/watch_status.h"
+#include "../common/observation_fixture.h"
+#include "watch/watch_status.h"
 
 inline Observation observationAt(const QDateTime &utc, double ambient)
 {
@@ -24,7 +25,7 @@ inline Observation observationAt(const QDateTime &utc, double ambient)
     o.cloudy = true;
     o.heater = 1;
     o.relay = 0;
-    return o;
+    return withReadings(o);
 }
 
 inline BoardStatus boardIn(BoardState state)

@@ -43,13 +43,14 @@ TEST(Archive, KeepsEveryValueOfLiveReadingsAndNothingElse)
     SafetyVerdict unsafe{true, false, {{"rain", "Rain on the sensor", kT0}, {"clouds", "Overcast", kT0}}, kT0};
     Observation a = observationAt(kT0, 12.34);
     Observation b = observationAt(kT0.addSecs(1), -3.21);
-    b.humidityMissing = true;
-    b.windOn = false;
+    clearHumidityReadings(b);
+    for (Quantity q : {Quantity::Wind, Quantity::WindAverage, Quantity::Gust}) // wind processing off
+        b.readings.set(q, std::nullopt);
     b.raining = true;
-    b.sky = SkyClass::Overcast;
+    b.readings.sky = SkyClass::Overcast;
     Observation c = observationAt(kT0.addSecs(2), 1);
-    c.temperaturesOn = false;
-    c.windGust = -10; // before the first wind sample
+    clearTemperatureReadings(c);
+    c.readings.set(Quantity::Gust, std::nullopt); // before the first wind sample
     t.archive->add(a, simulatedBoard(), {});
     t.archive->add(b, boardIn(BoardState::Live), unsafe);
     t.archive->add(c, simulatedBoard(), SafetyVerdict{true, true, {}, kT0});
@@ -95,6 +96,7 @@ TEST(Archive, KeepsEveryValueOfLiveReadingsAndNothingElse)
     EXPECT_EQ(rows[1].unsafe, QStringList({"rain", "clouds"}));
 
     EXPECT_FALSE(rows[2].has(ArchiveValue::Ambient)); // temperature processing off
+    EXPECT_FALSE(rows[2].sky.has_value());
     EXPECT_FALSE(rows[2].has(ArchiveValue::Gust));
     EXPECT_TRUE(rows[2].has(ArchiveValue::Wind));
     EXPECT_EQ(rows[2].safe, std::optional<bool>(true));

@@ -1,4 +1,4 @@
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 // The one-line weather data file read back by a parser of its own, written
 // from the published field list: the values, the flags against the verdict,
 // a board pulled, and readers racing the rewrite.
+#include "observation_fixture.h"
 #include "core/settings.h"
 #include "datafile/weather_data_file.h"
 
@@ -59,6 +60,7 @@ WatchStatus liveNight(bool safe)
     o.windAverage = 5;
     o.sky = SkyClass::PartlyCloudy;
     o.heater = 1;
+    o = withReadings(o);
     WatchStatus s;
     s.board.state = BoardState::Live;
     s.board.lastRecord = o.utc;
@@ -104,7 +106,7 @@ TEST(WeatherDataLine, FlagsFollowTheVerdictAndRainIsRemembered)
     unsafe.safety.unsafe = {{"rain", "Rain", kNow}};
     unsafe.lastLive->raining = true;
     unsafe.lastLive->windy = true;
-    unsafe.lastLive->windAverage = 20;
+    unsafe.lastLive->readings.set(Quantity::WindAverage, 20);
     DataLine d = lineFor(unsafe, kNow, kNow.addSecs(-3));
     EXPECT_EQ(d.close, 1);
     EXPECT_EQ(d.alert, 1);

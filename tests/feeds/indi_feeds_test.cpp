@@ -1,6 +1,7 @@
 // The INDI feeds from a watch status: the watcher driver's lines, its alert
 // marker, and the safety proxy's verdict, for fresh, stale and absent boards.
-#include "core/cloud_cover.h"
+#include "observation_fixture.h"
+#include "watch/cloud_cover.h"
 #include "feeds/indi_feeds.h"
 
 #include <QJsonDocument>
@@ -21,6 +22,7 @@ WatchStatus liveNight()
     o.dewPointC = 1.06;
     o.windAverage = 5;
     o.windGust = 10;
+    o = withReadings(o, 0);
     WatchStatus s;
     s.board.state = BoardState::Live;
     s.board.lastRecord = o.utc; // as the feed keeps it
@@ -88,7 +90,8 @@ TEST(WatcherFeedTest, TheAlertMarkerFollowsTheVerdictNotTheReadings)
 {
     // A partly cloudy, windy-looking sky the verdict finds safe: no alert of the feed's own.
     WatchStatus cloud = liveNight();
-    cloud.lastLive->ambientMinusSkyC = 20.5;
+    cloud.lastLive->readings.set(Quantity::AmbMinusSky, 20.5);
+    cloud.lastLive->readings.set(Quantity::CloudCover, 50);
     cloud.lastLive->cloudy = true;
     cloud.lastLive->windy = true;
     auto m = lines(watcherFeed(cloud, kNow, {}));
@@ -112,19 +115,18 @@ TEST(WatcherFeedTest, TheAlertMarkerFollowsTheVerdictNotTheReadings)
 
 TEST(WatcherFeedTest, UntrustedBoardAlertsAndKeepsOnlyWhatItKnows)
 {
-    // Searching, lost or absent: the last live values stay, marked alert.
+    // Searching, lost or absent: no value is passed off as a reading of now, only the alert.
     WatchStatus lost = liveNight();
     lost.board.state = BoardState::Lost;
     lost.board.reason = "No such device";
-    auto m = lines(watcherFeed(lost, kNow, {}));
-    EXPECT_EQ(m.value("temperature"), "4.3");
-    EXPECT_EQ(m.value("forecast"), "2");
+    EXPECT_EQ(watcherFeed(lost, kNow, {}), QByteArray("forecast=2\n"));
     EXPECT_EQ(closedReasons(lost, kNow, 30), QStringList{"The board is lost (No such device)"});
 
     // Live, but the last reading (2 s before kNow) is older than the limit.
     WatchStatus stale = liveNight();
     EXPECT_EQ(lines(watcherFeed(stale, kNow.addSecs(27), {})).value("forecast"), "0");
     EXPECT_EQ(lines(watcherFeed(stale, kNow.addSecs(28), {})).value("forecast"), "2");
+    EXPECT_FALSE(lines(watcherFeed(stale, kNow.addSecs(28), {})).contains("temperature"));
 
     // Nothing read yet: no made-up readings, only the marker.
     WatchStatus none;
@@ -133,17 +135,16 @@ TEST(WatcherFeedTest, UntrustedBoardAlertsAndKeepsOnlyWhatItKnows)
 
     // Processing switched off: those quantities are left out.
     WatchStatus off = liveNight();
-    off.lastLive->temperaturesOn = false;
-    off.lastLive->windOn = false;
-    m = lines(watcherFeed(off, kNow, {}));
+    clearTemperatureReadings(*off.lastLive);
+    for (Quantity q : {Quantity::Wind, Quantity::WindAverage, Quantity::Gust})
+        off.lastLive->readings.set(q, std::nullopt);
+    const auto m = lines(watcherFeed(off, kNow, {}));
     EXPECT_FALSE(m.contains("temperature") || m.contains("clouds") || m.contains("wind") || m.contains("gust"));
     EXPECT_EQ(m.value("precip"), "0");
 
-    // Humidity past 100 is held at the driver's limit; a missing one is left out.
+    // A missing humidity is left out.
     WatchStatus humid = liveNight();
-    humid.lastLive->humidityPercent = 104;
-    EXPECT_EQ(lines(watcherFeed(humid, kNow, {})).value("humidity"), "100.0");
-    humid.lastLive->humidityMissing = true;
+    clearHumidityReadings(*humid.lastLive);
     EXPECT_FALSE(lines(watcherFeed(humid, kNow, {})).contains("humidity"));
 }
 

@@ -1,6 +1,7 @@
 // The driver reads what the program's own /tarnwick/v1/live route writes, and
 // makes of each read the one verdict, or an Alert when the read is no good.
-#include "core/watch_status.h"
+#include "observation_fixture.h"
+#include "watch/watch_status.h"
 #include "live_answer.h"
 #include "live_fetch.h"
 #include "web/web_routes.h"
@@ -28,7 +29,7 @@ WatchStatus liveStatus(bool safe)
     o.windAverage = 10;
     o.windGust = 20;
     o.raining = !safe;
-    s.lastLive = o;
+    s.lastLive = withReadings(o);
     s.board = BoardStatus{BoardState::Live, "/dev/ttyUSB0", "", t0.addSecs(-60), o.utc};
     s.safety.known = true;
     s.safety.safe = safe;

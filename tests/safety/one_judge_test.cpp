@@ -2,6 +2,7 @@
 // watcher's forecast, the INDI safety proxy's open_ok, the Alpaca IsSafe and
 // the verdict archived with the observation, over every combination of sky,
 // rain, wind, daylight, a stale board and a watch not judged yet.
+#include "observation_fixture.h"
 #include "archive/archive.h"
 #include "core/settings.h"
 #include "feeds/indi_feeds.h"
@@ -50,7 +51,6 @@ Observation observationFor(const Case &c, const QDateTime &utc)
 {
     Observation o;
     o.utc = utc;
-    o.temperaturesOn = c.sky != Sky::NotMeasured;
     o.sky = c.sky == Sky::Overcast ? SkyClass::Overcast
         : c.sky == Sky::PartlyCloudy ? SkyClass::PartlyCloudy
                                      : SkyClass::Clear;
@@ -61,6 +61,9 @@ Observation observationFor(const Case &c, const QDateTime &utc)
     o.windGust = c.wind + 3;
     o.windy = c.wind >= 10; // the warning level
     o.daylight = c.daylight;
+    o = withReadings(o);
+    if (c.sky == Sky::NotMeasured)
+        clearTemperatureReadings(o);
     return o;
 }
 

@@ -1,7 +1,8 @@
 // The safety verdict on a clock the test moves: unsafe at once, safe after the
 // delay, stale boards, the sky and wind rules, and the programs on a turn.
+#include "observation_fixture.h"
 #include "core/settings.h"
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 #include "safety/safety_monitor.h"
 #include "safety/safety_watch.h"
 #include "station/alert_engine.h"
@@ -34,6 +35,7 @@ protected:
         o.raining = raining;
         o.sky = sky;
         o.windAverage = wind;
+        o = withReadings(o);
         status.board = BoardStatus{BoardState::Live, "/dev/ttyUSB0", "", t0, at};
         status.lastLive = o;
         status.latest = o;
@@ -150,8 +152,8 @@ TEST_F(SafetyFixture, SkyWindAndDaylightFollowTheRules)
     rules.unsafeInDaylight = false;
     EXPECT_TRUE(conditionsNow(status, rules, t0).isEmpty());
     // Placeholders are not readings.
-    status.lastLive->temperaturesOn = false;
-    status.lastLive->windOn = false;
+    clearTemperatureReadings(*status.lastLive);
+    status.lastLive->readings.set(Quantity::WindAverage, std::nullopt);
     EXPECT_EQ(conditionsNow(status, rules, t0).size(), 2);
 }
 
@@ -172,7 +174,7 @@ TEST(SafetyWatchTest, PublishesChangesAndStartsTheProgramsOnATurn)
     EXPECT_FALSE(feed.status().safety.safe);
     EXPECT_EQ(safetyChanges, 1);
 
-    Observation o;
+    Observation o = withReadings({});
     o.utc = now;
     feed.setBoard(BoardStatus{BoardState::Live, "", "", now, now});
     feed.publish(o); // the first reading: now the wait after start
@@ -183,8 +185,7 @@ TEST(SafetyWatchTest, PublishesChangesAndStartsTheProgramsOnATurn)
 
     now = t0.addSecs(61);
     o.utc = now;
-    feed.setBoard(BoardStatus{BoardState::Live, "", "", t0, now});
-    feed.publish(o);
+    feed.publish(o); // the feed keeps the board's last record
     EXPECT_TRUE(feed.status().safety.safe);
     EXPECT_EQ(launcher.started, QStringList{"/usr/local/bin/open-roof"});
 

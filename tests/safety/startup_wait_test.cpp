@@ -1,10 +1,11 @@
 // The wait after a start: what the archive of a real SQLite file vouches for,
 // and the full delay from the first reading that says when it ends. (The
 // program started on an archive safe up to the start: tests/app.)
+#include "observation_fixture.h"
 #include "archive/archive.h"
 #include "safety/safety_monitor.h"
 #include "safety/startup_wait.h"
-#include "station/board_words.h"
+#include "watch/board_words.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -52,6 +53,7 @@ protected:
             Observation o;
             o.utc = start.addSecs(second);
             o.raining = raining;
+            o = withReadings(o);
             status.board = BoardStatus{BoardState::Live, "/dev/ttyUSB0", "", start, o.utc};
             status.lastLive = o;
         }

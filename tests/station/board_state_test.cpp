@@ -3,7 +3,7 @@
 // with a clock the test moves.
 #include "core/settings.h"
 #include "station/board_tracker.h"
-#include "station/board_words.h"
+#include "watch/board_words.h"
 #include "station_fixture.h"
 
 namespace {
@@ -35,14 +35,15 @@ TEST(BoardWords, StateAgeSkyAndSafetyInWords)
     EXPECT_EQ(ageWords(QDateTime(), kNow), "no reading yet");
 
     Observation o;
-    o.sky = SkyClass::PartlyCloudy;
+    o.readings.sky = SkyClass::PartlyCloudy;
+    o.readings.set(Quantity::WindAverage, 20);
     EXPECT_EQ(skyWords(o), "Partly cloudy");
     o.windy = true;
     o.raining = true;
     EXPECT_EQ(skyWords(o), "Rain, Windy");
     o = Observation{};
-    o.temperaturesOn = false;
-    EXPECT_EQ(skyWords(o), "Sky not measured"); // no class from placeholders
+    o.sky = SkyClass::Overcast; // the station's class from placeholders
+    EXPECT_EQ(skyWords(o), "Sky not measured");
     o.source = ObservationSource::TestRecord;
     EXPECT_EQ(skyWords(o), "");
 
@@ -58,18 +59,38 @@ TEST(BoardWords, StateAgeSkyAndSafetyInWords)
     EXPECT_EQ(boardChangeLine(status(BoardState::Lost, "/dev/ttyUSB0", 0)), "board lost on /dev/ttyUSB0");
 }
 
+// The watch with the board as given and, when it has a record, a live
+// observation of that time (observationSecondsAgo: an older one).
+WatchStatus watchOf(const BoardStatus &board, qint64 observationSecondsAgo = -1)
+{
+    WatchStatus w;
+    w.board = board;
+    if (board.lastRecord.isValid()) {
+        w.lastLive = Observation{};
+        w.lastLive->utc = observationSecondsAgo >= 0 ? kNow.addSecs(-observationSecondsAgo) : board.lastRecord;
+    }
+    return w;
+}
+
 TEST(BoardWords, ReadingsGoOutOnlyFreshFromABoardThatDelivers)
 {
-    EXPECT_EQ(notLiveReason(status(BoardState::Live, "d", 60, 29), kNow, 30), "");
-    EXPECT_EQ(notLiveReason(status(BoardState::Simulated, "d", 60, 1), kNow, 30), "");
-    const QString since = kNow.addSecs(-31).toLocalTime().toString("HH:mm:ss");
-    EXPECT_EQ(notLiveReason(status(BoardState::Live, "d", 60, 31), kNow, 30), "no live reading since " + since);
-    EXPECT_EQ(notLiveReason(status(BoardState::Lost, "d", 1, 2), kNow, 30),
-              "no live reading since " + kNow.addSecs(-2).toLocalTime().toString("HH:mm:ss"));
-    EXPECT_EQ(notLiveReason(status(BoardState::Absent, "d", 1), kNow, 30), "no live reading yet");
+    const auto reason = [](const BoardStatus &b, qint64 observationSecondsAgo = -1) {
+        return notLiveReason(watchOf(b, observationSecondsAgo), kNow, 30);
+    };
+    const auto since = [](int secondsAgo) {
+        return "no live reading since " + kNow.addSecs(-secondsAgo).toLocalTime().toString("HH:mm:ss");
+    };
+    EXPECT_EQ(reason(status(BoardState::Live, "d", 60, 29)), "");
+    EXPECT_EQ(reason(status(BoardState::Simulated, "d", 60, 1)), "");
+    EXPECT_EQ(reason(status(BoardState::Live, "d", 60, 31)), since(31));
+    EXPECT_EQ(reason(status(BoardState::Lost, "d", 1, 2)), since(2));
+    // Found again: the board's record is fresh, but the observation is from
+    // before the outage until the first new record is processed.
+    EXPECT_EQ(reason(status(BoardState::Live, "d", 1, 1), 37), since(37));
+    EXPECT_EQ(reason(status(BoardState::Absent, "d", 1)), "no live reading yet");
     // Live with no record yet is not fresh: nothing has been read.
-    EXPECT_EQ(notLiveReason(status(BoardState::Live, "d", 1), kNow, 30), "no live reading yet");
-    EXPECT_EQ(notLiveReason(status(BoardState::Simulated, "d", 1), kNow, 30), "no live reading yet");
+    EXPECT_EQ(reason(status(BoardState::Live, "d", 1)), "no live reading yet");
+    EXPECT_EQ(reason(status(BoardState::Simulated, "d", 1)), "no live reading yet");
 }
 
 TEST(BoardTrackerTest, QuietTimeRestartsWithEveryStateAndSimulatorRecordsAreNotLive)

@@ -348,8 +348,9 @@ TEST_F(Processing, EveryProcessedRecordPublishesOneObservation)
     EXPECT_EQ(o.rainReading, 321);
     EXPECT_EQ(o.skyBrightness, 1);
     EXPECT_EQ(o.sky, SkyClass::Clear);
-    EXPECT_FALSE(o.raining || o.cloudy || o.humidityMissing);
+    EXPECT_FALSE(o.raining || o.cloudy);
     EXPECT_TRUE(o.daylight); // 1 is brighter than the threshold of 950
+    EXPECT_TRUE(o.readings.empty()); // test values are no readings
 
     // A live record: rain, overcast, humidity marker, heater on.
     QString wet = withField(withField(kTestRecord, 21, "0500"), 5, "0999");
@@ -361,7 +362,9 @@ TEST_F(Processing, EveryProcessedRecordPublishesOneObservation)
     EXPECT_TRUE(seen[1].raining);
     EXPECT_TRUE(seen[1].cloudy);
     EXPECT_EQ(seen[1].sky, SkyClass::Overcast);
-    EXPECT_TRUE(seen[1].humidityMissing);
+    EXPECT_FALSE(seen[1].readings.has(Quantity::Humidity));
+    EXPECT_FALSE(seen[1].readings.has(Quantity::DewPoint));
+    EXPECT_EQ(seen[1].readings[Quantity::Rain], 500);
     EXPECT_EQ(seen[1].heater, 1);
 
     // The poll times out: the last good record is processed again.

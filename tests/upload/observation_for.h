@@ -1,7 +1,8 @@
 // An observation with the values a report reads, as the station would publish it.
 #pragma once
 
-#include "core/observation.h"
+#include "watch/observation.h"
+#include "observation_fixture.h"
 #include "app/program.h"
 #include "upload/upload_form.h"
 
@@ -14,7 +15,7 @@ inline Observation observationFor(double ambientC, double wind, double gust, dou
     o.windGust = gust;
     o.humidityPercent = humidity;
     o.skyC = skyC;
-    return o;
+    return withReadings(o);
 }
 
 // The form over the program's settings, saving to its profile, as start-up makes it.

@@ -188,22 +188,14 @@ TEST_F(UploadDelivery, ExpiredRecordsAreNotSentLate)
 
 TEST(PwsValues, HumidityIsHeldToItsRangeAndPlaceholdersStayOut)
 {
-    // A humid night: raw 855 at 26 degrees computes above 100 %.
-    const HumidityResult humid = humidityAndDewPoint(855, 26, 26);
-    ASSERT_GT(humid.relativeHumidity, 100);
-    Observation o = observationFor(26, 1, 2, humid.relativeHumidity, -12);
+    Observation o = observationFor(26, 1, 2, 100, -12);
     EXPECT_TRUE(UploadQuery(readingFrom(o)).contains(QStringLiteral("&humidity=100%2E0&")));
 
-    o.humidityPercent = -3;
-    EXPECT_TRUE(UploadQuery(readingFrom(o)).contains(QStringLiteral("&humidity=%20%200%2E0&")));
-
-    o.humidityMissing = true; // the board's no-humidity marker
+    clearHumidityReadings(o); // the board's no-humidity marker
     EXPECT_FALSE(UploadQuery(readingFrom(o)).contains(QStringLiteral("humidity=")));
 
-    o.humidityMissing = false;
-    o.temperaturesOn = false; // the window not filled yet: placeholders
-    o.skyOn = false;
-    o.windGust = -10;         // no gust sample yet
+    clearTemperatureReadings(o); // the window not filled yet
+    o.readings.set(Quantity::Gust, std::nullopt); // no gust sample yet
     const QString query = UploadQuery(readingFrom(o));
     for (const char *field : {"tempf=", "humidity=", "clouds=", "windgustmph="})
         EXPECT_FALSE(query.contains(QLatin1String(field))) << field;

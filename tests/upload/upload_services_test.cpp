@@ -5,7 +5,7 @@
 #include "observation_for.h"
 #include "temp_profile.h"
 
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 #include "windows/upload_setup.h"
 #include "web/web_routes.h"
 
@@ -41,7 +41,7 @@ TEST(UploadServices, ListLinesAndTheirRequests)
     EXPECT_EQ(configs[1].intervalSeconds, kWindMapShortestInterval); // at most one update per 5 minutes
 
     Observation o = observationFor(21.5, 10, 20, 130, -2.3);
-    o.dewPointC = 12.25;
+    o.readings.set(Quantity::DewPoint, 12.25);
     const QDateTime t(QDate(2026, 12, 6), QTime(9, 57, 12), Qt::UTC);
     const QByteArray wind = buildServiceRequest(configs[1], o, t).text;
     EXPECT_EQ(wind, "GET /api/v2/observation/update?station_id=ST1&wind=4%2E5&gust=8%2E9&temperature=21%2E5&rh=100"
@@ -52,7 +52,7 @@ TEST(UploadServices, ListLinesAndTheirRequests)
     const QByteArray pws = buildServiceRequest(configs[0], o, t).text;
     EXPECT_TRUE(pws.startsWith("GET /p.php?ID=ID2&PASSWORD=K2&dateutc=2026%2D12%2D06%2B09%3A57%2E12%2E00&tempf="));
 
-    o.humidityMissing = true; // no field from a placeholder
+    clearHumidityReadings(o); // no field from a quantity that is no reading
     EXPECT_FALSE(buildServiceRequest(configs[1], o, t).text.contains("rh="));
 }
 

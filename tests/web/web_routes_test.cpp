@@ -3,7 +3,7 @@
 #include "archive/archive.h"
 #include "archive/history_text.h"
 #include "core/settings.h"
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 #include "alpaca/alpaca_server.h"
 #include "http_client.h"
 #include "station/weather_state.h"
@@ -70,7 +70,7 @@ TEST_F(WebRoutes, LiveShowsOnlyRealReadingsWithTheBoardAndTheVerdict)
 
     watch.setBoard(simulatedBoard());
     Observation o = observationAt(QDateTime::currentDateTimeUtc().addSecs(-3), 12.345);
-    o.humidityMissing = true;
+    clearHumidityReadings(o);
     watch.publish(o);
     const QDateTime since = utcAt("2026-12-07T20:00:00Z");
     watch.setSafety(SafetyVerdict{true, false, {{"rain", "Rain \"<b>\" on the sensor", since}}, since});
@@ -141,7 +141,8 @@ TEST_F(WebRoutes, LiveTellsStaleValuesTodayTrendsAndCountsInWords)
     archive.flush();
     watch.setBoard(simulatedBoard());
     Observation o = observationAt(now.addSecs(-1), 12);
-    o.rainReading = 401;
+    o.readings.set(Quantity::Rain, 401);
+    o.readings.set(Quantity::CloudCover, 66.67);
     watch.publish(o);
     QJsonObject live = get("/tarnwick/v1/live").json();
     EXPECT_EQ(live["freshness"].toObject()["fresh"], true);

@@ -353,7 +353,7 @@ TEST_F(HandBoxTest, StatusStripShowsTheWatchAndValuesGreyWhileNoBoardDelivers)
     s.board.state = BoardState::Live;
     s.board.lastRecord = now.addSecs(-1);
     Observation o;
-    o.sky = SkyClass::Overcast;
+    o.readings.sky = SkyClass::Overcast;
     s.latest = o;
     s.safety.known = true;
     s.safety.unsafe = {{QStringLiteral("rain"), QStringLiteral("Rain"), now}, {QStringLiteral("wind"), QStringLiteral("Windy"), now}};

@@ -1,4 +1,4 @@
-#include "core/board_state.h"
+#include "watch/board_state.h"
 
 QString boardStateName(BoardState state)
 {

@@ -4,7 +4,7 @@
 // leave the program now.
 #pragma once
 
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 
 // "4 s", "2 min", "3 h", "2 days" (whole units, rounded down).
 QString durationWords(qint64 seconds);
@@ -25,7 +25,7 @@ QString safetyWords(const SafetyVerdict &safety);
 // "board lost on /dev/ttyUSB0: Input/output error".
 QString boardChangeLine(const BoardStatus &board);
 
-// Why readings must not go out now; empty when they may: the board delivers
-// readings and accepted a record within staleAfterSeconds. The time of the
-// last record is local: "no live reading since 21:04:12".
-QString notLiveReason(const BoardStatus &board, const QDateTime &nowUtc, int staleAfterSeconds);
+// Why readings must not go out now; empty when they may (there is a current
+// observation). The time of the last live reading is local: "no live reading
+// since 21:04:12".
+QString notLiveReason(const WatchStatus &status, const QDateTime &nowUtc, int staleAfterSeconds);

@@ -1,4 +1,4 @@
-#include "station/board_words.h"
+#include "watch/board_words.h"
 
 #include <QStringList>
 
@@ -63,15 +63,15 @@ QString skyWords(const Observation &o)
         words = QStringLiteral("Rain");
     else if (o.daylight)
         words = QStringLiteral("Daylight");
-    else if (!o.temperaturesOn)
+    else if (!o.readings.sky)
         words = QStringLiteral("Sky not measured");
-    else if (o.sky == SkyClass::Clear)
+    else if (*o.readings.sky == SkyClass::Clear)
         words = QStringLiteral("Clear");
-    else if (o.sky == SkyClass::PartlyCloudy)
+    else if (*o.readings.sky == SkyClass::PartlyCloudy)
         words = QStringLiteral("Partly cloudy");
     else
         words = QStringLiteral("Overcast");
-    if (o.windOn && o.windy)
+    if (o.windy && o.readings.has(Quantity::WindAverage))
         words += QStringLiteral(", Windy");
     return words;
 }
@@ -103,11 +103,11 @@ QString boardChangeLine(const BoardStatus &b)
     return line;
 }
 
-QString notLiveReason(const BoardStatus &b, const QDateTime &nowUtc, int staleAfterSeconds)
+QString notLiveReason(const WatchStatus &status, const QDateTime &nowUtc, int staleAfterSeconds)
 {
-    if (readingsFresh(b, nowUtc, staleAfterSeconds))
+    if (currentObservation(status, nowUtc, staleAfterSeconds))
         return QString();
-    if (!b.lastRecord.isValid())
+    if (!status.lastLive)
         return QStringLiteral("no live reading yet");
-    return QStringLiteral("no live reading since ") + b.lastRecord.toLocalTime().toString(QStringLiteral("HH:mm:ss"));
+    return QStringLiteral("no live reading since ") + status.lastLive->utc.toLocalTime().toString(QStringLiteral("HH:mm:ss"));
 }

@@ -1,4 +1,4 @@
-#include "core/watch_status.h"
+#include "watch/watch_status.h"
 
 #include <algorithm>
 
@@ -13,9 +13,27 @@ QString boardProblem(const WatchStatus &status, const QDateTime &nowUtc, int sta
     }
     if (!b.lastRecord.isValid() || !status.lastLive)
         return QStringLiteral("No reading from the board yet");
-    if (!recordFresh(b, nowUtc, staleAfterSeconds))
+    if (!currentObservation(status, nowUtc, staleAfterSeconds))
         return QStringLiteral("No reading from the board for more than %1 s").arg(staleAfterSeconds);
     return QString();
+}
+
+const Observation *currentObservation(const WatchStatus &status, const QDateTime &nowUtc, int staleAfterSeconds)
+{
+    if (!status.lastLive || !deliversReadings(status.board.state))
+        return nullptr;
+    // The observation's own time, not the board's last record: a board found
+    // again has a fresh record before its first new observation.
+    const QDateTime &t = status.lastLive->utc;
+    if (!t.isValid() || t.msecsTo(nowUtc) >= qint64(staleAfterSeconds) * 1000)
+        return nullptr;
+    return &*status.lastLive;
+}
+
+Readings currentReadings(const WatchStatus &status, const QDateTime &nowUtc, int staleAfterSeconds)
+{
+    const Observation *o = currentObservation(status, nowUtc, staleAfterSeconds);
+    return o ? o->readings : Readings{};
 }
 
 void WatchFeed::publish(const Observation &o)

@@ -1,4 +1,4 @@
-#include "core/cloud_cover.h"
+#include "watch/cloud_cover.h"
 
 double cloudCoverPercent(double ambientMinusSkyC, double partCloudyDegC, double fullCloudyDegC)
 {

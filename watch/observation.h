@@ -3,6 +3,8 @@
 // instead of the hand box's texts.
 #pragma once
 
+#include "watch/readings.h"
+
 #include <QDateTime>
 #include <functional>
 
@@ -13,9 +15,6 @@ enum class ObservationSource {
     Stale        // the last good record processed again while no record has
                  // been accepted for StaleAfterSeconds (board silent or lost)
 };
-
-// The sky's class from Amb - Sky and the cloudy thresholds.
-enum class SkyClass { Clear, PartlyCloudy, Overcast };
 
 // Texts as the hand box shows them, where a reader needs the exact shown text
 // (the diagnostic log writes these, not the full-precision values).
@@ -52,17 +51,19 @@ struct Observation {
     QDateTime utc;
     ObservationSource source = ObservationSource::Live;
 
-    // Temperatures in °C. While temperature processing is off, or before its
-    // first window has filled (temperaturesOn false), they hold the station's
-    // placeholders, not readings; so do the humidity, dew point and sky class.
-    bool temperaturesOn = true;
+    // What goes out as readings: every output formats these and nothing else.
+    Readings readings;
+
+    // The station's own values as it holds them, placeholders included (-99
+    // while temperature processing is off, a humidity past 100 on humid
+    // nights, the gust's -10 before its first sample): for the hand box's
+    // mirror, its graphs and the diagnostic log line, which show what the
+    // station holds. Not readings: outputs take `readings`.
     double ambientC = 0;       // temperature window mean
     double thermopileC = 0;    // temperature window mean
     double skyC = 0;           // measured sky temperature, as shown
-    bool skyOn = true;         // skyC is a reading (temperature processing on)
     double ambientMinusSkyC = 0;
     double humidityPercent = 0; // as computed; may pass 100 on humid nights
-    bool humidityMissing = false; // the board sent its "no humidity" marker
     double dewPointC = 0;
 
     int rainReading = 0;       // this record's rain count
@@ -71,7 +72,7 @@ struct Observation {
 
     // Wind in the station's units. windAverage is the last completed window's
     // mean (0 before the first); windGust starts at -10 before the first sample.
-    bool windOn = true;
+    bool windOn = true;        // wind processing is on
     double windCurrent = 0;
     double windAverage = 0;
     double windGust = 0;

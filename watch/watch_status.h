@@ -4,8 +4,8 @@
 // devices for clients, the archive, the web page and the feeds.
 #pragma once
 
-#include "core/board_state.h"
-#include "core/observation.h"
+#include "watch/board_state.h"
+#include "watch/observation.h"
 
 #include <QList>
 #include <deque>
@@ -42,6 +42,14 @@ struct WatchStatus {
 // such device)", "No reading from the board yet", "No reading from the board
 // for more than 30 s").
 QString boardProblem(const WatchStatus &status, const QDateTime &nowUtc, int staleAfterSeconds);
+
+// The last live observation while its readings may be taken as readings of
+// now: the board delivers readings and the observation is younger than
+// staleAfterSeconds. Null otherwise, also for the moments after a lost board
+// is found again and before its first new record is processed.
+const Observation *currentObservation(const WatchStatus &status, const QDateTime &nowUtc, int staleAfterSeconds);
+// The current observation's readings; none when there is no current one.
+Readings currentReadings(const WatchStatus &status, const QDateTime &nowUtc, int staleAfterSeconds);
 
 class WatchFeed {
 public:
