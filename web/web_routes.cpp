@@ -6,6 +6,7 @@
 #include "core/solar.h"
 #include "core/cloud_cover.h"
 #include "core/watch_status.h"
+#include "web/web_logging.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -13,6 +14,8 @@
 #include <QJsonObject>
 #include <QUrlQuery>
 #include <cmath>
+
+Q_LOGGING_CATEGORY(lcWeb, "tarnwick.web", QtInfoMsg)
 
 namespace {
 
@@ -29,6 +32,7 @@ HttpRouteReply json(int status, const QJsonObject &body)
 
 HttpRouteReply error(int status, const QString &why)
 {
+    qCDebug(lcWeb) << "refused" << status << why;
     return json(status, QJsonObject{{QStringLiteral("error"), why}});
 }
 
