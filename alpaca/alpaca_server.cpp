@@ -6,6 +6,7 @@
 #include "core/settings.h"
 #include "alpaca/alpaca_discovery.h"
 #include "alpaca/socket_activation.h"
+#include "alpaca/alpaca_logging.h"
 
 #include <QHttpServerRequest>
 #include <QPointer>
@@ -15,6 +16,8 @@
 #include <QUuid>
 #include <QtConcurrent/QtConcurrentRun>
 #include <memory>
+
+Q_LOGGING_CATEGORY(lcAlpaca, "tarnwick.alpaca", QtInfoMsg)
 
 namespace {
 QByteArray methodName(QHttpServerRequest::Method method)
@@ -52,6 +55,7 @@ bool AlpacaServer::listen(const QHostAddress &address, quint16 port, const Guard
         delete tcp;
         return false;
     }
+    qCDebug(lcAlpaca) << "listening on" << address.toString() << tcp->serverPort();
     return adopt(tcp);
 }
 
@@ -116,6 +120,7 @@ bool AlpacaServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *
     // A name that is not this machine's: a page elsewhere reached us through
     // a rebound name. No CORS header is ever sent either.
     if (!m_hostGuard.allows(request.value("Host"))) {
+        qCDebug(lcAlpaca) << "refused the host name" << request.value("Host");
         QHttpServerResponder responder = makeResponder(request, socket);
         responder.write(QByteArray("Forbidden: this host name is not served here (see the AllowedHosts setting)\n"),
                         "text/plain; charset=utf-8", QHttpServerResponder::StatusCode::Forbidden);

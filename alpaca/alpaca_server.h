@@ -1,6 +1,7 @@
-// The Alpaca endpoint: HTTP on the Qt main thread (so client calls arrive
-// between events and inside waits, like any other event), and discovery when
-// it serves the network. It starts with no device; the program adds them.
+// The Alpaca endpoint: HTTP on the watch's thread (so a stalled window never
+// holds a client up, and client calls arrive between the watch's events and
+// inside its waits), and discovery when it serves the network. It starts with
+// no device; the program adds them.
 // Every request, the program's own routes included, is answered only when
 // its Host names this machine (HostGuard).
 #pragma once

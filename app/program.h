@@ -1,5 +1,8 @@
-// Process-wide state (one thread, nothing locked): the settings and the profile
-// they are kept in, how the process was started, and the open traffic window.
+// Process-wide state: the settings and the profile they are kept in, how the
+// process was started, and the open traffic window. Nothing here is locked:
+// the settings are the watch's, so the window thread reads and changes them
+// on the watch's thread (onWatchThread), and the traffic window is touched on
+// the window thread only (trafficFor posts other threads' lines there).
 // Everything else is handed to the objects that use it by the start-up code.
 #pragma once
 

@@ -64,7 +64,8 @@ int placement(ProfileStore &profile, const QString &key, QStringList &problems)
 
 namespace {
 
-// 2-6: the profile, the start mode, the focuser state and the settings.
+// The profile, the start mode, the focuser state and the settings, read once
+// the watch exists and before anything uses them.
 QStringList loadProfileAndSettings(App &a, const CommandLine &cl, ProfileStore &profile)
 {
     Program &p = prog();
@@ -124,8 +125,8 @@ void reportProblems(const ProfileStore &profile, const QStringList &problems)
 } // namespace
 
 namespace {
-// 1. The watch first; its window, when somebody looks, loads before any
-// setting is read: its topmost call sees false.
+// The watch first; its window, when somebody looks, loads before any
+// setting is read, so its topmost call sees false.
 void buildWatch(App &a, const CommandLine &cl)
 {
     Program &p = prog();
@@ -147,7 +148,8 @@ void buildWatch(App &a, const CommandLine &cl)
     qCDebug(lcApp) << "watch built" << (a.handBox ? "with its window" : "without windows");
 }
 
-// 13-17: the start values, the log, and the board search, which enables the main timer itself.
+// Last, once everything that listens is wired: the start values, the log, and
+// the board search, which enables the main timer itself.
 void startWatching(App &a, ProfileStore &profile)
 {
     WeatherState &w = a.weather;
@@ -196,18 +198,19 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     startAutomation(a);
     startMqtt(a);
 
-    // 7, 8. The setup dialog (with a display) loads hidden; the focuser state.
+    // The setup dialog (with a display) loads hidden until asked for; the
+    // focuser state follows the settings just read.
     if (a.handBox)
         installSetupDialog(a);
     RefreshFocuserState(a.focuser);
 
-    // 9. Placement from Left/Top (pixels).
+    // The window's last place, from Left/Top (pixels).
     const int left = placement(profile, QStringLiteral("Left"), problems);
     const int top = placement(profile, QStringLiteral("Top"), problems);
     a.model->moveWindowPx(left, top);
     reportProblems(profile, problems);
 
-    w.WindSampleIndex = 1; // 11.
+    w.WindSampleIndex = 1; // the wind window starts empty
     w.WindSpeed = 0;
 
     // The modules are wired before the windows show (the hand box enables the

@@ -13,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <QTimer>
 
 namespace {
 // Every object of the watch with a thread of its own, moved from the thread
@@ -36,6 +37,22 @@ void moveWatch(App &a, QThread *to)
     if (a.automation && a.automation->notifier)
         a.automation->notifier->moveToThread(to);
 }
+
+// A running timer follows its object to another thread by a call queued
+// there; at exit the window thread runs no more events, so the call and the
+// timer list it carries would be lost. The watch is over by then: its timers
+// stop, on its own thread, before it moves back.
+void stopWatchTimers(App &a)
+{
+    const QObject *owners[] = {a.model.get(), a.safety.get(), a.simulator.get(), a.alpaca.get(), a.mqtt.get(),
+                               a.automation ? a.automation->notifier.get() : nullptr};
+    for (const QObject *owner : owners) {
+        if (!owner)
+            continue;
+        for (QTimer *timer : owner->findChildren<QTimer *>())
+            timer->stop();
+    }
+}
 } // namespace
 
 void startWatchThread(App &a)
@@ -53,7 +70,13 @@ void stopWatchThread(App &a)
     if (!a.watchThread)
         return;
     QThread *home = QCoreApplication::instance()->thread();
-    QMetaObject::invokeMethod(a.model.get(), [&a, home] { moveWatch(a, home); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        a.model.get(),
+        [&a, home] {
+            stopWatchTimers(a);
+            moveWatch(a, home);
+        },
+        Qt::BlockingQueuedConnection);
     a.watchThread->quit();
     a.watchThread->wait();
     a.watchThread.reset();

@@ -138,7 +138,8 @@ void wireClosingAndButtons(App &a, std::function<void()> exitSaveFailed)
     });
 }
 
-// 10, 12. Window state, then show the hand box and the upload window.
+// The start mode decides the window state (a program started for a client
+// starts minimized); then the hand box and the upload window show.
 void showWindows(App &a)
 {
     if (prog().StartedByUser)

@@ -2,11 +2,14 @@
 
 #include "archive/archive_query.h"
 #include "archive/archive_schema.h"
+#include "archive/archive_logging.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QStringList>
 #include <cmath>
+
+Q_LOGGING_CATEGORY(lcArchive, "tarnwick.archive", QtInfoMsg)
 
 namespace {
 
@@ -208,6 +211,7 @@ void Archive::fail(const QString &what, const QString &why)
     if (m_failing)
         return;
     m_failing = true;
+    qCDebug(lcArchive) << "writing fails:" << what << why;
     if (m_report)
         m_report(QStringLiteral("The weather archive %1 cannot be written (%2: %3); the watch goes on, "
                                 "and the archive tries again with the next readings.")

@@ -4,11 +4,11 @@
 #include "idle_probes.h"
 
 #include "app/program.h"
-#include "fake_hand_box.h"
 #include "process_sample.h"
 #include "station/diagnostic_log.h"
 #include "station/serial_station_port.h"
 #include "station/station_link.h"
+#include "station/watch_model.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -25,7 +25,7 @@ void printExchangeTimes(const QString &device, const char *what)
 {
     resetProgram();
     WeatherState weather;
-    FakeHandBox handBox(weather);
+    WatchModel handBox(prog().settings, weather);
     const StationContext ctx{prog().settings, weather, handBox};
     SerialStationPort port([device](int) { return device; });
     port.setSpeed(9600);

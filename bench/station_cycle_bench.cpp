@@ -2,10 +2,10 @@
 // poll at once and waits take no time, so only the cycle's own work counts.
 #include "app/program.h"
 #include "core/wait.h"
-#include "fake_hand_box.h"
 #include "fake_station_port.h"
 #include "station/station_cycle.h"
 #include "station/station_link.h"
+#include "station/watch_model.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -16,7 +16,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     resetProgram();
     WeatherState weather;
-    FakeHandBox handBox(weather);
+    WatchModel handBox(prog().settings, weather);
     prog().settings.WindsAvgCnt = 10;
     prog().settings.TempsAvgCount = 5;
 

@@ -1,4 +1,5 @@
 #include "mqtt/mqtt_client.h"
+#include "mqtt/mqtt_logging.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,6 +14,8 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+
+Q_LOGGING_CATEGORY(lcMqtt, "tarnwick.mqtt", QtInfoMsg)
 
 namespace {
 void initLibrary()
@@ -165,6 +168,7 @@ void MqttClient::attempt()
         if (m_connector.joinable())
             m_connector.join();
         m_connector = std::thread([this, host = m_options.host.toUtf8()] {
+            qCDebug(lcMqtt) << "connecting to" << host << m_options.port;
             const int rc = mosquitto_connect_async(m_mosq, host.constData(), m_options.port, brokerKeepAlive(m_options));
             const int savedErrno = errno;
             QMetaObject::invokeMethod(this, [this, rc, savedErrno] {
@@ -177,6 +181,7 @@ void MqttClient::attempt()
 
 void MqttClient::connectTo(const QString &address)
 {
+    qCDebug(lcMqtt) << "connecting to" << address << m_options.port;
     const int rc = mosquitto_connect_async(m_mosq, address.toUtf8().constData(), m_options.port, brokerKeepAlive(m_options));
     connectStarted(rc, errno);
 }
@@ -267,6 +272,7 @@ void MqttClient::dropLink(const QString &why)
     m_handshakePace.stop();
     const bool wasConnected = m_connected;
     m_connected = false;
+    qCDebug(lcMqtt) << "link dropped:" << why;
     emit problem(wasConnected ? QStringLiteral("lost the link to the broker at %1:%2: %3").arg(m_options.host).arg(m_options.port).arg(why)
                               : QStringLiteral("cannot connect to the broker at %1:%2: %3").arg(m_options.host).arg(m_options.port).arg(why));
     retryLater();
@@ -345,6 +351,7 @@ void MqttClient::onConnectCallback(mosquitto *, void *self, int rc)
     client->m_connected = true;
     client->m_backoff = 1;
     client->m_connectDeadline.stop();
+    qCDebug(lcMqtt) << "connected to" << client->m_options.host << client->m_options.port;
     for (const QString &topic : client->m_subscriptions)
         mosquitto_subscribe(client->m_mosq, nullptr, topic.toUtf8().constData(), 1);
     emit client->connected();

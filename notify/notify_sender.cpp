@@ -1,8 +1,11 @@
 #include "notify/notify_sender.h"
+#include "notify/notify_logging.h"
 
 #include <QDeadlineTimer>
 #include <QTimer>
 #include <algorithm>
+
+Q_LOGGING_CATEGORY(lcNotify, "tarnwick.notify", QtInfoMsg)
 
 namespace {
 enum class Channel { Webhook, Push, Mail };
@@ -35,6 +38,7 @@ public:
                                   ? curlMail(ch.smtp, ch.mailFrom, ch.mailTo, d.payload, limits)
                                   : curlPost(d.channel == Channel::Webhook ? ch.webhookUrl : ch.pushUrl, d.payload,
                                              d.headers, limits);
+        qCDebug(lcNotify) << "delivery by" << channelName(d.channel) << (error.isEmpty() ? QStringLiteral("done") : error);
         bool &failing = m_failing[int(d.channel)];
         if (error.isEmpty()) {
             ++m_owner.m_delivered;

@@ -1,6 +1,7 @@
 #include "station/hand_box_rules.h"
 
 #include "core/hand_box_api.h"
+#include "core/number_format.h"
 #include "station/conditions.h"
 #include "station/weather_state.h"
 
@@ -61,4 +62,14 @@ bool runSwitchBoxHandler(HandBoxApi &box, WeatherState &w, HandBoxField c)
 uint32_t rainIndicatorColor(int rainReading, int rainThreshold)
 {
     return isRaining(rainReading, rainThreshold) ? VbColor::Red : VbColor::Green;
+}
+
+double readBackAmbient(HandBoxApi &box)
+{
+    const QString text = box.fieldText(HandBoxField::TPTemp);
+    if (text.isEmpty()) {
+        box.setFieldText(HandBoxField::TPTemp, QStringLiteral("200"));
+        return 0;
+    }
+    return wholeFromText(text);
 }

@@ -1,6 +1,6 @@
-// Hand-box rules shared by the window, the in-memory hand box and the test
-// fakes: the switch boxes' handlers (Allow and Force exclude each other for
-// the heater and the relay) and the rain indicator's colour.
+// Hand-box rules shared by the watch model and the test doubles: the switch
+// boxes' handlers (Allow and Force exclude each other for the heater and the
+// relay), the rain indicator's colour and the ambient's read-back.
 #pragma once
 
 #include "core/hand_box_field.h"
@@ -18,3 +18,9 @@ bool runSwitchBoxHandler(HandBoxApi &box, WeatherState &w, HandBoxField field);
 
 // Red while the reading is above the threshold, else green.
 uint32_t rainIndicatorColor(int rainReading, int rainThreshold);
+
+// The ambient as shown in "TPTemp", read back to a whole degree (halves to
+// even), since the cycle computes with the rounding the user sees; an empty
+// box reads 0 and is filled with "200"; a text that is not a number throws
+// ConversionError.
+double readBackAmbient(HandBoxApi &box);

@@ -1,6 +1,5 @@
 #include "station/watch_model.h"
 
-#include "core/hand_box_fields.h"
 #include "core/messages.h"
 #include "core/number_format.h"
 #include "core/settings.h"

@@ -8,6 +8,9 @@
 #include "core/reentry_guard.h"
 #include "core/settings.h"
 #include "upload/url_helper.h"
+#include "upload/upload_logging.h"
+
+Q_LOGGING_CATEGORY(lcUpload, "tarnwick.upload", QtInfoMsg)
 
 namespace {
 // Enough for the backlog at the shortest report period (5 s) and then some.
@@ -40,6 +43,7 @@ void UploadForm::sendReading(const PwsReading &reading, const UrlParts &url)
     m_inFlight = reading;
     m_lastTry = m_utcClock();
     const QString request = ::requestText(url.Host, requestTarget(url, UploadQuery(reading)), m_headers);
+    qCDebug(lcUpload) << "sending a report to" << url.Host;
     m_exchange.run(request.toUtf8());
 }
 
@@ -67,6 +71,7 @@ void UploadForm::onExchangeEnded(ExchangeEnd end, const QByteArray &reply, const
     const PwsReading record = *m_inFlight;
     m_inFlight.reset();
     const Judgement j = judgeExchange(end, reply, error, ReplyStyle::PwsBody);
+    qCDebug(lcUpload) << "exchange ended:" << int(j.verdict) << error;
     const bool again = j.verdict == Verdict::Retry || j.verdict == Verdict::CredentialsRefused;
     switch (m_inFlightOrigin) {
     case Origin::Minute:

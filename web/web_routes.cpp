@@ -5,6 +5,7 @@
 #include "archive/history_text.h"
 #include "core/solar.h"
 #include "watch/watch_status.h"
+#include "web/web_logging.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -12,6 +13,8 @@
 #include <QJsonObject>
 #include <QUrlQuery>
 #include <cmath>
+
+Q_LOGGING_CATEGORY(lcWeb, "tarnwick.web", QtInfoMsg)
 
 namespace {
 
@@ -28,6 +31,7 @@ HttpRouteReply json(int status, const QJsonObject &body)
 
 HttpRouteReply error(int status, const QString &why)
 {
+    qCDebug(lcWeb) << "refused" << status << why;
     return json(status, QJsonObject{{QStringLiteral("error"), why}});
 }
 

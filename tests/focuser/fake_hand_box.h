@@ -1,7 +1,7 @@
 // A hand box that records what the focuser sets on it.
 #pragma once
 
-#include "core/hand_box_fields.h"
+#include "hand_box_fields.h"
 
 #include <vector>
 

@@ -3,10 +3,10 @@
 #include "station/alerts.h"
 #include "station/station_context.h"
 #include "station/diagnostic_log.h"
-#include "core/hand_box_fields.h"
 #include "station/station_cycle.h"
 #include "station/station_link.h"
 #include "station/station_port.h"
+#include "station/watch_model.h"
 
 #include <QDir>
 #include <QFile>
@@ -51,7 +51,7 @@ constexpr int kStampLength = 19; // "MM/DD/YYYY hh:nn AM"
 class DiagnosticLogTest : public ::testing::Test {
 protected:
     WeatherState weather;
-    HandBoxFields handBox;
+    WatchModel handBox{prog().settings, weather};
     StationContext ctx{prog().settings, weather, handBox};
     ClosedPort port;
     StationLink link{port, ctx};

@@ -318,8 +318,8 @@ TEST_F(Processing, AveragingTrafficLines)
 
 TEST_F(Processing, WorksWithoutAHandBoxWindow)
 {
-    HandBoxFields inMemory;
-    StationContext detached{settings(), state, inMemory};
+    WatchModel fresh{settings(), state};
+    StationContext detached{settings(), state, fresh};
     StationCycle detachedCycle{link, detached};
     for (int k = 0; k < 3; ++k)
         detachedCycle.run();

@@ -1,16 +1,16 @@
-// Fresh program state with a fake hand box and port, waits recorded instead of
+// Fresh program state with the real watch model and a fake port, waits recorded instead of
 // slept, messages and alerts recorded.
 #pragma once
 
 #include "core/messages.h"
 #include "app/program.h"
 #include "core/wait.h"
-#include "fake_hand_box.h"
 #include "fake_station_port.h"
 #include "station/alerts.h"
 #include "station/station_context.h"
 #include "station/station_cycle.h"
 #include "station/station_link.h"
+#include "station/watch_model.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
@@ -20,7 +20,7 @@
 class StationFixture : public ::testing::Test {
 protected:
     WeatherState state;
-    FakeHandBox handBox{state};
+    WatchModel handBox{prog().settings, state};
     StationContext ctx{prog().settings, state, handBox};
     FakeStationPort port;
     StationLink link{port, ctx};

@@ -254,7 +254,7 @@ TEST_F(BoardSearch, ProbeSequenceAndFlagsFromTheFirstRecord)
     EXPECT_EQ(port.transmits, (QStringList{"#", QString(QChar(6)), "p", "p", ":", "F"}));
     EXPECT_EQ(messages, QStringList{"Looking for Weather serial on Com Port = 3\non /dev/fake0"});
     EXPECT_EQ(link.board().state, BoardState::Live);
-    EXPECT_EQ(handBox.timerEnables, 2);
+    EXPECT_TRUE(handBox.timerEnabled());
 
     EXPECT_EQ(weather().StartHeaterAllowed, 1);
     EXPECT_EQ(weather().StartRelayAllowed, 1);

@@ -8,7 +8,7 @@
 #include "focuser/motion.h"
 #include "station/weather_state.h"
 
-#include "core/hand_box_fields.h"
+#include "hand_box_fields.h"
 #include "app/program.h"
 #include "message_recorder.h"
 #include "temp_profile.h"

@@ -1,33 +1,36 @@
-// The hand box's fields held in memory: what the station cycle writes and
-// reads back when no hand box window exists (bench runs, tools). Texts,
-// colours and box states per field; the properties follow the window's
-// formats and its aTPTemp read-back rule. No handlers run here.
+// A hand box held in memory, for tests whose subject only writes and reads it
+// (the focuser, the setup procedure): texts, colours and box states per field,
+// in the watch's own formats and its ambient read-back rule. No handlers run
+// here; tests of the station run on the real WatchModel.
 #pragma once
 
 #include "core/hand_box_api.h"
+#include "core/number_format.h"
+#include "station/hand_box_rules.h"
 
 #include <array>
 
-// The ambient as shown in "TPTemp", read back to a whole degree (halves to
-// even); an empty box reads 0 and is filled with "200"; a text that is not a
-// number throws ConversionError. The window and the in-memory hand box share it.
-double readBackAmbient(HandBoxApi &box);
-
 class HandBoxFields : public HandBoxApi {
 public:
-    void setWindCurrent(double v) override;
-    void setWindsGusts(double v) override;
-    void setRawWind(double v) override;
-    void setWindsAvg(double v) override;
+    void setWindCurrent(double v) override { setFieldText(HandBoxField::WindCurrentTF, formatNumber(v, "0.0")); }
+    void setWindsGusts(double v) override { setFieldText(HandBoxField::WindsGustsTF, formatNumber(v, "0.0")); }
+    void setRawWind(double v) override { setFieldText(HandBoxField::RawWindTF, formatNumber(v, "0")); }
+    void setWindsAvg(double v) override { setFieldText(HandBoxField::WindsAvgTF, formatNumber(v, "0.0")); }
     void setTempComp(int state) override { setCheckState(HandBoxField::TempCompCB, state); }
     void setAllowAsyncWind(int state) override { setCheckState(HandBoxField::AllowAsyncWindCB, state); }
     int16_t buttonState() override { return 0; }
-    double aCloudTemp() override;
-    void setACloudTemp(double v) override;
-    // The ambient as shown, read back to a whole degree (halves to even); an
-    // empty box reads 0 and is filled with "200".
-    double aTPTemp() override;
-    void setATPTemp(double v) override;
+    double aCloudTemp() override
+    {
+        try {
+            const int32_t v = wholeFromText(fieldText(HandBoxField::CloudTemp));
+            return v < 0 ? -9999 : v;
+        } catch (const ConversionError &) {
+            return -9999;
+        }
+    }
+    void setACloudTemp(double v) override { setFieldText(HandBoxField::CloudTemp, formatNumber(v, "0.0")); }
+    double aTPTemp() override { return readBackAmbient(*this); }
+    void setATPTemp(double v) override { setFieldText(HandBoxField::TPTemp, formatNumber(v, "0.0")); }
 
     QString fieldText(HandBoxField f) const override { return m_texts[size_t(f)]; }
     void setFieldText(HandBoxField f, const QString &text) override { m_texts[size_t(f)] = text; }
@@ -40,7 +43,7 @@ public:
 
     void setTimerEnabled(bool on) override { m_timerEnabled = on; }
     bool timerEnabled() const override { return m_timerEnabled; }
-    void setTimerInterval(int ms) override { m_timerInterval = ms; }
+    void setTimerInterval(int) override {}
 
     void showWindow() override {}
     void hideWindow() override {}
@@ -53,7 +56,7 @@ public:
     void setTopMost(bool) override {}
     void unload() override {}
 
-protected:
+private:
     template <typename T>
     using PerField = std::array<T, kHandBoxFieldCount>;
     static PerField<uint32_t> filled(uint32_t color)
@@ -68,5 +71,4 @@ protected:
     PerField<uint32_t> m_fore = filled(VbColor::Black);
     PerField<int> m_checks{};
     bool m_timerEnabled = false;
-    int m_timerInterval = 0;
 };
