@@ -9,7 +9,6 @@
 #include "screen/window_system.h"
 #include "windows/mm_control.h"
 #include "windows/setup_dialog.h"
-#include "windows/setup_dialog_fill.h"
 #include "windows/setup_read_back.h"
 
 #include <QThread>
@@ -56,7 +55,7 @@ void SetupProcedure::fillDialog(frmSetup &d)
     double windNow = 0; // the current wind value
     if (m_links.currentValue)
         onWatch([this, &windNow] { windNow = m_links.currentValue(); });
-    fillSetupDialog(d, runningSettings(), windNow);
+    d.fill(runningSettings(), windNow);
 }
 
 SetupDialogContext SetupProcedure::dialogContext()

@@ -1,42 +1,56 @@
-// The setup dialog's window: builds the controls, runs their handlers and
-// exposes the validating properties. Rules live in setup_fields.
+// The setup dialog's window: holds the pages, lays them out, runs the
+// OK/Cancel flow and the rules that span pages. Field rules live in setup_fields.
 #include "windows/setup_dialog.h"
 
 #include "core/messages.h"
 #include "core/number_format.h"
 #include "core/platform.h"
-#include "screen/window_system.h"
-#include "screen/screen_fit.h"
-#include "core/port_mapping.h"
-#include "core/profile_store.h"
 #include "core/settings.h"
+#include "screen/screen_fit.h"
+#include "screen/window_system.h"
 #include "windows/mm_control.h"
-#include "windows/setup_pickers.h"
+#include "windows/setup_alerts_page.h"
+#include "windows/setup_basic_page.h"
+#include "windows/setup_board_page.h"
+#include "windows/setup_connections_page.h"
+#include "windows/setup_port_choice.h"
+#include "windows/setup_safety_page.h"
+#include "windows/setup_services_table.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QFileDialog>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTabWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <stdexcept>
 
+using C = SetupControl;
+
 namespace {
 
-int toProgramState(Qt::CheckState s)
+const char *const kAscomSite = "https://ascom-standards.org/";
+const char *const kMakerSite = "https://www.ascom-alpaca.org/";
+
+// A logo that opens a web site when clicked.
+QToolButton *logo(QWidget *parent, const char *name, const QString &caption, const char *site)
 {
-    return s == Qt::Checked ? Checked : s == Qt::PartiallyChecked ? Greyed : Unchecked;
-}
-Qt::CheckState toQtState(int s)
-{
-    return s == Checked ? Qt::Checked : s == Greyed ? Qt::PartiallyChecked : Qt::Unchecked;
+    auto *b = new QToolButton(parent);
+    b->setObjectName(QLatin1String(name));
+    b->setText(caption);
+    b->setAutoRaise(true);
+    b->setCursor(Qt::PointingHandCursor);
+    b->setToolTip(QString::fromLatin1(site));
+    QObject::connect(b, &QToolButton::clicked, b, [site] { OpenUrl(QString::fromLatin1(site)); });
+    return b;
 }
 
 QString realFilePicker(const PickerRequest &request, QWidget *parent)
@@ -55,20 +69,13 @@ QString realFilePicker(const PickerRequest &request, QWidget *parent)
 
 } // namespace
 
-QString frmSetup::chooseFile(const PickerRequest &request)
-{
-    if (m_context.chooseFile)
-        return m_context.chooseFile(request, this);
-    return m_context.headless ? QString() : realFilePicker(request, this); // headless: nobody to answer, cancelled
-}
-
 frmSetup::frmSetup(SetupDialogContext context, QWidget *parent) : QDialog(parent), m_context(std::move(context))
 {
     setObjectName(QStringLiteral("frmSetup"));
     setWindowTitle(QStringLiteral("Wind and Rain Setup"));
     MMControl1 = new MMControl(this);
     MMControl1->setObjectName(QStringLiteral("MMControl1"));
-    buildControls();
+    buildContent();
     m_scroll = new QScrollArea(this);
     m_scroll->setObjectName(QStringLiteral("setupScroll"));
     m_scroll->setFrameShape(QFrame::NoFrame);
@@ -83,12 +90,73 @@ frmSetup::frmSetup(SetupDialogContext context, QWidget *parent) : QDialog(parent
     m_allowUnload = true;
     m_driverInfo->setText(driverInfoText());
     UpdateEnabledControls();
-    loadComPort();
+    m_basic->port().load();
     setAdvancedMode(false);
-    setConnections(Settings{});
+    m_connections->fill(Settings{});
 }
 
 frmSetup::~frmSetup() = default;
+
+// The basic part with the buttons beside it, above the advanced pages.
+void frmSetup::buildContent()
+{
+    m_basic = new SetupBasicPage(m_widgets, m_context.profile, this);
+    m_basic->row()->addLayout(buildButtons());
+    m_driverInfo = new QLabel(this);
+    m_driverInfo->setObjectName(QStringLiteral("lblDriverInfo"));
+    m_advancedArea = buildAdvancedPages();
+
+    // Controls made with the dialog as parent move into the content as they are laid out.
+    m_content = new QWidget;
+    m_content->setObjectName(QStringLiteral("setupContent"));
+    auto *top = new QVBoxLayout(m_content);
+    top->addLayout(m_basic->row());
+    top->addWidget(m_driverInfo);
+    top->addWidget(m_advancedArea);
+    top->addStretch();
+    connect(m_basic, &SetupBasicPage::enablingChanged, this, &frmSetup::UpdateEnabledControls);
+}
+
+QLayout *frmSetup::buildButtons()
+{
+    auto *buttons = new QVBoxLayout;
+    auto button = [this, buttons](const char *name, const char *caption, void (frmSetup::*handler)()) {
+        auto *b = new QPushButton(QString::fromLatin1(caption), this);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+        connect(b, &QPushButton::clicked, this, handler);
+        return b;
+    };
+    button("cmdOK", "&OK", &frmSetup::cmdOK_Click)->setDefault(true);
+    button("cmdCancel", "&Cancel", &frmSetup::cmdCancel_Click);
+    m_cmdAdvanced = button("cmdAdvanced", "Advanced >>", &frmSetup::cmdAdvanced_Click);
+    button("cmdResetPos", "Reset Position", &frmSetup::cmdResetPos_Click);
+    buttons->addStretch();
+    buttons->addWidget(logo(this, "picASCOM", QStringLiteral("ASCOM"), kAscomSite));
+    buttons->addWidget(logo(this, "picLogo", QStringLiteral("Tarnwick"), kMakerSite));
+    return buttons;
+}
+
+// Pages, so the dialog stays within a 1024 x 768 screen: the board, its
+// alerts (sounds and programs), the safety monitor, and the links to other
+// programs and services.
+QTabWidget *frmSetup::buildAdvancedPages()
+{
+    auto *pages = new QTabWidget(this);
+    pages->setObjectName(QStringLiteral("advancedArea"));
+    m_board = new SetupBoardPage(m_widgets, pages);
+    pages->addTab(m_board, QStringLiteral("Board"));
+    auto chooser = [this](const PickerRequest &request) { return chooseFile(request); };
+    m_alerts = new SetupAlertsPage(
+        m_widgets, [this](const std::function<void(Settings &)> &step) { runOnFlags(step); }, chooser);
+    pages->addTab(m_alerts, QStringLiteral("Alerts"));
+    m_safety = new SetupSafetyPage(m_widgets);
+    pages->addTab(m_safety, QStringLiteral("Safety"));
+    m_connections = new SetupConnectionsPage(m_widgets, chooser, m_context.servicesProblems, this);
+    pages->addTab(m_connections, QStringLiteral("Connections"));
+    return pages;
+}
 
 SetupControl frmSetup::named(const QString &name, bool checkBox)
 {
@@ -100,71 +168,71 @@ SetupControl frmSetup::named(const QString &name, bool checkBox)
     return *c;
 }
 
-QLineEdit *frmSetup::box(SetupControl control) const
+void frmSetup::fill(const Settings &s, double windNow)
 {
-    return static_cast<QLineEdit *>(m_controls[size_t(control)]);
+    m_basic->fill(s);
+    m_board->fill(s, windNow);
+    m_alerts->fill(s);
+    m_safety->fill(s);
+    m_connections->fill(s);
 }
 
-QCheckBox *frmSetup::check(SetupControl control) const
+QString frmSetup::chooseFile(const PickerRequest &request)
 {
-    return static_cast<QCheckBox *>(m_controls[size_t(control)]);
+    if (m_context.chooseFile)
+        return m_context.chooseFile(request, this);
+    return m_context.headless ? QString() : realFilePicker(request, this); // headless: nobody to answer, cancelled
 }
 
-double frmSetup::get(const char *property)
+void frmSetup::runOnFlags(const std::function<void(Settings &)> &step)
 {
-    const FieldRule &rule = fieldRule(QLatin1String(property));
-    QLineEdit *b = box(rule.control);
-    const FieldReading r = readField(rule, b->text());
-    m_lastGetRejected = r.rejected;
-    for (const QString &m : r.messages)
-        showMessage(m);
-    if (r.newText)
-        b->setText(*r.newText);
-    return r.value;
-}
-
-void frmSetup::let(const char *property, double value)
-{
-    const FieldRule &rule = fieldRule(QLatin1String(property));
-    box(rule.control)->setText(fieldText(rule, value));
-}
-
-void frmSetup::setWindsAvgCnt(int32_t v)
-{
-    box(SetupControl::WindsAvgCnt)->setText(QString::number(v));
+    if (m_context.onRunningSettings) {
+        m_context.onRunningSettings(step);
+        return;
+    }
+    if (!m_ownFlags)
+        m_ownFlags = std::make_unique<Settings>();
+    step(*m_ownFlags);
 }
 
 bool frmSetup::Absolute() const
 {
-    return !m_optRelative->isChecked();
+    return !m_basic->isRelative();
 }
 
 void frmSetup::setAbsolute(bool v)
 {
-    (v ? m_optAbsolute : m_optRelative)->setChecked(true);
+    m_basic->setAbsolute(v);
 }
 
-int frmSetup::checkState(SetupControl control) const
+QString frmSetup::servicesText() const
 {
-    return toProgramState(check(control)->checkState());
+    return m_connections->servicesTable()->text();
 }
 
-void frmSetup::setCheckState(SetupControl control, int state)
+ServicesTable *frmSetup::servicesTable() const
 {
-    QCheckBox *c = check(control);
-    if (state == Greyed)
-        c->setTristate(true);
-    c->setCheckState(toQtState(state));
+    return m_connections->servicesTable();
 }
 
-QString frmSetup::boxText(SetupControl control) const
+QString frmSetup::connectionsError() const
 {
-    return box(control)->text();
+    return m_connections->error();
 }
 
-void frmSetup::setBoxText(SetupControl control, const QString &text)
+int frmSetup::selectedPort() const
 {
-    box(control)->setText(text);
+    return m_basic->port().selectedPort();
+}
+
+QString frmSetup::selectedPortDevice() const
+{
+    return m_basic->port().selectedDevice();
+}
+
+void frmSetup::setSelectedPortDevice(const QString &path)
+{
+    m_basic->port().setSelectedDevice(path);
 }
 
 void frmSetup::setAdvancedMode(bool on)
@@ -198,38 +266,40 @@ void frmSetup::setAdvancedMode(bool on)
 void frmSetup::UpdateEnabledControls()
 {
     EnabledInputs in;
-    in.relative = m_optRelative->isChecked();
-    in.canStepSize = checkState(SetupControl::chkCanStepSize);
-    in.canTemp = checkState(SetupControl::chkCanTemp);
-    in.canTempComp = checkState(SetupControl::chkCanTempComp);
-    in.synchronous = checkState(SetupControl::chkSynchronous);
+    in.relative = m_basic->isRelative();
+    in.canStepSize = checkState(C::chkCanStepSize);
+    in.canTemp = checkState(C::chkCanTemp);
+    in.canTempComp = checkState(C::chkCanTempComp);
+    in.synchronous = checkState(C::chkSynchronous);
     const EnabledControls e = enabledControls(in);
 
-    box(SetupControl::WindSpeedCloseDTF)->setEnabled(e.windSpeedCloseD);
-    box(SetupControl::WindSpeedWarnTF)->setEnabled(e.windSpeedWarn);
-    check(SetupControl::chkCanTempComp)->setEnabled(e.canTempComp);
-    box(SetupControl::TempCurTF)->setEnabled(e.tempCur);
-    box(SetupControl::TempMaxTF)->setEnabled(e.tempMax);
-    box(SetupControl::TempAvgCntTF)->setEnabled(e.tempAvgCnt);
-    box(SetupControl::BacklashCompTF)->setEnabled(e.backlashComp);
-    box(SetupControl::TempStepsTF)->setEnabled(e.tempSteps);
-    check(SetupControl::chkCentigrade)->setEnabled(e.centigrade);
-    box(SetupControl::TPTempHysteresisTF)->setEnabled(e.tpTempHysteresis);
-    box(SetupControl::TPTempOffsetTF)->setEnabled(e.tpTempOffset);
-    for (SetupControl c : {SetupControl::Thermistor_ATF, SetupControl::Thermistor_BTF, SetupControl::Thermistor_CTF})
-        box(c)->setEnabled(e.thermistors);
-    check(SetupControl::chkSynchronous)->setEnabled(e.synchronous);
-    check(SetupControl::chkBacklashDir)->setEnabled(e.backlashDir);
+    const std::pair<SetupControl, bool> rules[] = {
+        {C::WindSpeedCloseDTF, e.windSpeedCloseD}, {C::WindSpeedWarnTF, e.windSpeedWarn},
+        {C::chkCanTempComp, e.canTempComp},         {C::TempCurTF, e.tempCur},
+        {C::TempMaxTF, e.tempMax},                  {C::TempAvgCntTF, e.tempAvgCnt},
+        {C::BacklashCompTF, e.backlashComp},        {C::TempStepsTF, e.tempSteps},
+        {C::chkCentigrade, e.centigrade},           {C::TPTempHysteresisTF, e.tpTempHysteresis},
+        {C::TPTempOffsetTF, e.tpTempOffset},        {C::Thermistor_ATF, e.thermistors},
+        {C::Thermistor_BTF, e.thermistors},         {C::Thermistor_CTF, e.thermistors},
+        {C::chkSynchronous, e.synchronous},         {C::chkBacklashDir, e.backlashDir},
+    };
+    for (const auto &[control, enabled] : rules)
+        controlWidget(control)->setEnabled(enabled);
 }
 
 void frmSetup::cmdOK_Click()
 {
     // Refused in the dialog itself: nothing is saved and nothing typed is lost.
-    if (refuseConnections())
+    if (m_connections->refuse()) {
+        // Shown where the fields are; every typed text stays as it is.
+        if (!m_advancedMode)
+            setAdvancedMode(true);
+        m_advancedArea->setCurrentWidget(m_connections);
         return;
+    }
     m_result = true;
     hide();
-    savePortChoice();
+    m_basic->port().save(m_failedWrites);
 }
 
 void frmSetup::cmdCancel_Click()
@@ -237,10 +307,7 @@ void frmSetup::cmdCancel_Click()
     m_result = false;
     hide();
     // Device choices are dropped; the box shows the stored mapping again.
-    m_deviceEdits.clear();
-    if (m_shownPort > 0)
-        setSelectedPortDevice(m_context.profile ? devicePathForPort(*m_context.profile, m_shownPort)
-                                                : defaultDeviceForPort(m_shownPort));
+    m_basic->port().dropEdits();
 }
 
 void frmSetup::cmdAdvanced_Click()
@@ -250,69 +317,20 @@ void frmSetup::cmdAdvanced_Click()
 
 void frmSetup::cmdResetPos_Click()
 {
-    const bool relative = m_optRelative->isChecked();
+    const bool relative = m_basic->isRelative();
     double maxStep = 0;
     if (!relative) {
         try {
-            maxStep = realFromText(boxText(SetupControl::WindSpeedCloseDTF));
+            maxStep = realFromText(boxText(C::WindSpeedCloseDTF));
         } catch (const ConversionError &) {
             // The position stays as it was rather than taking a value from unreadable text.
-            showMessage(QString::fromLatin1(fieldRule(QStringLiteral("WindSpeedCloseD")).conversionMessage));
+            showMessage(QString::fromLatin1(fieldRule(C::WindSpeedCloseDTF).conversionMessage));
             return;
         }
     }
     // A maximum whose half is beyond any focuser position leaves the position as it was.
     if (m_positionReset && !m_positionReset(!relative, maxStep))
         showMessage(QStringLiteral("Position not reset: half of WindSpeedClose is too large for a focuser position"));
-}
-
-void frmSetup::onEnableSoundsClicked()
-{
-    const bool on = checkState(SetupControl::chkEnableSounds) == Checked;
-    runOnFlags([on](Settings &s) { s.g_bchkEnableSounds = on ? 1 : 0; });
-    enableSoundBoxes(on);
-}
-
-void frmSetup::enableSoundBoxes(bool on)
-{
-    for (const PickerDef &p : setupPickers())
-        if (p.kind == PickerKind::Sound)
-            check(p.check)->setEnabled(on);
-}
-
-void frmSetup::onPickerClicked(SetupControl control)
-{
-    const PickerDef *def = nullptr;
-    for (const PickerDef &p : setupPickers())
-        if (control == p.check)
-            def = &p;
-    if (!def)
-        return;
-    int32_t Settings::*member = def->flag;
-    PickerStep step;
-    const int state = checkState(control);
-    runOnFlags([&](Settings &s) {
-        step = pickerClick(state, s.*member);
-        s.*member = step.flag;
-    });
-    QLineEdit *file = box(def->fileBox);
-    if (step.askForFile) {
-        const QString chosen = chooseFile(pickerRequest(def->kind));
-        if (!chosen.isEmpty())
-            file->setText(chosen);
-    }
-    file->setEnabled(step.fileBoxEnabled);
-}
-
-void frmSetup::runOnFlags(const std::function<void(Settings &)> &step)
-{
-    if (m_context.onRunningSettings) {
-        m_context.onRunningSettings(step);
-        return;
-    }
-    if (!m_ownFlags)
-        m_ownFlags = std::make_unique<Settings>();
-    step(*m_ownFlags);
 }
 
 void frmSetup::closeEvent(QCloseEvent *event)
@@ -326,7 +344,7 @@ void frmSetup::closeEvent(QCloseEvent *event)
 
 void frmSetup::showEvent(QShowEvent *event)
 {
-    refreshDetectedDevices();
+    m_basic->port().refreshDetectedDevices();
     QDialog::showEvent(event);
     emit shown();
 }

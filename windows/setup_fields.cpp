@@ -106,6 +106,14 @@ const FieldRule &fieldRule(const QString &property)
     throw std::out_of_range("no setup field " + property.toStdString());
 }
 
+const FieldRule &fieldRule(SetupControl control)
+{
+    for (const FieldRule &r : rules())
+        if (r.control == control)
+            return r;
+    throw std::out_of_range("no setup field for " + setupControlName(control).toStdString());
+}
+
 FieldReading readField(const FieldRule &rule, const QString &text)
 {
     FieldReading out;

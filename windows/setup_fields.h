@@ -30,6 +30,8 @@ struct FieldRule {
 
 // Every validating property, in the dialog's interface order.
 const FieldRule &fieldRule(const QString &property);
+// The rule of a validating text box (std::out_of_range for a box without one).
+const FieldRule &fieldRule(SetupControl control);
 bool hasFieldRule(const QString &property);
 
 struct FieldReading {

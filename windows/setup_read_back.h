@@ -1,5 +1,6 @@
 // The setup dialog read back on OK into an edited copy of the settings, each
-// accepted value written to the profile key by key.
+// accepted value written to the profile key by key, page by page in the
+// order the dialog has always read them.
 #pragma once
 
 #include "core/settings.h"

@@ -83,7 +83,7 @@ TEST_F(SetupTest, SavedSwitchesAndPickersComeBackAsTheyWereWithoutAFileDialog)
     dialog = procedure->dialog();
 
     runSetup({[](frmSetup &d) {
-        EXPECT_EQ(d.GchkEnableSounds(), 1);
+        EXPECT_EQ(d.checkState(SetupControl::chkEnableSounds), 1);
         EXPECT_TRUE(d.findChild<QCheckBox *>("chkWindSounds")->isEnabled());
         EXPECT_TRUE(d.findChild<QLineEdit *>("WindApp")->isEnabled());
         EXPECT_EQ(d.boxText("WindApp"), "/opt/wind");
