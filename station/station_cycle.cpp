@@ -120,7 +120,7 @@ void StationCycle::run()
     }
 }
 
-void StationCycle::processSearchRecord()
+void StationCycle::processSearchRecord(const ObservationSink &show)
 {
     const BoardStatus &board = m_link.board();
     if (!m_link.connected() || !deliversReadings(board.state) || !board.lastRecord.isValid())
@@ -128,10 +128,19 @@ void StationCycle::processSearchRecord()
     StationLink::PortUse use(m_link);
     if (!use.active() || !recordAccepted(m_ctx.weather.StationRecord))
         return;
+    // A cycle of its own on a copy of the weather state, without alerts,
+    // traffic or fifth-window consumers: this cycle's windows and counts, and
+    // the weather state, stay as they were.
+    WeatherState weather = m_ctx.weather;
+    StationContext context{m_ctx.settings, weather, m_ctx.handBox};
+    context.utcClock = m_ctx.utcClock;
+    context.pause = m_ctx.pause;
+    StationCycle scratch(m_link, context);
+    scratch.addObserver(show);
     try {
-        processRecord(ObservationSource::Live);
+        scratch.processRecord(ObservationSource::Live);
     } catch (const std::exception &) {
-        // The first tick polls again and absorbs it as any cycle would.
+        // Nothing to show before the first tick, which polls again.
     }
 }
 
