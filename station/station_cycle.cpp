@@ -140,8 +140,17 @@ void StationCycle::processSearchRecord(const ObservationSink &show)
     try {
         scratch.processRecord(ObservationSource::Live);
     } catch (const std::exception &) {
-        // Nothing to show before the first tick, which polls again.
+        return; // nothing to show before the first tick, which polls again
     }
+    // The record's own readings stand until the first tick's replace them, so
+    // a client reads what is served; the means, the gust and the windows'
+    // bookkeeping are left as they were.
+    WeatherState &w = m_ctx.weather;
+    w.RainReading = weather.RainReading;
+    w.HeaterStatus = weather.HeaterStatus;
+    w.RelayStatus = weather.RelayStatus;
+    w.DewPointC = weather.DewPointC;
+    w.WindSpeed = weather.WindSpeed;
 }
 
 void StationCycle::processRecord(ObservationSource source)

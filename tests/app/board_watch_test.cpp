@@ -135,8 +135,9 @@ TEST_F(BoardWatch, TheSearchRecordIsShownButOnlyTheCyclesRecordsAreCounted)
     start(sim.slavePath());
     app->model->setTimerInterval(3600 * 1000); // the cycles run below are the only ones
     ASSERT_EQ(state(), BoardState::Live);
-    EXPECT_TRUE(app->watch.status().lastLive);
+    ASSERT_TRUE(app->watch.status().lastLive && app->watch.status().latest);
     EXPECT_FALSE(app->model->fieldText(HandBoxField::RH).isEmpty());
+    EXPECT_EQ(app->weather.WindSpeed, app->watch.status().latest->windCurrent); // what a client reads is what is served
     for (int cycle = 0; cycle <= 10; ++cycle) {
         SCOPED_TRACE(cycle);
         if (cycle > 0)
