@@ -164,7 +164,8 @@ void startWatching(App &a, ProfileStore &profile)
     w.StationRecord = kTestRecord;
     a.cycle->limitWindowSizes();
     a.link->boardSearch();
-    a.cycle->processSearchRecord();
+    // Shown and served at once; the first tick's record is the first counted.
+    a.cycle->processSearchRecord([&a](const Observation &o) { a.watch.publish(o); });
 }
 } // namespace
 

@@ -11,6 +11,8 @@
 //   idle_cost exchange           (only the exchange times)
 //   idle_cost windows [seconds]  (only every window open on Xvfb, beside plain Qt
 //                                 windows showing as many changes; default 60)
+//   idle_cost first [PATH...]    (only the first live value served, 5 starts of
+//                                 this build's program or, taking turns, of each given one)
 // IDLE_COST_WINDOWS_OPEN=PATH measures another build's windows_open.
 #include "idle_probes.h"
 #include "proc_status.h"
@@ -347,6 +349,11 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const bool exchangeOnly = argc > 1 && QByteArray(argv[1]) == "exchange";
+    if (argc > 1 && QByteArray(argv[1]) == "first") {
+        printLoad();
+        printFirstLiveSideBySide(QCoreApplication::arguments().mid(2), nextPort());
+        return 0;
+    }
     if (argc > 1 && QByteArray(argv[1]) == "windows")
         return windowsOnly(argc > 2 ? std::max(10, atoi(argv[2])) : 60);
     const int seconds = argc > 1 && !exchangeOnly ? std::max(10, atoi(argv[1])) : 60;

@@ -112,10 +112,10 @@ QByteArray httpGet(quint16 port, const QByteArray &path)
     return reply;
 }
 
-std::unique_ptr<QProcess> startHeadless(const QString &dir, quint16 port, const QStringList &more)
+std::unique_ptr<QProcess> startHeadless(const QString &dir, quint16 port, const QStringList &more, const QString &program)
 {
     auto p = std::make_unique<QProcess>();
-    p->setProgram(QStringLiteral(TARNWICK_BINARY));
+    p->setProgram(program.isEmpty() ? QStringLiteral(TARNWICK_BINARY) : program);
     p->setArguments(QStringList{QStringLiteral("--headless"), QStringLiteral("--profile"), dir + QStringLiteral("/profile.ini"),
                                 QStringLiteral("--log-dir"), dir, QStringLiteral("--alpaca-port"), QString::number(port)}
                     + more);
@@ -133,19 +133,38 @@ bool servesFresh(quint16 port)
 }
 } // namespace
 
-double firstLiveServedSeconds(quint16 port)
+double firstLiveServedSeconds(quint16 port, const QString &program)
 {
     QTemporaryDir dir;
     QElapsedTimer t;
     t.start();
     std::unique_ptr<QProcess> p =
-        startHeadless(dir.path(), port, {QStringLiteral("--simulate"), QStringLiteral("--archive"), dir.filePath(QStringLiteral("a.sqlite"))});
+        startHeadless(dir.path(), port, {QStringLiteral("--simulate"), QStringLiteral("--archive"), dir.filePath(QStringLiteral("a.sqlite"))},
+                      program);
     while (t.elapsed() < 15000 && !servesFresh(port))
         QThread::msleep(10);
     const double s = t.elapsed() / 1000.0;
     p->terminate();
     p->waitForFinished(5000);
     return s;
+}
+
+void printFirstLiveSideBySide(QStringList programs, quint16 firstPort)
+{
+    constexpr int kStarts = 5;
+    if (programs.isEmpty())
+        programs << QStringLiteral(TARNWICK_BINARY);
+    // Taking turns, so the load of the moment weighs on each alike.
+    std::vector<std::vector<double>> seconds(size_t(programs.size()));
+    for (int k = 0; k < kStarts; ++k)
+        for (qsizetype i = 0; i < programs.size(); ++i)
+            seconds[size_t(i)].push_back(firstLiveServedSeconds(firstPort++, programs[i]));
+    std::printf("first live value served after start (--simulate), %d starts each:\n", kStarts);
+    for (qsizetype i = 0; i < programs.size(); ++i) {
+        std::vector<double> &s = seconds[size_t(i)];
+        std::sort(s.begin(), s.end());
+        std::printf("  %s: median %.2f s, worst %.2f s\n", qPrintable(programs[i]), s[s.size() / 2], s.back());
+    }
 }
 
 double weekChartRequestMs(quint16 port)

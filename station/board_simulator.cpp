@@ -60,6 +60,7 @@ QByteArray BoardProtocol::feed(const QByteArray &bytes, double elapsedSeconds)
             m_weather.advance(m_pendingSeconds);
             m_pendingSeconds = 0;
             reply += formatBoardRecord(reading()).toLatin1();
+            ++m_polls;
             m_command.clear();
             continue;
         }

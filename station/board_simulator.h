@@ -31,6 +31,8 @@ public:
     BoardReading reading() const;
     const Thresholds &thresholds() const { return m_thresholds; }
     SimulatedWeather &weather() { return m_weather; }
+    // Records sent in answer to polls so far.
+    int polls() const { return m_polls; }
 
 private:
     void command(const QByteArray &cmd);
@@ -40,6 +42,7 @@ private:
     Thresholds m_thresholds;
     QByteArray m_command; // ":" and what followed it so far
     double m_pendingSeconds = 0;
+    int m_polls = 0;
     bool m_heaterAuto = false, m_heaterOn = false;
     bool m_relayAuto = false, m_relayOn = false;
     bool m_lightAlarm = false, m_windAlarm = false;

@@ -123,7 +123,7 @@ void StationCycle::run()
     }
 }
 
-void StationCycle::processSearchRecord()
+void StationCycle::processSearchRecord(const ObservationSink &show)
 {
     const BoardStatus &board = m_link.board();
     if (!m_link.connected() || !deliversReadings(board.state) || !board.lastRecord.isValid())
@@ -131,11 +131,29 @@ void StationCycle::processSearchRecord()
     StationLink::PortUse use(m_link);
     if (!use.active() || !recordAccepted(m_ctx.weather.StationRecord))
         return;
+    // A cycle of its own on a copy of the weather state, without alerts,
+    // traffic or fifth-window consumers: this cycle's windows and counts, and
+    // the weather state, stay as they were.
+    WeatherState weather = m_ctx.weather;
+    StationContext context{m_ctx.settings, weather, m_ctx.handBox};
+    context.utcClock = m_ctx.utcClock;
+    context.pause = m_ctx.pause;
+    StationCycle scratch(m_link, context);
+    scratch.addObserver(show);
     try {
-        processRecord(ObservationSource::Live);
+        scratch.processRecord(ObservationSource::Live);
     } catch (const std::exception &) {
-        // The first tick polls again and absorbs it as any cycle would.
+        return; // nothing to show before the first tick, which polls again
     }
+    // The record's own readings stand until the first tick's replace them, so
+    // a client reads what is served; the means, the gust and the windows'
+    // bookkeeping are left as they were.
+    WeatherState &w = m_ctx.weather;
+    w.RainReading = weather.RainReading;
+    w.HeaterStatus = weather.HeaterStatus;
+    w.RelayStatus = weather.RelayStatus;
+    w.DewPointC = weather.DewPointC;
+    w.WindSpeed = weather.WindSpeed;
 }
 
 void StationCycle::processRecord(ObservationSource source)

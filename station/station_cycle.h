@@ -26,10 +26,11 @@ public:
     // the watch's loop is alive (the service watchdog listens).
     void setCycleEnded(std::function<void()> ended) { m_cycleEnded = std::move(ended); }
 
-    // The record the board search has just read, processed at once: the watch
-    // shows and serves it now instead of a tick later, behind the start-up
-    // settings. Nothing happens when the search read none.
-    void processSearchRecord();
+    // The record the board search has just read, shown in the hand box and
+    // handed to `show` at once instead of a tick later, but counted nowhere:
+    // every window, count and report starts with the first tick's record.
+    // Nothing happens when the search read none.
+    void processSearchRecord(const ObservationSink &show);
 
     // The record processing alone, on StationRecord; throws on a failure.
     void processRecord(ObservationSource source = ObservationSource::Live);

@@ -8,6 +8,7 @@
 #include "message_recorder.h"
 #include "station/board_simulator.h"
 #include "station/serial_station_port.h"
+#include "station/station_cycle.h"
 #include "station/station_link.h"
 #include "temp_profile.h"
 #include "upload/capture_server.h"
@@ -122,6 +123,32 @@ TEST_F(BoardWatch, UnpluggedMidRunNothingOldGoesOutAndTheBoardComesBackBehindIts
     ASSERT_TRUE(server.waitForRequests(reportsAtLoss + 1, 10000));
     EXPECT_TRUE(server.requests.last().contains("tempf="));
     EXPECT_GT(logLines(), linesAtLoss);
+}
+
+// The search's record is shown and served at once but counted nowhere: the
+// windows, the log lines and the reports hold only the records the cycles polled.
+TEST_F(BoardWatch, TheSearchRecordIsShownButOnlyTheCyclesRecordsAreCounted)
+{
+    BoardSimulator sim(6);
+    ASSERT_TRUE(sim.start());
+    profile.store->writeValue(kDriverId, QStringLiteral("WindsAvgCnt"), QStringLiteral("1")); // a line per 5 cycles
+    start(sim.slavePath());
+    app->model->setTimerInterval(3600 * 1000); // the cycles run below are the only ones
+    ASSERT_EQ(state(), BoardState::Live);
+    ASSERT_TRUE(app->watch.status().lastLive && app->watch.status().latest);
+    EXPECT_FALSE(app->model->fieldText(HandBoxField::RH).isEmpty());
+    EXPECT_EQ(app->weather.WindSpeed, app->watch.status().latest->windCurrent); // what a client reads is what is served
+    for (int cycle = 0; cycle <= 10; ++cycle) {
+        SCOPED_TRACE(cycle);
+        if (cycle > 0)
+            app->cycle->run();
+        EXPECT_EQ(sim.protocol().polls(), cycle + 1); // the search's poll first
+        EXPECT_EQ(app->weather.GustCycleCount, cycle);
+        EXPECT_EQ(logLines(), cycle / 5);
+    }
+    ASSERT_TRUE(server.waitForRequests(2, 10000));
+    QTest::qWait(300);
+    EXPECT_EQ(reports(), 2);
 }
 
 TEST_F(BoardWatch, SilentBoardTurnsSilentAndLiveAgain)
