@@ -22,7 +22,8 @@ void startAlpacaEndpoint(App &a, const CommandLine &cl)
     FocuserDevice *focuser = server->addDevice(
         std::make_unique<FocuserDevice>(a.focuser, alpacaUniqueId(p.profile, QStringLiteral("UniqueID"))));
     server->addDevice(std::make_unique<ObservingConditionsDevice>(
-        a.watch, p.settings, alpacaUniqueId(p.profile, QStringLiteral("ObservingConditionsUniqueID"))));
+        a.watch, [&p] { return staleLimitSeconds(p.settings); },
+        alpacaUniqueId(p.profile, QStringLiteral("ObservingConditionsUniqueID"))));
     server->addDevice(std::make_unique<SafetyMonitorDevice>(
         a.watch, alpacaUniqueId(p.profile, QStringLiteral("SafetyMonitorUniqueID"))));
     addIndiFeedRoutes(*server, a.watch);

@@ -192,7 +192,7 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     startArchive(a, cl, profile);
     a.buildStation();
     // Judged on every change of the watch and once a second, so a silent board turns stale.
-    a.safety = std::make_unique<SafetyWatch>(a.watch, p.settings, a.launcher);
+    a.safety = std::make_unique<SafetyWatch>(a.watch, [&p] { return safetyWatchOptionsFrom(p.settings); }, a.launcher);
     creditStartFromArchive(a, p.settings);
     // Observations judge it every second; the timer only covers a pause in them.
     a.safety->start(1500);

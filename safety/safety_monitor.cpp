@@ -41,6 +41,11 @@ SafetyRules safetyRulesFrom(const Settings &s)
     return r;
 }
 
+SafetyWatchOptions safetyWatchOptionsFrom(const Settings &s)
+{
+    return {safetyRulesFrom(s), s.SafeProgram, s.UnsafeProgram};
+}
+
 QList<HeldCondition> conditionsNow(const WatchStatus &status, const SafetyRules &rules, const QDateTime &now)
 {
     QList<HeldCondition> held;

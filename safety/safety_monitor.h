@@ -24,6 +24,15 @@ struct SafetyRules {
 
 SafetyRules safetyRulesFrom(const Settings &settings);
 
+// What the running watch reads at every judgement: the rules, and the
+// programs it starts on a turn.
+struct SafetyWatchOptions {
+    SafetyRules rules;
+    QString safeProgram;
+    QString unsafeProgram;
+};
+SafetyWatchOptions safetyWatchOptionsFrom(const Settings &settings);
+
 struct HeldCondition {
     QString name; // "board", "rain", "clouds", "wind", "daylight"
     QString text;

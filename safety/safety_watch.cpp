@@ -1,12 +1,10 @@
 #include "safety/safety_watch.h"
 
-#include "core/settings.h"
 #include "watch/watch_status.h"
 #include "station/alert_engine.h"
 
-SafetyWatch::SafetyWatch(WatchFeed &feed, const Settings &settings, ProgramLauncher &launcher, Clock clock,
-                         QObject *parent)
-    : QObject(parent), m_feed(feed), m_settings(settings), m_launcher(launcher), m_clock(std::move(clock)),
+SafetyWatch::SafetyWatch(WatchFeed &feed, Options options, ProgramLauncher &launcher, Clock clock, QObject *parent)
+    : QObject(parent), m_feed(feed), m_options(std::move(options)), m_launcher(launcher), m_clock(std::move(clock)),
       m_timer(this)
 {
     if (!m_clock)
@@ -40,10 +38,11 @@ SafetyVerdict SafetyWatch::judge(const WatchStatus &status)
     if (m_timer.isActive())
         m_timer.start();
     const SafetyVerdict before = status.safety;
-    const SafetyVerdict verdict = m_monitor.judge(status, safetyRulesFrom(m_settings), m_clock());
+    const SafetyWatchOptions options = m_options();
+    const SafetyVerdict verdict = m_monitor.judge(status, options.rules, m_clock());
     // Programs run on a turn only; the first verdict after start is no turn.
     if (before.known && before.safe != verdict.safe) {
-        const QString program = verdict.safe ? m_settings.SafeProgram : m_settings.UnsafeProgram;
+        const QString &program = verdict.safe ? options.safeProgram : options.unsafeProgram;
         if (!program.trimmed().isEmpty())
             m_launcher.start(program);
     }

@@ -14,15 +14,16 @@
 
 class ProgramLauncher;
 class WatchFeed;
-struct Settings;
 
 class SafetyWatch : public QObject {
     Q_OBJECT
 public:
     using Clock = std::function<QDateTime()>;
+    // Asked at every judgement, so a change of the settings holds at once.
+    using Options = std::function<SafetyWatchOptions()>;
 
-    // The settings are read at every judgement; clock gives UTC (default: the system's).
-    SafetyWatch(WatchFeed &feed, const Settings &settings, ProgramLauncher &launcher, Clock clock = {},
+    // clock gives UTC (default: the system's).
+    SafetyWatch(WatchFeed &feed, Options options, ProgramLauncher &launcher, Clock clock = {},
                 QObject *parent = nullptr);
     ~SafetyWatch() override;
 
@@ -36,7 +37,7 @@ private:
     SafetyVerdict judge(const WatchStatus &status);
 
     WatchFeed &m_feed;
-    const Settings &m_settings;
+    Options m_options;
     ProgramLauncher &m_launcher;
     Clock m_clock;
     SafetyMonitor m_monitor;

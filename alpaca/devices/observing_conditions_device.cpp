@@ -1,6 +1,5 @@
 #include "alpaca/devices/observing_conditions_device.h"
 
-#include "core/settings.h"
 #include "watch/watch_status.h"
 
 namespace {
@@ -9,7 +8,7 @@ using P = AlpacaDevice::Param;
 using Request = AlpacaDevice::Request;
 } // namespace
 
-ObservingConditionsDevice::ObservingConditionsDevice(WatchFeed &feed, const Settings &settings,
+ObservingConditionsDevice::ObservingConditionsDevice(WatchFeed &feed, StaleLimit staleAfterSeconds,
                                                      const QString &uniqueId, Clock clock)
     : AlpacaDevice(
           Identity{QStringLiteral("ObservingConditions"), QStringLiteral("Tarnwick weather"),
@@ -18,7 +17,7 @@ ObservingConditionsDevice::ObservingConditionsDevice(WatchFeed &feed, const Sett
                                   "standard units"),
                    2, uniqueId},
           std::move(clock)),
-      m_feed(feed), m_settings(settings)
+      m_feed(feed), m_staleAfterSeconds(std::move(staleAfterSeconds))
 {
     addCommonMembers();
     m_listening = m_feed.listen([this](const WatchStatus &status, WatchFeed::Change change) {
@@ -74,7 +73,7 @@ void ObservingConditionsDevice::remember(const WatchStatus &status)
 
 std::optional<double> ObservingConditionsDevice::readingIfLive(Sensor sensor) const
 {
-    const Observation *current = currentObservation(m_feed.status(), now(), staleLimitSeconds(m_settings));
+    const Observation *current = currentObservation(m_feed.status(), now(), m_staleAfterSeconds());
     return current ? sensorReading(sensor, *current) : std::nullopt;
 }
 

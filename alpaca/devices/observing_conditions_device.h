@@ -7,15 +7,16 @@
 #include "alpaca/devices/observing_values.h"
 #include "watch/watch_status.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 
-struct Settings;
-
 class ObservingConditionsDevice : public AlpacaDevice {
 public:
-    // The settings give the cloudy thresholds and StaleAfterSeconds; clock gives UTC.
-    ObservingConditionsDevice(WatchFeed &feed, const Settings &settings, const QString &uniqueId, Clock clock = {});
+    // StaleAfterSeconds as in force, asked at each reading.
+    using StaleLimit = std::function<int()>;
+    // clock gives UTC.
+    ObservingConditionsDevice(WatchFeed &feed, StaleLimit staleAfterSeconds, const QString &uniqueId, Clock clock = {});
     ~ObservingConditionsDevice() override;
 
 private:
@@ -28,7 +29,7 @@ private:
     void remember(const WatchStatus &status);
 
     WatchFeed &m_feed;
-    const Settings &m_settings;
+    StaleLimit m_staleAfterSeconds;
     std::map<Sensor, QDateTime> m_updated;
     QDateTime m_lastLive;
     WatchFeed::ListenerId m_listening = 0;

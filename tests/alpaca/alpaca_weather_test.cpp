@@ -35,11 +35,12 @@ protected:
         focuser.clock = clock;
         server = std::make_unique<AlpacaServer>();
         focuserDevice = server->addDevice(std::make_unique<FocuserDevice>(focuser, "focuser-uid"));
-        server->addDevice(std::make_unique<ObservingConditionsDevice>(feed, prog().settings, "oc-uid", clock));
+        server->addDevice(std::make_unique<ObservingConditionsDevice>(
+            feed, [] { return staleLimitSeconds(prog().settings); }, "oc-uid", clock));
         server->addDevice(std::make_unique<SafetyMonitorDevice>(feed, "sm-uid", clock));
         ASSERT_TRUE(server->listen(QHostAddress::LocalHost, 0));
         port = server->port();
-        watch = std::make_unique<SafetyWatch>(feed, prog().settings, launcher, clock);
+        watch = std::make_unique<SafetyWatch>(feed, [] { return safetyWatchOptionsFrom(prog().settings); }, launcher, clock);
     }
     void TearDown() override
     {

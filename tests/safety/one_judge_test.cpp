@@ -112,7 +112,8 @@ TEST(OneJudge, FeedsIsSafeAndTheArchiveAgreeOnEveryKindOfSky)
         std::unique_ptr<SafetyWatch> judge;
         if (!c.unjudged)
         {
-            judge = std::make_unique<SafetyWatch>(feed, settings, launcher, [&now] { return now; });
+            judge = std::make_unique<SafetyWatch>(
+                feed, [&settings] { return safetyWatchOptionsFrom(settings); }, launcher, [&now] { return now; });
             // The archive vouches for the sky up to the start, so the wait after it is credited.
             judge->setStartupCredit(StartupCredit{t.addSecs(-1), BoardState::Live});
         }

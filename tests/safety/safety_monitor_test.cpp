@@ -168,7 +168,7 @@ TEST(SafetyWatchTest, PublishesChangesAndStartsTheProgramsOnATurn)
     QDateTime now = t0;
     int safetyChanges = 0;
     feed.listen([&](const WatchStatus &, WatchFeed::Change c) { safetyChanges += c == WatchFeed::Change::Safety; });
-    SafetyWatch watch(feed, settings, launcher, [&] { return now; });
+    SafetyWatch watch(feed, [&settings] { return safetyWatchOptionsFrom(settings); }, launcher, [&] { return now; });
     watch.judgeNow();
     EXPECT_TRUE(feed.status().safety.known);
     EXPECT_FALSE(feed.status().safety.safe);
