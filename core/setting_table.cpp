@@ -113,6 +113,15 @@ const std::vector<SettingDef> &settingTable()
         {"Retain", false, SettingType::Boolean, "False", "Mqtt"},
         {"DiscoveryPrefix", false, SettingType::Text, "homeassistant", "Mqtt"},
         {"KeepAliveSeconds", false, SettingType::Integer, "30", "Mqtt"},
+        // The sky reading corrected for the ambient temperature (off: the plain difference).
+        {"Corrected", false, SettingType::Boolean, "False", "Sky"},
+        {"K1", false, SettingType::Integer, "33", "Sky"},
+        {"K2", false, SettingType::Integer, "0", "Sky"},
+        {"K3", false, SettingType::Integer, "4", "Sky"},
+        {"K4", false, SettingType::Integer, "100", "Sky"},
+        {"K5", false, SettingType::Integer, "100", "Sky"},
+        {"K6", false, SettingType::Integer, "0", "Sky"},
+        {"K7", false, SettingType::Integer, "0", "Sky"},
     };
     return table;
 }

@@ -122,6 +122,14 @@ const std::vector<LoadStep> &loadOrder()
         {"Mqtt/Retain", &Settings::MqttRetain},
         {"Mqtt/DiscoveryPrefix", &Settings::MqttDiscoveryPrefix},
         {"Mqtt/KeepAliveSeconds", &Settings::MqttKeepAliveSeconds},
+        {"Sky/Corrected", &Settings::SkyCorrected},
+        {"Sky/K1", &Settings::SkyK1},
+        {"Sky/K2", &Settings::SkyK2},
+        {"Sky/K3", &Settings::SkyK3},
+        {"Sky/K4", &Settings::SkyK4},
+        {"Sky/K5", &Settings::SkyK5},
+        {"Sky/K6", &Settings::SkyK6},
+        {"Sky/K7", &Settings::SkyK7},
     };
     return steps;
 }

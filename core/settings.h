@@ -136,6 +136,11 @@ struct Settings {
     bool MqttRetain = false;
     QString MqttDiscoveryPrefix = QStringLiteral("homeassistant");
     int32_t MqttKeepAliveSeconds = 30;
+
+    // The sky reading corrected for the ambient temperature (subkey "Sky"):
+    // off, Amb - Sky is the plain difference.
+    bool SkyCorrected = false;
+    int32_t SkyK1 = 33, SkyK2 = 0, SkyK3 = 4, SkyK4 = 100, SkyK5 = 100, SkyK6 = 0, SkyK7 = 0;
 };
 
 inline const QString kUploadSubKey = QStringLiteral("Upload");

@@ -11,9 +11,11 @@
 #include "station/conversions.h"
 #include "station/hand_box_rules.h"
 #include "station/record_parser.h"
+#include "station/sky_correction.h"
 #include "station/station_link.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 constexpr HandBoxField kRawTp = HandBoxField::Raw_TP;
@@ -375,6 +377,16 @@ void StationCycle::skyValues()
     const double calculated = calculatedSkyTemp(realFromText(hb.fieldText(kDewPointT)), wholeAmbient);
     hb.setFieldText(HandBoxField::LabelCloudsNarrow, oneDecimal(calculated));
     m_skyDifference = skyDifference(wholeAmbient, measured);
+    const Settings &s = m_ctx.settings;
+    if (s.SkyCorrected) {
+        // Measured from what a clear sky reads at this ambient: the class, the
+        // alerts and the cloud cover then hold through the seasons.
+        const SkyCoefficients k{double(s.SkyK1), double(s.SkyK2), double(s.SkyK3), double(s.SkyK4),
+                                double(s.SkyK5), double(s.SkyK6), double(s.SkyK7)};
+        const double corrected = correctedSkyDifference(wholeAmbient, measured, k);
+        if (std::isfinite(corrected)) // coefficients far out of range give no number
+            m_skyDifference = corrected;
+    }
     hb.setFieldText(HandBoxField::Cloud_Sky, oneDecimal(m_skyDifference));
 }
 
