@@ -112,8 +112,8 @@ public:
     {
         port.openSucceeds = false;
         port.transmitsBeforeFailure = 0;
-        now = now.addSecs(1);
-        cycle.run();
+        for (int k = 0; k < 2; ++k) // the failed poll, then a cycle without the board
+            { now = now.addSecs(1); cycle.run(); }
     }
 
     std::vector<std::pair<const char *, Shown>> collect();
