@@ -67,9 +67,11 @@ QString weatherDataLine(const WatchStatus &status, const QDateTime &nowUtc, cons
     const Readings &r = o.readings;
     const bool safe = live && status.safety.known && status.safety.safe;
 
+    // The age of the values written, not of the board's last record: a board
+    // found again has a fresh record before its first new observation.
     qint64 age = 99999;
-    if (status.board.lastRecord.isValid())
-        age = std::clamp<qint64>(status.board.lastRecord.secsTo(nowUtc), 0, 99999);
+    if (status.lastLive && status.lastLive->utc.isValid())
+        age = std::clamp<qint64>(status.lastLive->utc.secsTo(nowUtc), 0, 99999);
 
     const QDateTime local = nowUtc.toLocalTime();
     const int rain = rainFlag(live && o.raining, lastRainUtc, nowUtc);

@@ -17,7 +17,7 @@ struct DataLineSettings {
 // (the station's wind is in mph); sky minus ambient; ambient; sensor
 // (thermopile) temperature; wind; humidity %; dew point; heater % (0 or 100);
 // rain flag and wet flag (0 dry, 1 within the last minute, 2 now; one sensor
-// gives both); seconds since the last live record (5 digits, 99999 when none);
+// gives both); age of the values in seconds (5 digits, 99999 when none);
 // local time as days since 1899-12-30; cloud (0 unknown, 1 clear, 2 cloudy,
 // 3 very cloudy), wind (0, 1 calm, 2 windy, 3 very windy), rain (0, 1 dry,
 // 2 wet, 3 rain) and daylight (0, 1 dark, 2 light) conditions; roof-close

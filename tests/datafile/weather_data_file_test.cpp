@@ -141,6 +141,9 @@ TEST(WeatherDataLine, PulledBoardShowsItsAgeAndAlerts)
     // Live but older than the stale limit counts as not live too.
     s.board.state = BoardState::Live;
     EXPECT_EQ(lineFor(s, kNow.addSecs(40)).alert, 1);
+    // Found again: the board's record is fresh, the values written are as old as before.
+    s.board.lastRecord = kNow.addSecs(40);
+    EXPECT_EQ(lineFor(s, kNow.addSecs(40)).secondsSince, 43);
 }
 
 TEST(WeatherDataFile, ReadersNeverSeeAPartialLine)
