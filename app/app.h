@@ -4,6 +4,7 @@
 
 #include "watch/watch_status.h"
 #include "focuser/focuser_context.h"
+#include "metrics/metrics_text.h"
 #include "station/alert_engine.h"
 #include "station/diagnostic_log.h"
 #include "station/weather_state.h"
@@ -40,6 +41,9 @@ public:
     App &operator=(const App &) = delete;
 
     WeatherState weather;
+    // Counted from the watch and the upload for /metrics; before the watch,
+    // so it outlives the watch's listeners.
+    MetricsCounters metrics;
     // What devices for clients, the archive, the web page and feeds read.
     WatchFeed watch;
     FocuserContext focuser;

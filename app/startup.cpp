@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/app.h"
+#include "app/metrics_route.h"
 #include "app/app_logging.h"
 #include "app/window_setup.h"
 #include "app/alpaca_setup.h"
@@ -108,6 +109,7 @@ void startClientServers(App &a, const CommandLine &cl)
 {
     startAlpacaEndpoint(a, cl);
     startWebPage(a);
+    addMetricsRoute(a);
 }
 
 void reportProblems(const ProfileStore &profile, const QStringList &problems)

@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   indi-bin curl help2man dpkg-dev desktop-file-utils systemd
   libqt6sql6-sqlite libsqlite3-dev chromium locales
-  mosquitto mosquitto-clients libmosquitto-dev libindi-dev libsystemd-dev libcurl4-openssl-dev
+  mosquitto mosquitto-clients libmosquitto-dev prometheus libindi-dev libsystemd-dev libcurl4-openssl-dev
   python3-aiosmtpd xvfb openbox
 )
 missing=()

@@ -6,6 +6,7 @@
 #   station -> watch -> core
 #   alpaca -> focuser -> station
 #   app -> feeds -> core
+#   app -> metrics -> watch -> core
 #   app -> datafile -> station; app -> notify -> core; app -> service
 #   app -> mqtt -> station, archive -> core
 #   windows -> screen -> core (the only Qt Widgets below the windows)
@@ -35,6 +36,7 @@ allowed() {
     focuser | safety) echo "core watch station archive $1" ;;
     alpaca) echo "core watch station archive focuser alpaca" ;;
     feeds) echo "core watch feeds" ;;
+    metrics) echo "core watch metrics" ;;
     mqtt) echo "core watch station archive mqtt" ;;
     datafile) echo "core watch station datafile" ;;
     notify) echo "core watch notify" ;;
