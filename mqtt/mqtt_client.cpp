@@ -35,7 +35,7 @@ QString errorText(int rc, int savedErrno)
 
 // A socket whose connect failed or that the broker closed, told apart from
 // one still waiting for the broker's part of a handshake.
-bool socketDead(int fd, QString &why)
+bool socketDead(int fd, QString &why, bool &closedByPeer)
 {
     int error = 0;
     socklen_t length = sizeof error;
@@ -45,8 +45,9 @@ bool socketDead(int fd, QString &why)
     }
     char c;
     const ssize_t n = recv(fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
+    closedByPeer = n == 0;
     if (n == 0)
-        why = QStringLiteral("the connection was refused or closed");
+        why = QStringLiteral("the broker closed the connection");
     else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
         why = QString::fromLocal8Bit(std::strerror(errno));
     return !why.isEmpty();
@@ -58,6 +59,17 @@ bool socketDead(int fd, QString &why)
 int brokerKeepAlive(const MqttOptions &o)
 {
     return std::max(5, o.keepAliveSeconds * 3 / 4); // libmosquitto takes no less than 5 s
+}
+
+// libmosquitto's text for a refused connect, as part of our sentence:
+// "Connection Refused: not authorised." becomes "not authorised".
+QString refusalText(int rc)
+{
+    QString text = QString::fromUtf8(mosquitto_connack_string(rc));
+    text.remove(QStringLiteral("Connection Refused: "), Qt::CaseInsensitive);
+    while (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
 }
 
 QString clientId(const MqttOptions &o)
@@ -207,7 +219,7 @@ void MqttClient::watchSocket()
     connect(m_readWatch.get(), &QSocketNotifier::activated, this, [this] {
         // A failed connect reads as readable too, with nothing libmosquitto takes as an error.
         QString why;
-        if (!m_connected && socketDead(mosquitto_socket(m_mosq), why))
+        if (!m_connected && socketDead(mosquitto_socket(m_mosq), why, m_closedBeforeAnswer))
             dropLink(why);
         else
             service(mosquitto_loop_read(m_mosq, 1));
@@ -241,7 +253,7 @@ void MqttClient::onWritable()
     // for libmosquitto to do: a failed connect is dropped, a handshake is
     // looked at again in a moment instead of at once and for ever.
     QString why;
-    if (socketDead(mosquitto_socket(m_mosq), why)) {
+    if (socketDead(mosquitto_socket(m_mosq), why, m_closedBeforeAnswer)) {
         dropLink(why);
         return;
     }
@@ -273,8 +285,21 @@ void MqttClient::dropLink(const QString &why)
     const bool wasConnected = m_connected;
     m_connected = false;
     qCDebug(lcMqtt) << "link dropped:" << why;
-    emit problem(wasConnected ? QStringLiteral("lost the link to the broker at %1:%2: %3").arg(m_options.host).arg(m_options.port).arg(why)
-                              : QStringLiteral("cannot connect to the broker at %1:%2: %3").arg(m_options.host).arg(m_options.port).arg(why));
+    const QString where = QStringLiteral("%1:%2").arg(m_options.host).arg(m_options.port);
+    if (wasConnected)
+        emit problem(QStringLiteral("lost the link to the broker at %1: %2").arg(where, why));
+    else if (m_closedBeforeAnswer && !m_refused)
+        // Closed after the connect and before any answer: most often TLS on
+        // one side only.
+        emit problem(m_options.tls
+                         ? QStringLiteral("the broker at %1 closed the connection during the TLS handshake: "
+                                          "does port %2 take TLS? (Mqtt/Tls, Mqtt/Port)").arg(where).arg(m_options.port)
+                         : QStringLiteral("the broker at %1 closed the connection before answering: "
+                                          "does port %2 want TLS? (Mqtt/Tls, Mqtt/Port)").arg(where).arg(m_options.port));
+    else
+        emit problem(QStringLiteral("cannot connect to the broker at %1: %2").arg(where, why));
+    m_closedBeforeAnswer = false;
+    m_refused = false;
     retryLater();
 }
 
@@ -343,9 +368,17 @@ void MqttClient::onConnectCallback(mosquitto *, void *self, int rc)
 {
     auto *client = static_cast<MqttClient *>(self);
     if (rc != 0) {
-        emit client->problem(QStringLiteral("the broker at %1:%2 refused the connection: %3")
-                                 .arg(client->m_options.host).arg(client->m_options.port)
-                                 .arg(QString::fromUtf8(mosquitto_connack_string(rc))));
+        const MqttOptions &o = client->m_options;
+        const QString where = QStringLiteral("%1:%2").arg(o.host).arg(o.port);
+        client->m_refused = true;
+        // 4: bad user name or password, 5: not authorised.
+        if (rc == 4 || rc == 5)
+            emit client->problem(QStringLiteral("the broker at %1 refused the login %2: %3 (Mqtt/User, Mqtt/Password)")
+                                     .arg(where, o.user.isEmpty() ? QStringLiteral("without a user name")
+                                                                  : QStringLiteral("as \"%1\"").arg(o.user),
+                                          refusalText(rc)));
+        else
+            emit client->problem(QStringLiteral("the broker at %1 refused the connection: %2").arg(where, refusalText(rc)));
         return;
     }
     client->m_connected = true;
