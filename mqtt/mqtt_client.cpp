@@ -35,19 +35,22 @@ QString errorText(int rc, int savedErrno)
 
 // A socket whose connect failed or that the broker closed, told apart from
 // one still waiting for the broker's part of a handshake.
-bool socketDead(int fd, QString &why, bool &closedByPeer)
+// closed: ended by the other side without an error of the connect itself
+// (nobody listening reads as "Connection refused" instead).
+bool socketDead(int fd, QString &why, bool &closed)
 {
     int error = 0;
     socklen_t length = sizeof error;
     if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error != 0) {
+        closed = error == ECONNRESET;
         why = QString::fromLocal8Bit(std::strerror(error));
         return true;
     }
     char c;
     const ssize_t n = recv(fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
-    closedByPeer = n == 0;
+    closed = n == 0 || (n < 0 && errno == ECONNRESET);
     if (n == 0)
-        why = QStringLiteral("the broker closed the connection");
+        why = QStringLiteral("the connection was refused or closed");
     else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
         why = QString::fromLocal8Bit(std::strerror(errno));
     return !why.isEmpty();
@@ -219,7 +222,7 @@ void MqttClient::watchSocket()
     connect(m_readWatch.get(), &QSocketNotifier::activated, this, [this] {
         // A failed connect reads as readable too, with nothing libmosquitto takes as an error.
         QString why;
-        if (!m_connected && socketDead(mosquitto_socket(m_mosq), why, m_closedBeforeAnswer))
+        if (!m_connected && socketDead(mosquitto_socket(m_mosq), why, m_closedEarly))
             dropLink(why);
         else
             service(mosquitto_loop_read(m_mosq, 1));
@@ -253,7 +256,7 @@ void MqttClient::onWritable()
     // for libmosquitto to do: a failed connect is dropped, a handshake is
     // looked at again in a moment instead of at once and for ever.
     QString why;
-    if (socketDead(mosquitto_socket(m_mosq), why, m_closedBeforeAnswer)) {
+    if (socketDead(mosquitto_socket(m_mosq), why, m_closedEarly)) {
         dropLink(why);
         return;
     }
@@ -272,6 +275,7 @@ void MqttClient::updateWriteWatch()
 
 void MqttClient::dropLink(const QString &why)
 {
+    const bool closedBeforeAnswer = !m_connected && !m_refused && m_closedEarly;
     // A notifier may be the caller: it goes once control is back in the loop.
     for (auto *watch : {&m_readWatch, &m_writeWatch}) {
         if (*watch) {
@@ -288,18 +292,18 @@ void MqttClient::dropLink(const QString &why)
     const QString where = QStringLiteral("%1:%2").arg(m_options.host).arg(m_options.port);
     if (wasConnected)
         emit problem(QStringLiteral("lost the link to the broker at %1: %2").arg(where, why));
-    else if (m_closedBeforeAnswer && !m_refused)
-        // Closed after the connect and before any answer: most often TLS on
-        // one side only.
+    else if (closedBeforeAnswer)
+        // Closed before any answer (the socket no longer tells a refusal from
+        // a close): most often TLS on one side only.
         emit problem(m_options.tls
-                         ? QStringLiteral("the broker at %1 closed the connection during the TLS handshake: "
-                                          "does port %2 take TLS? (Mqtt/Tls, Mqtt/Port)").arg(where).arg(m_options.port)
-                         : QStringLiteral("the broker at %1 closed the connection before answering: "
-                                          "does port %2 want TLS? (Mqtt/Tls, Mqtt/Port)").arg(where).arg(m_options.port));
+                         ? QStringLiteral("cannot connect to the broker at %1: the connection was refused or closed before "
+                                          "the TLS handshake ended: does port %2 take TLS? (Mqtt/Tls, Mqtt/Port)").arg(where).arg(m_options.port)
+                         : QStringLiteral("cannot connect to the broker at %1: the connection was refused or closed before "
+                                          "the broker answered: does port %2 want TLS? (Mqtt/Tls, Mqtt/Port)").arg(where).arg(m_options.port));
     else
         emit problem(QStringLiteral("cannot connect to the broker at %1: %2").arg(where, why));
-    m_closedBeforeAnswer = false;
     m_refused = false;
+    m_closedEarly = false;
     retryLater();
 }
 

@@ -242,7 +242,7 @@ TEST_F(PublisherOnBroker, RefusalsAreToldInPlainWords)
     };
     const Case cases[] = {
         {guarded.port, false, "refused the login as \"dome\": not authorised (Mqtt/User, Mqtt/Password)"},
-        {broker.port, true, "closed the connection during the TLS handshake: does port"}};
+        {broker.port, true, "before the TLS handshake ended: does port"}};
     for (const Case &c : cases) {
         reports.clear();
         MqttOptions o = options(QStringLiteral("tarnwick/refused"));
