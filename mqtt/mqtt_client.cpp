@@ -292,14 +292,10 @@ void MqttClient::dropLink(const QString &why)
     const QString where = QStringLiteral("%1:%2").arg(m_options.host).arg(m_options.port);
     if (wasConnected)
         emit problem(QStringLiteral("lost the link to the broker at %1: %2").arg(where, why));
-    else if (closedBeforeAnswer)
-        // Closed before any answer (the socket no longer tells a refusal from
-        // a close): most often TLS on one side only.
-        emit problem(m_options.tls
-                         ? QStringLiteral("cannot connect to the broker at %1: the connection was refused or closed before "
-                                          "the TLS handshake ended: does port %2 take TLS? (Mqtt/Tls, Mqtt/Port)").arg(where).arg(m_options.port)
-                         : QStringLiteral("cannot connect to the broker at %1: the connection was refused or closed before "
-                                          "the broker answered: does port %2 want TLS? (Mqtt/Tls, Mqtt/Port)").arg(where).arg(m_options.port));
+    else if (closedBeforeAnswer) // the socket no longer tells a refusal from a close: most often TLS on one side only
+        emit problem(QStringLiteral("cannot connect to the broker at %1: the connection was refused or closed before %2: does port %3 %4 "
+                                    "TLS? (Mqtt/Tls, Mqtt/Port)").arg(where, m_options.tls ? QStringLiteral("the TLS handshake ended") : QStringLiteral("the broker answered"))
+                         .arg(m_options.port).arg(m_options.tls ? QStringLiteral("take") : QStringLiteral("want")));
     else
         emit problem(QStringLiteral("cannot connect to the broker at %1: %2").arg(where, why));
     m_refused = false;
@@ -373,16 +369,11 @@ void MqttClient::onConnectCallback(mosquitto *, void *self, int rc)
     auto *client = static_cast<MqttClient *>(self);
     if (rc != 0) {
         const MqttOptions &o = client->m_options;
-        const QString where = QStringLiteral("%1:%2").arg(o.host).arg(o.port);
+        const QString login = o.user.isEmpty() ? QStringLiteral("without a user name") : QStringLiteral("as \"%1\"").arg(o.user);
         client->m_refused = true;
-        // 4: bad user name or password, 5: not authorised.
-        if (rc == 4 || rc == 5)
-            emit client->problem(QStringLiteral("the broker at %1 refused the login %2: %3 (Mqtt/User, Mqtt/Password)")
-                                     .arg(where, o.user.isEmpty() ? QStringLiteral("without a user name")
-                                                                  : QStringLiteral("as \"%1\"").arg(o.user),
-                                          refusalText(rc)));
-        else
-            emit client->problem(QStringLiteral("the broker at %1 refused the connection: %2").arg(where, refusalText(rc)));
+        emit client->problem(rc == 4 || rc == 5 // bad user name or password, not authorised
+                                 ? QStringLiteral("the broker at %1:%2 refused the login %3: %4 (Mqtt/User, Mqtt/Password)").arg(o.host).arg(o.port).arg(login, refusalText(rc))
+                                 : QStringLiteral("the broker at %1:%2 refused the connection: %3").arg(o.host).arg(o.port).arg(refusalText(rc)));
         return;
     }
     client->m_connected = true;
