@@ -35,16 +35,20 @@ QString errorText(int rc, int savedErrno)
 
 // A socket whose connect failed or that the broker closed, told apart from
 // one still waiting for the broker's part of a handshake.
-bool socketDead(int fd, QString &why)
+// closed: ended by the other side without an error of the connect itself
+// (nobody listening reads as "Connection refused" instead).
+bool socketDead(int fd, QString &why, bool &closed)
 {
     int error = 0;
     socklen_t length = sizeof error;
     if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error != 0) {
+        closed = error == ECONNRESET;
         why = QString::fromLocal8Bit(std::strerror(error));
         return true;
     }
     char c;
     const ssize_t n = recv(fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
+    closed = n == 0 || (n < 0 && errno == ECONNRESET);
     if (n == 0)
         why = QStringLiteral("the connection was refused or closed");
     else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
@@ -58,6 +62,17 @@ bool socketDead(int fd, QString &why)
 int brokerKeepAlive(const MqttOptions &o)
 {
     return std::max(5, o.keepAliveSeconds * 3 / 4); // libmosquitto takes no less than 5 s
+}
+
+// libmosquitto's text for a refused connect, as part of our sentence:
+// "Connection Refused: not authorised." becomes "not authorised".
+QString refusalText(int rc)
+{
+    QString text = QString::fromUtf8(mosquitto_connack_string(rc));
+    text.remove(QStringLiteral("Connection Refused: "), Qt::CaseInsensitive);
+    while (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
 }
 
 QString clientId(const MqttOptions &o)
@@ -207,7 +222,7 @@ void MqttClient::watchSocket()
     connect(m_readWatch.get(), &QSocketNotifier::activated, this, [this] {
         // A failed connect reads as readable too, with nothing libmosquitto takes as an error.
         QString why;
-        if (!m_connected && socketDead(mosquitto_socket(m_mosq), why))
+        if (!m_connected && socketDead(mosquitto_socket(m_mosq), why, m_closedEarly))
             dropLink(why);
         else
             service(mosquitto_loop_read(m_mosq, 1));
@@ -241,7 +256,7 @@ void MqttClient::onWritable()
     // for libmosquitto to do: a failed connect is dropped, a handshake is
     // looked at again in a moment instead of at once and for ever.
     QString why;
-    if (socketDead(mosquitto_socket(m_mosq), why)) {
+    if (socketDead(mosquitto_socket(m_mosq), why, m_closedEarly)) {
         dropLink(why);
         return;
     }
@@ -260,6 +275,7 @@ void MqttClient::updateWriteWatch()
 
 void MqttClient::dropLink(const QString &why)
 {
+    const bool closedBeforeAnswer = !m_connected && !m_refused && m_closedEarly;
     // A notifier may be the caller: it goes once control is back in the loop.
     for (auto *watch : {&m_readWatch, &m_writeWatch}) {
         if (*watch) {
@@ -273,8 +289,17 @@ void MqttClient::dropLink(const QString &why)
     const bool wasConnected = m_connected;
     m_connected = false;
     qCDebug(lcMqtt) << "link dropped:" << why;
-    emit problem(wasConnected ? QStringLiteral("lost the link to the broker at %1:%2: %3").arg(m_options.host).arg(m_options.port).arg(why)
-                              : QStringLiteral("cannot connect to the broker at %1:%2: %3").arg(m_options.host).arg(m_options.port).arg(why));
+    const QString where = QStringLiteral("%1:%2").arg(m_options.host).arg(m_options.port);
+    if (wasConnected)
+        emit problem(QStringLiteral("lost the link to the broker at %1: %2").arg(where, why));
+    else if (closedBeforeAnswer) // the socket no longer tells a refusal from a close: most often TLS on one side only
+        emit problem(QStringLiteral("cannot connect to the broker at %1: the connection was refused or closed before %2: does port %3 %4 "
+                                    "TLS? (Mqtt/Tls, Mqtt/Port)").arg(where, m_options.tls ? QStringLiteral("the TLS handshake ended") : QStringLiteral("the broker answered"))
+                         .arg(m_options.port).arg(m_options.tls ? QStringLiteral("take") : QStringLiteral("want")));
+    else
+        emit problem(QStringLiteral("cannot connect to the broker at %1: %2").arg(where, why));
+    m_refused = false;
+    m_closedEarly = false;
     retryLater();
 }
 
@@ -343,9 +368,12 @@ void MqttClient::onConnectCallback(mosquitto *, void *self, int rc)
 {
     auto *client = static_cast<MqttClient *>(self);
     if (rc != 0) {
-        emit client->problem(QStringLiteral("the broker at %1:%2 refused the connection: %3")
-                                 .arg(client->m_options.host).arg(client->m_options.port)
-                                 .arg(QString::fromUtf8(mosquitto_connack_string(rc))));
+        const MqttOptions &o = client->m_options;
+        const QString login = o.user.isEmpty() ? QStringLiteral("without a user name") : QStringLiteral("as \"%1\"").arg(o.user);
+        client->m_refused = true;
+        emit client->problem(rc == 4 || rc == 5 // bad user name or password, not authorised
+                                 ? QStringLiteral("the broker at %1:%2 refused the login %3: %4 (Mqtt/User, Mqtt/Password)").arg(o.host).arg(o.port).arg(login, refusalText(rc))
+                                 : QStringLiteral("the broker at %1:%2 refused the connection: %3").arg(o.host).arg(o.port).arg(refusalText(rc)));
         return;
     }
     client->m_connected = true;

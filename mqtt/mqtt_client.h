@@ -76,5 +76,7 @@ private:
     QString m_setupError;
     bool m_connected = false;
     bool m_finishing = false;
+    bool m_closedEarly = false;        // the other side closed the connection before answering
+    bool m_refused = false;            // the broker answered the connect with a refusal
     int m_backoff = 1;
 };

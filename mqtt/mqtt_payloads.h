@@ -33,6 +33,8 @@ struct MqttOptions {
     QString discoveryPrefix; // empty: no Home Assistant discovery
     int keepAliveSeconds = 30;
     int staleAfterSeconds = 30;
+    // Home Assistant's "online" announcements re-send the configs at most this often.
+    int rediscoverySeconds = 60;
 };
 
 // "tarnwick/<station>": the upload's station ID, or the host name while that

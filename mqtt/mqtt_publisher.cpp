@@ -3,6 +3,8 @@
 #include "watch/board_words.h"
 
 #include <algorithm>
+#include <climits>
+#include <limits>
 
 MqttPublisher::MqttPublisher(const MqttOptions &options, WatchFeed &watch, QString version, Report report)
     : m_options(options),
@@ -23,10 +25,14 @@ MqttPublisher::MqttPublisher(const MqttOptions &options, WatchFeed &watch, QStri
     });
     connect(&m_client, &MqttClient::messageReceived, this, [this](const QString &topic, const QByteArray &payload) {
         // Home Assistant came (back) up: it wants the configs again.
-        if (topic == m_options.discoveryPrefix + QStringLiteral("/status") && payload.trimmed() == "online") {
-            publishDiscovery();
-            publishState();
-        }
+        if (topic == m_options.discoveryPrefix + QStringLiteral("/status") && payload.trimmed() == "online")
+            onHomeAssistantOnline();
+    });
+    m_rediscovery.setParent(this);
+    m_rediscovery.setSingleShot(true);
+    connect(&m_rediscovery, &QTimer::timeout, this, [this] {
+        publishDiscovery();
+        publishState();
     });
     m_stateRefresh.setInterval(m_options.staleAfterSeconds * 1000);
     connect(&m_stateRefresh, &QTimer::timeout, this, &MqttPublisher::publishState);
@@ -66,9 +72,10 @@ void MqttPublisher::onWatch(WatchFeed::Change change)
     }
     // Only a record of now goes out; the board's topic says why nothing does.
     // A record with no readings (test record, stale, board not live) sends none.
-    const Observation &o = *status.latest;
-    if (o.readings.empty())
+    const Observation *current = currentObservation(status, QDateTime::currentDateTimeUtc(), m_options.staleAfterSeconds);
+    if (!current || !status.latest || status.latest->utc != current->utc || current->readings.empty())
         return;
+    const Observation &o = *current;
     std::vector<MqttMessage> messages = observationMessages(m_options, status, o);
     const bool all = !m_sinceAllValues.isValid() || m_sinceAllValues.hasExpired(m_options.staleAfterSeconds * 1000LL);
     if (all)
@@ -101,7 +108,16 @@ void MqttPublisher::publishState()
     m_client.publishAll({boardMessage(m_options, status.board, notLiveNow()), safetyMessage(m_options, status.safety)});
 }
 
+void MqttPublisher::onHomeAssistantOnline()
+{
+    if (m_rediscovery.isActive())
+        return;
+    const qint64 since = m_sinceDiscovery.isValid() ? m_sinceDiscovery.elapsed() : std::numeric_limits<qint64>::max();
+    m_rediscovery.start(int(std::clamp<qint64>(qint64(m_options.rediscoverySeconds) * 1000 - since, 0, INT_MAX)));
+}
+
 void MqttPublisher::publishDiscovery()
 {
+    m_sinceDiscovery.start();
     m_client.publishAll(discoveryMessages(m_options, m_version));
 }

@@ -31,6 +31,7 @@ private:
     void onConnected();
     void publishState();
     void publishDiscovery();
+    void onHomeAssistantOnline();
     QString notLiveNow() const;
 
     MqttOptions m_options;
@@ -40,6 +41,9 @@ private:
     Report m_report;
     MqttClient m_client;
     QTimer m_stateRefresh; // keeps board and safety within Home Assistant's expiry
+    // A burst of announcements gets one re-send, at most one per rediscoverySeconds.
+    QTimer m_rediscovery;
+    QElapsedTimer m_sinceDiscovery;
     bool m_reportedSinceConnect = false;
     // A value's own topic gets a new message when the value changes, and
     // every one at least each StaleAfterSeconds (Home Assistant expires them).

@@ -2,6 +2,8 @@
 
 #include "core/settings.h"
 
+#include <algorithm>
+
 NotifyChannels notifyChannels(const Settings &s)
 {
     NotifyChannels c;
@@ -69,13 +71,25 @@ void Notifier::checkDue()
     }
 }
 
+// No verdict yet, the wait after the start, or a board not heard from since
+// the start: the state the watch starts in is still being found, and finding
+// it is no turn of the weather.
+bool Notifier::startingUp(const WatchStatus &status)
+{
+    const SafetyVerdict &v = status.safety;
+    const auto held = [&](const char *name) {
+        return std::any_of(v.unsafe.begin(), v.unsafe.end(), [name](const UnsafeCondition &c) { return c.name == QLatin1String(name); });
+    };
+    return !v.known || held("startup") || (!status.lastLive && held("board"));
+}
+
 void Notifier::onWatch(const WatchStatus &status, WatchFeed::Change change)
 {
     if (change == WatchFeed::Change::Board) {
         onBoard(status.board);
         return;
     }
-    if (change != WatchFeed::Change::Safety || !status.safety.known)
+    if (change != WatchFeed::Change::Safety || startingUp(status))
         return;
     const bool wasKnown = m_verdictKnown;
     const bool turned = wasKnown && status.safety.safe != m_safe;

@@ -44,6 +44,7 @@ public:
     static constexpr int uploadFailMinutes = 10;
 
 private:
+    static bool startingUp(const WatchStatus &status);
     void onWatch(const WatchStatus &status, WatchFeed::Change change);
     void onBoard(const BoardStatus &board);
     void raise(NotifyKind kind, const QString &summary, const QStringList &reasons = {});
@@ -54,7 +55,8 @@ private:
     Clock m_clock;
     NotifyRateLimit m_limit;
     QTimer m_timer;
-    // The last verdict seen; the first known one is the start's, not a turn.
+    // The last verdict seen; the first one after the start-up is the start's
+    // state, not a turn (and takes no place in the rate limit).
     bool m_verdictKnown = false;
     bool m_safe = false;
     BoardState m_board = BoardState::Searching;

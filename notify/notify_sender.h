@@ -1,16 +1,18 @@
-// Sends notifications on a thread of their own, so a slow or dead receiver
-// never holds the watch: each message goes to every configured channel; a
-// failed delivery is tried again with a growing pause; the first failure of a
-// channel is reported once, and so is its recovery.
+// Sends notifications without ever holding the watch: each configured channel
+// (webhook, push topic, mail) has a thread and an ordered queue of its own, so
+// a slow or dead receiver delays only its own channel. A failed delivery is
+// tried again with a growing pause; the first failure of a channel is
+// reported once, and so is its recovery.
 #pragma once
 
 #include "notify/curl_transfer.h"
-#include "notify/notify_event.h"
+#include "notify/notify_channel.h"
 
 #include <QObject>
-#include <QThread>
 #include <atomic>
 #include <functional>
+#include <memory>
+#include <vector>
 
 struct NotifyChannels {
     QString webhookUrl; // JSON body by POST
@@ -22,19 +24,10 @@ struct NotifyChannels {
     bool any() const { return !webhookUrl.isEmpty() || !pushUrl.isEmpty() || (!smtp.url.isEmpty() && !mailTo.isEmpty()); }
 };
 
-struct NotifyTiming {
-    int firstRetryMs = 15000; // doubled after every failure
-    int longestRetryMs = 10 * 60 * 1000;
-    int attempts = 8; // the first and seven more, over about an hour
-    int timeoutMs = 30000;
-};
-
-class NotifyWorker;
-
 class NotifySender : public QObject {
     Q_OBJECT
 public:
-    using Report = std::function<void(const QString &)>; // called on the thread that made the sender
+    using Report = std::function<void(const QString &)>; // called on the sender's thread
 
     NotifySender(NotifyChannels channels, Report report, NotifyTiming timing = {}, QObject *parent = nullptr);
     // Gives what is queued up to two seconds, then ends the transfers.
@@ -43,22 +36,18 @@ public:
     // Returns at once.
     void send(const NotifyEvent &e);
     // Waits up to ms for the messages queued so far to have had their attempt
-    // (retries waiting for their time are dropped), then stops the thread.
+    // (retries waiting for their time are dropped), then ends the transfers
+    // still under way; returns within ms plus about a second whatever the
+    // receivers do.
     void finish(int ms);
     // Attempts made and deliveries done, over all channels (for checks).
-    int attempts() const { return m_attempts.load(); }
-    int delivered() const { return m_delivered.load(); }
+    int attempts() const;
+    int delivered() const;
 
 private:
-    friend class NotifyWorker;
-    NotifyChannels m_channels;
+    struct Relay;
+    std::shared_ptr<Relay> m_relay; // reports from the channels' threads, while this lives
     Report m_report;
-    NotifyTiming m_timing;
-    QThread m_thread;
-    NotifyWorker *m_worker = nullptr;
-    std::atomic<bool> m_abort{false};
-    std::atomic<bool> m_stopping{false};
-    std::atomic<int> m_pending{0};
-    std::atomic<int> m_attempts{0};
-    std::atomic<int> m_delivered{0};
+    std::vector<std::unique_ptr<NotifyChannel>> m_channels;
+    bool m_finished = false;
 };

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
+#include <pwd.h>
+#include <unistd.h>
 #include <vector>
 
 inline quint16 freeLoopbackPort()
@@ -28,7 +30,7 @@ public:
     {
         QFile conf(m_dir.path() + QStringLiteral("/broker.conf"));
         conf.open(QIODevice::WriteOnly);
-        conf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\n").arg(port).toUtf8());
+        conf.write(QStringLiteral("listener %1 127.0.0.1\n").arg(port).toUtf8() + m_access);
         conf.close();
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         m_process.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), conf.fileName()});
@@ -39,6 +41,15 @@ public:
             s.connectToHost(QHostAddress::LocalHost, port);
             return s.waitForConnected(100);
         }, 5000);
+    }
+    // Only this user gets in (before start).
+    bool requireLogin(const QString &user, const QString &password)
+    {
+        const QString file = m_dir.path() + QStringLiteral("/passwords");
+        // Run by root the broker would read the file as the user "mosquitto": it stays who we are.
+        const passwd *me = getpwuid(geteuid());
+        m_access = "allow_anonymous false\npassword_file " + file.toUtf8() + "\nuser " + QByteArray(me ? me->pw_name : "") + '\n';
+        return QProcess::execute(QStringLiteral("mosquitto_passwd"), {"-c", "-b", file, user, password}) == 0;
     }
     void stop()
     {
@@ -51,6 +62,7 @@ public:
 private:
     QTemporaryDir m_dir;
     QProcess m_process;
+    QByteArray m_access = "allow_anonymous true\n";
 };
 
 struct Delivery {
@@ -58,6 +70,7 @@ struct Delivery {
     QByteArray payload;
     qint64 atMs; // on the subscriber's clock
     int qos = 0; // as sent, the subscription taking up to 1
+    bool retained = false; // the broker's stored message, given to a new subscription
 };
 
 class Subscriber {
@@ -71,7 +84,7 @@ public:
         QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] { take(); });
         m_process.start(QStringLiteral("mosquitto_sub"), {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
                                                           QString::number(port), QStringLiteral("-t"), filter, QStringLiteral("-q"),
-                                                          QStringLiteral("1"), QStringLiteral("-F"), QStringLiteral("%q %t %p")});
+                                                          QStringLiteral("1"), QStringLiteral("-F"), QStringLiteral("%q %r %t %p")});
         m_process.waitForStarted(3000);
     }
     ~Subscriber()
@@ -110,14 +123,15 @@ private:
         m_partial += m_process.readAllStandardOutput();
         int end;
         while ((end = int(m_partial.indexOf('\n'))) >= 0) {
-            // "<qos> <topic> <payload>"
+            // "<qos> <retained> <topic> <payload>"
             const QByteArray line = m_partial.left(end);
             m_partial.remove(0, end + 1);
             const int qos = line.left(1).toInt();
-            const QByteArray rest = line.mid(2);
+            const bool retained = line.mid(2, 1) == "1";
+            const QByteArray rest = line.mid(4);
             const int space = int(rest.indexOf(' '));
             got.push_back({QString::fromUtf8(space < 0 ? rest : rest.left(space)), space < 0 ? QByteArray() : rest.mid(space + 1),
-                           clock.elapsed(), qos});
+                           clock.elapsed(), qos, retained});
         }
     }
     QProcess m_process;

@@ -24,6 +24,7 @@ struct HttpRequest {
 class HttpReceiver : public QObject {
 public:
     bool silent = false; // accept and read, never answer
+    QByteArray status = "200 OK";
     QList<HttpRequest> requests;
 
     HttpReceiver()
@@ -59,7 +60,7 @@ private:
                 buffer->clear();
                 requests.append(r);
                 if (!silent) {
-                    s->write("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+                    s->write("HTTP/1.1 " + status + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
                     s->disconnectFromHost();
                 }
             });

@@ -85,33 +85,62 @@ TEST(Notifier, OneMessagePerTurnOnEveryChannel)
     EXPECT_TRUE(reports.lines.isEmpty()) << qPrintable(reports.lines.join('\n'));
 }
 
-TEST(Notifier, FlappingRainSensorGivesTwoMessages)
+TEST(Notifier, FlappingRainSensorGivesTwoMessagesTheSecondTheLatestState)
+{
+    struct Case {
+        int turns; // every 10 s from safe: odd ones unsafe
+        const char *last;
+    };
+    for (const Case c : {Case{60, "safe"}, Case{59, "unsafe"}}) {
+        HttpReceiver http;
+        ASSERT_TRUE(http.listen());
+        Settings s;
+        s.NotifyWebhookUrl = http.url("/hook");
+        WatchFeed feed;
+        const QDateTime start = QDateTime::currentDateTimeUtc();
+        QDateTime now = start;
+        Notifier n(feed, s, std::make_unique<NotifySender>(notifyChannels(s), NotifySender::Report{}), [&] { return now; });
+        feed.setSafety(verdict(true, now));
+        for (int turn = 1; turn <= c.turns; ++turn) {
+            now = start.addSecs(turn * 10);
+            feed.setSafety(verdict(turn % 2 == 0, now));
+            n.checkDue();
+        }
+        now = start.addSecs(15 * 60 + 10); // the period after the first message is over
+        n.checkDue();
+        ASSERT_TRUE(http.waitFor(2));
+        QTest::qWait(500);
+        ASSERT_EQ(http.requests.size(), 2);
+        EXPECT_EQ(json(http.requests[0])["event"].toString(), "unsafe");
+        const QJsonObject second = json(http.requests[1]);
+        EXPECT_EQ(second["event"].toString(), c.last) << "the last state arrives, after " << c.turns << " turns";
+        EXPECT_EQ(second["held_back"].toInt(), c.turns - 2);
+        n.programStopping(); // delivered while this thread still answers
+        ASSERT_TRUE(QTest::qWaitFor([&] { return n.sender().delivered() == 3; }, 5000));
+    }
+}
+
+TEST(Notifier, TheStateFoundAtStartUpIsNoTurnAndTakesNoPlaceInTheRateLimit)
 {
     HttpReceiver http;
     ASSERT_TRUE(http.listen());
     Settings s;
     s.NotifyWebhookUrl = http.url("/hook");
+    s.NotifyEveryMinutes = 15;
     WatchFeed feed;
-    const QDateTime start = QDateTime::currentDateTimeUtc();
-    QDateTime now = start;
-    Notifier n(feed, s, std::make_unique<NotifySender>(notifyChannels(s), NotifySender::Report{}), [&] { return now; });
-    feed.setSafety(verdict(true, now));
-    for (int turn = 1; turn <= 60; ++turn) { // every 10 s for 10 minutes
-        now = start.addSecs(turn * 10);
-        feed.setSafety(verdict(turn % 2 == 0, now));
-        n.checkDue();
-    }
-    now = start.addSecs(15 * 60 + 10); // the period after the first message is over
-    n.checkDue();
-    ASSERT_TRUE(http.waitFor(2));
-    QTest::qWait(500);
-    ASSERT_EQ(http.requests.size(), 2);
+    Notifier n(feed, s, std::make_unique<NotifySender>(notifyChannels(s), NotifySender::Report{}));
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    SafetyVerdict waiting = verdict(false, now);
+    waiting.unsafe = {{"board", "No reading from the board yet", now}};
+    feed.setSafety(waiting);
+    waiting.unsafe = {{"startup", "Waiting 10 min after start", now}};
+    feed.setSafety(waiting);
+    feed.setSafety(verdict(true)); // the wait is over: the state the watch starts in
+    feed.setSafety(verdict(false)); // rain minutes later: a turn, sent at once
+    ASSERT_TRUE(http.waitFor(1));
+    QTest::qWait(300);
+    ASSERT_EQ(http.requests.size(), 1);
     EXPECT_EQ(json(http.requests[0])["event"].toString(), "unsafe");
-    const QJsonObject second = json(http.requests[1]);
-    EXPECT_EQ(second["event"].toString(), "safe") << "the last state arrives";
-    EXPECT_EQ(second["held_back"].toInt(), 58);
-    n.programStopping(); // delivered while this thread still answers
-    ASSERT_TRUE(QTest::qWaitFor([&] { return n.sender().delivered() == 3; }, 5000));
 }
 
 TEST(Notifier, BoardAndUploadEvents)
