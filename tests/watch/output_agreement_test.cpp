@@ -77,7 +77,7 @@ public:
     using StationFixture::weather;
     WatchFeed feed;
     QDateTime now = kT0;
-    ObservingConditionsDevice device{feed, prog().settings, "uid", [this] { return now; }};
+    ObservingConditionsDevice device{feed, [] { return staleLimitSeconds(prog().settings); }, "uid", [this] { return now; }};
     bool clearGust = false;         // the station's state before its first wind sample
     bool collectWhenLiveAgain = false;
     std::optional<std::vector<std::pair<const char *, Shown>>> collected;
