@@ -25,7 +25,8 @@ struct Automation {
 void startAutomation(App &app);
 // After the setup dialog changed WeatherDataFile: the file is written at the
 // new path from the next change of the watch on (none when empty); the old
-// file is left as it is. Runs where the watch runs.
+// file gets the last line of a file let go (both flags 1). Runs where the
+// watch runs.
 void useWeatherDataFile(App &app);
 // At the end of start-up: systemd hears "ready", the notifications "started".
 void automationReady(App &app);

@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "archive/archive.h"
+#include "datafile/weather_data_file.h"
 #include "alpaca/alpaca_server.h"
 #include "app/automation_setup.h"
 #include "mqtt/mqtt_publisher.h"
@@ -36,6 +37,8 @@ void moveWatch(App &a, QThread *to)
         a.mqtt->moveToThread(to);
     if (a.automation && a.automation->notifier)
         a.automation->notifier->moveToThread(to);
+    if (a.automation && a.automation->dataFile)
+        a.automation->dataFile->moveToThread(to);
 }
 
 // A running timer follows its object to another thread by a call queued
@@ -45,7 +48,8 @@ void moveWatch(App &a, QThread *to)
 void stopWatchTimers(App &a)
 {
     const QObject *owners[] = {a.model.get(), a.safety.get(), a.simulator.get(), a.alpaca.get(), a.mqtt.get(),
-                               a.automation ? a.automation->notifier.get() : nullptr};
+                               a.automation ? a.automation->notifier.get() : nullptr,
+                               a.automation ? a.automation->dataFile.get() : nullptr};
     for (const QObject *owner : owners) {
         if (!owner)
             continue;

@@ -9,10 +9,23 @@ WeatherDataFile::WeatherDataFile(QString path, const Settings &settings, Report 
 {
     if (!m_clock)
         m_clock = [] { return QDateTime::currentDateTimeUtc(); };
+    m_rewrite.setInterval(1000);
+    QObject::connect(&m_rewrite, &QTimer::timeout, this, [this] {
+        if (m_last)
+            write(*m_last);
+    });
+    m_rewrite.start();
+}
+
+WeatherDataFile::~WeatherDataFile()
+{
+    m_rewrite.stop();
+    write(WatchStatus{}); // no board, no verdict: flags 1, age 99999
 }
 
 void WeatherDataFile::onWatch(const WatchStatus &status, WatchFeed::Change)
 {
+    m_last = status;
     write(status);
 }
 

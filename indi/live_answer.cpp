@@ -42,6 +42,7 @@ void readObservation(const json &o, LiveAnswer &a)
     a.skyMinusAmbientC = number(o, "amb_minus_sky_c", -1);
     a.windKmh = number(o, "wind_avg", kKmPerMile);
     a.gustKmh = number(o, "gust", kKmPerMile);
+    a.cloudCoverPercent = number(o, "cloud_cover_pct");
     a.raining = flag(o, "raining");
     a.daylight = flag(o, "daylight");
     a.skyClass = skyCode(o);

@@ -18,7 +18,7 @@ struct LiveAnswer {
     bool hasObservation = false;
     // The last reading, in the units of the driver's parameters; NaN when not measured.
     double temperatureC = NAN, humidityPercent = NAN, dewPointC = NAN, skyC = NAN, skyMinusAmbientC = NAN;
-    double windKmh = NAN, gustKmh = NAN;
+    double windKmh = NAN, gustKmh = NAN, cloudCoverPercent = NAN;
     double raining = NAN, daylight = NAN, skyClass = NAN; // 0/1; 0 clear, 1 partly cloudy, 2 overcast
 };
 

@@ -15,9 +15,10 @@ namespace {
 constexpr long kReadTimeoutMs = 2000;
 constexpr double kDefaultPeriodSeconds = 5;
 const char *const kSafety = "WEATHER_SAFETY";
+constexpr double kSafeValue = 1;
 
-// Informative parameters: wide OK ranges, never critical. Only Tarnwick's
-// verdict (WEATHER_SAFETY) decides the weather status.
+// Informative parameters, never critical: only Tarnwick's verdict
+// (WEATHER_SAFETY) decides the weather status, so their ranges are not offered.
 struct Parameter {
     const char *name;
     const char *label;
@@ -33,6 +34,9 @@ const Parameter kParameters[] = {
     {"WEATHER_WIND_SPEED", "Wind (km/h)", 0, 500, &LiveAnswer::windKmh},
     {"WEATHER_WIND_GUST", "Gust (km/h)", 0, 500, &LiveAnswer::gustKmh},
     {"WEATHER_RAIN", "Rain (1 = raining)", 0, 1, &LiveAnswer::raining},
+    // The name clients look for first; the sensor tells rain, not an amount.
+    {"WEATHER_RAIN_HOUR", "Rain (1 = raining, no amount)", 0, 1, &LiveAnswer::raining},
+    {"WEATHER_CLOUD_COVER", "Cloud cover (%)", 0, 100, &LiveAnswer::cloudCoverPercent},
     {"WEATHER_CLOUDS", "Sky (0 clear, 1 partly cloudy, 2 overcast)", 0, 2, &LiveAnswer::skyClass},
     {"WEATHER_DAYLIGHT", "Daylight (1 = day)", 0, 1, &LiveAnswer::daylight},
 };
@@ -74,12 +78,18 @@ bool TarnwickWeather::initProperties()
     IUFillTextVector(&m_reasonsTP, m_reasonsT, 1, getDeviceName(), "WEATHER_SAFETY_REASONS", "Tarnwick verdict",
                      MAIN_CONTROL_TAB, IP_RO, 60, IPS_IDLE);
 
-    addParameter(kSafety, "Tarnwick verdict (1 = safe)", 1, 1, 0);
+    // The verdict's range is fixed: read-only here, and a new one from a
+    // client or a saved configuration is refused (ISNewNumber).
+    addParameter(kSafety, "Tarnwick verdict (1 = safe)", kSafeValue, kSafeValue, 0);
     setCriticalParameter(kSafety);
+    ParametersRangeNP[0].p = IP_RO;
     for (const Parameter &p : kParameters) {
         addParameter(p.name, p.label, p.min, p.max, 0);
         setParameterValue(p.name, NAN); // no value before the first reading, rather than a 0 that looks like one
     }
+    // The base class offers, saves and takes the ranges below nRanges: the
+    // verdict's, added first, is the only one.
+    nRanges = 1;
     setParameterValue(kSafety, 0);
     addDebugControl();
     return true;
@@ -88,10 +98,11 @@ bool TarnwickWeather::initProperties()
 void TarnwickWeather::ISGetProperties(const char *dev)
 {
     INDI::Weather::ISGetProperties(dev);
-    defineProperty(&m_addressTP);
-    static bool loaded = false;
-    if (!loaded) {
-        loaded = true;
+    // Defined once: from then on the base class defines it with the others.
+    static bool defined = false;
+    if (!defined) {
+        defined = true;
+        defineProperty(&m_addressTP);
         loadConfig(true, m_addressTP.name);
     }
 }
@@ -115,6 +126,23 @@ bool TarnwickWeather::ISNewText(const char *dev, const char *name, char *texts[]
         return true;
     }
     return INDI::Weather::ISNewText(dev, name, texts, names, n);
+}
+
+bool TarnwickWeather::ISNewNumber(const char *dev, const char *name, double values[], char *names[], int n)
+{
+    if (dev && !std::strcmp(dev, getDeviceName()) && !std::strcmp(name, kSafety)) {
+        INumberVectorProperty &range = ParametersRangeNP[0];
+        bool changed = false;
+        for (int i = 0; i < n; ++i) {
+            const INumber *number = IUFindNumber(&range, names[i]);
+            changed = changed || (number && number->value != values[i]);
+        }
+        // The saved configuration sends the fixed values back: no news.
+        range.s = changed ? IPS_ALERT : IPS_OK;
+        IDSetNumber(&range, changed ? "The range of Tarnwick's verdict is fixed: only Tarnwick judges the weather" : nullptr);
+        return true;
+    }
+    return INDI::Weather::ISNewNumber(dev, name, values, names, n);
 }
 
 bool TarnwickWeather::saveConfigItems(FILE *fp)
@@ -161,10 +189,10 @@ void TarnwickWeather::publishVerdict(bool safe, const std::string &reasons)
         m_reasonsTP.s = state;
         IDSetText(&m_reasonsTP, nullptr);
     }
-    // The status follows the verdict now, whatever the base class does after
-    // this read; an override the user set keeps it Ok, as libindi does.
+    // The status is the verdict's, whatever a range says; an override the
+    // user set keeps it Ok, as libindi does.
     syncCriticalParameters();
-    if (OverrideSP[0].getState() == ISS_ON)
-        critialParametersLP.s = IPS_OK;
+    critialParametersLP.lp[0].s = state;
+    critialParametersLP.s = OverrideSP[0].getState() == ISS_ON ? IPS_OK : state;
     IDSetLight(&critialParametersLP, nullptr);
 }

@@ -1,7 +1,9 @@
 // indi_tarnwick_weather: an INDI weather device that reads Tarnwick's live
 // answer every WEATHER_UPDATE period (5 s unless changed) with a 2 s time-out
 // and publishes its values and its one safety verdict. Any read that fails,
-// comes late, cannot be read or is not fresh turns the status to Alert at once.
+// comes late, cannot be read or is not fresh turns the status and the values
+// to Alert at once, and libindi reads again 5 s later, before the period.
+// The verdict alone sets the status: its range is fixed and no other is offered.
 #pragma once
 
 #include "indiweather.h"
@@ -16,6 +18,7 @@ public:
     bool updateProperties() override;
     void ISGetProperties(const char *dev) override;
     bool ISNewText(const char *dev, const char *name, char *texts[], char *names[], int n) override;
+    bool ISNewNumber(const char *dev, const char *name, double values[], char *names[], int n) override;
 
 protected:
     const char *getDefaultName() override;

@@ -14,6 +14,7 @@
 #include "windows/hand_box.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -82,4 +83,26 @@ TEST(DataFileProgram, FollowsTheWatchAndAlertsWhenTheBoardIsPulled)
     app->upload->unload();
     app.reset();
     resetProgram();
+}
+
+// The program stopped cleanly (SIGTERM, as systemd stops it) leaves a line
+// that closes the roof of a reader that looks at the flags alone.
+TEST(DataFileProgram, ACleanStopLeavesBothFlagsRaised)
+{
+    TempProfile profile;
+    const QString path = profile.dir.filePath("weather.txt"), ini = profile.dir.filePath("program.ini");
+    QProcess::execute(QStringLiteral(TARNWICK_BINARY), {"--profile", ini, "config", "set", "WeatherDataFile", path});
+    QProcess program;
+    program.start(QStringLiteral(TARNWICK_BINARY), {"--headless", "--simulate", "--profile", ini, "--no-archive",
+                                                    "--no-alpaca", "--log-dir", profile.dir.path()});
+    ASSERT_TRUE(program.waitForStarted(5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { const QList<double> f = fields(path); return !f.isEmpty() && f[13] < 5; }, 30000))
+        << "no line from a live board";
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(15000));
+    const QList<double> f = fields(path);
+    ASSERT_FALSE(f.isEmpty());
+    EXPECT_EQ(f[13], 99999);
+    EXPECT_EQ(f[19], 1);
+    EXPECT_EQ(f[20], 1);
 }

@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
@@ -191,4 +192,60 @@ TEST(WeatherDataFile, FailedWriteIsReportedOnceAndRetried)
     ASSERT_EQ(reports.size(), 2);
     EXPECT_TRUE(reports[1].contains("written again"));
     EXPECT_EQ(QDir(dir.filePath("missing")).entryList(QDir::Files).size(), 1) << "no temporary file is left behind";
+}
+
+namespace {
+DataLine readLine(const QString &path)
+{
+    QFile f(path);
+    DataLine d{};
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly) && parse(f.readAll(), d)) << qPrintable(path);
+    return d;
+}
+} // namespace
+
+// "Very windy" is the close speed's word: the warning speed is only "windy".
+TEST(WeatherDataFile, VeryWindyOnlyAtTheCloseSpeed)
+{
+    QTemporaryDir dir;
+    Settings settings;
+    settings.WindSpeedWarn = 12;
+    settings.WindSpeedCloseD = 25;
+    const QString path = dir.filePath("weather.txt");
+    WeatherDataFile file(path, settings, {}, [] { return kNow; });
+    const struct { double average; bool windy; int condition; } cases[] = {
+        {5, false, 1}, {12, true, 2}, {24.9, true, 2}, {25, true, 3}, {40, true, 3}};
+    for (const auto &c : cases) {
+        WatchStatus s = liveNight(true);
+        s.lastLive->windy = c.windy;
+        s.lastLive->readings.set(Quantity::WindAverage, c.average);
+        file.onWatch(s, WatchFeed::Change::Observation);
+        EXPECT_EQ(readLine(path).windCondition, c.condition) << "average " << c.average;
+    }
+}
+
+// A quiet watch still moves the line's time on every second; a file let go
+// says nothing is known, so a reader of the flags alone closes.
+TEST(WeatherDataFile, RewrittenEverySecondAndClosedWhenLetGo)
+{
+    QTemporaryDir dir;
+    Settings settings;
+    const QString path = dir.filePath("weather.txt");
+    auto file = std::make_unique<WeatherDataFile>(path, settings, WeatherDataFile::Report{});
+    WatchStatus s = liveNight(true);
+    s.lastLive->utc = s.board.lastRecord = QDateTime::currentDateTimeUtc();
+    file->onWatch(s, WatchFeed::Change::Observation);
+    QStringList times{readLine(path).time};
+    for (int i = 0; i < 3; ++i) {
+        (void)QTest::qWaitFor([&] { return readLine(path).time != times.last(); }, 1500);
+        times << readLine(path).time;
+    }
+    EXPECT_EQ(times.removeDuplicates(), 0) << qPrintable(times.join(' '));
+    EXPECT_EQ(readLine(path).close, 0);
+
+    file.reset();
+    const DataLine last = readLine(path);
+    EXPECT_EQ(last.close, 1);
+    EXPECT_EQ(last.alert, 1);
+    EXPECT_EQ(last.secondsSince, 99999);
 }

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Our INDI weather driver under the real indiserver, reading a real Tarnwick
 on its simulated board: the values follow Tarnwick's, rain turns the status to
-Alert, a killed or a stopped (SIGSTOP) Tarnwick turns it to Alert within one
-period and the 2 s read time-out, and a Tarnwick that is back is Ok only once
-its verdict says safe.
+Alert and no range a client sends (indi_setprop) or a saved configuration
+brings back makes it Ok, each property is defined once per request, a killed
+or a stopped (SIGSTOP) Tarnwick turns it to Alert within one period and the
+2 s read time-out, a Tarnwick that is down is read again before a long period
+is over, and one that is back is Ok only once its verdict says safe.
 
 Usage: indi_driver_test.py TARNWICK_BINARY DRIVER_BINARY"""
 import json
@@ -20,6 +22,7 @@ import urllib.request
 import xml.etree.ElementTree as ET
 
 PERIOD = 1.0  # WEATHER_UPDATE period of the test, seconds
+SLOW_PERIOD = 20.0  # a period far longer than libindi's 5 s retry after an Alert
 READ_TIMEOUT = 2.0
 DEVICE = "Tarnwick Weather"
 
@@ -96,6 +99,7 @@ class IndiClient:
         self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
         self.sock.connect("\0" + path)  # indiserver's local socket is abstract
         self.props, self.lock = {}, threading.Lock()
+        self.definitions = {}  # how often each property was defined
         threading.Thread(target=self._read, daemon=True).start()
         self.send('<getProperties version="1.7"/>')
 
@@ -120,12 +124,22 @@ class IndiClient:
         if el.get("device") != DEVICE or not el.get("name"):
             return
         with self.lock:
+            if el.tag.startswith("def"):
+                self.definitions[el.get("name")] = self.definitions.get(el.get("name"), 0) + 1
             prop = self.props.setdefault(el.get("name"), {"state": None, "since": 0, "values": {}})
             state = el.get("state")
             if state and state != prop["state"]:
                 prop["state"], prop["since"] = state, time.monotonic()
             for child in el:
                 prop["values"][child.get("name")] = (child.text or "").strip()
+
+    def set_number(self, name, element, value):
+        self.send(f'<newNumberVector device="{DEVICE}" name="{name}"><oneNumber name="{element}">{value:g}'
+                  '</oneNumber></newNumberVector>')
+
+    def switch_on(self, name, element):
+        self.send(f'<newSwitchVector device="{DEVICE}" name="{name}"><oneSwitch name="{element}">On</oneSwitch>'
+                  '</newSwitchVector>')
 
     def state(self, name):
         with self.lock:
@@ -147,6 +161,39 @@ class IndiClient:
             return None
 
 
+def cannot_bend_the_verdict(client, indi_port):
+    """In rain, the verdict's range as a client would bend it: loaded from a
+    saved configuration (CONFIG_LOAD, as Ekos does at connect), sent with
+    indi_setprop and by a client that ignores the property's permission, then
+    saved and loaded again after a reconnect. The status stays Alert."""
+    def bend(step):
+        if step == "a bent configuration loaded":
+            client.switch_on("CONFIG_PROCESS", "CONFIG_LOAD")
+        elif step == "the range sent and saved":
+            subprocess.run(["indi_setprop", "-h", "127.0.0.1", "-p", str(indi_port),
+                            f"{DEVICE}.WEATHER_SAFETY.MIN_OK=0;MAX_OK=1;PERC_WARN=0"], env=env,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=10)
+            client.send(f'<newNumberVector device="{DEVICE}" name="WEATHER_SAFETY"><oneNumber name="MIN_OK">0</oneNumber>'
+                        '<oneNumber name="MAX_OK">1</oneNumber><oneNumber name="PERC_WARN">0</oneNumber></newNumberVector>')
+            client.switch_on("CONFIG_PROCESS", "CONFIG_SAVE")
+        else:
+            client.switch_on("CONNECTION", "DISCONNECT")
+            until(5, lambda: client.state("CONNECTION") == "Idle")
+            time.sleep(0.5)
+            client.switch_on("CONNECTION", "CONNECT")
+            until(5, lambda: client.state("CONNECTION") == "Ok")
+            client.switch_on("CONFIG_PROCESS", "CONFIG_LOAD")
+
+    for step in ("a bent configuration loaded", "the range sent and saved", "a reconnect and the configuration loaded"):
+        bend(step)
+        time.sleep(3 * PERIOD + 0.5)
+        status, safety = client.state("WEATHER_STATUS"), client.number("WEATHER_PARAMETERS", "WEATHER_SAFETY")
+        range_now = [client.number("WEATHER_SAFETY", e) for e in ("MIN_OK", "MAX_OK", "PERC_WARN")]
+        print(f"rain, {step}: status {status}, range {range_now}")
+        if status != "Alert" or safety != 0 or range_now != [1, 1, 0]:
+            fail(f"{step}: status {status}, WEATHER_SAFETY {safety}, range {range_now} in rain")
+
+
 def main():
     sky(0)
     for setting in (["Safety/SafeDelayMinutes", "0"], ["Safety/UnsafeInDaylight", "False"]):
@@ -156,6 +203,12 @@ def main():
     if not until(40, tarnwick_says_safe):
         fail(f"Tarnwick never judged the calm simulated sky safe: {live()}")
 
+    # A configuration saved with a bent verdict's range, as an older driver let a client save it.
+    os.makedirs(os.path.join(tmp, ".indi"), exist_ok=True)
+    with open(os.path.join(tmp, ".indi", f"{DEVICE}_config.xml"), "w") as f:
+        f.write(f"<INDIDriver>\n<newNumberVector device='{DEVICE}' name='WEATHER_SAFETY'>\n"
+                "<oneNumber name='MIN_OK'>0</oneNumber>\n<oneNumber name='MAX_OK'>1</oneNumber>\n"
+                "<oneNumber name='PERC_WARN'>0</oneNumber>\n</newNumberVector>\n</INDIDriver>\n")
     sock_path = os.path.join(tmp, "indiserver")
     for _ in range(5):  # a port free a moment ago may be taken by now
         indi_port = free_port()
@@ -179,14 +232,24 @@ def main():
 
     client.send(f'<newTextVector device="{DEVICE}" name="TARNWICK_URL"><oneText name="URL">'
                 f'http://127.0.0.1:{web}/</oneText></newTextVector>')
-    client.send(f'<newSwitchVector device="{DEVICE}" name="CONNECTION"><oneSwitch name="CONNECT">On</oneSwitch>'
-                '</newSwitchVector>')
+    client.switch_on("CONNECTION", "CONNECT")
     if not until(10, lambda: client.number("WEATHER_UPDATE", "PERIOD") is not None):
         fail("no WEATHER_UPDATE after connecting")
     if client.number("WEATHER_UPDATE", "PERIOD") != 5:
         fail(f"default period {client.number('WEATHER_UPDATE', 'PERIOD')}, not 5 s")
-    client.send(f'<newNumberVector device="{DEVICE}" name="WEATHER_UPDATE"><oneNumber name="PERIOD">{PERIOD:g}'
-                '</oneNumber></newNumberVector>')
+    client.set_number("WEATHER_UPDATE", "PERIOD", PERIOD)
+
+    # One definition of each property per request; the informative values offer no range.
+    other = IndiClient(sock_path)
+    time.sleep(1.5)
+    twice = sorted(name for name, count in other.definitions.items() if count > 1)
+    if twice or "WEATHER_PARAMETERS" not in other.definitions:
+        fail(f"defined more than once per request: {twice}")
+    ranges = sorted(n for n in other.definitions if n.startswith("WEATHER_") and n not in
+                    ("WEATHER_UPDATE", "WEATHER_REFRESH", "WEATHER_OVERRIDE", "WEATHER_PARAMETERS", "WEATHER_STATUS",
+                     "WEATHER_SAFETY_REASONS"))
+    if ranges != ["WEATHER_SAFETY"]:
+        fail(f"ranges offered: {ranges}")
 
     # Calm and safe: Ok, and the values are Tarnwick's (the simulated air drifts a little).
     if not until(10, lambda: client.state("WEATHER_STATUS") == "Ok"):
@@ -199,15 +262,21 @@ def main():
             fail(f"{element} {client.number('WEATHER_PARAMETERS', element)} vs Tarnwick's {key} {obs[key]}")
     if client.number("WEATHER_PARAMETERS", "WEATHER_SAFETY") != 1 or client.value("WEATHER_SAFETY_REASONS", "REASONS") != "Safe":
         fail("a safe verdict is not published as safe")
+    if obs.get("cloud_cover_pct") is None:
+        fail(f"the simulated board gives no cloud cover: {obs}")
+    if not until(5, lambda: abs(client.number("WEATHER_PARAMETERS", "WEATHER_CLOUD_COVER") - live()["observation"]["cloud_cover_pct"]) < 0.01):
+        fail(f"cloud cover {client.number('WEATHER_PARAMETERS', 'WEATHER_CLOUD_COVER')} vs Tarnwick's {live()['observation']}")
 
     # Rain: Alert, with Tarnwick's own reason.
     sky(1)
     if not until(10, lambda: client.state("WEATHER_STATUS") == "Alert"):
         fail(f"rain left the status at {client.state('WEATHER_STATUS')}")
-    if not until(3, lambda: client.number("WEATHER_PARAMETERS", "WEATHER_RAIN") == 1):
-        fail("the rain parameter is not 1")
+    for element in ("WEATHER_RAIN", "WEATHER_RAIN_HOUR"):
+        if not until(3, lambda: client.number("WEATHER_PARAMETERS", element) == 1):
+            fail(f"{element} is not 1 in rain")
     if "Rain on the sensor" not in client.value("WEATHER_SAFETY_REASONS", "REASONS"):
         fail(f"reasons: {client.value('WEATHER_SAFETY_REASONS', 'REASONS')}")
+    cannot_bend_the_verdict(client, indi_port)
     sky(0)
     if not until(10, lambda: client.state("WEATHER_STATUS") == "Ok"):
         fail("dry again, the status stayed Alert")
@@ -240,6 +309,26 @@ def main():
     print(f"killed Tarnwick: Alert after {took:.2f} s (limit {limit:.1f} s)")
     if took > limit + 0.5:  # the time the notice takes through indiserver to us
         fail(f"a killed Tarnwick took {took:.2f} s to Alert")
+
+    # Down: the values are no reading of now, and a long period does not hold the next read.
+    if client.state("WEATHER_PARAMETERS") != "Alert":
+        fail(f"the values of a killed Tarnwick read {client.state('WEATHER_PARAMETERS')}")
+    client.set_number("WEATHER_UPDATE", "PERIOD", SLOW_PERIOD)
+    client.switch_on("WEATHER_REFRESH", "REFRESH")
+    sky(0)
+    tarnwick = start_tarnwick()
+    if not until(40, tarnwick_says_safe):
+        fail("Tarnwick did not come back safe")
+    back = time.monotonic()
+    if not until(SLOW_PERIOD, lambda: client.state("WEATHER_STATUS") == "Ok"):
+        fail(f"a Tarnwick that is back was not read again within the {SLOW_PERIOD:g} s period")
+    took = client.since("WEATHER_STATUS") - back
+    print(f"Tarnwick back: Ok after {took:.2f} s with a {SLOW_PERIOD:g} s period")
+    if took > 5 + READ_TIMEOUT + 1 or client.state("WEATHER_PARAMETERS") != "Ok":
+        fail(f"a Tarnwick that is back took {took:.2f} s to read Ok (values {client.state('WEATHER_PARAMETERS')})")
+    client.set_number("WEATHER_UPDATE", "PERIOD", PERIOD)
+    tarnwick.kill()
+    tarnwick.wait()
 
     # Back, but raining: it answers, and the status stays Alert until its verdict says safe.
     sky(1)

@@ -11,7 +11,10 @@
 #include "station/board_simulator.h"
 #include "../archive/archive_fixture.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <csignal>
+#include <iostream>
 #include <cmath>
 #include <QJsonArray>
 #include <QTcpServer>
@@ -150,4 +153,80 @@ TEST(WebPageInBrowser, StaleTodayUnitsAndACleanConsole)
     EXPECT_TRUE(page.consoleProblems().isEmpty()) << page.consoleProblems().join('\n').toStdString();
     program.terminate();
     EXPECT_TRUE(program.waitForFinished(10000));
+}
+
+namespace {
+// The verdict box, the tab's title and the reason line, as one text.
+const char *kShown = "document.getElementById('safety').className + ' | ' + document.getElementById('verdict').textContent"
+                     " + ' | ' + document.title + ' | ' + (document.getElementById('stale').hidden ? '' :"
+                     " document.getElementById('stale').textContent) + ' | ' + document.getElementById('now').className";
+
+bool showsSafe(const QString &shown)
+{
+    return shown.contains(QLatin1String("verdict safe")) || shown.contains(QLatin1String("| Safe"));
+}
+} // namespace
+
+// A program killed (SIGKILL) or hung (SIGSTOP) leaves no "Safe" on the page:
+// within StaleAfterSeconds + 5 s it says since when there was no answer,
+// greys the values and knows no verdict, in the box and in the tab, and the
+// once-a-second age line does not take that back.
+TEST(WebPageInBrowser, NoSafeFromAProgramThatStoppedOrHangs)
+{
+    QTemporaryDir dir;
+    const QString profile = dir.path() + "/profile.ini", control = dir.path() + "/control";
+    QFile sky(control);
+    ASSERT_TRUE(sky.open(QIODevice::WriteOnly) && sky.write("rain=0\ncloud=0\nwind=0\n") > 0);
+    sky.close();
+    for (const auto &[key, value] : {std::pair{"StaleAfterSeconds", QString::number(kStaleAfterSeconds)},
+                                     {"Safety/SafeDelayMinutes", QString("0")}, {"Safety/UnsafeInDaylight", QString("False")}})
+        ASSERT_TRUE(configure(profile, key, value)) << key;
+    const quint16 port = freePort();
+    auto start = [&](QProcess &program) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TARNWICK_SIMULATOR_CONTROL", control);
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(TARNWICK_BINARY), {"--headless", "--simulate", "--profile", profile, "--log-dir",
+                                                        dir.path(), "--no-archive", "--alpaca-port", QString::number(port)});
+        return program.waitForStarted(5000);
+    };
+    QProcess program;
+    ASSERT_TRUE(start(program));
+    DevToolsPage page;
+    ASSERT_TRUE(page.open(QStringLiteral("http://127.0.0.1:%1/").arg(port))) << qPrintable(page.error());
+    auto shown = [&] { return page.evaluate(js(kShown)).toString(); };
+
+    for (const int signal : {SIGSTOP, SIGKILL}) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return showsSafe(shown()); }, 60000)) << qPrintable(shown());
+        QTest::qWait(500);
+        ASSERT_EQ(::kill(program.processId(), signal), 0);
+        QElapsedTimer since;
+        since.start();
+        const auto silent = [&] { const QString s = shown(); return !showsSafe(s) && s.contains("No answer from Tarnwick since "); };
+        ASSERT_TRUE(QTest::qWaitFor(silent, 20000)) << qPrintable(shown());
+        const qint64 took = since.elapsed();
+        std::cout << (signal == SIGSTOP ? "stopped" : "killed") << ": no Safe after " << took << " ms\n";
+        EXPECT_LE(took, (kStaleAfterSeconds + 5) * 1000);
+        // It stays so through the age updates and the next requests.
+        for (int i = 0; i < 12; ++i) {
+            QTest::qWait(250);
+            const QString s = shown();
+            EXPECT_TRUE(s.contains("verdict unknown | Unknown | Unknown · ") && s.contains("No answer from Tarnwick since ")
+                        && s.endsWith("| stale")) << qPrintable(s);
+        }
+        EXPECT_TRUE(page.evaluate(js("document.getElementById('icon').href")).toString().contains("9ca3af"));
+        if (signal == SIGSTOP) {
+            QFile shot(QDir::temp().filePath("tarnwick-page-no-answer.png"));
+            if (shot.open(QIODevice::WriteOnly))
+                shot.write(page.screenshot());
+            ::kill(program.processId(), SIGCONT);
+        }
+    }
+    program.waitForFinished(5000);
+    // Back again: the page takes the program's verdict again.
+    QProcess again;
+    ASSERT_TRUE(start(again));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return showsSafe(shown()) && !shown().contains("No answer"); }, 60000)) << qPrintable(shown());
+    again.terminate();
+    EXPECT_TRUE(again.waitForFinished(10000));
 }

@@ -1,14 +1,19 @@
 // The weather watch page: live values every few seconds, charts of the
 // archive for the chosen span. Every text from the program goes in through
 // textContent, never as markup. The program judges the weather and the
-// freshness of readings; the page only shows what it was told.
+// freshness of readings; the page only shows what it was told, and tells no
+// verdict at all once it has not heard from the program for longer than the
+// program's own StaleAfterSeconds.
 "use strict";
 
 const LIVE_EVERY_MS = 5000;
+const ANSWER_WITHIN_MS = 4000; // a hung program is no answer
 const STEPS = { 3600: 10, 21600: 60, 86400: 300, 604800: 1800 };
 
 let live = null;          // the last /live answer
 let liveAt = 0;           // performance.now() when it came
+let answeredAt = new Date(); // the clock time of the last answer (the page's opening before one)
+let unanswered = false;   // the last request got no answer
 let lastHistory = null;   // the last /history answer, drawn again on a change of units
 let span = 3600;
 let charts = [];
@@ -73,7 +78,7 @@ function dayClock(t) {
 }
 
 async function getJson(url) {
-  const reply = await fetch(url, { cache: "no-store" });
+  const reply = await fetch(url, { cache: "no-store", signal: AbortSignal.timeout(ANSWER_WITHIN_MS) });
   const body = await reply.json();
   if (!reply.ok) throw new Error(body.error || reply.statusText);
   return body;
@@ -91,17 +96,29 @@ function onOff(digit) {
   return digit === 1 ? "on" : digit === 2 ? "undetermined" : "off";
 }
 
+// The tab's title and icon carry the verdict shown, so a tab in the background tells it too.
+const ICON_COLOURS = { safe: "#22c55e", unsafe: "#dc2626", unknown: "#9ca3af" };
+function showInTab(kind, word) {
+  document.title = word + " · Tarnwick weather watch";
+  const svg = '<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 32 32"><rect width="32" height="32" rx="6" fill="#1e293b"/>'
+    + '<circle cx="16" cy="16" r="10" fill="' + ICON_COLOURS[kind] + '"/></svg>';
+  $("icon").href = "data:image/svg+xml," + encodeURIComponent(svg);
+}
+
+// safety null: nothing current is known, whatever the last answer said.
 function showSafety(safety) {
   const box = $("safety");
   const reasons = $("reasons");
   reasons.replaceChildren();
-  if (!safety.known) {
+  if (!safety || !safety.known) {
     box.className = "verdict unknown";
-    $("verdict").textContent = "Safety unknown";
+    $("verdict").textContent = "Unknown";
+    showInTab("unknown", "Unknown");
     return;
   }
   box.className = "verdict " + (safety.safe ? "safe" : "unsafe");
   $("verdict").textContent = safety.safe ? "Safe" : "Unsafe";
+  showInTab(safety.safe ? "safe" : "unsafe", safety.safe ? "Safe" : "Unsafe");
   for (const u of safety.unsafe) {
     const li = document.createElement("li");
     li.textContent = u.text || u.name;
@@ -109,13 +126,34 @@ function showSafety(safety) {
   }
 }
 
-// Greyed tiles and the time of the values while the program says they are not of now.
-function showFreshness(reply) {
-  const f = reply.freshness;
-  const stale = !!reply.observation && !f.fresh;
-  $("now").classList.toggle("stale", stale);
-  $("stale").hidden = !stale;
-  $("stale").textContent = stale ? "values from " + clockSeconds(f.values_from) + " — " + f.why : "";
+// Asked at least twice within StaleAfterSeconds, so a quiet spell that long
+// is a program that does not answer, not the wait for the next request.
+function liveEveryMs() {
+  return live ? Math.min(LIVE_EVERY_MS, Math.max(1000, live.freshness.stale_after_s * 500)) : LIVE_EVERY_MS;
+}
+
+// Why the values shown are not of now, or "" when they are: no answer to the
+// last request, none for longer than StaleAfterSeconds (a request that hangs),
+// or the program says so itself.
+function outOfDate() {
+  const since = "No answer from Tarnwick since " + clockSeconds(answeredAt);
+  if (unanswered) return since;
+  if (!live) return "";
+  const quiet = (performance.now() - liveAt) / 1000;
+  if (quiet > Math.max(live.freshness.stale_after_s, liveEveryMs() / 1000 + 1)) return since;
+  const f = live.freshness;
+  return live.observation && !f.fresh ? "values from " + clockSeconds(f.values_from) + " — " + f.why : "";
+}
+
+// Greyed tiles, the reason and no verdict while the values are not of now;
+// run with every answer, every failed request and every second between.
+function showWatchState() {
+  const why = outOfDate();
+  $("now").classList.toggle("stale", why !== "");
+  $("stale").hidden = why === "";
+  $("stale").textContent = why;
+  showSafety(why === "" && live ? live.safety : null);
+  showAge();
 }
 
 function showTiles(o, trends) {
@@ -180,10 +218,8 @@ function showLive(reply) {
   live = reply;
   liveAt = performance.now();
   $("board").textContent = reply.board.state;
-  showSafety(reply.safety);
   // Upload services: "Weather service: sent 12:04:05 · Wind map: retrying in 40 s"
   $("uploads").textContent = (reply.uploads || []).map(u => u.service + ": " + u.state).join(" \u00b7 ");
-  showFreshness(reply);
   showToday(reply.today);
   showNight(reply.night);
   const o = reply.observation;
@@ -194,7 +230,7 @@ function showLive(reply) {
   } else {
     showTiles(o, reply.trends);
   }
-  showAge();
+  showWatchState();
 }
 
 function showAge() {
@@ -210,11 +246,15 @@ function showAge() {
 
 async function refreshLive() {
   try {
-    showLive(await getJson("/tarnwick/v1/live"));
+    const reply = await getJson("/tarnwick/v1/live");
+    answeredAt = new Date();
+    unanswered = false;
+    showLive(reply);
   } catch (e) {
-    $("updated").textContent = "no answer from the program (" + e.message + "); trying again";
+    unanswered = true;
+    showWatchState();
   }
-  setTimeout(refreshLive, LIVE_EVERY_MS);
+  setTimeout(refreshLive, liveEveryMs());
 }
 
 // Shades the steps where a share (raining, daylight, darkness, unsafe) is at least a half.
@@ -355,6 +395,6 @@ window.addEventListener("resize", () => {
   for (const c of charts) c.setSize({ width: chartWidth(c.root.parentElement), height: 200 });
 });
 showUnitChoice();
-setInterval(showAge, 1000);
+setInterval(showWatchState, 1000);
 refreshLive();
 refreshCharts();
