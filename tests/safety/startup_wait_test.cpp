@@ -109,6 +109,10 @@ struct GapCase {
     std::vector<ArchiveSpan> spans;
     bool safeAtOnce;
 };
+void PrintTo(const GapCase &c, std::ostream *os)
+{
+    *os << c.what;
+}
 class StartupGap : public StartupWaitTest, public ::testing::WithParamInterface<GapCase> {};
 
 TEST_P(StartupGap, AGapInTheArchiveRestartsTheDelay)
