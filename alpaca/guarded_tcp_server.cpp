@@ -13,6 +13,25 @@
 #include <sys/socket.h>
 
 namespace {
+// HTTP/1.0 closes after the answer unless the client asks to keep the
+// connection; HTTP/1.1 keeps it unless the client says "close".
+bool asksToClose(const QByteArray &head)
+{
+    const QList<QByteArray> lines = head.split('\n');
+    bool keepAlive = false;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray line = lines[i].trimmed().toLower();
+        if (!line.startsWith("connection:"))
+            continue;
+        for (const QByteArray &option : line.mid(11).split(',')) {
+            if (option.trimmed() == "close")
+                return true; // whatever else it says
+            keepAlive = keepAlive || option.trimmed() == "keep-alive";
+        }
+    }
+    return lines.value(0).trimmed().endsWith("HTTP/1.0") && !keepAlive;
+}
+
 class ConnectionWatch : public QObject {
 public:
     ConnectionWatch(QTcpSocket *socket, const GuardedTcpServer::Limits &limits)
@@ -37,11 +56,13 @@ public:
             m_received = 0;
             armIdle();
             if (m_socket->bytesToWrite() == 0) {
-                m_tail.clear();
+                m_headText.clear();
                 m_head.start();
             }
             if (m_rejected && m_socket->bytesToWrite() == 0)
                 m_socket->abort();
+            else if (m_closeAfterAnswer && m_busy == 0 && m_socket->bytesToWrite() == 0)
+                m_socket->disconnectFromHost(); // the client asked for one answer only
         });
         // Not while a request is being answered: the handler (a modal dialog
         // runs its own event loop) still holds the socket.
@@ -56,6 +77,9 @@ public:
 
     qint64 lastActivity() const { return m_active.elapsed(); }
     bool busy() const { return m_busy > 0; }
+    // A client that has sent a whole request head is one we serve; one that
+    // never has may be holding a place on purpose.
+    bool completedARequest() const { return m_requests > 0; }
 
     // While busy the connection is the server's to finish: no idle time-out,
     // no eviction, no deletion.
@@ -68,10 +92,14 @@ public:
             return;
         }
         m_active.restart();
-        if (m_socket->state() == QAbstractSocket::UnconnectedState)
+        if (m_socket->state() == QAbstractSocket::UnconnectedState) {
             m_socket->deleteLater();
-        else
-            m_idle.start();
+            return;
+        }
+        m_idle.start();
+        // The answer may have been flushed while busy: no later bytesWritten closes then.
+        if (m_closeAfterAnswer && m_socket->bytesToWrite() == 0)
+            m_socket->disconnectFromHost();
     }
 
 private:
@@ -86,10 +114,14 @@ private:
         m_received += m_socket->bytesAvailable();
         if (m_head.isActive()) {
             // The head ends with an empty line, perhaps split across reads.
-            const QByteArray seen = m_tail + m_socket->peek(m_socket->bytesAvailable());
-            if (seen.contains("\r\n\r\n"))
+            m_headText += m_socket->peek(m_socket->bytesAvailable());
+            const qsizetype end = m_headText.indexOf("\r\n\r\n");
+            if (end >= 0) {
                 m_head.stop();
-            m_tail = seen.right(3);
+                ++m_requests;
+                m_closeAfterAnswer = m_closeAfterAnswer || asksToClose(m_headText.left(end));
+                m_headText.clear();
+            }
         }
         if (m_socket->bytesToWrite() > m_limits.maxUnsentBytes) {
             m_socket->abort();
@@ -115,7 +147,9 @@ private:
     GuardedTcpServer::Limits m_limits;
     QTimer m_idle;
     QTimer m_head;
-    QByteArray m_tail; // the last bytes seen of a head still arriving
+    QByteArray m_headText; // a head still arriving (bounded by maxRequestBytes)
+    int m_requests = 0;    // whole request heads received
+    bool m_closeAfterAnswer = false;
     QElapsedTimer m_active;
     qint64 m_received = 0;
     bool m_rejected = false;
@@ -163,23 +197,29 @@ int GuardedTcpServer::openConnections()
 void GuardedTcpServer::makeRoom()
 {
     while (openConnections() >= m_limits.maxConnections && !m_sockets.isEmpty()) {
-        QTcpSocket *oldest = nullptr;
-        qint64 idleMost = -1;
+        // The least recently active of the connections that never sent a whole
+        // request goes first (a head dripping in keeps its connection busy-looking);
+        // a client that is being served only when there is no such connection.
+        QTcpSocket *victim = nullptr;
+        bool victimServed = true;
+        qint64 victimIdle = -1;
         for (const auto &s : m_sockets) {
             if (!bothEndsOpen(s))
                 continue; // already on its way out
             auto *watch = watchOf(s);
             if (watch && watch->busy())
                 continue;
+            const bool served = watch && watch->completedARequest();
             const qint64 idle = watch ? watch->lastActivity() : 0;
-            if (idle > idleMost) {
-                idleMost = idle;
-                oldest = s;
+            if (victimIdle < 0 || (victimServed && !served) || (served == victimServed && idle > victimIdle)) {
+                victim = s;
+                victimServed = served;
+                victimIdle = idle;
             }
         }
-        if (!oldest)
+        if (!victim)
             break;
-        oldest->abort();
+        victim->abort();
     }
 }
 

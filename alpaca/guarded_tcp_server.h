@@ -1,7 +1,8 @@
 // The listening socket of the Alpaca endpoint, with the limits the HTTP layer
-// lacks: a cap on open connections (the least recently active one makes room),
-// an idle time-out, a time limit for a request's head, a bound on the bytes of
-// one request and on unread answers.
+// lacks: a cap on open connections (one that never sent a whole request makes
+// room first, then the least recently active), an idle time-out, a time limit
+// for a request's head, a bound on the bytes of one request and on unread
+// answers; and the close after the answer that "Connection: close" and HTTP/1.0 ask for.
 #pragma once
 
 #include <QList>

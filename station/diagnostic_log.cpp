@@ -2,6 +2,7 @@
 
 #include "core/messages.h"
 #include "core/number_format.h"
+#include "station/station_logging.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -173,9 +174,15 @@ bool DiagnosticLog::writeLine(const QString &line)
         if (endsInsideALine(m_path))
             bytes.prepend("\r\n");
     }
-    int err = writeAll(m_file.handle(), bytes);
+    const int fd = m_file.handle();
+    struct stat before {};
+    const bool sized = ::fstat(fd, &before) == 0;
+    int err = writeAll(fd, bytes);
+    // A full disk cuts a line short: it is taken back, so the file holds whole lines only.
+    if (err != 0 && sized && ::ftruncate(fd, before.st_size) != 0)
+        qCDebug(lcStation) << "cannot take back a torn log line:" << std::strerror(errno);
     // Down to the disk, so a power cut loses nothing already logged.
-    if (err == 0 && ::fdatasync(m_file.handle()) != 0 && errno != EINVAL)
+    if (err == 0 && ::fdatasync(fd) != 0 && errno != EINVAL)
         err = errno;
     if (err != 0) {
         reportFailure(QString::fromLocal8Bit(std::strerror(err)));

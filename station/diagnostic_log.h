@@ -29,8 +29,9 @@ public:
     // usual fallback.
     bool openChosen(const QString &chosenFolder);
     // Writes one line and its CR LF and flushes it to the disk. A failing write
-    // returns false and reports once, with the OS reason; the next line opens
-    // the file again and starts on a line of its own.
+    // takes back what part of the line landed, returns false and reports once,
+    // with the OS reason; the next line opens the file again and starts on a
+    // line of its own.
     bool writeLine(const QString &line);
     // One line of the readings as they are now. Never throws: the log must not
     // disturb the station cycle.

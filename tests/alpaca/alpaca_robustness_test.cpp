@@ -48,15 +48,20 @@ protected:
     void SetUp() override
     {
         resetProgram();
-        server.addDevice(std::make_unique<FocuserDevice>(focuser, "focuser-uid"));
-        server.hostGuard().setAllowedHosts("x"); // the name the raw requests send
         GuardedTcpServer::Limits limits;
         limits.idleTimeoutMs = 200;
         limits.maxConnections = 64;
-        ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0, limits));
+        ASSERT_TRUE(serveFocuser(server, limits));
         port = server.port();
     }
     void TearDown() override { resetProgram(); }
+    // The focuser on a server of these limits, for requests naming the host "x".
+    bool serveFocuser(AlpacaServer &on, const GuardedTcpServer::Limits &limits)
+    {
+        on.addDevice(std::make_unique<FocuserDevice>(focuser, "focuser-uid"));
+        on.hostGuard().setAllowedHosts("x");
+        return on.listen(QHostAddress::LocalHost, 0, limits);
+    }
     bool stillServes() { return httpGet(port, "/api/v1/focuser/0/absolute").status == 200; }
 
     WeatherState weather;
@@ -280,12 +285,10 @@ TEST(AlpacaConnections, OnlyConnectionsStillOpenCount)
 TEST_F(AlpacaAbuse, ARequestHeadDrippingInIsClosedAtItsLimit)
 {
     AlpacaServer slow;
-    slow.addDevice(std::make_unique<FocuserDevice>(focuser, "focuser-uid"));
-    slow.hostGuard().setAllowedHosts("x");
     GuardedTcpServer::Limits limits;
     limits.idleTimeoutMs = 300;
     limits.headTimeoutMs = 600;
-    ASSERT_TRUE(slow.listen(QHostAddress::LocalHost, 0, limits));
+    ASSERT_TRUE(serveFocuser(slow, limits));
     QTcpSocket drip;
     drip.connectToHost(QHostAddress::LocalHost, slow.port());
     ASSERT_TRUE(drip.waitForConnected(1000));
@@ -308,4 +311,78 @@ TEST_F(AlpacaAbuse, ARequestHeadDrippingInIsClosedAtItsLimit)
     split.write("\n\r\n");
     ASSERT_TRUE(QTest::qWaitFor([&] { return split.bytesAvailable() > 0; }, 2000));
     EXPECT_TRUE(split.readAll().startsWith("HTTP/1.1 200"));
+}
+
+// The answer, then the server's close when the client asked for one answer
+// only; a keep-alive connection stays (the idle time-out is 5 s here).
+TEST_F(AlpacaAbuse, ConnectionCloseAndHttp10CloseAfterTheAnswer)
+{
+    AlpacaServer held;
+    GuardedTcpServer::Limits limits;
+    limits.idleTimeoutMs = 5000;
+    ASSERT_TRUE(serveFocuser(held, limits));
+    const struct {
+        const char *head;
+        bool closed;
+    } cases[] = {
+        {"GET /api/v1/focuser/0/name HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", true},
+        {"GET /api/v1/focuser/0/name HTTP/1.1\r\nHost: x\r\nconnection: Keep-Alive, Close\r\n\r\n", true},
+        {"GET /api/v1/focuser/0/name HTTP/1.0\r\nHost: x\r\n\r\n", true},
+        {"GET /tarnwick/none HTTP/1.0\r\nHost: x\r\n\r\n", true}, // a route's answer, not a device's
+        {"GET /api/v1/focuser/0/name HTTP/1.0\r\nHost: x\r\nConnection: keep-alive\r\n\r\n", false},
+        {"GET /api/v1/focuser/0/name HTTP/1.1\r\nHost: x\r\n\r\n", false},
+    };
+    held.addRoute("/tarnwick/", [](const HttpRouteRequest &) { return HttpRouteReply{404, "text/plain", "none"}; });
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.head);
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, held.port());
+        ASSERT_TRUE(client.waitForConnected(1000));
+        client.write(c.head);
+        QByteArray received;
+        HttpAnswer answer;
+        EXPECT_TRUE(QTest::qWaitFor([&] { received += client.readAll(); return answerComplete(received, answer); }, 2000));
+        EXPECT_GT(answer.status, 0);
+        const bool closed = QTest::qWaitFor([&] { return client.state() == QAbstractSocket::UnconnectedState; }, 1000);
+        EXPECT_EQ(closed, c.closed);
+    }
+}
+
+// A polite client polling on one keep-alive connection while others hold
+// every place with heads that drip in and never end: they make room, not it.
+TEST_F(AlpacaAbuse, AClientThatCompletesRequestsOutlastsDrippingHeads)
+{
+    AlpacaServer crowded;
+    GuardedTcpServer::Limits limits;
+    limits.maxConnections = 4;
+    ASSERT_TRUE(serveFocuser(crowded, limits));
+    const quint16 port = crowded.port();
+    QTcpSocket polite;
+    polite.connectToHost(QHostAddress::LocalHost, port);
+    ASSERT_TRUE(polite.waitForConnected(1000));
+    std::vector<std::unique_ptr<QTcpSocket>> drippers;
+    int answered = 0;
+    QByteArray received;
+    for (int poll = 0; poll < 10; ++poll) {
+        received.clear();
+        polite.write("GET /api/v1/focuser/0/name HTTP/1.1\r\nHost: x\r\n\r\n");
+        HttpAnswer a;
+        if (QTest::qWaitFor([&] { received += polite.readAll(); return answerComplete(received, a); }, 1000))
+            ++answered;
+        // A quarter of a second between polls; meanwhile new drippers come and the old ones drip on.
+        for (int step = 0; step < 5; ++step) {
+            drippers.push_back(std::make_unique<QTcpSocket>());
+            drippers.back()->connectToHost(QHostAddress::LocalHost, port);
+            QTest::qWait(50);
+            for (const auto &d : drippers) {
+                if (d->state() != QAbstractSocket::ConnectedState)
+                    continue;
+                d->write(d->objectName().isEmpty() ? "GET / HTTP/1.1\r\n" : "X");
+                d->setObjectName(QStringLiteral("dripping"));
+            }
+        }
+    }
+    EXPECT_EQ(answered, 10);
+    EXPECT_EQ(polite.state(), QAbstractSocket::ConnectedState);
+    EXPECT_LE(crowded.tcpServer()->openConnections(), 4);
 }

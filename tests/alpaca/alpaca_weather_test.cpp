@@ -138,7 +138,9 @@ TEST_F(AlpacaWeather, CommonMembersAndAConnectionPerClient)
     EXPECT_TRUE(get("safetymonitor/0/connected").value("Value").toBool());
     EXPECT_FALSE(get("safetymonitor/0/connected", "ClientID=6").value("Value").toBool());
     put("safetymonitor/0/disconnect", "ClientID=6"); // not this client's connection to end
-    EXPECT_EQ(error(get("safetymonitor/0/issafe")), 0);
+    o = get("safetymonitor/0/issafe"); // the weather not judged yet: never safe
+    EXPECT_EQ(error(o), 0);
+    EXPECT_EQ(o.value("Value"), QJsonValue(false));
     watch->judgeNow();
     const QJsonArray state = get("safetymonitor/0/devicestate").value("Value").toArray();
     ASSERT_EQ(state.size(), 2);

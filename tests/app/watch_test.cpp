@@ -3,6 +3,7 @@
 #include "app/startup.h"
 #include "app/watch_thread.h"
 #include "alpaca/alpaca_server.h"
+#include "safety/safety_watch.h"
 #include "http_client.h"
 
 #include "app/command_line.h"
@@ -199,6 +200,9 @@ TEST_F(WatchTest, AStalledWindowThreadStopsNeitherTheWatchNorTheServer)
             seenAt << clock.elapsed();
     });
     startWatchThread(*app);
+    // The judge's timer turns a silent board unsafe: it must not wait for a window.
+    ASSERT_TRUE(app->safety);
+    EXPECT_EQ(app->safety->thread(), app->watchThread.get());
     startWatchingOnItsThread(*app, *profile.store);
     ASSERT_TRUE(waitFor([&] { QMutexLocker held(&lock); return seenAt.size() >= 3; }, 20000));
 

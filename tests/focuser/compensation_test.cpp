@@ -86,6 +86,14 @@ TEST(Compensation, BacklashTakeUpOnlyForItsDirection)
     plan = planCompensation(rising);
     EXPECT_EQ(moves(plan), (std::vector<int32_t>{1060, 1040}));
     EXPECT_EQ(reports(plan).value(0), "Temperture Compensation backlash endpoint = 1040 inc = 20 Forward to = 1060");
+
+    // No steps per threshold: an increment of 0 counts as forward.
+    CompensationInput still = example(12.0);
+    still.synchronous = true;
+    still.tempSteps = 0;
+    EXPECT_EQ(moves(planCompensation(still)), (std::vector<int32_t>{1020, 1000}));
+    still.backlashDir = true;
+    EXPECT_EQ(moves(planCompensation(still)), std::vector<int32_t>{1000});
 }
 
 TEST(Compensation, TargetsRoundHalvesToEven)

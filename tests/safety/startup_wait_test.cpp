@@ -33,12 +33,12 @@ protected:
         rules.staleAfterSeconds = 30;
     }
     // One archived reading a second over [from, to) before the start, with this verdict.
-    void archiveSeconds(int from, int to, bool safe = true)
+    void archiveSeconds(int from, int to, bool safe = true, BoardState board = BoardState::Live)
     {
         for (int s = from; s < to; ++s) {
             Observation o;
             o.utc = start.addSecs(s);
-            archive.add(o, BoardStatus{BoardState::Live, "/dev/ttyUSB0", "", start.addSecs(-3600), o.utc}, judged(safe));
+            archive.add(o, BoardStatus{board, "/dev/ttyUSB0", "", start.addSecs(-3600), o.utc}, judged(safe));
         }
         archive.flush();
     }
@@ -97,6 +97,43 @@ TEST_F(StartupWaitTest, AGapRunsTheFullDelayFromTheFirstReadingAndSaysWhenItEnds
     // Waited out, the wait is over for this run.
     EXPECT_TRUE(judgeAt(700, true).safe);
 }
+
+// A reading 2 s after the start: safe at once only when the archive shows the
+// sky watched and safe without a gap for the whole delay before it.
+struct ArchiveSpan {
+    int from, to;
+    BoardState board = BoardState::Live;
+};
+struct GapCase {
+    const char *what;
+    std::vector<ArchiveSpan> spans;
+    bool safeAtOnce;
+};
+void PrintTo(const GapCase &c, std::ostream *os)
+{
+    *os << c.what;
+}
+class StartupGap : public StartupWaitTest, public ::testing::WithParamInterface<GapCase> {};
+
+TEST_P(StartupGap, AGapInTheArchiveRestartsTheDelay)
+{
+    for (const ArchiveSpan &span : GetParam().spans)
+        archiveSeconds(span.from, span.to, true, span.board);
+    monitor.setStartupCredit(credit());
+    judgeAt(0, false);
+    EXPECT_EQ(judgeAt(2, true).safe, GetParam().safeAtOnce);
+    EXPECT_EQ(judgeAt(601, true).safe, GetParam().safeAtOnce);
+    EXPECT_TRUE(judgeAt(602, true).safe);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Archive, StartupGap,
+    ::testing::Values(GapCase{"watched", {{-660, -5}}, true},
+                      GapCase{"rows29sApart", {{-660, -300}, {-272, -5}}, true},
+                      GapCase{"programDown30s", {{-660, -300}, {-271, -5}}, false},
+                      GapCase{"boardLost", {{-660, -300}, {-300, -240, BoardState::Lost}, {-240, -5}}, false},
+                      GapCase{"boardSimulated", {{-660, -300}, {-300, -5, BoardState::Simulated}}, false}),
+    [](const ::testing::TestParamInfo<GapCase> &info) { return std::string(info.param.what); });
 
 TEST_F(StartupWaitTest, TheArchiveVouchesOnlyForWatchedSafeMinutesRightUpToTheStart)
 {

@@ -19,6 +19,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -265,10 +266,11 @@ TEST_F(DiagnosticLogTest, AfterAFailedWriteTheNextLineStandsAloneInAFreshlyOpene
     ASSERT_TRUE(log.writeLine(QStringLiteral("first")));
     StderrCapture err;
     limitFileSize(QFileInfo(path).size() + 10);
-    EXPECT_FALSE(log.writeLine(QString(40, QLatin1Char('x')))); // 10 bytes land: a torn line
+    EXPECT_FALSE(log.writeLine(QString(40, QLatin1Char('x')))); // 10 bytes land, and are taken back
+    EXPECT_EQ(fileLines(path), QStringList{"first"});
     limitFileSize(RLIM_INFINITY);
     ASSERT_TRUE(log.writeLine(QStringLiteral("second")));
-    EXPECT_EQ(fileLines(path), (QStringList{"first", QString(10, QLatin1Char('x')), "second"}));
+    EXPECT_EQ(fileLines(path), (QStringList{"first", "second"}));
 
     // Failing again, the file is moved away; the next line goes to the name, not the old file.
     limitFileSize(QFileInfo(path).size());
@@ -281,4 +283,36 @@ TEST_F(DiagnosticLogTest, AfterAFailedWriteTheNextLineStandsAloneInAFreshlyOpene
     EXPECT_TRUE(notices.contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << notices.toStdString();
     EXPECT_FALSE(notices.contains(QStringLiteral("Unknown error")));
     std::signal(SIGXFSZ, SIG_DFL);
+}
+
+// A real full file system (a 64 KiB tmpfs): the line that no longer fits
+// leaves nothing of itself, and once there is room again logging goes on.
+TEST_F(DiagnosticLogTest, AFullDiskLeavesOnlyWholeLines)
+{
+    struct SmallDisk {
+        QTemporaryDir dir;
+        bool mounted = ::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs", 0, "size=64k") == 0;
+        ~SmallDisk() { (void)::umount2(QFile::encodeName(dir.path()).constData(), MNT_DETACH); }
+    } disk;
+    ASSERT_TRUE(disk.mounted) << "mounting a tmpfs needs root: " << std::strerror(errno);
+    QFile filler(disk.dir.filePath(QStringLiteral("filler")));
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+    filler.write(QByteArray(16 * 1024, 'f'));
+    filler.close();
+    log.openChosen(disk.dir.path());
+    const QString path = log.filePath();
+    const QString line = QString(188, QLatin1Char('w')); // 190 bytes with its CR LF: pages end inside lines
+    StderrCapture err;
+    int written = 0;
+    while (written < 1000 && log.writeLine(line))
+        ++written;
+    ASSERT_LT(written, 1000) << "the disk never filled";
+    EXPECT_EQ(QFileInfo(path).size(), written * 190);
+    ASSERT_TRUE(filler.remove());
+    ASSERT_TRUE(log.writeLine(QStringLiteral("after")));
+    QStringList expected(written, line);
+    expected << QStringLiteral("after");
+    EXPECT_EQ(fileLines(path), expected);
+    log.close();
+    EXPECT_TRUE(err.text().contains(QString::fromLocal8Bit(std::strerror(ENOSPC))));
 }

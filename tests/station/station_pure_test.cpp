@@ -1,5 +1,6 @@
 // Conversions, cloud classes and setting digits where the cycle tests do not
 // already reach the edges.
+#include "core/hand_box_api.h"
 #include "core/number_format.h"
 #include "core/settings.h"
 #include "station/board_commands.h"
@@ -31,6 +32,22 @@ TEST(Conversions, NegativeHumidityAndValuesWithoutARealResult)
     EXPECT_THROW(calculatedSkyTemp(-200, 10), ConversionError);
     EXPECT_EQ(windSample(0, 0.015, 1), 0);
     EXPECT_DOUBLE_EQ(windSample(100, 0.015, 1), 2.5);
+}
+
+TEST(Conversions, ClearSkyTemperatureOfTheTestRecord)
+{
+    // Dew point 21.2 shown, whole ambient 26: the Kelvin offset is 273.12 (273.15 gives 12.3604).
+    EXPECT_NEAR(calculatedSkyTemp(21.2, 26), 12.36174, 0.00005);
+}
+
+TEST(Conditions, HeaterAndRelayDigits)
+{
+    for (int digit = 0; digit <= 9; ++digit) {
+        const Indicator shown = switchIndicator(digit);
+        const char *expected = digit == 1 ? "Y" : digit == 2 ? "?" : "N";
+        EXPECT_EQ(shown.caption, QLatin1String(expected)) << digit;
+        EXPECT_EQ(shown.backColor, digit == 1 ? VbColor::Red : digit == 2 ? VbColor::Yellow : VbColor::Green) << digit;
+    }
 }
 
 TEST(Conditions, SkyClassWithLevelsEitherWayRound)

@@ -117,47 +117,63 @@ TEST_F(UploadCatchUp, NothingOlderThanTheBacklog)
     EXPECT_EQ(inOrder, dates); // ascending, none twice
 }
 
+// The service comes back, but refuses the key at the first late row (until
+// the key is put right an hour later) or not at all: no minute is lost either way.
 TEST_F(UploadCatchUp, AFurtherStationServiceGetsTheOutageToo)
 {
-    ServiceConfig c;
-    c.name = QStringLiteral("Second");
-    c.address = server.url(QStringLiteral("/second.php"));
-    c.stationId = QStringLiteral("ID2");
-    c.intervalSeconds = 60;
-    ServiceUploader service(c, [this] { return now; });
-    service.setMinuteSource([this](const QDateTime &from, const QDateTime &to) { return archive.minutesBetween(from, to); }, 6);
-    auto run = [&](int seconds) {
-        for (int i = 0; i < seconds; ++i) {
-            now = now.addSecs(1);
-            Observation o = observationFor(12, 2, 4, 80, -10); // 53.6 F: live, the archive's rows are near 50 F
-            o.utc = now;
-            service.setObservation(o);
-            service.tick();
-            (void)QTest::qWaitFor([&] { return !service.exchange().Connected() && !service.exchange().waitingForConnection(); }, 5000);
+    for (const bool keyRefused : {false, true}) {
+        SCOPED_TRACE(keyRefused ? "key refused at the first late row" : "accepted at once");
+        server.requests.clear();
+        ServiceConfig c;
+        c.name = QStringLiteral("Second");
+        c.address = server.url(QStringLiteral("/second.php"));
+        c.stationId = QStringLiteral("ID2");
+        c.intervalSeconds = 60;
+        ServiceUploader service(c, [this] { return now; });
+        service.setMinuteSource([this](const QDateTime &from, const QDateTime &to) { return archive.minutesBetween(from, to); }, 6);
+        auto run = [&](int seconds, const std::function<bool()> &until = {}) {
+            for (int i = 0; i < seconds && !(until && until()); ++i) {
+                now = now.addSecs(1);
+                Observation o = observationFor(12, 2, 4, 80, -10); // 53.6 F: live, the archive's rows are near 50 F
+                o.utc = now;
+                service.setObservation(o);
+                service.tick();
+                (void)QTest::qWaitFor([&] { return !service.exchange().Connected() && !service.exchange().waitingForConnection(); }, 5000);
+            }
+        };
+        now = kStart.addSecs(4);
+        run(1);
+        server.reply = "HTTP/1.0 503 Service Unavailable\r\n\r\n";
+        run(10 * 60);
+        const qsizetype back = server.requests.size();
+        server.reply = "HTTP/1.0 200 OK\r\n\r\nsuccess\r\n";
+        qsizetype refused = -1; // the request the refusal answered
+        if (keyRefused) {
+            run(360, [&] { return server.requests.size() > back; }); // the live report, taken
+            server.reply = "HTTP/1.0 200 OK\r\n\r\nINVALIDPASSWORDID|Password or key and/or id are incorrect\r\n";
+            refused = server.requests.size();
+            run(10, [&] { return server.requests.size() > refused; });
+            ASSERT_EQ(service.delivery().stateText(), QStringLiteral("credentials refused"));
+            server.reply = "HTTP/1.0 200 OK\r\n\r\nsuccess\r\n";
+            now = now.addSecs(3600);
         }
-    };
-    now = kStart.addSecs(4);
-    run(1);
-    server.reply = "HTTP/1.0 503 Service Unavailable\r\n\r\n";
-    run(10 * 60);
-    const qsizetype back = server.requests.size();
-    server.reply = "HTTP/1.0 200 OK\r\n\r\nsuccess\r\n";
-    run(360); // the pause after ten minutes of faults is 5 minutes
-    QStringList late;
-    for (qsizetype i = back; i < server.requests.size(); ++i) {
-        const QByteArray &r = server.requests[i];
-        if (r.contains("53%2E6"))
-            continue;
-        const qsizetype at = r.indexOf("dateutc=") + 8;
-        late << QString::fromLatin1(r.mid(at, r.indexOf('&', at) - at));
+        run(360); // the pause after ten minutes of faults is 5 minutes
+        QStringList late;
+        for (qsizetype i = back; i < server.requests.size(); ++i) {
+            const QByteArray &r = server.requests[i];
+            if (r.contains("53%2E6") || i == refused)
+                continue;
+            const qsizetype at = r.indexOf("dateutc=") + 8;
+            late << QString::fromLatin1(r.mid(at, r.indexOf('&', at) - at));
+        }
+        // The minutes after the last one taken, up to the first taken again, once each and in order.
+        ASSERT_GE(late.size(), 10) << qPrintable(late.join(' '));
+        for (int m = 1; m <= 10; ++m)
+            EXPECT_EQ(late[m - 1], dateAt(kStart.addSecs(m * 60)));
+        QStringList unique = late;
+        unique.removeDuplicates();
+        EXPECT_EQ(unique, late);
+        EXPECT_EQ(service.rowsDue(), 0);
+        EXPECT_TRUE(service.delivery().stateText().startsWith(QStringLiteral("sent "))) << qPrintable(service.delivery().stateText());
     }
-    // The minutes after the last one taken, up to the first taken again, once each and in order.
-    ASSERT_GE(late.size(), 10) << qPrintable(late.join(' '));
-    for (int m = 1; m <= 10; ++m)
-        EXPECT_EQ(late[m - 1], dateAt(kStart.addSecs(m * 60)));
-    QStringList unique = late;
-    unique.removeDuplicates();
-    EXPECT_EQ(unique, late);
-    EXPECT_EQ(service.rowsDue(), 0);
-    EXPECT_TRUE(service.delivery().stateText().startsWith(QStringLiteral("sent "))) << qPrintable(service.delivery().stateText());
 }

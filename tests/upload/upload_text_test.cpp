@@ -24,6 +24,7 @@ const SplitCase kSplitCases[] = {
     {"http://srv:8080", "http", "srv:8080", 0, "/", "", 80},
     {"http://srv/p:1", "http", "srv", 0, "/p:1", "", 80},
     {"http://srv:8080/cgi:bin/up?t=10:15", "http", "srv", 8080, "/cgi:bin/up", "t=10:15", 8080},
+    {"http://srv:81:8080/p", "http", "srv", 0, "/p", "", 80}, // the first colon ends the host
     {"http://srv:abc/p", "http", "srv", 0, "/p", "", 80},
     {"http://srv:8080/p?a=1?b", "http", "srv", 8080, "/p", "a=1?b", 8080},
     {"http://srv:65535/p", "http", "srv", 65535, "/p", "", 65535},

@@ -11,10 +11,12 @@
 #include "../archive/archive_fixture.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QSemaphore>
 #include <QTest>
 #include <QThread>
 #include <atomic>
+#include <ctime>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -173,6 +175,39 @@ TEST_F(WebRoutes, LiveTellsStaleValuesTodayTrendsAndCountsInWords)
     EXPECT_EQ(rainWords(300, 300, 400), "Dry");
     EXPECT_EQ(brightnessWords(960, 950), "Twilight");
     EXPECT_EQ(brightnessWords(1005, 950), "Dark");
+}
+
+// Ten hours east of UTC, at 13:00 local time: today began at 14:00 UTC
+// yesterday, and the day's low is the lowest reading, not a minute's mean.
+TEST_F(WebRoutes, TodaysHighAndLowFromLocalMidnightAndFromEveryReading)
+{
+    const bool hadTz = qEnvironmentVariableIsSet("TZ");
+    const QByteArray savedTz = qgetenv("TZ");
+    qputenv("TZ", "XST-10");
+    tzset();
+    const struct {
+        const char *utc;
+        std::vector<double> readings;
+    } rows[] = {
+        {"2026-12-06T13:59:00Z", {-5, 40}}, // 23:59 local, yesterday
+        {"2026-12-06T20:00:00Z", {2, 8}},   // 06:00 local: a low of 2, mean 5
+        {"2026-12-06T21:00:00Z", {30}},
+        {"2026-12-07T01:00:00Z", {10, 12}},
+    };
+    for (const auto &row : rows)
+        for (size_t i = 0; i < row.readings.size(); ++i)
+            archive.add(observationAt(utcAt(row.utc).addSecs(qint64(i) * 10), row.readings[i]), simulatedBoard(), {});
+    archive.flush();
+    const HttpRouteReply reply = answerLive({"GET", "/tarnwick/v1/live", {}, {}}, watch.status(), utcAt("2026-12-07T03:00:00Z"), &archive);
+    const QJsonObject today = QJsonDocument::fromJson(reply.body).object()["today"].toObject();
+    hadTz ? qputenv("TZ", savedTz) : qunsetenv("TZ");
+    tzset();
+    const QJsonObject ambient = today["ambient_c"].toObject();
+    EXPECT_EQ(today["from"], "2026-12-06T14:00:00Z");
+    EXPECT_EQ(ambient["high"].toDouble(NAN), 30);
+    EXPECT_EQ(ambient["high_at"], "2026-12-06T21:00:00Z");
+    EXPECT_EQ(ambient["low"].toDouble(NAN), 2);
+    EXPECT_EQ(ambient["low_at"], "2026-12-06T20:00:00Z");
 }
 
 TEST_F(WebRoutes, TheNightAtTheSiteAndItsDarknessOnTheCharts)
