@@ -299,10 +299,13 @@ void frmSetup::cmdOK_Click()
 {
     // Refused in the dialog itself: nothing is saved and nothing typed is lost.
     if (m_connections->refuse()) {
-        // Shown where the fields are; every typed text stays as it is.
-        if (!m_advancedMode)
-            setAdvancedMode(true);
+        // Shown where the fields are; every typed text stays as it is. The
+        // red line makes the content taller: fitted again, with room for the
+        // scroll bar that may bring, so nothing scrolls sideways.
         m_advancedArea->setCurrentWidget(m_connections);
+        setAdvancedMode(true);
+        // Once the pages have taken in the new line.
+        QTimer::singleShot(0, this, [this] { setAdvancedMode(true); });
         return;
     }
     m_result = true;

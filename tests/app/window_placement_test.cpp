@@ -17,6 +17,8 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QScreen>
 #include <QTimer>
 #include <QTest>
@@ -124,6 +126,44 @@ TEST(WindowPlacement, AdvancedClickedInTheShownDialogStaysOnTheScreen)
     EXPECT_EQ(next, std::size(places));
     for (const QString &s : seen)
         ADD_FAILURE() << qPrintable(s) << " outside " << area.width() << "x" << area.height();
+    app.reset();
+    resetProgram();
+}
+
+// OK refused on the Connections page: the red line above the fields makes
+// the page taller, and the dialog makes room for it rather than scrolling,
+// sideways least of all.
+TEST(WindowPlacement, RefusedConnectionsMakeNothingScrollSideways)
+{
+    ASSERT_EQ(QGuiApplication::platformName(), "xcb") << "run by with_window_manager.sh";
+    resetProgram();
+    TempProfile profile;
+    writeDefaultsIfNeeded(*profile.store);
+    profile.store->writeValue(kDriverId, "UploadServices", "get|Mine|http://127.0.0.1/x|soon", kUploadSubKey);
+    auto app = Main(parseCommandLine({"tarnwick", "--simulate", "--no-alpaca", "--no-archive", "--log-dir", profile.dir.path()}),
+                    *profile.store);
+    frmSetup *setup = app->setup->dialog();
+    auto *scroll = setup->findChild<QScrollArea *>(QStringLiteral("setupScroll"));
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    bool refused = false, sideways = true, down = true;
+    auto conn = QObject::connect(setup, &frmSetup::shown, setup, [&] {
+        QTimer::singleShot(0, setup, [&] {
+            QTest::qWaitFor([&] { return framedWithin(setup, area); }, 3000);
+            QTest::mouseClick(setup->findChild<QPushButton *>(QStringLiteral("cmdAdvanced")), Qt::LeftButton);
+            QTest::qWait(300);
+            QTest::mouseClick(setup->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+            QTest::qWait(500);
+            refused = setup->isVisible() && !setup->connectionsError().isEmpty();
+            sideways = scroll->horizontalScrollBar()->isVisible();
+            down = scroll->verticalScrollBar()->isVisible();
+            setup->cmdCancel_Click();
+        });
+    });
+    app->setup->run();
+    QObject::disconnect(conn);
+    EXPECT_TRUE(refused);
+    EXPECT_FALSE(sideways);
+    EXPECT_FALSE(down) << "the whole page fits a " << area.width() << "x" << area.height() << " screen";
     app.reset();
     resetProgram();
 }
