@@ -222,3 +222,26 @@ QString generalText(double value)
         mag.insert(0, "0");
     return QString::fromStdString(mant + "E" + sign + mag);
 }
+
+QString plainDecimalText(double value)
+{
+    if (value == 0 || !std::isfinite(value))
+        return generalText(value);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value)); // d.dddddddddddddde+XX
+    const std::string s(buf);
+    const auto e = s.find('e');
+    std::string digits = s.substr(0, 1) + s.substr(2, e - 2);
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
+    const long point = std::stol(s.substr(e + 1)) + 1; // digits before the decimal point
+    const long count = long(digits.size());
+    std::string out;
+    if (point <= 0)
+        out = "0." + std::string(size_t(-point), '0') + digits;
+    else if (point >= count)
+        out = digits + std::string(size_t(point - count), '0');
+    else
+        out = digits.substr(0, size_t(point)) + "." + digits.substr(size_t(point));
+    return QString::fromStdString((value < 0 ? "-" : "") + out);
+}

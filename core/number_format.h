@@ -37,3 +37,6 @@ QString boolText(bool value);
 // General text of a double: shortest form with at most 15 significant digits
 // (1.46, 44.32, 1E+20, 1E-05).
 QString generalText(double value);
+// The same 15 significant digits as plain decimal text, never an exponent
+// (-0.000000713329, 100000000000000000000): how the profile stores numbers.
+QString plainDecimalText(double value);

@@ -290,7 +290,7 @@ QString settingText(const Settings &settings, const QString &key)
             else if constexpr (std::is_same_v<T, int32_t>)
                 return QString::number(settings.*member);
             else if constexpr (std::is_same_v<T, double>)
-                return generalText(settings.*member);
+                return plainDecimalText(settings.*member);
             else
                 return settings.*member;
         },

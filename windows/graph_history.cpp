@@ -19,7 +19,7 @@ qsizetype pointsOutOfView(const QList<QPointF> &points, qint64 newestMs, qint64 
 std::vector<QList<QPointF>> historyPoints(const std::vector<Observation> &observations, const QDateTime &end,
                                           int interval, size_t seriesCount,
                                           const std::function<std::vector<double>(const Observation &)> &samples,
-                                          const std::function<double(double)> &plotValue)
+                                          const std::function<double(size_t series, double average)> &plotValue)
 {
     std::vector<QList<QPointF>> out(seriesCount);
     if (interval <= 0)
@@ -35,7 +35,7 @@ std::vector<QList<QPointF>> historyPoints(const std::vector<Observation> &observ
             return;
         const double x = double(startMs + (bin + 1) * binMs);
         for (size_t i = 0; i < seriesCount; ++i)
-            out[i].append(QPointF(x, plotValue(sums[i] / count)));
+            out[i].append(QPointF(x, plotValue(i, sums[i] / count)));
         std::fill(sums.begin(), sums.end(), 0.0);
         count = 0;
     };

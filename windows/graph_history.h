@@ -27,8 +27,8 @@ qsizetype pointsOutOfView(const QList<QPointF> &points, qint64 newestMs, qint64 
 
 // The points of each series for the `interval`-second bins that end at `end`
 // and reach back over the span: each bin's observations averaged (samples
-// turned into plotted values), placed at the bin's end; an empty bin gives none.
+// turned into plotted values, per series), placed at the bin's end; an empty bin gives none.
 std::vector<QList<QPointF>> historyPoints(const std::vector<Observation> &observations, const QDateTime &end,
                                           int interval, size_t seriesCount,
                                           const std::function<std::vector<double>(const Observation &)> &samples,
-                                          const std::function<double(double)> &plotValue);
+                                          const std::function<double(size_t series, double average)> &plotValue);

@@ -21,7 +21,7 @@ QString updateRateCaption(int interval)
 
 std::vector<double> temperatureSamples(const Observation &o)
 {
-    return {(o.rainReading - 300) / 20.0, o.skyC, o.ambientC, o.thermopileC, o.rainMean, o.skyBrightness / 22.5};
+    return {(o.rainReading - 300) / 20.0, o.skyC, o.ambientC, o.thermopileC, o.rainMean, double(o.skyBrightness)};
 }
 
 std::vector<double> windHumiditySamples(const Observation &o)
@@ -46,6 +46,11 @@ double temperaturePlotValue(double average)
 }
 
 double windHumidityPlotValue(double average)
+{
+    return roundedForPlot(average);
+}
+
+double countPlotValue(double average)
 {
     return roundedForPlot(average);
 }

@@ -22,14 +22,23 @@ int intervalFromBar(int barValue);
 // "0 Min 5 Sec", "5 Min 0 Sec", or "Update Off".
 QString updateRateCaption(int interval);
 
-// One sample per series, in series order, from a live or an archived observation.
+// One sample per series, in series order, from a live or an archived
+// observation. The rain average and the sky brightness are board counts.
 std::vector<double> temperatureSamples(const Observation &o);
 std::vector<double> windHumiditySamples(const Observation &o);
 
-// Plotted values: temperatures in tenths, wind/humidity as they are; both
-// rounded to an integer, halves to even.
+// Plotted values: temperatures in tenths, wind/humidity and board counts as
+// they are; all rounded to an integer, halves to even.
 double temperaturePlotValue(double average);
 double windHumidityPlotValue(double average);
+double countPlotValue(double average);
+
+// The scale of board counts beside a chart's own (counts reach 1023).
+namespace CountScale {
+constexpr double kMinimum = 0;
+constexpr double kMaximum = 1200;
+constexpr int kLabels = 5; // every 300
+} // namespace CountScale
 
 // Top of a series' margin label, for a chart area of height h (twips).
 double temperatureLabelTop(double h, double plotted, double maximum, double minimum);

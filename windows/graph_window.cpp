@@ -3,6 +3,7 @@
 #include "core/platform.h"
 
 #include <QCheckBox>
+#include <algorithm>
 #include <QGraphicsLayout>
 #include <QLabel>
 #include <QResizeEvent>
@@ -35,6 +36,8 @@ constexpr int kLabelRowHeight = 255;
 constexpr int kTimeRowHeight = 255;
 constexpr int kTagColumnWidth = 420;
 constexpr int kTimeOverhang = 225;
+// Right of the plot, the numbers of the scale of counts and its title.
+constexpr int kCountScaleWidth = 600;
 constexpr int kSampleMs = 1000;
 // A full view has a point at both edges.
 constexpr qsizetype kMaxPoints = kGraphPoints + 1;
@@ -125,9 +128,11 @@ void GraphWindow::buildChart()
     m_xAxis->setLabelsFont(timeFont);
     m_chart->addAxis(m_yAxis, Qt::AlignLeft);
     m_chart->addAxis(m_xAxis, Qt::AlignBottom);
+    if (std::any_of(m_def.series.begin(), m_def.series.end(), [](const GraphSeriesDef &d) { return d.onCountScale; }))
+        buildCountAxis();
     // Hairlines: the same pixels as the theme's one-pixel pens without
     // antialiasing, but a moved line's bounds need no outline of its stroke.
-    for (QAbstractAxis *axis : {static_cast<QAbstractAxis *>(m_yAxis), static_cast<QAbstractAxis *>(m_xAxis)}) {
+    for (QAbstractAxis *axis : m_chart->axes()) {
         QPen grid = axis->gridLinePen();
         grid.setWidth(0);
         axis->setGridLinePen(grid);
@@ -142,6 +147,37 @@ void GraphWindow::buildChart()
     m_chartView->setBackgroundBrush(Qt::black);
 }
 
+// Counts do not read on a scale of degrees: they have their own, numbered,
+// at the right, without grid lines of its own.
+void GraphWindow::buildCountAxis()
+{
+    m_countAxis = new QValueAxis;
+    m_countAxis->setObjectName(QStringLiteral("countScale"));
+    m_countAxis->setRange(CountScale::kMinimum, CountScale::kMaximum);
+    m_countAxis->setTickCount(CountScale::kLabels);
+    m_countAxis->setLabelFormat(QStringLiteral("%d"));
+    m_countAxis->setGridLineVisible(false);
+    m_countAxis->setLabelsColor(Qt::lightGray);
+    m_countAxis->setLinePenColor(kGridColor);
+    QFont font = m_countAxis->labelsFont();
+    font.setPointSizeF(7);
+    m_countAxis->setLabelsFont(font);
+    m_countAxis->setTitleText(QStringLiteral("counts"));
+    m_countAxis->setTitleBrush(Qt::lightGray);
+    m_countAxis->setTitleFont(font);
+    m_chart->addAxis(m_countAxis, Qt::AlignRight);
+}
+
+QValueAxis *GraphWindow::axisOf(size_t series) const
+{
+    return m_def.series[series].onCountScale ? m_countAxis : m_yAxis;
+}
+
+double GraphWindow::plotted(size_t series, double average) const
+{
+    return m_def.series[series].onCountScale ? countPlotValue(average) : m_def.plotValue(average);
+}
+
 // A series with its margin tag and its check box.
 void GraphWindow::addSeries(size_t i)
 {
@@ -149,7 +185,7 @@ void GraphWindow::addSeries(size_t i)
     auto *series = new QLineSeries;
     m_chart->addSeries(series);
     series->attachAxis(m_xAxis);
-    series->attachAxis(m_yAxis);
+    series->attachAxis(axisOf(i));
     series->setVisible(true);
     series->setColor(d.color);
     m_series.push_back(series);
@@ -225,7 +261,7 @@ void GraphWindow::fillFromHistory()
     std::vector<QList<QPointF>> points;
     try {
         points = historyPoints(m_history(now.addMSecs(-m_spanMs), now), now, n, m_series.size(), m_def.samples,
-                               m_def.plotValue);
+                               [this](size_t i, double average) { return plotted(i, average); });
     } catch (...) {
         return; // an archive that fails leaves the chart as it is
     }
@@ -261,8 +297,6 @@ void GraphWindow::sampleArrival(const Observation &o)
 
 void GraphWindow::plot(const std::vector<double> &averages)
 {
-    const double maximum = m_yAxis->max();
-    const double minimum = m_yAxis->min();
     // The plot's height stands for the chart's, so tags line up with the lines.
     const double h = twips(height()) - kPicHolderHeight - kTimeRowHeight - kLabelRowHeight;
     const qint64 now = m_clock().toMSecsSinceEpoch();
@@ -270,8 +304,9 @@ void GraphWindow::plot(const std::vector<double> &averages)
     m_chartView->setUpdatesEnabled(false);
     m_tagTops.assign(m_series.size(), 0.0);
     for (size_t i = 0; i < m_series.size() && i < averages.size(); ++i) {
-        const double v = m_def.plotValue(averages[i]);
-        m_tagTops[i] = m_def.labelTop(h, averages[i], v, maximum, minimum);
+        const double v = plotted(i, averages[i]);
+        const QValueAxis *axis = axisOf(i);
+        m_tagTops[i] = m_def.labelTop(h, averages[i], v, axis->max(), axis->min());
         // Hidden series are appended too; every series keeps only what is in view.
         QLineSeries *series = m_series[i];
         QList<QPointF> points = series->points();
@@ -318,7 +353,8 @@ void GraphWindow::layoutControls()
     m_chartView->setGeometry(px(kLeftMargin), 0, chartWidth, chartHeight);
     // Room at both ends for the half of a time that overhangs its tick.
     const int overhang = px(kTimeOverhang);
-    m_chart->setPlotArea(QRectF(overhang, 0, std::max(1, chartWidth - 2 * overhang),
+    const int right = m_countAxis ? std::max(overhang, px(kCountScaleWidth)) : overhang;
+    m_chart->setPlotArea(QRectF(overhang, 0, std::max(1, chartWidth - overhang - right),
                                 std::max(1, chartHeight - px(kTimeRowHeight))));
     placeTags();
 
@@ -339,55 +375,4 @@ void GraphWindow::layoutControls()
             top = tops.l75;
         label->move(0, px(top));
     }
-}
-
-GraphWindow *newTemperaturesWindow(QWidget *owner)
-{
-    GraphWindowDef d;
-    d.objectName = "frmTaskman";
-    d.title = "Temperatures degC";
-    d.chartName = "Graph1";
-    d.maximum = 550;
-    d.minimum = -400;
-    d.step = 50;
-    d.series = {
-        {"Rain", QColor(0, 255, 0), "CS_Label", "RA"},
-        {"Sky Temp", QColor(255, 255, 255), "ST_label", "ST"},
-        {"Ambient Temp", QColor(0, 255, 255), "AMB_Label", "AT"},
-        {"TP Temp", QColor(255, 255, 0), "TP_Label", "TT"},
-        {"Amb1 Temp", QColor(255, 0, 255), "AMB1_Label", "A1T"},
-        {"SkyBrightness", QColor(128, 128, 255), "BrightSky_Lab", "SB"},
-    };
-    d.axisLabels = {{"LabelMax", "+55"}, {"Label_Zero", "0"}, {"Label_Min", "-40"}};
-    d.samples = [](const Observation &o) { return temperatureSamples(o); };
-    d.plotValue = temperaturePlotValue;
-    d.labelTop = [](double h, double, double plotted, double maximum, double minimum) {
-        return temperatureLabelTop(h, plotted, maximum, minimum);
-    };
-    d.axisLabelTops = temperatureAxisLabelTops;
-    return new GraphWindow(d, owner);
-}
-
-GraphWindow *newWindHumidityWindow(QWidget *owner)
-{
-    GraphWindowDef d;
-    d.objectName = "frmTaskman1";
-    d.title = "WindHumidity";
-    d.chartName = "Graph2";
-    d.maximum = 100;
-    d.minimum = -20;
-    d.step = 5;
-    d.series = {
-        {"RH", QColor(0, 255, 0), "CS_Label", "RH"},
-        {"Wind", QColor(255, 255, 255), "ST_label", "WN"},
-        {"DewPoint", QColor(0, 255, 255), "AMB_Label", "DP"},
-        {"AMB Temp", QColor(255, 255, 0), "TP_Label", "AM"},
-    };
-    d.axisLabels = {{"LabelMax", "100"}, {"Label75", "75"}, {"Label50", "50"},
-                    {"Label25", "25"},   {"Label_Zero", "0"}, {"Label_Min", "-20"}};
-    d.samples = [](const Observation &o) { return windHumiditySamples(o); };
-    d.plotValue = windHumidityPlotValue;
-    d.labelTop = [](double h, double average, double, double, double) { return windHumidityLabelTop(h, average); };
-    d.axisLabelTops = [](double chartHeight, double, double) { return windHumidityAxisLabelTops(chartHeight); };
-    return new GraphWindow(d, owner);
 }

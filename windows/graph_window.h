@@ -27,6 +27,7 @@ struct GraphSeriesDef {
     QColor color;
     const char *labelName;
     const char *labelCaption;
+    bool onCountScale = false; // plotted as board counts against the scale at the right
 };
 
 struct GraphAxisLabelDef {
@@ -44,7 +45,7 @@ struct GraphWindowDef {
     std::vector<GraphSeriesDef> series;
     std::vector<GraphAxisLabelDef> axisLabels;
     std::function<std::vector<double>(const Observation &)> samples; // live and archived alike
-    std::function<double(double average)> plotValue;
+    std::function<double(double average)> plotValue; // for the series on the chart's own scale
     // Margin label top (twips) from the chart height, the average and its plotted value.
     std::function<double(double h, double average, double plotted, double maximum, double minimum)> labelTop;
     std::function<GraphLabelTops(double chartHeight, double maximum, double minimum)> axisLabelTops;
@@ -94,6 +95,9 @@ private:
     void layoutControls();
     void placeTags();
     void showSpanEndingAt(qint64 endMs);
+    void buildCountAxis();
+    QValueAxis *axisOf(size_t series) const;
+    double plotted(size_t series, double average) const;
 
     GraphWindowDef m_def;
     std::optional<Observation> m_latest;
@@ -103,6 +107,7 @@ private:
     QChartView *m_chartView = nullptr;
     QDateTimeAxis *m_xAxis = nullptr;
     QValueAxis *m_yAxis = nullptr;
+    QValueAxis *m_countAxis = nullptr; // only with series of counts
     QWidget *m_picHolder = nullptr;
     QScrollBar *m_bar = nullptr;
     QLabel *m_updateRate = nullptr;
@@ -116,7 +121,7 @@ private:
     qint64 m_spanMs = 0;
 };
 
-// frmTaskman, "Temperatures degC", six series.
+// frmTaskman, "Temperatures degC", six series: four in degrees, two in counts.
 GraphWindow *newTemperaturesWindow(QWidget *owner);
 // frmTaskman1, "WindHumidity", four series.
 GraphWindow *newWindHumidityWindow(QWidget *owner);

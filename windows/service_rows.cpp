@@ -1,5 +1,7 @@
 #include "windows/service_rows.h"
 
+#include "upload/services.h"
+
 #include <algorithm>
 
 namespace {
@@ -83,14 +85,33 @@ QString serviceTextFromRows(const ServiceRows &rows)
     return lines.join(QLatin1Char('\n'));
 }
 
-QString serviceRowProblem(const ServiceRow &row, int number)
+QString serviceColumnTitle(ServiceColumn column)
 {
-    for (QString ServiceRow::*field : fieldsOf(row.kind)) {
-        const QString &text = row.*field;
+    static const char *const titles[kServiceColumnCount] = {"Kind", "Name", "URL or template", "Station ID", "Key",
+                                                            "POST body", "Every (s)"};
+    return QString::fromLatin1(titles[int(column)]);
+}
+
+QStringList serviceRowProblems(const ServiceRow &row, int number)
+{
+    // Named by row and column, never quoted: a field may hold a key.
+    QStringList problems;
+    auto tell = [&](ServiceColumn column, const char *what) {
+        problems << QStringLiteral("service row %1: %2 %3").arg(number).arg(serviceColumnTitle(column), QLatin1String(what));
+    };
+    for (int c = int(ServiceColumn::Name); c < kServiceColumnCount; ++c) {
+        const auto column = ServiceColumn(c);
+        if (!serviceColumnUsed(row.kind, column))
+            continue;
+        const QString &text = row.*memberOf(column);
         if (text.contains(QLatin1Char('|')) || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')))
-            return QStringLiteral("service row %1: \"%2\" holds a \"|\" or a line break, which would split the row")
-                .arg(number)
-                .arg(text.left(40));
+            tell(column, "holds a \"|\" or a line break, which would split the row");
+        else if (text.trimmed().isEmpty() && column != ServiceColumn::Name && column != ServiceColumn::Body)
+            tell(column, "is empty");
     }
-    return QString();
+    bool whole = false;
+    const int seconds = row.interval.trimmed().toInt(&whole);
+    if (!row.interval.trimmed().isEmpty() && (!whole || seconds < kShortestInterval))
+        tell(ServiceColumn::Interval, "is not a whole number of seconds, 1 or more");
+    return problems;
 }

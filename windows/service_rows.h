@@ -34,6 +34,10 @@ ServiceRows serviceRowsFromText(const QString &text);
 QString serviceLine(const ServiceRow &row);
 // Every row's line, then the kept lines.
 QString serviceTextFromRows(const ServiceRows &rows);
-// Why row number `number` (from 1) cannot be written as one line: a "|" or a
-// line break inside a field would split it; empty when it can.
-QString serviceRowProblem(const ServiceRow &row, int number);
+// A column's title in the services table.
+QString serviceColumnTitle(ServiceColumn column);
+// Why row number `number` (from 1) cannot be used, one sentence per field,
+// each naming the row and the column but not what the field holds: a field
+// its kind needs is empty, the interval is no whole number of seconds, or a
+// "|" or line break would split the row. Empty when it can be used.
+QStringList serviceRowProblems(const ServiceRow &row, int number);

@@ -145,11 +145,12 @@ QStringList SetupConnectionsPage::problems() const
     const ServiceRows rows = m_services->rows();
     for (size_t i = 0; i < rows.rows.size(); ++i) {
         const int number = int(i) + 1;
-        if (const QString p = serviceRowProblem(rows.rows[i], number); !p.isEmpty())
-            problems << p;
-        else if (m_servicesProblems)
-            for (const QString &p : m_servicesProblems(serviceLine(rows.rows[i])))
-                problems << QStringLiteral("service row %1: %2").arg(number).arg(p);
+        const QStringList found = serviceRowProblems(rows.rows[i], number);
+        problems << found;
+        // The uploads' own reading of the line as a last check; its words
+        // quote the line, which may hold a key, so they are not shown.
+        if (found.isEmpty() && m_servicesProblems && !m_servicesProblems(serviceLine(rows.rows[i])).isEmpty())
+            problems << QStringLiteral("service row %1 cannot be used as it stands").arg(number);
     }
     return problems;
 }

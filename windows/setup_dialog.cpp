@@ -27,6 +27,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -39,6 +40,8 @@ namespace {
 
 const char *const kAscomSite = "https://ascom-standards.org/";
 const char *const kMakerSite = "https://www.ascom-alpaca.org/";
+// How long after a change of size the window manager's answers are checked.
+constexpr int kSettlingMs = 3000;
 
 // A logo that opens a web site when clicked.
 QToolButton *logo(QWidget *parent, const char *name, const QString &caption, const char *site)
@@ -74,6 +77,8 @@ frmSetup::frmSetup(SetupDialogContext context, QWidget *parent) : QDialog(parent
     setObjectName(QStringLiteral("frmSetup"));
     setWindowTitle(QStringLiteral("Wind and Rain Setup"));
     MMControl1 = new MMControl(this);
+    m_settleCheck.setInterval(100);
+    connect(&m_settleCheck, &QTimer::timeout, this, &frmSetup::keepOnScreenWhileSettling);
     MMControl1->setObjectName(QStringLiteral("MMControl1"));
     buildContent();
     m_scroll = new QScrollArea(this);
@@ -259,8 +264,11 @@ void frmSetup::setAdvancedMode(bool on)
     setFixedHeight(height);
     if (this->width() < width)
         resize(width, height);
-    if (isVisible())
+    if (isVisible()) {
         keepOnScreen(this);
+        m_settling.setRemainingTime(kSettlingMs);
+        m_settleCheck.start();
+    }
 }
 
 void frmSetup::UpdateEnabledControls()
@@ -291,10 +299,13 @@ void frmSetup::cmdOK_Click()
 {
     // Refused in the dialog itself: nothing is saved and nothing typed is lost.
     if (m_connections->refuse()) {
-        // Shown where the fields are; every typed text stays as it is.
-        if (!m_advancedMode)
-            setAdvancedMode(true);
+        // Shown where the fields are; every typed text stays as it is. The
+        // red line makes the content taller: fitted again, with room for the
+        // scroll bar that may bring, so nothing scrolls sideways.
         m_advancedArea->setCurrentWidget(m_connections);
+        setAdvancedMode(true);
+        // Once the pages have taken in the new line.
+        QTimer::singleShot(0, this, [this] { setAdvancedMode(true); });
         return;
     }
     m_result = true;
@@ -347,6 +358,14 @@ void frmSetup::showEvent(QShowEvent *event)
     m_basic->port().refreshDetectedDevices();
     QDialog::showEvent(event);
     emit shown();
+}
+
+void frmSetup::keepOnScreenWhileSettling()
+{
+    if (!isVisible() || m_settling.hasExpired())
+        m_settleCheck.stop();
+    else
+        keepOnScreen(this);
 }
 
 void frmSetup::reject()

@@ -8,7 +8,9 @@
 #include "windows/setup_fields.h"
 #include "windows/setup_widgets.h"
 
+#include <QDeadlineTimer>
 #include <QDialog>
+#include <QTimer>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -133,6 +135,7 @@ private:
     QTabWidget *buildAdvancedPages();
     QLayout *buildButtons();
     void runOnFlags(const std::function<void(Settings &)> &step);
+    void keepOnScreenWhileSettling();
     QString chooseFile(const PickerRequest &request); // empty when cancelled
 
     SetupDialogContext m_context;
@@ -141,6 +144,11 @@ private:
     bool m_result = false;
     bool m_allowUnload = false;
     bool m_advancedMode = false;
+    // After a change of size the place is checked against the screen a few
+    // times a second until then: the window manager's frame and its answer to
+    // the new size can come late, carrying the place from before.
+    QDeadlineTimer m_settling;
+    QTimer m_settleCheck;
 
     SetupBasicPage *m_basic = nullptr;
     SetupBoardPage *m_board = nullptr;

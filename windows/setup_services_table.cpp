@@ -13,8 +13,6 @@
 #include <set>
 
 namespace {
-const char *const kHeaders[kServiceColumnCount] = {"Kind", "Name", "URL or template", "Station ID", "Key",
-                                                   "POST body", "Every (s)"};
 const char *const kTips[kServiceColumnCount] = {
     "pws: another service of the personal-weather-station protocol; windmap: the wind map's station API; "
     "get or post: a request of your own",
@@ -50,7 +48,7 @@ ServicesTable::ServicesTable(QWidget *parent) : QWidget(parent)
     m_table = new QTableWidget(0, kServiceColumnCount, this);
     m_table->setObjectName(QStringLiteral("tblServices"));
     for (int c = 0; c < kServiceColumnCount; ++c) {
-        auto *header = new QTableWidgetItem(QString::fromLatin1(kHeaders[c]));
+        auto *header = new QTableWidgetItem(serviceColumnTitle(ServiceColumn(c)));
         header->setToolTip(QString::fromLatin1(kTips[c]));
         m_table->setHorizontalHeaderItem(c, header);
     }

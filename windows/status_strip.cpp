@@ -3,11 +3,19 @@
 #include "watch/board_words.h"
 #include "windows/seen_on_screen.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QVBoxLayout>
 #include <QWidgetItem>
 
+#include <climits>
+#include <utility>
+
 namespace {
+constexpr int kBoardLines = 2;
+// The verdict with its reasons and the time a wait ends.
+constexpr int kVerdictLines = 3;
+
 // Holds one label, filling it, in the strip's layout. A label's new text asks
 // its parent for a new layout; this parent has none, so the hand box is not
 // laid out again each time the age moves on.
@@ -30,6 +38,28 @@ protected:
 private:
     QLabel *m_label;
 };
+
+// The text as it wraps within `lines` lines of `width`; when it needs more,
+// its end is cut and marked, so what it begins with still reads.
+QString wrappedWithin(const QFontMetrics &metrics, const QString &text, int width, int lines)
+{
+    auto fits = [&](const QString &t) {
+        return metrics.boundingRect(QRect(0, 0, width, INT_MAX), Qt::TextWordWrap, t).height()
+               <= lines * metrics.lineSpacing();
+    };
+    if (fits(text))
+        return text;
+    const QChar ellipsis(0x2026);
+    qsizetype low = 0, high = text.size(); // the longest start that fits with the mark
+    while (low < high) {
+        const qsizetype mid = (low + high + 1) / 2;
+        if (fits(text.left(mid).trimmed() + ellipsis))
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    return text.left(low).trimmed() + ellipsis;
+}
 
 QLabel *stripLabel(const QString &name, QWidget *parent)
 {
@@ -71,11 +101,13 @@ StatusStrip::StatusStrip(QWidget *parent) : QFrame(parent)
     m_board->setFont(bold);
     m_safety->setFont(bold);
     m_safety->setAlignment(Qt::AlignCenter);
-    // Two lines for the state, one each for the age and the verdict, always:
-    // the window keeps its size whatever they say.
-    m_board->setWordWrap(true);
-    m_board->setFixedHeight(2 * m_board->fontMetrics().lineSpacing() + 2);
-    m_safety->setFixedHeight(m_safety->fontMetrics().lineSpacing() + 2);
+    // Two lines for the state, three for the verdict, one for the age,
+    // always: the window keeps its size whatever they say. A verdict with its
+    // reasons and the time a wait ends is read whole, not cut in its middle.
+    for (auto [label, lines] : {std::pair{m_board, kBoardLines}, std::pair{m_safety, kVerdictLines}}) {
+        label->setWordWrap(true);
+        label->setFixedHeight(lines * label->fontMetrics().lineSpacing() + 2);
+    }
     rows->addWidget(held(m_board, this));
     rows->addWidget(held(m_detail, this));
     rows->addWidget(held(m_safety, this));
@@ -139,16 +171,18 @@ void StatusStrip::refresh()
         m_board->setText(boardShown);
     setTip(m_board, b.reason.isEmpty() ? m_boardText : m_boardText + QLatin1Char('\n') + b.reason);
     setElided(m_detail, m_detailText, m_detailElided);
-    setElided(m_safety, m_safetyText, m_safetyElided);
+    setElided(m_safety, m_safetyText, m_safetyElided, kVerdictLines);
 }
 
-void StatusStrip::setElided(QLabel *label, const QString &text, Elided &last)
+void StatusStrip::setElided(QLabel *label, const QString &text, Elided &last, int lines)
 {
-    const int width = std::max(10, label->width());
+    const int width = std::max(10, label->contentsRect().width());
     // Measuring the text is the costly part: only a new text or width needs it.
     if (last.full == text && last.width == width)
         return;
-    last = {text, width, label->fontMetrics().elidedText(text, Qt::ElideMiddle, width)};
+    last = {text, width,
+            lines > 1 ? wrappedWithin(label->fontMetrics(), text, width, lines)
+                      : label->fontMetrics().elidedText(text, Qt::ElideMiddle, width)};
     if (label->text() != last.shown)
         label->setText(last.shown);
     label->setProperty("fullText", text);

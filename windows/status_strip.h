@@ -1,7 +1,7 @@
 // The strip at the bottom of the hand box: the board's state with its device,
 // the age of the last reading with the sky in words, and the safety verdict
-// when one is known. Long texts are shortened in the middle; the tooltip
-// holds them whole.
+// when one is known. The state and the verdict wrap onto lines of their own; longer
+// texts are shortened (the age line in its middle); the tooltip holds them whole.
 #pragma once
 
 #include "watch/watch_status.h"
@@ -51,7 +51,8 @@ private:
     // Words for a strip nobody sees are made when they are asked for.
     void updateTexts() const;
     void makeTexts(const QDateTime &now) const;
-    void setElided(QLabel *label, const QString &text, Elided &last);
+    // Shortened to one line, or wrapped within `lines` lines.
+    void setElided(QLabel *label, const QString &text, Elided &last, int lines = 1);
     static void setStyle(QLabel *label, const QString &css);
     static void setTip(QLabel *label, const QString &tip);
 

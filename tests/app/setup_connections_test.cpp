@@ -22,6 +22,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QLayout>
+#include <QScrollArea>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -199,18 +201,35 @@ TEST_F(SetupConnectionsTest, UnusableConnectionFieldsAreRefusedInPlace)
         table->setCell(1, ServiceColumn::Kind, QStringLiteral("get"));
         table->setCell(1, ServiceColumn::Address, QStringLiteral("http://127.0.0.1/x"));
         table->setCell(1, ServiceColumn::Interval, QStringLiteral("soon"));
+        auto *scroll = d.findChild<QScrollArea *>(QStringLiteral("setupScroll"));
+        d.setAdvancedMode(true);
+        QTest::qWait(50);
+        const int contentWidth = scroll->widget()->width();
+        // A pws row with its key but no station ID: the uploads cannot use it.
+        table->addRow();
+        table->setCell(2, ServiceColumn::Address, QStringLiteral("https://pws.example/up"));
+        table->setCell(2, ServiceColumn::Key, QStringLiteral("s3cr3tkey"));
         clickOk(d);
         EXPECT_TRUE(d.isVisible());
         auto *error = d.findChild<QLabel *>(QStringLiteral("lblConnectionsError"));
         EXPECT_TRUE(error->isVisible());
-        for (const char *part : {"topic prefix \"obs/#\"", "port \"0\"", "service row 2: cannot use the service line \"get||"})
+        for (const char *part : {"topic prefix \"obs/#\"", "port \"0\"",
+                                 "service row 2: Every (s) is not a whole number of seconds",
+                                 "service row 3: Station ID is empty"})
             EXPECT_TRUE(error->text().contains(QLatin1String(part))) << part << " in " << error->text().toStdString();
+        // Named by row and column; what the row holds (its key) is not shown.
+        for (const char *held : {"s3cr3tkey", "pws.example", "127.0.0.1", "soon"})
+            EXPECT_FALSE(error->text().contains(QLatin1String(held))) << held << " in " << error->text().toStdString();
+        // The message wraps within the page: it makes nothing wider to scroll to.
+        QTest::qWait(50);
+        EXPECT_EQ(scroll->widget()->width(), contentWidth);
         EXPECT_EQ(d.boxText(SetupControl::MqttTopicPrefix), "obs/#");
-        EXPECT_EQ(table->rowCount(), 2);
+        EXPECT_EQ(table->rowCount(), 3);
         // Mended, it saves; the line the table could not show is kept.
         d.setBoxText(SetupControl::MqttTopicPrefix, QStringLiteral("obs/site"));
         d.setBoxText(SetupControl::MqttPort, QStringLiteral("1884"));
         table->setCell(1, ServiceColumn::Interval, QStringLiteral("30"));
+        table->setCell(2, ServiceColumn::StationId, QStringLiteral("ST9"));
         clickOk(d);
         EXPECT_FALSE(d.isVisible());
     }});
@@ -218,7 +237,8 @@ TEST_F(SetupConnectionsTest, UnusableConnectionFieldsAreRefusedInPlace)
     EXPECT_EQ(s.MqttTopicPrefix, "obs/site");
     EXPECT_EQ(s.MqttPort, 1884);
     EXPECT_EQ(s.UploadServices,
-              "pws|Club|https://club.example/u|ST1|k|60\nget||http://127.0.0.1/x|30\n# kept as it is");
+              "pws|Club|https://club.example/u|ST1|k|60\nget||http://127.0.0.1/x|30\n"
+              "pws||https://pws.example/up|ST9|s3cr3tkey|60\n# kept as it is");
     EXPECT_EQ(messages.texts.size(), told) << messages.texts.join('|').toStdString(); // no box
 
     // Cancel after a refusal: the profile is as it was.
@@ -254,8 +274,9 @@ TEST(ServiceRows, EveryKindRoundTripsThroughTheUploadsParser)
     EXPECT_EQ(configs[3].bodyTemplate, "t={tempc}&h={humidity}");
     ServiceRow split = rows.rows[0];
     split.key = QStringLiteral("a|b");
-    EXPECT_FALSE(serviceRowProblem(split, 1).isEmpty());
+    EXPECT_EQ(serviceRowProblems(split, 1),
+              QStringList{"service row 1: Key holds a \"|\" or a line break, which would split the row"});
     split.key = QStringLiteral("ab");
     split.body = QStringLiteral("a|b"); // not part of a pws line
-    EXPECT_TRUE(serviceRowProblem(split, 1).isEmpty());
+    EXPECT_TRUE(serviceRowProblems(split, 1).isEmpty());
 }

@@ -147,7 +147,7 @@ TEST_F(StartupTest, ClientStartedRunsMinimisedAndSavesTheRestoredPlace)
 {
     prepareProfile(*profile.store);
     profile.store->writeValue(kDriverId, "Left", "140");
-    profile.store->writeValue(kDriverId, "Top", "90");
+    profile.store->writeValue(kDriverId, "Top", "60"); // the whole box on the 800x800 test screen
     start({"--automation"});
     EXPECT_FALSE(prog().StartedByUser);
     EXPECT_TRUE(box->isMinimized());
@@ -155,7 +155,7 @@ TEST_F(StartupTest, ClientStartedRunsMinimisedAndSavesTheRestoredPlace)
     SaveOnExit(app->focuser);
     EXPECT_FALSE(box->isMinimized());
     EXPECT_EQ(stored("Left"), "140");
-    EXPECT_EQ(stored("Top"), "90");
+    EXPECT_EQ(stored("Top"), "60");
     EXPECT_EQ(stored("Temp"), "12.5");
     EXPECT_EQ(stored("Position"), "17");
     EXPECT_FALSE(app->model->timerEnabled());

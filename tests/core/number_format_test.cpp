@@ -121,3 +121,17 @@ TEST(Conversions, GeneralTextIsShortestUpTo15Digits)
     EXPECT_EQ(generalText(123456789012345.0), "123456789012345");
     EXPECT_EQ(generalText(1.0 / 3), "0.333333333333333");
 }
+
+TEST(Conversions, PlainDecimalTextHasTheSameDigitsWithoutAnExponent)
+{
+    const std::pair<double, const char *> cases[] = {
+        {-0.000000713329, "-0.000000713329"}, {0.000034852743, "0.000034852743"}, {0.00001, "0.00001"},
+        {1e20, "100000000000000000000"},     {-250 / 100.0, "-2.5"},             {0.1 + 0.2, "0.3"},
+        {17, "17"},                           {0, "0"},                           {1.0 / 3, "0.333333333333333"},
+        {123456789012345.0, "123456789012345"}, {-0.00045015253, "-0.00045015253"},
+    };
+    for (const auto &[value, text] : cases) {
+        EXPECT_EQ(plainDecimalText(value), text);
+        EXPECT_EQ(realFromText(plainDecimalText(value)), realFromText(generalText(value))) << text;
+    }
+}

@@ -36,7 +36,8 @@ TEST(GraphSampling, SamplesComeFromTheObservation)
     EXPECT_EQ(temperaturePlotValue(t[0]), 0);   // rain 300
     EXPECT_EQ(temperaturePlotValue(t[1]), 15);  // sky 1.5
     EXPECT_EQ(temperaturePlotValue(t[2]), 263); // 263.1
-    EXPECT_EQ(temperaturePlotValue(t[5]), 200); // brightness 450 / 22.5
+    EXPECT_EQ(countPlotValue(t[4]), 321); // the rain average, in counts
+    EXPECT_EQ(countPlotValue(t[5]), 450); // the sky brightness, in counts
     o.rainReading = 321;
     EXPECT_DOUBLE_EQ(temperatureSamples(o)[0], 1.05);
     EXPECT_EQ(windHumiditySamples(o), (std::vector<double>{73, 0, 21.2, 26.31}));

@@ -12,9 +12,11 @@
 #include <QScrollBar>
 #include <QtCharts/QDateTimeAxis>
 #include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -75,6 +77,45 @@ TEST_F(GraphWindowTest, LoadsWithItsSeriesAndAFiveSecondRate)
     EXPECT_EQ(wind->findChild<QLabel *>(QStringLiteral("Label75"))->text(), QStringLiteral("75"));
 }
 
+// With the board's usual values every line is in sight, in a colour of its
+// own, against a scale in its own units: degrees on the left, the board's
+// counts (rain average, sky brightness) numbered on the right.
+TEST_F(GraphWindowTest, EveryLineShowsAgainstAScaleOfItsOwnUnits)
+{
+    obs.rainReading = 306;
+    obs.skyC = -4.2;
+    obs.ambientC = 16.4;
+    obs.thermopileC = 16.8;
+    obs.rainMean = 306;
+    obs.skyBrightness = 162;
+    temps->show();
+    ticks(*temps, 5);
+    const QList<QAbstractAxis *> degrees = temps->series(0)->attachedAxes();
+    std::set<QRgb> colours;
+    for (int i = 0; i < temps->seriesCount(); ++i) {
+        QLineSeries *s = temps->series(i);
+        colours.insert(s->color().rgb());
+        ASSERT_EQ(s->count(), 1) << i;
+        const QValueAxis *scale = nullptr;
+        for (QAbstractAxis *a : s->attachedAxes())
+            if (a->orientation() == Qt::Vertical)
+                scale = qobject_cast<QValueAxis *>(a);
+        ASSERT_NE(scale, nullptr) << i;
+        EXPECT_GE(s->at(0).y(), scale->min()) << i;
+        EXPECT_LE(s->at(0).y(), scale->max()) << i;
+        const bool counts = i >= 4;
+        EXPECT_EQ(degrees.contains(scale), !counts) << i;
+        if (counts) {
+            EXPECT_EQ(scale->alignment(), Qt::AlignRight);
+            EXPECT_TRUE(scale->labelsVisible());
+            EXPECT_EQ(scale->titleText(), QStringLiteral("counts"));
+        }
+    }
+    EXPECT_EQ(colours.size(), size_t(temps->seriesCount()));
+    EXPECT_EQ(temps->series(4)->at(0).y(), 306);
+    EXPECT_EQ(temps->series(5)->at(0).y(), 162);
+}
+
 TEST_F(GraphWindowTest, FirstPointAfterFiveSamplesHiddenSeriesStillPlotted)
 {
     obs.rainReading = 300;
@@ -86,16 +127,17 @@ TEST_F(GraphWindowTest, FirstPointAfterFiveSamplesHiddenSeriesStillPlotted)
     EXPECT_EQ(temps->series(0)->count(), 0);
     ticks(*temps, 1);
     ASSERT_EQ(temps->series(5)->count(), 1);
-    EXPECT_EQ(temps->series(5)->at(0).y(), 200);
+    EXPECT_EQ(temps->series(5)->at(0).y(), 450);
     EXPECT_EQ(temps->series(0)->at(0).y(), 0);
     EXPECT_EQ(temps->series(1)->at(0).y(), 0);
 
-    // The hidden series' label still follows its point: H x (550 - 200) / 950, with
-    // H = 3345 - 1095 - 255 (times) - 255 = 1740 twips at the load height: 641 twips,
-    // 43 pixels; the five tags at 0 (67 pixels) stack up from the plot's foot and
-    // push it up to 31.
+    // The hidden series' label still follows its point, on the scale of counts:
+    // H x (1200 - 450) / 1200, with H = 3345 - 1095 - 255 (times) - 255 = 1740
+    // twips at the load height: 1088 twips, 73 pixels. The four tags at 0 degrees
+    // (67 pixels) stack above it and A1T (0 counts) is held at the plot's foot
+    // (116), so it sits just above A1T, at 99.
     ASSERT_EQ(temps->height(), 223);
-    EXPECT_EQ(temps->findChild<QLabel *>(QStringLiteral("BrightSky_Lab"))->y(), 31);
+    EXPECT_EQ(temps->findChild<QLabel *>(QStringLiteral("BrightSky_Lab"))->y(), 99);
     ticks(*temps, 5);
     EXPECT_EQ(temps->series(5)->count(), 2);
 }
@@ -242,7 +284,7 @@ TEST_F(GraphWindowTest, OpensWithTheArchivesPointsForTheSpanInView)
     EXPECT_EQ(qint64(ambient->at(kGraphPoints - 1).x()), now.toMSecsSinceEpoch());
     EXPECT_EQ(qint64(ambient->at(0).x()), now.addSecs(-15 * 60 + 5).toMSecsSinceEpoch());
     EXPECT_NEAR(ambient->at(10).y(), 124, 0.5);
-    EXPECT_EQ(temps->series(5)->at(0).y(), 200);
+    EXPECT_EQ(temps->series(5)->at(0).y(), 450); // counts
 
     // Live points carry on from there, and the view stays bounded.
     ticks(*temps, 5);

@@ -366,6 +366,47 @@ TEST_F(HandBoxTest, StatusStripShowsTheWatchAndValuesGreyWhileNoBoardDelivers)
     EXPECT_TRUE(safety->styleSheet().contains(QStringLiteral("#c00000")));
 }
 
+// A verdict with its reasons and the time it ends is read whole at the hand
+// box's own size; one too long even for that keeps its beginning.
+TEST_F(HandBoxTest, VerdictReadsWholeInTheStrip)
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    box->statusStrip()->setClock([now] { return now; });
+    box->show();
+    QLabel *safety = box->findChild<QLabel *>("lblSafety");
+    const QString wait = QStringLiteral("Waiting 10 min after start \u2014 safe at 22:12 UTC if nothing changes");
+    struct Case {
+        QStringList reasons;
+        QString shown; // empty: the whole verdict
+    } cases[] = {
+        {{QStringLiteral("daylight"), wait}, {}},
+        {{QStringLiteral("rain")}, {}},
+        {{QStringLiteral("daylight"), QStringLiteral("rain"), QStringLiteral("wind"), QStringLiteral("clouds"),
+          QStringLiteral("humidity"), QStringLiteral("stale"), wait, wait},
+         QStringLiteral("Unsafe: daylight, rain")},
+    };
+    for (const Case &c : cases) {
+        WatchStatus s;
+        s.board.state = BoardState::Live;
+        s.board.lastRecord = now;
+        s.safety.known = true;
+        for (const QString &r : c.reasons)
+            s.safety.unsafe.push_back({r.startsWith(QLatin1String("Waiting")) ? QStringLiteral("startup") : r, r, now});
+        box->showWatch(s);
+        const QString full = box->statusStrip()->safetyText();
+        const QRect room = safety->contentsRect();
+        const QRect needed = safety->fontMetrics().boundingRect(room, Qt::TextWordWrap, safety->text());
+        EXPECT_LE(needed.height(), room.height()) << qPrintable(safety->text());
+        EXPECT_LE(needed.width(), room.width()) << qPrintable(safety->text());
+        EXPECT_EQ(safety->toolTip(), full);
+        if (c.shown.isEmpty())
+            EXPECT_EQ(safety->text(), full) << qPrintable(safety->text()) << " in " << room.width() << "x" << room.height();
+        else
+            EXPECT_TRUE(safety->text().startsWith(c.shown) && safety->text().endsWith(QChar(0x2026)))
+                << qPrintable(safety->text());
+    }
+}
+
 // The text boxes' frames are copied from a picture: the pixels must be the
 // plain style's, plain and in a colour of their own.
 TEST_F(HandBoxTest, TextBoxesLookAsWithThePlainStyle)

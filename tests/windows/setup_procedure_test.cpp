@@ -6,6 +6,8 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QRegularExpression>
 
 namespace {
 void clickOk(frmSetup &d)
@@ -94,6 +96,21 @@ TEST_F(SetupTest, SavedSwitchesAndPickersComeBackAsTheyWereWithoutAFileDialog)
     EXPECT_EQ(stored("g_bchkRelayApp"), "1");
     EXPECT_EQ(stored("g_bchkCloudSounds"), "1");
     EXPECT_EQ(stored("g_sWindApp"), "/opt/wind");
+}
+
+// OK with nothing edited leaves every number in the plain decimal form the
+// profile is documented to hold, the small calibration constants included.
+TEST_F(SetupTest, OkWithNothingEditedWritesPlainDecimals)
+{
+    runSetup({ok()});
+    EXPECT_EQ(stored("Thermistor_C"), "-0.000000713329");
+    EXPECT_EQ(stored("ThermistorR_B"), "0.000034852743");
+    QFile file(profile.store->filePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    static const QRegularExpression exponent(QStringLiteral("=[-+]?[0-9.]+E[-+][0-9]+$"),
+                                             QRegularExpression::MultilineOption);
+    EXPECT_FALSE(text.contains(exponent)) << qPrintable(exponent.match(text).captured());
 }
 
 TEST_F(SetupTest, MinusNineNineNineNineIsKeptWhereAnyNumberGoes)
