@@ -58,7 +58,7 @@ bool SaveOnExit(FocuserContext &p)
     };
     if (profile) {
         write(QStringLiteral("Position"), QString::number(s.Position));
-        write(QStringLiteral("Temp"), generalText(s.Temp));
+        write(QStringLiteral("Temp"), plainDecimalText(s.Temp));
     }
     if (p.handBox) {
         p.handBox->showNormalWindow();

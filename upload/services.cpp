@@ -32,12 +32,34 @@ QString number(double v, bool present)
 
 } // namespace
 
+namespace {
+// Why a service line cannot be used, in words that never quote the line (it
+// may hold a key); empty when it can.
+QString lineProblem(const QStringList &f, std::optional<ServiceKind> kind, int fields, bool secondsOk, int seconds)
+{
+    if (!kind)
+        return QStringLiteral("the kind is none of pws, windmap, get, post");
+    if (f.size() != fields)
+        return QStringLiteral("%1 fields separated by \"|\" where this kind takes %2").arg(f.size()).arg(fields);
+    if (f[2].trimmed().isEmpty())
+        return QStringLiteral("the address is empty");
+    const bool custom = kind == ServiceKind::CustomGet || kind == ServiceKind::CustomPost;
+    if (!custom && f[3].trimmed().isEmpty())
+        return QStringLiteral("the station ID is empty");
+    if (!custom && f[4].trimmed().isEmpty())
+        return QStringLiteral("the key is empty");
+    if (!secondsOk || seconds < kShortestInterval)
+        return QStringLiteral("the interval is not a whole number of seconds of at least %1").arg(kShortestInterval);
+    return QString();
+}
+} // namespace
+
 std::vector<ServiceConfig> parseServices(const QString &text, QStringList &problems)
 {
     std::vector<ServiceConfig> configs;
-    const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (const QString &raw : lines) {
-        const QString line = raw.trimmed();
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (int n = 0; n < lines.size(); ++n) {
+        const QString line = lines[n].trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
         const QStringList f = line.split(QLatin1Char('|'));
@@ -46,8 +68,9 @@ std::vector<ServiceConfig> parseServices(const QString &text, QStringList &probl
         const int fields = kind == ServiceKind::CustomGet ? 4 : 5 + (custom ? 0 : 1);
         bool ok = false;
         const int seconds = f.value(fields - 1).trimmed().toInt(&ok);
-        if (!kind || f.size() != fields || !ok || seconds < kShortestInterval || f[2].trimmed().isEmpty()) {
-            problems << QStringLiteral("cannot use the service line \"%1\"").arg(line.left(60));
+        const QString why = lineProblem(f, kind, fields, ok, seconds);
+        if (!why.isEmpty()) {
+            problems << QStringLiteral("cannot use service line %1: %2").arg(n + 1).arg(why);
             continue;
         }
         ServiceConfig s;

@@ -34,10 +34,15 @@ TEST(UploadServices, ListLinesAndTheirRequests)
                                                     "windmap|Wind|https://w.example|ST1|secret|60\n"
                                                     "# a note\n"
                                                     "post|Mine|http://m/in|t={tempc}&w={windspeedms}|30\n"
-                                                    "get|Broken|http://x|zero\n"),
+                                                    "get|Broken|http://x|zero\n"
+                                                    "pws|NoKey|http://h/p.php|ID9||60\n"
+                                                    "windmap|NoId|https://w.example||s3cr3t|60\n"),
                                      problems);
     ASSERT_EQ(configs.size(), 3u);
-    EXPECT_EQ(problems.size(), 1);
+    // Each refused line is named by its number and why, never quoted: it may hold a key.
+    EXPECT_EQ(problems, QStringList({"cannot use service line 5: the interval is not a whole number of seconds of at least 1",
+                                     "cannot use service line 6: the key is empty",
+                                     "cannot use service line 7: the station ID is empty"}));
     EXPECT_EQ(configs[1].intervalSeconds, kWindMapShortestInterval); // at most one update per 5 minutes
 
     Observation o = observationFor(21.5, 10, 20, 130, -2.3);
