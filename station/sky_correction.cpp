@@ -1,5 +1,8 @@
 #include "station/sky_correction.h"
 
+#include "core/settings.h"
+#include "station/conversions.h"
+
 #include <cmath>
 
 namespace {
@@ -23,4 +26,15 @@ double clearSkyOffset(double ta, const SkyCoefficients &k)
 double correctedSkyDifference(double ambientC, double measuredSkyC, const SkyCoefficients &k)
 {
     return clearSkyOffset(ambientC, k) - measuredSkyC;
+}
+
+double skyDifferenceAsSet(const Settings &s, double wholeAmbient, double measuredSkyC)
+{
+    const double plain = skyDifference(wholeAmbient, measuredSkyC);
+    if (!s.SkyCorrected)
+        return plain;
+    const SkyCoefficients k{double(s.SkyK1), double(s.SkyK2), double(s.SkyK3), double(s.SkyK4),
+                            double(s.SkyK5), double(s.SkyK6), double(s.SkyK7)};
+    const double corrected = correctedSkyDifference(wholeAmbient, measuredSkyC, k);
+    return std::isfinite(corrected) ? corrected : plain;
 }

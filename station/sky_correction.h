@@ -16,3 +16,8 @@ double clearSkyOffset(double ambientC, const SkyCoefficients &k);
 // Amb - Sky measured from the clear sky: Td - Ts. With K1 = 100 and the
 // others 0 it is the plain difference.
 double correctedSkyDifference(double ambientC, double measuredSkyC, const SkyCoefficients &k);
+
+struct Settings;
+// Amb - Sky as the settings ask for it: the plain difference, or (Sky/Corrected)
+// measured from the clear sky; coefficients that give no number leave it plain.
+double skyDifferenceAsSet(const Settings &settings, double wholeAmbient, double measuredSkyC);

@@ -6,16 +6,14 @@
 #include "core/settings.h"
 #include "core/traffic.h"
 #include "core/wait.h"
-#include "watch/cloud_cover.h"
 #include "station/conditions.h"
 #include "station/conversions.h"
 #include "station/hand_box_rules.h"
 #include "station/record_parser.h"
+#include "station/record_readings.h"
 #include "station/sky_correction.h"
 #include "station/station_link.h"
 
-#include <algorithm>
-#include <cmath>
 
 namespace {
 constexpr HandBoxField kRawTp = HandBoxField::Raw_TP;
@@ -261,48 +259,13 @@ void StationCycle::publish(Observation &o)
     o.extras.start = {w.StartHeaterAllowed, w.StartHeaterOn, w.StartRelayAllowed, w.StartRelayOn, w.StartLightAllowed,
                       w.StartWindAllowed};
     o.extras.reportDue = m_reportDue;
-    o.readings = readingsOf(o);
+    const ReadingState state{deliversReadings(m_link.board().state), skyIsReading(), m_temperaturesFilled,
+                             m_humidityMissing, m_windAveraged};
+    o.readings = recordReadings(o, state, m_ctx.settings.PartCloudyDegC, m_ctx.settings.FullCloudyDegC);
     // A copy: an observer may add another while this one runs.
     const std::vector<ObservationSink> observers = m_observers;
     for (const ObservationSink &sink : observers)
         sink(o);
-}
-
-Readings StationCycle::readingsOf(const Observation &o) const
-{
-    Readings r;
-    // Only a record the board just sent, or one recent enough to stand for
-    // it, from a board that delivers readings, holds any.
-    const bool recent = o.source == ObservationSource::Live || o.source == ObservationSource::Reprocessed;
-    if (!recent || !deliversReadings(m_link.board().state))
-        return r;
-    const Settings &s = m_ctx.settings;
-    r.set(Quantity::Rain, o.rainReading);
-    r.set(Quantity::Brightness, o.skyBrightness);
-    if (skyIsReading())
-        r.set(Quantity::Sky, o.skyC);
-    if (ambientIsReading()) {
-        r.set(Quantity::Ambient, o.ambientC);
-        r.set(Quantity::Thermopile, o.thermopileC);
-        r.set(Quantity::AmbMinusSky, o.ambientMinusSkyC);
-        r.set(Quantity::RainMean, o.rainMean);
-        r.set(Quantity::CloudCover, cloudCoverPercent(o.ambientMinusSkyC, s.PartCloudyDegC, s.FullCloudyDegC));
-        r.sky = o.sky;
-    }
-    if (humidityIsReading()) {
-        // The computed humidity passes 100 on humid nights; no reading does.
-        r.set(Quantity::Humidity, std::clamp(o.humidityPercent, 0.0, 100.0));
-        // The formula runs past saturation on humid nights.
-        r.set(Quantity::DewPoint, std::min(o.dewPointC, o.ambientC));
-    }
-    if (o.windOn) {
-        r.set(Quantity::Wind, o.windCurrent);
-        if (m_windAveraged)
-            r.set(Quantity::WindAverage, o.windAverage);
-        if (o.windGust >= 0) // below zero until the first sample
-            r.set(Quantity::Gust, o.windGust);
-    }
-    return r;
 }
 
 void StationCycle::temperatureStep(const QString &record)
@@ -376,17 +339,7 @@ void StationCycle::skyValues()
     const double wholeAmbient = hb.aTPTemp();
     const double calculated = calculatedSkyTemp(realFromText(hb.fieldText(kDewPointT)), wholeAmbient);
     hb.setFieldText(HandBoxField::LabelCloudsNarrow, oneDecimal(calculated));
-    m_skyDifference = skyDifference(wholeAmbient, measured);
-    const Settings &s = m_ctx.settings;
-    if (s.SkyCorrected) {
-        // Measured from what a clear sky reads at this ambient: the class, the
-        // alerts and the cloud cover then hold through the seasons.
-        const SkyCoefficients k{double(s.SkyK1), double(s.SkyK2), double(s.SkyK3), double(s.SkyK4),
-                                double(s.SkyK5), double(s.SkyK6), double(s.SkyK7)};
-        const double corrected = correctedSkyDifference(wholeAmbient, measured, k);
-        if (std::isfinite(corrected)) // coefficients far out of range give no number
-            m_skyDifference = corrected;
-    }
+    m_skyDifference = skyDifferenceAsSet(m_ctx.settings, wholeAmbient, measured);
     hb.setFieldText(HandBoxField::Cloud_Sky, oneDecimal(m_skyDifference));
 }
 

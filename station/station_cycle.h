@@ -53,8 +53,6 @@ private:
     ObservationSource reprocessedSource() const;
     // Completes the record's observation from the windows and hands it out.
     void publish(Observation &o);
-    // What of the record's values are readings, filled once for every output.
-    Readings readingsOf(const Observation &o) const;
     void temperatureStep(const QString &record);
     void humidityAndDewPoint();
     void skyValues();
