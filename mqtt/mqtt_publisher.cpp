@@ -72,10 +72,9 @@ void MqttPublisher::onWatch(WatchFeed::Change change)
     }
     // Only a record of now goes out; the board's topic says why nothing does.
     // A record with no readings (test record, stale, board not live) sends none.
-    const Observation *current = currentObservation(status, QDateTime::currentDateTimeUtc(), m_options.staleAfterSeconds);
-    if (!current || !status.latest || status.latest->utc != current->utc || current->readings.empty())
+    const Observation &o = *status.latest;
+    if (o.readings.empty() || !currentObservation(status, QDateTime::currentDateTimeUtc(), m_options.staleAfterSeconds))
         return;
-    const Observation &o = *current;
     std::vector<MqttMessage> messages = observationMessages(m_options, status, o);
     const bool all = !m_sinceAllValues.isValid() || m_sinceAllValues.hasExpired(m_options.staleAfterSeconds * 1000LL);
     if (all)

@@ -35,12 +35,6 @@ struct BoardStatus {
 };
 
 // The board's last accepted record is younger than staleAfterSeconds at nowUtc
-// (the board counts as silent from that age on).
+// (the board counts as silent from that age on). Whether readings are current
+// is judged on the observation instead: currentObservation (watch_status.h).
 bool recordFresh(const BoardStatus &board, const QDateTime &nowUtc, int staleAfterSeconds);
-// What goes out may be taken as a reading of now: the board delivers readings
-// and its last record is fresh. The one rule for the upload, the log, the
-// devices for clients, the feeds and the safety monitor.
-inline bool readingsFresh(const BoardStatus &board, const QDateTime &nowUtc, int staleAfterSeconds)
-{
-    return deliversReadings(board.state) && recordFresh(board, nowUtc, staleAfterSeconds);
-}
