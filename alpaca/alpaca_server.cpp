@@ -37,6 +37,21 @@ QByteArray methodName(QHttpServerRequest::Method method)
         return "OTHER";
     }
 }
+
+// A route's answer with its own headers after the usual two.
+void writeRouteReply(QHttpServerResponder &responder, const HttpRouteReply &reply)
+{
+    if (reply.headers.isEmpty()) {
+        responder.write(reply.body, reply.contentType, QHttpServerResponder::StatusCode(reply.status));
+        return;
+    }
+    responder.writeStatusLine(QHttpServerResponder::StatusCode(reply.status));
+    responder.writeHeader("Content-Type", reply.contentType);
+    responder.writeHeader("Content-Length", QByteArray::number(reply.body.size()));
+    for (const auto &[name, value] : reply.headers)
+        responder.writeHeader(name, value);
+    responder.writeBody(reply.body);
+}
 } // namespace
 
 AlpacaServer::AlpacaServer(QObject *parent) : QAbstractHttpServer(parent) {}
@@ -130,13 +145,14 @@ bool AlpacaServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *
     const QString path = url.path(QUrl::FullyDecoded);
     if (const HttpRouteHandler *route = routeFor(path)) {
         HttpRouteReply reply = (*route)(HttpRouteRequest{methodName(request.method()), path,
-                                                          url.query(QUrl::FullyEncoded).toUtf8(), request.body()});
+                                                          url.query(QUrl::FullyEncoded).toUtf8(), request.body(),
+                                                          request.headers(), request.remoteAddress().toString()});
         if (reply.later) {
             answerLater(request, socket, std::move(reply.later));
             return true;
         }
         QHttpServerResponder responder = makeResponder(request, socket);
-        responder.write(reply.body, reply.contentType, QHttpServerResponder::StatusCode(reply.status));
+        writeRouteReply(responder, reply);
         return true;
     }
     // A member may run an event loop (SetupDialog's modal dialog), during which
@@ -175,7 +191,7 @@ void AlpacaServer::answerLater(const QHttpServerRequest &request, QTcpSocket *so
         if (guard->state() == QAbstractSocket::ConnectedState) {
             {
                 QHttpServerResponder responder = makeResponder(request, guard);
-                responder.write(reply.body, reply.contentType, QHttpServerResponder::StatusCode(reply.status));
+                writeRouteReply(responder, reply);
             }
             guard->flush();
         }
