@@ -135,7 +135,8 @@ AlpacaReply AlpacaEndpoint::handleManagement(const QString &path, const FormFiel
         for (const AlpacaServedDevice *dev : m_devices)
             html += "<li>" + dev->deviceName().toHtmlEscaped().toUtf8() + ": "
                 + dev->description().toHtmlEscaped().toUtf8() + ".</li>";
-        html += "</ul><p>Settings are made in the program's own Setup dialog.</p></body></html>";
+        html += "</ul><p>Settings are made on the <a href=\"/settings\">settings page</a> or in the program's own "
+                "Setup dialog; the <a href=\"/\">weather page</a> shows the watch.</p></body></html>";
         return {200, "text/html; charset=utf-8", html, {}};
     }
     return alpacaBadRequest(QStringLiteral("Unknown management path: %1").arg(path.left(100)));

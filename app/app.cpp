@@ -3,6 +3,9 @@
 
 #include "alpaca/alpaca_server.h"
 #include "app/automation_setup.h"
+#include "app/control_setup.h"
+#include "control/control_socket.h"
+#include "control/settings_service.h"
 #include "archive/archive.h"
 #include "core/messages.h"
 #include "core/port_mapping.h"

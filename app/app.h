@@ -26,6 +26,7 @@ class MqttPublisher;
 class WatchModel;
 class SafetyWatch;
 class SetupProcedure;
+struct SettingsControl;
 class SerialStationPort;
 class StationCycle;
 class StationLink;
@@ -58,6 +59,9 @@ public:
     // The weather archive, a listener of the watch; null with --no-archive or
     // when its file cannot be used.
     std::unique_ptr<Archive> archive;
+    // Changes to the settings from the settings page and "tarnwick config
+    // set"; before the endpoint, whose routes use it, so it outlives them.
+    std::unique_ptr<SettingsControl> control;
     // The HTTP endpoint (Alpaca devices, web page, feeds); null with
     // --no-alpaca or when it could not start.
     std::unique_ptr<AlpacaServer> alpaca;

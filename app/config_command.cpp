@@ -1,14 +1,17 @@
 #include "app/config_command.h"
 
-#include "core/number_format.h"
+#include "control/control_socket.h"
+#include "control/settings_service.h"
 #include "core/profile_lock.h"
 #include "core/profile_store.h"
+#include "core/setting_rules.h"
 #include "core/settings.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <optional>
 #include <algorithm>
-#include <cmath>
-#include <limits>
 
 namespace {
 
@@ -131,67 +134,6 @@ QString unknownKeyText(const QString &typed, const ProfileStore &profile)
     return text;
 }
 
-// The limits the setup dialog holds these values to.
-struct Limit {
-    const char *key;
-    double min;
-    bool minIncluded;
-    double max;
-};
-constexpr double kNoMax = std::numeric_limits<double>::infinity();
-const Limit kLimits[] = {
-    {"COM Port", 1, true, 16},       {"TempsAvgCount", 1, true, 300}, {"WindsAvgCnt", 1, true, 300},
-    {"StepTime", 0, false, kNoMax},  {"MaxInc", 0, false, kNoMax},    {"TempMax", 0, false, kNoMax},
-    {"TempSteps", 0, false, kNoMax}, {"WindSpeedWarn", 0, false, kNoMax}, {"WindSpeedCloseD", 0, true, kNoMax},
-    {"Port", 1, true, 65535},        {"KeepAliveSeconds", 6, true, 3600},
-};
-
-bool checkRange(const KeyRef &ref, const QString &value, QString &error)
-{
-    for (const Limit &l : kLimits) {
-        if (ref.name != QLatin1String(l.key))
-            continue;
-        double v = 0;
-        try {
-            v = realFromText(value);
-        } catch (const ConversionError &) {
-            error = QStringLiteral("\"%1\" is not a valid value for %2").arg(value, ref.name);
-            return false;
-        }
-        const bool ok = (l.minIncluded ? v >= l.min : v > l.min) && v <= l.max;
-        if (ok && (l.max == kNoMax || v == std::floor(v)))
-            return true;
-        if (l.max != kNoMax)
-            error = QStringLiteral("%1 must be a whole number from %2 to %3 (not \"%4\")").arg(ref.name).arg(l.min).arg(l.max).arg(value);
-        else
-            error = QStringLiteral("%1 must be %2 %3 (not \"%4\")")
-                        .arg(ref.name, l.minIncluded ? QStringLiteral("at least") : QStringLiteral("above"))
-                        .arg(l.min)
-                        .arg(value);
-        return false;
-    }
-    return true;
-}
-
-bool checkType(const QString &key, const QString &value, QString &error)
-{
-    const SettingDef *def = findSetting(key);
-    if (!def)
-        return true;
-    try {
-        switch (def->type) {
-        case SettingType::Boolean: boolFromText(value); break;
-        case SettingType::Integer: wholeFromText(value); break;
-        case SettingType::Double: realFromText(value); break;
-        case SettingType::Text: break;
-        }
-    } catch (const ConversionError &) {
-        error = QStringLiteral("\"%1\" is not a valid value for %2").arg(value, key);
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 void prepareProfile(ProfileStore &profile)
@@ -242,8 +184,8 @@ int runConfigCommand(ProfileStore &profile, const QStringList &args, QTextStream
             return usage(error);
         if (!isKnown(ref, profile))
             return usage(unknownKeyText(args[1], profile));
-        if (!checkType(fullName(ref.subKey, ref.name), args[2], error) || !checkRange(ref, args[2], error))
-            return usage(error);
+        if (const QString problem = settingProblem(fullName(ref.subKey, ref.name), args[2]); !problem.isEmpty())
+            return usage(problem);
         if (!profile.writeValue(kDriverId, ref.name, args[2], ref.subKey)) {
             err << "tarnwick: " << profile.lastWriteError() << '\n';
             return 1;
@@ -252,6 +194,39 @@ int runConfigCommand(ProfileStore &profile, const QStringList &args, QTextStream
     }
     return usage(QStringLiteral("config needs list, get KEY or set KEY VALUE"));
 }
+
+namespace {
+// A running program holds the profile: the change goes through it, which
+// checks, saves and applies it. Nothing when it does not answer.
+std::optional<int> setThroughRunningProgram(const QString &profilePath, const QStringList &args, QTextStream &err)
+{
+    if (args.size() != 3) {
+        err << "tarnwick: config needs list, get KEY or set KEY VALUE (see tarnwick --help)\n";
+        return 2;
+    }
+    // The key as the file holds it: the same checks and suggestions as without a program.
+    ProfileStore profile(profilePath);
+    KeyRef ref;
+    QString error;
+    if (!resolveKey(args[1], ref, error) || !isKnown(ref, profile)) {
+        err << "tarnwick: " << (error.isEmpty() ? unknownKeyText(args[1], profile) : error) << " (see tarnwick --help)\n";
+        return 2;
+    }
+    const QJsonObject request{{QStringLiteral("op"), QStringLiteral("set")},
+                              {QStringLiteral("values"), QJsonObject{{fullName(ref.subKey, ref.name), args[2]}}}};
+    QJsonObject answer;
+    if (!askRunningProgram(profilePath, request, answer))
+        return std::nullopt;
+    const int status = answer.value(QStringLiteral("status")).toInt(-1);
+    if (status == int(SettingsOutcome::Status::Applied)) {
+        if (!answer.value(QStringLiteral("restartNeeded")).toArray().isEmpty())
+            err << "tarnwick: saved; the running program uses it from its next start\n";
+        return 0;
+    }
+    err << "tarnwick: " << answer.value(QStringLiteral("message")).toString() << '\n';
+    return status == int(SettingsOutcome::Status::Refused) ? 2 : 1;
+}
+} // namespace
 
 int runConfigAt(const QString &profilePath, const QStringList &args, QTextStream &out, QTextStream &err)
 {
@@ -262,9 +237,11 @@ int runConfigAt(const QString &profilePath, const QStringList &args, QTextStream
         const QString who = lock.holderPid() > 0 ? QStringLiteral("process %1").arg(lock.holderPid())
                                                  : QStringLiteral("another process");
         if (args.value(0) == QLatin1String("set")) {
+            if (const std::optional<int> sent = setThroughRunningProgram(profilePath, args, err))
+                return *sent;
             err << "tarnwick: the profile " << QFileInfo(profilePath).absoluteFilePath() << " is in use by the running "
-                << "program (" << who << "), which would write its own values back when it ends. "
-                << "Close the program (or change the setting in its windows) and run this again.\n";
+                << "program (" << who << "), which does not answer on its control socket. "
+                << "Close the program and run this again.\n";
             return 3;
         }
         // Reading needs no lock: show the file as it stands, writing nothing.

@@ -1,7 +1,8 @@
 // "tarnwick config": prepares the profile as start-up does, then lists, prints
 // or sets raw text values. Returns the process exit status: 0, 1 when the
 // profile cannot be read or written, 2 for a bad command, key or value, 3 when
-// a running program holds the profile.
+// a running program holds the profile and does not answer on its control
+// socket (a set then goes through the running program, which applies it).
 #pragma once
 
 #include <QStringList>
@@ -16,5 +17,5 @@ void prepareProfile(ProfileStore &profile);
 int runConfigCommand(ProfileStore &profile, const QStringList &args, QTextStream &out, QTextStream &err,
                      bool prepare = true);
 // Takes the profile's lock (a set waits briefly for another config write,
-// and refuses while a running program holds it), then reads and runs.
+// and is sent to the running program that holds it), then reads and runs.
 int runConfigAt(const QString &profilePath, const QStringList &args, QTextStream &out, QTextStream &err);

@@ -5,6 +5,7 @@
 #include "app/app_logging.h"
 #include "app/window_setup.h"
 #include "app/alpaca_setup.h"
+#include "app/control_setup.h"
 #include "app/watch_thread.h"
 #include "app/archive_setup.h"
 #include "app/automation_setup.h"
@@ -224,6 +225,7 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     if (cl.simulate && !a.startSimulator())
         printNotice(QStringLiteral("the board simulator could not start; looking for a real board instead"));
     startClientServers(a, cl);
+    startSettingsControl(a, profile);
     showWindows(a);
     if (watchLater)
         return app;

@@ -5,6 +5,8 @@
 #include "datafile/weather_data_file.h"
 #include "alpaca/alpaca_server.h"
 #include "app/automation_setup.h"
+#include "app/control_setup.h"
+#include "control/control_socket.h"
 #include "mqtt/mqtt_publisher.h"
 #include "notify/notifier.h"
 #include "safety/safety_watch.h"
@@ -35,6 +37,8 @@ void moveWatch(App &a, QThread *to)
         a.alpaca->moveToThread(to);
     if (a.mqtt)
         a.mqtt->moveToThread(to);
+    if (a.control && a.control->server)
+        a.control->server->moveToThread(to);
     if (a.automation && a.automation->notifier)
         a.automation->notifier->moveToThread(to);
     if (a.automation && a.automation->dataFile)

@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "app/automation_setup.h"
+#include "app/control_setup.h"
 #include "app/mqtt_setup.h"
 #include "app/watch_thread.h"
 #include "app/program.h"
@@ -33,39 +34,19 @@ void installSetupDialog(App &a)
     setup.headless = prog().headless;
     setup.handBox = a.model.get();
     setup.currentValue = [&a] { return a.weather.WindSpeed; };
-    setup.restartWindows = [&a] { a.cycle->restartWindows(); };
+    // What follows OK is what follows a change from the settings page.
+    const SettingsFollowers follow = settingsFollowers(a);
+    setup.restartWindows = follow.restartWindows;
     setup.resetPosition = [&a](bool absolute, double maxStep) {
         bool done = false;
         onWatchThread(a, [&] { done = ResetPosition(prog().settings, absolute, maxStep); });
         return done;
     };
-    setup.refreshFocuser = [&a] { RefreshFocuserState(a.focuser); };
+    setup.refreshFocuser = follow.refreshFocuser;
     setup.boardDeviceChosen = [&a] { a.link->deviceChoiceConfirmed(); };
     setup.onWatch = [&a](const std::function<void()> &step) { onWatchThread(a, step); };
-    setup.servicesProblems = [](const QString &text) {
-        QStringList problems;
-        parseServices(text, problems);
-        return problems;
-    };
-    // The modules that keep a copy of their settings take the new ones at once.
-    setup.settingsChanged = [&a](const QStringList &keys) {
-        if (keys.contains(QStringLiteral("WeatherDataFile")))
-            onWatchThread(a, [&a] { useWeatherDataFile(a); });
-        // The broker link copies its settings, the staleness and the cloud limits included.
-        static const QRegularExpression mqttKeys(
-            QStringLiteral("^(Mqtt/.*|StaleAfterSeconds|PartCloudyDegC|FullCloudyDegC)$"));
-        if (!keys.filter(mqttKeys).isEmpty())
-            onWatchThread(a, [&a] { restartMqtt(a); });
-        if (keys.contains(QStringLiteral("UploadServices")) && a.upload) {
-            QString services, caFile; // as the watch has them now
-            onWatchThread(a, [&] {
-                services = prog().settings.UploadServices;
-                caFile = prog().settings.UploadCaFile;
-            });
-            QStringList problems; // the dialog checked the rows; a kept line was told at start
-            a.upload->setServices(parseServices(services, problems), &QDateTime::currentDateTimeUtc, caFile);
-        }
-    };
+    setup.servicesProblems = &uploadServicesProblems;
+    setup.settingsChanged = follow.settingsChanged;
     a.setup = std::make_unique<SetupProcedure>(setup);
     // A sound asked for by the watch's thread plays on the window thread; the
     // watch does not wait for it.

@@ -245,6 +245,39 @@ bool writeMissingDefaults(ProfileStore &profile)
     return missing.isEmpty() || profile.writeValues(missing);
 }
 
+namespace {
+// Throws ConversionError for a text the member's type does not take.
+void assignFromText(Settings &settings, const Member &member, const QString &text)
+{
+    std::visit(
+        [&](auto m) {
+            using T = std::remove_reference_t<decltype(settings.*m)>;
+            if constexpr (std::is_same_v<T, bool>)
+                settings.*m = boolFromText(text);
+            else if constexpr (std::is_same_v<T, int32_t>)
+                settings.*m = wholeFromText(text);
+            else if constexpr (std::is_same_v<T, double>)
+                settings.*m = realFromText(text);
+            else
+                settings.*m = text;
+        },
+        member);
+}
+} // namespace
+
+bool settingFromText(Settings &settings, const QString &key, const QString &text)
+{
+    const LoadStep *step = findStep(key);
+    if (!step)
+        return false;
+    try {
+        assignFromText(settings, step->member, text);
+    } catch (const ConversionError &) {
+        return false;
+    }
+    return true;
+}
+
 QStringList loadSettings(const ProfileStore &profile, Settings &settings)
 {
     QStringList problems;
@@ -252,19 +285,7 @@ QStringList loadSettings(const ProfileStore &profile, Settings &settings)
         const SettingDef *def = findSetting(QString::fromLatin1(step.key));
         const QString text = profile.value(kDriverId, QString::fromLatin1(def->key), subKeyOf(*def));
         try {
-            std::visit(
-                [&](auto member) {
-                    using T = std::remove_reference_t<decltype(settings.*member)>;
-                    if constexpr (std::is_same_v<T, bool>)
-                        settings.*member = boolFromText(text);
-                    else if constexpr (std::is_same_v<T, int32_t>)
-                        settings.*member = wholeFromText(text);
-                    else if constexpr (std::is_same_v<T, double>)
-                        settings.*member = realFromText(text);
-                    else
-                        settings.*member = text;
-                },
-                step.member);
+            assignFromText(settings, step.member, text);
         } catch (const ConversionError &) {
             problems << QStringLiteral("Setting \"%1\" holds \"%2\", which is not a valid %3; using its default \"%4\".")
                             .arg(QString::fromLatin1(def->key), text,

@@ -199,6 +199,9 @@ QString settingText(const Settings &settings, const QString &key);
 // Writes one setting's current value to the profile under its subkey.
 bool saveSetting(ProfileStore &profile, const Settings &settings, const QString &key);
 
+// Sets one setting from its text as the profile holds it; false for a key
+// Settings does not keep or a text its type does not take (nothing changed).
+bool settingFromText(Settings &settings, const QString &key, const QString &text);
 // Copies one setting by its key (an edited copy applied key by key, leaving
 // the rest as the running program has them). False for an unknown key.
 bool copySetting(const Settings &from, Settings &to, const QString &key);

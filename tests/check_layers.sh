@@ -10,6 +10,7 @@
 #   app -> datafile -> station; app -> notify -> core; app -> service
 #   app -> mqtt -> station, archive -> core
 #   windows -> screen -> core (the only Qt Widgets below the windows)
+#   app, windows -> control -> core
 # The watch's own modules never include or link Qt Widgets, and the
 # process-wide state (prog()) is read in app/ only.
 set -u
@@ -32,7 +33,8 @@ allowed() {
     web) echo "core watch station archive web" ;;
     screen) echo "core watch screen" ;;
     upload) echo "core watch station archive upload" ;;
-    windows) echo "core watch screen station archive upload windows" ;;
+    windows) echo "core watch screen station archive upload control windows" ;;
+    control) echo "core control" ;;
     focuser | safety) echo "core watch station archive $1" ;;
     alpaca) echo "core watch station archive focuser alpaca" ;;
     feeds) echo "core watch feeds" ;;

@@ -76,6 +76,8 @@ HttpRouteReply answerPage(const HttpRouteRequest &request)
     static const File files[] = {
         {"/", ":/web/index.html", "text/html; charset=utf-8"},
         {"/app.js", ":/web/app.js", "text/javascript; charset=utf-8"},
+        {"/settings", ":/web/settings.html", "text/html; charset=utf-8"},
+        {"/settings.js", ":/web/settings.js", "text/javascript; charset=utf-8"},
         {"/style.css", ":/web/style.css", "text/css; charset=utf-8"},
         {"/vendor/uplot/uPlot.iife.min.js", ":/web/vendor/uplot/uPlot.iife.min.js", "text/javascript; charset=utf-8"},
         {"/vendor/uplot/uPlot.min.css", ":/web/vendor/uplot/uPlot.min.css", "text/css; charset=utf-8"},

@@ -1,6 +1,7 @@
 // The setup procedure and the life of the one setup dialog.
 #include "windows/run_setup_dialog.h"
 
+#include "control/settings_apply.h"
 #include "core/hand_box_api.h"
 #include "core/messages.h"
 #include "core/profile_store.h"
@@ -103,14 +104,7 @@ bool SetupProcedure::applyOkPass(frmSetup &d, QStringList &failed, QStringList &
     Settings edited = runningSettings();
     SettingWriter write(edited, m_links.profile);
     const bool accepted = readBack(d, edited, write);
-    onWatch([this, &edited, &write, &changed] {
-        Settings &running = *m_links.settings;
-        for (const QString &key : write.readKeys()) {
-            if (settingText(running, key) != settingText(edited, key))
-                changed << key;
-            copySetting(edited, running, key);
-        }
-    });
+    onWatch([this, &edited, &write, &changed] { changed << copyChangedKeys(edited, *m_links.settings, write.readKeys()); });
     failed << write.failedKeys();
     return accepted;
 }

@@ -14,6 +14,7 @@
 #include "windows/setup_board_page.h"
 #include "windows/setup_connections_page.h"
 #include "windows/setup_port_choice.h"
+#include "windows/setup_rules_page.h"
 #include "windows/setup_safety_page.h"
 #include "windows/setup_services_table.h"
 
@@ -144,8 +145,8 @@ QLayout *frmSetup::buildButtons()
 }
 
 // Pages, so the dialog stays within a 1024 x 768 screen: the board, its
-// alerts (sounds and programs), the safety monitor, and the links to other
-// programs and services.
+// alerts (sounds and programs), the safety monitor, the links to other
+// programs and services, and the site, notifications and sky correction.
 QTabWidget *frmSetup::buildAdvancedPages()
 {
     auto *pages = new QTabWidget(this);
@@ -160,6 +161,12 @@ QTabWidget *frmSetup::buildAdvancedPages()
     pages->addTab(m_safety, QStringLiteral("Safety"));
     m_connections = new SetupConnectionsPage(m_widgets, chooser, m_context.servicesProblems, this);
     pages->addTab(m_connections, QStringLiteral("Connections"));
+    m_site = new SetupRulesPage(QStringLiteral("sitePage"), {QStringLiteral("Site")});
+    pages->addTab(m_site, QStringLiteral("Site"));
+    m_notify = new SetupRulesPage(QStringLiteral("notifyPage"), {QStringLiteral("Notifications")});
+    pages->addTab(m_notify, QStringLiteral("Notifications"));
+    m_sky = new SetupRulesPage(QStringLiteral("skyPage"), {QStringLiteral("Sky correction")});
+    pages->addTab(m_sky, QStringLiteral("Sky"));
     return pages;
 }
 
@@ -180,6 +187,8 @@ void frmSetup::fill(const Settings &s, double windNow)
     m_alerts->fill(s);
     m_safety->fill(s);
     m_connections->fill(s);
+    for (SetupRulesPage *page : {m_site, m_notify, m_sky})
+        page->fill(s);
 }
 
 QString frmSetup::chooseFile(const PickerRequest &request)

@@ -31,6 +31,7 @@ class SetupBasicPage;
 class SetupBoardPage;
 class SetupConnectionsPage;
 class SetupSafetyPage;
+class SetupRulesPage;
 struct Settings;
 
 // Chooses a file for a picker; returns the full name, or empty when cancelled.
@@ -71,6 +72,10 @@ public:
     SetupAlertsPage &alertsPage() const { return *m_alerts; }
     SetupSafetyPage &safetyPage() const { return *m_safety; }
     SetupConnectionsPage &connectionsPage() const { return *m_connections; }
+    // Built from the settings' rule table: the site, the notifications, the sky correction.
+    SetupRulesPage &sitePage() const { return *m_site; }
+    SetupRulesPage &notifyPage() const { return *m_notify; }
+    SetupRulesPage &skyPage() const { return *m_sky; }
 
     // Check boxes (0 clear, 1 checked, 2 greyed); setting a new state runs the
     // box's click behaviour.
@@ -155,6 +160,9 @@ private:
     SetupAlertsPage *m_alerts = nullptr;
     SetupSafetyPage *m_safety = nullptr;
     SetupConnectionsPage *m_connections = nullptr;
+    SetupRulesPage *m_site = nullptr;
+    SetupRulesPage *m_notify = nullptr;
+    SetupRulesPage *m_sky = nullptr;
     QPushButton *m_cmdAdvanced = nullptr;
     QLabel *m_driverInfo = nullptr;
     QTabWidget *m_advancedArea = nullptr;

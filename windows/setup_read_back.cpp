@@ -6,6 +6,7 @@
 #include "windows/setup_board_page.h"
 #include "windows/setup_connections_page.h"
 #include "windows/setup_dialog.h"
+#include "windows/setup_rules_page.h"
 #include "windows/setup_safety_page.h"
 
 // The pages' stages interleave: the messages of refused texts, the stop at the
@@ -36,5 +37,5 @@ bool readBack(frmSetup &d, Settings &s, SettingWriter &write)
     d.safetyPage().readBack(s, write);
     d.connectionsPage().readBack(s, write);
     board.readCurrentValue(s, write);
-    return true;
+    return d.sitePage().readBack(s, write) && d.notifyPage().readBack(s, write) && d.skyPage().readBack(s, write);
 }
