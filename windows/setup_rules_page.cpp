@@ -53,11 +53,16 @@ SetupRulesPage::SetupRulesPage(const QString &objectName, const QStringList &gro
             box->setObjectName(objectNameOf(key));
             if (rule.secret)
                 box->setEchoMode(QLineEdit::Password);
+            // A number or an angle needs a short box, a path or an address a long one.
+            const SettingDef *def = findSetting(key);
+            if ((def && def->type != SettingType::Text) || rule.check == TextCheck::Latitude || rule.check == TextCheck::Longitude)
+                box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 16);
             m_boxes.insert(key, box);
             auto *row = new QHBoxLayout;
             row->addWidget(box, 1);
             if (*rule.unit)
                 row->addWidget(new QLabel(QString::fromUtf8(rule.unit), frame));
+            row->addStretch(box->maximumWidth() < QWIDGETSIZE_MAX ? 1 : 0);
             form->addRow(label, row);
         }
         layout->addWidget(frame);

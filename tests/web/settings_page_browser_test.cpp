@@ -106,7 +106,12 @@ TEST(SettingsPageInBrowser, MarkupAsTextNoSecretsAndChangesTakeEffectWithinACycl
     EXPECT_EQ(saved.value(kDriverId, "Host", "Mqtt"), "127.0.0.1");
     EXPECT_EQ(saved.value(kDriverId, "K1", "Sky"), "104");
     EXPECT_EQ(saved.value(kDriverId, "Password", "Mqtt"), "hunter2-secret"); // an empty box keeps it
-    EXPECT_TRUE(page.consoleProblems().isEmpty()) << page.consoleProblems().join('\n').toStdString();
+    // The session route comes with logins (404 until then) and the refused save above is a 400: nothing else.
+    QStringList problems = page.consoleProblems();
+    problems.removeIf([](const QString &p) {
+        return (p.contains("404") && p.endsWith("/tarnwick/v1/session")) || (p.contains("400") && p.endsWith("/tarnwick/v1/settings"));
+    });
+    EXPECT_TRUE(problems.isEmpty()) << problems.join('\n').toStdString();
     program.terminate();
     EXPECT_TRUE(program.waitForFinished(10000));
 }

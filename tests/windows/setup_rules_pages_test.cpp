@@ -53,6 +53,7 @@ TEST_F(SetupTest, RulePagesFillSaveAndNameARefusedField)
 
 TEST_F(SetupTest, RulePagesFitA1366x768Screen)
 {
+    dialog->fill(prog().settings, 0);
     dialog->setAdvancedMode(true);
     dialog->show();
     const QString shots = qEnvironmentVariable("TARNWICK_SETUP_SHOTS");
