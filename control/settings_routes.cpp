@@ -2,6 +2,7 @@
 
 #include "control/settings_service.h"
 #include "control/settings_view.h"
+#include "core/setting_rules.h"
 
 #include <QHostAddress>
 #include <QJsonDocument>
@@ -63,6 +64,10 @@ HttpRouteReply post(const HttpRouteRequest &request, SettingsService &service)
     SettingChanges changes;
     const QJsonObject values = doc.object();
     for (auto it = values.begin(); it != values.end(); ++it) {
+        // The page changes the settings it shows; the rest is "tarnwick config"'s.
+        if (!findRule(it.key()))
+            return json(400, {{QStringLiteral("field"), it.key()},
+                              {QStringLiteral("message"), QStringLiteral("\"%1\" is no setting of this page").arg(it.key())}});
         if (!it.value().isString())
             return json(400, {{QStringLiteral("field"), it.key()},
                               {QStringLiteral("message"), QStringLiteral("%1: the value must be text").arg(it.key())}});

@@ -150,6 +150,7 @@ TEST(SettingsOfARunningProgram, RefusedRequestsSaveNothingAndSecretsStayInside)
         {"from another site", "{\"Mqtt/Host\":\"evil\"}", "Origin: http://evil.example\r\n", "application/json", 403},
         {"one bad value", "{\"Mqtt/Host\":\"evil\",\"Mqtt/Port\":\"0\"}", {}, "application/json", 400},
         {"an unknown key", "{\"Mqtt/Host\":\"evil\",\"Nope\":\"1\"}", {}, "application/json", 400},
+        {"a key the page does not show", "{\"Mqtt/Host\":\"evil\",\"RegVer\":\"1\"}", {}, "application/json", 400},
     };
     for (const Refusal &r : refusals) {
         const HttpAnswer a = program.post(r.body, r.extra, r.type);
