@@ -34,6 +34,7 @@ QString usageText()
         "config list              print every stored value as [SUBKEY/]KEY=VALUE\n"
         "config get KEY           print one value (Capabilities keys are found without their subkey)\n"
         "config set KEY VALUE     store one value, e.g. config set \"Ports/COM 2\" /dev/ttyUSB0\n"
+        "                         (while the program runs, it checks, saves and applies the change)\n"
         "\n"
         "history                  print archived observations as CSV (readable while the watch runs):\n"
         "  --since WHEN           start: 90s, 30m, 6h, 2d ago, or an ISO time in UTC such as\n"
