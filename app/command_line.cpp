@@ -34,6 +34,8 @@ QString usageText()
         "config list              print every stored value as [SUBKEY/]KEY=VALUE\n"
         "config get KEY           print one value (Capabilities keys are found without their subkey)\n"
         "config set KEY VALUE     store one value, e.g. config set \"Ports/COM 2\" /dev/ttyUSB0\n"
+        "config set-password      set the web page's password (typed twice, or one line on standard\n"
+        "                         input); config set-password --clear removes it\n"
         "\n"
         "history                  print archived observations as CSV (readable while the watch runs):\n"
         "  --since WHEN           start: 90s, 30m, 6h, 2d ago, or an ISO time in UTC such as\n"
