@@ -6,7 +6,7 @@
 
 PasswordCost defaultPasswordCost()
 {
-    return {crypto_pwhash_OPSLIMIT_INTERACTIVE, crypto_pwhash_MEMLIMIT_INTERACTIVE};
+    return {2, 19456 * 1024};
 }
 
 PasswordCost cheapestPasswordCost()

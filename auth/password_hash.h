@@ -14,8 +14,9 @@ struct PasswordCost {
     unsigned long long operations;
     size_t memoryBytes;
 };
-// Two passes over 64 MiB (libsodium's "interactive" limits): fits a
-// Raspberry-class machine with 512 MB and takes a fraction of a second there.
+// Two passes over 19 MiB (OWASP's recommended minimum for argon2id): fits a
+// Raspberry-class machine with 512 MB beside the program, and a login takes a
+// fraction of a second there rather than holding the board up.
 PasswordCost defaultPasswordCost();
 // The cheapest cost libsodium allows (tests that try many passwords).
 PasswordCost cheapestPasswordCost();

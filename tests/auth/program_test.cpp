@@ -40,9 +40,9 @@ TEST(SetPassword, KeepsOnlyAnArgon2idHashAndTheOtherCommandsNeverShowIt)
     const CommandResult set = runTarnwick({"--profile", profile, "config", "set-password"}, kPassword + "\n");
     const qint64 ms = hashing.elapsed();
     ASSERT_EQ(set.exitCode, 0) << set.err.constData();
-    std::cout << "config set-password (argon2id, 2 passes over 64 MiB) took " << ms << " ms\n";
+    std::cout << "config set-password (argon2id, 2 passes over 19 MiB) took " << ms << " ms\n";
     const QByteArray stored = fileText(profile);
-    EXPECT_TRUE(stored.contains("PasswordHash=$argon2id$v=19$m=65536,t=2,p=1$")) << stored.constData();
+    EXPECT_TRUE(stored.contains("PasswordHash=$argon2id$v=19$m=19456,t=2,p=1$")) << stored.constData();
     EXPECT_FALSE(stored.contains(kPassword));
 
     const PasswordCommandCase cases[] = {
