@@ -56,9 +56,10 @@ std::optional<QByteArray> readLine(FILE *in)
 
 std::optional<QByteArray> promptedLine(FILE *in, const char *prompt)
 {
+    // Echo goes off before the prompt shows: what is typed after it is never shown.
+    QuietTerminal quiet(::fileno(in));
     std::fputs(prompt, stderr);
     std::fflush(stderr);
-    QuietTerminal quiet(::fileno(in));
     return readLine(in);
 }
 

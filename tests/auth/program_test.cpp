@@ -12,6 +12,10 @@
 #include <gtest/gtest.h>
 #include <iostream>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 namespace {
 
 const QByteArray kPassword = "dark sky over the pier";
@@ -73,6 +77,45 @@ TEST(SetPassword, KeepsOnlyAnArgon2idHashAndTheOtherCommandsNeverShowIt)
     }
     EXPECT_EQ(runTarnwick({"--profile", profile, "config", "set-password", "--clear"}).exitCode, 0);
     EXPECT_FALSE(fileText(profile).contains("$argon2id"));
+}
+
+// At a terminal: asked twice, nothing typed is echoed, two different answers change nothing.
+TEST(SetPassword, AtATerminalAsksTwiceWithoutEcho)
+{
+    struct Typed {
+        const char *name;
+        QByteArray first, second;
+        int exitCode;
+    };
+    const Typed cases[] = {{"the same twice", "terminal passphrase", "terminal passphrase", 0},
+                           {"two different", "terminal passphrase", "terminal passphrose", 2}};
+    for (const Typed &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(master, 0);
+        ASSERT_EQ(::grantpt(master), 0);
+        ASSERT_EQ(::unlockpt(master), 0);
+        QProcess p;
+        p.setStandardInputFile(QString::fromLocal8Bit(::ptsname(master)));
+        p.start(QStringLiteral(TARNWICK_BINARY), {"--profile", dir.filePath("profile.ini"), "config", "set-password"});
+        QByteArray err;
+        const auto answer = [&](const char *prompt, const QByteArray &typed) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return (err += p.readAllStandardError()).contains(prompt); }, 10000))
+                << err.constData();
+            EXPECT_EQ(::write(master, typed.constData(), size_t(typed.size())), typed.size());
+        };
+        answer("New password for the web page: ", c.first + "\n");
+        answer("The same again: ", c.second + "\n");
+        EXPECT_TRUE(p.waitForFinished(10000));
+        EXPECT_EQ(p.exitCode(), c.exitCode) << (err + p.readAllStandardError()).constData();
+        char echoed[512];
+        ::fcntl(master, F_SETFL, O_NONBLOCK);
+        const ssize_t n = ::read(master, echoed, sizeof echoed);
+        EXPECT_FALSE(QByteArray(echoed, n > 0 ? int(n) : 0).contains("passphr"));
+        ::close(master);
+        EXPECT_EQ(fileText(dir.filePath("profile.ini")).contains("$argon2id$"), c.exitCode == 0);
+    }
 }
 
 HttpAnswer exchange(quint16 port, const QByteArray &method, const QByteArray &target, const QByteArray &extraHeaders = {},
