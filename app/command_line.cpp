@@ -10,6 +10,7 @@ QString usageText()
     return QStringLiteral(
         "Usage: tarnwick [options]\n"
         "       tarnwick [--profile FILE] config list | get [SUBKEY/]KEY | set [SUBKEY/]KEY VALUE\n"
+        "       tarnwick [--profile FILE] config set-password [--clear]\n"
         "       tarnwick [--archive PATH] history [--since 6h|ISO] [--until ISO] [--minute] [--csv|--json]\n"
         "\n"
         "Weather watch for an observatory: polls the sensor board once a second, shows,\n"
