@@ -58,10 +58,13 @@ AlpacaServer::AlpacaServer(QObject *parent) : QAbstractHttpServer(parent) {}
 
 AlpacaServer::~AlpacaServer() = default;
 
-bool AlpacaServer::listen(const QHostAddress &address, quint16 port, const GuardedTcpServer::Limits &limits)
+bool AlpacaServer::listen(const QHostAddress &address, quint16 port, const GuardedTcpServer::Limits &limits,
+                          const std::optional<QSslConfiguration> &tls)
 {
     auto *tcp = new GuardedTcpServer(this);
     tcp->setLimits(limits);
+    if (tls)
+        tcp->setTls(*tls);
     if (!tcp->listen(address, port)) {
         m_error = QStringLiteral("Alpaca endpoint not started: cannot listen on %1 port %2: %3")
                       .arg(address.toString())
@@ -74,10 +77,13 @@ bool AlpacaServer::listen(const QHostAddress &address, quint16 port, const Guard
     return adopt(tcp);
 }
 
-bool AlpacaServer::listenOn(int socketDescriptor, const GuardedTcpServer::Limits &limits)
+bool AlpacaServer::listenOn(int socketDescriptor, const GuardedTcpServer::Limits &limits,
+                            const std::optional<QSslConfiguration> &tls)
 {
     auto *tcp = new GuardedTcpServer(this);
     tcp->setLimits(limits);
+    if (tls)
+        tcp->setTls(*tls);
     if (!tcp->setSocketDescriptor(socketDescriptor)) {
         m_error = QStringLiteral("Alpaca endpoint not started: the socket handed over (descriptor %1) cannot be used: %2")
                       .arg(socketDescriptor)
@@ -143,10 +149,17 @@ bool AlpacaServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *
     }
     const QUrl url = request.url();
     const QString path = url.path(QUrl::FullyDecoded);
+    const HttpRouteRequest asked{methodName(request.method()), path, url.query(QUrl::FullyEncoded).toUtf8(),
+                                 request.body(), request.headers(), request.remoteAddress().toString()};
+    if (m_gate) {
+        if (const std::optional<HttpRouteReply> refused = m_gate(asked)) {
+            QHttpServerResponder responder = makeResponder(request, socket);
+            writeRouteReply(responder, *refused);
+            return true;
+        }
+    }
     if (const HttpRouteHandler *route = routeFor(path)) {
-        HttpRouteReply reply = (*route)(HttpRouteRequest{methodName(request.method()), path,
-                                                          url.query(QUrl::FullyEncoded).toUtf8(), request.body(),
-                                                          request.headers(), request.remoteAddress().toString()});
+        HttpRouteReply reply = (*route)(asked);
         if (reply.later) {
             answerLater(request, socket, std::move(reply.later));
             return true;
@@ -161,8 +174,7 @@ bool AlpacaServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *
     QPointer<QTcpSocket> guard(socket);
     if (m_tcp)
         m_tcp->setBusy(socket, true);
-    AlpacaReply reply = m_endpoint.handle(methodName(request.method()), path,
-                                          url.query(QUrl::FullyEncoded).toUtf8(), request.body());
+    AlpacaReply reply = m_endpoint.handle(asked.method, path, asked.query, asked.body);
     if (guard && guard->state() == QAbstractSocket::ConnectedState) {
         {
             QHttpServerResponder responder = makeResponder(request, socket);
@@ -207,14 +219,15 @@ void AlpacaServer::missingHandler(const QHttpServerRequest &request, QTcpSocket 
     responder.write(QByteArray("Bad request"), "text/plain", QHttpServerResponder::StatusCode::BadRequest);
 }
 
-std::unique_ptr<AlpacaServer> startAlpaca(const QHostAddress &address, quint16 port)
+std::unique_ptr<AlpacaServer> startAlpaca(const QHostAddress &address, quint16 port,
+                                          const std::optional<QSslConfiguration> &tls)
 {
     auto server = std::make_unique<AlpacaServer>();
     const ActivatedSocket handed = takeActivatedSocket();
     if (!handed.error.isEmpty())
         printNotice(handed.error);
     if (handed.fd >= 0) {
-        if (!server->listenOn(handed.fd)) {
+        if (!server->listenOn(handed.fd, {}, tls)) {
             printNotice(server->error());
             return nullptr;
         }
@@ -224,7 +237,7 @@ std::unique_ptr<AlpacaServer> startAlpaca(const QHostAddress &address, quint16 p
             printNotice(QStringLiteral("Alpaca endpoint not started: not an address"));
             return nullptr;
         }
-        if (!server->listen(address, port)) {
+        if (!server->listen(address, port, {}, tls)) {
             printNotice(server->error());
             return nullptr;
         }

@@ -3,6 +3,7 @@
 #include "alpaca/guarded_tcp_server.h"
 
 #include <QElapsedTimer>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -232,7 +233,7 @@ void GuardedTcpServer::setBusy(QTcpSocket *socket, bool busy)
 void GuardedTcpServer::incomingConnection(qintptr descriptor)
 {
     makeRoom();
-    auto *socket = new QTcpSocket(this);
+    QTcpSocket *socket = m_tls ? new QSslSocket(this) : new QTcpSocket(this);
     if (!socket->setSocketDescriptor(descriptor)) {
         delete socket;
         return;
@@ -240,5 +241,15 @@ void GuardedTcpServer::incomingConnection(qintptr descriptor)
     socket->setReadBufferSize(m_limits.readBufferBytes);
     new ConnectionWatch(socket, m_limits);
     m_sockets.append(socket);
-    addPendingConnection(socket);
+    auto *tls = qobject_cast<QSslSocket *>(socket);
+    if (!tls) {
+        addPendingConnection(socket);
+        return;
+    }
+    // A client that fails the handshake (plain HTTP, a refused certificate)
+    // just loses its connection; the watch's clocks end a stalled one.
+    tls->setSslConfiguration(*m_tls);
+    connect(tls, &QSslSocket::encrypted, this, [this, tls] { addPendingConnection(tls); });
+    connect(tls, &QSslSocket::sslErrors, tls, [tls](const QList<QSslError> &) { tls->abort(); });
+    tls->startServerEncryption();
 }

@@ -3,11 +3,16 @@
 // room first, then the least recently active), an idle time-out, a time limit
 // for a request's head, a bound on the bytes of one request and on unread
 // answers; and the close after the answer that "Connection: close" and HTTP/1.0 ask for.
+// With a TLS configuration each connection is a QSslSocket under the same
+// limits (the handshake counts as part of the first request's head), handed
+// to the HTTP layer once encrypted.
 #pragma once
 
 #include <QList>
 #include <QPointer>
+#include <QSslConfiguration>
 #include <QTcpServer>
+#include <optional>
 
 class QTcpSocket;
 
@@ -26,6 +31,8 @@ public:
     explicit GuardedTcpServer(QObject *parent = nullptr);
     void setLimits(const Limits &limits) { m_limits = limits; }
     const Limits &limits() const { return m_limits; }
+    void setTls(const QSslConfiguration &configuration) { m_tls = configuration; }
+    bool servesTls() const { return m_tls.has_value(); }
     // Connections both ends still hold open: one the client has closed (its
     // close not yet seen by the event loop) does not count.
     int openConnections();
@@ -40,5 +47,6 @@ private:
     void makeRoom();
 
     Limits m_limits;
+    std::optional<QSslConfiguration> m_tls;
     QList<QPointer<QTcpSocket>> m_sockets;
 };

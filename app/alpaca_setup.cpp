@@ -5,6 +5,7 @@
 #include "alpaca/devices/observing_conditions_device.h"
 #include "alpaca/devices/safety_monitor_device.h"
 #include "app/app.h"
+#include "app/auth_setup.h"
 #include "app/command_line.h"
 #include "app/feed_routes.h"
 #include "app/program.h"
@@ -13,10 +14,14 @@ void startAlpacaEndpoint(App &a, const CommandLine &cl)
 {
     if (!cl.alpacaEnabled)
         return;
-    a.alpaca = startAlpaca(QHostAddress(cl.alpacaAddress), quint16(cl.alpacaPort));
+    std::optional<QSslConfiguration> tls;
+    if (!endpointTlsChoice(prog().profile, tls))
+        return;
+    a.alpaca = startAlpaca(QHostAddress(cl.alpacaAddress), quint16(cl.alpacaPort), tls);
     AlpacaServer *server = a.alpaca.get();
     if (!server)
         return;
+    setUpAuth(a, *server);
     Program &p = prog();
     server->hostGuard().setAllowedHosts(p.settings.AllowedHosts);
     FocuserDevice *focuser = server->addDevice(

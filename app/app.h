@@ -17,6 +17,7 @@
 
 class AlpacaServer;
 class Archive;
+class AuthService;
 struct Automation;
 class QThread;
 class BoardSimulator;
@@ -65,6 +66,8 @@ public:
     // The HTTP endpoint (Alpaca devices, web page, feeds); null with
     // --no-alpaca or when it could not start.
     std::unique_ptr<AlpacaServer> alpaca;
+    // Who may change what on it (app/auth_setup.h); null without the endpoint.
+    std::shared_ptr<AuthService> auth;
     // The watch on an MQTT broker; null unless enabled and usable.
     std::unique_ptr<MqttPublisher> mqtt;
 

@@ -10,6 +10,7 @@ QString usageText()
     return QStringLiteral(
         "Usage: tarnwick [options]\n"
         "       tarnwick [--profile FILE] config list | get [SUBKEY/]KEY | set [SUBKEY/]KEY VALUE\n"
+        "       tarnwick [--profile FILE] config set-password [--clear]\n"
         "       tarnwick [--archive PATH] history [--since 6h|ISO] [--until ISO] [--minute] [--csv|--json]\n"
         "\n"
         "Weather watch for an observatory: polls the sensor board once a second, shows,\n"
@@ -35,6 +36,8 @@ QString usageText()
         "config get KEY           print one value (Capabilities keys are found without their subkey)\n"
         "config set KEY VALUE     store one value, e.g. config set \"Ports/COM 2\" /dev/ttyUSB0\n"
         "                         (while the program runs, it checks, saves and applies the change)\n"
+        "config set-password      set the web page's password (typed twice, or one line on standard\n"
+        "                         input); config set-password --clear removes it\n"
         "\n"
         "history                  print archived observations as CSV (readable while the watch runs):\n"
         "  --since WHEN           start: 90s, 30m, 6h, 2d ago, or an ISO time in UTC such as\n"

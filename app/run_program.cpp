@@ -5,6 +5,7 @@
 
 #include "app/app.h"
 #include "app/config_command.h"
+#include "app/password_command.h"
 #include "app/display_choice.h"
 #include "app/history_command.h"
 #include "app/watch_thread.h"
@@ -136,7 +137,7 @@ int runProgram(int argc, char **argv, const CommandLine &cl)
         keepDecimalPoint();
         QTextStream out(stdout);
         QTextStream err(stderr);
-        return runConfigAt(profilePath, cl.configArgs, out, err);
+        return runConfigWithPassword(profilePath, cl.configArgs, out, err);
     }
     if (cl.isHistory) {
         QCoreApplication app(argc, argv);

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/app.h"
+#include "app/auth_setup.h"
 #include "app/metrics_route.h"
 #include "app/app_logging.h"
 #include "app/window_setup.h"
@@ -225,7 +226,7 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     if (cl.simulate && !a.startSimulator())
         printNotice(QStringLiteral("the board simulator could not start; looking for a real board instead"));
     startClientServers(a, cl);
-    startSettingsControl(a, profile);
+    startSettingsControl(a, profile, changeGate(a));
     showWindows(a);
     if (watchLater)
         return app;

@@ -122,6 +122,11 @@ const std::vector<SettingDef> &settingTable()
         {"K5", false, SettingType::Integer, "100", "Sky"},
         {"K6", false, SettingType::Integer, "0", "Sky"},
         {"K7", false, SettingType::Integer, "0", "Sky"},
+        // The HTTP endpoint's HTTPS option and whether reading needs a login
+        // too (the password's hash is kept beside them by config set-password).
+        {"CertificateFile", false, SettingType::Text, "", "Web"},
+        {"KeyFile", false, SettingType::Text, "", "Web"},
+        {"LoginToRead", false, SettingType::Boolean, "False", "Web"},
     };
     return table;
 }

@@ -10,6 +10,7 @@ packages=(
   libqt6sql6-sqlite libsqlite3-dev chromium locales
   mosquitto mosquitto-clients libmosquitto-dev prometheus libindi-dev libsystemd-dev libcurl4-openssl-dev
   python3-aiosmtpd xvfb openbox
+  libsodium-dev libssl-dev nginx
 )
 missing=()
 for p in "${packages[@]}"; do

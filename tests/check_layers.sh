@@ -9,6 +9,7 @@
 #   app -> metrics -> watch -> core
 #   app -> datafile -> station; app -> notify -> core; app -> service
 #   app -> mqtt -> station, archive -> core
+#   app -> auth -> core
 #   windows -> screen -> core (the only Qt Widgets below the windows)
 #   app, windows -> control -> core
 # The watch's own modules never include or link Qt Widgets, and the
@@ -43,6 +44,7 @@ allowed() {
     datafile) echo "core watch station datafile" ;;
     notify) echo "core watch notify" ;;
     service) echo "service" ;;
+    auth) echo "core auth" ;;
     indi) echo "indi" ;; # our INDI driver: a program of its own, it knows Tarnwick by its JSON only
     app) echo "$folders" ;;
     esac

@@ -40,6 +40,7 @@ struct Program {
     QString profile = dir.path() + "/profile.ini";
     quint16 port = freePort();
     QProcess proc;
+    QByteArray token;
 
     bool start()
     {
@@ -52,10 +53,15 @@ struct Program {
     {
         return rawExchange(port, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n", 3000);
     }
+    // Every post carries the token this machine is handed, so what refuses
+    // it below is the request itself.
     HttpAnswer post(const QByteArray &body, const QByteArray &extra = {}, const QByteArray &type = "application/json")
     {
+        if (token.isEmpty())
+            token = get("/tarnwick/v1/session").json()["csrf"].toString().toLatin1();
         return rawExchange(port, "POST /tarnwick/v1/settings HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port)
-                                     + "\r\nContent-Type: " + type + "\r\n" + extra + "Content-Length: "
+                                     + "\r\nContent-Type: " + type + "\r\nX-CSRF-Token: " + token + "\r\n" + extra
+                                     + "Content-Length: "
                                      + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body,
                            5000);
     }
