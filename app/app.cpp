@@ -18,17 +18,14 @@
 #include "station/serial_station_port.h"
 #include "station/station_cycle.h"
 #include "station/station_link.h"
-#include "windows/upload_setup.h"
-#include "windows/graphs_setup.h"
 #include "station/watch_model.h"
-#include "windows/hand_box.h"
-#include "windows/run_setup_dialog.h"
+#include "upload/uploads.h"
 
 #include <QDateTime>
 #include <QThread>
 
 App::App()
-    : focuser(weather, prog().settings), graphs(std::make_unique<GraphWindows>()), alerts(std::make_unique<AlertEngine>(prog().settings, player, launcher))
+    : focuser(weather, prog().settings), alerts(std::make_unique<AlertEngine>(prog().settings, player, launcher))
 {
     focuser.watch = &watch;
     focuser.traffic = &trafficFor;
@@ -50,7 +47,6 @@ App::~App()
     port.reset();
     stationContext.reset();
     simulator.reset();
-    graphs->setHistorySource({});
     archive.reset();
 }
 
@@ -73,11 +69,6 @@ void App::buildStation()
         // A log line every fifth wind window, only from live readings.
         if (o.extras.reportDue && notLiveNow().isEmpty())
             log.writeReadings(o);
-    });
-    watch.listen([this](const WatchStatus &status, WatchFeed::Change) {
-        // A copy for the window, on the window's thread.
-        if (HandBox *window = handBox.get())
-            QMetaObject::invokeMethod(window, [window, status] { window->showWatch(status); });
     });
 }
 
@@ -111,8 +102,14 @@ void App::shutDownForLastClient()
     if (model)
         model->unload();
     onWindowThread([this] {
-        graphs->unload();
+        unloadWindows();
         if (quit)
             quit();
     });
+}
+
+void App::runSetupDialog()
+{
+    printNotice(QStringLiteral("Setup dialog not shown: tarnwickd has no windows. "
+                               "Settings unchanged, as after Cancel; use 'tarnwickd config set' to change them."));
 }

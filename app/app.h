@@ -1,5 +1,7 @@
 // One run of the program: every long-lived object, made and wired together by
-// start-up (Main). The only place that knows every module.
+// start-up (startUp). The only place that knows every module. Without windows
+// (tarnwickd, or headless); the program with windows adds them
+// (app/desktop/desktop_app.h) through the hooks below.
 #pragma once
 
 #include "watch/watch_status.h"
@@ -10,10 +12,10 @@
 #include "station/weather_state.h"
 
 #include <QJsonArray>
-#include <QMutex>
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class AlpacaServer;
 class Archive;
@@ -21,24 +23,21 @@ class AuthService;
 struct Automation;
 class QThread;
 class BoardSimulator;
-class GraphWindows;
-class HandBox;
 class MqttPublisher;
 class WatchModel;
 class SafetyWatch;
-class SetupProcedure;
 struct SettingsControl;
 class SerialStationPort;
 class StationCycle;
 class StationLink;
-class UploadUi;
+class Uploads;
 struct StationContext;
 struct CommandLine;
 
 class App {
 public:
     App();
-    ~App();
+    virtual ~App();
     App(const App &) = delete;
     App &operator=(const App &) = delete;
 
@@ -50,13 +49,8 @@ public:
     WatchFeed watch;
     FocuserContext focuser;
     // The watch as shown, with the station's clock; the hand box window
-    // mirrors it and is null when nobody looks (headless).
+    // mirrors it when somebody looks.
     std::unique_ptr<WatchModel> model;
-    std::unique_ptr<HandBox> handBox;
-    // The graph windows behind the hand box (none open until asked for).
-    std::unique_ptr<GraphWindows> graphs;
-    // The setup dialog and its procedure; null when nobody looks (headless).
-    std::unique_ptr<SetupProcedure> setup;
     // The weather archive, a listener of the watch; null with --no-archive or
     // when its file cannot be used.
     std::unique_ptr<Archive> archive;
@@ -93,16 +87,15 @@ public:
     // The station over the real serial port, wired to the watch model, the
     // alerts, the upload and the log.
     void buildStation();
-    // The upload form and window; made by wireUpload.
-    std::unique_ptr<UploadUi> upload;
+    // The upload form and the further services, where the watch runs; made by wireUpload.
+    std::unique_ptr<Uploads> upload;
     // Makes the upload, which reports the observation of the record that
     // completed the report period and asks the board's state before each report.
     void wireUpload();
-    // Each upload service's name and state (on the upload's thread).
+    // Each upload service's name and state (where the upload runs).
     QJsonArray uploadStates() const;
-    // The same as taken after the last observation, from any thread: for the
-    // web page, which is answered where the watch runs.
-    QJsonArray uploadStatesSeen() const;
+    // The same from any thread (the web page is answered where the watch runs).
+    QJsonArray uploadStatesSeen();
     // Why readings must not go out now (empty when they may).
     QString notLiveNow() const;
     // Starts the board simulator and points the port at it. False, after
@@ -111,14 +104,28 @@ public:
     // The last client object of a client-started program is gone.
     void shutDownForLastClient();
 
+    // The windows' part in start-up; without windows each does nothing.
+    // After the watch model: the windows over it.
+    virtual void buildWindows(const CommandLine &) {}
+    // Once the settings are read and the station is built: the setup dialog,
+    // the windows' copies of the watch and of the archive.
+    virtual void installWindows() {}
+    // What closing the watch runs for the windows, first, in order; and what
+    // the hand box's buttons open.
+    virtual std::vector<std::function<void()>> wireWindows() { return {}; }
+    // Once everything is wired: the windows show.
+    virtual void showWindows() {}
+    // A client asked for the setup dialog; without windows it says why none shows.
+    virtual void runSetupDialog();
+    // The program ends for its last client: the windows go first (on their thread).
+    virtual void unloadWindows() {}
+
     // The data file, the notifications and the service watchdog; declared
     // last, so it goes first and can still say "stopping".
     std::unique_ptr<Automation> automation;
 
 private:
     bool m_reportDue = false; // the report period ended in the record under way
-    mutable QMutex m_uploadStatesLock;
-    QJsonArray m_uploadStates;
 
 public:
     // The thread the watch runs on beside the windows (null: it runs on the

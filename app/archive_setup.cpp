@@ -13,7 +13,6 @@
 #include "core/settings.h"
 #include "alpaca/alpaca_server.h"
 #include "web/web_routes.h"
-#include "windows/graphs_setup.h"
 
 int archiveDaysSetting(const ProfileStore &profile, QString &problem)
 {
@@ -47,26 +46,25 @@ void startArchive(App &app, const CommandLine &cl, const ProfileStore &profile)
     }
     Archive *archive = app.archive.get();
     app.watch.listen([archive](const WatchStatus &status, WatchFeed::Change change) { archive->onWatch(status, change); });
-    // A graph window opened after a restart shows its span from the archive,
-    // read on the window's thread with a connection of its own once the
-    // writer has committed what it holds.
-    app.graphs->setHistorySource([&app](const QDateTime &fromUtc, const QDateTime &toUtc) {
-        std::vector<Observation> observations;
-        if (!app.archive)
-            return observations;
-        QString path;
-        onWatchThread(app, [&app, &path] {
-            app.archive->flush();
-            path = app.archive->path();
-        });
-        ArchiveReader reader;
-        QString why;
-        if (!reader.open(path, why))
-            return observations;
-        for (const ArchivedObservation &row : queryObservations(reader.database(), fromUtc, toUtc))
-            observations.push_back(toObservation(row));
+}
+
+std::vector<Observation> archivedObservations(App &app, const QDateTime &fromUtc, const QDateTime &toUtc)
+{
+    std::vector<Observation> observations;
+    if (!app.archive)
         return observations;
+    QString path;
+    onWatchThread(app, [&app, &path] {
+        app.archive->flush();
+        path = app.archive->path();
     });
+    ArchiveReader reader;
+    QString why;
+    if (!reader.open(path, why))
+        return observations;
+    for (const ArchivedObservation &row : queryObservations(reader.database(), fromUtc, toUtc))
+        observations.push_back(toObservation(row));
+    return observations;
 }
 
 void startWebPage(App &app)

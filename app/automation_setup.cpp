@@ -7,7 +7,7 @@
 #include "datafile/weather_data_file.h"
 #include "notify/notifier.h"
 #include "station/station_cycle.h"
-#include "windows/upload_setup.h"
+#include "upload/uploads.h"
 #include "archive/archive.h"
 
 #include <QFile>
@@ -92,7 +92,7 @@ void automationReady(App &app)
     if (!notifier)
         return;
     notifier->programStarted();
-    // The upload reports from the window thread; the notifier hears it where it runs.
+    // The upload reports where the watch runs, as the notifier does.
     if (app.upload)
         QObject::connect(&app.upload->form(), &UploadForm::delivered, notifier,
                          [notifier](bool ok, const QString &reason) { notifier->uploadResult(ok, reason); });

@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include <cstdio>
+
 #include "core/version.h"
 
 #include <QCommandLineParser>
@@ -162,4 +164,21 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if (!subcommandProblem.isEmpty())
         return fail(subcommandProblem);
     return cl;
+}
+
+int runCommandLine(int argc, char **argv, int (*run)(int argc, char **argv, const CommandLine &cl))
+{
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const CommandLine cl = parseCommandLine(args);
+    if (cl.outcome == CommandLine::Outcome::ExitOk) {
+        std::fputs(cl.output.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (cl.outcome == CommandLine::Outcome::ExitUsage) {
+        std::fprintf(stderr, "%s\n", cl.output.toLocal8Bit().constData());
+        return 2;
+    }
+    return run(argc, argv, cl);
 }

@@ -27,4 +27,7 @@ struct CommandLine {
 };
 
 CommandLine parseCommandLine(const QStringList &arguments);
+// The process's arguments parsed: --help, --version and bad options end here
+// (status 0 or 2); otherwise `run` runs the program or its command.
+int runCommandLine(int argc, char **argv, int (*run)(int argc, char **argv, const CommandLine &cl));
 QString usageText();

@@ -15,7 +15,7 @@
 #include "focuser/focuser_routines.h"
 #include "station/station_cycle.h"
 #include "upload/services.h"
-#include "windows/upload_setup.h"
+#include "upload/uploads.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
@@ -31,19 +31,15 @@ QStringList uploadServicesProblems(const QString &text)
 }
 
 namespace {
-// The upload lives on the window thread.
+// The upload lives where the watch runs.
 void followUploadServices(App &a)
 {
-    onWindowThread([&a] {
+    onWatchThread(a, [&a] {
         if (!a.upload)
             return;
-        QString services, caFile; // as the watch has them now
-        onWatchThread(a, [&] {
-            services = prog().settings.UploadServices;
-            caFile = prog().settings.UploadCaFile;
-        });
+        const Settings &s = prog().settings;
         QStringList problems; // checked before they were applied; a kept line was told at start
-        a.upload->setServices(parseServices(services, problems), &QDateTime::currentDateTimeUtc, caFile);
+        a.upload->setServices(parseServices(s.UploadServices, problems), &QDateTime::currentDateTimeUtc, s.UploadCaFile);
     });
 }
 } // namespace

@@ -8,7 +8,7 @@
 #include "core/settings.h"
 #include "mqtt/mqtt_publisher.h"
 #include "notify/notifier.h"
-#include "windows/upload_setup.h"
+#include "upload/uploads.h"
 
 namespace {
 // Read where the HTTP endpoint answers, which is where the watch, the

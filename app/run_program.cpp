@@ -1,21 +1,22 @@
-// The program as a process: the config and history commands, the display
-// chosen, the application object, signals, and the exit status.
+// The program as a process: the config and history commands, the profile
+// lock, the application object, signals, and the exit status. The program
+// without windows runs here as it is; the one with windows brings its display
+// choice and its application object (app/desktop/desktop_program.cpp).
 #include "app/process_signals.h"
 #include "app/startup.h"
 
 #include "app/app.h"
 #include "app/config_command.h"
 #include "app/password_command.h"
-#include "app/display_choice.h"
 #include "app/history_command.h"
 #include "app/watch_thread.h"
 #include "archive/archive_schema.h"
 #include "core/profile_lock.h"
 #include "core/profile_store.h"
 #include "station/watch_model.h"
-#include "windows/gui_messages.h"
+#include "core/messages.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QSocketNotifier>
@@ -87,7 +88,6 @@ void markExitSaveFailed()
     g_exitSaveFailed = true;
 }
 
-namespace {
 // The offscreen platform reports window calls it cannot honour; headless,
 // nobody can act on those lines.
 void quietOffscreenNotes(QtMsgType type, const QMessageLogContext &context, const QString &msg)
@@ -98,27 +98,6 @@ void quietOffscreenNotes(QtMsgType type, const QMessageLogContext &context, cons
         return;
     std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, msg)));
 }
-void quietPlatformTrials(QtMsgType type, const QMessageLogContext &context, const QString &msg)
-{
-    if (type != QtFatalMsg && context.category && QByteArray(context.category).startsWith("qt.qpa."))
-        return;
-    quietOffscreenNotes(type, context, msg);
-}
-// Headless, nobody looks at the windows: skipping their painting keeps the
-// program's processor use to the station's own work.
-class NoPainting : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::UpdateRequest || event->type() == QEvent::Paint)
-            return true;
-        return QObject::eventFilter(watched, event);
-    }
-};
-} // namespace
 
 namespace {
 // Qt takes the user's locale for the C library too; the station's numbers are
@@ -129,7 +108,7 @@ void keepDecimalPoint()
 }
 } // namespace
 
-int runProgram(int argc, char **argv, const CommandLine &cl)
+int runProcess(int argc, char **argv, const CommandLine &cl, const ProcessParts &parts)
 {
     const QString profilePath = cl.profilePath.isEmpty() ? ProfileStore::defaultPath() : cl.profilePath;
     if (cl.isConfig) {
@@ -159,50 +138,37 @@ int runProgram(int argc, char **argv, const CommandLine &cl)
     }
 
     CommandLine run = cl;
-    const DisplayEnvironment env = currentDisplayEnvironment();
-    const DisplayChoice display = chooseDisplay(cl.headless, env);
-    if (!display.platforms.isEmpty())
-        qputenv("QT_QPA_PLATFORM", display.platforms);
-    run.headless = display.headless;
-    if (!display.notice.isEmpty())
-        std::fprintf(stderr, "%s\n", qPrintable(display.notice));
-    // The plugins' own complaints while trying the display would be more lines for one fact.
-    qInstallMessageHandler(display.fallbackArmed ? quietPlatformTrials : run.headless ? quietOffscreenNotes : nullptr);
-    // Headless from the start, no platform plugin, font or widget machinery
-    // is loaded: the run is the size of a daemon.
-    const std::unique_ptr<QCoreApplication> application =
-        run.headless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
-    QCoreApplication &app = *application;
+    const std::unique_ptr<QCoreApplication> application = parts.application(argc, argv, run);
     keepDecimalPoint();
-    if (display.fallbackArmed) {
-        run.headless = QGuiApplication::platformName() == QLatin1String("offscreen");
-        if (run.headless)
-            std::fprintf(stderr, "%s\n", qPrintable(unreachableDisplayNotice(env)));
-        qInstallMessageHandler(run.headless ? quietOffscreenNotes : nullptr);
-    }
     QCoreApplication::setApplicationName(QStringLiteral("Tarnwick"));
-    installMessageBoxes(run.headless);
-    if (auto *gui = qobject_cast<QApplication *>(&app)) {
-        gui->setQuitOnLastWindowClosed(false);
-        if (run.headless) { // a display that could not be reached
-            app.installEventFilter(new NoPainting(&app));
-            // A blinking text cursor nobody sees would wake the program twice a second.
-            QApplication::setCursorFlashTime(0);
-        }
-    }
-    installSignalHandlers(&app);
+    installSignalHandlers(application.get());
 
     ProfileStore profile(profilePath);
-    // With windows, the watch runs beside them, its first board search
-    // included; headless there is no window thread to stall, and one thread
-    // keeps the run simple.
-    std::unique_ptr<App> program = Main(run, profile, [] { requestQuit(); }, !run.headless);
-    if (!run.headless) {
-        startWatchThread(*program);
-        startWatchingOnItsThread(*program, profile);
-    }
-    const int status = g_quitRequested ? 0 : app.exec();
+    std::unique_ptr<App> program = parts.start(run, profile, [] { requestQuit(); });
+    const int status = g_quitRequested ? 0 : application->exec();
     g_watch = nullptr;
     program.reset();
     return status != 0 ? status : g_exitSaveFailed ? 1 : 0;
+}
+
+int runWithoutWindows(int argc, char **argv, const CommandLine &cl)
+{
+    ProcessParts parts;
+    parts.application = [](int &argc, char **argv, CommandLine &run) {
+        run.headless = true;
+        qInstallMessageHandler(quietOffscreenNotes);
+        // Each message box is answered at once, its text one line on standard error.
+        setMessageHandler([](const Message &m) {
+            printNotice(m.title.isEmpty() ? m.text : m.title + QStringLiteral(": ") + m.text);
+        });
+        return std::make_unique<QCoreApplication>(argc, argv);
+    };
+    // One thread: there is no window thread to stall.
+    parts.start = [](const CommandLine &run, ProfileStore &profile, std::function<void()> quit) {
+        auto program = std::make_unique<App>();
+        program->quit = std::move(quit);
+        startUp(*program, run, profile);
+        return program;
+    };
+    return runProcess(argc, argv, cl, parts);
 }

@@ -4,7 +4,6 @@
 #include "app/auth_setup.h"
 #include "app/metrics_route.h"
 #include "app/app_logging.h"
-#include "app/window_setup.h"
 #include "app/alpaca_setup.h"
 #include "app/control_setup.h"
 #include "app/watch_thread.h"
@@ -19,22 +18,15 @@
 #include "core/number_format.h"
 #include "core/profile_store.h"
 #include "app/program.h"
-#include "screen/screen_fit.h"
 #include "core/settings.h"
 #include "focuser/focuser_routines.h"
-#include "windows/traffic_setup.h"
 #include "focuser/motion.h"
 #include "safety/safety_watch.h"
 #include "station/station_cycle.h"
 #include "station/station_link.h"
 #include "station/watch_model.h"
-#include "windows/upload_setup.h"
-#include "windows/upload_window.h"
-#include "windows/graphs_setup.h"
-#include "windows/hand_box.h"
-#include "windows/run_setup_dialog.h"
+#include "upload/uploads.h"
 
-#include <QApplication>
 #include <QThread>
 
 #include <QHostAddress>
@@ -140,16 +132,9 @@ void buildWatch(App &a, const CommandLine &cl)
     p.settings.AlwaysOnTop = false;
     a.model = std::make_unique<WatchModel>(p.settings, a.weather, [](const QString &key) { saveSettingNow(key); });
     closeOnSignal(a.model.get());
-    if (!cl.headless) {
-        // A steady text cursor: a blinking one repaints twice a second, for
-        // weeks, in a window that mostly just sits there (a quarter of the
-        // windows' processor time).
-        QApplication::setCursorFlashTime(0);
-        a.handBox = std::make_unique<HandBox>(*a.model, p.settings.AlwaysOnTop);
-        a.handBox->setAttribute(Qt::WA_DeleteOnClose, false);
-    }
+    a.buildWindows(cl);
     a.focuser.handBox = a.model.get();
-    qCDebug(lcApp) << "watch built" << (a.handBox ? "with its window" : "without windows");
+    qCDebug(lcApp) << "watch built";
 }
 
 // Last, once everything that listens is wired: the start values, the log, and
@@ -173,6 +158,49 @@ void startWatching(App &a, ProfileStore &profile)
 }
 } // namespace
 
+namespace {
+// What closing the watch runs, where the watch runs: the windows close on
+// their own thread, in order, then the upload; the settings are saved and the
+// program ends after them. `exitSaveFailed` hears of a save at exit that did
+// not reach the disk.
+void wireClosing(App &a, std::function<void()> exitSaveFailed)
+{
+    ClosingSteps closing;
+    closing.onUnload = a.wireWindows();
+    closing.onUnload.push_back([&a] {
+        if (a.upload)
+            a.upload->unload();
+    });
+    closing.onUnload.push_back([&a, exitSaveFailed] {
+        if (!SaveOnExit(a.focuser) && exitSaveFailed)
+            exitSaveFailed();
+    });
+    closing.clientsRemain = [&a] { return a.focuser.ClientCount > 0; };
+    closing.quit = [&a] {
+        onWindowThread([&a] {
+            if (a.quit)
+                a.quit();
+        });
+    };
+    a.model->setClosing(closing);
+    a.model->setTick([&a] { a.cycle->run(); });
+    // A client's call from the watch's thread opens the dialog on the window
+    // thread without waiting for it.
+    a.focuser.runSetupDialog = [&a] { onWindowThread([&a] { a.runSetupDialog(); }); };
+}
+
+// The start mode decides the window state (a program started for a client
+// starts minimized); then the windows show, if there are any.
+void showWatch(App &a)
+{
+    if (prog().StartedByUser)
+        a.model->showWindow();
+    else
+        a.model->showMinimizedWindow();
+    a.showWindows();
+}
+} // namespace
+
 void startWatchingOnItsThread(App &a, ProfileStore &profile)
 {
     QMetaObject::invokeMethod(a.model.get(), [&a, &profile] {
@@ -181,12 +209,9 @@ void startWatchingOnItsThread(App &a, ProfileStore &profile)
     }, Qt::QueuedConnection);
 }
 
-std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::function<void()> quit, bool watchLater)
+void startUp(App &a, const CommandLine &cl, ProfileStore &profile, bool watchLater)
 {
     Program &p = prog();
-    auto app = std::make_unique<App>();
-    App &a = *app;
-    a.quit = std::move(quit);
     WeatherState &w = a.weather;
     buildWatch(a, cl);
 
@@ -205,8 +230,7 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
 
     // The setup dialog (with a display) loads hidden until asked for; the
     // focuser state follows the settings just read.
-    if (a.handBox)
-        installSetupDialog(a);
+    a.installWindows();
     RefreshFocuserState(a.focuser);
 
     // The window's last place, from Left/Top (pixels).
@@ -221,16 +245,15 @@ std::unique_ptr<App> Main(const CommandLine &cl, ProfileStore &profile, std::fun
     // The modules are wired before the windows show (the hand box enables the
     // buttons of the windows it can open) and before the log opens.
     a.wireUpload();
-    wireClosingAndButtons(a, [] { markExitSaveFailed(); });
+    wireClosing(a, [] { markExitSaveFailed(); });
 
     if (cl.simulate && !a.startSimulator())
         printNotice(QStringLiteral("the board simulator could not start; looking for a real board instead"));
     startClientServers(a, cl);
     startSettingsControl(a, profile, changeGate(a));
-    showWindows(a);
+    showWatch(a);
     if (watchLater)
-        return app;
+        return;
     startWatching(a, profile);
     automationReady(a);
-    return app;
 }

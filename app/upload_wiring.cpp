@@ -8,11 +8,9 @@
 #include "app/program.h"
 #include "station/station_cycle.h"
 #include "station/station_link.h"
-#include "windows/upload_setup.h"
+#include "upload/uploads.h"
 
 #include <QJsonObject>
-#include <QMutexLocker>
-#include <QThread>
 
 #include <utility>
 
@@ -31,21 +29,16 @@ ReportCheck reportCheckOf(const App &a)
 
 void App::wireUpload()
 {
-    upload = std::make_unique<UploadUi>(prog().settings, [](const QString &key) { return saveSettingNow(key); });
+    upload = std::make_unique<Uploads>(prog().settings, [](const QString &key) { return saveSettingNow(key); });
     UploadForm &form = upload->form();
     const Settings &s = prog().settings;
     form.setBacklogHours(std::clamp(s.UploadBacklogHours, 0, 24 * 7));
     form.setCaFile(s.UploadCaFile);
-    // Missed minutes come back from the archive when there is one.
+    // Missed minutes come back from the archive when there is one, read on
+    // its own connection where the watch and the upload run.
     if (archive) {
-        // Read on the archive's own connection, where the watch runs.
         const MinuteSource minutes = [this](const QDateTime &from, const QDateTime &to) {
-            std::vector<ArchiveSummary> rows;
-            onWatchThread(*this, [&] {
-                if (archive)
-                    rows = archive->minutesBetween(from, to);
-            });
-            return rows;
+            return archive ? archive->minutesBetween(from, to) : std::vector<ArchiveSummary>{};
         };
         form.setMinuteSource(minutes);
         upload->setMinuteSource(minutes, std::clamp(s.UploadBacklogHours, 0, 24 * 7));
@@ -55,41 +48,24 @@ void App::wireUpload()
     upload->setServices(parseServices(s.UploadServices, problems), &QDateTime::currentDateTimeUtc, s.UploadCaFile);
     if (!problems.isEmpty())
         showMessage(QStringLiteral("UploadServices: ") + problems.join(QStringLiteral("; ")));
-    // The observer runs where the watch runs; the upload (its form, window and
-    // sockets) stays on the window thread and gets a copy there.
+    // The observer and the upload run where the watch runs; a window only
+    // mirrors the upload. The report goes out once the cycle is over.
     cycle->addObserver([this](const Observation &o) {
         const bool send = std::exchange(m_reportDue, false);
-        UploadUi *ui = upload.get();
-        // The web page reads the states from a copy only when it is answered on another thread.
-        const bool copyStates = ui->form().thread() != QThread::currentThread();
-        // Judged here, where the watch runs: the window thread need not wait for it.
-        const bool mayGoOut = reportCheckOf(*this).skipReason.isEmpty();
-        QMetaObject::invokeMethod(&ui->form(), [this, ui, o, send, copyStates, mayGoOut] {
-            ui->form().setObservation(o);
-            ui->offerObservation(o, mayGoOut);
-            if (send)
-                ui->form().cmdSend_Click();
-            if (!copyStates)
-                return;
-            const QJsonArray states = uploadStates();
-            const QMutexLocker lock(&m_uploadStatesLock);
-            m_uploadStates = states;
-        });
+        Uploads *uploads = upload.get();
+        uploads->form().setObservation(o);
+        uploads->offerObservation(o, reportCheckOf(*this).skipReason.isEmpty());
+        if (send)
+            QMetaObject::invokeMethod(&uploads->form(), [uploads] { uploads->form().cmdSend_Click(); }, Qt::QueuedConnection);
     });
-    // Asked on the window thread, answered where the watch runs.
-    form.setReportCheck([this] {
-        ReportCheck c;
-        onWatchThread(*this, [this, &c] { c = reportCheckOf(*this); });
-        return c;
-    });
+    form.setReportCheck([this] { return reportCheckOf(*this); });
 }
 
-QJsonArray App::uploadStatesSeen() const
+QJsonArray App::uploadStatesSeen()
 {
-    if (upload && upload->form().thread() == QThread::currentThread())
-        return uploadStates();
-    const QMutexLocker lock(&m_uploadStatesLock);
-    return m_uploadStates;
+    QJsonArray states;
+    onWatchThread(*this, [this, &states] { states = uploadStates(); });
+    return states;
 }
 
 QJsonArray App::uploadStates() const

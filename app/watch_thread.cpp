@@ -13,6 +13,7 @@
 #include "station/board_simulator.h"
 #include "station/serial_station_port.h"
 #include "station/watch_model.h"
+#include "upload/uploads.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -21,7 +22,7 @@
 namespace {
 // Every object of the watch with a thread of its own, moved from the thread
 // that runs this: what listens to the watch or is driven by its cycles runs
-// where the watch runs. The upload stays with its window.
+// where the watch runs, the upload included (its window mirrors it).
 void moveWatch(App &a, QThread *to)
 {
     a.model->moveToThread(to);
@@ -39,6 +40,8 @@ void moveWatch(App &a, QThread *to)
         a.mqtt->moveToThread(to);
     if (a.control && a.control->server)
         a.control->server->moveToThread(to);
+    if (a.upload)
+        a.upload->moveToThread(to);
     if (a.automation && a.automation->notifier)
         a.automation->notifier->moveToThread(to);
     if (a.automation && a.automation->dataFile)
@@ -51,7 +54,7 @@ void moveWatch(App &a, QThread *to)
 // stop, on its own thread, before it moves back.
 void stopWatchTimers(App &a)
 {
-    const QObject *owners[] = {a.model.get(), a.safety.get(), a.simulator.get(), a.alpaca.get(), a.mqtt.get(),
+    const QObject *owners[] = {a.model.get(), a.safety.get(), a.simulator.get(), a.alpaca.get(), a.mqtt.get(), a.upload.get(),
                                a.automation ? a.automation->notifier.get() : nullptr,
                                a.automation ? a.automation->dataFile.get() : nullptr};
     for (const QObject *owner : owners) {

@@ -1,8 +1,8 @@
 // The watch on a thread of its own: the station (port, link, cycle, the
 // simulator), the watch model and its clock, the safety judge, the archive's
-// writer and the HTTP server run there, so a window thread that stalls (a
-// modal dialog, a display that stops answering) never stops polling, logging,
-// archiving, judging or serving. Windows get copies by queued signals and send
+// writer, the HTTP server and the upload run there, so a window thread that
+// stalls (a modal dialog, a display that stops answering) never stops polling,
+// logging, archiving, judging, serving or uploading. Windows get copies by queued signals and send
 // the user's actions by queued calls.
 #pragma once
 

@@ -7,7 +7,7 @@
 #include "app/app.h"
 #include "app/command_line.h"
 #include "app/program.h"
-#include "app/startup.h"
+#include "app/desktop/desktop_app.h"
 #include "app/watch_thread.h"
 #include "core/profile_store.h"
 #include "windows/graphs_setup.h"
@@ -73,7 +73,7 @@ int main(int argc, char **argv)
     QApplication::setQuitOnLastWindowClosed(false);
     const QString folder = QString::fromLocal8Bit(argv[1]);
     ProfileStore profile(folder + QStringLiteral("/profile.ini"));
-    std::unique_ptr<App> app = Main(parseCommandLine({QStringLiteral("tarnwick"), QStringLiteral("--simulate"),
+    std::unique_ptr<DesktopApp> app = Main(parseCommandLine({QStringLiteral("tarnwick"), QStringLiteral("--simulate"),
                                                       QStringLiteral("--log-dir"), folder, QStringLiteral("--archive"),
                                                       folder + QStringLiteral("/archive.sqlite"),
                                                       QStringLiteral("--alpaca-port"), QString::fromLocal8Bit(argv[2])}),

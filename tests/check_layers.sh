@@ -13,7 +13,8 @@
 #   windows -> screen -> core (the only Qt Widgets below the windows)
 #   app, windows -> control -> core
 # The watch's own modules never include or link Qt Widgets, and the
-# process-wide state (prog()) is read in app/ only.
+# process-wide state (prog()) is read in app/ only. Within app/, only
+# app/desktop/ (the program with windows) reaches the windows.
 set -u
 cd "$1" || exit 2
 # The libraries are the top CMakeLists.txt's folders, so a new one is checked
@@ -88,4 +89,11 @@ for dir in $folders; do
         status=1
     fi
 done
+# The program without windows (tarnwickd) is app/ outside app/desktop/: it
+# reaches no window, no window-system helper and no Qt Widgets or Gui.
+if find app -path app/desktop -prune -o \( -name '*.h' -o -name '*.cpp' \) -print |
+    xargs grep -Hn '#include "\(windows\|screen\|app/desktop\)/\|#include <Q\(Widget\|Dialog\|MessageBox\|Application\|GuiApplication\|Screen\|Window\)>'; then
+    echo "app/ outside app/desktop/ reaches the windows; only app/desktop/ may"
+    status=1
+fi
 exit $status

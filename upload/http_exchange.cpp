@@ -11,6 +11,7 @@
 HttpExchange::HttpExchange(QObject *parent)
     : QObject(parent)
 {
+    m_replyTimer.setParent(this); // moves with the exchange
     m_replyTimer.setSingleShot(true);
     m_replyTimer.setInterval(30000);
     connect(&m_replyTimer, &QTimer::timeout, this, &HttpExchange::onReplyTimeout);
@@ -30,7 +31,7 @@ QSslSocket &HttpExchange::socket()
 {
     if (m_socket)
         return *m_socket;
-    m_socket = std::make_unique<QSslSocket>();
+    m_socket = std::make_unique<QSslSocket>(this);
     m_socket->setReadBufferSize(kMaxReplyBytes);
     // Over TLS the exchange counts as connected once the session is up and the
     // certificate passed: before that nothing is written.

@@ -9,6 +9,9 @@ ServiceUploader::ServiceUploader(ServiceConfig config, std::function<QDateTime()
     , m_clock(std::move(clock))
     , m_delivery(m_clock)
 {
+    // Members go with the service when it moves to the watch's thread.
+    m_exchange.setParent(this);
+    m_timer.setParent(this);
     // A service must not hold the station for long: a short wait for the connection.
     m_exchange.setConnectTimeoutMs(5000);
     m_exchange.setReplyTimeoutMs(15000);

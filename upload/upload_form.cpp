@@ -13,6 +13,9 @@ UploadForm::UploadForm(Settings &settings, SettingSaver save, QObject *parent)
     , m_delivery([this] { return m_utcClock(); })
     , m_utcClock(&UtcNow)
 {
+    // Members go with the form when it moves to the watch's thread.
+    m_exchange.setParent(this);
+    m_retryTimer.setParent(this);
     resetFields();
     connect(&m_exchange, &HttpExchange::dataArrived, this, [this](const QString &chunk) {
         m_response += chunk;
@@ -52,7 +55,7 @@ void UploadForm::load()
     setVariableName(0, m_settings.g_sPWS_name);
     setVariableValue(0, m_settings.g_sPWS_password);
     setAllowChecked(m_settings.g_bAllow_PWS == 1);
-    emit fieldsChanged();
+    emit fieldsChanged(fields());
 }
 
 void UploadForm::unload()
@@ -62,7 +65,7 @@ void UploadForm::unload()
     m_loaded = false;
     resetFields();
     emit rowsReset();
-    emit fieldsChanged();
+    emit fieldsChanged(fields());
     emit requestChanged(m_request);
     emit responseChanged(m_response);
     emit errorsChanged(m_errors);

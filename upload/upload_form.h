@@ -2,7 +2,8 @@
 // PWS settings, the variable and header rows, the request, reply and error
 // texts, the socket exchange, and the send operation cmdSend_Click. The window
 // (UploadWindow) is a view of this; the station cycle calls cmdSend_Click here
-// whether or not the window is on screen.
+// whether or not the window is on screen. The form lives where the watch runs;
+// a window on another thread mirrors it from the values its signals carry.
 #pragma once
 
 #include "watch/observation.h"
@@ -26,6 +27,24 @@ struct Settings;
 // Asked before each report: whether readings may go out now.
 struct ReportCheck {
     QString skipReason; // not empty: the report is skipped and the error lines say why
+};
+
+// The fields as the window shows them, taken at once.
+struct UploadFields {
+    QString url;
+    bool allow = false;
+    int requestMethod = -1;
+    QVector<HeaderRow> variables;
+    QVector<HeaderRow> headers;
+};
+
+// Everything a window mirrors, taken at once.
+struct UploadView {
+    UploadFields fields;
+    QString request;
+    QString response;
+    QString errors;
+    QString state;
 };
 
 // Writes one setting's value to the profile; false when that failed.
@@ -83,6 +102,9 @@ public:
     void setHeaderValue(int i, const QString &text);
     int addHeaderRow();
 
+    UploadFields fields() const { return {m_url, m_allow, m_requestMethod, m_variables, m_headers}; }
+    UploadView view() const { return {fields(), m_request, m_response, m_errors, stateText()}; }
+
     QString requestText() const { return m_request; }
     QString responseText() const { return m_response; }
     QString errorsText() const { return m_errors; }
@@ -116,7 +138,7 @@ signals:
     // Each finished exchange: taken (true) or failed and why; a dropped or
     // rate-limited record says neither.
     void delivered(bool ok, const QString &reason);
-    void fieldsChanged();   // url, allow box or a row text changed from the model side
+    void fieldsChanged(const UploadFields &fields); // url, allow box or a row text changed from the model side
     void rowAdded(bool headerRow, int index);
     void rowsReset();
     void requestChanged(const QString &text);

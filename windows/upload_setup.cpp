@@ -1,13 +1,21 @@
-// The upload's form and window.
+// The upload window over the watch's uploads.
 #include "windows/upload_setup.h"
 
 #include "screen/screen_fit.h"
+#include "upload/uploads.h"
 
-#include "upload/upload_form.h"
-#include "windows/upload_window.h"
+#include <QThread>
 
-UploadUi::UploadUi(Settings &settings, SettingSaver save)
-    : m_form(std::make_unique<UploadForm>(settings, std::move(save)))
+void onThreadOf(QObject *object, const std::function<void()> &step)
+{
+    if (object->thread() == QThread::currentThread())
+        step();
+    else
+        QMetaObject::invokeMethod(object, step, Qt::BlockingQueuedConnection);
+}
+
+UploadUi::UploadUi(Uploads &uploads)
+    : m_uploads(uploads)
 {
 }
 
@@ -18,57 +26,34 @@ UploadUi::~UploadUi()
 
 void UploadUi::show()
 {
-    m_form->load();
-    if (!m_window)
-        m_window = new UploadWindow(*m_form);
-    m_window->setOtherServiceStates(serviceStates());
+    UploadForm &form = m_uploads.form();
+    onThreadOf(&form, [&form] { form.load(); });
+    if (!m_window) {
+        m_window = new UploadWindow(form);
+        // The services' states, from now on and as they are now.
+        UploadWindow *window = m_window;
+        QStringList states;
+        onThreadOf(&m_uploads, [this, window, &states] {
+            QObject::connect(&m_uploads, &Uploads::serviceStatesChanged, window, &UploadWindow::setOtherServiceStates);
+            states = m_uploads.serviceStates();
+        });
+        m_window->setOtherServiceStates(states);
+    }
     m_window->show();
     keepOnScreen(m_window);
     m_window->raise();
     m_window->activateWindow();
 }
 
-void UploadUi::unload()
+void UploadUi::close()
 {
     if (m_window)
         m_window->close(); // its close unloads the form
-    m_form->unload();
 }
 
-void UploadUi::setServices(const std::vector<ServiceConfig> &configs, std::function<QDateTime()> clock,
-                          const QString &caFile)
+void UploadUi::unload()
 {
-    m_services.clear();
-    for (const ServiceConfig &config : configs) {
-        auto service = std::make_unique<ServiceUploader>(config, clock);
-        service->setCaFile(caFile);
-        service->setMinuteSource(m_minuteSource, m_backlogHours);
-        QObject::connect(service.get(), &ServiceUploader::stateChanged, m_form.get(), [this] {
-            if (m_window)
-                m_window->setOtherServiceStates(serviceStates());
-        });
-        service->start();
-        m_services.push_back(std::move(service));
-    }
-    // Changed while the window is up (the setup dialog): it shows the new list.
-    if (m_window)
-        m_window->setOtherServiceStates(serviceStates());
-}
-
-void UploadUi::offerObservation(const Observation &o, bool mayGoOut)
-{
-    for (const auto &service : m_services) {
-        if (mayGoOut)
-            service->setObservation(o);
-        else
-            service->clearObservation();
-    }
-}
-
-QStringList UploadUi::serviceStates() const
-{
-    QStringList lines;
-    for (const auto &service : m_services)
-        lines << service->stateLine();
-    return lines;
+    close();
+    UploadForm &form = m_uploads.form();
+    onThreadOf(&form, [&form] { form.unload(); });
 }

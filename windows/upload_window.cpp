@@ -6,6 +6,7 @@
 #include "core/platform.h"
 #include "upload/row_layout.h"
 #include "upload/upload_form.h"
+#include "windows/upload_setup.h"
 
 #include <algorithm>
 
@@ -109,6 +110,27 @@ UploadWindow::UploadWindow(UploadForm &form, QWidget *parent)
     buildTexts();
     scrollWhenLargerThanTheScreen();
 
+    // The connections and the first view are made on the form's thread in one
+    // step, so no change falls between them; later changes come as values.
+    UploadView view;
+    onThreadOf(&m_form, [this, &view] {
+        connectForm();
+        view = m_form.view();
+    });
+    // Rows the form already holds beyond the stored three.
+    for (int i = UploadForm::kInitialRows; i < view.fields.variables.size(); ++i)
+        growRows(m_variables, i);
+    for (int i = UploadForm::kInitialRows; i < view.fields.headers.size(); ++i)
+        growRows(m_headers, i);
+    refreshFields(view.fields);
+    showText(m_request, view.request);
+    showText(m_response, view.response);
+    showText(m_errors, view.errors);
+    showState(view.state);
+}
+
+void UploadWindow::connectForm()
+{
     connect(&m_form, &UploadForm::fieldsChanged, this, &UploadWindow::refreshFields);
     connect(&m_form, &UploadForm::rowAdded, this, [this](bool headerRow, int index) {
         growRows(headerRow ? m_headers : m_variables, index);
@@ -119,17 +141,6 @@ UploadWindow::UploadWindow(UploadForm &form, QWidget *parent)
     connect(&m_form, &UploadForm::errorsChanged, this, [this](const QString &t) { showText(m_errors, t); });
     connect(&m_form, &UploadForm::errorAppended, this, [this](const QString &t) { appendText(m_errors, t); });
     connect(&m_form, &UploadForm::stateChanged, this, &UploadWindow::showState);
-
-    // Rows the form already holds beyond the stored three.
-    for (int i = UploadForm::kInitialRows; i < m_form.variableRowCount(); ++i)
-        growRows(m_variables, i);
-    for (int i = UploadForm::kInitialRows; i < m_form.headerRowCount(); ++i)
-        growRows(m_headers, i);
-    refreshFields();
-    showText(m_request, m_form.requestText());
-    showText(m_response, m_form.responseText());
-    showText(m_errors, m_form.errorsText());
-    showState();
 }
 
 void UploadWindow::scrollWhenLargerThanTheScreen()
@@ -175,7 +186,7 @@ void UploadWindow::buildTop()
     place(m_allow, QRect(7440, 0, 1695, 495));
     m_allow->resize(std::max(m_allow->width(), m_allow->sizeHint().width()), m_allow->height());
     connect(m_allow, &QCheckBox::stateChanged, &m_form,
-            [this](int state) { m_form.setAllowChecked(state == Qt::Checked); });
+            [form = &m_form](int state) { form->setAllowChecked(state == Qt::Checked); });
 
     // The method selector is kept but hidden: requests are always GET.
     label(this, "lblRequestMethod", QStringLiteral("Request method"), 9360, 120)->hide();
@@ -189,7 +200,7 @@ void UploadWindow::buildTop()
     auto *send = new QPushButton(QStringLiteral("&Test Server"), this);
     send->setObjectName(QStringLiteral("cmdSend"));
     place(send, QRect(17880, 2160, 615, 735)); // beyond the right edge, as stored; Alt+T still reaches it
-    connect(send, &QPushButton::clicked, &m_form, [this] { m_form.cmdSend_Click(); });
+    connect(send, &QPushButton::clicked, &m_form, [form = &m_form] { form->cmdSend_Click(); });
 }
 
 void UploadWindow::setupRowList(RowList &list, QWidget *frame, const QRect &barTwips)
@@ -243,13 +254,13 @@ void UploadWindow::addRowWidgets(RowList &list, int index, const QString &nameCa
         vl->setGeometry(v->x() - captionWidth - 2, vl->y(), captionWidth, vl->height());
 
     if (list.headers) {
-        connect(n, &QLineEdit::textChanged, &m_form, [this, index](const QString &t) { m_form.setHeaderName(index, t); });
-        connect(v, &QLineEdit::textChanged, &m_form, [this, index](const QString &t) { m_form.setHeaderValue(index, t); });
+        connect(n, &QLineEdit::textChanged, &m_form, [form = &m_form, index](const QString &t) { form->setHeaderName(index, t); });
+        connect(v, &QLineEdit::textChanged, &m_form, [form = &m_form, index](const QString &t) { form->setHeaderValue(index, t); });
     } else {
         connect(n, &QLineEdit::textChanged, &m_form,
-                [this, index](const QString &t) { m_form.setVariableName(index, t); });
+                [form = &m_form, index](const QString &t) { form->setVariableName(index, t); });
         connect(v, &QLineEdit::textChanged, &m_form,
-                [this, index](const QString &t) { m_form.setVariableValue(index, t); });
+                [form = &m_form, index](const QString &t) { form->setVariableValue(index, t); });
     }
     list.nameLabels.append(nl);
     list.names.append(n);
@@ -292,7 +303,7 @@ void UploadWindow::buildVariables()
     more->setObjectName(QStringLiteral("cmdMoreVariables"));
     place(more, QRect(10440, 120, 975, 375));
     more->hide();
-    connect(more, &QPushButton::clicked, &m_form, [this] { m_form.addVariableRow(); });
+    connect(more, &QPushButton::clicked, &m_form, [form = &m_form] { form->addVariableRow(); });
 }
 
 void UploadWindow::buildHeaders()
@@ -316,7 +327,7 @@ void UploadWindow::buildHeaders()
     auto *more = new QPushButton(QStringLiteral("More"), frame);
     more->setObjectName(QStringLiteral("cmdMoreHeaders"));
     place(more, QRect(10440, 120, 975, 375));
-    connect(more, &QPushButton::clicked, &m_form, [this] { m_form.addHeaderRow(); });
+    connect(more, &QPushButton::clicked, &m_form, [form = &m_form] { form->addHeaderRow(); });
 }
 
 void UploadWindow::buildTexts()
@@ -370,31 +381,10 @@ void UploadWindow::growRows(RowList &list, int index)
     }
 }
 
-void UploadWindow::refreshFields()
-{
-    if (m_url->text() != m_form.url()) {
-        m_url->setText(m_form.url());
-        m_url->setCursorPosition(0); // show the scheme and host, not the tail of the path
-    }
-    m_allow->setChecked(m_form.allowChecked());
-    if (m_form.requestMethodIndex() >= 0)
-        m_method->setCurrentIndex(m_form.requestMethodIndex());
-    for (int i = 0; i < m_variables.names.size(); ++i) {
-        if (m_variables.names[i]->text() != m_form.variableName(i))
-            m_variables.names[i]->setText(m_form.variableName(i));
-        if (m_variables.values[i]->text() != m_form.variableValue(i))
-            m_variables.values[i]->setText(m_form.variableValue(i));
-    }
-    for (int i = 0; i < m_headers.names.size(); ++i) {
-        if (m_headers.names[i]->text() != m_form.headerName(i))
-            m_headers.names[i]->setText(m_form.headerName(i));
-        if (m_headers.values[i]->text() != m_form.headerValue(i))
-            m_headers.values[i]->setText(m_form.headerValue(i));
-    }
-}
-
 void UploadWindow::closeEvent(QCloseEvent *event)
 {
-    m_form.unload();
+    // Where the form runs; the window does not wait for it.
+    UploadForm *form = &m_form;
+    QMetaObject::invokeMethod(form, [form] { form->unload(); });
     QWidget::closeEvent(event);
 }

@@ -1,6 +1,8 @@
 // The upload window frmFormSubmit ("Tarnwick Station information"): a view of
-// UploadForm with the stored control layout (twips, 15 to the pixel). Closing
-// it unloads the form; the window object itself is then deleted.
+// UploadForm with the stored control layout (twips, 15 to the pixel). The form
+// may run on another thread: the window mirrors it from the values its signals
+// carry and sends each change and click to the form's thread. Closing it
+// unloads the form; the window object itself is then deleted.
 #pragma once
 
 #include <QRect>
@@ -13,6 +15,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QScrollBar;
 class UploadForm;
+struct UploadFields;
 
 class UploadWindow : public QWidget {
     Q_OBJECT
@@ -51,8 +54,9 @@ private:
                        const QRect &nameLabel, const QRect &name, const QRect &valueLabel, const QRect &value,
                        bool nameLabelVisible, bool nameVisible, bool valueVisible);
     void growRows(RowList &list, int index);
-    void refreshFields();
-    void showState();
+    void connectForm();
+    void refreshFields(const UploadFields &fields);
+    void showState(const QString &formState);
     void buildStateLine();
 
     UploadForm &m_form;
@@ -63,6 +67,7 @@ private:
     QPlainTextEdit *m_response = nullptr;
     QPlainTextEdit *m_errors = nullptr;
     QLabel *m_state = nullptr;
+    QString m_formState; // the weather service's, as last heard
     QStringList m_extraStates;
     RowList m_variables;
     RowList m_headers;

@@ -3,7 +3,7 @@
 // and what reaches the weather service and the log meanwhile.
 #include "app/app.h"
 #include "app/command_line.h"
-#include "app/startup.h"
+#include "app/desktop/desktop_app.h"
 #include "core/settings.h"
 #include "message_recorder.h"
 #include "station/board_simulator.h"
@@ -12,7 +12,7 @@
 #include "station/station_link.h"
 #include "temp_profile.h"
 #include "upload/capture_server.h"
-#include "windows/upload_setup.h"
+#include "upload/uploads.h"
 #include "station/watch_model.h"
 #include "windows/hand_box.h"
 #include "windows/status_strip.h"
@@ -29,7 +29,7 @@ protected:
     QTemporaryDir links;
     CaptureServer server;
     MessageRecorder messages;
-    std::unique_ptr<App> app;
+    std::unique_ptr<DesktopApp> app;
 
     void SetUp() override
     {

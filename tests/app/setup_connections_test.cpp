@@ -3,7 +3,7 @@
 // file and the upload services follow it without a restart.
 #include "app/app.h"
 #include "app/command_line.h"
-#include "app/startup.h"
+#include "app/desktop/desktop_app.h"
 #include "capture_server.h"
 #include "core/settings.h"
 #include "message_recorder.h"
@@ -13,6 +13,7 @@
 #include "station/watch_model.h"
 #include "temp_profile.h"
 #include "upload/services.h"
+#include "upload/uploads.h"
 #include "windows/upload_setup.h"
 #include "windows/run_setup_dialog.h"
 #include "windows/setup_dialog.h"
@@ -94,7 +95,7 @@ protected:
     MessageRecorder messages;
     TempProfile profile;
     std::unique_ptr<BoardSimulator> sim = std::make_unique<BoardSimulator>(5);
-    std::unique_ptr<App> app;
+    std::unique_ptr<DesktopApp> app;
 };
 
 // The link in use says "offline" and closes; the new one connects to the

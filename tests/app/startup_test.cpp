@@ -1,5 +1,5 @@
 #include "app/app.h"
-#include "app/startup.h"
+#include "app/desktop/desktop_app.h"
 
 #include "app/command_line.h"
 #include "app/config_command.h"
@@ -26,6 +26,7 @@
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 #include "windows/graphs_setup.h"
 #include <QtCharts/QLineSeries>
@@ -55,7 +56,7 @@ protected:
     QString stored(const QString &key, const QString &sub = QString()) { return profile.store->value(kDriverId, key, sub); }
 
     TempProfile profile;
-    std::unique_ptr<App> app;
+    std::unique_ptr<DesktopApp> app;
     HandBox *box = nullptr;
     MessageRecorder messages;
 };
@@ -138,7 +139,7 @@ TEST_F(StartupTest, StoredPlaceOffTheScreenIsBroughtIntoView)
     start();
     const QRect area = box->screen()->availableGeometry();
     EXPECT_TRUE(area.contains(box->frameGeometry())) << box->frameGeometry().x() << "," << box->frameGeometry().y() << " " << area.width() << "x" << area.height();
-    QWidget *upload = app->upload->window();
+    QWidget *upload = app->uploadWindow->window();
     ASSERT_NE(upload, nullptr);
     EXPECT_TRUE(area.contains(upload->frameGeometry())) << upload->frameGeometry().x();
 }
@@ -274,9 +275,27 @@ TEST(ConfigCommandTest, AProfileFromBeforeTheSafetyKeysGetsTheirDefaultsOnce)
     EXPECT_TRUE(loadSettings(*p.store, s).isEmpty());
 }
 
-// Started by systemd socket activation for a client: the three devices answer
-// on the socket handed over, and the last client's release ends the program
-// (systemd starts it again on the next connection).
+// The window-system libraries a process has mapped (none for the service's program).
+static QStringList windowLibrariesMapped(qint64 pid)
+{
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    if (!maps.open(QIODevice::ReadOnly))
+        return {QStringLiteral("maps unreadable")};
+    static const QRegularExpression windowSystem(
+        QStringLiteral("libQt6(Widgets|Gui|Charts|Multimedia|OpenGL)|libxcb|libX11|libwayland"));
+    QStringList found;
+    for (const QByteArray &line : maps.readAll().split('\n')) {
+        const QString path = QString::fromUtf8(line.mid(line.lastIndexOf(' ') + 1));
+        if (windowSystem.match(path).hasMatch() && !found.contains(path))
+            found << path;
+    }
+    return found;
+}
+
+// The service's program, started by systemd socket activation for a client:
+// the three devices answer on the socket handed over, no window-system
+// library is mapped, and the last client's release ends the program (systemd
+// starts it again on the next connection).
 TEST(ProgramProcessTest, SocketActivatedAutomationRunEndsWithTheLastClient)
 {
     const QString activate = QStandardPaths::findExecutable(QStringLiteral("systemd-socket-activate"));
@@ -293,7 +312,7 @@ TEST(ProgramProcessTest, SocketActivatedAutomationRunEndsWithTheLastClient)
     env.insert("QT_QPA_PLATFORM", "offscreen");
     proc.setProcessEnvironment(env);
     proc.setProgram(activate);
-    proc.setArguments({"-l", QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral(TARNWICK_BINARY), "--headless",
+    proc.setArguments({"-l", QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral(TARNWICKD_BINARY),
                        "--automation", "--simulate", "--profile", p.path, "--log-dir", p.dir.path()});
     proc.start();
     ASSERT_TRUE(proc.waitForStarted(5000));
@@ -306,6 +325,7 @@ TEST(ProgramProcessTest, SocketActivatedAutomationRunEndsWithTheLastClient)
     EXPECT_EQ(httpGet(port, "/management/v1/configureddevices").json().value("Value").toArray().size(), 3);
     EXPECT_EQ(httpPut(port, "/api/v1/safetymonitor/0/connect", "ClientID=3").status, 200);
     EXPECT_EQ(httpGet(port, "/api/v1/safetymonitor/0/issafe?ClientID=3").json().value("ErrorNumber").toInt(), 0);
+    EXPECT_EQ(windowLibrariesMapped(proc.processId()), QStringList());
     // The focuser's client goes, the safety monitor's stays: the program keeps serving it.
     httpPut(port, "/api/v1/focuser/0/connected", "Connected=false&ClientID=3");
     EXPECT_FALSE(proc.waitForFinished(500));

@@ -1,6 +1,6 @@
 // The watch runs without windows and never waits for one.
 #include "app/app.h"
-#include "app/startup.h"
+#include "app/desktop/desktop_app.h"
 #include "app/watch_thread.h"
 #include "alpaca/alpaca_server.h"
 #include "safety/safety_watch.h"
@@ -76,7 +76,7 @@ protected:
         resetProgram();
     }
     TempProfile profile;
-    std::unique_ptr<App> app;
+    std::unique_ptr<DesktopApp> app;
     MessageRecorder messages;
 };
 

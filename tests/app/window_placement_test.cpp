@@ -3,7 +3,7 @@
 // frame, title bar and borders included, lies within the screen.
 #include "app/app.h"
 #include "app/command_line.h"
-#include "app/startup.h"
+#include "app/desktop/desktop_app.h"
 #include "app/program.h"
 #include "core/settings.h"
 #include "windows/traffic_setup.h"

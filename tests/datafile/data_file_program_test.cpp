@@ -3,14 +3,14 @@
 // growing age with both flags raised.
 #include "app/app.h"
 #include "app/command_line.h"
-#include "app/startup.h"
+#include "app/desktop/desktop_app.h"
 #include "core/settings.h"
 #include "message_recorder.h"
 #include "station/board_simulator.h"
 #include "station/serial_station_port.h"
 #include "station/station_link.h"
 #include "temp_profile.h"
-#include "windows/upload_setup.h"
+#include "upload/uploads.h"
 #include "windows/hand_box.h"
 
 #include <QFile>

@@ -2,7 +2,7 @@
 // broker that goes away and comes back, settings that cannot work.
 #include "app/app.h"
 #include "app/command_line.h"
-#include "app/startup.h"
+#include "app/desktop/desktop_app.h"
 #include "core/settings.h"
 #include "message_recorder.h"
 #include "mqtt/mqtt_publisher.h"

@@ -4,7 +4,7 @@
 # Usage: check_package.sh BUILD_DIR VERSION
 set -u
 build=$1 version=$2
-for tool in cpack dpkg-deb dpkg dpkg-shlibdeps; do
+for tool in cpack dpkg-deb dpkg dpkg-shlibdeps objdump; do
     command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 tmp=$(mktemp -d)
@@ -29,7 +29,7 @@ for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6serialport
 done
 
 files=$(dpkg-deb -c "$deb" | awk '{print $6}') || fail "dpkg-deb -c"
-for f in ./usr/bin/tarnwick ./usr/lib/systemd/system/tarnwick.service ./usr/lib/systemd/system/tarnwick.socket \
+for f in ./usr/bin/tarnwick ./usr/bin/tarnwickd ./usr/lib/systemd/system/tarnwick.service ./usr/lib/systemd/system/tarnwick.socket \
     ./usr/share/applications/tarnwick.desktop ./usr/share/icons/hicolor/scalable/apps/tarnwick.svg \
     ./usr/share/man/man1/tarnwick.1.gz ./usr/share/doc/tarnwick/README.md ./usr/share/doc/tarnwick/copyright \
     ./usr/bin/indi_tarnwick_weather ./usr/share/indi/indi_tarnwick_weather.xml; do
@@ -45,8 +45,15 @@ dpkg --root="$root" --force-depends --force-script-chrootless --force-not-root -
     -i "$deb" >"$tmp/dpkg.log" 2>&1 || { cat "$tmp/dpkg.log"; fail "dpkg --root -i"; }
 grep -q '^Status: install ok installed' "$root/var/lib/dpkg/status" || fail "not installed in the scratch root"
 
-out=$("$root/usr/bin/tarnwick" --version) || fail "the installed program does not run"
-[ "$out" = "tarnwick $version" ] || fail "--version says '$out'"
+for program in tarnwick tarnwickd; do
+    out=$("$root/usr/bin/$program" --version) || fail "the installed $program does not run"
+    [ "$out" = "tarnwick $version" ] || fail "$program --version says '$out'"
+done
+# The service's program links nothing of the windows, the charts or the sounds.
+needed=$(objdump -p "$root/usr/bin/tarnwickd" | awk '$1 == "NEEDED" {print $2}') || fail "objdump -p tarnwickd"
+if printf '%s\n' "$needed" | grep -E 'libQt6(Widgets|Gui|Charts|Multimedia|OpenGL)|libX11|libxcb|libwayland'; then
+    fail "tarnwickd links window-system libraries"
+fi
 man=$(zcat "$root/usr/share/man/man1/tarnwick.1.gz")
 [[ "$man" == *'serial\-device'* && "$man" == *"tarnwick $version"* ]] || fail "the manual page is not the program's --help"
 # INDI clients list the driver from its XML: the Weather group names our executable.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # systemd-analyze verify on the service and socket units, with ExecStart
 # pointed at the built program (verify wants an executable there).
-# Usage: check_units.sh SOURCE_DIR TARNWICK_BINARY
+# Usage: check_units.sh SOURCE_DIR TARNWICKD_BINARY
 set -u
 src=$1 bin=$2
 if ! command -v systemd-analyze >/dev/null; then
@@ -10,7 +10,7 @@ if ! command -v systemd-analyze >/dev/null; then
 fi
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-sed "s|/usr/bin/tarnwick|$bin|" "$src/packaging/tarnwick.service" >"$tmp/tarnwick.service"
+sed "s|/usr/bin/tarnwickd |$bin |" "$src/packaging/tarnwick.service" >"$tmp/tarnwick.service"
 cp "$src/packaging/tarnwick.socket" "$tmp/"
 out=$(cd "$tmp" && SYSTEMD_LOG_LEVEL=notice systemd-analyze verify --man=no ./tarnwick.socket ./tarnwick.service 2>&1)
 status=$?
@@ -21,7 +21,8 @@ if [ $status -ne 0 ] || [ -n "$ours" ]; then
     echo "FAIL: systemd-analyze verify complained about the units"
     exit 1
 fi
-for key in 'Type=notify' 'WatchdogSec=30' 'Restart=on-failure' 'SupplementaryGroups=dialout' 'StateDirectory=tarnwick' '--headless' \
+# The service runs the program without windows.
+for key in 'ExecStart=/usr/bin/tarnwickd ' 'Type=notify' 'WatchdogSec=30' 'Restart=on-failure' 'SupplementaryGroups=dialout' 'StateDirectory=tarnwick' \
     '--profile /var/lib/tarnwick/'; do
     grep -q -- "$key" "$src/packaging/tarnwick.service" || { echo "FAIL: the service lacks $key"; exit 1; }
 done

@@ -6,6 +6,7 @@
 #include "temp_profile.h"
 
 #include "upload/upload_form.h"
+#include "upload/uploads.h"
 #include "windows/upload_setup.h"
 
 #include <QRegularExpression>
@@ -20,7 +21,8 @@ TEST(UploadRunning, TimerDrivenReportsSurviveTheServiceGoingAway)
     prog().profile = profile.store.get();
     prog().settings.g_bAllow_PWS = 1;
     prog().settings.g_sPWS_site = server.url(QStringLiteral("/weatherstation/updateweatherstation.php"));
-    UploadUi upload(prog().settings, profileSaver());
+    Uploads uploads(prog().settings, profileSaver());
+    UploadUi upload(uploads);
     upload.show();
     // The station's state before its first wind sample: the gust is still a placeholder.
     Observation observation = observationFor(10, 0, -10, 71, 1.5);
@@ -30,8 +32,8 @@ TEST(UploadRunning, TimerDrivenReportsSurviveTheServiceGoingAway)
     QObject::connect(&cycle, &QTimer::timeout, [&] {
         ++ticks;
         observation.ambientC = 10 + ticks * 0.1;
-        upload.form().setObservation(observation);
-        upload.form().cmdSend_Click();
+        uploads.form().setObservation(observation);
+        uploads.form().cmdSend_Click();
     });
     cycle.start(60);
 
@@ -47,7 +49,7 @@ TEST(UploadRunning, TimerDrivenReportsSurviveTheServiceGoingAway)
 
     server.stop();
     const int ticksAtStop = ticks;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return upload.form().errorsText().count(QStringLiteral("\r\n")) >= 2; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return uploads.form().errorsText().count(QStringLiteral("\r\n")) >= 2; }, 10000));
     EXPECT_TRUE(cycle.isActive());
     EXPECT_GT(ticks, ticksAtStop);
 

@@ -6,7 +6,7 @@
 #include "temp_profile.h"
 
 #include "watch/watch_status.h"
-#include "windows/upload_setup.h"
+#include "upload/uploads.h"
 #include "web/web_routes.h"
 
 #include <QJsonDocument>
@@ -69,7 +69,7 @@ TEST(UploadServices, ThreeAtOnceOneDownTheOthersUnaffected)
     CaptureServer second;
     CaptureServer custom;
     custom.reply = "HTTP/1.0 204 No Content\r\n\r\n";
-    UploadUi upload(prog().settings, profileSaver());
+    Uploads upload(prog().settings, profileSaver());
     QStringList problems;
     upload.setServices(parseServices(QStringLiteral("pws|Second|%1|ID2|K2|1\n"
                                                     "pws|Down|http://127.0.0.1:%2/p|ID3|K3|1\n"

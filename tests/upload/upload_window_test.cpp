@@ -6,6 +6,7 @@
 
 #include "core/messages.h"
 #include "upload/upload_form.h"
+#include "upload/uploads.h"
 #include "windows/upload_setup.h"
 #include "windows/upload_window.h"
 
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -26,6 +28,7 @@ namespace {
 class UploadWindowTest : public ::testing::Test {
 protected:
     TempProfile profile;
+    std::unique_ptr<Uploads> uploads;
     std::unique_ptr<UploadUi> upload;
     QList<Message> messages;
     MessageHandler previousHandler;
@@ -35,14 +38,16 @@ protected:
         resetProgram();
         prog().profile = profile.store.get();
         previousHandler = setMessageHandler([this](const Message &m) { messages.append(m); });
-        upload = std::make_unique<UploadUi>(prog().settings, profileSaver());
-        upload->form().setObservation(observationFor(0, 0, 0, 55, -8.0));
+        uploads = std::make_unique<Uploads>(prog().settings, profileSaver());
+        upload = std::make_unique<UploadUi>(*uploads);
+        uploads->form().setObservation(observationFor(0, 0, 0, 55, -8.0));
     }
     void TearDown() override
     {
         upload->unload();
         (void)QTest::qWaitFor([this] { return upload->window() == nullptr; }, 2000);
         upload.reset();
+        uploads.reset();
         setMessageHandler(previousHandler);
         resetProgram();
     }
@@ -161,7 +166,7 @@ TEST_F(UploadWindowTest, EveryFieldChangeReachesTheProfile)
     // An empty address is kept, and the next report says so.
     control<QLineEdit>(QStringLiteral("txtUrl"))->clear();
     EXPECT_EQ(stored("g_sPWS_site"), QString());
-    upload->form().cmdSend_Click();
+    uploads->form().cmdSend_Click();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages[0].text, QStringLiteral("Invalid Host"));
 }
@@ -202,7 +207,7 @@ TEST_F(UploadWindowTest, MoreRowsScrollIntoViewAndHeaderRowsAreSent)
     EXPECT_TRUE(server.requests[0].endsWith("\r\nHost: 127.0.0.1\r\nX-Row: three\r\n\r\n"));
 
     // The window shows what went out and what came back.
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !upload->form().Connected(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !uploads->form().Connected(); }, 5000));
     EXPECT_EQ(control<QPlainTextEdit>(QStringLiteral("txtRequest"))->toPlainText(), shownAs(server.requests[0]));
     EXPECT_EQ(control<QPlainTextEdit>(QStringLiteral("txtResponse"))->toPlainText(),
               QStringLiteral("HTTP/1.0 200 OK\nContent-Type: text/plain\n\nsuccess\n"));
@@ -217,17 +222,17 @@ TEST_F(UploadWindowTest, ClosingUnloadsAndAReportReloadsWithoutShowing)
     control<QLineEdit>(QStringLiteral("txtVariableName(0)"))->setText(QStringLiteral("KEDITED01"));
     w->close();
     ASSERT_TRUE(QTest::qWaitFor([this] { return upload->window() == nullptr; }, 2000));
-    EXPECT_FALSE(upload->form().isLoaded());
+    EXPECT_FALSE(uploads->form().isLoaded());
 
-    upload->form().cmdSend_Click();
-    EXPECT_TRUE(upload->form().isLoaded());
+    uploads->form().cmdSend_Click();
+    EXPECT_TRUE(uploads->form().isLoaded());
     EXPECT_EQ(upload->window(), nullptr);
     ASSERT_TRUE(server.waitForRequests(1));
     EXPECT_TRUE(server.requests[0].startsWith("GET /u?ID=KEDITED01&PASSWORD=yourpassword&dateutc="));
     EXPECT_TRUE(server.requests[0].contains("&clouds=SKC&softwaretype="));
 
     // The PWS button shows the same loaded form with what it already holds.
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !upload->form().Connected(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !uploads->form().Connected(); }, 5000));
     shown();
     EXPECT_EQ(control<QPlainTextEdit>(QStringLiteral("txtRequest"))->toPlainText(), shownAs(server.requests[0]));
 }
@@ -239,7 +244,7 @@ TEST_F(UploadWindowTest, EachServiceStateShowsBesideTheErrorList)
     prog().settings.g_sPWS_site = server.url(QStringLiteral("/u"));
     prog().settings.g_bAllow_PWS = 1;
     QStringList problems;
-    upload->setServices(parseServices(QStringLiteral("get|Mine|http://127.0.0.1:1/x|60"), problems),
+    uploads->setServices(parseServices(QStringLiteral("get|Mine|http://127.0.0.1:1/x|60"), problems),
                         &QDateTime::currentDateTimeUtc, QString());
     shown();
     auto *state = control<QLabel>(QStringLiteral("lblServiceState"));
@@ -249,4 +254,44 @@ TEST_F(UploadWindowTest, EachServiceStateShowsBesideTheErrorList)
     ASSERT_TRUE(QTest::qWaitFor([&] { return state->text().startsWith("Weather service: credentials refused"); }, 5000))
         << qPrintable(state->text());
     EXPECT_TRUE(control<QPlainTextEdit>(QStringLiteral("errsWinsock"))->toPlainText().contains("credentials refused: INVALIDPASSWORDID"));
+}
+
+// The upload runs where the watch runs: the window on this thread mirrors it,
+// and its edits and clicks reach it there.
+TEST_F(UploadWindowTest, MirrorsTheUploadOnTheWatchThread)
+{
+    CaptureServer server;
+    prog().settings.g_sPWS_site = server.url(QStringLiteral("/u"));
+    prog().settings.g_bAllow_PWS = 1;
+    QThread watch;
+    uploads->moveToThread(&watch);
+    watch.start();
+    const auto onWatch = [this](const std::function<void()> &step) { onThreadOf(uploads.get(), step); };
+
+    shown();
+    EXPECT_EQ(control<QLineEdit>(QStringLiteral("txtUrl"))->text(), server.url(QStringLiteral("/u")));
+    control<QLineEdit>(QStringLiteral("txtVariableName(0)"))->setText(QStringLiteral("KTHREAD01"));
+    control<QPushButton>(QStringLiteral("cmdSend"))->click();
+    ASSERT_TRUE(server.waitForRequests(1));
+    EXPECT_TRUE(server.requests[0].startsWith("GET /u?ID=KTHREAD01&PASSWORD=yourpassword&dateutc="));
+    QString name;
+    onWatch([&] { name = stored("g_sPWS_name"); });
+    EXPECT_EQ(name, QStringLiteral("KTHREAD01"));
+    // What went out, what came back and the state, copied over as they change.
+    auto *response = control<QPlainTextEdit>(QStringLiteral("txtResponse"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return response->toPlainText().endsWith(QStringLiteral("success\n")); }, 5000));
+    EXPECT_EQ(control<QPlainTextEdit>(QStringLiteral("txtRequest"))->toPlainText(), shownAs(server.requests[0]));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return control<QLabel>(QStringLiteral("lblServiceState"))->text().startsWith("Weather service: sent "); }, 2000));
+
+    // Closing the window unloads the form where it runs.
+    upload->window()->close();
+    bool loaded = true;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        onWatch([&] { loaded = uploads->form().isLoaded(); });
+        return !loaded;
+    }, 2000));
+    onWatch([this] { uploads->moveToThread(QCoreApplication::instance()->thread()); });
+    watch.quit();
+    watch.wait();
 }

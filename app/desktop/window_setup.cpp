@@ -1,6 +1,6 @@
-#include "app/window_setup.h"
+#include "app/desktop/window_setup.h"
 
-#include "app/app.h"
+#include "app/desktop/desktop_app.h"
 #include "app/automation_setup.h"
 #include "app/control_setup.h"
 #include "app/mqtt_setup.h"
@@ -13,6 +13,7 @@
 #include "station/station_link.h"
 #include "station/watch_model.h"
 #include "upload/services.h"
+#include "upload/uploads.h"
 #include "windows/upload_setup.h"
 #include "windows/upload_window.h"
 #include "windows/graphs_setup.h"
@@ -21,12 +22,13 @@
 #include "windows/traffic_setup.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QThread>
 #include <QTimer>
 
 // The setup dialog loads hidden; sounds play through its player.
-void installSetupDialog(App &a)
+void installSetupDialog(DesktopApp &a)
 {
     SetupLinks setup;
     setup.settings = &prog().settings;
@@ -61,81 +63,54 @@ void installSetupDialog(App &a)
     });
 }
 
-// What closing the watch runs, and what the hand box's buttons open.
-void wireClosingAndButtons(App &a, std::function<void()> exitSaveFailed)
+// What closing the watch runs for the windows: they close on their own
+// thread, in order; and what the hand box's buttons open.
+std::vector<std::function<void()>> wireWindowsAndButtons(DesktopApp &a)
 {
-    // Closing runs where the watch runs; the windows close on their own
-    // thread, in order, and the program ends after them.
-    ClosingSteps closing;
-    closing.onUnload = {[&a] {
-                            onWindowThread([&a] {
-                                if (a.setup)
-                                    a.setup->unload();
-                            });
-                        },
-                        [] { onWindowThread([] { unloadTrafficWindow(prog().TrafficWindow); }); },
-                        [&a] {
-                            onWindowThread([&a] {
-                                if (a.upload)
-                                    a.upload->unload();
-                            });
-                        },
-                        [&a] { onWindowThread([&a] { a.graphs->unload(); }); },
-                        [&a, exitSaveFailed] {
-                            if (!SaveOnExit(a.focuser) && exitSaveFailed)
-                                exitSaveFailed();
-                        }};
-    closing.clientsRemain = [&a] { return a.focuser.ClientCount > 0; };
-    closing.quit = [&a] {
-        onWindowThread([&a] {
-            if (a.quit)
-                a.quit();
-        });
-    };
-    a.model->setClosing(closing);
-    a.model->setTick([&a] { a.cycle->run(); });
-    // Headless, the procedure says why it shows nothing. A client's call from
-    // the watch's thread opens it on the window thread without waiting for it.
-    a.focuser.runSetupDialog = [&a] {
+    std::vector<std::function<void()>> unload;
+    unload.push_back([&a] {
         onWindowThread([&a] {
             if (a.setup)
-                a.setup->run();
-            else
-                SetupProcedure::sayNotShown(); // headless
+                a.setup->unload();
         });
-    };
+    });
+    unload.push_back([] { onWindowThread([] { unloadTrafficWindow(prog().TrafficWindow); }); });
+    unload.push_back([&a] {
+        onWindowThread([&a] {
+            if (a.uploadWindow)
+                a.uploadWindow->close(); // the upload itself closes where the watch runs
+        });
+    });
+    unload.push_back([&a] { onWindowThread([&a] { a.unloadWindows(); }); });
     if (!a.handBox)
-        return;
+        return unload;
     HandBoxActions actions;
     actions.runSetupDialog = [&a] { a.setup->run(); };
     actions.showTrafficWindow = [] { showTrafficWindow(prog().TrafficWindow); };
-    actions.showUploadWindow = [&a] { a.upload->show(); };
+    actions.showUploadWindow = [&a] { a.uploadWindow->show(); };
     actions.showGraphs = [&a](bool show) { a.graphs->show(show, a.handBox.get()); };
     a.handBox->setActions(actions);
     // Each observation reaches the graphs on the window thread, a copy each.
-    HandBox *box = a.handBox.get();
+    QPointer<HandBox> box = a.handBox.get();
     a.cycle->addObserver([&a, box](const Observation &o) {
-        QMetaObject::invokeMethod(box, [&a, o] { a.graphs->offerObservation(o); });
+        if (box)
+            QMetaObject::invokeMethod(box, [&a, o] { a.graphs->offerObservation(o); });
     });
+    return unload;
 }
 
-// The start mode decides the window state (a program started for a client
-// starts minimized); then the hand box and the upload window show.
-void showWindows(App &a)
+// The hand box and the upload window beside it.
+void showWindows(DesktopApp &a)
 {
-    if (prog().StartedByUser)
-        a.model->showWindow();
-    else
-        a.model->showMinimizedWindow();
     HandBox *handBox = a.handBox.get();
     if (!handBox)
         return;
     // A place stored on a larger (or another) screen is brought into view,
     // once the window has its shown size.
     keepOnScreen(handBox);
-    a.upload->show();
+    a.uploadWindow->show();
     // First shown beside the hand box rather than over it.
-    if (QWidget *upload = a.upload->window()) {
+    if (QWidget *upload = a.uploadWindow->window()) {
         // On the left when the right side has no room for it.
         const QRect hand = handBox->frameGeometry();
         const QRect area = availableAreaFor(handBox);
