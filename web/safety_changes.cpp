@@ -9,6 +9,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrlQuery>
+#include <algorithm>
 
 namespace {
 
@@ -44,24 +45,27 @@ QJsonObject changesJson(const std::vector<SafetyChange> &changes, const QDateTim
 
 } // namespace
 
-std::vector<SafetyChange> querySafetyChanges(const QSqlDatabase &db, const QDateTime &fromUtc, const QDateTime &toUtc,
-                                             int limit)
+namespace {
+
+// Changes in the observations between scanFromMs and toMs (the time key's
+// range), those at or after reportFromMs, newest first, at most `limit`.
+void observationChanges(const QSqlDatabase &db, qint64 scanFromMs, qint64 reportFromMs, qint64 toMs, int limit,
+                        std::vector<SafetyChange> &out)
 {
-    // The time key is the table's primary key: the span is a range of it.
     QSqlQuery q(db);
     q.setForwardOnly(true);
     q.prepare(QStringLiteral(
         "SELECT t, safe, unsafe, before_unsafe FROM ("
         " SELECT t, safe, unsafe, LAG(safe) OVER w AS before_safe, LAG(unsafe) OVER w AS before_unsafe,"
         " ROW_NUMBER() OVER w AS n FROM observations WHERE t >= :from AND t <= :to WINDOW w AS (ORDER BY t))"
-        " WHERE n > 1 AND safe IS NOT before_safe ORDER BY t DESC LIMIT :limit"));
-    q.bindValue(QStringLiteral(":from"), fromUtc.toMSecsSinceEpoch());
-    q.bindValue(QStringLiteral(":to"), toUtc.toMSecsSinceEpoch());
+        " WHERE n > 1 AND t >= :report AND safe IS NOT before_safe ORDER BY t DESC LIMIT :limit"));
+    q.bindValue(QStringLiteral(":from"), scanFromMs);
+    q.bindValue(QStringLiteral(":to"), toMs);
+    q.bindValue(QStringLiteral(":report"), reportFromMs);
     q.bindValue(QStringLiteral(":limit"), limit);
-    std::vector<SafetyChange> out;
     if (!q.exec()) {
         qCWarning(lcWeb) << "safety changes:" << q.lastError().text();
-        return out;
+        return;
     }
     while (q.next()) {
         SafetyChange c;
@@ -71,6 +75,58 @@ std::vector<SafetyChange> querySafetyChanges(const QSqlDatabase &db, const QDate
         c.unsafe = split(q.value(2));
         c.before = split(q.value(3));
         out.push_back(std::move(c));
+    }
+}
+
+// Minutes (start, and the start of the minute row before) in which the
+// verdict may have changed: mixed, or not the same as the minute before (also
+// the minute after a mixed one, which may hold none); newest first.
+std::vector<std::pair<qint64, qint64>> changedMinutes(const QSqlDatabase &db, qint64 fromS, qint64 toS, int limit)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral(
+        "SELECT t, before_t FROM ("
+        " SELECT t, safe, LAG(safe) OVER w AS before_safe, LAG(t) OVER w AS before_t FROM minutes"
+        " WHERE t >= :from AND t <= :to WINDOW w AS (ORDER BY t))"
+        " WHERE before_t IS NOT NULL AND ((safe > 0 AND safe < 1) OR safe IS NOT before_safe) ORDER BY t DESC LIMIT :limit"));
+    q.bindValue(QStringLiteral(":from"), fromS);
+    q.bindValue(QStringLiteral(":to"), toS);
+    q.bindValue(QStringLiteral(":limit"), limit);
+    std::vector<std::pair<qint64, qint64>> out;
+    if (!q.exec())
+        qCWarning(lcWeb) << "safety changes:" << q.lastError().text();
+    while (q.next())
+        out.emplace_back(q.value(0).toLongLong(), q.value(1).toLongLong());
+    return out;
+}
+
+qint64 lastMinuteStart(const QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("SELECT max(t) FROM minutes")) && q.next() && !q.value(0).isNull()
+        ? q.value(0).toLongLong() : -1;
+}
+
+} // namespace
+
+std::vector<SafetyChange> querySafetyChanges(const QSqlDatabase &db, const QDateTime &fromUtc, const QDateTime &toUtc,
+                                             int limit)
+{
+    // The minute rows point at the minutes that hold a change, so that only
+    // those minutes' observations are read, besides the minute under way
+    // (not summarized yet, and never more than the last hour).
+    const qint64 fromMs = fromUtc.toMSecsSinceEpoch(), toMs = toUtc.toMSecsSinceEpoch();
+    const qint64 lastMinute = lastMinuteStart(db);
+    const qint64 tailFrom = std::max({fromMs, toMs - 3600 * 1000, (lastMinute + 60) * 1000});
+    std::vector<SafetyChange> out;
+    observationChanges(db, std::max(fromMs, tailFrom - 60 * 1000), tailFrom, toMs, limit, out);
+    // A change in a minute of its own makes at most two such minutes.
+    for (const auto &[minute, before] : changedMinutes(db, fromMs / 1000, std::min(toMs, tailFrom - 1) / 1000, 2 * limit + 2)) {
+        if (int(out.size()) >= limit)
+            break;
+        observationChanges(db, std::max(fromMs, before * 1000), std::max(fromMs, minute * 1000),
+                           std::min(toMs, minute * 1000 + 59999), limit - int(out.size()), out);
     }
     return out;
 }

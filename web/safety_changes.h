@@ -19,8 +19,9 @@ struct SafetyChange {
     QStringList before;        // the conditions just before
 };
 
-// At most `limit` changes between fromUtc and toUtc, newest first: a scan of
-// the observations in that span by their time key, nothing older.
+// At most `limit` changes between fromUtc and toUtc, newest first. The minute
+// summaries tell which minutes hold a change; only those minutes' observations
+// (and the last hour's not summarized yet) are read, by ranges of the time key.
 std::vector<SafetyChange> querySafetyChanges(const QSqlDatabase &db, const QDateTime &fromUtc, const QDateTime &toUtc,
                                              int limit);
 

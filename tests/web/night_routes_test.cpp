@@ -48,7 +48,8 @@ struct Served {
 TEST(NightRoutes, SafetyChangesWithTheirReasonsNewestFirst)
 {
     Served s(true);
-    const QDateTime start = QDateTime::currentDateTimeUtc().addSecs(-3600);
+    // A whole minute, so that some changes fall on a minute's first second and some within one.
+    const QDateTime start = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() / 60 * 60 - 3600, Qt::UTC);
     // Seconds from start, and the verdict from then on.
     const struct {
         int at;
@@ -57,10 +58,10 @@ TEST(NightRoutes, SafetyChangesWithTheirReasonsNewestFirst)
     } spells[] = {
         {0, std::nullopt, {}},             // no verdict yet
         {60, false, {"startup"}},
-        {300, true, {}},
+        {330, true, {}},
         {900, false, {"clouds"}},
-        {1200, false, {"clouds", "rain"}}, // more reasons, the same verdict: no change
-        {1500, true, {}},
+        {1210, false, {"clouds", "rain"}}, // more reasons, the same verdict: no change
+        {1530, true, {}},
     };
     for (int t = 0; t < 1800; t += 10) {
         const auto *spell = &spells[0];
@@ -76,9 +77,9 @@ TEST(NightRoutes, SafetyChangesWithTheirReasonsNewestFirst)
         QJsonValue safe;
         QJsonArray unsafe, before;
     } expected[] = {
-        {1500, true, {}, {"clouds", "rain"}},
+        {1530, true, {}, {"clouds", "rain"}},
         {900, false, {"clouds"}, {}},
-        {300, true, {}, {"startup"}},
+        {330, true, {}, {"startup"}},
         {60, false, {"startup"}, {}},
     };
     for (int i = 0; i < 4; ++i) {
@@ -88,7 +89,9 @@ TEST(NightRoutes, SafetyChangesWithTheirReasonsNewestFirst)
         EXPECT_EQ(c["unsafe"].toArray(), expected[i].unsafe) << i;
         EXPECT_EQ(c["before"].toArray(), expected[i].before) << i;
     }
-    EXPECT_EQ(s.get("/tarnwick/v1/safety-changes?limit=1").json()["changes"].toArray().size(), 1);
+    const QJsonArray newest = s.get("/tarnwick/v1/safety-changes?limit=1").json()["changes"].toArray();
+    ASSERT_EQ(newest.size(), 1);
+    EXPECT_EQ(newest[0], changes[0]);
     for (const char *bad : {"?limit=0", "?limit=51", "?days=8", "?days=x", "?since=1"})
         EXPECT_EQ(s.get(QByteArray("/tarnwick/v1/safety-changes") + bad).status, 400) << bad;
 }

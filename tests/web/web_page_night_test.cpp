@@ -185,6 +185,9 @@ TEST(WebPageAtNight, SafetyChangesWithReasonsLocalTimesAndTheThreeModes)
     for (const QJsonValue &t : checked)
         EXPECT_EQ(t.toString(), "");
     EXPECT_EQ(page.evaluate(js("new Date().getTimezoneOffset()")).toInt(), -330);
+    // The program's reasons name a time in UTC; the page shows it in local time too.
+    EXPECT_EQ(page.evaluate(js("localizeUtcTimes('Overcast sky (ended 21:04 UTC; safe again 5 min after)')")).toString(),
+              "Overcast sky (ended 02:34; safe again 5 min after)");
 
     // The day in light, dark and red; the red page has no colour but reds.
     page.evaluate(js("document.querySelector('#spans [data-span=\"86400\"]').click()"));
