@@ -203,6 +203,10 @@ TEST(WebPageAtNight, SafetyChangesWithReasonsLocalTimesAndTheThreeModes)
     page.evaluate(js("document.getElementById('night-mode').click()"));
     QTest::qWait(500);
     saveScreenshot(page, "page-red.png");
+    page.setViewport(390, 844, true);
+    QTest::qWait(500);
+    EXPECT_LE(page.evaluate(js("document.documentElement.scrollWidth")).toInt(), 390);
+    saveScreenshot(page, "page-red-phone.png");
     EXPECT_EQ(page.evaluate(js(kNotRed)).toVariant().toStringList().join(" | ").toStdString(), "");
     EXPECT_TRUE(page.failedRequests().isEmpty()) << page.failedRequests().join('\n').toStdString();
     EXPECT_TRUE(page.consoleProblems().isEmpty()) << page.consoleProblems().join('\n').toStdString();

@@ -135,7 +135,7 @@ function chartOptions(chart, h, el) {
     scales: { x: { time: true, range: [Date.parse(h.from) / 1000, Date.parse(h.to) / 1000] }, y: { range: yRange }, pct: { range: [0, 100] } },
     axes: [Object.assign({ values: (u, splits) => splits.map(span > 172800 ? dayClock : clock) }, axis), Object.assign({ size: 46 }, axis)]
       .concat(hasPct ? [Object.assign({}, axis, { scale: "pct", side: 1, grid: { show: false }, size: 44 })] : []),
-    series: [{ value: (u, t) => (t === null ? "--" : dayClock(t)) }].concat(chart.series.map(([label, , colour, scale]) => ({ label, stroke: colour, width: 1.5, scale: scale || "y", spanGaps: false }))),
+    series: [{ value: (u, t) => (t === null ? "--" : dayClock(t) + " (" + utcText(t * 1000).slice(11, 16) + " UTC)") }].concat(chart.series.map(([label, , colour, scale]) => ({ label, stroke: colour, width: 1.5, scale: scale || "y", spanGaps: false }))),
   };
 }
 
