@@ -5,6 +5,9 @@
 #include "archive/history_text.h"
 #include "core/solar.h"
 #include "watch/watch_status.h"
+#include "web/route_replies.h"
+#include "web/safety_changes.h"
+#include "web/sky_route.h"
 #include "web/web_logging.h"
 
 #include <QFile>
@@ -23,22 +26,6 @@ namespace {
 constexpr qint64 kMaxPoints = 20000;
 // Steps under a minute read observation rows: at most this span of them.
 constexpr qint64 kMaxObservationSpan = 6 * 3600;
-
-HttpRouteReply json(int status, const QJsonObject &body)
-{
-    return {status, "application/json", QJsonDocument(body).toJson(QJsonDocument::Compact)};
-}
-
-HttpRouteReply error(int status, const QString &why)
-{
-    qCDebug(lcWeb) << "refused" << status << why;
-    return json(status, QJsonObject{{QStringLiteral("error"), why}});
-}
-
-bool readOnly(const HttpRouteRequest &r)
-{
-    return r.method == "GET" || r.method == "HEAD";
-}
 
 QJsonValue isoOrNull(const QDateTime &t)
 {
@@ -79,6 +66,11 @@ HttpRouteReply answerPage(const HttpRouteRequest &request)
         {"/settings", ":/web/settings.html", "text/html; charset=utf-8"},
         {"/settings.js", ":/web/settings.js", "text/javascript; charset=utf-8"},
         {"/style.css", ":/web/style.css", "text/css; charset=utf-8"},
+        {"/theme.js", ":/web/theme.js", "text/javascript; charset=utf-8"},
+        {"/times.js", ":/web/times.js", "text/javascript; charset=utf-8"},
+        {"/charts.js", ":/web/charts.js", "text/javascript; charset=utf-8"},
+        {"/sky.js", ":/web/sky.js", "text/javascript; charset=utf-8"},
+        {"/changes.js", ":/web/changes.js", "text/javascript; charset=utf-8"},
         {"/vendor/uplot/uPlot.iife.min.js", ":/web/vendor/uplot/uPlot.iife.min.js", "text/javascript; charset=utf-8"},
         {"/vendor/uplot/uPlot.min.css", ":/web/vendor/uplot/uPlot.min.css", "text/css; charset=utf-8"},
         {"/vendor/uplot/LICENSE", ":/web/vendor/uplot/LICENSE", "text/plain; charset=utf-8"},
@@ -261,6 +253,13 @@ void installWebRoutes(const AddRoute &addRoute, const WatchFeed &watch, Archive 
     });
     addRoute(QStringLiteral("/tarnwick/v1/history"), [archive, rules](const HttpRouteRequest &r) {
         return answerHistory(r, archive, QDateTime::currentDateTimeUtc(), rules().site);
+    });
+    addRoute(QStringLiteral("/tarnwick/v1/sky"), [archive, settings](const HttpRouteRequest &r) {
+        return answerSky(r, QDateTime::currentDateTimeUtc(), settings ? skyRulesFrom(*settings) : SkyRules{},
+                         archive && archive->isOpen());
+    });
+    addRoute(QStringLiteral("/tarnwick/v1/safety-changes"), [archive](const HttpRouteRequest &r) {
+        return answerSafetyChanges(r, archive, QDateTime::currentDateTimeUtc());
     });
 }
 

@@ -56,8 +56,10 @@ bool DevToolsPage::open(const QString &url, int width, int height)
         m_error = QStringLiteral("no DevTools connection: ") + m_socket.errorString();
         return false;
     }
-    for (const char *domain : {"Runtime.enable", "Log.enable", "Page.enable"})
+    for (const char *domain : {"Runtime.enable", "Log.enable", "Page.enable", "Network.enable"})
         call(QString::fromLatin1(domain));
+    // No scroll bar: a picture of the whole page has the width the page is laid out in.
+    call(QStringLiteral("Emulation.setScrollbarsHidden"), {{"hidden", true}});
     call(QStringLiteral("Page.navigate"), {{"url", url}});
     return waitForEvent(QStringLiteral("Page.loadEventFired"), 20000);
 }
@@ -80,6 +82,17 @@ void DevToolsPage::setViewport(int width, int height, bool mobile)
 {
     call(QStringLiteral("Emulation.setDeviceMetricsOverride"),
          {{"width", width}, {"height", height}, {"deviceScaleFactor", 1}, {"mobile", mobile}});
+}
+
+void DevToolsPage::setColourScheme(const QString &scheme)
+{
+    call(QStringLiteral("Emulation.setEmulatedMedia"),
+         {{"features", QJsonArray{QJsonObject{{"name", "prefers-color-scheme"}, {"value", scheme}}}}});
+}
+
+void DevToolsPage::setTimeZone(const QString &zone)
+{
+    call(QStringLiteral("Emulation.setTimezoneOverride"), {{"timezoneId", zone}});
 }
 
 QByteArray DevToolsPage::screenshot()
@@ -121,6 +134,12 @@ void DevToolsPage::onMessage(const QString &text)
     } else if (method == QLatin1String("Runtime.exceptionThrown")) {
         m_problems << QStringLiteral("exception: ") + p[QStringLiteral("exceptionDetails")].toObject()[QStringLiteral("text")].toString()
                 + QLatin1Char(' ') + p[QStringLiteral("exceptionDetails")].toObject()[QStringLiteral("exception")].toObject()[QStringLiteral("description")].toString();
+    } else if (method == QLatin1String("Network.responseReceived")) {
+        const QJsonObject r = p[QStringLiteral("response")].toObject();
+        if (r[QStringLiteral("status")].toInt() >= 400)
+            m_failedRequests << QString::number(r[QStringLiteral("status")].toInt()) + QLatin1Char(' ') + r[QStringLiteral("url")].toString();
+    } else if (method == QLatin1String("Network.loadingFailed") && !p[QStringLiteral("canceled")].toBool()) {
+        m_failedRequests << QStringLiteral("failed: ") + p[QStringLiteral("errorText")].toString();
     } else if (method == QLatin1String("Log.entryAdded")) {
         const QJsonObject e = p[QStringLiteral("entry")].toObject();
         if (e[QStringLiteral("level")].toString() == QLatin1String("error") || e[QStringLiteral("level")].toString() == QLatin1String("warning"))

@@ -27,7 +27,13 @@ public:
     void setViewport(int width, int height, bool mobile);
     // A PNG of the whole page.
     QByteArray screenshot();
+    // The page as a browser set to "light" or "dark" would show it.
+    void setColourScheme(const QString &scheme);
+    // The browser's time zone, e.g. "Asia/Kolkata" (takes effect for new dates).
+    void setTimeZone(const QString &zone);
     QStringList consoleProblems() const { return m_problems; }
+    // Requests answered with a status of 400 or more, or not answered at all.
+    QStringList failedRequests() const { return m_failedRequests; }
     QString error() const { return m_error; }
 
 private:
@@ -42,5 +48,6 @@ private:
     std::map<int, QJsonObject> m_replies;
     QStringList m_events;
     QStringList m_problems;
+    QStringList m_failedRequests;
     QString m_error;
 };

@@ -1,5 +1,5 @@
-// The weather watch page: live values every few seconds, charts of the
-// archive for the chosen span. Every text from the program goes in through
+// The weather watch page: live values every few seconds (the charts, the sky
+// and the safety changes have files of their own). Every text from the program goes in through
 // textContent, never as markup. The program judges the weather and the
 // freshness of readings; the page only shows what it was told, and tells no
 // verdict at all once it has not heard from the program for longer than the
@@ -8,19 +8,13 @@
 
 const LIVE_EVERY_MS = 5000;
 const ANSWER_WITHIN_MS = 4000; // a hung program is no answer
-const STEPS = { 3600: 10, 21600: 60, 86400: 300, 604800: 1800 };
 
 let live = null;          // the last /live answer
 let liveAt = 0;           // performance.now() when it came
 let answeredAt = new Date(); // the clock time of the last answer (the page's opening before one)
 let unanswered = false;   // the last request got no answer
-let lastHistory = null;   // the last /history answer, drawn again on a change of units
-let span = 3600;
-let charts = [];
-let chartTimer = null;
 
 const $ = (id) => document.getElementById(id);
-const pad = (n) => String(n).padStart(2, "0");
 
 // Units: the JSON is in °C and mph; the page shows what this browser chose.
 const UNITS = {
@@ -59,22 +53,6 @@ function perHour(value, kind) {
   const arrow = Math.abs(value) < 0.05 ? "→" : value > 0 ? "↑" : "↓";
   const sign = value > 0 ? "+" : "";
   return arrow + " " + sign + shown(value, kind === "temp" ? "tempdiff" : kind) + "/h";
-}
-
-// 24-hour clock times, local to this browser.
-function clock(t) {
-  const d = new Date(t * 1000);
-  return pad(d.getHours()) + ":" + pad(d.getMinutes());
-}
-function clockSeconds(iso) {
-  const d = new Date(iso);
-  return pad(d.getHours()) + ":" + pad(d.getMinutes()) + ":" + pad(d.getSeconds());
-}
-function isoClock(iso) {
-  return iso ? clock(Date.parse(iso) / 1000) : "–";
-}
-function dayClock(t) {
-  return new Date(t * 1000).toLocaleDateString("en-GB", { weekday: "short" }) + " " + clock(t);
 }
 
 async function getJson(url) {
@@ -121,7 +99,7 @@ function showSafety(safety) {
   showInTab(safety.safe ? "safe" : "unsafe", safety.safe ? "Safe" : "Unsafe");
   for (const u of safety.unsafe) {
     const li = document.createElement("li");
-    li.textContent = u.text || u.name;
+    li.textContent = localizeUtcTimes(u.text || u.name);
     reasons.append(li);
   }
 }
@@ -179,7 +157,7 @@ function showTiles(o, trends) {
 function showToday(today) {
   $("today-panel").hidden = !today;
   if (!today) return;
-  $("today-note").textContent = "since " + isoClock(today.from);
+  $("today-note").replaceChildren("since ", timeElement(today.from));
   for (const row of document.querySelectorAll("#today tbody tr")) {
     const r = today[row.dataset.key] || {};
     for (const which of ["high", "low"]) {
@@ -188,9 +166,8 @@ function showToday(today) {
       cell.dataset.value = r[which] === null ? "" : String(r[which]);
       cell.textContent = r[which] === null ? "–" : shown(r[which], row.dataset.kind);
       if (r[which] !== null) {
-        const at = document.createElement("span");
+        const at = timeElement(r[which + "_at"]);
         at.className = "at";
-        at.textContent = isoClock(r[which + "_at"]);
         cell.append(at);
       }
     }
@@ -205,10 +182,10 @@ function showNight(night) {
     $("n-last").textContent = night.problem;
     return;
   }
-  $("n-sunset").textContent = night.sunset ? isoClock(night.sunset) : "no sunset";
-  $("n-dark_from").textContent = night.dark_from ? isoClock(night.dark_from) : "no astronomical darkness";
-  $("n-dark_to").textContent = night.dark_to ? isoClock(night.dark_to) : "–";
-  $("n-sunrise").textContent = night.sunrise ? isoClock(night.sunrise) : "no sunrise";
+  showTime("n-sunset", night.sunset, "no sunset");
+  showTime("n-dark_from", night.dark_from, "no astronomical darkness");
+  showTime("n-dark_to", night.dark_to);
+  showTime("n-sunrise", night.sunrise, "no sunrise");
   const l = night.last_night;
   const hours = (m) => (m / 60).toFixed(1) + " h";
   $("n-last").textContent = l.dark_minutes ? hours(l.clear_dark_minutes) + " clear and safe of " + hours(l.dark_minutes) + " dark" : "no darkness";
@@ -257,113 +234,6 @@ async function refreshLive() {
   setTimeout(refreshLive, liveEveryMs());
 }
 
-// Shades the steps where a share (raining, daylight, darkness, unsafe) is at least a half.
-function bandsPlugin(history) {
-  const shade = (u, share, colour) => {
-    const t = history.time;
-    const ctx = u.ctx;
-    ctx.save();
-    ctx.fillStyle = colour;
-    for (let i = 0; i < t.length; i++) {
-      if (!(share(i) >= 0.5)) continue;
-      const x0 = u.valToPos(t[i], "x", true);
-      const x1 = u.valToPos(t[i] + history.step, "x", true);
-      ctx.fillRect(x0, u.bbox.top, Math.max(1, x1 - x0), u.bbox.height);
-    }
-    ctx.restore();
-  };
-  const of = (key) => (i) => (history[key] ? history[key][i] : null);
-  const unsafe = (i) => (history.safe[i] === null ? null : 1 - history.safe[i]);
-  return {
-    hooks: {
-      drawClear: [(u) => {
-        shade(u, of("dark"), "rgba(30, 41, 59, 0.16)");
-        shade(u, of("daylight"), "rgba(250, 204, 21, 0.18)");
-        shade(u, of("raining"), "rgba(59, 130, 246, 0.25)");
-        shade(u, unsafe, "rgba(220, 38, 38, 0.10)");
-      }],
-    },
-  };
-}
-
-// A step without observations (program stopped, board silent) becomes an
-// empty point, so lines and bands break there instead of bridging the gap.
-function withGaps(h) {
-  const keys = Object.keys(h).filter((k) => Array.isArray(h[k]) && k !== "time");
-  const out = Object.assign({}, h, { time: [] });
-  for (const k of keys) out[k] = [];
-  for (let i = 0; i < h.time.length; i++) {
-    if (i > 0 && h.time[i] - h.time[i - 1] > h.step) {
-      out.time.push(h.time[i - 1] + h.step);
-      for (const k of keys) out[k].push(null);
-    }
-    out.time.push(h.time[i]);
-    for (const k of keys) out[k].push(h[k][i]);
-  }
-  return out;
-}
-
-function inUnit(values, kind) {
-  const u = kind === "wind" ? UNITS.wind[chosen.wind] : UNITS.temp[chosen.temp];
-  const f = kind === "wind" ? (v) => v * u.k : kind === "temp" ? u.abs : u.diff;
-  return values.map((v) => (v === null ? null : f(v)));
-}
-
-function chartLayouts(h) {
-  const cloudPct = h.cloudy.map((v) => (v === null ? null : v * 100));
-  const t = UNITS.temp[chosen.temp].label;
-  const w = UNITS.wind[chosen.wind].label;
-  return [
-    { id: "chart-temps", title: "Temperatures (" + t + ")", series: [["Ambient", inUnit(h.ambient_c, "temp"), "#dc2626"], ["Sky", inUnit(h.sky_c, "temp"), "#2563eb"], ["Dew point", inUnit(h.dew_point_c, "temp"), "#059669"]] },
-    { id: "chart-clouds", title: "Ambient − sky (" + t + ") and cloud cover (%)", series: [["Ambient − sky", inUnit(h.amb_minus_sky_c, "tempdiff"), "#7c3aed"], ["Cloud cover", cloudPct, "#6b7280", "pct"]] },
-    { id: "chart-humidity", title: "Humidity (%)", series: [["Humidity", h.humidity_pct, "#0891b2"]] },
-    { id: "chart-wind", title: "Wind and gust (" + w + ")", series: [["Wind", inUnit(h.wind, "wind"), "#65a30d"], ["Gust", inUnit(h.gust_max, "wind"), "#ea580c"]] },
-  ];
-}
-
-function chartWidth(el) {
-  return Math.max(240, el.clientWidth - 12);
-}
-
-function drawCharts(history) {
-  lastHistory = history;
-  const h = withGaps(history);
-  for (const c of charts) c.destroy();
-  charts = [];
-  for (const chart of chartLayouts(h)) {
-    const el = $(chart.id);
-    el.replaceChildren();
-    const hasPct = chart.series.some((s) => s[3] === "pct");
-    const opts = {
-      title: chart.title,
-      width: chartWidth(el), height: 200,
-      plugins: [bandsPlugin(h)],
-      scales: { x: { time: true, range: [Date.parse(h.from) / 1000, Date.parse(h.to) / 1000] }, pct: { range: [0, 100] } },
-      axes: [{ values: (u, splits) => splits.map(span > 172800 ? dayClock : clock) }, { size: 46 }].concat(hasPct ? [{ scale: "pct", side: 1, grid: { show: false }, size: 44 }] : []),
-      series: [{ value: (u, t) => (t === null ? "--" : dayClock(t)) }].concat(chart.series.map(([label, , colour, scale]) => ({ label, stroke: colour, width: 1.5, scale: scale || "y", spanGaps: false }))),
-    };
-    const data = [h.time].concat(chart.series.map((s) => s[1]));
-    charts.push(new uPlot(opts, data, el));
-    el.dataset.points = String(chart.series[0][1].filter((v) => v !== null).length);
-  }
-}
-
-async function refreshCharts() {
-  clearTimeout(chartTimer);
-  const step = STEPS[span];
-  const query = "from=" + span + "s&to=now&step=" + step;
-  try {
-    const h = await getJson("/tarnwick/v1/history?" + query);
-    drawCharts(h);
-    $("chart-note").textContent = h.time.length ? "" : "nothing archived in this span yet";
-    const csv = new URLSearchParams({ from: h.from, to: h.to, step: String(h.step), format: "csv" });
-    $("csv").href = "/tarnwick/v1/history?" + csv.toString();
-  } catch (e) {
-    $("chart-note").textContent = "charts unavailable: " + e.message;
-  }
-  chartTimer = setTimeout(refreshCharts, span <= 3600 ? 30000 : 60000);
-}
-
 function showUnitChoice() {
   for (const group of document.querySelectorAll("#units .choice"))
     for (const b of group.querySelectorAll("button")) b.classList.toggle("chosen", b.dataset.unit === chosen[group.dataset.kind]);
@@ -380,21 +250,11 @@ for (const group of document.querySelectorAll("#units .choice")) {
       }
       showUnitChoice();
       if (live) showLive(live);
-      if (lastHistory) drawCharts(lastHistory);
+      redrawCharts();
     });
   }
 }
-for (const button of document.querySelectorAll("#spans button")) {
-  button.addEventListener("click", () => {
-    span = Number(button.dataset.span);
-    for (const b of document.querySelectorAll("#spans button")) b.classList.toggle("chosen", b === button);
-    refreshCharts();
-  });
-}
-window.addEventListener("resize", () => {
-  for (const c of charts) c.setSize({ width: chartWidth(c.root.parentElement), height: 200 });
-});
 showUnitChoice();
 setInterval(showWatchState, 1000);
 refreshLive();
-refreshCharts();
+refreshSky();
