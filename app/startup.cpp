@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "app/metrics_route.h"
+#include "app/sky_history_routes.h"
 #include "app/app_logging.h"
 #include "app/window_setup.h"
 #include "app/alpaca_setup.h"
@@ -110,6 +111,7 @@ void startClientServers(App &a, const CommandLine &cl)
     startAlpacaEndpoint(a, cl);
     startWebPage(a);
     addMetricsRoute(a);
+    addSkyHistoryRoutes(a);
 }
 
 void reportProblems(const ProfileStore &profile, const QStringList &problems)
