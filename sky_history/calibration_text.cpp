@@ -61,15 +61,17 @@ QByteArray calibrationText(const SkyCalibration &c)
                       .arg(fixed(c.darkMinutes.size() / 60.0))
                       .arg(c.nights);
     out += QStringLiteral("ambient °C  clear sky °C  fitted °C  residual °C  spread °C  minutes\n");
+    // A band left out found a cloud layer rather than the clear sky.
     for (const BaselineBin &b : c.bins) {
         const double fitted = c.fit.ok ? fittedClearSkyC(c.fit, b.ambientC) : NAN;
-        out += QStringLiteral("%1  %2  %3  %4  %5  %6\n")
+        out += QStringLiteral("%1  %2  %3  %4  %5  %6%7\n")
                    .arg(fixed(b.ambientC), 10)
                    .arg(fixed(b.clearSkyC), 12)
                    .arg(fixed(fitted), 9)
                    .arg(fixed(b.clearSkyC - fitted), 11)
                    .arg(fixed(b.spreadC), 9)
-                   .arg(b.points, 7);
+                   .arg(b.points, 7)
+                   .arg(b.leftOut ? QStringLiteral("  left out") : QString());
     }
     out += QLatin1Char('\n');
     if (!c.problem.isEmpty())
@@ -93,7 +95,8 @@ QJsonObject calibrationJson(const SkyCalibration &c)
                                 {QStringLiteral("clearSkyC"), jsonNumber(b.clearSkyC)},
                                 {QStringLiteral("fittedC"), jsonNumber(c.fit.ok ? fittedClearSkyC(c.fit, b.ambientC) : NAN)},
                                 {QStringLiteral("spreadC"), jsonNumber(b.spreadC)},
-                                {QStringLiteral("minutes"), b.points}});
+                                {QStringLiteral("minutes"), b.points},
+                                {QStringLiteral("leftOut"), b.leftOut}});
     QJsonObject out{{QStringLiteral("nights"), c.nights},
                     {QStringLiteral("darkHours"), jsonNumber(c.darkMinutes.size() / 60.0)},
                     {QStringLiteral("bins"), bins},

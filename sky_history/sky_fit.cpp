@@ -3,24 +3,26 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <map>
 
 namespace {
 
 // The clear sky's level among one band's sky readings, sorted coldest first:
-// the densest window in the colder half, then the window's mean moved to the
-// mean of the readings around it until it settles on the cluster's centre.
+// the coldest window of 2 °C that holds a tenth of them (colder strays are
+// few; a cloud layer, however dense, lies above the clear sky), then moved
+// to the mean of the readings around it until it settles on the cluster's centre.
 BaselineBin clusterOf(const std::vector<SkyPoint> &band)
 {
     constexpr double kWindowC = 2, kHalfWidthC = 1.5;
-    const size_t cold = std::max<size_t>(band.size() / 2, std::min<size_t>(band.size(), 10));
-    size_t best = 0, bestCount = 0;
-    for (size_t lo = 0, hi = 0; lo < cold; ++lo) {
-        while (hi < cold && band[hi].skyC - band[lo].skyC <= kWindowC)
+    const size_t enough = std::max<size_t>(5, band.size() / 10);
+    size_t best = 0;
+    for (size_t lo = 0, hi = 0; lo < band.size(); ++lo) {
+        while (hi < band.size() && band[hi].skyC - band[lo].skyC <= kWindowC)
             ++hi;
-        if (hi - lo > bestCount) {
-            bestCount = hi - lo;
+        if (hi - lo >= enough) {
             best = lo;
+            break;
         }
     }
     double centre = band[best].skyC + kWindowC / 2;
@@ -76,7 +78,7 @@ bool solve3(std::array<std::array<double, 4>, 3> m, std::array<double, 3> &x)
 // sky = k1 * Ta + k3 * exp(rate * Ta) + c, least squares; k3 = 0 when rate is 0.
 struct Trial {
     bool ok = false;
-    double k1 = 0, k3 = 0, c = 0, sse = INFINITY;
+    double rate = 0, k1 = 0, k3 = 0, c = 0, sse = INFINITY;
 };
 
 double sseOf(const std::vector<BaselineBin> &bins, double k1, double k3, double rate, double c)
@@ -104,6 +106,7 @@ Trial tryRate(const std::vector<BaselineBin> &bins, double rate)
         m[1] = {0, 1, 0, 0}; // no curve: k3 = 0
     std::array<double, 3> x{};
     Trial t;
+    t.rate = rate;
     if (!solve3(m, x))
         return t;
     // Whole percent, as the settings keep K1 and K3; the offset follows them.
@@ -116,6 +119,38 @@ Trial tryRate(const std::vector<BaselineBin> &bins, double rate)
     t.sse = sseOf(bins, t.k1, t.k3, rate, t.c);
     t.ok = true;
     return t;
+}
+
+std::vector<BaselineBin> inUse(const std::vector<BaselineBin> &bins)
+{
+    std::vector<BaselineBin> used;
+    std::copy_if(bins.begin(), bins.end(), std::back_inserter(used), [](const BaselineBin &b) { return !b.leftOut; });
+    return used;
+}
+
+double residual(const BaselineBin &b, const Trial &t)
+{
+    return b.clearSkyC - (t.k1 * b.ambientC + t.k3 * std::exp(t.rate * b.ambientC) + t.c);
+}
+
+// The straight line, or a curve (K4 on a grid, K5 = 100) where the bands in
+// use are enough and wide enough to show one and it fits clearly better.
+Trial bestModel(const std::vector<BaselineBin> &bins)
+{
+    const std::vector<BaselineBin> used = inUse(bins);
+    const Trial line = tryRate(used, 0);
+    Trial best = line;
+    const auto [lo, hi] = std::minmax_element(used.begin(), used.end(), [](const BaselineBin &a, const BaselineBin &b) {
+        return a.ambientC < b.ambientC;
+    });
+    if (used.size() < kMinBinsForCurve || hi->ambientC - lo->ambientC < kMinSpanForCurveC)
+        return line;
+    for (int k4 = 5; k4 <= 200; k4 += 5) {
+        const Trial t = tryRate(used, k4 / 1000.0);
+        if (t.ok && t.sse < best.sse)
+            best = t;
+    }
+    return best.sse < kCurveGain * line.sse ? best : line;
 }
 
 } // namespace
@@ -136,38 +171,48 @@ std::vector<BaselineBin> clearSkyBins(const std::vector<SkyPoint> &points, doubl
     return bins;
 }
 
-SkyFit fitClearSky(const std::vector<BaselineBin> &bins)
+SkyFit fitClearSky(std::vector<BaselineBin> &bins)
 {
     SkyFit fit;
+    for (BaselineBin &b : bins)
+        b.leftOut = false;
     if (bins.size() < 3)
         return fit;
-    // The curve's steepness K4 (with K5 = 100) on a grid; the rest is linear.
-    // A curve needs bands enough to show one; fewer give a straight line.
-    Trial best;
-    int bestK4 = 100;
-    const int steepest = bins.size() >= kMinBinsForCurve ? 200 : 0;
-    for (int k4 = 0; k4 <= steepest; k4 += 5) {
-        const Trial t = tryRate(bins, k4 / 1000.0);
-        if (t.ok && t.sse < best.sse - 1e-9) {
-            best = t;
-            bestK4 = k4 == 0 ? 100 : k4;
-        }
+    Trial best = bestModel(bins);
+    // A band far off the others' curve found a cloud layer, not the clear
+    // sky (too few clear minutes in it): it is left out, once.
+    if (best.ok) {
+        std::vector<double> off;
+        for (const BaselineBin &b : bins)
+            off.push_back(std::abs(residual(b, best)));
+        std::vector<double> sorted = off;
+        std::nth_element(sorted.begin(), sorted.begin() + long(sorted.size() / 2), sorted.end());
+        const double limit = std::max(kOutlierMinC, kOutlierMedians * sorted[sorted.size() / 2]);
+        size_t kept = 0;
+        for (size_t i = 0; i < bins.size(); ++i)
+            kept += !(bins[i].leftOut = off[i] > limit);
+        if (kept < 3)
+            return fit;
+        if (kept < bins.size())
+            best = bestModel(bins);
     }
     if (!best.ok)
         return fit;
+    const std::vector<BaselineBin> used = inUse(bins);
     fit.ok = true;
     // K2 moves the constant so that a clear sky's corrected value is the
     // plain Amb - Sky of a clear sky at the bands' middle ambient: the limits
     // stay in the range people know. With K2 = 0 it would read -c.
     const double k1 = best.k1;
-    const BaselineBin &middle = bins[bins.size() / 2];
+    const BaselineBin &middle = used[used.size() / 2];
     const double target = std::round(middle.ambientC - middle.clearSkyC);
     const double k2 = std::abs(k1) >= 0.05 ? std::clamp(std::round(10 * (-best.c - target) / k1), -1e5, 1e5) : 0;
-    fit.k = {std::round(k1 * 100), k2, std::round(best.k3 * 100), double(bestK4), 100, 0, 0};
+    const double k4 = best.rate == 0 ? 100 : std::round(best.rate * 1000);
+    fit.k = {std::round(k1 * 100), k2, std::round(best.k3 * 100), k4, 100, 0, 0};
     fit.clearDifferenceC = -best.c - k1 * k2 / 10;
-    fit.rmsC = std::sqrt(best.sse / double(bins.size()));
+    fit.rmsC = std::sqrt(best.sse / double(used.size()));
     std::vector<double> spreads;
-    for (const BaselineBin &b : bins)
+    for (const BaselineBin &b : used)
         spreads.push_back(b.spreadC);
     std::nth_element(spreads.begin(), spreads.begin() + long(spreads.size() / 2), spreads.end());
     fit.spreadC = spreads[spreads.size() / 2];

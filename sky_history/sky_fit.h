@@ -22,6 +22,7 @@ struct BaselineBin {
     double clearSkyC = 0;  // the cluster's centre
     double spreadC = 0;    // the cluster's standard deviation
     int points = 0;        // readings in the band
+    bool leftOut = false;  // set by the fit: too far off the other bands' curve
 };
 inline constexpr double kBaselineBinC = 2;
 inline constexpr int kBaselineMinPoints = 30;
@@ -39,9 +40,16 @@ struct SkyFit {
 };
 // Least squares over the bins (each bin counts once), with whole-number
 // coefficients as the settings hold them. Needs three bins or more; the
-// curve (K3, K4) only with kMinBinsForCurve, else a straight line.
+// curve (K3, K4) only with kMinBinsForCurve bands over kMinSpanForCurveC
+// and a sum of squares under kCurveGain of the line's, else a straight line.
+// A band off the first fit by more than kOutlierMedians times the median
+// (and kOutlierMinC) is marked left out and the fit made again without it.
 inline constexpr std::size_t kMinBinsForCurve = 6;
-SkyFit fitClearSky(const std::vector<BaselineBin> &bins);
+inline constexpr double kMinSpanForCurveC = 15;
+inline constexpr double kCurveGain = 0.7;
+inline constexpr double kOutlierMedians = 4;
+inline constexpr double kOutlierMinC = 1;
+SkyFit fitClearSky(std::vector<BaselineBin> &bins);
 
 // The fitted clear sky's reading at ambientC.
 double fittedClearSkyC(const SkyFit &fit, double ambientC);

@@ -63,11 +63,12 @@ using Baseline = std::function<double(double ambientC)>;
 // `nights` whole nights before nowUtc at the site: every dark minute with an
 // ambient from the night's place in -22..+32 °C (falling 3 °C through the
 // night) and the sky at the baseline with 0.7 °C of scatter, or, for a share
-// `cloudy` of the minutes, 6 to 30 °C warmer (never above the ambient).
+// `cloudy` of the minutes, 6 to 30 °C warmer (never above the ambient), or
+// with `layerC` a cloud layer that many degrees warmer.
 // Besides, an hour of daylight minutes that read colder than any clear sky:
 // the fit must not see them. Returns the share of dark minutes written clear.
 inline double writeSyntheticSky(Archive &archive, const SiteLocation &site, const QDateTime &nowUtc, int nights,
-                                const Baseline &baseline, double cloudy, unsigned seed = 7)
+                                const Baseline &baseline, double cloudy, double layerC = 0, unsigned seed = 7)
 {
     std::mt19937 random(seed);
     std::normal_distribution<double> scatter(0, 0.7);
@@ -84,7 +85,8 @@ inline double writeSyntheticSky(Archive &archive, const SiteLocation &site, cons
             const double ambient = start - 3.0 * double(t - from) / double(to - from);
             const double clearSky = baseline(ambient) + scatter(random);
             const bool isClear = uniform(random) >= cloudy;
-            const double sky = isClear ? clearSky : std::min(clearSky + 6 + 24 * uniform(random), ambient - 0.5);
+            const double warmer = layerC > 0 ? layerC + scatter(random) : 6 + 24 * uniform(random);
+            const double sky = isClear ? clearSky : std::min(clearSky + warmer, ambient - 0.5);
             minutes.add({t, isClear ? 0.0 : 1.0, 1, 0, ambient, sky});
             clear += isClear;
             ++all;

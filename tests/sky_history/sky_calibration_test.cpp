@@ -27,18 +27,20 @@ TEST(SkyCalibration, RecoversAKnownBaselineAndCloudShare)
         const char *name;
         Baseline baseline;
         double cloudy;
+        double layerC = 0;
     };
     const Case cases[] = {
         {"the correction's own shape, mostly clear", [](double ta) { return 0.6 * ta - 22 + 0.5 * std::exp(0.08 * ta); }, 0.2},
         {"a parabola, half cloudy", [](double ta) { return -25 + 0.7 * ta + 0.006 * ta * ta; }, 0.5},
         {"a straight line, mostly cloudy", [](double ta) { return 0.8 * ta - 20; }, 0.7},
+        {"a dense cloud layer 10 °C up, four nights in five", [](double ta) { return 0.8 * ta - 20; }, 0.8, 10},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir dir;
         Archive archive;
         ASSERT_TRUE(archive.open(dir.path() + "/archive.sqlite"));
-        const double clearShare = writeSyntheticSky(archive, kSite, kNow, 150, c.baseline, c.cloudy);
+        const double clearShare = writeSyntheticSky(archive, kSite, kNow, 150, c.baseline, c.cloudy, c.layerC);
         const std::vector<SkyPoint> dark = darkSkyMinutes(QSqlDatabase::database(archive.connectionName()), kSite, kNow, 150);
         const SkyCalibration cal = calibrateFrom(dark, defaultSky(), 150);
         ASSERT_TRUE(cal.problem.isEmpty()) << cal.problem.toStdString();
