@@ -1,12 +1,15 @@
 // "history --nights", "calibrate-sky" and their routes on real archive files.
 #include "night_archive.h"
 
+#include "app/command_line.h"
 #include "app/sky_history_commands.h"
 #include "app/sky_history_routes.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -154,4 +157,42 @@ TEST_F(SkyHistoryApp, RoutesAnswerOffTheServingThreadOrRefuseAtOnce)
         EXPECT_EQ(r.reply.status, r.status) << r.reply.body.toStdString();
         EXPECT_FALSE(bool(r.reply.later));
     }
+}
+
+TEST(SkyHistoryCommandLine, CalibrateSkyIsASubcommandOfItsOwn)
+{
+    const CommandLine cl = parseCommandLine({"tarnwick", "--profile", "p.ini", "--archive", "a.sqlite", "calibrate-sky",
+                                             "--nights", "30"});
+    ASSERT_EQ(cl.outcome, CommandLine::Outcome::Run);
+    EXPECT_TRUE(cl.isCalibrateSky);
+    EXPECT_FALSE(cl.isHistory);
+    EXPECT_EQ(cl.calibrateSkyArgs, QStringList({"--nights", "30"}));
+    EXPECT_EQ(cl.profilePath, "p.ini");
+}
+
+// The program itself: the site from the profile, which calibrate-sky leaves as it was.
+TEST_F(SkyHistoryApp, TheProgramReadsTheSiteFromTheProfileAndWritesNothing)
+{
+    const QString profile = dir.path() + "/profile.ini";
+    auto tarnwick = [&](const QStringList &args) {
+        QProcess p;
+        p.start(QStringLiteral(TARNWICK_BINARY), QStringList{"--profile", profile, "--archive", archive.path()} + args);
+        p.waitForFinished(60000);
+        return std::pair{p.exitCode(), QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError())};
+    };
+    EXPECT_EQ(tarnwick({"config", "set", "Latitude", "45"}).first, 0);
+    EXPECT_EQ(tarnwick({"config", "set", "Longitude", "6"}).first, 0);
+    QFile file(profile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    const auto [nightsStatus, nights] = tarnwick({"history", "--nights", "--since", "30d", "--csv"});
+    EXPECT_EQ(nightsStatus, 0) << nights.toStdString();
+    EXPECT_TRUE(nights.startsWith("night,dark (h),")) << nights.toStdString();
+    const auto [calStatus, cal] = tarnwick({"calibrate-sky", "--nights", "80"});
+    EXPECT_EQ(calStatus, 0) << cal.toStdString();
+    EXPECT_TRUE(cal.contains("tarnwick config set Sky/K1 70\n")) << cal.toStdString(); // the baseline 0.7 Ta - 21
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
 }
