@@ -14,6 +14,8 @@ QString usageText()
         "       tarnwick [--profile FILE] config list | get [SUBKEY/]KEY | set [SUBKEY/]KEY VALUE\n"
         "       tarnwick [--profile FILE] config set-password [--clear]\n"
         "       tarnwick [--archive PATH] history [--since 6h|ISO] [--until ISO] [--minute] [--csv|--json]\n"
+        "       tarnwick [--archive PATH] history --nights [--since 30d|ISO] [--csv|--json]\n"
+        "       tarnwick [--profile FILE] [--archive PATH] calibrate-sky [--nights N]\n"
         "\n"
         "Weather watch for an observatory: polls the sensor board once a second, shows,\n"
         "logs and uploads its readings, and serves a focuser-shaped automation device\n"
@@ -46,7 +48,17 @@ QString usageText()
         "                         2026-12-07T20:00 (default 1h)\n"
         "  --until WHEN           end, in the same forms (default now)\n"
         "  --minute               one summary line per minute: mean, lowest and highest\n"
-        "  --csv | --json         CSV with units in the heading line (default), or JSON\n");
+        "  --csv | --json         CSV with units in the heading line (default), or JSON\n"
+        "  --nights               per night at the site (Latitude, Longitude): dark hours, clear\n"
+        "                         dark hours, safe hours, rain minutes; a table (default), CSV or\n"
+        "                         JSON; --since as above (default 30d), tonight so far last\n"
+        "\n"
+        "calibrate-sky            fit the clear sky's reading against the ambient from the coldest\n"
+        "                         readings of the archive's dark hours and propose Sky/K1..K7 and\n"
+        "                         the cloud limits; prints the fit, the dark hours each choice\n"
+        "                         would call clear, partly cloudy and overcast, and the config set\n"
+        "                         lines to apply it. Changes nothing.\n"
+        "  --nights N             the last N nights (default 60)\n");
 }
 
 namespace {
@@ -57,6 +69,11 @@ QString readSubcommand(const QStringList &positional, CommandLine &cl)
     if (!positional.isEmpty() && positional.first() == QLatin1String("history")) {
         cl.isHistory = true;
         cl.historyArgs = positional.mid(1);
+        return QString();
+    }
+    if (!positional.isEmpty() && positional.first() == QLatin1String("calibrate-sky")) {
+        cl.isCalibrateSky = true;
+        cl.calibrateSkyArgs = positional.mid(1);
         return QString();
     }
     if (positional.isEmpty())

@@ -20,6 +20,8 @@ struct CommandLine {
     bool archiveEnabled = true;   // --no-archive turns it off
     QStringList historyArgs;      // after "history"
     bool isHistory = false;
+    QStringList calibrateSkyArgs; // after "calibrate-sky"
+    bool isCalibrateSky = false;
 
     enum class Outcome { Run, ExitOk, ExitUsage };
     Outcome outcome = Outcome::Run;

@@ -9,6 +9,7 @@
 #include "app/config_command.h"
 #include "app/password_command.h"
 #include "app/history_command.h"
+#include "app/sky_history_commands.h"
 #include "app/watch_thread.h"
 #include "archive/archive_schema.h"
 #include "core/profile_lock.h"
@@ -118,11 +119,18 @@ int runProcess(int argc, char **argv, const CommandLine &cl, const ProcessParts 
         QTextStream err(stderr);
         return runConfigWithPassword(profilePath, cl.configArgs, out, err);
     }
-    if (cl.isHistory) {
+    if (cl.isHistory || cl.isCalibrateSky) {
         QCoreApplication app(argc, argv);
         keepDecimalPoint();
         QTextStream out(stdout);
         QTextStream err(stderr);
+        const QString archivePath = cl.archivePath.isEmpty() ? defaultArchivePath() : cl.archivePath;
+        if (cl.isCalibrateSky)
+            return runCalibrateSkyCommand(archivePath, storedSettings(profilePath), cl.calibrateSkyArgs,
+                                          QDateTime::currentDateTimeUtc(), out, err);
+        if (cl.historyArgs.contains(QStringLiteral("--nights")))
+            return runNightsCommand(archivePath, siteLocation(storedSettings(profilePath)), cl.historyArgs,
+                                    QDateTime::currentDateTimeUtc(), out, err);
         return runHistoryCommand(cl.archivePath.isEmpty() ? defaultArchivePath() : cl.archivePath, cl.historyArgs,
                                  QDateTime::currentDateTimeUtc(), out, err);
     }

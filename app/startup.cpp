@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "app/auth_setup.h"
 #include "app/metrics_route.h"
+#include "app/sky_history_routes.h"
 #include "app/app_logging.h"
 #include "app/alpaca_setup.h"
 #include "app/control_setup.h"
@@ -104,6 +105,7 @@ void startClientServers(App &a, const CommandLine &cl)
     startAlpacaEndpoint(a, cl);
     startWebPage(a);
     addMetricsRoute(a);
+    addSkyHistoryRoutes(a);
 }
 
 void reportProblems(const ProfileStore &profile, const QStringList &problems)

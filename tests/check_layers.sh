@@ -10,6 +10,7 @@
 #   app -> datafile -> station; app -> notify -> core; app -> service
 #   app -> mqtt -> station, archive -> core
 #   app -> auth -> core
+#   app -> sky_history -> station, archive -> core
 #   windows -> screen -> core (the only Qt Widgets below the windows)
 #   app, windows -> control -> core
 # The watch's own modules never include or link Qt Widgets, and the
@@ -42,6 +43,7 @@ allowed() {
     feeds) echo "core watch feeds" ;;
     metrics) echo "core watch metrics" ;;
     mqtt) echo "core watch station archive mqtt" ;;
+    sky_history) echo "core watch station archive sky_history" ;;
     datafile) echo "core watch station datafile" ;;
     notify) echo "core watch notify" ;;
     service) echo "service" ;;

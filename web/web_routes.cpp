@@ -76,6 +76,10 @@ HttpRouteReply answerPage(const HttpRouteRequest &request)
         {"/vendor/uplot/LICENSE", ":/web/vendor/uplot/LICENSE", "text/plain; charset=utf-8"},
         {"/favicon.svg", ":/web/favicon.svg", "image/svg+xml"},
         {"/favicon.ico", ":/web/favicon.svg", "image/svg+xml"},
+        {"/calendar.js", ":/web/calendar.js", "text/javascript; charset=utf-8"},
+        {"/calendar.css", ":/web/calendar.css", "text/css; charset=utf-8"},
+        {"/calibrate.html", ":/web/calibrate.html", "text/html; charset=utf-8"},
+        {"/calibrate.js", ":/web/calibrate.js", "text/javascript; charset=utf-8"},
     };
     for (const File &f : files) {
         if (request.path != QLatin1String(f.path))

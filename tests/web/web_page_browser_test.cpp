@@ -8,6 +8,7 @@
 #include "archive/archive_query.h"
 #include "devtools_page.h"
 #include "http_client.h"
+#include "page_fixture.h"
 #include "station/board_simulator.h"
 #include "../archive/archive_fixture.h"
 
@@ -25,20 +26,6 @@
 namespace {
 
 constexpr int kStaleAfterSeconds = 3;
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-bool configure(const QString &profile, const QString &key, const QString &value)
-{
-    QProcess p;
-    p.start(QStringLiteral(TARNWICK_BINARY), {"--profile", profile, "config", "set", key, value});
-    return p.waitForFinished(10000) && p.exitCode() == 0;
-}
 
 QDateTime localMidnightUtc(const QDateTime &nowUtc)
 {

@@ -37,7 +37,10 @@ function onThemeChange(listener) {
 applyMode();
 document.addEventListener("DOMContentLoaded", () => {
   applyMode();
-  document.getElementById("night-mode").addEventListener("click", () => {
+  // The settings and calibration pages follow the mode without a toggle.
+  const toggle = document.getElementById("night-mode");
+  if (!toggle) return;
+  toggle.addEventListener("click", () => {
     pageMode = pageMode === "red" ? "auto" : "red";
     try {
       localStorage.setItem(MODE_KEY, pageMode);
