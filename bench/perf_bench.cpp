@@ -7,6 +7,7 @@
 // command). Each figure with its goal and verdict; given several builds of
 // the program, each is measured the same way, side by side in one table.
 //   perf_bench [--seconds N] [PROGRAM...]   (default: this build's program, 60 s phases)
+//   perf_bench --make-archive DAYS FILE     (only a generated archive, kept)
 #include "archive_fill.h"
 #include "perf_probes.h"
 #include "perf_table.h"
@@ -178,6 +179,8 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     Bench b;
     QStringList args = app.arguments().mid(1);
+    if (args.size() == 3 && args[0] == QLatin1String("--make-archive")) // DAYS FILE: only the archive, kept
+        return fillArchive(args[2], args[1].toInt(), 30, b.minuteDays, b.end) ? 0 : 1;
     if (args.size() >= 2 && args[0] == QLatin1String("--seconds")) {
         b.seconds = std::max(10, args[1].toInt());
         args = args.mid(2);
