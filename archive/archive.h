@@ -1,5 +1,6 @@
 // The weather archive: every live observation of a board that delivers
-// readings, kept for ArchiveDays, and a summary per minute kept for ever.
+// readings, kept for ArchiveDays, a summary per minute kept for the minute
+// retention and one per hour kept for ever.
 // Each observation is committed as it comes (WAL with synchronous=NORMAL keeps
 // that cheap), so a killed program loses at most the one in flight; a failing
 // disk is reported once and never stops the watch.
