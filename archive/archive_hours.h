@@ -10,7 +10,8 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
-// Spans longer than this read hour rows when their steps are whole hours.
+// Spans longer than this read hour rows when their steps are whole hours (as
+// does any span that begins where the minute rows are gone).
 inline constexpr qint64 kHoursAfterSeconds = 8 * 86400;
 
 // Summaries over steps of whole hours: minute rows from fromSeconds to

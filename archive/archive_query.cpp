@@ -60,12 +60,21 @@ QString summariesOfMinutesSql(int step, const QString &rows)
 
 namespace {
 
+// Whether a span begins where the minute rows are gone (past their retention).
+bool beforeOldestMinute(const QSqlDatabase &db, qint64 fromSeconds)
+{
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("SELECT min(t) FROM minutes")) && q.next() && !q.value(0).isNull()
+        && fromSeconds < q.value(0).toLongLong();
+}
+
 // Summaries of minute rows over steps of a minute or more, weighted by count;
 // long spans in whole hours take the hour rows where they stand for the minutes.
 QString fromMinutesSql(const QSqlDatabase &db, int step, qint64 fromSeconds, qint64 toSeconds)
 {
     qint64 hoursFrom = 0;
-    if (step % 3600 == 0 && toSeconds - fromSeconds > kHoursAfterSeconds && hourRowsFrom(db, hoursFrom)) {
+    if (step % 3600 == 0 && (toSeconds - fromSeconds > kHoursAfterSeconds || beforeOldestMinute(db, fromSeconds))
+        && hourRowsFrom(db, hoursFrom)) {
         // Whole hours inside the span; the minutes before and after them as they are.
         const qint64 first = std::max(hoursFrom, (fromSeconds + 3599) / 3600 * 3600);
         const qint64 end = (toSeconds - 3540) / 3600 * 3600 + 3600;

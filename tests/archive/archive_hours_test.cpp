@@ -150,4 +150,9 @@ TEST(ArchiveHours, AnOlderFileGetsHourRowsAndLosesOnlyMinutesPastTheirRetention)
     EXPECT_GE(left.front().utc, cutoff.addSecs(-3600));
     EXPECT_LT(left.front().utc, cutoff.addSecs(3600));
     expectHoursAsMinutes(archive, minutes, true);
+    // A day of the time whose minutes are gone, from its hours.
+    const QDateTime day = QDateTime::fromSecsSinceEpoch((kStart.toSecsSinceEpoch() + 3599) / 3600 * 3600, Qt::UTC);
+    const auto gone = archive.summarize(day, day.addDays(1), 3600);
+    EXPECT_EQ(gone.size(), 24u);
+    expectSame(gone, fromMinutes(minutes, day.toSecsSinceEpoch(), day.addDays(1).toSecsSinceEpoch(), 3600), "a day of hours");
 }
