@@ -102,12 +102,14 @@ QString longSpanSummariesSql(int step, qint64 fromSeconds, qint64 hoursFrom, qin
     return weighedSummariesSql(step, rows, false);
 }
 
-bool hourRowsFrom(const QSqlDatabase &db, qint64 &fromSeconds)
+bool hourRowsFrom(const QSqlDatabase &db, qint64 &fromSeconds, qint64 &toSeconds)
 {
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SELECT hours_from FROM rollup")) || !q.next())
+    if (!q.exec(QStringLiteral("SELECT hours_from, rolled_to FROM rollup")) || !q.next())
         return false;
     fromSeconds = q.value(0).toLongLong();
+    // The hour of the last minute rolled up may have more minutes since.
+    toSeconds = q.value(1).toLongLong() / 3600 * 3600;
     return true;
 }
 

@@ -19,9 +19,10 @@ inline constexpr qint64 kHoursAfterSeconds = 8 * 86400;
 QString longSpanSummariesSql(int step, qint64 fromSeconds, qint64 hoursFrom, qint64 hoursTo, qint64 toSeconds);
 // The hour rows of the minute rows from fromSeconds to toSeconds (numbers or placeholders).
 QString rollUpHoursSql(const QString &fromSeconds, const QString &toSeconds);
-// For readers: the first hour from which hour rows stand for the minutes;
-// false when the file has none (made by a program that knows no hour rows).
-bool hourRowsFrom(const QSqlDatabase &db, qint64 &fromSeconds);
+// For readers: the hours [fromSeconds, toSeconds) for which hour rows stand
+// for the minutes; false when the file has none (made by a program that
+// knows no hour rows).
+bool hourRowsFrom(const QSqlDatabase &db, qint64 &fromSeconds, qint64 &toSeconds);
 
 class HourRollup {
 public:

@@ -72,12 +72,12 @@ bool beforeOldestMinute(const QSqlDatabase &db, qint64 fromSeconds)
 // long spans in whole hours take the hour rows where they stand for the minutes.
 QString fromMinutesSql(const QSqlDatabase &db, int step, qint64 fromSeconds, qint64 toSeconds)
 {
-    qint64 hoursFrom = 0;
+    qint64 hoursFrom = 0, hoursTo = 0;
     if (step % 3600 == 0 && (toSeconds - fromSeconds > kHoursAfterSeconds || beforeOldestMinute(db, fromSeconds))
-        && hourRowsFrom(db, hoursFrom)) {
+        && hourRowsFrom(db, hoursFrom, hoursTo)) {
         // Whole hours inside the span; the minutes before and after them as they are.
         const qint64 first = std::max(hoursFrom, (fromSeconds + 3599) / 3600 * 3600);
-        const qint64 end = (toSeconds - 3540) / 3600 * 3600 + 3600;
+        const qint64 end = std::min(hoursTo, (toSeconds - 3540) / 3600 * 3600 + 3600);
         if (first < end)
             return longSpanSummariesSql(step, fromSeconds, first, end, toSeconds);
     }

@@ -105,8 +105,8 @@ TEST(ArchiveHours, LongSpansReadHourRowsAndGetWhatTheMinutesGive)
     archive.setRetentionDays(100000);
     ASSERT_TRUE(archive.open(dir.filePath("a.sqlite")));
     writeTenDays(archive);
-    qint64 hoursFrom = -1;
-    ASSERT_TRUE(hourRowsFrom(QSqlDatabase::database(archive.connectionName()), hoursFrom));
+    qint64 hoursFrom = -1, hoursTo = -1;
+    ASSERT_TRUE(hourRowsFrom(QSqlDatabase::database(archive.connectionName()), hoursFrom, hoursTo));
     EXPECT_EQ(hoursFrom, 0); // a new file: hour rows from its first minute on
     expectHoursAsMinutes(archive, archive.minutesBetween(kStart.addDays(-1), kEnd));
 }
@@ -141,9 +141,10 @@ TEST(ArchiveHours, AnOlderFileGetsHourRowsAndLosesOnlyMinutesPastTheirRetention)
     archive.flush();
     for (const ArchiveSummary &m : archive.minutesBetween(kEnd, kEnd.addSecs(3600)))
         minutes.push_back(m);
-    qint64 hoursFrom = -1;
-    ASSERT_TRUE(hourRowsFrom(QSqlDatabase::database(archive.connectionName()), hoursFrom));
+    qint64 hoursFrom = -1, hoursTo = -1;
+    ASSERT_TRUE(hourRowsFrom(QSqlDatabase::database(archive.connectionName()), hoursFrom, hoursTo));
     EXPECT_EQ(hoursFrom, kStart.toSecsSinceEpoch() / 3600 * 3600);
+    EXPECT_EQ(hoursTo, kEnd.addSecs(12 * 60).toSecsSinceEpoch() / 3600 * 3600); // the last minute summarized
     const QDateTime cutoff = QDateTime::currentDateTimeUtc().addDays(-7);
     const auto left = archive.minutesBetween(kStart, kEnd);
     ASSERT_FALSE(left.empty());
