@@ -14,20 +14,27 @@
 #include "alpaca/alpaca_server.h"
 #include "web/web_routes.h"
 
-int archiveDaysSetting(const ProfileStore &profile, QString &problem)
+namespace {
+int wholeDaysSetting(const ProfileStore &profile, const QString &key, int fallback, int least, QString &problem)
 {
-    const QString text = profile.value(kDriverId, QStringLiteral("ArchiveDays"));
+    const QString text = profile.value(kDriverId, key);
     if (text.isEmpty())
-        return 30;
+        return fallback;
     try {
         const int days = wholeFromText(text);
-        if (days >= 1)
+        if (days >= least)
             return days;
     } catch (const ConversionError &) {
     }
-    problem = QStringLiteral("Setting \"ArchiveDays\" holds \"%1\", which is not a whole number of days from 1; using 30.")
-                  .arg(text);
-    return 30;
+    problem = QStringLiteral("Setting \"%1\" holds \"%2\", which is not a whole number of days from %3; using %4.")
+                  .arg(key, text).arg(least).arg(fallback);
+    return fallback;
+}
+} // namespace
+
+int archiveDaysSetting(const ProfileStore &profile, QString &problem)
+{
+    return wholeDaysSetting(profile, QStringLiteral("ArchiveDays"), 30, 1, problem);
 }
 
 void startArchive(App &app, const CommandLine &cl, const ProfileStore &profile)
@@ -40,6 +47,11 @@ void startArchive(App &app, const CommandLine &cl, const ProfileStore &profile)
         printNotice(problem);
     app.archive = std::make_unique<Archive>([](const QString &text) { printNotice(text); });
     app.archive->setRetentionDays(days);
+    // Minute rows for three years, hour rows for ever: ten years stay within 1 GB.
+    QString minuteProblem;
+    app.archive->setMinuteRetentionDays(wholeDaysSetting(profile, QStringLiteral("ArchiveMinuteDays"), 1096, 7, minuteProblem));
+    if (!minuteProblem.isEmpty())
+        printNotice(minuteProblem);
     if (!app.archive->open(cl.archivePath.isEmpty() ? defaultArchivePath() : cl.archivePath)) {
         app.archive.reset();
         return;

@@ -7,6 +7,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QStringList>
+#include <atomic>
 #include <cmath>
 
 Q_LOGGING_CATEGORY(lcArchive, "tarnwick.archive", QtInfoMsg)
@@ -14,6 +15,10 @@ Q_LOGGING_CATEGORY(lcArchive, "tarnwick.archive", QtInfoMsg)
 namespace {
 
 constexpr qint64 kPruneEveryMs = 3600 * 1000;
+
+// Revisions are unique among all archives of the process, so an answer kept
+// for one archive is never taken for another's (or a reopened one's).
+std::atomic<quint64> g_minutesRevisions{0};
 
 void bindScaled(SqliteStatement &s, int position, double v, int scale)
 {
@@ -39,14 +44,18 @@ Archive::~Archive()
 {
     // The minute under way is summarized as far as it went; the next run
     // summarizes it again with the rest of its rows.
-    if (m_db.isOpen() && m_minute >= 0 && beginBatch())
+    if (m_db.isOpen() && m_minute >= 0 && beginBatch()) {
         summarizeMinutes(m_minute * 60000, (m_minute + 1) * 60000);
+        if (m_hoursKept && !m_failing)
+            m_hours.rollUp(m_minute * 60, m_minute * 60 + 60);
+    }
     if (m_db.isOpen())
         flush();
     m_insert.finish();
     m_begin.finish();
     m_commit.finish();
     m_summarize = QSqlQuery();
+    m_hours = HourRollup();
     m_db = QSqlDatabase();
     closeArchiveDatabase(m_connection);
 }
@@ -89,7 +98,12 @@ bool Archive::open(const QString &path)
             lastMinute = last.value(0).toLongLong();
     }
     summarizeMinutes(lastMinute * 1000, std::numeric_limits<qint64>::max());
+    QString hoursError;
+    m_hoursKept = m_hours.open(m_db, hoursError);
+    if (!m_hoursKept)
+        qCDebug(lcArchive) << "no hour rows:" << hoursError;
     prune(QDateTime::currentDateTimeUtc());
+    loadRecentMinutes();
     return true;
 }
 
@@ -125,7 +139,7 @@ void Archive::add(const Observation &o, const BoardStatus &board, const SafetyVe
     if (!beginBatch())
         return;
     if (m_minute >= 0 && minute != m_minute)
-        summarizeMinutes(m_minute * 60000, (m_minute + 1) * 60000);
+        summarizeMinute(m_minute);
     m_minute = minute;
 
     const ArchivedObservation r = archivedFrom(o, board.state, safety);
@@ -162,12 +176,54 @@ void Archive::add(const Observation &o, const BoardStatus &board, const SafetyVe
         prune(QDateTime::currentDateTimeUtc());
 }
 
+void Archive::touchMinutes()
+{
+    m_minutesRevision = ++g_minutesRevisions;
+}
+
 void Archive::summarizeMinutes(qint64 fromMs, qint64 toMs)
 {
+    touchMinutes();
     m_summarize.bindValue(QStringLiteral(":from"), fromMs);
     m_summarize.bindValue(QStringLiteral(":to"), toMs);
     if (!m_summarize.exec())
         fail(QStringLiteral("summary"), m_summarize.lastError().text());
+}
+
+// A finished minute: summarized, and its row as written kept in memory too.
+void Archive::summarizeMinute(qint64 minute)
+{
+    summarizeMinutes(minute * 60000, (minute + 1) * 60000);
+    // Its hour again; and a day of the hours of an older file's minutes, while there are any.
+    const qint64 minuteCutoff = QDateTime::currentSecsSinceEpoch() - qint64(m_minuteRetentionDays) * 86400;
+    if (m_hoursKept && !m_failing
+        && !(m_hours.rollUp(minute * 60, minute * 60 + 60) && m_hours.rollUpOlderDay()
+             && (m_minuteRetentionDays < 1 || m_hours.pruneMinutes(minuteCutoff))))
+        fail(QStringLiteral("hour summary"), m_hours.error());
+    if (m_failing)
+        return;
+    const QDateTime start = QDateTime::fromMSecsSinceEpoch(minute * 60000, Qt::UTC);
+    for (const ArchiveSummary &row : queryMinutes(m_db, start, start))
+        m_recent.put(row);
+}
+
+// Once at start (and after write trouble): the recent minute rows from the file.
+void Archive::loadRecentMinutes()
+{
+    touchMinutes();
+    QSqlQuery last(m_db);
+    if (!last.exec(QStringLiteral("SELECT max(t) FROM minutes")) || !last.next()) {
+        m_recent.clear();
+        return;
+    }
+    if (last.value(0).isNull()) {
+        m_recent.load({}, std::numeric_limits<qint64>::min());
+        return;
+    }
+    const qint64 latest = last.value(0).toLongLong();
+    const qint64 from = latest - RecentMinutes::kKeptSeconds;
+    m_recent.load(queryMinutes(m_db, QDateTime::fromSecsSinceEpoch(from, Qt::UTC), QDateTime::fromSecsSinceEpoch(latest, Qt::UTC)),
+                  from);
 }
 
 void Archive::moveToThread(QThread *thread)
@@ -198,12 +254,17 @@ void Archive::prune(const QDateTime &nowUtc)
     q.addBindValue(nowUtc.addDays(-m_retentionDays).toMSecsSinceEpoch());
     if (!q.exec())
         fail(QStringLiteral("prune"), q.lastError().text());
+    if (m_hoursKept && m_minuteRetentionDays > 0 && !m_hours.pruneMinutes(nowUtc.addDays(-m_minuteRetentionDays).toSecsSinceEpoch()))
+        fail(QStringLiteral("prune"), m_hours.error());
 }
 
 // The batch is dropped; later batches try again. One report per spell of
 // trouble: a full disk would otherwise say so every few seconds.
 void Archive::fail(const QString &what, const QString &why)
 {
+    // What the file holds is no longer known here; read it again once written.
+    m_recent.clear();
+    touchMinutes();
     if (m_inBatch) {
         m_db.rollback();
         m_inBatch = false;
@@ -225,6 +286,7 @@ void Archive::recovered()
     if (!m_failing)
         return;
     m_failing = false;
+    loadRecentMinutes();
     if (m_report)
         m_report(QStringLiteral("The weather archive %1 is written again.").arg(m_path));
 }
@@ -236,7 +298,20 @@ std::vector<ArchivedObservation> Archive::observationsBetween(const QDateTime &f
 
 std::vector<ArchiveSummary> Archive::minutesBetween(const QDateTime &fromUtc, const QDateTime &toUtc) const
 {
-    return m_db.isOpen() ? queryMinutes(m_db, fromUtc, toUtc) : std::vector<ArchiveSummary>{};
+    std::vector<ArchiveSummary> read;
+    const std::span<const ArchiveSummary> rows = minutesView(fromUtc, toUtc, read);
+    return read.empty() ? std::vector<ArchiveSummary>(rows.begin(), rows.end()) : read;
+}
+
+std::span<const ArchiveSummary> Archive::minutesView(const QDateTime &fromUtc, const QDateTime &toUtc,
+                                                     std::vector<ArchiveSummary> &read) const
+{
+    if (!m_db.isOpen())
+        return {};
+    if (m_recent.covers(fromUtc))
+        return m_recent.between(fromUtc, toUtc);
+    read = queryMinutes(m_db, fromUtc, toUtc);
+    return read;
 }
 
 std::vector<ArchiveSummary> Archive::summarize(const QDateTime &fromUtc, const QDateTime &toUtc, int stepSeconds) const

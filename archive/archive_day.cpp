@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-DayExtreme dayExtreme(const std::vector<ArchiveSummary> &minutes, ArchiveValue value)
+DayExtreme dayExtreme(std::span<const ArchiveSummary> minutes, ArchiveValue value)
 {
     DayExtreme e;
     const size_t i = size_t(value);
@@ -19,7 +19,7 @@ DayExtreme dayExtreme(const std::vector<ArchiveSummary> &minutes, ArchiveValue v
     return e;
 }
 
-double changePerHour(const std::vector<ArchiveSummary> &minutes, const MinuteValue &value)
+double changePerHour(std::span<const ArchiveSummary> minutes, const MinuteValue &value)
 {
     // Hours from the first minute keep the sums small and exact enough.
     double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0, first = NAN, last = NAN;

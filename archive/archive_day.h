@@ -5,6 +5,7 @@
 #include "archive/archived_observation.h"
 
 #include <functional>
+#include <span>
 #include <vector>
 
 struct DayExtreme {
@@ -13,9 +14,9 @@ struct DayExtreme {
 };
 // The highest of the minutes' maxima and the lowest of their minima; the
 // earliest minute wins a tie.
-DayExtreme dayExtreme(const std::vector<ArchiveSummary> &minutes, ArchiveValue value);
+DayExtreme dayExtreme(std::span<const ArchiveSummary> minutes, ArchiveValue value);
 
 using MinuteValue = std::function<double(const ArchiveSummary &)>;
 // Change per hour: the least-squares slope of the minute values (NaN skipped).
 // NaN with fewer than ten minutes or when they span less than ten minutes.
-double changePerHour(const std::vector<ArchiveSummary> &minutes, const MinuteValue &value);
+double changePerHour(std::span<const ArchiveSummary> minutes, const MinuteValue &value);

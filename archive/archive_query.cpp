@@ -1,5 +1,6 @@
 #include "archive/archive_query.h"
 
+#include "archive/archive_hours.h"
 #include "archive/archive_schema.h"
 #include "archive/sqlite_statement.h"
 
@@ -42,8 +43,9 @@ QString fromObservationsSql(int step)
         .arg(exprs.join(QStringLiteral(", ")));
 }
 
-// Summaries of minute rows over steps of a minute or more, weighted by count.
-QString fromMinutesSql(int step)
+} // namespace
+
+QString summariesOfMinutesSql(int step, const QString &rows)
 {
     QStringList exprs{QStringLiteral("(t / %1) * %1").arg(step), QStringLiteral("sum(n)")};
     for (int i = 0; i < kArchiveValueCount; ++i)
@@ -53,8 +55,33 @@ QString fromMinutesSql(int step)
             exprs << QStringLiteral("%1(%2_%1)").arg(QLatin1String(agg), valueColumn(i));
     for (const char *flag : {"raining", "cloudy", "daylight", "windy", "safe"})
         exprs << QStringLiteral("sum(%1 * n) / sum(CASE WHEN %1 IS NOT NULL THEN n END)").arg(QLatin1String(flag));
-    return QStringLiteral("SELECT %1 FROM minutes WHERE t >= :from AND t <= :to GROUP BY 1 ORDER BY 1")
-        .arg(exprs.join(QStringLiteral(", ")));
+    return QStringLiteral("SELECT %1 FROM %2 GROUP BY 1 ORDER BY 1").arg(exprs.join(QStringLiteral(", ")), rows);
+}
+
+namespace {
+
+// Whether a span begins where the minute rows are gone (past their retention).
+bool beforeOldestMinute(const QSqlDatabase &db, qint64 fromSeconds)
+{
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("SELECT min(t) FROM minutes")) && q.next() && !q.value(0).isNull()
+        && fromSeconds < q.value(0).toLongLong();
+}
+
+// Summaries of minute rows over steps of a minute or more, weighted by count;
+// long spans in whole hours take the hour rows where they stand for the minutes.
+QString fromMinutesSql(const QSqlDatabase &db, int step, qint64 fromSeconds, qint64 toSeconds)
+{
+    qint64 hoursFrom = 0, hoursTo = 0;
+    if (step % 3600 == 0 && (toSeconds - fromSeconds > kHoursAfterSeconds || beforeOldestMinute(db, fromSeconds))
+        && hourRowsFrom(db, hoursFrom, hoursTo)) {
+        // Whole hours inside the span; the minutes before and after them as they are.
+        const qint64 first = std::max(hoursFrom, (fromSeconds + 3599) / 3600 * 3600);
+        const qint64 end = std::min(hoursTo, (toSeconds - 3540) / 3600 * 3600 + 3600);
+        if (first < end)
+            return longSpanSummariesSql(step, fromSeconds, first, end, toSeconds);
+    }
+    return summariesOfMinutesSql(step, QStringLiteral("minutes WHERE t >= %1 AND t <= %2").arg(fromSeconds).arg(toSeconds));
 }
 
 } // namespace
@@ -131,13 +158,17 @@ std::vector<ArchiveSummary> querySummaries(const QSqlDatabase &db, const QDateTi
     const bool minutes = stepSeconds >= 60;
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(minutes ? fromMinutesSql(stepSeconds) : fromObservationsSql(stepSeconds));
     // Minute rows are keyed by their start in seconds; a minute that began
     // before fromUtc is left out, as a step that began before it is.
     const qint64 from = fromUtc.toMSecsSinceEpoch();
     const qint64 to = toUtc.toMSecsSinceEpoch();
-    q.bindValue(QStringLiteral(":from"), minutes ? (from + 59999) / 60000 * 60 : from);
-    q.bindValue(QStringLiteral(":to"), minutes ? to / 1000 : to);
+    if (minutes) {
+        q.prepare(fromMinutesSql(db, stepSeconds, (from + 59999) / 60000 * 60, to / 1000));
+    } else {
+        q.prepare(fromObservationsSql(stepSeconds));
+        q.bindValue(QStringLiteral(":from"), from);
+        q.bindValue(QStringLiteral(":to"), to);
+    }
     if (!q.exec())
         return rows;
     while (q.next()) {

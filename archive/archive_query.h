@@ -14,6 +14,10 @@ std::vector<ArchiveSummary> queryMinutes(const QSqlDatabase &db, const QDateTime
 std::vector<ArchiveSummary> querySummaries(const QSqlDatabase &db, const QDateTime &fromUtc, const QDateTime &toUtc,
                                            int stepSeconds);
 
+// Summaries over steps of `step` seconds (a minute or more) of the minute
+// rows in `rows` (a table and its condition, or a sub-query), weighted by count.
+QString summariesOfMinutesSql(int step, const QString &rows);
+
 // The archive's codes for board states (fixed: they are on disk).
 int boardStateCode(BoardState state);
 BoardState boardStateFromCode(int code);

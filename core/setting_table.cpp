@@ -102,6 +102,7 @@ const std::vector<SettingDef> &settingTable()
         {"Longitude", false, SettingType::Text, "", ""},
         // Read by the archive at start-up, not kept in Settings.
         {"ArchiveDays", false, SettingType::Integer, "30", ""},
+        {"ArchiveMinuteDays", false, SettingType::Integer, "1096", ""},
         {"Enabled", false, SettingType::Boolean, "False", "Mqtt"},
         {"Host", false, SettingType::Text, "localhost", "Mqtt"},
         {"Port", false, SettingType::Integer, "1883", "Mqtt"},

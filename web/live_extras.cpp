@@ -67,7 +67,7 @@ QJsonObject freshnessJson(const WatchStatus &status, const QDateTime &nowUtc, in
     return out;
 }
 
-QJsonObject todayJson(const std::vector<ArchiveSummary> &minutes, const QDateTime &fromUtc)
+QJsonObject todayJson(std::span<const ArchiveSummary> minutes, const QDateTime &fromUtc)
 {
     QJsonObject out{{QStringLiteral("from"), isoUtc(fromUtc)}};
     for (ArchiveValue v : {ArchiveValue::Ambient, ArchiveValue::DewPoint, ArchiveValue::Humidity,
@@ -83,7 +83,7 @@ QJsonObject todayJson(const std::vector<ArchiveSummary> &minutes, const QDateTim
     return out;
 }
 
-QJsonObject trendsJson(const std::vector<ArchiveSummary> &minutes)
+QJsonObject trendsJson(std::span<const ArchiveSummary> minutes)
 {
     auto column = [](ArchiveValue v) { return [v](const ArchiveSummary &m) { return valueOf(m, v); }; };
     return {{QStringLiteral("ambient_c"), jsonNumber(changePerHour(minutes, column(ArchiveValue::Ambient)))},

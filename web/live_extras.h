@@ -29,10 +29,10 @@ QString brightnessWords(int brightness, int lightThreshold);
 // last live reading may be taken as now, by the one freshness rule.
 QJsonObject freshnessJson(const WatchStatus &status, const QDateTime &nowUtc, int staleAfterSeconds);
 // {"from": ISO, "ambient_c": {"high", "high_at", "low", "low_at"}, ..., "gust": {"high", "high_at"}}
-QJsonObject todayJson(const std::vector<ArchiveSummary> &minutesToday, const QDateTime &fromUtc);
+QJsonObject todayJson(std::span<const ArchiveSummary> minutesToday, const QDateTime &fromUtc);
 // Change per hour from the last half hour of minutes: ambient, humidity, the
 // dew-point margin (ambient − dew point) and ambient − sky.
-QJsonObject trendsJson(const std::vector<ArchiveSummary> &lastHalfHour);
+QJsonObject trendsJson(std::span<const ArchiveSummary> lastHalfHour);
 
 // Tonight's sunset, darkness and sunrise; and, from last night's minutes, how
 // many were dark, live (archived), safe and clear.

@@ -93,7 +93,7 @@ HttpRouteReply answerPage(const HttpRouteRequest &request)
 }
 
 HttpRouteReply answerLive(const HttpRouteRequest &request, const WatchStatus &status, const QDateTime &nowUtc,
-                          const Archive *archive, const LiveRules &rules)
+                          const Archive *archive, const LiveRules &rules, LiveExtrasCache *cache)
 {
     if (!readOnly(request))
         return error(405, QStringLiteral("the web page is read-only"));
@@ -141,17 +141,10 @@ HttpRouteReply answerLive(const HttpRouteRequest &request, const WatchStatus &st
                     {QStringLiteral("units"), units},
                     {QStringLiteral("thresholds"), QJsonObject{{QStringLiteral("rain"), rules.rainThreshold},
                                                                {QStringLiteral("light"), rules.lightThreshold}}}};
-    const bool archived = archive && archive->isOpen();
-    if (archived) {
-        // Today: since the program's local midnight.
-        const QDateTime midnight = QDateTime(nowUtc.toLocalTime().date(), QTime(0, 0)).toUTC();
-        out.insert(QStringLiteral("today"), todayJson(archive->minutesBetween(midnight, nowUtc), midnight));
-        out.insert(QStringLiteral("trends"), trendsJson(archive->minutesBetween(nowUtc.addSecs(-30 * 60), nowUtc)));
-    }
-    const QJsonObject night = nightJson(rules.site, nowUtc, [archive, archived](const QDateTime &from, const QDateTime &to) {
-        return archived ? archive->minutesBetween(from, to) : std::vector<ArchiveSummary>{};
-    });
-    out.insert(QStringLiteral("night"), night.isEmpty() ? QJsonValue() : QJsonValue(night));
+    if (cache)
+        cache->addTo(out, archive, rules.site, nowUtc);
+    else
+        addDayAndNight(out, archive, rules.site, nowUtc);
     return json(200, out);
 }
 
@@ -251,8 +244,9 @@ void installWebRoutes(const AddRoute &addRoute, const WatchFeed &watch, Archive 
 {
     auto rules = [settings] { return settings ? liveRulesFrom(*settings) : LiveRules{}; };
     addRoute(QStringLiteral("/"), &answerPage);
-    addRoute(QStringLiteral("/tarnwick/v1/live"), [&watch, archive, rules, uploads](const HttpRouteRequest &r) {
-        HttpRouteReply reply = answerLive(r, watch.status(), QDateTime::currentDateTimeUtc(), archive, rules());
+    auto extras = std::make_shared<LiveExtrasCache>();
+    addRoute(QStringLiteral("/tarnwick/v1/live"), [&watch, archive, rules, uploads, extras](const HttpRouteRequest &r) {
+        HttpRouteReply reply = answerLive(r, watch.status(), QDateTime::currentDateTimeUtc(), archive, rules(), extras.get());
         return uploads ? withUploadStates(std::move(reply), uploads()) : reply;
     });
     addRoute(QStringLiteral("/tarnwick/v1/history"), [archive, rules](const HttpRouteRequest &r) {
@@ -270,10 +264,11 @@ void installWebRoutes(const AddRoute &addRoute, const WatchFeed &watch, Archive 
 // The upload services' states: added to a good live answer only.
 HttpRouteReply withUploadStates(HttpRouteReply live, const QJsonArray &uploads)
 {
-    if (live.status != 200)
+    if (live.status != 200 || !live.body.endsWith('}'))
         return live;
-    QJsonObject o = QJsonDocument::fromJson(live.body).object();
-    o.insert(QStringLiteral("uploads"), uploads);
-    live.body = QJsonDocument(o).toJson(QJsonDocument::Compact);
+    // Written keys come in order and "uploads" sorts after every key of the
+    // live answer: appended, it stands where a re-written document puts it.
+    live.body.chop(1);
+    live.body += ",\"uploads\":" + QJsonDocument(uploads).toJson(QJsonDocument::Compact) + '}';
     return live;
 }

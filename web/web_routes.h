@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/http_route.h"
+#include "web/live_cache.h"
 #include "web/live_extras.h"
 
 #include "archive/archived_observation.h"
@@ -20,9 +21,10 @@ class WatchFeed;
 HttpRouteReply answerPage(const HttpRouteRequest &request);
 // The live answer: the board, the verdict, the last live reading with its
 // counts in words and its freshness, today's highs and lows and the trends
-// from the archive (when there is one), and the night at the site.
+// from the archive (when there is one), and the night at the site; those
+// kept in `cache` while they stay the same.
 HttpRouteReply answerLive(const HttpRouteRequest &request, const WatchStatus &status, const QDateTime &nowUtc,
-                          const Archive *archive = nullptr, const LiveRules &rules = {});
+                          const Archive *archive = nullptr, const LiveRules &rules = {}, LiveExtrasCache *cache = nullptr);
 // archive may be null (--no-archive, or it could not be opened).
 // ?from=&to= as "history" takes them (ISO UTC, "6h", "now"), &step= seconds,
 // &format=json|csv. Steps under 60 s (from observation rows) cover at most
