@@ -5,7 +5,9 @@
 #include "core/version.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QHostAddress>
+#include <QRegularExpression>
 
 QString usageText()
 {
@@ -188,7 +190,10 @@ int runCommandLine(int argc, char **argv, int (*run)(int argc, char **argv, cons
     QStringList args;
     for (int i = 0; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
-    const CommandLine cl = parseCommandLine(args);
+    CommandLine cl = parseCommandLine(args);
+    // The program without windows takes the same command line under its own name.
+    if (cl.outcome != CommandLine::Outcome::Run && QFileInfo(args.value(0)).fileName() == QLatin1String("tarnwickd"))
+        cl.output.replace(QRegularExpression(QStringLiteral("\\btarnwick(?=[ :])")), QStringLiteral("tarnwickd"));
     if (cl.outcome == CommandLine::Outcome::ExitOk) {
         std::fputs(cl.output.toLocal8Bit().constData(), stdout);
         return 0;

@@ -47,7 +47,7 @@ grep -q '^Status: install ok installed' "$root/var/lib/dpkg/status" || fail "not
 
 for program in tarnwick tarnwickd; do
     out=$("$root/usr/bin/$program" --version) || fail "the installed $program does not run"
-    [ "$out" = "tarnwick $version" ] || fail "$program --version says '$out'"
+    [ "$out" = "$program $version" ] || fail "$program --version says '$out'"
 done
 # The service's program links nothing of the windows, the charts or the sounds.
 needed=$(objdump -p "$root/usr/bin/tarnwickd" | awk '$1 == "NEEDED" {print $2}') || fail "objdump -p tarnwickd"
