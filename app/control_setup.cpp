@@ -7,6 +7,8 @@
 #include "app/mqtt_setup.h"
 #include "app/program.h"
 #include "app/watch_thread.h"
+#include "auth/auth_service.h"
+#include "auth/password_hash.h"
 #include "control/control_socket.h"
 #include "control/settings_service.h"
 #include "core/messages.h"
@@ -65,6 +67,26 @@ SettingsFollowers settingsFollowers(App &a)
     return f;
 }
 
+namespace {
+// "config set-password" while the program runs: the hash is checked, saved and
+// in force at once, and every session of the old password ends.
+ControlServer::PasswordTaker passwordTaker(App &a, ProfileStore &profile)
+{
+    return [&a, &profile](const QByteArray &hash, const QString &client) {
+        if (!a.auth)
+            return QStringLiteral("this run has no web endpoint to keep a password for");
+        if (!hash.isEmpty() && !isPasswordHash(hash))
+            return QStringLiteral("that is no password hash");
+        if (!profile.writeValue(kDriverId, kPasswordHashKey, QString::fromLatin1(hash), kWebSubKey))
+            return profile.lastWriteError();
+        a.auth->setPasswordHash(hash);
+        a.log.writeLine(logTimeStamp(QDateTime::currentDateTime()) + QLatin1Char(' ')
+                        + QStringLiteral("setting Web/%1 changed by %2").arg(kPasswordHashKey, client));
+        return QString();
+    };
+}
+} // namespace
+
 void startSettingsControl(App &a, ProfileStore &profile, SettingsGate gate)
 {
     a.control = std::make_unique<SettingsControl>();
@@ -84,6 +106,7 @@ void startSettingsControl(App &a, ProfileStore &profile, SettingsGate gate)
     };
     a.control->service = std::make_unique<SettingsService>(std::move(links));
     a.control->server = std::make_unique<ControlServer>(*a.control->service);
+    a.control->server->setPasswordTaker(passwordTaker(a, profile));
     QString why;
     const QString path = controlSocketPath(profile.filePath(), &why);
     if (path.isEmpty() || !a.control->server->listen(path, &why))

@@ -3,11 +3,14 @@
 #include "app/config_command.h"
 #include "auth/password_hash.h"
 #include "auth/secrets.h"
+#include "control/control_socket.h"
+#include "control/settings_service.h"
 #include "core/profile_lock.h"
 #include "core/profile_store.h"
 #include "core/settings.h"
 
 #include <QFileInfo>
+#include <QJsonObject>
 #include <optional>
 
 #include <termios.h>
@@ -96,46 +99,82 @@ bool namesPasswordHash(const QString &key)
 }
 } // namespace
 
+namespace {
+// The new hash (empty with --clear), or the exit status when there is none.
+std::optional<QByteArray> newPasswordHash(bool clear, FILE *in, QTextStream &err, int &status)
+{
+    if (clear)
+        return QByteArray();
+    std::optional<QByteArray> password = readNewPassword(in, err);
+    status = 2;
+    if (!password)
+        return std::nullopt;
+    const QString problem = passwordProblem(*password);
+    if (!problem.isEmpty()) {
+        wipe(*password);
+        err << "tarnwick: " << problem << "; nothing was changed\n";
+        return std::nullopt;
+    }
+    const std::optional<QByteArray> made = hashPassword(*password);
+    wipe(*password);
+    if (!made) {
+        err << "tarnwick: the password could not be hashed (not enough memory?); nothing was changed\n";
+        status = 1;
+    }
+    return made;
+}
+
+void sayDone(bool clear, QTextStream &out)
+{
+    out << (clear ? "The web page's password is removed: settings can again be changed from this machine only.\n"
+                  : "The web page's password is set (kept as an argon2id hash).\n");
+}
+
+// The running program takes the hash, saves it and uses it at once.
+int setThroughRunningProgram(const QString &profilePath, qint64 holder, bool clear, FILE *in, QTextStream &out,
+                             QTextStream &err)
+{
+    int status = 0;
+    const std::optional<QByteArray> hash = newPasswordHash(clear, in, err, status);
+    if (!hash)
+        return status;
+    QJsonObject answer;
+    if (!askRunningProgram(profilePath, {{QStringLiteral("op"), QStringLiteral("password")},
+                                         {QStringLiteral("hash"), QString::fromLatin1(*hash)}}, answer)) {
+        err << "tarnwick: the profile " << QFileInfo(profilePath).absoluteFilePath() << " is in use by the running "
+            << "program (process " << holder << "), which does not answer on its control socket. Close the program "
+            << "and run this again.\n";
+        return 3;
+    }
+    if (answer.value(QStringLiteral("status")).toInt(-1) != int(SettingsOutcome::Status::Applied)) {
+        err << "tarnwick: " << answer.value(QStringLiteral("message")).toString() << "; nothing was changed\n";
+        return 1;
+    }
+    sayDone(clear, out);
+    return 0;
+}
+} // namespace
+
 int runSetPassword(const QString &profilePath, bool clear, FILE *in, QTextStream &out, QTextStream &err)
 {
     ProfileLock lock;
-    if (lock.acquire(profilePath, 2000) == ProfileLock::Outcome::Busy) {
-        err << "tarnwick: the profile " << QFileInfo(profilePath).absoluteFilePath() << " is in use by the running program"
-            << " (process " << lock.holderPid() << "), which reads the password when it starts. Stop it, set the "
-            << "password, and start it again.\n";
-        return 3;
-    }
+    if (lock.acquire(profilePath, 2000) == ProfileLock::Outcome::Busy)
+        return setThroughRunningProgram(profilePath, lock.holderPid(), clear, in, out, err);
     ProfileStore profile(profilePath);
     if (!profile.loadError().isEmpty()) {
         err << "tarnwick: " << profile.loadError() << "; the file was left untouched\n";
         return 1;
     }
     prepareProfile(profile);
-    QByteArray hash;
-    if (!clear) {
-        std::optional<QByteArray> password = readNewPassword(in, err);
-        if (!password)
-            return 2;
-        const QString problem = passwordProblem(*password);
-        if (!problem.isEmpty()) {
-            wipe(*password);
-            err << "tarnwick: " << problem << "; nothing was changed\n";
-            return 2;
-        }
-        const std::optional<QByteArray> made = hashPassword(*password);
-        wipe(*password);
-        if (!made) {
-            err << "tarnwick: the password could not be hashed (not enough memory?); nothing was changed\n";
-            return 1;
-        }
-        hash = *made;
-    }
-    if (!profile.writeValue(kDriverId, kPasswordHashKey, QString::fromLatin1(hash), kWebSubKey)) {
+    int status = 0;
+    const std::optional<QByteArray> hash = newPasswordHash(clear, in, err, status);
+    if (!hash)
+        return status;
+    if (!profile.writeValue(kDriverId, kPasswordHashKey, QString::fromLatin1(*hash), kWebSubKey)) {
         err << "tarnwick: " << profile.lastWriteError() << '\n';
         return 1;
     }
-    out << (clear ? "The web page's password is removed: settings can again be changed from this machine only.\n"
-                  : "The web page's password is set (kept as an argon2id hash).\n");
+    sayDone(clear, out);
     return 0;
 }
 

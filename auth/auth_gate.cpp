@@ -92,7 +92,7 @@ AuthService::Basic AuthService::checkBasic(const HttpRouteRequest &request, qint
     waitMs = m_limiter.waitMs(client);
     if (waitMs > 0)
         return Basic::Waiting;
-    const bool right = passwordMatches(m_options.passwordHash, *password);
+    const bool right = passwordMatches(passwordHash(), *password);
     wipe(*password);
     if (!right) {
         const qint64 wait = m_limiter.failed(client);

@@ -71,7 +71,7 @@ HttpRouteReply AuthService::loginRoute(const HttpRouteRequest &request)
     kept.body.clear();
     HttpRouteReply reply;
     reply.later = [self = shared_from_this(), kept, next, password = *password]() mutable {
-        const bool matched = passwordMatches(self->m_options.passwordHash, password);
+        const bool matched = passwordMatches(self->passwordHash(), password);
         wipe(password);
         HttpRouteReply answer = self->finishLogin(matched, kept, next);
         self->m_checkingPassword = false;

@@ -17,9 +17,31 @@ std::shared_ptr<AuthService> AuthService::make(AuthOptions options)
 }
 
 AuthService::AuthService(AuthOptions options)
-    : m_options(std::move(options)), m_sessions(m_options.clock, m_options.sessions),
-      m_limiter(m_options.clock, m_options.logins), m_loopbackToken(randomToken())
+    : m_options(std::move(options)), m_passwordHash(m_options.passwordHash),
+      m_sessions(m_options.clock, m_options.sessions), m_limiter(m_options.clock, m_options.logins),
+      m_loopbackToken(randomToken())
 {
+}
+
+QByteArray AuthService::passwordHash() const
+{
+    QMutexLocker locked(&m_hashLock);
+    return m_passwordHash;
+}
+
+void AuthService::setPasswordHash(const QByteArray &hash)
+{
+    {
+        QMutexLocker locked(&m_hashLock);
+        m_passwordHash = hash;
+    }
+    m_sessions.closeAll();
+    {
+        QMutexLocker locked(&m_basicLock);
+        m_basicGood.clear();
+    }
+    tell(hash.isEmpty() ? QStringLiteral("the password was removed; every session ended")
+                        : QStringLiteral("the password was changed; every session ended"));
 }
 
 void AuthService::tell(const QString &event) const

@@ -40,7 +40,11 @@ class AuthService : public std::enable_shared_from_this<AuthService> {
 public:
     static std::shared_ptr<AuthService> make(AuthOptions options);
 
-    bool passwordSet() const { return !m_options.passwordHash.isEmpty(); }
+    bool passwordSet() const { return !passwordHash().isEmpty(); }
+    QByteArray passwordHash() const;
+    // A new password (empty: none) for a running program: every session and
+    // remembered Basic password ends with the old one.
+    void setPasswordHash(const QByteArray &hash);
     const AuthOptions &options() const { return m_options; }
 
     // For a route that changes state (the settings): nothing when allowed.
@@ -76,7 +80,9 @@ private:
     bool secureCookie(const HttpRouteRequest &request) const;
     QByteArray sessionCookie(const QByteArray &id, qint64 maxAgeSeconds, const HttpRouteRequest &request) const;
 
-    const AuthOptions m_options;
+    const AuthOptions m_options; // its passwordHash is the one at start
+    mutable QMutex m_hashLock;
+    QByteArray m_passwordHash;
     SessionStore m_sessions;
     LoginLimiter m_limiter;
     // Given to this machine's callers while no password is set: a page

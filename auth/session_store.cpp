@@ -50,6 +50,12 @@ void SessionStore::close(const QByteArray &id)
     m_sessions.erase(keyedDigest(id));
 }
 
+void SessionStore::closeAll()
+{
+    QMutexLocker locked(&m_lock);
+    m_sessions.clear();
+}
+
 int SessionStore::openCount()
 {
     QMutexLocker locked(&m_lock);

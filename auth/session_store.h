@@ -31,6 +31,8 @@ public:
     // counts as used now); nothing for an unknown or expired one.
     std::optional<QByteArray> csrfFor(const QByteArray &id);
     void close(const QByteArray &id);
+    // Every session ends (the password changed).
+    void closeAll();
     int openCount();
     const SessionTimes &times() const { return m_times; }
 

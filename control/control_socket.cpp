@@ -111,6 +111,13 @@ QJsonObject ControlServer::answer(const QJsonObject &request, const QString &cli
         o.insert(QStringLiteral("status"), int(outcome.status));
         return o;
     }
+    if (op == QLatin1String("password")) {
+        const QString why = m_takePassword ? m_takePassword(request.value(QStringLiteral("hash")).toString().toLatin1(), client)
+                                           : QStringLiteral("this run has no web endpoint to keep a password for");
+        if (why.isEmpty())
+            return {{QStringLiteral("status"), int(SettingsOutcome::Status::Applied)}};
+        return {{QStringLiteral("status"), int(SettingsOutcome::Status::Refused)}, {QStringLiteral("message"), why}};
+    }
     return {{QStringLiteral("status"), int(SettingsOutcome::Status::Refused)},
             {QStringLiteral("message"), QStringLiteral("unknown request")}};
 }

@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
+#include <functional>
 
 class QLocalServer;
 class QLocalSocket;
@@ -20,6 +21,10 @@ class ControlServer : public QObject {
 public:
     explicit ControlServer(SettingsService &service, QObject *parent = nullptr);
     ~ControlServer() override;
+    // Takes a new password hash (empty: none) for the running program and
+    // returns why it could not (empty: taken). Unset: no password is kept here.
+    using PasswordTaker = std::function<QString(const QByteArray &hash, const QString &client)>;
+    void setPasswordTaker(PasswordTaker taker) { m_takePassword = std::move(taker); }
     // Listens at path (a socket left by a program that ended is replaced).
     bool listen(const QString &path, QString *why = nullptr);
 
@@ -29,6 +34,7 @@ private:
     QJsonObject answer(const QJsonObject &request, const QString &client);
 
     SettingsService &m_service;
+    PasswordTaker m_takePassword;
     QLocalServer *m_server = nullptr;
 };
 

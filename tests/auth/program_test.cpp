@@ -68,12 +68,12 @@ TEST(SetPassword, KeepsOnlyAnArgon2idHashAndTheOtherCommandsNeverShowIt)
     EXPECT_EQ(fileText(profile), stored) << "a refused command changed the profile";
 
     {
-        // A running program holds the profile and reads the password at its start.
+        // A holder of the profile that does not answer on the control socket takes nothing.
         ProfileLock held;
         ASSERT_EQ(held.acquire(profile, 1000), ProfileLock::Outcome::Held);
         const CommandResult busy = runTarnwick({"--profile", profile, "config", "set-password"}, "another passphrase\n");
         EXPECT_EQ(busy.exitCode, 3);
-        EXPECT_TRUE(busy.err.contains("Stop it, set the password, and start it again"));
+        EXPECT_TRUE(busy.err.contains("does not answer on its control socket")) << busy.err.constData();
     }
     EXPECT_EQ(runTarnwick({"--profile", profile, "config", "set-password", "--clear"}).exitCode, 0);
     EXPECT_FALSE(fileText(profile).contains("$argon2id"));
@@ -165,6 +165,33 @@ TEST(ReverseProxy, PagesComeThroughAndAChangeWithoutLoginDoesNot)
     EXPECT_NE(direct.status, 403);
     EXPECT_NE(direct.status, 401);
     EXPECT_TRUE(program.standardError().contains("tarnwick.auth: refused POST /tarnwick/v1/settings from 127.0.0.1 via 127.0.0.1"));
+}
+
+// While the program runs it takes a new password at once, and its removal ends the sessions.
+TEST(SetPassword, WhileTheProgramRunsItTakesThePasswordAtOnce)
+{
+    QTemporaryDir dir;
+    const QString profile = dir.filePath("profile.ini");
+    RunningProgram program(profile);
+    ASSERT_TRUE(program.serving()) << program.standardError().constData();
+    auto session = [&](const QByteArray &cookie = {}) {
+        return exchange(program.port, "GET", "/tarnwick/v1/session", cookie).json();
+    };
+    EXPECT_FALSE(session()["passwordSet"].toBool());
+
+    const CommandResult set = runTarnwick({"--profile", profile, "config", "set-password"}, kPassword + "\n");
+    ASSERT_EQ(set.exitCode, 0) << set.err.constData();
+    EXPECT_TRUE(session()["passwordSet"].toBool());
+    EXPECT_TRUE(fileText(profile).contains("$argon2id"));
+    const HttpAnswer login = exchange(program.port, "POST", "/login", {}, "password=" + kPassword.toPercentEncoding());
+    ASSERT_EQ(login.status, 303);
+    const QByteArray cookie = sessionCookie(login);
+    EXPECT_TRUE(session(cookie)["loggedIn"].toBool());
+
+    ASSERT_EQ(runTarnwick({"--profile", profile, "config", "set-password", "--clear"}).exitCode, 0);
+    EXPECT_FALSE(session()["passwordSet"].toBool());
+    EXPECT_FALSE(session(cookie)["loggedIn"].toBool()) << "a session of the old password lives on";
+    EXPECT_FALSE(program.standardError().contains("$argon2id"));
 }
 
 TEST(ReverseProxy, WithAPasswordALoginThroughTheProxyWorksAndAlpacaAsksForBasic)
