@@ -1,4 +1,5 @@
 // The watch runs without windows and never waits for one.
+#include "free_port.h"
 #include "app/app.h"
 #include "app/desktop/desktop_app.h"
 #include "app/watch_thread.h"
@@ -155,13 +156,6 @@ TEST_F(WatchTest, SetupDialogOpenDoesNotStopTheWatch)
 }
 
 namespace {
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 // One request with the blocking socket calls: no event loop runs on the
 // thread that asks.
 HttpAnswer blockingGet(quint16 port, const QByteArray &target)
@@ -184,7 +178,7 @@ HttpAnswer blockingGet(quint16 port, const QByteArray &target)
 // second and IsSafe is answered at once all the while.
 TEST_F(WatchTest, AStalledWindowThreadStopsNeitherTheWatchNorTheServer)
 {
-    const quint16 port = freePort();
+    const quint16 port = freeLoopbackPort();
     // Started as the program starts with windows: the board search runs on the watch's thread.
     app = Main(parseCommandLine({"tarnwick", "--simulate", "--no-archive", "--alpaca-port", QString::number(port),
                                  "--log-dir", profile.dir.path()}),

@@ -5,6 +5,8 @@
 // prefix (its own configuration, pid file and logs), never the system service.
 #pragma once
 
+#include "free_port.h"
+
 #include "http_client.h"
 
 #include <QDir>
@@ -13,13 +15,6 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
-
-inline quint16 freeLoopbackPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 struct CommandResult {
     int exitCode = -1;

@@ -3,6 +3,7 @@
 // real HTTP server refuse what they must and save nothing then, a page POST
 // and a "config set" at the same time both land, and no secret reaches a
 // response, the page source or the diagnostic log.
+#include "free_port.h"
 #include "core/profile_store.h"
 #include "core/settings.h"
 #include "http_client.h"
@@ -16,13 +17,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 int config(const QString &profile, const QStringList &args, QString *err = nullptr)
 {
@@ -38,7 +32,7 @@ int config(const QString &profile, const QStringList &args, QString *err = nullp
 struct Program {
     QTemporaryDir dir;
     QString profile = dir.path() + "/profile.ini";
-    quint16 port = freePort();
+    quint16 port = freeLoopbackPort();
     QProcess proc;
     QByteArray token;
 

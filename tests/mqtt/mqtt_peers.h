@@ -2,6 +2,8 @@
 // subscriber (mosquitto_sub) that records what the broker delivers.
 #pragma once
 
+#include "free_port.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -13,13 +15,6 @@
 #include <pwd.h>
 #include <unistd.h>
 #include <vector>
-
-inline quint16 freeLoopbackPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 class Broker {
 public:

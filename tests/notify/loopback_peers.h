@@ -2,6 +2,8 @@
 // complete request, and Debian's aiosmtpd writing each mail to a maildir.
 #pragma once
 
+#include "free_port.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QTcpServer>
@@ -69,20 +71,13 @@ private:
     QTcpServer m_server;
 };
 
-inline quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 // aiosmtpd on a free port; a missing aiosmtpd fails the test that uses it.
 // Given a certificate and key, it offers STARTTLS and takes mail only after it.
 class SmtpServer {
 public:
     explicit SmtpServer(const QString &tlsCert = {}, const QString &tlsKey = {})
     {
-        m_port = freePort();
+        m_port = freeLoopbackPort();
         m_process.setProcessChannelMode(QProcess::ForwardedChannels);
         QStringList args{"-m", "aiosmtpd", "-n", "-l", QStringLiteral("127.0.0.1:%1").arg(m_port)};
         if (!tlsCert.isEmpty())

@@ -184,7 +184,7 @@ TEST(Notifier, BoardAndUploadEvents)
 
 TEST(Notifier, ReceiverDownIsRetriedAndReportedOnce)
 {
-    const quint16 port = freePort(); // nobody listens there yet
+    const quint16 port = freeLoopbackPort(); // nobody listens there yet
     Settings s;
     s.NotifyWebhookUrl = QStringLiteral("http://127.0.0.1:%1/hook").arg(port);
     s.NotifyEveryMinutes = 0;

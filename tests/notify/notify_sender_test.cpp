@@ -45,7 +45,7 @@ struct LogCapture {
 
 TEST(NotifySender, AfterAnOutageEventsArriveInOrderAndTheNewerStateReplacesTheOlder)
 {
-    const quint16 port = freePort(); // nobody listens there yet
+    const quint16 port = freeLoopbackPort(); // nobody listens there yet
     NotifyChannels channels;
     channels.webhookUrl = QStringLiteral("http://127.0.0.1:%1/hook").arg(port);
     NotifyTiming timing;

@@ -68,7 +68,7 @@ void save(const QString &name, const QByteArray &png)
 
 struct Program {
     QProcess process;
-    quint16 port = freePort();
+    quint16 port = freeLoopbackPort();
     bool start(const QString &profile, const QString &logDir, const QStringList &archive)
     {
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);

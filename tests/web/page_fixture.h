@@ -2,15 +2,10 @@
 // setting written with "tarnwick config set" before it starts.
 #pragma once
 
+#include "free_port.h"
+
 #include <QProcess>
 #include <QTcpServer>
-
-inline quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 inline bool configure(const QString &profile, const QString &key, const QString &value)
 {

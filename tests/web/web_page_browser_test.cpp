@@ -62,7 +62,7 @@ TEST(WebPageInBrowser, StaleTodayUnitsAndACleanConsole)
 
     auto board = std::make_unique<BoardSimulator>(7);
     ASSERT_TRUE(board->start()) << qPrintable(board->errorText());
-    const quint16 port = freePort();
+    const quint16 port = freeLoopbackPort();
     QProcess program;
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     program.start(QStringLiteral(TARNWICK_BINARY),
@@ -168,7 +168,7 @@ TEST(WebPageInBrowser, NoSafeFromAProgramThatStoppedOrHangs)
     for (const auto &[key, value] : {std::pair{"StaleAfterSeconds", QString::number(kStaleAfterSeconds)},
                                      {"Safety/SafeDelayMinutes", QString("0")}, {"Safety/UnsafeInDaylight", QString("False")}})
         ASSERT_TRUE(configure(profile, key, value)) << key;
-    const quint16 port = freePort();
+    const quint16 port = freeLoopbackPort();
     auto start = [&](QProcess &program) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("TARNWICK_SIMULATOR_CONTROL", control);

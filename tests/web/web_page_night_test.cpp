@@ -4,6 +4,7 @@
 // fails; the safety changes of the archive are listed with their reasons; and
 // every time on the page is the browser's local time, UTC in its tooltip.
 // With TARNWICK_SCREENSHOT_DIR set it saves the page in light, dark and red.
+#include "page_fixture.h"
 #include "archive/archive.h"
 #include "core/solar.h"
 #include "devtools_page.h"
@@ -24,20 +25,6 @@
 namespace {
 
 constexpr double kLatitude = 52.2, kLongitude = 0.12;
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-bool configure(const QString &profile, const QString &key, const QString &value)
-{
-    QProcess p;
-    p.start(QStringLiteral(TARNWICK_BINARY), {"--profile", profile, "config", "set", key, value});
-    return p.waitForFinished(10000) && p.exitCode() == 0;
-}
 
 // A day of observations every 30 s up to two minutes ago: clear, then an
 // overcast spell, a shower, and clear again; unsafe while cloudy, raining or in daylight.
@@ -86,7 +73,7 @@ QString js(const char *expression)
 struct Program {
     QTemporaryDir dir;
     QString profile = dir.path() + "/profile.ini";
-    quint16 port = freePort();
+    quint16 port = freeLoopbackPort();
     QProcess process;
 
     bool start(const QStringList &archive)
