@@ -120,7 +120,7 @@ void observationCsv(const Rows &rows, const ObservationWords &words, TextChunks 
     for (int i = 0; i < kArchiveValueCount; ++i) {
         out << ',';
         if (!rows.isNull(1 + i))
-            out.fixed(double(rows.whole(1 + i)) / archiveValueInfo(archiveValueAt(i)).scale, decimalsOf(i));
+            out.fixedScaled(rows.whole(1 + i), archiveValueInfo(archiveValueAt(i)).scale, decimalsOf(i));
     }
     const int c = 1 + kArchiveValueCount;
     out << ',';
@@ -146,7 +146,10 @@ void observationJsonField(const Rows &rows, const ObservationWords &words, int i
 {
     const int c = 1 + kArchiveValueCount;
     if (id < kArchiveValueCount) {
-        out.jsonNumber(rows.isNull(1 + id) ? NAN : double(rows.whole(1 + id)) / archiveValueInfo(archiveValueAt(id)).scale);
+        if (rows.isNull(1 + id))
+            out << "null";
+        else
+            out.jsonScaled(rows.whole(1 + id), archiveValueInfo(archiveValueAt(id)).scale);
         return;
     }
     const int f = id - kArchiveValueCount;

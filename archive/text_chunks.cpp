@@ -30,28 +30,66 @@ void civilFromDays(qint64 days, int &year, int &month, int &day)
     year = int(yoe + era * 400 + (month <= 2));
 }
 
-void digits(std::string &out, int value, int width)
+void digits(char *&at, int value, int width)
 {
-    char buf[8];
     for (int i = width - 1; i >= 0; --i, value /= 10)
-        buf[i] = char('0' + value % 10);
-    out.append(buf, size_t(width));
+        at[i] = char('0' + value % 10);
+    at += width;
 }
 
 } // namespace
 
 void TextChunks::flush()
 {
-    if (!m_text.empty())
-        m_sink(m_text.data(), qsizetype(m_text.size()));
-    m_text.clear();
+    if (m_length)
+        m_sink(m_text.data(), qsizetype(m_length));
+    m_length = 0;
 }
 
 void TextChunks::whole(long long n)
 {
-    char buf[24];
-    const auto r = std::to_chars(buf, buf + sizeof buf, n);
-    m_text.append(buf, r.ptr);
+    char *at = room(24);
+    m_length += size_t(std::to_chars(at, at + 24, n).ptr - at);
+}
+
+void TextChunks::decimalUnits(qint64 units, int decimals, bool trim)
+{
+    char buf[32];
+    char *end = buf + sizeof buf, *at = end;
+    quint64 n = units < 0 ? 0 - quint64(units) : quint64(units);
+    for (int i = 0; i < decimals; ++i, n /= 10)
+        *--at = char('0' + n % 10);
+    if (trim)
+        while (at < end && end[-1] == '0')
+            --end;
+    if (decimals)
+        *--at = '.';
+    if (trim && at + 1 == end)
+        end = at; // no fraction left: no point either
+    do
+        *--at = char('0' + n % 10);
+    while (n /= 10);
+    if (units < 0)
+        *--at = '-';
+    put(at, size_t(end - at));
+}
+
+void TextChunks::fixedScaled(qint64 units, int scale, int decimals)
+{
+    // units / scale is the double nearest the decimal, so it rounds back to it.
+    if ((scale == 100 && decimals == 2) || (scale == 1 && decimals == 0))
+        decimalUnits(units, decimals, false);
+    else
+        fixed(double(units) / scale, decimals);
+}
+
+void TextChunks::jsonScaled(qint64 units, int scale)
+{
+    // Below 1e5 the shortest form of a decimal of hundredths is that decimal.
+    if ((scale == 100 || scale == 1) && units > -100000LL * scale && units < 100000LL * scale)
+        decimalUnits(units, scale == 100 ? 2 : 0, true);
+    else
+        jsonNumber(double(units) / scale);
 }
 
 void TextChunks::fixed(double v, int decimals)
@@ -67,9 +105,16 @@ void TextChunks::fixed(double v, int decimals)
         *this << QByteArray::number(v, 'f', decimals);
         return;
     }
-    char buf[40];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-    m_text.append(buf, r.ptr);
+    // Below 1e6 the scaled value is off by far less than 1e-6: unless it lies
+    // that close to a half, its rounding is the exact value's.
+    const double scaled = decimals == 0 ? v : v * 100;
+    const double fraction = std::fabs(scaled - std::trunc(scaled));
+    if ((decimals == 0 || decimals == 2) && std::fabs(v) < 1e6 && std::fabs(fraction - 0.5) > 1e-6) {
+        decimalUnits(std::llround(scaled), decimals, false);
+        return;
+    }
+    char *at = room(40);
+    m_length += size_t(std::to_chars(at, at + 40, v, std::chars_format::fixed, decimals).ptr - at);
 }
 
 void TextChunks::jsonNumber(double v)
@@ -87,7 +132,7 @@ void TextChunks::jsonNumber(double v)
         *this << jsonValueText(::jsonNumber(v));
         return;
     }
-    m_text.append(text);
+    put(text.data(), text.size());
 }
 
 void TextChunks::jsonString(const QByteArray &utf8)
@@ -97,13 +142,13 @@ void TextChunks::jsonString(const QByteArray &utf8)
             *this << jsonValueText(QString::fromUtf8(utf8));
             return;
         }
-    m_text.push_back('"');
+    *this << '"';
     for (const char c : utf8) {
         if (c == '"' || c == '\\')
-            m_text.push_back('\\');
-        m_text.push_back(c);
+            *this << '\\';
+        *this << c;
     }
-    m_text.push_back('"');
+    *this << '"';
 }
 
 void TextChunks::isoUtc(qint64 msecs)
@@ -117,20 +162,23 @@ void TextChunks::isoUtc(qint64 msecs)
     }
     const qint64 ms = msecs - days * 86400000;
     const int second = int(ms / 1000);
-    digits(m_text, year, 4);
-    m_text.push_back('-');
-    digits(m_text, month, 2);
-    m_text.push_back('-');
-    digits(m_text, day, 2);
-    m_text.push_back('T');
-    digits(m_text, second / 3600, 2);
-    m_text.push_back(':');
-    digits(m_text, second / 60 % 60, 2);
-    m_text.push_back(':');
-    digits(m_text, second % 60, 2);
+    char *const start = room(32);
+    char *at = start;
+    digits(at, year, 4);
+    *at++ = '-';
+    digits(at, month, 2);
+    *at++ = '-';
+    digits(at, day, 2);
+    *at++ = 'T';
+    digits(at, second / 3600, 2);
+    *at++ = ':';
+    digits(at, second / 60 % 60, 2);
+    *at++ = ':';
+    digits(at, second % 60, 2);
     if (ms % 1000) {
-        m_text.push_back('.');
-        digits(m_text, int(ms % 1000), 3);
+        *at++ = '.';
+        digits(at, int(ms % 1000), 3);
     }
-    m_text.push_back('Z');
+    *at++ = 'Z';
+    m_length += size_t(at - start);
 }
