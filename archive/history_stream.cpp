@@ -7,14 +7,17 @@
 
 #include <QJsonObject>
 #include <algorithm>
+#include <cstring>
 #include <sqlite3.h>
 
 namespace {
 
 // A statement straight on the SQLite handle: Qt's per-value conversions cost
-// several times SQLite's own work over a year of rows.
+// several times SQLite's own work over a year of rows. Each row's values are
+// taken once; reading them is then cheap (one thread owns the connection).
 struct Rows {
     sqlite3_stmt *stmt = nullptr;
+    std::vector<sqlite3_value *> values;
     Rows(const QSqlDatabase &db, const QByteArray &sql, qint64 from, qint64 to)
     {
         sqlite3 *handle = sqliteHandleOf(db);
@@ -22,13 +25,22 @@ struct Rows {
             return;
         sqlite3_bind_int64(stmt, 1, from);
         sqlite3_bind_int64(stmt, 2, to);
+        values.resize(size_t(sqlite3_column_count(stmt)));
     }
     ~Rows() { sqlite3_finalize(stmt); }
-    bool next() const { return sqlite3_step(stmt) == SQLITE_ROW; }
-    bool isNull(int c) const { return sqlite3_column_type(stmt, c) == SQLITE_NULL; }
-    qint64 whole(int c) const { return sqlite3_column_int64(stmt, c); }
-    int small(int c) const { return sqlite3_column_int(stmt, c); }
-    double real(int c) const { return sqlite3_column_double(stmt, c); }
+    bool next()
+    {
+        if (sqlite3_step(stmt) != SQLITE_ROW)
+            return false;
+        for (size_t c = 0; c < values.size(); ++c)
+            values[c] = sqlite3_column_value(stmt, int(c));
+        return true;
+    }
+    bool isNull(int c) const { return sqlite3_value_type(values[size_t(c)]) == SQLITE_NULL; }
+    qint64 whole(int c) const { return sqlite3_value_int64(values[size_t(c)]); }
+    int small(int c) const { return int(sqlite3_value_int64(values[size_t(c)])); }
+    double real(int c) const { return sqlite3_value_double(values[size_t(c)]); }
+    const char *text(int c) const { return reinterpret_cast<const char *>(sqlite3_value_text(values[size_t(c)])); }
 };
 
 // The text of an empty answer split where the rows go: CSV heading, or the
@@ -86,16 +98,32 @@ struct ObservationWords {
     }
 };
 
-// The stored list "a,b" of unsafe conditions, its empty names left out.
-QList<QByteArray> unsafeNames(const Rows &rows, int c)
+// Each name in the stored list "a,b" of unsafe conditions, empty ones left out.
+template <class Name>
+void forEachUnsafeName(const char *text, Name name)
 {
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(rows.stmt, c));
-    QByteArray list(text ? text : "");
-    if (std::any_of(list.begin(), list.end(), [](char ch) { return static_cast<unsigned char>(ch) >= 0x80; }))
-        list = QString::fromUtf8(list).toUtf8(); // as a QString would hold it
-    QList<QByteArray> names = list.split(',');
-    names.removeAll(QByteArray());
-    return names;
+    while (text && *text) {
+        const char *end = std::strchr(text, ',');
+        const size_t size = end ? size_t(end - text) : std::strlen(text);
+        if (size)
+            name(text, size);
+        text = end ? end + 1 : nullptr;
+    }
+}
+
+// The names with spaces between them, quoted as a CSV field where needed.
+void unsafeCsv(const char *text, TextChunks &out)
+{
+    QByteArray names;
+    forEachUnsafeName(text, [&names](const char *name, size_t size) {
+        names.append(names.isEmpty() ? "" : " ").append(name, qsizetype(size));
+    });
+    if (std::any_of(names.begin(), names.end(), [](char ch) { return static_cast<unsigned char>(ch) >= 0x80; }))
+        names = QString::fromUtf8(names).toUtf8(); // as a QString would hold it
+    if (names.contains('"') || names.contains('\n'))
+        out << '"' << names.replace('"', "\"\"") << '"';
+    else
+        out << names;
 }
 
 int skyIndex(const Rows &rows, int c)
@@ -134,11 +162,7 @@ void observationCsv(const Rows &rows, const ObservationWords &words, TextChunks 
     }
     out << ',' << words.boardCsv[boardIndex(rows, c + Board)] << ',';
     out << words.safetyCsv[safetyIndex(rows, c + Safety)] << ',';
-    const QByteArray unsafe = unsafeNames(rows, c + Unsafe).join(' ');
-    if (unsafe.contains('"') || unsafe.contains('\n'))
-        out << '"' << QByteArray(unsafe).replace('"', "\"\"") << '"';
-    else
-        out << unsafe;
+    unsafeCsv(rows.text(c + Unsafe), out);
     out << '\n';
 }
 
@@ -181,12 +205,12 @@ void observationJsonField(const Rows &rows, const ObservationWords &words, int i
         break;
     case Unsafe: {
         out << '[';
-        const QList<QByteArray> names = unsafeNames(rows, c + Unsafe);
-        for (qsizetype i = 0; i < names.size(); ++i) {
-            if (i)
-                out << ',';
-            out.jsonString(names[i]);
-        }
+        bool first = true;
+        forEachUnsafeName(rows.text(c + Unsafe), [&out, &first](const char *name, size_t size) {
+            out << (first ? "" : ",");
+            out.jsonString(QByteArray::fromRawData(name, qsizetype(size)));
+            first = false;
+        });
         out << ']';
         break;
     }
