@@ -68,7 +68,19 @@ std::vector<std::pair<QByteArray, int>> sortedKeys(std::vector<std::pair<QString
 }
 
 QByteArray valueKey(int i) { return archiveValueInfo(archiveValueAt(i)).key; }
-int decimalsOf(int i) { return archiveValueInfo(archiveValueAt(i)).scale == 1 ? 0 : 2; }
+// Each value's scale and decimals, looked up once rather than per row.
+struct ValueFormat {
+    int scale[kArchiveValueCount], decimals[kArchiveValueCount];
+    ValueFormat()
+    {
+        for (int i = 0; i < kArchiveValueCount; ++i) {
+            scale[i] = archiveValueInfo(archiveValueAt(i)).scale;
+            decimals[i] = scale[i] == 1 ? 0 : 2;
+        }
+    }
+};
+const ValueFormat kFormat;
+int decimalsOf(int i) { return kFormat.decimals[i]; }
 
 // ---- observation rows ----
 
@@ -148,7 +160,7 @@ void observationCsv(const Rows &rows, const ObservationWords &words, TextChunks 
     for (int i = 0; i < kArchiveValueCount; ++i) {
         out << ',';
         if (!rows.isNull(1 + i))
-            out.fixedScaled(rows.whole(1 + i), archiveValueInfo(archiveValueAt(i)).scale, decimalsOf(i));
+            out.fixedScaled(rows.whole(1 + i), kFormat.scale[i], kFormat.decimals[i]);
     }
     const int c = 1 + kArchiveValueCount;
     out << ',';
@@ -173,7 +185,7 @@ void observationJsonField(const Rows &rows, const ObservationWords &words, int i
         if (rows.isNull(1 + id))
             out << "null";
         else
-            out.jsonScaled(rows.whole(1 + id), archiveValueInfo(archiveValueAt(id)).scale);
+            out.jsonScaled(rows.whole(1 + id), kFormat.scale[id]);
         return;
     }
     const int f = id - kArchiveValueCount;

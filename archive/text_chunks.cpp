@@ -154,22 +154,27 @@ void TextChunks::jsonString(const QByteArray &utf8)
 void TextChunks::isoUtc(qint64 msecs)
 {
     const qint64 days = (msecs >= 0 ? msecs : msecs - 86399999) / 86400000;
-    int year = 0, month = 0, day = 0;
-    civilFromDays(days, year, month, day);
-    if (year < 1000 || year > 9999) {
-        *this << ::isoUtc(QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC)).toLatin1();
-        return;
+    if (days != m_day) {
+        int year = 0, month = 0, day = 0;
+        civilFromDays(days, year, month, day);
+        if (year < 1000 || year > 9999) {
+            *this << ::isoUtc(QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC)).toLatin1();
+            return;
+        }
+        char *at = m_date;
+        digits(at, year, 4);
+        *at++ = '-';
+        digits(at, month, 2);
+        *at++ = '-';
+        digits(at, day, 2);
+        *at++ = 'T';
+        m_day = days;
     }
     const qint64 ms = msecs - days * 86400000;
     const int second = int(ms / 1000);
     char *const start = room(32);
-    char *at = start;
-    digits(at, year, 4);
-    *at++ = '-';
-    digits(at, month, 2);
-    *at++ = '-';
-    digits(at, day, 2);
-    *at++ = 'T';
+    std::memcpy(start, m_date, sizeof m_date);
+    char *at = start + sizeof m_date;
     digits(at, second / 3600, 2);
     *at++ = ':';
     digits(at, second / 60 % 60, 2);

@@ -52,6 +52,8 @@ private:
     // |units| with the last `decimals` digits after a point, `trim`med of trailing zeros.
     void decimalUnits(qint64 units, int decimals, bool trim);
     ByteSink m_sink;
+    qint64 m_day = -1;     // the day of m_date, "2026-12-07T"
+    char m_date[11] = {};
     std::string m_text; // the first m_length bytes are the text
     size_t m_length = 0;
 };
