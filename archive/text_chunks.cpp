@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -54,24 +55,31 @@ void TextChunks::whole(long long n)
 
 void TextChunks::decimalUnits(qint64 units, int decimals, bool trim)
 {
-    char buf[32];
-    char *end = buf + sizeof buf, *at = end;
     quint64 n = units < 0 ? 0 - quint64(units) : quint64(units);
+    int count = 1;
+    for (quint64 rest = n; rest >= 10; rest /= 10)
+        ++count;
+    count = std::max(count, decimals + 1);
+    // Written in place from the last digit back.
+    char *const start = room(size_t(count) + 2);
+    char *const end = start + (units < 0) + count + (decimals ? 1 : 0);
+    char *at = end;
     for (int i = 0; i < decimals; ++i, n /= 10)
         *--at = char('0' + n % 10);
-    if (trim)
-        while (at < end && end[-1] == '0')
-            --end;
     if (decimals)
         *--at = '.';
-    if (trim && at + 1 == end)
-        end = at; // no fraction left: no point either
-    do
+    for (int i = decimals; i < count; ++i, n /= 10)
         *--at = char('0' + n % 10);
-    while (n /= 10);
     if (units < 0)
         *--at = '-';
-    put(at, size_t(end - at));
+    char *last = end;
+    if (trim && decimals) {
+        while (last[-1] == '0')
+            --last;
+        if (last[-1] == '.')
+            --last;
+    }
+    m_length += size_t(last - start);
 }
 
 void TextChunks::fixedScaled(qint64 units, int scale, int decimals)
