@@ -53,33 +53,33 @@ void TextChunks::whole(long long n)
     m_length += size_t(std::to_chars(at, at + 24, n).ptr - at);
 }
 
+void TextChunks::grow(size_t size)
+{
+    m_text.resize(2 * (m_length + size));
+}
+
 void TextChunks::decimalUnits(qint64 units, int decimals, bool trim)
 {
-    quint64 n = units < 0 ? 0 - quint64(units) : quint64(units);
-    int count = 1;
-    for (quint64 rest = n; rest >= 10; rest /= 10)
-        ++count;
-    count = std::max(count, decimals + 1);
-    // Written in place from the last digit back.
-    char *const start = room(size_t(count) + 2);
-    char *const end = start + (units < 0) + count + (decimals ? 1 : 0);
-    char *at = end;
-    for (int i = 0; i < decimals; ++i, n /= 10)
-        *--at = char('0' + n % 10);
-    if (decimals)
-        *--at = '.';
-    for (int i = decimals; i < count; ++i, n /= 10)
-        *--at = char('0' + n % 10);
+    static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                                     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                                     "8081828384858687888990919293949596979899";
+    const quint64 n = units < 0 ? 0 - quint64(units) : quint64(units);
+    char *const start = room(32);
+    char *at = start;
     if (units < 0)
-        *--at = '-';
-    char *last = end;
-    if (trim && decimals) {
-        while (last[-1] == '0')
-            --last;
-        if (last[-1] == '.')
-            --last;
+        *at++ = '-';
+    if (decimals == 0) {
+        at = std::to_chars(at, start + 32, n).ptr;
+    } else { // hundredths
+        at = std::to_chars(at, start + 32, n / 100).ptr;
+        const unsigned fraction = unsigned(n % 100);
+        if (!trim || fraction) {
+            *at++ = '.';
+            std::memcpy(at, kPairs + 2 * fraction, 2);
+            at += trim && fraction % 10 == 0 ? 1 : 2;
+        }
     }
-    m_length += size_t(last - start);
+    m_length += size_t(at - start);
 }
 
 void TextChunks::fixedScaled(qint64 units, int scale, int decimals)

@@ -46,10 +46,11 @@ private:
     char *room(size_t size)
     {
         if (m_length + size > m_text.size())
-            m_text.resize(2 * (m_length + size));
+            grow(size);
         return m_text.data() + m_length;
     }
-    // |units| with the last `decimals` digits after a point, `trim`med of trailing zeros.
+    void grow(size_t size);
+    // units with the last `decimals` (0 or 2) digits after a point, `trim`med of trailing zeros.
     void decimalUnits(qint64 units, int decimals, bool trim);
     ByteSink m_sink;
     qint64 m_day = -1;     // the day of m_date, "2026-12-07T"
