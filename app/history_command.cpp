@@ -1,7 +1,10 @@
 #include "app/history_command.h"
 
 #include "archive/archive_query.h"
+#include "archive/history_stream.h"
 #include "archive/history_text.h"
+
+#include <QFileDevice>
 
 int runHistoryCommand(const QString &archivePath, const QStringList &args, const QDateTime &nowUtc, QTextStream &out,
                       QTextStream &err)
@@ -56,15 +59,23 @@ int runHistoryCommand(const QString &archivePath, const QStringList &args, const
         err << "tarnwick: the archive cannot be read: " << error << "\n";
         return 1;
     }
-    QByteArray text;
-    if (minute) {
-        const auto rows = queryMinutes(reader.database(), *from, *to);
-        text = json ? summariesJson(rows) : summariesCsv(rows);
-    } else {
-        const auto rows = queryObservations(reader.database(), *from, *to);
-        text = json ? observationsJson(rows) : observationsCsv(rows);
-    }
-    out << QString::fromUtf8(text);
+    // Written as it is read: a year of rows is far more text than is worth holding.
     out.flush();
+    QIODevice *device = out.device();
+    const ByteSink sink = [&out, device](const char *data, qsizetype size) {
+        if (device)
+            device->write(data, size);
+        else
+            out << QString::fromUtf8(data, size);
+    };
+    const bool read = minute ? writeMinutesText(reader.database(), *from, *to, json, sink)
+                             : writeObservationsText(reader.database(), *from, *to, json, sink);
+    if (auto *file = qobject_cast<QFileDevice *>(device))
+        file->flush();
+    out.flush();
+    if (!read) {
+        err << "tarnwick: the archive cannot be read\n";
+        return 1;
+    }
     return 0;
 }

@@ -5,6 +5,8 @@
 #include "core/settings.h"
 #include "temp_profile.h"
 #include "archive/archive.h"
+#include "archive/archive_query.h"
+#include "archive/history_text.h"
 #include "../archive/archive_fixture.h"
 
 #include <QJsonArray>
@@ -71,6 +73,55 @@ TEST(HistoryCommand, PrintsTheSpanAsCsvOrJsonBesideARunningWriter)
     ASSERT_EQ(lines.size(), 3); // heading, 20:00 and 20:01; 20:02 is summarized when 20:03 begins
     EXPECT_TRUE(lines[0].contains("ambient mean (°C),ambient min (°C),ambient max (°C)"));
     EXPECT_TRUE(lines[2].startsWith("2026-12-07T20:01:00Z,60,60,10.00,10.00,10.00,")) << lines[2].toStdString();
+}
+
+// The command writes while it reads; its text must be byte for byte the text
+// made from the rows: half hundredths, values about zero, missing readings,
+// verdicts with names, milliseconds, and an empty span.
+TEST(HistoryCommand, WritesTheTextOfTheRowsItReads)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/archive.sqlite";
+    const QDateTime t0 = utcAt("2026-12-07T20:00:00Z");
+    Archive archive;
+    archive.setRetentionDays(100000);
+    ASSERT_TRUE(archive.open(path));
+    const double pairs[][2] = {{0.12, 0.13}, {-0.01, 0.0}, {-0.13, -0.12}, {2.5, 3.5}, {-7.25, 1e-3}};
+    SafetyVerdict unsafe{true, false, {{"rain", "raining", t0}, {"clouds", "cloudy", t0}}, t0};
+    for (int m = 0; m <= 6; ++m)
+        for (int half = 0; half < 2; ++half) {
+            Observation o = observationAt(t0.addMSecs(m * 60000 + half * 30500), pairs[m % 5][half]);
+            o.readings.set(Quantity::Wind, pairs[m % 5][1 - half]);
+            o.readings.set(Quantity::Rain, 320 + half);
+            if (m == 2)
+                clearHumidityReadings(o);
+            if (m == 3)
+                clearTemperatureReadings(o);
+            archive.add(o, boardIn(m == 4 ? BoardState::Lost : BoardState::Live),
+                        m == 1 ? unsafe : m == 2 ? SafetyVerdict{true, true, {}, t0} : SafetyVerdict{});
+        }
+    archive.flush();
+
+    ArchiveReader reader;
+    QString error;
+    ASSERT_TRUE(reader.open(path, error)) << error.toStdString();
+    for (const QDateTime &from : {t0.addSecs(-60), t0.addSecs(-7200)}) {
+        const QDateTime to = from == t0.addSecs(-60) ? t0.addSecs(600) : t0.addSecs(-3600);
+        const auto rows = queryObservations(reader.database(), from, to);
+        const auto minutes = queryMinutes(reader.database(), from, to);
+        const std::pair<QStringList, QByteArray> cases[] = {{{}, observationsCsv(rows)},
+                                                            {{"--json"}, observationsJson(rows)},
+                                                            {{"--minute"}, summariesCsv(minutes)},
+                                                            {{"--minute", "--json"}, summariesJson(minutes)}};
+        for (const auto &[args, expected] : cases) {
+            const QStringList span{"--since", isoUtc(from), "--until", isoUtc(to)};
+            const HistoryRun r = history(path, span + args, t0.addSecs(600));
+            EXPECT_EQ(r.status, 0) << r.err.toStdString();
+            EXPECT_EQ(r.out.toUtf8().toStdString(), expected.toStdString()) << (span + args).join(' ').toStdString();
+        }
+        if (from == t0.addSecs(-60))
+            EXPECT_GE(minutes.size(), 5u);
+    }
 }
 
 TEST(HistoryCommand, BadInputGetsAClearLine)
