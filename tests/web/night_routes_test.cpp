@@ -6,6 +6,7 @@
 #include "alpaca/alpaca_server.h"
 #include "http_client.h"
 #include "web/web_routes.h"
+#include "served_routes.h"
 #include "../archive/archive_fixture.h"
 
 #include <QJsonArray>
@@ -24,24 +25,7 @@ SafetyVerdict verdict(std::optional<bool> safe, const QStringList &unsafe = {})
     return v;
 }
 
-struct Served {
-    explicit Served(bool withArchive)
-    {
-        archive.setRetentionDays(100000);
-        if (withArchive)
-            EXPECT_TRUE(archive.open(dir.path() + "/archive.sqlite"));
-        EXPECT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-        installWebRoutes([this](const QString &p, HttpRouteHandler h) { server.addRoute(p, std::move(h)); }, watch,
-                         &archive, &settings);
-    }
-    HttpAnswer get(const QByteArray &target) { return httpGet(server.port(), target); }
-
-    QTemporaryDir dir;
-    Settings settings;
-    Archive archive;
-    WatchFeed watch;
-    AlpacaServer server;
-};
+using Served = ServedRoutes;
 
 } // namespace
 

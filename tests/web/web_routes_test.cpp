@@ -6,8 +6,8 @@
 #include "watch/watch_status.h"
 #include "alpaca/alpaca_server.h"
 #include "http_client.h"
-#include "station/weather_state.h"
 #include "web/web_routes.h"
+#include "served_routes.h"
 #include "../archive/archive_fixture.h"
 
 #include <QJsonArray>
@@ -20,24 +20,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-class WebRoutes : public ::testing::Test {
+class WebRoutes : public ::testing::Test, protected ServedRoutes {
 protected:
-    void SetUp() override
-    {
-        archive.setRetentionDays(100000);
-        ASSERT_TRUE(archive.open(dir.path() + "/archive.sqlite"));
-        ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-        installWebRoutes([this](const QString &p, HttpRouteHandler h) { server.addRoute(p, std::move(h)); }, watch,
-                         &archive, &settings);
-    }
-    HttpAnswer get(const QByteArray &target) { return httpGet(server.port(), target); }
-
-    QTemporaryDir dir;
-    Settings settings;
-    Archive archive;
-    WatchFeed watch;
-    WeatherState weather;
-    AlpacaServer server;
+    WebRoutes() : ServedRoutes(true) {}
 };
 
 TEST_F(WebRoutes, ThePageAndItsFilesComeFromTheProgram)
